@@ -1,0 +1,134 @@
+// The process-wide table through which Ostrel instances find each other:
+// 64 slots in which Sources publish their band levels and Maskers publish
+// theirs and read back the coordinator's gains. Nothing here ever locks:
+// slot ownership changes by compare-and-swap, liveness is a millisecond
+// heartbeat, and multi-value data is guarded by sequence counters.
+//
+// Every field is an atomic so that concurrent plain loads and stores are
+// whole (never torn) and race-free under ThreadSanitizer; fields that the
+// algorithms treat as plain values use relaxed ordering, which compiles to
+// ordinary moves on x86-64.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace ostrel
+{
+
+inline constexpr int kPeerSlotCount = 64;
+inline constexpr int kPeerBandCount = 24;
+inline constexpr int kPeerNameBytes = 32;
+// A holder whose heartbeat is more than this old is stale.
+inline constexpr int64_t kPeerStaleMs = 5000;
+
+enum PeerRole : int32_t
+{
+    kPeerRoleNone = 0,
+    kPeerRoleSource = 1,
+    kPeerRoleMasker = 2,
+};
+
+struct PeerSlot
+{
+    std::atomic<uint32_t> ownerId{0};      // instanceId of the holder, 0 = free
+    std::atomic<int32_t> role{0};          // 1 Source, 2 Masker, 0 after release
+    std::atomic<int64_t> blockEndPos{-1};  // host sample position after the last published block
+    std::atomic<uint64_t> levelSeq{0};     // odd while bandLevels is being written
+    std::atomic<float> bandLevels[kPeerBandCount];
+    std::atomic<int32_t> holderCount{0};
+    std::atomic<uint32_t> nameSeq{0};      // odd while name is being written
+    std::atomic<char> name[kPeerNameBytes];
+    std::atomic<int32_t> target{-1};       // Masker: slot index of its Source
+    std::atomic<int64_t> heartbeatMs{0};   // 0 = never
+    std::atomic<float> coordGains[kPeerBandCount];
+    std::atomic<int32_t> priority{4};
+    std::atomic<uint8_t> evictable{0};     // 1 when taken by a Masker's free search
+    std::atomic<float> balance{0.0f};
+    std::atomic<float> depthRequest{-1.0f};
+    std::atomic<int32_t> depthRequestSeq{0};
+    std::atomic<int32_t> priorityRequest{0};
+    std::atomic<int32_t> priorityRequestSeq{0};
+    std::atomic<uint8_t> mute{0};
+    std::atomic<float> depthPercent{0.0f};
+
+    PeerSlot();
+};
+
+struct PeerRegistryHeader
+{
+    std::atomic<int32_t> soloIndex{-1};
+    std::atomic<int32_t> nextInstanceId{1};
+    std::atomic<uint32_t> coordinatorId{0};
+    std::atomic<int64_t> coordinatorHeartbeatMs{0};
+    std::atomic<int64_t> coordinatorPassCount{0};
+};
+
+struct PeerRegistry
+{
+    PeerSlot slots[kPeerSlotCount];
+    PeerRegistryHeader header;
+};
+
+// Each instance's handle on the registry (inside its SpectralEngine).
+struct PeerLink
+{
+    uint32_t instanceId = 0;              // never 0 once drawn
+    std::atomic<int32_t> slotIndex{-1};   // slot held, -1 = none
+    std::atomic<int32_t> attachKey{-1};   // Source: channel index; Masker: slot index; -1 detached
+    std::atomic<int32_t> blockCounter{0}; // bumped for every processed chunk
+};
+
+// The registry of this process: made on first use (thread-safe), never freed.
+PeerRegistry& sharedRegistry();
+
+// Slot index that a Channel parameter (1..64) names: (channel - 1) & 63.
+inline int slotOfChannelIndex(int channelIndex) { return channelIndex & (kPeerSlotCount - 1); }
+
+// Draws the link's instance id (0 is skipped) and sets it detached.
+void initPeerLink(PeerRegistry& registry, PeerLink& link);
+
+// Live: owned, has a heartbeat, and that heartbeat is at most 5000 ms old.
+bool isSlotLive(const PeerSlot& slot, int64_t nowMs);
+
+// Claim protocol (Sources by channel, Maskers by free search from the top).
+bool claimByChannel(PeerRegistry& registry, PeerLink& link, int role, int channelIndex);
+int claimFree(PeerRegistry& registry, PeerLink& link, int role);
+int release(PeerRegistry& registry, PeerLink& link);
+
+// The role switch run at the start of every chunk (and from the idle tick
+// when audio has stopped). role: 0 Off, 1 Source, 2 Masker, 3 Self.
+void attach(PeerRegistry& registry, PeerLink& link, int role, int channelIndex, bool bypassed,
+            bool sidechainOn);
+
+// Level publication: beginLevels, writeLevel for each band, publishBlock.
+void beginLevels(PeerRegistry& registry, PeerLink& link);
+void writeLevel(PeerRegistry& registry, PeerLink& link, int band, float level);
+void publishBlock(PeerRegistry& registry, PeerLink& link, int64_t hostSamplePos, int frames);
+
+// Reads the 24 levels under levelSeq (up to 4 attempts). Values not in the
+// open interval (0, 1e6) read as 0. Returns whether the copy is consistent;
+// otherwise `out` holds the last copy (zeros if no attempt saw an even counter).
+// `seqOut`, when given, receives the even levelSeq of a consistent copy.
+bool readLevels(const PeerSlot& slot, float out[kPeerBandCount], uint64_t* seqOut = nullptr);
+
+// Name publication (at most 31 bytes kept) and reading (up to 3 attempts;
+// empty when never written or inconsistent). `out` is always zero-terminated.
+void publishName(PeerRegistry& registry, PeerLink& link, const char* text);
+void readName(const PeerSlot& slot, char out[kPeerNameBytes]);
+
+// Coordinator election, run at every idle tick before the pass. Returns true
+// when this instance is the coordinator for this tick (and has stamped the
+// coordinator heartbeat).
+bool acquireCoordinator(PeerRegistry& registry, const PeerLink& link);
+
+// Idle heartbeat of the held slot.
+void heartbeat(PeerRegistry& registry, PeerLink& link);
+
+// Leaving at destruction: release the slot, give up the coordinator lock.
+void detachAtDestruction(PeerRegistry& registry, PeerLink& link);
+
+// Engine reset: release the slot and detach, so the next chunk attaches afresh.
+void detachAtReset(PeerRegistry& registry, PeerLink& link);
+
+} // namespace ostrel
