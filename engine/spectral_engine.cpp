@@ -1,0 +1,8 @@
+#include "engine/spectral_engine.h"
+
+namespace ostrel
+{
+
+SpectralEngine::SpectralEngine() { initPeerLink(sharedRegistry(), link); }
+
+} // namespace ostrel
