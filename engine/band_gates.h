@@ -1,0 +1,124 @@
+// The per-sample gates of the Masker/Self path. A gate decides, per band and
+// channel, whether and how far the chunk's target gain is applied: it opens
+// when the band's own envelope rises above the source's masking spread by the
+// open threshold (and the band stands out from its neighbours), closes below
+// the close threshold (3 dB hysteresis), and its amount grows with the excess.
+// The bells use the same gate, judged against their nearest band.
+//
+// The thresholds are compared in the power domain, so a sample costs a
+// logarithm only while the amount is on its ramp.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+namespace ostrel
+{
+
+// Minimal spread below which a band never gates (about -72 dBFS).
+inline constexpr double kGateMinSpread = 2.5e-4;
+// Envelope power (plus the 1e-30 offset) below which a band never gates:
+// an amplitude of 1e-9.
+inline constexpr double kGateMinPower = 1e-18;
+
+// What one gate needs to know for one chunk, computed at block rate.
+struct GateSetup
+{
+    bool eligibleClosed = false; // considered while closed (source, spread, prominence)
+    bool eligibleOpen = false;   // considered while open (3 dB lower prominence bar)
+    double openPower = 0.0;      // envelope power at the open threshold
+    double closePower = 0.0;     // envelope power at the close threshold
+    double fullPower = 0.0;      // envelope power at which the amount reaches 1
+    double openThresholdDb = 0.0;
+    double spreadDb = 0.0; // 20 log10(maskSpread)
+    double amountDivisor = 12.0;
+    double targetGain = 1.0; // gain at full amount
+};
+
+struct GateSetupInputs
+{
+    bool sourceLive = false;
+    double maskSpread = 0.0;
+    double weightedSpread = 0.0;
+    double spreadFloor = 0.0;
+    double prominenceDb = 0.0;
+    double prominenceThresholdDb = 0.0;
+    double openThresholdDb = 0.0;
+    double closeThresholdDb = 0.0;
+    double amountDivisor = 12.0;
+    double targetGain = 1.0;
+};
+
+GateSetup makeGateSetup(const GateSetupInputs& in);
+
+// One-pole power envelope: attack while the power rises above it, else release.
+// A power that is not finite counts as 0.
+inline void followEnvelope(double& envelope, double x, double attack, double release)
+{
+    double p = x * x;
+    if (!std::isfinite(p))
+        p = 0.0;
+    envelope += (p - envelope) * (p > envelope ? attack : release);
+}
+
+// Runs the gate for one sample with the envelope as it now stands and returns
+// the gain it asks for (1.0 while closed). levelDecay lets the amount fade
+// (80 ms) while the level sits between the thresholds.
+inline double gateStep(uint8_t& open, double& amount, double envelope, const GateSetup& g,
+                       double levelDecay)
+{
+    const double power = envelope + 1e-30;
+    const bool considered = (open ? g.eligibleOpen : g.eligibleClosed) && power > kGateMinPower;
+    if (!considered)
+    {
+        open = 0;
+        amount = 0.0;
+        return 1.0;
+    }
+    if (open)
+    {
+        if (power < g.closePower)
+        {
+            open = 0;
+            amount = 0.0;
+            return 1.0;
+        }
+    }
+    else
+    {
+        if (!(power > g.openPower))
+            return 1.0;
+        open = 1;
+    }
+    if (power > g.openPower)
+    {
+        if (power >= g.fullPower)
+        {
+            amount = 1.0;
+        }
+        else
+        {
+            const double lvl = 10.0 * std::log10(power) - g.spreadDb;
+            const double a = (lvl - g.openThresholdDb) / g.amountDivisor;
+            amount = a < 1.0 ? a : 1.0;
+        }
+    }
+    else
+    {
+        amount *= levelDecay;
+        if (amount < 1e-4)
+            amount = 0.0;
+    }
+    return 1.0 + amount * (g.targetGain - 1.0);
+}
+
+// The 20 ms glide of an applied gain toward its target; snaps to exactly 1.0
+// at the end of a release so a settled instance passes bit-exact.
+inline void glideGain(double& gain, double target, double glideCoef)
+{
+    gain += (target - gain) * glideCoef;
+    if (target == 1.0 && std::fabs(1.0 - gain) < 1e-6)
+        gain = 1.0;
+}
+
+} // namespace ostrel
