@@ -17,8 +17,8 @@ class IParam;
 // A key event forwarded to the editor (from the page or from the host).
 struct KeyPress
 {
-    int32_t keyCode = 0;  // Windows virtual-key numbering
-    char utf8[5] = {};    // up to 4 bytes of UTF-8 and a terminating zero
+    int32_t keyCode = 0; // Windows virtual-key numbering
+    char utf8[5] = {};   // up to 4 bytes of UTF-8 and a terminating zero
     bool shift = false;
     bool control = false;
     bool alt = false;
@@ -59,6 +59,8 @@ public:
     // Plug-in -> page.
     virtual void SendParamValueToPage(int /*paramIdx*/, double /*value*/, bool /*isNormalised*/) {}
     virtual void SendArbitraryMsgToPage(int /*msgTag*/, int /*dataSize*/, const void* /*data*/) {}
+    // Every parameter's normalised value, in index order.
+    void SendAllParamValuesToPage();
 
     // Editor life.
     virtual void EditorOpened() {}
