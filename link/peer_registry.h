@@ -31,19 +31,19 @@ enum PeerRole : int32_t
 
 struct PeerSlot
 {
-    std::atomic<uint32_t> ownerId{0};      // instanceId of the holder, 0 = free
-    std::atomic<int32_t> role{0};          // 1 Source, 2 Masker, 0 after release
-    std::atomic<int64_t> blockEndPos{-1};  // host sample position after the last published block
-    std::atomic<uint64_t> levelSeq{0};     // odd while bandLevels is being written
+    std::atomic<uint32_t> ownerId{0};     // instanceId of the holder, 0 = free
+    std::atomic<int32_t> role{0};         // 1 Source, 2 Masker, 0 after release
+    std::atomic<int64_t> blockEndPos{-1}; // host sample position after the last published block
+    std::atomic<uint64_t> levelSeq{0};    // odd while bandLevels is being written
     std::atomic<float> bandLevels[kPeerBandCount];
     std::atomic<int32_t> holderCount{0};
-    std::atomic<uint32_t> nameSeq{0};      // odd while name is being written
+    std::atomic<uint32_t> nameSeq{0}; // odd while name is being written
     std::atomic<char> name[kPeerNameBytes];
-    std::atomic<int32_t> target{-1};       // Masker: slot index of its Source
-    std::atomic<int64_t> heartbeatMs{0};   // 0 = never
+    std::atomic<int32_t> target{-1};     // Masker: slot index of its Source
+    std::atomic<int64_t> heartbeatMs{0}; // 0 = never
     std::atomic<float> coordGains[kPeerBandCount];
     std::atomic<int32_t> priority{4};
-    std::atomic<uint8_t> evictable{0};     // 1 when taken by a Masker's free search
+    std::atomic<uint8_t> evictable{0}; // 1 when taken by a Masker's free search
     std::atomic<float> balance{0.0f};
     std::atomic<float> depthRequest{-1.0f};
     std::atomic<int32_t> depthRequestSeq{0};
@@ -83,7 +83,10 @@ struct PeerLink
 PeerRegistry& sharedRegistry();
 
 // Slot index that a Channel parameter (1..64) names: (channel - 1) & 63.
-inline int slotOfChannelIndex(int channelIndex) { return channelIndex & (kPeerSlotCount - 1); }
+inline int slotOfChannelIndex(int channelIndex)
+{
+    return channelIndex & (kPeerSlotCount - 1);
+}
 
 // Draws the link's instance id (0 is skipped) and sets it detached.
 void initPeerLink(PeerRegistry& registry, PeerLink& link);
@@ -109,11 +112,14 @@ void publishBlock(PeerRegistry& registry, PeerLink& link, int64_t hostSamplePos,
 // Reads the 24 levels under levelSeq (up to 4 attempts). Values not in the
 // open interval (0, 1e6) read as 0. Returns whether the copy is consistent;
 // otherwise `out` holds the last copy (zeros if no attempt saw an even counter).
-// `seqOut`, when given, receives the even levelSeq of a consistent copy.
-bool readLevels(const PeerSlot& slot, float out[kPeerBandCount], uint64_t* seqOut = nullptr);
+// `seqOut`, when given, receives the even levelSeq of a consistent copy;
+// `blockEndOut` receives the blockEndPos read in the same attempt.
+bool readLevels(const PeerSlot& slot, float out[kPeerBandCount], uint64_t* seqOut = nullptr,
+                int64_t* blockEndOut = nullptr);
 
-// Name publication (at most 31 bytes kept) and reading (up to 3 attempts;
-// empty when never written or inconsistent). `out` is always zero-terminated.
+// Name publication (at most 31 bytes kept, never half a UTF-8 character; a
+// null or empty text publishes nothing) and reading (up to 3 attempts; empty
+// when never written or inconsistent). `out` is always zero-terminated.
 void publishName(PeerRegistry& registry, PeerLink& link, const char* text);
 void readName(const PeerSlot& slot, char out[kPeerNameBytes]);
 
@@ -122,7 +128,8 @@ void readName(const PeerSlot& slot, char out[kPeerNameBytes]);
 // coordinator heartbeat).
 bool acquireCoordinator(PeerRegistry& registry, const PeerLink& link);
 
-// Idle heartbeat of the held slot.
+// Idle heartbeat of the held slot. Like every publication above, it does
+// nothing once the slot has been taken over by another instance.
 void heartbeat(PeerRegistry& registry, PeerLink& link);
 
 // Leaving at destruction: release the slot, give up the coordinator lock.

@@ -1,0 +1,408 @@
+#include "link/peer_registry.h"
+
+#include <cstring>
+
+#include "link/monotonic_clock.h"
+
+// The sequence counters need standalone fences. ThreadSanitizer does not model
+// them, but every shared field here is an atomic, so it cannot miss a race on
+// plain data; the fences only order the guarded values for real readers.
+#if defined(__SANITIZE_THREAD__)
+#pragma GCC diagnostic ignored "-Wtsan"
+#endif
+
+namespace ostrel
+{
+namespace
+{
+
+constexpr auto kRelaxed = std::memory_order_relaxed;
+constexpr auto kAcquire = std::memory_order_acquire;
+constexpr auto kRelease = std::memory_order_release;
+constexpr auto kAcqRel = std::memory_order_acq_rel;
+
+constexpr int kLevelReadAttempts = 4;
+constexpr int kNameReadAttempts = 3;
+constexpr float kLevelCeiling = 1.0e6f;
+
+bool isStale(int64_t heartbeatMs, int64_t nowMs)
+{
+    return heartbeatMs > 0 && nowMs - heartbeatMs > kPeerStaleMs;
+}
+
+// The slot this link holds, or nullptr when it holds none or has lost it to a
+// takeover. Every write into a slot goes through here, so an instance that was
+// silent long enough to be replaced never writes over its successor.
+PeerSlot* ownedSlot(PeerRegistry& registry, const PeerLink& link)
+{
+    const int index = link.slotIndex.load(kAcquire);
+    if (index < 0)
+        return nullptr;
+    PeerSlot& slot = registry.slots[index & (kPeerSlotCount - 1)];
+    if (slot.ownerId.load(kAcquire) != link.instanceId)
+        return nullptr;
+    return &slot;
+}
+
+// Bytes of `text` that fit in a name: at most 31, never ending inside a UTF-8
+// sequence (the page shows names, and half a character is not text).
+size_t nameLength(const char* text)
+{
+    size_t length = strnlen(text, kPeerNameBytes);
+    if (length < kPeerNameBytes)
+        return length;
+    length = kPeerNameBytes - 1;
+    size_t start = length;
+    while (start > 0 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80)
+        --start;
+    if (start == 0)
+        return length; // not UTF-8 at all: keep the raw bytes
+    const auto lead = static_cast<unsigned char>(text[start - 1]);
+    size_t needed = 1;
+    if ((lead & 0xE0) == 0xC0)
+        needed = 2;
+    else if ((lead & 0xF0) == 0xE0)
+        needed = 3;
+    else if ((lead & 0xF8) == 0xF0)
+        needed = 4;
+    const size_t have = length - (start - 1);
+    if (lead >= 0xC0 && have < needed)
+        return start - 1;
+    return length;
+}
+
+} // namespace
+
+PeerSlot::PeerSlot()
+{
+    for (int k = 0; k < kPeerBandCount; ++k)
+    {
+        bandLevels[k].store(-1.0f, kRelaxed);
+        coordGains[k].store(1.0f, kRelaxed);
+    }
+    for (int i = 0; i < kPeerNameBytes; ++i)
+        name[i].store(0, kRelaxed);
+}
+
+PeerRegistry& sharedRegistry()
+{
+    // Deliberately leaked: instances may outlive static destruction order (a
+    // host can destroy plug-ins late), and the table must never go away under
+    // them.
+    static PeerRegistry* const registry = new PeerRegistry();
+    return *registry;
+}
+
+void initPeerLink(PeerRegistry& registry, PeerLink& link)
+{
+    auto draw = [&registry]
+    { return static_cast<uint32_t>(registry.header.nextInstanceId.fetch_add(1, kRelaxed)); };
+    uint32_t id = draw();
+    if (id == 0)
+        id = draw();
+    link.instanceId = id;
+    link.slotIndex.store(-1, kRelaxed);
+    link.attachKey.store(-1, kRelaxed);
+    link.blockCounter.store(0, kRelaxed);
+}
+
+bool isSlotLive(const PeerSlot& slot, int64_t nowMs)
+{
+    if (slot.ownerId.load(kAcquire) == 0)
+        return false;
+    const int64_t heartbeatMs = slot.heartbeatMs.load(kRelaxed);
+    return heartbeatMs > 0 && nowMs - heartbeatMs <= kPeerStaleMs;
+}
+
+int release(PeerRegistry& registry, PeerLink& link)
+{
+    const int index = link.slotIndex.load(kAcquire);
+    if (index < 0)
+    {
+        link.slotIndex.store(-1, kRelease);
+        return index;
+    }
+    PeerSlot& slot = registry.slots[index & (kPeerSlotCount - 1)];
+    uint32_t expected = link.instanceId;
+    if (slot.ownerId.compare_exchange_strong(expected, 0, kAcqRel, kAcquire))
+    {
+        slot.role.store(kPeerRoleNone, kRelaxed);
+        slot.holderCount.fetch_sub(1, kAcqRel);
+    }
+    // An evicted instance simply forgets the slot.
+    return link.slotIndex.exchange(-1, kAcqRel);
+}
+
+bool claimByChannel(PeerRegistry& registry, PeerLink& link, int role, int channelIndex)
+{
+    const int wanted = role > 0 ? slotOfChannelIndex(channelIndex) : -1;
+    const uint32_t id = link.instanceId;
+
+    if (link.slotIndex.load(kAcquire) == wanted)
+    {
+        if (wanted < 0)
+            return false;
+        PeerSlot& held = registry.slots[wanted];
+        if (held.ownerId.load(kAcquire) != id)
+        {
+            // Taken over while this instance was silent: forget it and claim
+            // afresh at the next chunk.
+            link.slotIndex.store(-1, kRelease);
+            return false;
+        }
+        // Re-stated at every chunk: a release racing with this claim may have
+        // cleared the role, and a slot kept across a switch from Masker must
+        // stop being evictable.
+        held.role.store(role, kRelaxed);
+        held.evictable.store(0, kRelaxed);
+        return true;
+    }
+
+    if (link.slotIndex.load(kAcquire) >= 0)
+        release(registry, link);
+    if (wanted < 0)
+        return false;
+
+    PeerSlot& slot = registry.slots[wanted];
+    const int64_t nowMs = monotonicMs();
+    uint32_t found = 0;
+    if (!slot.ownerId.compare_exchange_strong(found, id, kAcqRel, kAcquire))
+    {
+        if (found == id)
+            return link.slotIndex.load(kAcquire) >= 0;
+        const bool stale = isStale(slot.heartbeatMs.load(kRelaxed), nowMs);
+        const bool evictable = slot.evictable.load(kRelaxed) != 0;
+        if (!stale && !evictable)
+            return link.slotIndex.load(kAcquire) >= 0;
+        if (!slot.ownerId.compare_exchange_strong(found, id, kAcqRel, kAcquire))
+            return link.slotIndex.load(kAcquire) >= 0;
+        slot.holderCount.store(0, kRelaxed);
+    }
+
+    link.slotIndex.exchange(wanted, kAcqRel);
+    slot.role.store(role, kRelaxed);
+    slot.evictable.store(0, kRelaxed);
+    slot.holderCount.fetch_add(1, kAcqRel);
+    slot.heartbeatMs.store(nowMs, kRelaxed);
+    return true;
+}
+
+int claimFree(PeerRegistry& registry, PeerLink& link, int role)
+{
+    if (role <= 0)
+    {
+        release(registry, link);
+        return -1;
+    }
+    const uint32_t id = link.instanceId;
+    const int64_t nowMs = monotonicMs();
+
+    const int held = link.slotIndex.load(kAcquire);
+    if (held >= 0)
+    {
+        PeerSlot& slot = registry.slots[held & (kPeerSlotCount - 1)];
+        if (slot.ownerId.load(kAcquire) == id)
+        {
+            // The Masker's per-chunk heartbeat. A slot kept from a Source role
+            // becomes evictable like any Masker's, so its channel's Source can
+            // still claim it.
+            slot.role.store(role, kRelaxed);
+            slot.evictable.store(1, kRelaxed);
+            slot.heartbeatMs.store(nowMs, kRelaxed);
+            return held;
+        }
+        link.slotIndex.store(-1, kRelease); // evicted or taken over
+    }
+
+    for (int index = kPeerSlotCount - 1; index >= 0; --index)
+    {
+        PeerSlot& slot = registry.slots[index];
+        uint32_t expected = 0;
+        if (!slot.ownerId.compare_exchange_strong(expected, id, kAcqRel, kRelaxed))
+            continue;
+        link.slotIndex.exchange(index, kAcqRel);
+        slot.role.store(role, kRelaxed);
+        slot.evictable.store(1, kRelaxed);
+        slot.holderCount.fetch_add(1, kAcqRel);
+        slot.heartbeatMs.store(nowMs, kRelaxed);
+        return index;
+    }
+    return -1;
+}
+
+void attach(PeerRegistry& registry, PeerLink& link, int role, int channelIndex, bool bypassed,
+            bool sidechainOn)
+{
+    const int channel = slotOfChannelIndex(channelIndex);
+    const bool holdsNothing = bypassed || (role != 1 && role != 2) || (role == 2 && sidechainOn);
+    if (holdsNothing)
+    {
+        if (link.attachKey.load(kRelaxed) != -1 || link.slotIndex.load(kAcquire) >= 0)
+        {
+            release(registry, link);
+            link.attachKey.store(-1, kRelaxed);
+        }
+        return;
+    }
+
+    if (role == 1)
+    {
+        if (link.attachKey.load(kRelaxed) != channel)
+            release(registry, link);
+        claimByChannel(registry, link, kPeerRoleSource, channel);
+        // A Source that could not get (or lost) its channel slot is detached
+        // and retries at every chunk.
+        link.attachKey.store(link.slotIndex.load(kAcquire) == channel ? channel : -1, kRelaxed);
+        return;
+    }
+
+    const int index = claimFree(registry, link, kPeerRoleMasker);
+    if (index >= 0)
+        registry.slots[index].target.store(channel, kRelaxed);
+    link.attachKey.store(index, kRelaxed);
+}
+
+void beginLevels(PeerRegistry& registry, PeerLink& link)
+{
+    PeerSlot* slot = ownedSlot(registry, link);
+    if (slot == nullptr)
+        return;
+    slot->levelSeq.store(slot->levelSeq.load(kRelaxed) | 1u, kRelaxed);
+    std::atomic_thread_fence(kRelease);
+}
+
+void writeLevel(PeerRegistry& registry, PeerLink& link, int band, float level)
+{
+    if (band < 0 || band >= kPeerBandCount)
+        return;
+    if (PeerSlot* slot = ownedSlot(registry, link))
+        slot->bandLevels[band].store(level, kRelaxed);
+}
+
+void publishBlock(PeerRegistry& registry, PeerLink& link, int64_t hostSamplePos, int frames)
+{
+    PeerSlot* slot = ownedSlot(registry, link);
+    if (slot == nullptr)
+        return;
+    slot->blockEndPos.store(hostSamplePos + frames, kRelaxed);
+    slot->heartbeatMs.store(monotonicMs(), kRelaxed);
+    slot->levelSeq.store((slot->levelSeq.load(kRelaxed) | 1u) + 1u, kRelease);
+}
+
+bool readLevels(const PeerSlot& slot, float out[kPeerBandCount], uint64_t* seqOut,
+                int64_t* blockEndOut)
+{
+    float copy[kPeerBandCount] = {};
+    int64_t blockEnd = -1;
+    for (int attempt = 0; attempt < kLevelReadAttempts; ++attempt)
+    {
+        const uint64_t before = slot.levelSeq.load(kAcquire);
+        if ((before & 1u) != 0)
+            continue;
+        for (int k = 0; k < kPeerBandCount; ++k)
+        {
+            const float value = slot.bandLevels[k].load(kRelaxed);
+            // Also drops NaN: the comparison is false.
+            copy[k] = (value > 0.0f && value < kLevelCeiling) ? value : 0.0f;
+        }
+        blockEnd = slot.blockEndPos.load(kRelaxed);
+        std::atomic_thread_fence(kAcquire);
+        if (slot.levelSeq.load(kRelaxed) == before)
+        {
+            std::memcpy(out, copy, sizeof(copy));
+            if (seqOut != nullptr)
+                *seqOut = before;
+            if (blockEndOut != nullptr)
+                *blockEndOut = blockEnd;
+            return true;
+        }
+    }
+    std::memcpy(out, copy, sizeof(copy));
+    if (blockEndOut != nullptr)
+        *blockEndOut = blockEnd;
+    return false;
+}
+
+void publishName(PeerRegistry& registry, PeerLink& link, const char* text)
+{
+    if (text == nullptr || text[0] == '\0')
+        return;
+    PeerSlot* slot = ownedSlot(registry, link);
+    if (slot == nullptr)
+        return;
+    const uint32_t odd = slot->nameSeq.load(kRelaxed) | 1u;
+    slot->nameSeq.store(odd, kRelaxed);
+    std::atomic_thread_fence(kRelease);
+    const size_t length = nameLength(text);
+    for (size_t i = 0; i < kPeerNameBytes; ++i)
+        slot->name[i].store(i < length ? text[i] : '\0', kRelaxed);
+    slot->nameSeq.store(odd + 1u, kRelease);
+}
+
+void readName(const PeerSlot& slot, char out[kPeerNameBytes])
+{
+    char copy[kPeerNameBytes];
+    for (int attempt = 0; attempt < kNameReadAttempts; ++attempt)
+    {
+        const uint32_t before = slot.nameSeq.load(kAcquire);
+        if ((before & 1u) != 0)
+            continue;
+        for (int i = 0; i < kPeerNameBytes; ++i)
+            copy[i] = slot.name[i].load(kRelaxed);
+        std::atomic_thread_fence(kAcquire);
+        if (slot.nameSeq.load(kRelaxed) != before)
+            continue;
+        if (before == 0)
+            break; // never written
+        copy[kPeerNameBytes - 1] = '\0';
+        std::memcpy(out, copy, kPeerNameBytes);
+        return;
+    }
+    std::memset(out, 0, kPeerNameBytes);
+}
+
+bool acquireCoordinator(PeerRegistry& registry, const PeerLink& link)
+{
+    PeerRegistryHeader& header = registry.header;
+    const uint32_t id = link.instanceId;
+    const int64_t nowMs = monotonicMs();
+
+    uint32_t current = header.coordinatorId.load(kAcquire);
+    bool coordinator = current == id;
+    if (!coordinator && current == 0)
+    {
+        coordinator = header.coordinatorId.compare_exchange_strong(current, id, kAcqRel, kAcquire);
+    }
+    else if (!coordinator)
+    {
+        const int64_t beatMs = header.coordinatorHeartbeatMs.load(kRelaxed);
+        if (beatMs > 0 && nowMs - beatMs > kPeerStaleMs)
+            coordinator =
+                header.coordinatorId.compare_exchange_strong(current, id, kAcqRel, kAcquire);
+    }
+    if (coordinator)
+        header.coordinatorHeartbeatMs.store(nowMs, kRelaxed);
+    return coordinator;
+}
+
+void heartbeat(PeerRegistry& registry, PeerLink& link)
+{
+    if (PeerSlot* slot = ownedSlot(registry, link))
+        slot->heartbeatMs.store(monotonicMs(), kRelaxed);
+}
+
+void detachAtDestruction(PeerRegistry& registry, PeerLink& link)
+{
+    release(registry, link);
+    uint32_t expected = link.instanceId;
+    registry.header.coordinatorId.compare_exchange_strong(expected, 0, kAcqRel, kRelaxed);
+    link.attachKey.store(-1, kRelaxed);
+}
+
+void detachAtReset(PeerRegistry& registry, PeerLink& link)
+{
+    release(registry, link);
+    link.attachKey.store(-1, kRelaxed);
+}
+
+} // namespace ostrel
