@@ -1,8 +1,59 @@
 #include "engine/spectral_engine.h"
 
+#include "engine/float_mode_guard.h"
+
 namespace ostrel
 {
 
-SpectralEngine::SpectralEngine() { initPeerLink(sharedRegistry(), link); }
+SpectralEngine::SpectralEngine() : registry(&sharedRegistry())
+{
+    initPeerLink(*registry, link);
+    // Tables and filters are valid before the host's first reset too.
+    resetEngine(48000.0);
+}
+
+SpectralEngine::~SpectralEngine()
+{
+    detachAtDestruction(*registry, link);
+}
+
+void SpectralEngine::processChunk(const double* in0, const double* in1, double* out0, double* out1,
+                                  int n, int64_t hostSamplePos, bool transportRunning,
+                                  const double* side0, const double* side1)
+{
+    const FloatModeGuard floatMode;
+
+    const int role = settings.role;
+    const int slot = slotOfChannelIndex(settings.channelIndex);
+    const bool bypassOn = settings.bypass != 0;
+
+    if (role != lastRole || static_cast<uint8_t>(bypassOn) != lastBypass)
+        resetOnRoleChange(role, bypassOn);
+
+    // The idle thread watches this to tell whether audio is running.
+    link.blockCounter.fetch_add(1, std::memory_order_relaxed);
+    attach(*registry, link, role, slot, bypassOn, settings.sidechainOn != 0);
+
+    if (bypassOn || role == kRoleOff)
+        processReleaseChunk(in0, in1, out0, out1, n, slot);
+    else if (role == kRoleSource)
+        processSourceChunk(in0, in1, out0, out1, n, hostSamplePos, slot);
+    else
+        processMaskerChunk(in0, in1, out0, out1, n, hostSamplePos, transportRunning, side0, side1);
+}
+
+bool SpectralEngine::anyDipOrListen() const
+{
+    if (listenMix > 0.0)
+        return true;
+    for (int c = 0; c < 2; ++c)
+        for (int k = 0; k < kBandCount; ++k)
+            if (bandGain[c][k] != 1.0)
+                return true;
+    for (const DynamicBell& bell : bells)
+        if (!bellAtRest(bell))
+            return true;
+    return false;
+}
 
 } // namespace ostrel

@@ -1,21 +1,188 @@
 // The per-instance processing object: band analysis, masking computation,
-// gates, bells, the spectral stage and the block driver. Every buffer is a
-// fixed array; nothing is allocated after construction.
+// gates, bells, the spectral stage and the block driver. It owns all state;
+// each stage lives in its own file. Every buffer is a fixed array: nothing is
+// allocated after construction (the object is a few MB, keep it on the heap).
+//
+// Threads: processChunk and everything it calls run on the audio thread;
+// resetEngine runs on the main thread while audio is stopped. The meters that
+// the idle thread reads are relaxed atomics.
 #pragma once
 
+#include "engine/band_layout.h"
+#include "engine/biquad.h"
+#include "engine/dynamic_bells.h"
 #include "engine/engine_settings.h"
+#include "engine/filter_banks.h"
+#include "engine/masking_source_history.h"
+#include "engine/stft_frame_engine.h"
 #include "link/peer_registry.h"
+
+#include <atomic>
+#include <cstdint>
 
 namespace ostrel
 {
+
+// Length of every lookahead delay line; a chunk is at most this minus the lookahead.
+inline constexpr int kDelayLength = 5120;
+inline constexpr int kLookaheadSamples = 240;
+inline constexpr int kMaxChunk = kDelayLength - kLookaheadSamples; // 4880
+// Total latency of the engine: lookahead plus the spectral stage.
+inline constexpr int kEngineLatency = kLookaheadSamples + kStftSize; // 1264
+// Bands 0..3 are dipped in the time domain; the spectral stage dips 4..23.
+inline constexpr int kTimeDomainBands = 4;
+// Counters that mean "long ago" (the source counts as stale until it publishes).
+inline constexpr int32_t kStaleCount = 0x10000000;
+
+// Roles of the Role parameter.
+enum EngineRole : int
+{
+    kRoleOff = 0,
+    kRoleSource = 1,
+    kRoleMasker = 2,
+    kRoleSelf = 3,
+};
 
 class SpectralEngine
 {
 public:
     SpectralEngine();
+    ~SpectralEngine();
+    SpectralEngine(const SpectralEngine&) = delete;
+    SpectralEngine& operator=(const SpectralEngine&) = delete;
 
+    // Full reset at a (new) sample rate: releases the registry slot, rebuilds
+    // the tables and filters, clears every delay line and per-band state.
+    // Main thread, audio stopped.
+    void resetEngine(double sampleRate);
+
+    // One chunk of at most kMaxChunk samples (audio thread). in0/in1 may be
+    // the same channel (mono) and may alias out0/out1 (sample t is read before
+    // it is written). side0/side1 may be null.
+    void processChunk(const double* in0, const double* in1, double* out0, double* out1, int n,
+                      int64_t hostSamplePos, bool transportRunning, const double* side0,
+                      const double* side1);
+
+    // --- paths (called from processChunk only) ---------------------------
+    void processReleaseChunk(const double* in0, const double* in1, double* out0, double* out1,
+                             int n, int slot);
+    void processSourceChunk(const double* in0, const double* in1, double* out0, double* out1, int n,
+                            int64_t hostSamplePos, int slot);
+    // Masker (role 2) and Self (role 3): engine/masker_path.cpp.
+    void processMaskerChunk(const double* in0, const double* in1, double* out0, double* out1, int n,
+                            int64_t hostSamplePos, bool transportRunning, const double* side0,
+                            const double* side1);
+
+    // Per-band reset when the role or the bypass changed.
+    void resetOnRoleChange(int role, bool bypassOn);
+
+    // --- settings and registry -------------------------------------------
     EngineSettings settings;
     PeerLink link;
+    PeerRegistry* registry = nullptr;
+
+    // --- band layout tables (rebuilt by resetEngine) ----------------------
+    double sampleRate = 48000.0;
+    double edgeHz[kEdgeCount] = {};
+    double centreHz[kBandCount] = {};
+    double barkOfBand[kBandCount] = {};
+    double bandWeight[kBandCount] = {};
+    // Envelope follower coefficients, one set per channel.
+    double bandAttack[2][kBandCount] = {};
+    double bandRelease[2][kBandCount] = {};
+
+    // --- filters ----------------------------------------------------------
+    BandPassBank bandFilter[2];
+    BandPassBank outputBandFilter;
+    LowpassBank analysisLowpassBank;
+
+    // --- time constants ---------------------------------------------------
+    double glideCoef = 0.0;
+    double levelDecay = 0.0;
+
+    // --- block driver state -----------------------------------------------
+    int32_t lookaheadDelay = kLookaheadSamples;
+    int32_t delayWritePos = 0;
+    double listenMix = 0.0;
+    int32_t lastRole = -1;
+    uint8_t lastBypass = 0;
+    uint8_t settled = 0;
+
+    double bandGain[2][kBandCount] = {};
+    double stftBandGain[2][kBandCount] = {};
+    double unityGains[kBandCount] = {};
+
+    double dryDelay[2][kDelayLength] = {};
+    // Lookahead delay of the band-pass outputs, indexed [channel][position][band]
+    // so one sample of all bands is contiguous.
+    double bandDelay[2][kDelayLength][kBandCount] = {};
+
+    StftFrameEngine stft;
+
+    // --- masking computation (Masker/Self) --------------------------------
+    uint64_t sourceSeenSeq = 0;
+    int32_t chunksSinceSourceUpdate = kStaleCount;
+    SourceHistoryEntry sourceHistory[kSourceHistorySize];
+    int32_t historyWritePos = 0;
+    int64_t lastBlockEnd = -1;
+    double heldSourceLevel[kBandCount] = {};
+    float lastLowGuardHz = -1.0f;
+    float lastHighGuardHz = -1.0f;
+    double lowGuardWeight[kBandCount] = {};
+    double highGuardWeight[kBandCount] = {};
+    double blockGain[kBandCount] = {};
+    float coordGainCopy[kBandCount] = {};
+    int64_t passCountSeen = 0;
+    int32_t chunksSincePass = kStaleCount;
+    double bandEnergy0[kBandCount] = {};
+    double bandEnergy1[kBandCount] = {};
+    double bandCross[kBandCount] = {};
+    double bandEnvelope0[kBandCount] = {};
+    double bandEnvelope1[kBandCount] = {};
+
+    // --- gates and stereo link (Masker/Self) ------------------------------
+    uint8_t gateOpen0[kBandCount] = {};
+    uint8_t gateOpen1[kBandCount] = {};
+    double gateAmount0[kBandCount] = {};
+    double gateAmount1[kBandCount] = {};
+    double gateGain0[kBandCount] = {};
+    double gateGain1[kBandCount] = {};
+    double stereoLink[kBandCount] = {};
+    double linkRatio[kBandCount] = {};
+    int32_t warmupCount = kLookaheadSamples;
+    double nullSmoothed = -120.0;
+
+    // --- bells --------------------------------------------------------------
+    DynamicBell bells[kBellCount];
+    double bellListenMix = 0.0;
+    int32_t lastBellListen = -1;
+
+    // --- meters, read by the idle thread (relaxed) ------------------------
+    std::atomic<float> dipMeter[kBandCount] = {};
+    std::atomic<float> srcMeter[kBandCount] = {};
+    std::atomic<float> maskMeter[kBandCount] = {};
+    std::atomic<int32_t> touchedCount{0};
+    std::atomic<float> nullMeter{-150.0f};
+    std::atomic<int32_t> peersMeter{0};
+    std::atomic<uint8_t> linked{0};
+
+    // True while a band dip, a bell dip or the listen crossfade is not at rest.
+    bool anyDipOrListen() const;
+
+    // Read position of the lookahead delay lines for the current sample.
+    int lookaheadReadPos() const
+    {
+        return (delayWritePos - lookaheadDelay + kDelayLength) % kDelayLength;
+    }
+
+    // One sample of the bells' release, shared by the release and Source
+    // paths: the bell filters and delay lines keep running, the bell gains
+    // glide toward 1.0 and what they still remove is added to sub0/sub1.
+    void releaseBellsSample(double in0, double in1, int readPos, double& sub0, double& sub1)
+    {
+        for (DynamicBell& bell : bells)
+            bellReleaseStep(bell, in0, in1, readPos, delayWritePos, glideCoef, sub0, sub1);
+    }
 };
 
 } // namespace ostrel

@@ -1,0 +1,118 @@
+// The Source path (role Source, not bypassed): the audio passes through with
+// the engine's latency (dips left from a previous role are released in the
+// time domain) while the chunk's 24 band levels of the mid signal, the
+// priority and the stereo balance are published in the instance's slot.
+#include "engine/band_levels.h"
+#include "engine/glide.h"
+#include "engine/spectral_engine.h"
+
+#include <cmath>
+
+namespace ostrel
+{
+
+void SpectralEngine::processSourceChunk(const double* in0, const double* in1, double* out0,
+                                        double* out1, int n, int64_t hostSamplePos, int slot)
+{
+    settled = 0;
+    const bool releasing = anyDipOrListen();
+
+    double cumulative[kEdgeCount] = {};
+    double midEnergy = 0.0;
+    double energy0 = 0.0;
+    double energy1 = 0.0;
+
+    double y0[kBandCount];
+    double y1[kBandCount];
+    for (int t = 0; t < n; ++t)
+    {
+        const double x0 = in0[t];
+        const double x1 = in1[t];
+
+        // A non-finite sample counts as silence in every measurement.
+        const double a0 = finiteOrZero(x0);
+        const double a1 = finiteOrZero(x1);
+        const double mid = (a0 + a1) * 0.5;
+        analysisLowpassBank.accumulate(mid, cumulative);
+        midEnergy += mid * mid;
+        energy0 += a0 * a0;
+        energy1 += a1 * a1;
+
+        bandFilter[0].step(x0, y0);
+        bandFilter[1].step(x1, y1);
+
+        const int r = lookaheadReadPos();
+        const int w = delayWritePos;
+        double d0 = dryDelay[0][r];
+        double d1 = dryDelay[1][r];
+        dryDelay[0][w] = x0;
+        dryDelay[1][w] = x1;
+
+        if (releasing)
+        {
+            // All 24 bands are released in the time domain here.
+            double sub0 = 0.0;
+            double sub1 = 0.0;
+            const double* delayed0 = bandDelay[0][r];
+            const double* delayed1 = bandDelay[1][r];
+            for (int k = 0; k < kBandCount; ++k)
+            {
+                const double g0 = bandGain[0][k] = glideToUnity(bandGain[0][k], glideCoef);
+                const double g1 = bandGain[1][k] = glideToUnity(bandGain[1][k], glideCoef);
+                sub0 += (1.0 - g0) * delayed0[k];
+                sub1 += (1.0 - g1) * delayed1[k];
+            }
+            releaseBellsSample(x0, x1, r, sub0, sub1);
+            listenMix = glideToZero(listenMix, glideCoef);
+            double o0 = d0 - sub0;
+            double o1 = d1 - sub1;
+            if (listenMix > 0.0)
+            {
+                o0 += listenMix * (sub0 - o0);
+                o1 += listenMix * (sub1 - o1);
+            }
+            if (std::isfinite(o0))
+                d0 = o0;
+            if (std::isfinite(o1))
+                d1 = o1;
+        }
+
+        for (int k = 0; k < kBandCount; ++k)
+        {
+            bandDelay[0][w][k] = y0[k];
+            bandDelay[1][w][k] = y1[k];
+        }
+        delayWritePos = (w + 1) % kDelayLength;
+
+        const StftSample s = stft.step(d0, d1, 0.0, 0.0, 0.0, 0.0, unityGains, unityGains);
+        out0[t] = s.out0;
+        out1[t] = s.out1;
+    }
+
+    // Publication into the held slot, under its level sequence counter.
+    PeerSlot& channelSlot = registry->slots[slot];
+    if (channelSlot.ownerId.load(std::memory_order_acquire) != 0)
+    {
+        const int held = link.slotIndex.load(std::memory_order_relaxed);
+        // Never write into a slot that another instance has taken over.
+        const bool holds = held >= 0 && registry->slots[held].ownerId.load(
+                                            std::memory_order_acquire) == link.instanceId;
+        if (holds)
+        {
+            float levels[kBandCount];
+            bandLevelsFromEnergies(cumulative, midEnergy, n, levels);
+            beginLevels(*registry, link);
+            for (int k = 0; k < kBandCount; ++k)
+                writeLevel(*registry, link, k, levels[k]);
+            publishBlock(*registry, link, hostSamplePos, n);
+            PeerSlot& own = registry->slots[held];
+            own.priority.store(settings.priority, std::memory_order_relaxed);
+            own.balance.store(static_cast<float>((energy0 - energy1) / (energy0 + energy1 + 1e-20)),
+                              std::memory_order_relaxed);
+        }
+    }
+    peersMeter.store(channelSlot.holderCount.load(std::memory_order_relaxed),
+                     std::memory_order_relaxed);
+}
+
+} // namespace ostrel

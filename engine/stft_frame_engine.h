@@ -1,0 +1,107 @@
+// The engine's spectral stage: from a sliding 1024-sample frame analysed every
+// 256 samples it computes the part of the signal that the band gains remove
+// and subtracts it from the input delayed by exactly 1024 samples. Three more
+// delay rings carry the block processor's time-domain signals (removed low
+// bands, bell listen) so they come out aligned with the spectral result. With
+// all gains at 1.0 nothing is added: the signal passes bit-exact, 1024 late.
+#pragma once
+
+#include "engine/band_layout.h"
+#include "engine/biquad.h"
+
+#include <cstdint>
+
+namespace ostrel
+{
+
+inline constexpr int kStftSize = 1024;
+inline constexpr int kStftHop = 256;
+inline constexpr int kStftBins = kStftSize / 2 + 1;
+
+// One sample out of the stage, per channel.
+struct StftSample
+{
+    double out0, out1;         // delayed dry minus removed
+    double removed0, removed1; // delayed sub plus spectral removal
+    double bell0, bell1;       // delayed bell-listen signal
+    double dry0, dry1;         // delayed dry input
+};
+
+class StftFrameEngine
+{
+public:
+    // Builds window, overlap norm and bin-to-band map, clears every ring.
+    void init(const double edgeHz[kEdgeCount], double sampleRate);
+
+    // One sample of the spectral path (audio thread). gains0/gains1: 24 band
+    // gains per channel, used when this sample completes a hop.
+    StftSample step(double dry0, double dry1, double sub0, double sub1, double bell0, double bell1,
+                    const double* gains0, const double* gains1)
+    {
+        const int p = ringPos;
+        // The analysis frame treats a non-finite input as silence so it cannot
+        // spread over a whole frame; the dry ring keeps the sample as it came.
+        inputRing[0][p] = finiteOrZero(dry0);
+        inputRing[1][p] = finiteOrZero(dry1);
+
+        StftSample s;
+        s.dry0 = dryRing[0][p];
+        s.dry1 = dryRing[1][p];
+        const double delayedSub0 = subtractRing[0][p];
+        const double delayedSub1 = subtractRing[1][p];
+        s.bell0 = bellListenRing[0][p];
+        s.bell1 = bellListenRing[1][p];
+        dryRing[0][p] = dry0;
+        dryRing[1][p] = dry1;
+        subtractRing[0][p] = sub0;
+        subtractRing[1][p] = sub1;
+        bellListenRing[0][p] = bell0;
+        bellListenRing[1][p] = bell1;
+
+        const double spectral0 = outputRing[0][p];
+        const double spectral1 = outputRing[1][p];
+        outputRing[0][p] = 0.0;
+        outputRing[1][p] = 0.0;
+
+        s.removed0 = delayedSub0 + spectral0;
+        s.removed1 = delayedSub1 + spectral1;
+        s.out0 = s.dry0 - s.removed0;
+        s.out1 = s.dry1 - s.removed1;
+
+        ringPos = (p + 1) & (kStftSize - 1);
+        if (++hopCounter == kStftHop)
+        {
+            hopCounter = 0;
+            processFrame(gains0, gains1);
+        }
+        return s;
+    }
+
+    // Analysis, gain and overlap-add of the current frame for both channels.
+    void processFrame(const double* gains0, const double* gains1);
+
+    double window[kStftSize] = {};
+    int32_t bandOfBin[kStftBins] = {};
+    double overlapNorm = 1.0;
+
+    double inputRing[2][kStftSize] = {};
+    double dryRing[2][kStftSize] = {};
+    double subtractRing[2][kStftSize] = {};
+    double bellListenRing[2][kStftSize] = {};
+    double outputRing[2][kStftSize] = {};
+    int32_t ringPos = 0;
+    int32_t hopCounter = 0;
+
+    double fftRe[kStftSize] = {};
+    double fftIm[kStftSize] = {};
+
+private:
+    void processChannel(int channel, const double* gains);
+};
+
+// In-place radix-2 complex transform of n points (a power of two); direction
+// -1 forward, +1 inverse; no scaling. Twiddles come from a recurrence (one
+// cosine and one sine per stage).
+void fft(double* re, double* im, int n, int direction);
+
+} // namespace ostrel
