@@ -1,0 +1,33 @@
+// The "meters" message: what the instance's engine measured, sent to the page
+// at every idle tick while the editor is open.
+#pragma once
+
+#include <string>
+
+namespace ostrel
+{
+
+inline constexpr int kMeterBands = 24;
+inline constexpr int kMeterBells = 4;
+
+// A copy of the engine's meters, taken on the main thread.
+struct MeterSnapshot
+{
+    int role = 0;           // 0 Off, 1 Source, 2 Masker, 3 Self
+    bool linked = false;    // a source is live
+    int peers = 0;          // holders of the target slot
+    float nullDb = -150.0f; // shown no lower than -120
+    int touched = 0;        // bands being dipped
+    float dipDb[kMeterBands] = {};
+    float src[kMeterBands] = {};
+    float mask[kMeterBands] = {};
+    float bellDipDb[kMeterBells] = {};
+};
+
+// {"t":"meters","role":..,"linked":..,"peers":..,"null":%.1f,"touched":..,
+//  "dip":[24 x %.1f],"src":[24 x %.2f],"mask":[24 x %.2f],"bellDip":[4 x %.1f]}
+// A value that is not a finite number is shown as 0 (the null meter as
+// -120) so that the text stays valid JSON.
+std::string BuildMeterReport(const MeterSnapshot& meters);
+
+} // namespace ostrel

@@ -1,0 +1,26 @@
+// Message tags of the product's own messages between the plug-in and its
+// page (the "t" member of each outgoing text repeats the distinction).
+#pragma once
+
+namespace ostrel
+{
+
+// Plug-in -> page.
+inline constexpr int kTagParams = -1; // the framework's parameter descriptions
+inline constexpr int kTagMeters = 0;
+inline constexpr int kTagSources = 2;
+inline constexpr int kTagMatrix = 9;
+inline constexpr int kTagPresets = 11;
+inline constexpr int kTagOnboarded = 13;
+
+// Page -> plug-in.
+inline constexpr int kTagParameter = 1;
+inline constexpr int kTagFocus = 8;
+inline constexpr int kTagSavePresets = 10;
+inline constexpr int kTagSetOnboarded = 12;
+inline constexpr int kTagHostKeys = 20;
+inline constexpr int kTagSolo = 21;
+inline constexpr int kTagMatrixEdit = 22;
+inline constexpr int kTagOpenLink = 23;
+
+} // namespace ostrel

@@ -1,0 +1,89 @@
+// A web view back end for tests: records every script the plug-in runs and
+// decodes the arbitrary messages ("SAMFD") they carry.
+#pragma once
+
+#include "editor/base64.h"
+#include "webview/iweb_view.h"
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace ostrel_test
+{
+
+struct PageMessage
+{
+    int tag = 0;
+    int lengthArgument = 0;
+    std::string base64;
+    std::string text; // decoded
+};
+
+class RecordingWebView : public plugfw::WebViewBackend
+{
+public:
+    void EvaluateScript(const std::string& script) override { scripts.push_back(script); }
+    void TakeFocus() override { ++focusCount; }
+
+    // The SAMFD calls among the recorded scripts, decoded.
+    std::vector<PageMessage> Messages() const
+    {
+        std::vector<PageMessage> out;
+        for (const std::string& s : scripts)
+        {
+            PageMessage m;
+            if (Parse(s, m))
+                out.push_back(m);
+        }
+        return out;
+    }
+
+    std::vector<PageMessage> MessagesWithTag(int tag) const
+    {
+        std::vector<PageMessage> out;
+        for (const PageMessage& m : Messages())
+            if (m.tag == tag)
+                out.push_back(m);
+        return out;
+    }
+
+    std::vector<std::string> ScriptsStartingWith(const std::string& prefix) const
+    {
+        std::vector<std::string> out;
+        for (const std::string& s : scripts)
+            if (s.rfind(prefix, 0) == 0)
+                out.push_back(s);
+        return out;
+    }
+
+    static bool Parse(const std::string& script, PageMessage& m)
+    {
+        if (script.rfind("SAMFD(", 0) != 0)
+            return false;
+        const char* p = script.c_str() + 6;
+        char* end = nullptr;
+        m.tag = static_cast<int>(std::strtol(p, &end, 10));
+        if (end[0] != ',' || end[1] != ' ')
+            return false;
+        m.lengthArgument = static_cast<int>(std::strtol(end + 2, &end, 10));
+        if (end[0] != ',' || end[1] != ' ' || end[2] != '\'')
+            return false;
+        const std::string rest(end + 3);
+        const size_t close = rest.find('\'');
+        if (close == std::string::npos || rest.substr(close) != "')")
+            return false;
+        m.base64 = rest.substr(0, close);
+        std::string bytes(m.base64.size(), '\0');
+        const size_t n =
+            plugfw::Base64Decode(m.base64, reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+        bytes.resize(n);
+        m.text = bytes;
+        return true;
+    }
+
+    std::vector<std::string> scripts;
+    int focusCount = 0;
+};
+
+} // namespace ostrel_test
