@@ -1,0 +1,41 @@
+#include "engine/masking_meters.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ostrel
+{
+
+float dipMeterDb(double outEnergy, double inEnergy)
+{
+    if (!(inEnergy > 1e-18))
+        return 0.0f;
+    const double db = 10.0 * std::log10((outEnergy + 1e-30) / (inEnergy + 1e-30));
+    // A non-finite energy (never expected) must not reach the page.
+    if (!std::isfinite(db))
+        return 0.0f;
+    return static_cast<float>(std::clamp(db, -120.0, 0.0));
+}
+
+int touchedBands(const MaskingMeterSums& sums)
+{
+    int touched = 0;
+    for (int k = 0; k < kBandCount; ++k)
+    {
+        if (sums.dipCount[k] > 0 && sums.dipSum[k] / sums.dipCount[k] > 0.034)
+            ++touched;
+    }
+    return touched;
+}
+
+double nullTarget(const float dipMeter[kBandCount])
+{
+    double deepest = 0.0;
+    for (int k = 0; k < kBandCount; ++k)
+        deepest = std::min(deepest, static_cast<double>(dipMeter[k]));
+    if (!(deepest < -0.05))
+        deepest = -120.0;
+    return std::max(-120.0, deepest);
+}
+
+} // namespace ostrel

@@ -1,0 +1,30 @@
+// The Masker/Self meters computed at the end of each chunk: per-band "dip"
+// (output over input energy, aligned with the spectral stage), "touched" (how
+// many bands were dipped noticeably) and the smoothed deepest dip "null".
+#pragma once
+
+#include "engine/band_layout.h"
+
+namespace ostrel
+{
+
+// Per-chunk sums the sample loop fills and the meters are made from.
+struct MaskingMeterSums
+{
+    double inEnergy[kBandCount] = {};  // mid of the delayed input band signals
+    double outEnergy[kBandCount] = {}; // mid of the output through the output band filters
+    double dipSum[kBandCount] = {};    // sum of the larger channel dip (1 - gain)
+    int dipCount[kBandCount] = {};     // samples with a dip above 1e-6
+};
+
+// Output over input energy of a band in dB, -120..0; 0 when the input is silent.
+float dipMeterDb(double outEnergy, double inEnergy);
+
+// Bands whose mean dip over the chunk exceeds 0.034 (about 0.3 dB).
+int touchedBands(const MaskingMeterSums& sums);
+
+// Where the smoothed "null" heads: the deepest band dip in dB, or -120 when
+// no band is dipped by 0.05 dB or more.
+double nullTarget(const float dipMeter[kBandCount]);
+
+} // namespace ostrel

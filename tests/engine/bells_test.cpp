@@ -1,0 +1,205 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <numbers>
+
+#include "engine/dynamic_bells.h"
+#include "masking_test_tables.h"
+
+namespace ostrel
+{
+namespace
+{
+
+using testing::MaskingTables;
+using testing::toDb;
+
+constexpr double kRate = 48000.0;
+
+class DynamicBellTest : public ::testing::Test
+{
+protected:
+    MaskingTables t;
+    std::unique_ptr<DynamicBell> bell = std::make_unique<DynamicBell>();
+    BellChunk chunk;
+    const double glide = 1.0 - std::exp(-1.0 / (0.02 * kRate));
+    const double decay = std::exp(-1.0 / (0.08 * kRate));
+    int writePos = 0;
+
+    void SetUp() override { resetBellState(*bell, kRate); }
+
+    // A gate setup whose nearest band is loud over a small spread: the gate opens.
+    GateSetupInputs openingBand() const
+    {
+        GateSetupInputs in;
+        in.sourceLive = true;
+        in.maskSpread = 1e-3;
+        in.weightedSpread = 1e-3;
+        in.spreadFloor = 1e-6;
+        in.prominenceDb = 10.0;
+        in.prominenceThresholdDb = 1.0;
+        in.openThresholdDb = 4.0;
+        in.closeThresholdDb = 1.0;
+        in.amountDivisor = 12.0;
+        return in;
+    }
+
+    // Runs the bell on a sine for n samples; returns the largest |sub|.
+    double run(double hz, int n, bool primed = true)
+    {
+        double largest = 0.0;
+        for (int i = 0; i < n; ++i)
+        {
+            const double x = 0.5 * std::sin(2.0 * std::numbers::pi * hz * i / kRate);
+            const int readPos = (writePos - 240 + kBellDelayLength) % kBellDelayLength;
+            double sub0 = 0.0, sub1 = 0.0, y0 = 0.0, y1 = 0.0;
+            bellSampleStep(*bell, chunk, x, x, readPos, writePos, primed, glide, decay, sub0, sub1,
+                           y0, y1);
+            writePos = (writePos + 1) % kBellDelayLength;
+            largest = std::max(largest, std::fabs(sub0));
+        }
+        return largest;
+    }
+};
+
+TEST_F(DynamicBellTest, NearestBandFollowsTheSettingAndPrefersTheLowerOnATie)
+{
+    EXPECT_EQ(nearestBand(1000.0, t.centreHz), 8); // centre about 951 Hz
+    EXPECT_EQ(nearestBand(10.0, t.centreHz), 0);
+    EXPECT_EQ(nearestBand(30000.0, t.centreHz), 23);
+    const double tie = 0.5 * (t.centreHz[8] + t.centreHz[9]);
+    EXPECT_EQ(nearestBand(tie, t.centreHz), 8);
+}
+
+TEST_F(DynamicBellTest, DepthSetsTheFloor)
+{
+    EXPECT_EQ(bellFloorGain(0.0), 1.0);
+    EXPECT_NEAR(toDb(bellFloorGain(100.0)), -48.0, 1e-9);
+    EXPECT_NEAR(toDb(bellFloorGain(25.0)), -12.0, 1e-9);
+}
+
+TEST_F(DynamicBellTest, FrequencySnapsFirstThenGlidesWithThirtyMilliseconds)
+{
+    setupBellChunk(*bell, 1000.0, 2.0, 50.0, true, t.centreHz, 512, kRate, chunk);
+    EXPECT_EQ(bell->bellFreqSmoothed, 1000.0f);
+    EXPECT_EQ(bell->bellQSmoothed, 2.0f);
+    // 30 ms (1440 samples) later the glide has gone 1 - 1/e of the way.
+    setupBellChunk(*bell, 2000.0, 2.0, 50.0, true, t.centreHz, 1440, kRate, chunk);
+    EXPECT_NEAR(bell->bellFreqSmoothed, 1000.0 + 1000.0 * (1.0 - std::exp(-1.0)), 0.01);
+    // The band used for the gate follows the setting at once.
+    EXPECT_EQ(chunk.nearest, nearestBand(2000.0, t.centreHz));
+}
+
+TEST_F(DynamicBellTest, BandPassHasUnityGainAtItsCentreAndFollowsTheGlidedFrequency)
+{
+    setupBellChunk(*bell, 1000.0, 1.5, 0.0, true, t.centreHz, 512, kRate, chunk);
+    // Through the filter alone: run a 1 kHz sine and measure the peak after settling.
+    double peakCentre = 0.0;
+    double peakOff = 0.0;
+    for (int i = 0; i < 48000; ++i)
+    {
+        const double y =
+            bell->bellFilter0.step(std::sin(2.0 * std::numbers::pi * 1000.0 * i / kRate));
+        const double z =
+            bell->bellFilter1.step(std::sin(2.0 * std::numbers::pi * 4000.0 * i / kRate));
+        if (i > 24000)
+        {
+            peakCentre = std::max(peakCentre, std::fabs(y));
+            peakOff = std::max(peakOff, std::fabs(z));
+        }
+    }
+    EXPECT_NEAR(toDb(peakCentre), 0.0, 0.01);
+    EXPECT_LT(toDb(peakOff), -6.0);
+}
+
+TEST_F(DynamicBellTest, DepthZeroNeverChangesTheSignalWhateverTheGateDoes)
+{
+    setupBellChunk(*bell, 1000.0, 1.5, 0.0, true, t.centreHz, 512, kRate, chunk);
+    setBellGate(chunk, openingBand());
+    EXPECT_EQ(run(1000.0, 9600), 0.0);
+    EXPECT_EQ(bell->bellGain0, 1.0);
+    EXPECT_EQ(bell->bellGateOpen0, 1); // the gate did open
+    finishBellMeter(*bell);
+    EXPECT_EQ(bell->bellDipMeter.load(), 0.0f);
+}
+
+TEST_F(DynamicBellTest, AnActiveGateDipsToTheFloorAndTheMeterShowsIt)
+{
+    setupBellChunk(*bell, 1000.0, 1.5, 50.0, true, t.centreHz, 512, kRate, chunk);
+    setBellGate(chunk, openingBand());
+    run(1000.0, 9600);
+    EXPECT_NEAR(toDb(bell->bellGain0), -24.0, 0.01);
+    EXPECT_EQ(bell->bellGain0, bell->bellGain1);
+    beginBellMeter(*bell);
+    run(1000.0, 512);
+    finishBellMeter(*bell);
+    EXPECT_NEAR(bell->bellDipMeter.load(), -24.0, 0.01);
+}
+
+TEST_F(DynamicBellTest, AnInactiveBellReturnsToExactlyUnityAndShowsZero)
+{
+    setupBellChunk(*bell, 1000.0, 1.5, 100.0, true, t.centreHz, 512, kRate, chunk);
+    setBellGate(chunk, openingBand());
+    run(1000.0, 4800);
+    ASSERT_LT(bell->bellGain0, 0.1);
+    setupBellChunk(*bell, 1000.0, 1.5, 100.0, false, t.centreHz, 512, kRate, chunk);
+    setBellGate(chunk, openingBand());
+    run(1000.0, 24000); // 500 ms
+    EXPECT_EQ(bell->bellGain0, 1.0);
+    EXPECT_EQ(bell->bellGain1, 1.0);
+    beginBellMeter(*bell);
+    EXPECT_EQ(run(1000.0, 512), 0.0);
+    finishBellMeter(*bell);
+    EXPECT_EQ(bell->bellDipMeter.load(), 0.0f);
+}
+
+TEST_F(DynamicBellTest, BeforeTheWarmUpOnlyTheEnvelopesMove)
+{
+    setupBellChunk(*bell, 1000.0, 1.5, 100.0, true, t.centreHz, 512, kRate, chunk);
+    setBellGate(chunk, openingBand());
+    EXPECT_EQ(run(1000.0, 240, false), 0.0);
+    EXPECT_EQ(bell->bellGain0, 1.0);
+    EXPECT_EQ(bell->bellGateOpen0, 0);
+    EXPECT_GT(bell->bellEnvelope0, 0.0);
+}
+
+TEST_F(DynamicBellTest, ReleaseStepGlidesADipBackWithoutAStep)
+{
+    setupBellChunk(*bell, 1000.0, 1.5, 100.0, true, t.centreHz, 512, kRate, chunk);
+    setBellGate(chunk, openingBand());
+    run(1000.0, 4800);
+    double previousGain = bell->bellGain0;
+    ASSERT_LT(previousGain, 0.1);
+    for (int i = 0; i < 48000; ++i)
+    {
+        const double x = 0.5 * std::sin(2.0 * std::numbers::pi * 1000.0 * (4800 + i) / kRate);
+        const int readPos = (writePos - 240 + kBellDelayLength) % kBellDelayLength;
+        double sub0 = 0.0, sub1 = 0.0;
+        bellReleaseStep(*bell, x, x, readPos, writePos, glide, sub0, sub1);
+        writePos = (writePos + 1) % kBellDelayLength;
+        // The gain moves at most the glide coefficient's share each sample.
+        ASSERT_LE(bell->bellGain0 - previousGain, glide * (1.0 - previousGain) + 1e-6);
+        previousGain = bell->bellGain0;
+    }
+    EXPECT_TRUE(bellAtRest(*bell));
+}
+
+TEST_F(DynamicBellTest, NonFiniteInputDoesNotPoisonTheBell)
+{
+    setupBellChunk(*bell, 1000.0, 1.5, 100.0, true, t.centreHz, 512, kRate, chunk);
+    setBellGate(chunk, openingBand());
+    const int readPos = (writePos - 240 + kBellDelayLength) % kBellDelayLength;
+    double sub0 = 0.0, sub1 = 0.0, y0 = 0.0, y1 = 0.0;
+    bellSampleStep(*bell, chunk, std::nan(""), HUGE_VAL, readPos, writePos, true, glide, decay,
+                   sub0, sub1, y0, y1);
+    writePos = (writePos + 1) % kBellDelayLength;
+    run(1000.0, 4800);
+    EXPECT_TRUE(std::isfinite(bell->bellEnvelope0));
+    EXPECT_TRUE(std::isfinite(bell->bellEnvelope1));
+    EXPECT_TRUE(std::isfinite(bell->bellGain0));
+    EXPECT_LT(bell->bellGain1, 0.1);
+}
+
+} // namespace
+} // namespace ostrel
