@@ -13,13 +13,14 @@ int connectedCount(const ChannelList& list)
 {
     int count = 0;
     for (int i = 0; i < list.count; ++i)
-        count += list.connected[i] ? 1 : 0;
+        count += (list.connected == nullptr || list.connected[i]) ? 1 : 0;
     return count;
 }
 
 bool isConnected(const ChannelList& list, int channel)
 {
-    return channel >= 0 && channel < list.count && list.connected[channel] &&
+    return channel >= 0 && channel < list.count && list.samples != nullptr &&
+           (list.connected == nullptr || list.connected[channel]) &&
            list.samples[channel] != nullptr;
 }
 
@@ -33,53 +34,69 @@ int64_t hostPositionOf(double samplePos)
 
 } // namespace
 
+BlockRouting routeBlock(const ChannelList& inputs, const ChannelList& outputs, int sidechainStart,
+                        bool sidechainOn, int nFrames, std::vector<double>& monoScratch)
+{
+    BlockRouting route;
+    // An unconnected main channel still has a (silent) buffer from the framework.
+    if (inputs.count < 1 || inputs.samples == nullptr || inputs.samples[0] == nullptr)
+        return route;
+    if (outputs.count < 1 || outputs.samples == nullptr || outputs.samples[0] == nullptr)
+        return route;
+
+    if (connectedCount(inputs) >= 2 && connectedCount(outputs) >= 2 && inputs.count >= 2 &&
+        outputs.count >= 2 && inputs.samples[1] != nullptr && outputs.samples[1] != nullptr)
+    {
+        route.in0 = inputs.samples[0];
+        route.in1 = inputs.samples[1];
+        route.out0 = outputs.samples[0];
+        route.out1 = outputs.samples[1];
+    }
+    else
+    {
+        route.mono = true;
+        route.in0 = route.in1 = inputs.samples[0];
+        route.out0 = outputs.samples[0];
+        const size_t frames = static_cast<size_t>(std::max(nFrames, 1));
+        if (monoScratch.size() < frames)
+            monoScratch.resize(frames, 0.0);
+        route.out1 = monoScratch.data();
+    }
+
+    // Mono and stereo blocks alike take the sidechain where the framework
+    // connects it, so a mono main bus with a sidechain bus has a sidechain.
+    if (sidechainOn && isConnected(inputs, sidechainStart))
+    {
+        route.side0 = inputs.samples[sidechainStart];
+        route.side1 = isConnected(inputs, sidechainStart + 1) ? inputs.samples[sidechainStart + 1]
+                                                              : route.side0;
+    }
+    route.valid = true;
+    return route;
+}
+
 void processBlock(SpectralEngine& engine, const ChannelList& inputs, const ChannelList& outputs,
                   int sidechainStart, const HostTransport& transport, int nFrames,
                   std::vector<double>& monoScratch)
 {
-    if (nFrames <= 0 || inputs.count < 1 || outputs.count < 1 || inputs.samples == nullptr ||
-        outputs.samples == nullptr || inputs.samples[0] == nullptr || outputs.samples[0] == nullptr)
+    if (nFrames <= 0)
+        return;
+    const BlockRouting route = routeBlock(inputs, outputs, sidechainStart,
+                                          engine.settings.sidechainOn != 0, nFrames, monoScratch);
+    if (!route.valid)
         return;
 
-    const double* in0;
-    const double* in1;
-    double* out0;
-    double* out1;
-    if (connectedCount(inputs) >= 2 && connectedCount(outputs) >= 2 && inputs.count >= 2 &&
-        outputs.count >= 2 && inputs.samples[1] != nullptr && outputs.samples[1] != nullptr)
-    {
-        in0 = inputs.samples[0];
-        in1 = inputs.samples[1];
-        out0 = outputs.samples[0];
-        out1 = outputs.samples[1];
-    }
-    else
-    {
-        in0 = in1 = inputs.samples[0];
-        out0 = outputs.samples[0];
-        if (monoScratch.size() < static_cast<size_t>(nFrames))
-            monoScratch.resize(static_cast<size_t>(nFrames), 0.0);
-        out1 = monoScratch.data();
-    }
-
-    const double* side0 = nullptr;
-    const double* side1 = nullptr;
-    if (engine.settings.sidechainOn != 0 && isConnected(inputs, sidechainStart))
-    {
-        side0 = inputs.samples[sidechainStart];
-        side1 =
-            isConnected(inputs, sidechainStart + 1) ? inputs.samples[sidechainStart + 1] : side0;
-    }
-
+    // A negative position means the host gave none; it is not advanced.
     int64_t hostSamplePos = hostPositionOf(transport.samplePos);
     const int maxChunk = kDelayLength - engine.lookaheadDelay;
     int done = 0;
     while (done < nFrames)
     {
         const int n = std::min(maxChunk, nFrames - done);
-        engine.processChunk(in0 + done, in1 + done, out0 + done, out1 + done, n, hostSamplePos,
-                            transport.playing, side0 ? side0 + done : nullptr,
-                            side1 ? side1 + done : nullptr);
+        engine.processChunk(route.in0 + done, route.in1 + done, route.out0 + done,
+                            route.out1 + done, n, hostSamplePos, transport.playing,
+                            route.side0 ? route.side0 + done : nullptr,
+                            route.side1 ? route.side1 + done : nullptr);
         done += n;
         if (hostSamplePos >= 0)
             hostSamplePos += n;

@@ -17,7 +17,7 @@ namespace ostrel
 struct ChannelList
 {
     double* const* samples = nullptr; // one pointer per channel
-    const bool* connected = nullptr;  // one flag per channel
+    const bool* connected = nullptr;  // one flag per channel; null: all connected
     int count = 0;
 };
 
@@ -26,6 +26,24 @@ struct HostTransport
     double samplePos = -1.0; // project time in samples
     bool playing = false;
 };
+
+// The channels one block is processed with.
+struct BlockRouting
+{
+    const double* in0 = nullptr;
+    const double* in1 = nullptr;
+    double* out0 = nullptr;
+    double* out1 = nullptr;
+    const double* side0 = nullptr; // null: no sidechain
+    const double* side1 = nullptr;
+    bool mono = false;
+    bool valid = false; // false when there is no main input or output channel
+};
+
+// Channel selection of one block. A mono block's second output is the
+// scratch buffer, grown to nFrames (new samples 0) when shorter.
+BlockRouting routeBlock(const ChannelList& inputs, const ChannelList& outputs, int sidechainStart,
+                        bool sidechainOn, int nFrames, std::vector<double>& monoScratch);
 
 // The plug-in's block callback (audio thread). sidechainStart: the input
 // channel at which the framework connects the sidechain bus (used for mono
