@@ -32,6 +32,15 @@ struct MidiMsg
     uint8_t data2 = 0;
 };
 
+// A system-exclusive message (520 bytes with its offset and size).
+struct SysExData
+{
+    static constexpr int kMaxBytes = 512;
+    int32_t offset = 0;
+    int32_t size = 0;
+    uint8_t data[kMaxBytes] = {};
+};
+
 class IEditorDelegate
 {
 public:
@@ -67,6 +76,9 @@ public:
     virtual void EditorClosed() {}
     // Editor-side reaction to a parameter change (empty in this product).
     virtual void OnParamChangeUI(int /*paramIdx*/) {}
+    // Messages that the processing side sent to the editor (main thread).
+    virtual void OnMidiMsgUI(const MidiMsg& /*msg*/) {}
+    virtual void OnSysexMsgUI(const SysExData& /*msg*/) {}
 
 protected:
     std::vector<std::unique_ptr<IParam>> mParams;

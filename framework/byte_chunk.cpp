@@ -1,0 +1,37 @@
+#include "framework/byte_chunk.h"
+
+#include <algorithm>
+
+namespace plugfw
+{
+
+int IByteChunk::PutBytes(const void* data, int size)
+{
+    if (size <= 0 || !data)
+        return Size();
+    const size_t needed = mBytes.size() + static_cast<size_t>(size);
+    if (needed > mBytes.capacity())
+    {
+        const size_t step = kGranularity;
+        mBytes.reserve((needed + step - 1) / step * step);
+    }
+    const auto* p = static_cast<const uint8_t*>(data);
+    mBytes.insert(mBytes.end(), p, p + size);
+    return Size();
+}
+
+int IByteChunk::GetBytes(void* data, int size, int startPos) const
+{
+    if (startPos < 0 || size < 0 || startPos > Size() || Size() - startPos < size)
+        return -1;
+    if (size > 0)
+        std::memcpy(data, mBytes.data() + startPos, static_cast<size_t>(size));
+    return startPos + size;
+}
+
+void IByteChunk::ReverseBytes(uint8_t* bytes, int n)
+{
+    std::reverse(bytes, bytes + n);
+}
+
+} // namespace plugfw

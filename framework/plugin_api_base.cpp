@@ -1,0 +1,51 @@
+#include "framework/plugin_api_base.h"
+
+#include <algorithm>
+
+namespace plugfw
+{
+
+IPluginAPIBase::IPluginAPIBase(const Config& config)
+    : IPluginBase(config.nParams, config.nPresets), mPluginName(config.pluginName),
+      mProductName(config.productName), mMakerName(config.makerName), mVersion(config.version),
+      mUniqueId(config.uniqueId), mMakerId(config.makerId), mHasEditor(config.hasEditor),
+      mHostCanResize(config.hostCanResizeEditor), mEditorWidth(config.editorWidth),
+      mEditorHeight(config.editorHeight),
+      mMinWidth(std::min(config.editorMinWidth, config.editorMaxWidth)),
+      mMaxWidth(std::max(config.editorMinWidth, config.editorMaxWidth)),
+      mMinHeight(std::min(config.editorMinHeight, config.editorMaxHeight)),
+      mMaxHeight(std::max(config.editorMinHeight, config.editorMaxHeight)),
+      mDoesMidiIn(config.doesMidiIn), mDoesMidiOut(config.doesMidiOut), mDoesMpe(config.doesMpe),
+      mDoesStateChunks(config.doesStateChunks), mPluginType(config.pluginType)
+{
+}
+
+IPluginAPIBase::~IPluginAPIBase() = default;
+
+std::string IPluginAPIBase::GetPluginVersionString() const
+{
+    const unsigned v = static_cast<unsigned>(mVersion);
+    return std::to_string(v >> 16) + "." + std::to_string((v >> 8) & 0xFF) + "." +
+           std::to_string(v & 0xFF);
+}
+
+void IPluginAPIBase::SetHost(std::string_view name, int version)
+{
+    mHostName = name;
+    mHost = HostCodeOf(name);
+    mHostVersion = version;
+    OnHostIdentified();
+}
+
+void IPluginAPIBase::TimerTick()
+{
+    MidiMsg msg;
+    while (mMidiMsgsFromProcessor.Pop(msg))
+        OnMidiMsgUI(msg);
+    SysExData sysex;
+    while (mSysExDataFromProcessor.Pop(sysex))
+        OnSysexMsgUI(sysex);
+    IdleTick();
+}
+
+} // namespace plugfw

@@ -1,0 +1,70 @@
+// plugfw::IPluginBase: the plug-in object's parameter list in use. It turns
+// the parameter values into the state chunk and back, keeps the preset
+// slots, and declares the parameter-change hook that the plug-in class
+// overrides to bring its processing in line with the values.
+#pragma once
+
+#include "editor/web_view_editor_delegate.h"
+#include "framework/byte_chunk.h"
+
+#include <string>
+#include <vector>
+
+namespace plugfw
+{
+
+class IPluginBase : public WebViewEditorDelegate
+{
+public:
+    IPluginBase(int nParams, int nPresets);
+    ~IPluginBase() override;
+
+    // A parameter's value has changed (any thread that changed it). The
+    // default does nothing.
+    virtual void OnParamChange(int /*paramIdx*/) {}
+
+    // Editor edit: sets the parameter from the normalised value, tells the
+    // host (InformHostOfParamChange) and runs OnParamChange. Indices outside
+    // the parameter list change nothing.
+    void SetParamFromEditor(int paramIdx, double normalisedValue) override;
+    // How an editor edit reaches the host; the plug-in API layer provides it.
+    virtual void InformHostOfParamChange(int /*paramIdx*/, double /*normalisedValue*/) {}
+
+    // State: the parameter chunk is every parameter's real value as a
+    // little-endian double, in index order, and nothing else.
+    bool SerializeParams(IByteChunk& chunk) const;
+    // Reads the values from `startPos`; a value that is not all there ends the
+    // reading with position -1. Afterwards every parameter is announced
+    // (OnParamReset). Returns the final position.
+    int UnserializeParams(const IByteChunk& chunk, int startPos);
+    virtual bool SaveState(IByteChunk& chunk) const { return SerializeParams(chunk); }
+    virtual int LoadState(const IByteChunk& chunk, int startPos)
+    {
+        return UnserializeParams(chunk, startPos);
+    }
+    // OnParamChange and the editor-side hook for every parameter, in order.
+    void OnParamReset();
+
+    // Presets.
+    static constexpr int kPresetNameSize = 256;
+    int NPresets() const { return static_cast<int>(mPresets.size()); }
+    int CurrentPresetIdx() const { return mCurrentPresetIdx; }
+    // Recalls a preset slot; an empty slot is first filled with the current
+    // state and named "user preset N".
+    bool RestorePreset(int index);
+    const char* PresetName(int index) const;
+    virtual void OnPresetsModified() {}
+
+private:
+    struct Preset
+    {
+        bool initialized = false;
+        std::string name = "empty";
+        IByteChunk chunk;
+    };
+
+    std::vector<Preset> mPresets;
+    int mCurrentPresetIdx = 0;
+};
+
+} // namespace plugfw

@@ -1,0 +1,386 @@
+#include "framework/plugin_processor.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace plugfw
+{
+
+IPluginProcessor::IPluginProcessor(const Config& config)
+{
+    ParseChannelIOStr(config.channelIOStr ? config.channelIOStr : "", mIOConfigs, mTotals);
+    for (Direction dir : {kInput, kOutput})
+    {
+        mChannels[dir].resize(static_cast<size_t>(std::max(0, mTotals.channels[dir])));
+        mChannelData[dir].assign(mChannels[dir].size(), nullptr);
+    }
+    // A sidechain bus always starts after the widest main input of any layout,
+    // so its channels do not move when the host switches layouts.
+    mSidechainStart = MaxChannelsOfBus(kInput, 0);
+    mLatency = config.latency;
+    ResetBypassDelay();
+}
+
+IPluginProcessor::~IPluginProcessor() = default;
+
+int IPluginProcessor::MaxBusCount(Direction dir, int* configIdxOut) const
+{
+    int maxCount = 0;
+    int configIdx = -1;
+    for (int i = 0; i < NIOConfigs(); ++i)
+    {
+        const int n = mIOConfigs[static_cast<size_t>(i)].NBuses(dir);
+        if (n >= maxCount)
+        {
+            maxCount = n;
+            configIdx = i;
+        }
+    }
+    if (configIdxOut)
+        *configIdxOut = configIdx;
+    return maxCount;
+}
+
+int IPluginProcessor::MaxChannelsOfBus(Direction dir, int busIdx) const
+{
+    if (mIOConfigs.empty())
+        return 0;
+    if (mIOConfigs.front().ContainsWildcard(dir))
+        return -1;
+    int widest = 0;
+    for (const IOConfig& config : mIOConfigs)
+        widest = std::max(widest, config.NChannelsOfBus(dir, busIdx));
+    return widest;
+}
+
+int IPluginProcessor::MatchConfig(const std::vector<int>& inputChannelsPerBus,
+                                  const std::vector<int>& outputChannelsPerBus) const
+{
+    for (int i = 0; i < NIOConfigs(); ++i)
+    {
+        const IOConfig& config = mIOConfigs[static_cast<size_t>(i)];
+        auto matches = [&config](Direction dir, const std::vector<int>& widths)
+        {
+            if (config.NBuses(dir) != static_cast<int>(widths.size()))
+                return false;
+            for (size_t b = 0; b < widths.size(); ++b)
+                if (config.buses[dir][b].nChannels != widths[b])
+                    return false;
+            return true;
+        };
+        if (matches(kInput, inputChannelsPerBus) && matches(kOutput, outputChannelsPerBus))
+            return i;
+    }
+    return -1;
+}
+
+std::string IPluginProcessor::BusName(Direction dir, int busIdx, int busCount) const
+{
+    char name[kLabelSize];
+    if (dir == kInput)
+    {
+        if (busCount == 1)
+            return "Input";
+        if (busCount == 2)
+            return busIdx == 0 ? "Main" : "Aux";
+        std::snprintf(name, sizeof(name), "Input %i", busIdx);
+    }
+    else
+    {
+        if (busCount == 1)
+            return "Output";
+        std::snprintf(name, sizeof(name), "Output %i", busIdx);
+    }
+    return name;
+}
+
+bool IPluginProcessor::IsChannelConnected(Direction dir, int ch) const
+{
+    return ch >= 0 && ch < NChannels(dir) && mChannels[dir][static_cast<size_t>(ch)].connected;
+}
+
+int IPluginProcessor::ConnectedChannelCount(Direction dir) const
+{
+    return static_cast<int>(std::count_if(mChannels[dir].begin(), mChannels[dir].end(),
+                                          [](const Channel& c) { return c.connected; }));
+}
+
+void IPluginProcessor::SetChannelConnections(Direction dir, int first, int count, bool connected)
+{
+    const long long end =
+        std::min<long long>(static_cast<long long>(first) + count, NChannels(dir));
+    for (long long ch = std::max(first, 0); ch < end; ++ch)
+    {
+        Channel& channel = mChannels[dir][static_cast<size_t>(ch)];
+        channel.connected = connected;
+        if (!connected)
+        {
+            // An unconnected channel works in its own scratch: inputs read zeros.
+            mChannelData[dir][static_cast<size_t>(ch)] = channel.scratch.data();
+            channel.hostOut32 = nullptr;
+        }
+    }
+}
+
+void IPluginProcessor::SetChannelLabel(Direction dir, int ch, const char* format, bool zeroBased)
+{
+    if (ch < 0 || ch >= NChannels(dir) || !format)
+        return;
+    char* label = mChannels[dir][static_cast<size_t>(ch)].label;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    std::snprintf(label, kLabelSize, format, zeroBased ? ch : ch + 1);
+#pragma GCC diagnostic pop
+}
+
+const char* IPluginProcessor::GetChannelLabel(Direction dir, int ch) const
+{
+    if (ch < 0 || ch >= NChannels(dir))
+        return "";
+    return mChannels[dir][static_cast<size_t>(ch)].label;
+}
+
+void IPluginProcessor::SetBlockSize(int blockSize)
+{
+    blockSize = std::max(blockSize, 0);
+    if (blockSize == mBlockSize)
+        return;
+    for (Direction dir : {kInput, kOutput})
+    {
+        for (size_t ch = 0; ch < mChannels[dir].size(); ++ch)
+        {
+            Channel& channel = mChannels[dir][ch];
+            channel.scratch.assign(static_cast<size_t>(blockSize), 0.0);
+            channel.scratchHoldsInput = false;
+            channel.hostOut32 = nullptr;
+            mChannelData[dir][ch] = channel.scratch.data();
+        }
+    }
+    mBlockSize = blockSize;
+}
+
+void IPluginProcessor::SetLatency(int latency)
+{
+    mLatency = latency;
+    ResetBypassDelay();
+    InformHostOfLatencyChange();
+}
+
+void IPluginProcessor::ResetBypassDelay()
+{
+    mBypassDelay.clear();
+    if (NChannels(kInput) >= 1 && mLatency > 0)
+        mBypassDelay.assign(mChannels[kInput].size(),
+                            std::vector<double>(static_cast<size_t>(mLatency), 0.0));
+    mBypassWritePos = 0;
+}
+
+void IPluginProcessor::ProcessBuffers(const HostAudioBus* inputs, int numInputBuses,
+                                      const HostAudioBus* outputs, int numOutputBuses,
+                                      int sampleBits, int nFrames)
+{
+    if ((sampleBits != 32 && sampleBits != 64) || nFrames <= 0)
+        return;
+    const bool is32 = sampleBits == 32;
+    if (!inputs)
+        numInputBuses = 0;
+    if (!outputs)
+        numOutputBuses = 0;
+
+    if (mBlockSize <= 0)
+    {
+        // No processing setup yet: nothing to work in, so the host hears silence.
+        for (int b = 0; b < numOutputBuses; ++b)
+            for (int c = 0; c < outputs[b].numChannels; ++c)
+            {
+                if (is32 && outputs[b].channels32 && outputs[b].channels32[c])
+                    std::fill_n(outputs[b].channels32[c], nFrames, 0.0f);
+                if (!is32 && outputs[b].channels64 && outputs[b].channels64[c])
+                    std::fill_n(outputs[b].channels64[c], nFrames, 0.0);
+            }
+        return;
+    }
+
+    // A host block longer than the announced maximum is taken in slices that
+    // fit the scratch buffers.
+    for (int offset = 0; offset < nFrames; offset += mBlockSize)
+        ProcessSlice(inputs, numInputBuses, outputs, numOutputBuses, is32, offset,
+                     std::min(mBlockSize, nFrames - offset));
+}
+
+void IPluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses,
+                                    const HostAudioBus* outputs, int numOutputBuses, bool is32,
+                                    int offset, int n)
+{
+    // Inputs. Without any host input bus every input reads zeros rather than
+    // keeping pointers into an earlier block's buffers.
+    SetChannelConnections(kInput, 0, NChannels(kInput), false);
+    if (numInputBuses > 0)
+    {
+        if (PluginBusCount(kInput) < 2)
+        {
+            AttachInputBus(inputs[0], 0, is32, offset, n);
+        }
+        else
+        {
+            if (IsPluginBusActive(kInput, 1))
+            {
+                mSidechainActive = true;
+            }
+            else if (mSidechainActive)
+            {
+                for (Direction dir : {kInput, kOutput})
+                    for (Channel& channel : mChannels[dir])
+                    {
+                        std::fill(channel.scratch.begin(), channel.scratch.end(), 0.0);
+                        channel.scratchHoldsInput = false;
+                    }
+                mSidechainActive = false;
+            }
+            AttachInputBus(inputs[0], 0, is32, offset, n);
+            if (mSidechainActive && numInputBuses > 1)
+                AttachInputBus(inputs[1], mSidechainStart, is32, offset, n);
+        }
+    }
+    // A channel that lost its host bus must not replay the samples that the
+    // last 32-bit block left in its scratch.
+    for (Channel& channel : mChannels[kInput])
+    {
+        if (!channel.connected && channel.scratchHoldsInput)
+        {
+            std::fill(channel.scratch.begin(), channel.scratch.end(), 0.0);
+            channel.scratchHoldsInput = false;
+        }
+    }
+
+    // Outputs: host bus i fills the channels after those of the buses before it.
+    SetChannelConnections(kOutput, 0, NChannels(kOutput), false);
+    int first = 0;
+    for (int b = 0; b < numOutputBuses; ++b)
+    {
+        AttachOutputBus(outputs[b], first, IsPluginBusActive(kOutput, b), is32, offset);
+        first += std::max(outputs[b].numChannels, 0);
+    }
+
+    if (mBypassed)
+        PassThrough(n);
+    else
+        processBlock(mChannelData[kInput].data(), mChannelData[kOutput].data(), n);
+
+    if (is32)
+    {
+        for (size_t ch = 0; ch < mChannels[kOutput].size(); ++ch)
+        {
+            const Channel& channel = mChannels[kOutput][ch];
+            if (channel.connected && channel.hostOut32)
+            {
+                const double* src = mChannelData[kOutput][ch];
+                for (int i = 0; i < n; ++i)
+                    channel.hostOut32[i] = static_cast<float>(src[i]);
+            }
+        }
+    }
+}
+
+void IPluginProcessor::AttachInputBus(const HostAudioBus& bus, int firstChannel, bool is32,
+                                      int offset, int n)
+{
+    for (int c = 0; c < bus.numChannels; ++c)
+    {
+        const int ch = firstChannel + c;
+        if (ch < 0)
+            continue;
+        if (ch >= NChannels(kInput))
+            break;
+        Channel& channel = mChannels[kInput][static_cast<size_t>(ch)];
+        double*& data = mChannelData[kInput][static_cast<size_t>(ch)];
+        if (is32)
+        {
+            if (!bus.channels32 || !bus.channels32[c])
+                continue;
+            const float* src = bus.channels32[c] + offset;
+            for (int i = 0; i < n; ++i)
+                channel.scratch[static_cast<size_t>(i)] = src[i];
+            channel.scratchHoldsInput = true;
+            data = channel.scratch.data();
+        }
+        else
+        {
+            if (!bus.channels64 || !bus.channels64[c])
+                continue;
+            data = bus.channels64[c] + offset;
+        }
+        channel.connected = true;
+    }
+}
+
+void IPluginProcessor::AttachOutputBus(const HostAudioBus& bus, int firstChannel, bool connect,
+                                       bool is32, int offset)
+{
+    if (!connect)
+        return;
+    for (int c = 0; c < bus.numChannels; ++c)
+    {
+        const int ch = firstChannel + c;
+        if (ch >= NChannels(kOutput))
+            break;
+        Channel& channel = mChannels[kOutput][static_cast<size_t>(ch)];
+        double*& data = mChannelData[kOutput][static_cast<size_t>(ch)];
+        if (is32)
+        {
+            if (!bus.channels32 || !bus.channels32[c])
+                continue;
+            channel.hostOut32 = bus.channels32[c] + offset;
+            data = channel.scratch.data();
+        }
+        else
+        {
+            if (!bus.channels64 || !bus.channels64[c])
+                continue;
+            data = bus.channels64[c] + offset;
+        }
+        channel.connected = true;
+    }
+}
+
+void IPluginProcessor::PassThrough(int n)
+{
+    double* const* in = mChannelData[kInput].data();
+    double* const* out = mChannelData[kOutput].data();
+    const int nIn = NChannels(kInput);
+    const int nOut = NChannels(kOutput);
+    if (!mBypassDelay.empty())
+    {
+        const int nCh = std::min(nIn, nOut);
+        for (int f = 0; f < n; ++f)
+        {
+            for (int j = 0; j < nCh; ++j)
+            {
+                // Input read first: the host may process in place.
+                const double x = in[j][f];
+                double& slot =
+                    mBypassDelay[static_cast<size_t>(j)][static_cast<size_t>(mBypassWritePos)];
+                out[j][f] = slot;
+                slot = x;
+            }
+            if (++mBypassWritePos >= mLatency)
+                mBypassWritePos = 0;
+        }
+        return;
+    }
+    for (int j = 0; j < nOut; ++j)
+    {
+        if (j < nIn)
+        {
+            if (out[j] != in[j])
+                std::memmove(out[j], in[j], static_cast<size_t>(n) * sizeof(double));
+        }
+        else
+        {
+            std::fill_n(out[j], n, 0.0);
+        }
+    }
+}
+
+} // namespace plugfw

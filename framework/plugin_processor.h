@@ -1,0 +1,132 @@
+// plugfw::IPluginProcessor: the processing side of the plug-in object. It
+// knows the bus layouts the plug-in accepts, keeps one record per input and
+// output channel, connects the host's buffers to them for every block
+// (converting 32-bit audio to the 64-bit samples the plug-in works in and
+// back), passes audio through with the plug-in's latency while the host's
+// bypass is on, and holds sample rate, block size, latency and tail.
+#pragma once
+
+#include "framework/io_config.h"
+#include "framework/plugin_config.h"
+#include "framework/time_info.h"
+
+#include <climits>
+#include <string>
+#include <vector>
+
+namespace plugfw
+{
+
+// One host bus for one block: `numChannels` pointers in the block's format.
+struct HostAudioBus
+{
+    int numChannels = 0;
+    float* const* channels32 = nullptr;
+    double* const* channels64 = nullptr;
+};
+
+class IPluginProcessor
+{
+public:
+    static constexpr int kLabelSize = 32;
+    static constexpr int kTailInfinite = INT_MAX;
+
+    explicit IPluginProcessor(const Config& config);
+    virtual ~IPluginProcessor();
+    IPluginProcessor(const IPluginProcessor&) = delete;
+    IPluginProcessor& operator=(const IPluginProcessor&) = delete;
+
+    // Hooks the plug-in overrides; the defaults do nothing.
+    // Audio thread: one block of connected channel pointers.
+    virtual void processBlock(double** /*inputs*/, double** /*outputs*/, int /*nFrames*/) {}
+    // Main thread, whenever the processing setup is (re)applied.
+    virtual void ResetProcessing() {}
+    virtual void OnActivate(bool /*active*/) {}
+    // Asks the host to pick up a new latency; the plug-in API layer provides it.
+    virtual void InformHostOfLatencyChange() {}
+    // The plug-in's own buses as the host last arranged and activated them.
+    // By default: the largest layout's bus count, only bus 0 active.
+    virtual int PluginBusCount(Direction dir) const { return MaxBusCount(dir); }
+    virtual bool IsPluginBusActive(Direction /*dir*/, int busIdx) const { return busIdx == 0; }
+
+    // Audio thread: one host block (sampleBits 32 or 64; anything else is skipped).
+    void ProcessBuffers(const HostAudioBus* inputs, int numInputBuses, const HostAudioBus* outputs,
+                        int numOutputBuses, int sampleBits, int nFrames);
+
+    // Layouts.
+    int NIOConfigs() const { return static_cast<int>(mIOConfigs.size()); }
+    const IOConfig& GetIOConfig(int idx) const { return mIOConfigs[static_cast<size_t>(idx)]; }
+    int MaxNChannels(Direction dir) const { return mTotals.channels[dir]; }
+    int MaxNBuses(Direction dir) const { return mTotals.buses[dir]; }
+    int MaxBusCount(Direction dir, int* configIdxOut = nullptr) const;
+    int MaxChannelsOfBus(Direction dir, int busIdx) const;
+    int MatchConfig(const std::vector<int>& inputChannelsPerBus,
+                    const std::vector<int>& outputChannelsPerBus) const;
+    std::string BusName(Direction dir, int busIdx, int busCount) const;
+
+    // Channels.
+    int NChannels(Direction dir) const { return static_cast<int>(mChannels[dir].size()); }
+    bool IsChannelConnected(Direction dir, int ch) const;
+    int ConnectedChannelCount(Direction dir) const;
+    void SetChannelConnections(Direction dir, int first, int count, bool connected);
+    void SetChannelLabel(Direction dir, int ch, const char* format, bool zeroBased = false);
+    const char* GetChannelLabel(Direction dir, int ch) const;
+    // The input channel at which a second input bus (the sidechain) starts.
+    int GetSidechainStartChannel() const { return mSidechainStart; }
+    bool IsSidechainActive() const { return mSidechainActive; }
+
+    // Processing setup (main thread, processing stopped).
+    double GetSampleRate() const { return mSampleRate; }
+    void SetSampleRate(double sampleRate) { mSampleRate = sampleRate; }
+    int GetBlockSize() const { return mBlockSize; }
+    void SetBlockSize(int blockSize);
+    int GetLatency() const { return mLatency; }
+    void SetLatency(int latency);
+    int GetTailSize() const { return mTailSize; }
+    void SetTail(int tailSize) { mTailSize = tailSize; }
+    bool GetTailIsInfinite() const { return mTailSize == kTailInfinite; }
+
+    // Per block (audio thread).
+    bool GetBypassed() const { return mBypassed; }
+    void SetBypassed(bool bypassed) { mBypassed = bypassed; }
+    const ITimeInfo& GetTimeInfo() const { return mTimeInfo; }
+    void SetTimeInfo(const ITimeInfo& timeInfo) { mTimeInfo = timeInfo; }
+
+private:
+    struct Channel
+    {
+        bool connected = false;
+        bool scratchHoldsInput = false; // converted host samples sit in `scratch`
+        float* hostOut32 = nullptr;     // 32-bit output: where the block is copied back
+        std::vector<double> scratch;
+        char label[kLabelSize] = {};
+    };
+
+    void ProcessSlice(const HostAudioBus* inputs, int numInputBuses, const HostAudioBus* outputs,
+                      int numOutputBuses, bool is32, int offset, int n);
+    void AttachInputBus(const HostAudioBus& bus, int firstChannel, bool is32, int offset, int n);
+    void AttachOutputBus(const HostAudioBus& bus, int firstChannel, bool connect, bool is32,
+                         int offset);
+    void PassThrough(int n);
+    void ResetBypassDelay();
+
+    std::vector<IOConfig> mIOConfigs;
+    IOTotals mTotals;
+    std::vector<Channel> mChannels[2];
+    std::vector<double*> mChannelData[2]; // the pointer arrays handed to processBlock
+    int mSidechainStart = 0;
+    bool mSidechainActive = false;
+
+    double mSampleRate = 48000.0;
+    int mBlockSize = 0;
+    int mLatency = 0;
+    int mTailSize = 0;
+    bool mBypassed = false;
+    ITimeInfo mTimeInfo;
+
+    // Host bypass: each input channel through a ring of `mLatency` samples.
+    std::vector<std::vector<double>> mBypassDelay;
+    int mBypassWritePos = 0;
+};
+
+} // namespace plugfw
