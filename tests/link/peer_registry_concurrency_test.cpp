@@ -34,6 +34,17 @@ template <typename Body> void runFor(int count, Body body)
         thread.join();
 }
 
+// A writer that never pauses would leave readers almost no moment with an
+// even counter on a loaded machine; real writers publish once per chunk.
+void pauseBriefly(uint32_t counter)
+{
+    if (counter % 64 == 0)
+        std::this_thread::yield();
+    static std::atomic<int> sink{0};
+    for (int spin = 0; spin < 64; ++spin)
+        sink.fetch_add(1, std::memory_order_relaxed);
+}
+
 class PeerRegistryConcurrency : public ::testing::Test
 {
 protected:
@@ -74,6 +85,7 @@ TEST_F(PeerRegistryConcurrency, ReadersNeverSeeAMixedLevelVector)
                            writeLevel(*registry, writer, k, static_cast<float>(counter));
                        publishBlock(*registry, writer, counter, 1);
                        publications.fetch_add(1, std::memory_order_relaxed);
+                       pauseBriefly(counter);
                    }
                    return;
                }
@@ -112,8 +124,11 @@ TEST_F(PeerRegistryConcurrency, ReadersNeverSeeAMixedName)
            {
                if (index == 0)
                {
-                   for (int i = 0; !stop.load(); ++i)
+                   for (uint32_t i = 0; !stop.load(); ++i)
+                   {
                        publishName(*registry, writer, names[i & 1].c_str());
+                       pauseBriefly(i);
+                   }
                    return;
                }
                while (!stop.load())
