@@ -1,0 +1,174 @@
+// No allocation on the audio thread once the engine is reset: a counting
+// global operator new watches every processBlock call. The only allowed
+// allocation is the growth of the mono scratch buffer for a longer mono block.
+#include "engine_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace
+{
+
+std::atomic<bool> counting{false};
+std::atomic<int> allocations{0};
+
+void* countedAlloc(std::size_t size)
+{
+    if (counting.load(std::memory_order_relaxed))
+        allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+void* countedAlignedAlloc(std::size_t size, std::align_val_t align)
+{
+    if (counting.load(std::memory_order_relaxed))
+        allocations.fetch_add(1, std::memory_order_relaxed);
+    const std::size_t a = static_cast<std::size_t>(align);
+    if (void* p = std::aligned_alloc(a, (size + a - 1) / a * a))
+        return p;
+    throw std::bad_alloc();
+}
+
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    return countedAlloc(size);
+}
+void* operator new[](std::size_t size)
+{
+    return countedAlloc(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    try
+    {
+        return countedAlloc(size);
+    }
+    catch (...)
+    {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& t) noexcept
+{
+    return operator new(size, t);
+}
+void* operator new(std::size_t size, std::align_val_t a)
+{
+    return countedAlignedAlloc(size, a);
+}
+void* operator new[](std::size_t size, std::align_val_t a)
+{
+    return countedAlignedAlloc(size, a);
+}
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept
+{
+    std::free(p);
+}
+
+namespace ostrel
+{
+namespace
+{
+
+class AudioThreadAllocation : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        engine = testing::makeEngine(48000.0);
+        engine->settings.channelIndex = testing::uniqueChannelIndex();
+        for (auto* v : {&inL, &inR, &outL, &outR})
+            v->assign(8192, 0.0);
+        const std::vector<double> s = testing::noise(8192, 81);
+        std::copy(s.begin(), s.end(), inL.begin());
+        std::copy(s.begin(), s.end(), inR.begin());
+        scratch.assign(512, 0.0); // what the reset handler sizes it to
+    }
+
+    // Allocations made by one processBlock call.
+    int countBlock(int channels, int frames)
+    {
+        double* ins[2] = {inL.data(), inR.data()};
+        double* outs[2] = {outL.data(), outR.data()};
+        const bool connected[2] = {true, true};
+        ChannelList inputs{ins, connected, channels};
+        ChannelList outputs{outs, connected, channels};
+        allocations.store(0);
+        counting.store(true);
+        processBlock(*engine, inputs, outputs, 2, HostTransport{0.0, true}, frames, scratch);
+        counting.store(false);
+        return allocations.load();
+    }
+
+    std::unique_ptr<SpectralEngine> engine;
+    std::vector<double> inL, inR, outL, outR, scratch;
+};
+
+TEST_F(AudioThreadAllocation, NoneInAnyPathOrBlockSize)
+{
+    struct
+    {
+        int role;
+        int bypass;
+    } paths[] = {{kRoleOff, 0},    {kRoleSource, 0}, {kRoleSource, 1},
+                 {kRoleMasker, 0}, {kRoleSelf, 0},   {kRoleOff, 0}};
+    for (auto p : paths)
+    {
+        engine->settings.role = p.role;
+        engine->settings.bypass = static_cast<uint8_t>(p.bypass);
+        for (int frames : {1, 64, 512, 4881, 8192})
+            EXPECT_EQ(countBlock(2, frames), 0) << "role " << p.role << " frames " << frames;
+    }
+    // Releasing dips (the full release path with spectral frames) too.
+    for (int k = 0; k < kBandCount; ++k)
+        engine->bandGain[0][k] = 0.5;
+    EXPECT_EQ(countBlock(2, 4096), 0);
+}
+
+TEST_F(AudioThreadAllocation, OnlyALongerMonoBlockGrowsTheScratchBuffer)
+{
+    EXPECT_EQ(countBlock(1, 512), 0);
+    EXPECT_EQ(countBlock(1, 300), 0);
+    EXPECT_EQ(countBlock(1, 2048), 1);
+    EXPECT_GE(scratch.size(), 2048u);
+    EXPECT_EQ(countBlock(1, 2048), 0);
+    EXPECT_EQ(countBlock(1, 1000), 0);
+}
+
+} // namespace
+} // namespace ostrel

@@ -1,0 +1,156 @@
+// The two resets: the full engine reset and the per-band reset when the role
+// or the bypass changes; and the floating-point mode of a chunk.
+#include "engine_test_support.h"
+
+#include <gtest/gtest.h>
+
+#if defined(__x86_64__)
+#include <xmmintrin.h>
+#endif
+
+namespace ostrel
+{
+namespace
+{
+
+void dirtyMaskingState(SpectralEngine& e)
+{
+    for (int k = 0; k < kBandCount; ++k)
+    {
+        e.gateOpen0[k] = 1;
+        e.gateOpen1[k] = 1;
+        e.gateAmount0[k] = 0.5;
+        e.gateAmount1[k] = 0.5;
+        e.gateGain0[k] = 0.3;
+        e.gateGain1[k] = 0.3;
+        e.blockGain[k] = 0.2;
+        e.heldSourceLevel[k] = 1.0;
+        e.bandEnvelope0[k] = 0.7;
+        e.dipMeter[k].store(-6.0f);
+        e.bandGain[0][k] = 0.5;
+    }
+    e.touchedCount.store(5);
+    e.nullMeter.store(-20.0f);
+    e.nullSmoothed = -20.0;
+    e.linked.store(1);
+}
+
+TEST(RoleChangeReset, FirstChunkAfterAnEngineResetPerformsIt)
+{
+    auto engine = testing::makeEngine();
+    EXPECT_EQ(engine->lastRole, -1);
+    dirtyMaskingState(*engine);
+    std::vector<double> s(64, 0.0);
+    testing::runStereo(*engine, s, s, {64});
+    EXPECT_EQ(engine->lastRole, kRoleOff);
+    EXPECT_EQ(engine->gateOpen0[4], 0);
+    EXPECT_EQ(engine->touchedCount.load(), 0);
+}
+
+TEST(RoleChangeReset, ClearsGatesAndMetersButLetsTheDipsGlide)
+{
+    auto engine = testing::makeEngine();
+    engine->settings.channelIndex = testing::uniqueChannelIndex();
+    std::vector<double> s(64, 0.0);
+    testing::runStereo(*engine, s, s, {64});
+    dirtyMaskingState(*engine);
+
+    engine->settings.bypass = 1; // a bypass change counts like a role change
+    const std::vector<double> one(1, 0.0);
+    testing::runStereo(*engine, one, one, {1});
+    for (int k = 0; k < kBandCount; ++k)
+    {
+        EXPECT_EQ(engine->gateOpen0[k], 0);
+        EXPECT_EQ(engine->gateOpen1[k], 0);
+        EXPECT_EQ(engine->gateAmount0[k], 0.0);
+        EXPECT_EQ(engine->gateGain1[k], 1.0);
+        EXPECT_EQ(engine->blockGain[k], 1.0);
+        EXPECT_EQ(engine->heldSourceLevel[k], 0.0);
+        EXPECT_EQ(engine->dipMeter[k].load(), 0.0f);
+        // Not reset here: the smoothed statistics carry on, the dips glide.
+        EXPECT_EQ(engine->bandEnvelope0[k], 0.7);
+        EXPECT_GT(engine->bandGain[0][k], 0.5);
+        EXPECT_LT(engine->bandGain[0][k], 0.51);
+    }
+    EXPECT_EQ(engine->touchedCount.load(), 0);
+    EXPECT_EQ(engine->nullMeter.load(), -150.0f);
+    EXPECT_EQ(engine->nullSmoothed, -120.0);
+    EXPECT_EQ(engine->linked.load(), 0);
+    EXPECT_EQ(engine->lastBypass, 1);
+
+    // Same role and bypass again: nothing is reset.
+    engine->gateOpen0[3] = 1;
+    testing::runStereo(*engine, s, s, {64});
+    EXPECT_EQ(engine->gateOpen0[3], 1);
+}
+
+TEST(EngineResetFull, ReleasesTheSlotAndRestoresEveryInitialValue)
+{
+    auto engine = testing::makeEngine();
+    const int channel = testing::uniqueChannelIndex();
+    engine->settings.role = kRoleSource;
+    engine->settings.channelIndex = channel;
+    engine->settings.bellFreqHz[1] = 250.0f;
+    const std::vector<double> s = testing::noise(4800, 71);
+    testing::runStereo(*engine, s, s, {480});
+    PeerSlot& slot = sharedRegistry().slots[channel];
+    ASSERT_EQ(slot.ownerId.load(), engine->link.instanceId);
+    dirtyMaskingState(*engine);
+    engine->bells[0].bellGain0 = 0.1;
+    engine->bells[0].bellFreqSmoothed = 400.0f;
+    engine->chunksSincePass = 3;
+    engine->warmupCount = 7;
+
+    engine->resetEngine(96000.0);
+    EXPECT_EQ(slot.ownerId.load(), 0u);
+    EXPECT_EQ(slot.role.load(), 0);
+    EXPECT_EQ(engine->link.slotIndex.load(), -1);
+    EXPECT_EQ(engine->link.attachKey.load(), -1);
+    EXPECT_EQ(engine->sampleRate, 96000.0);
+    for (int k = 0; k < kBandCount; ++k)
+    {
+        EXPECT_EQ(engine->bandGain[0][k], 1.0);
+        EXPECT_EQ(engine->bandEnvelope0[k], 0.0);
+        EXPECT_EQ(engine->gateGain0[k], 1.0);
+        EXPECT_EQ(engine->linkRatio[k], 1e9);
+        EXPECT_EQ(engine->coordGainCopy[k], 1.0f);
+        EXPECT_EQ(engine->dipMeter[k].load(), 0.0f);
+        EXPECT_EQ(engine->bandFilter[0].s1[k], 0.0);
+    }
+    EXPECT_EQ(engine->bells[0].bellGain0, 1.0);
+    EXPECT_EQ(engine->bells[0].bellFreqSmoothed, -1.0f);
+    EXPECT_EQ(engine->chunksSincePass, 0x10000000);
+    EXPECT_EQ(engine->chunksSinceSourceUpdate, 0x10000000);
+    EXPECT_EQ(engine->warmupCount, 240);
+    EXPECT_EQ(engine->nullMeter.load(), -150.0f);
+    EXPECT_EQ(engine->lastRole, -1);
+    EXPECT_EQ(engine->settled, 0);
+    EXPECT_EQ(engine->sourceHistory[100].position, -1);
+    // A sample-rate change keeps what the parameters set.
+    EXPECT_EQ(engine->settings.bellFreqHz[1], 250.0f);
+    EXPECT_EQ(engine->settings.role, kRoleSource);
+
+    // The next chunk attaches afresh.
+    testing::runStereo(*engine, s, s, {480});
+    EXPECT_EQ(slot.ownerId.load(), engine->link.instanceId);
+}
+
+#if defined(__x86_64__)
+TEST(ChunkFloatMode, CallersModeIsRestoredAfterEveryChunk)
+{
+    auto engine = testing::makeEngine();
+    const unsigned int before = _mm_getcsr();
+    _mm_setcsr(before & ~0x8040u); // flush-to-zero and denormals-are-zero off
+    const unsigned int callers = _mm_getcsr();
+    std::vector<double> s = testing::noise(10000, 72);
+    testing::runStereo(*engine, s, s, {10000});
+    EXPECT_EQ(_mm_getcsr(), callers);
+    engine->settings.role = kRoleSource;
+    testing::runStereo(*engine, s, s, {333});
+    EXPECT_EQ(_mm_getcsr(), callers);
+    _mm_setcsr(before);
+}
+#endif
+
+} // namespace
+} // namespace ostrel

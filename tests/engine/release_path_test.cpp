@@ -1,0 +1,142 @@
+// The release path: dips, bell dips and the listen crossfade glide back to
+// neutral and the engine then settles into a bit-exact pass-through; bad
+// input never poisons what follows.
+#include "engine_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace ostrel
+{
+namespace
+{
+
+class ReleasePath : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        engine = testing::makeEngine(48000.0);
+        engine->settings.role = kRoleOff;
+        engine->settings.channelIndex = testing::uniqueChannelIndex();
+    }
+    void dipEverything(double gain)
+    {
+        for (int c = 0; c < 2; ++c)
+            for (int k = 0; k < kBandCount; ++k)
+                engine->bandGain[c][k] = gain;
+    }
+    std::unique_ptr<SpectralEngine> engine;
+};
+
+TEST_F(ReleasePath, SettledEngineSetsTheFlagAndLeavesBandFiltersAlone)
+{
+    const std::vector<double> s = testing::noise(2000, 61);
+    testing::runStereo(*engine, s, s, {500});
+    EXPECT_EQ(engine->settled, 1);
+    for (int k = 0; k < kBandCount; ++k)
+        EXPECT_EQ(engine->bandFilter[0].s1[k], 0.0);
+}
+
+TEST_F(ReleasePath, DipsFadeWithA20msTimeConstantAndEndBitExact)
+{
+    // Let the band filters and delay lines fill while nothing is dipped.
+    engine->settings.role = kRoleSource;
+    const int n = 48000;
+    const std::vector<double> s = testing::sine(1000.0, 48000.0, n, 0.5);
+    std::vector<double> warm(s.begin(), s.begin() + 9600);
+    testing::runStereo(*engine, warm, warm, {480});
+
+    engine->settings.role = kRoleOff;
+    dipEverything(0.0);
+    std::vector<double> rest(s.begin() + 9600, s.end());
+    const testing::StereoOut out = testing::runStereo(*engine, rest, rest, {480});
+
+    // The very first sample already uses the glided gain: nothing is removed
+    // all at once. Over time the tone comes back monotonically, ~63 % after 20 ms.
+    const int start = kEngineLatency; // output samples reflecting the release
+    double previous = 0.0;
+    for (int window = 0; window < 8; ++window)
+    {
+        const int from = start + window * 480;
+        const double a = testing::toneAmplitude(out.left, 1000.0, 48000.0, from, from + 480);
+        EXPECT_GE(a, previous - 0.01) << "window " << window;
+        previous = a;
+    }
+    EXPECT_EQ(engine->settled, 1);
+    for (int c = 0; c < 2; ++c)
+        for (int k = 0; k < kBandCount; ++k)
+            EXPECT_EQ(engine->bandGain[c][k], 1.0);
+    // Once settled and drained, the output is the delayed input again, bit-exact.
+    const int tail = static_cast<int>(rest.size()) - 2000;
+    for (int i = tail; i < static_cast<int>(rest.size()); ++i)
+        ASSERT_EQ(out.left[i], rest[i - kEngineLatency]) << i;
+}
+
+TEST_F(ReleasePath, BellDipsAreReleasedToo)
+{
+    engine->bells[2].bellGain0 = 0.3;
+    engine->bells[2].bellGain1 = 0.6;
+    const std::vector<double> s = testing::noise(48000, 62);
+    testing::runStereo(*engine, s, s, {512});
+    EXPECT_EQ(engine->bells[2].bellGain0, 1.0);
+    EXPECT_EQ(engine->bells[2].bellGain1, 1.0);
+    EXPECT_EQ(engine->settled, 1);
+}
+
+TEST_F(ReleasePath, ListenHasNoLastingEffectWhileOff)
+{
+    engine->settings.listen = 1;
+    engine->resetEngine(48000.0); // listen on: the crossfade starts at 1
+    EXPECT_EQ(engine->listenMix, 1.0);
+    const std::vector<double> s = testing::noise(48000, 63);
+    const testing::StereoOut out = testing::runStereo(*engine, s, s, {512});
+    EXPECT_EQ(engine->listenMix, 0.0);
+    EXPECT_EQ(engine->settled, 1);
+    for (int i = 40000; i < 48000; ++i)
+        ASSERT_EQ(out.right[i], s[i - kEngineLatency]);
+}
+
+TEST_F(ReleasePath, NonFiniteInputDoesNotPoisonLaterOutput)
+{
+    dipEverything(0.5);
+    std::vector<double> s = testing::noise(48000, 64);
+    s[3000] = std::numeric_limits<double>::quiet_NaN();
+    s[3001] = std::numeric_limits<double>::infinity();
+    s[9000] = -std::numeric_limits<double>::infinity();
+    const testing::StereoOut out = testing::runStereo(*engine, s, s, {512});
+    for (int i = 0; i < 48000; ++i)
+    {
+        const bool bad = !std::isfinite(s[std::max(0, i - kEngineLatency)]) && i >= kEngineLatency;
+        if (bad)
+            continue;
+        ASSERT_TRUE(std::isfinite(out.left[i])) << i;
+        ASSERT_TRUE(std::isfinite(out.right[i])) << i;
+    }
+    for (int k = 0; k < kBandCount; ++k)
+        EXPECT_TRUE(std::isfinite(engine->bandFilter[0].s1[k]));
+    for (int i = 40000; i < 48000; ++i)
+        ASSERT_EQ(out.left[i], s[i - kEngineLatency]) << i;
+}
+
+TEST_F(ReleasePath, SourceReleasesLeftoverDipsWhilePublishingFromTheFirstChunk)
+{
+    engine->settings.role = kRoleSource;
+    dipEverything(0.2);
+    const std::vector<double> s = testing::noise(48000, 65);
+    const testing::StereoOut first = testing::runStereo(*engine, {s.begin(), s.begin() + 480},
+                                                        {s.begin(), s.begin() + 480}, {480});
+    (void)first;
+    PeerSlot& slot = sharedRegistry().slots[engine->settings.channelIndex];
+    EXPECT_EQ(slot.ownerId.load(), engine->link.instanceId);
+    EXPECT_GT(slot.bandLevels[15].load(), 0.0f);
+    EXPECT_LT(engine->bandGain[0][10], 1.0);
+    EXPECT_GT(engine->bandGain[0][10], 0.2);
+    testing::runStereo(*engine, s, s, {480});
+    EXPECT_EQ(engine->bandGain[1][23], 1.0);
+    EXPECT_EQ(engine->settled, 0);
+}
+
+} // namespace
+} // namespace ostrel
