@@ -1,0 +1,49 @@
+# Fuzz targets (tests/<folder>/*_fuzz.cpp) for the page protocol. libFuzzer
+# needs clang, while the main build uses g++: the custom target `fuzz` makes a
+# separate clang configuration in <build>/fuzz, builds the fuzzers there with
+# AddressSanitizer and UndefinedBehaviorSanitizer, and runs each for a few
+# seconds. It is not part of the default build, so CI does not run it.
+file(GLOB ostrel_fuzz_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*/*_fuzz.cpp)
+set(OSTREL_FUZZ_SECONDS 3 CACHE STRING "How long `fuzz` runs each fuzzer")
+
+if(OSTREL_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "OSTREL_FUZZ needs clang")
+  endif()
+  set(ostrel_fuzz_targets)
+  foreach(source ${ostrel_fuzz_sources})
+    get_filename_component(name ${source} NAME_WE)
+    add_executable(${name} ${source})
+    ostrel_warnings(${name})
+    target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${name} PRIVATE ostrel_core Threads::Threads ${CMAKE_DL_LIBS})
+    list(APPEND ostrel_fuzz_targets ${name})
+  endforeach()
+  add_custom_target(fuzz_all DEPENDS ${ostrel_fuzz_targets})
+elseif(ostrel_fuzz_sources)
+  find_program(OSTREL_CLANG clang)
+  find_program(OSTREL_CLANGXX clang++)
+  if(OSTREL_CLANG AND OSTREL_CLANGXX)
+    set(fuzz_dir ${CMAKE_BINARY_DIR}/fuzz)
+    set(run_commands)
+    foreach(source ${ostrel_fuzz_sources})
+      get_filename_component(name ${source} NAME_WE)
+      list(APPEND run_commands
+           COMMAND ${CMAKE_COMMAND} -E make_directory ${fuzz_dir}/corpus/${name}
+           COMMAND ${fuzz_dir}/tests/${name} -max_total_time=${OSTREL_FUZZ_SECONDS}
+                   -artifact_prefix=${fuzz_dir}/ ${fuzz_dir}/corpus/${name})
+    endforeach()
+    add_custom_target(fuzz
+      COMMAND ${CMAKE_COMMAND} -S ${CMAKE_SOURCE_DIR} -B ${fuzz_dir} -G ${CMAKE_GENERATOR}
+              -DCMAKE_C_COMPILER=${OSTREL_CLANG} -DCMAKE_CXX_COMPILER=${OSTREL_CLANGXX}
+              -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_SANITIZE=address
+              -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link -DOSTREL_FUZZ=ON
+              -DOSTREL_BUILD_BENCH=OFF
+      COMMAND ${CMAKE_COMMAND} --build ${fuzz_dir} --target fuzz_all
+      ${run_commands}
+      USES_TERMINAL
+      COMMENT "Building the fuzzers with clang and running each for ${OSTREL_FUZZ_SECONDS} s")
+  endif()
+endif()
