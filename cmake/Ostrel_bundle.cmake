@@ -1,0 +1,55 @@
+# The plug-in bundle: Ostrel.vst3/Contents/x86_64-linux/Ostrel.so with the
+# editor page in Ostrel.vst3/Contents/Resources/web/, the layout Linux hosts
+# load from ~/.vst3. Only the module's entry points are exported.
+file(GLOB _entry_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/vst3/module_entry*.cpp)
+if(WIN32)
+  list(FILTER _entry_sources EXCLUDE REGEX "_linux\\.cpp$")
+else()
+  list(FILTER _entry_sources EXCLUDE REGEX "_win\\.cpp$")
+endif()
+if(NOT _entry_sources)
+  return()
+endif()
+
+set(OSTREL_BUNDLE_DIR ${CMAKE_BINARY_DIR}/Ostrel.vst3)
+set(OSTREL_BUNDLE_ARCH_DIR ${OSTREL_BUNDLE_DIR}/Contents/x86_64-linux)
+
+# Our code and the SDK keep their symbols to themselves inside the module,
+# so two plug-ins built on the same SDK never bind to each other's copies.
+foreach(lib ostrel_plugin ostrel_vst3 ostrel_framework ostrel_engine ostrel_link ostrel_storage
+            vst3sdk)
+  get_target_property(_type ${lib} TYPE)
+  if(NOT _type STREQUAL "INTERFACE_LIBRARY")
+    set_target_properties(${lib} PROPERTIES CXX_VISIBILITY_PRESET hidden
+                                            VISIBILITY_INLINES_HIDDEN ON)
+  endif()
+endforeach()
+
+add_library(ostrel_bundle MODULE ${_entry_sources})
+ostrel_warnings(ostrel_bundle)
+target_link_libraries(ostrel_bundle PRIVATE ostrel_core)
+set_target_properties(ostrel_bundle PROPERTIES
+  PREFIX ""
+  OUTPUT_NAME Ostrel
+  SUFFIX ".so"
+  LIBRARY_OUTPUT_DIRECTORY ${OSTREL_BUNDLE_ARCH_DIR}
+  CXX_VISIBILITY_PRESET hidden
+  VISIBILITY_INLINES_HIDDEN ON
+  LINK_DEPENDS ${CMAKE_SOURCE_DIR}/vst3/module_exports.map)
+target_link_options(ostrel_bundle PRIVATE
+  -Wl,--version-script=${CMAKE_SOURCE_DIR}/vst3/module_exports.map
+  -Wl,--no-undefined
+  -Wl,-z,defs)
+
+# The editor page beside the module.
+add_custom_command(TARGET ostrel_bundle POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${OSTREL_BUNDLE_DIR}/Contents/Resources/web
+  COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/Resources/web
+          ${OSTREL_BUNDLE_DIR}/Contents/Resources/web
+  VERBATIM)
+
+# `cmake --install <build>` puts the bundle in ~/.vst3 (staged under
+# $DESTDIR when that is set, as usual).
+set(OSTREL_VST3_INSTALL_DIR "$ENV{HOME}/.vst3" CACHE PATH "Where the install target puts Ostrel.vst3")
+install(DIRECTORY ${OSTREL_BUNDLE_DIR} DESTINATION ${OSTREL_VST3_INSTALL_DIR}
+        USE_SOURCE_PERMISSIONS)

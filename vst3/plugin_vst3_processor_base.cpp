@@ -1,0 +1,86 @@
+#include "vst3/plugin_vst3_processor_base.h"
+
+#include <algorithm>
+
+namespace plugfw
+{
+
+IPluginVST3ProcessorBase::IPluginVST3ProcessorBase(const Config& config) : IPluginProcessor(config)
+{
+}
+
+IPluginVST3ProcessorBase::~IPluginVST3ProcessorBase() = default;
+
+void IPluginVST3ProcessorBase::ApplyProcessContext(const Steinberg::Vst::ProcessData& data)
+{
+    using Steinberg::Vst::ProcessContext;
+    if (data.processContext)
+    {
+        mProcessContext = *data.processContext;
+        mHasProcessContext = true;
+    }
+    const ProcessContext& c = mProcessContext;
+    ITimeInfo info = GetTimeInfo();
+    if (mHasProcessContext)
+    {
+        info.tempo = c.tempo;
+        info.samplePos = (c.state & ProcessContext::kProjectTimeMusicValid) != 0
+                             ? static_cast<double>(c.projectTimeSamples)
+                             : -1.0;
+        info.ppqPos = c.projectTimeMusic;
+        info.lastBar = c.barPositionMusic;
+        info.cycleStart = c.cycleStartMusic;
+        info.cycleEnd = c.cycleEndMusic;
+        info.numerator = c.timeSigNumerator;
+        info.denominator = c.timeSigDenominator;
+        info.transportIsRunning = (c.state & ProcessContext::kPlaying) != 0;
+        info.transportLoopEnabled = (c.state & ProcessContext::kCycleActive) != 0;
+    }
+    info.isOffline = data.processMode == Steinberg::Vst::kOffline;
+    SetTimeInfo(info);
+}
+
+void IPluginVST3ProcessorBase::ProcessAudio(Steinberg::Vst::ProcessData& data)
+{
+    if (data.numSamples <= 0)
+        return;
+    int sampleBits = 0;
+    if (data.symbolicSampleSize == Steinberg::Vst::kSample32)
+        sampleBits = 32;
+    else if (data.symbolicSampleSize == Steinberg::Vst::kSample64)
+        sampleBits = 64;
+
+    HostAudioBus ins[kMaxHostBuses];
+    HostAudioBus outs[kMaxHostBuses];
+    const int nIns = data.inputs ? std::clamp(data.numInputs, 0, kMaxHostBuses) : 0;
+    const int nOuts = data.outputs ? std::clamp(data.numOutputs, 0, kMaxHostBuses) : 0;
+    for (int i = 0; i < nIns; ++i)
+    {
+        const auto& bus = data.inputs[i];
+        ins[i].numChannels = bus.channelBuffers32 || bus.channelBuffers64 ? bus.numChannels : 0;
+        ins[i].channels32 = sampleBits == 32 ? bus.channelBuffers32 : nullptr;
+        ins[i].channels64 = sampleBits == 64 ? bus.channelBuffers64 : nullptr;
+    }
+    for (int i = 0; i < nOuts; ++i)
+    {
+        const auto& bus = data.outputs[i];
+        outs[i].numChannels = bus.channelBuffers32 || bus.channelBuffers64 ? bus.numChannels : 0;
+        outs[i].channels32 = sampleBits == 32 ? bus.channelBuffers32 : nullptr;
+        outs[i].channels64 = sampleBits == 64 ? bus.channelBuffers64 : nullptr;
+    }
+    ProcessBuffers(ins, nIns, outs, nOuts, sampleBits, data.numSamples);
+}
+
+void IPluginVST3ProcessorBase::PrepareMidiOutput(int blockSize)
+{
+    mMidiOutputQueue.clear();
+    mMidiOutputQueue.reserve(static_cast<size_t>(std::max(blockSize, 1)));
+}
+
+void IPluginVST3ProcessorBase::FlushMidiOutput(Steinberg::Vst::ProcessData& /*data*/)
+{
+    // This configuration has no MIDI output bus; anything queued is dropped.
+    mMidiOutputQueue.clear();
+}
+
+} // namespace plugfw

@@ -1,0 +1,48 @@
+// plugfw::IPluginVST3ProcessorBase: the processing side of the VST 3
+// binding. It turns the host's ProcessData into what the portable processor
+// understands: the process context into the time info, the host's audio
+// buses into one ProcessBuffers call, and keeps the MIDI output queue.
+#pragma once
+
+#include "framework/editor_delegate.h"
+#include "framework/plugin_processor.h"
+
+#include "pluginterfaces/vst/ivstaudioprocessor.h"
+#include "pluginterfaces/vst/ivstprocesscontext.h"
+
+#include <vector>
+
+namespace plugfw
+{
+
+class IPluginVST3ProcessorBase : public IPluginProcessor
+{
+public:
+    // More host buses than this in one direction are not passed on (the
+    // plug-in has at most two).
+    static constexpr int kMaxHostBuses = 8;
+
+    explicit IPluginVST3ProcessorBase(const Config& config);
+    ~IPluginVST3ProcessorBase() override;
+
+    // A MIDI message for the processing side (audio thread); empty default.
+    virtual void ProcessMidiMsg(const MidiMsg& /*msg*/) {}
+
+protected:
+    // Keeps a copy of the context when the block brings one, then refreshes
+    // the time info from the kept copy.
+    void ApplyProcessContext(const Steinberg::Vst::ProcessData& data);
+    // Hands the block's audio buses to ProcessBuffers (no allocation).
+    void ProcessAudio(Steinberg::Vst::ProcessData& data);
+    // Sized for a block at setup (main thread).
+    void PrepareMidiOutput(int blockSize);
+    // Sends and clears queued MIDI output (none in an effect without MIDI out).
+    void FlushMidiOutput(Steinberg::Vst::ProcessData& data);
+
+    Steinberg::Vst::ProcessContext mProcessContext{};
+    bool mHasProcessContext = false;
+    Steinberg::uint32 mProcessContextRequirements = 0;
+    std::vector<MidiMsg> mMidiOutputQueue;
+};
+
+} // namespace plugfw
