@@ -2,24 +2,18 @@
 
 #include "editor/number_text.h"
 #include "editor/peer_name_text.h"
+#include "link/link_matrix.h"
 #include "link/monotonic_clock.h"
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 
 namespace ostrel
 {
 
 namespace
 {
-
-constexpr auto kRelaxed = std::memory_order_relaxed;
-
-bool IsRow(const PeerSlot& slot, int64_t nowMs)
-{
-    const int role = slot.role.load(kRelaxed);
-    return (role == kPeerRoleSource || role == kPeerRoleMasker) && isSlotLive(slot, nowMs);
-}
 
 // Truncation toward zero that stays defined for values outside the int range.
 int TruncateToInt(double v)
@@ -33,32 +27,33 @@ int TruncateToInt(double v)
     return static_cast<int>(v);
 }
 
-void AppendRow(std::string& out, const PeerSlot& slot, int slotIndex)
+void AppendRow(std::string& out, const MatrixRow& row)
 {
-    const int target = slot.target.load(kRelaxed);
     out += "{\"ch\":";
-    plugfw::AppendInt(out, slotIndex + 1);
+    plugfw::AppendInt(out, row.channel);
     out += ",\"role\":";
-    plugfw::AppendInt(out, slot.role.load(kRelaxed));
+    plugfw::AppendInt(out, row.role);
     out += ",\"target\":";
-    plugfw::AppendInt(out, target >= 0 ? target + 1 : 0);
+    plugfw::AppendInt(out, row.target >= 0 ? row.target + 1 : 0);
     out += ",\"pri\":";
-    plugfw::AppendInt(out, slot.priority.load(kRelaxed));
+    plugfw::AppendInt(out, row.priority);
     out += ",\"depth\":";
-    plugfw::AppendInt(out, TruncateToInt(double{slot.depthPercent.load(kRelaxed)} + 0.5));
+    plugfw::AppendInt(out, TruncateToInt(double{row.depthPercent} + 0.5));
     out += ",\"mute\":";
-    plugfw::AppendInt(out, slot.mute.load(kRelaxed) != 0 ? 1 : 0);
+    plugfw::AppendInt(out, row.mute ? 1 : 0);
     out += ",\"bal\":";
-    plugfw::AppendInt(out, TruncateToInt(double{slot.balance.load(kRelaxed)} * 100.0));
+    plugfw::AppendInt(out, TruncateToInt(double{row.balance} * 100.0));
     out += ",\"name\":\"";
-    AppendEscapedSlotName(out, slot);
+    char name[kPeerNameBytes];
+    std::memcpy(name, row.name, sizeof name);
+    name[kPeerNameBytes - 1] = '\0';
+    AppendEscapedName(out, name);
     out += "\",\"e\":[";
-    // A slightly torn set of levels is acceptable in a display message.
     for (int k = 0; k < kPeerBandCount; ++k)
     {
         if (k > 0)
             out += ',';
-        plugfw::AppendInt(out, MatrixLevelValue(slot.bandLevels[k].load(kRelaxed)));
+        plugfw::AppendInt(out, MatrixLevelValue(row.bandLevels[k]));
     }
     out += "]}";
 }
@@ -82,38 +77,27 @@ std::string BuildMatrixReport(const PeerRegistry& registry, const PeerLink& ownL
     out += "{\"t\":\"matrix\",\"slots\":[";
     const int64_t rowsNowMs = monotonicMs();
     bool first = true;
+    MatrixRow row;
     for (int s = 0; s < kPeerSlotCount; ++s)
     {
-        const PeerSlot& slot = registry.slots[s];
-        if (!IsRow(slot, rowsNowMs))
+        if (!readMatrixRow(registry, s, rowsNowMs, row))
             continue;
         if (!first)
             out += ',';
         first = false;
-        AppendRow(out, slot, s);
+        AppendRow(out, row);
     }
     out += ']';
 
-    const int64_t countNowMs = monotonicMs();
-    int sources = 0;
-    int maskers = 0;
-    for (const PeerSlot& slot : registry.slots)
-    {
-        if (!isSlotLive(slot, countNowMs))
-            continue;
-        const int role = slot.role.load(kRelaxed);
-        sources += role == kPeerRoleSource ? 1 : 0;
-        maskers += role == kPeerRoleMasker ? 1 : 0;
-    }
-    const int solo = registry.header.soloIndex.load(kRelaxed);
+    const LiveRowCounts counts = countLiveRows(registry, monotonicMs());
     out += ",\"diag\":{\"shared\":1,\"src\":";
-    plugfw::AppendInt(out, sources);
+    plugfw::AppendInt(out, counts.sources);
     out += ",\"msk\":";
-    plugfw::AppendInt(out, maskers);
+    plugfw::AppendInt(out, counts.maskers);
     out += ",\"my\":";
-    plugfw::AppendInt(out, ownLink.attachKey.load(kRelaxed));
+    plugfw::AppendInt(out, ownLink.attachKey.load(std::memory_order_relaxed));
     out += ",\"solo\":";
-    plugfw::AppendInt(out, solo < 0 ? -1 : solo + 1);
+    plugfw::AppendInt(out, soloChannel(registry));
     out += "}}";
     return out;
 }
