@@ -14,6 +14,7 @@ IPluginProcessor::IPluginProcessor(const Config& config)
     {
         mChannels[dir].resize(static_cast<size_t>(std::max(0, mTotals.channels[dir])));
         mChannelData[dir].assign(mChannels[dir].size(), nullptr);
+        mConnected[dir] = std::make_unique<bool[]>(mChannels[dir].size() + 1);
     }
     // A sidechain bus always starts after the widest main input of any layout,
     // so its channels do not move when the host switches layouts.
@@ -97,13 +98,13 @@ std::string IPluginProcessor::BusName(Direction dir, int busIdx, int busCount) c
 
 bool IPluginProcessor::IsChannelConnected(Direction dir, int ch) const
 {
-    return ch >= 0 && ch < NChannels(dir) && mChannels[dir][static_cast<size_t>(ch)].connected;
+    return ch >= 0 && ch < NChannels(dir) && mConnected[dir][static_cast<size_t>(ch)];
 }
 
 int IPluginProcessor::ConnectedChannelCount(Direction dir) const
 {
-    return static_cast<int>(std::count_if(mChannels[dir].begin(), mChannels[dir].end(),
-                                          [](const Channel& c) { return c.connected; }));
+    return static_cast<int>(
+        std::count(mConnected[dir].get(), mConnected[dir].get() + NChannels(dir), true));
 }
 
 void IPluginProcessor::SetChannelConnections(Direction dir, int first, int count, bool connected)
@@ -113,7 +114,7 @@ void IPluginProcessor::SetChannelConnections(Direction dir, int first, int count
     for (long long ch = std::max(first, 0); ch < end; ++ch)
     {
         Channel& channel = mChannels[dir][static_cast<size_t>(ch)];
-        channel.connected = connected;
+        mConnected[dir][static_cast<size_t>(ch)] = connected;
         if (!connected)
         {
             // An unconnected channel works in its own scratch: inputs read zeros.
@@ -245,9 +246,10 @@ void IPluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuse
     }
     // A channel that lost its host bus must not replay the samples that the
     // last 32-bit block left in its scratch.
-    for (Channel& channel : mChannels[kInput])
+    for (size_t ch = 0; ch < mChannels[kInput].size(); ++ch)
     {
-        if (!channel.connected && channel.scratchHoldsInput)
+        Channel& channel = mChannels[kInput][ch];
+        if (!mConnected[kInput][ch] && channel.scratchHoldsInput)
         {
             std::fill(channel.scratch.begin(), channel.scratch.end(), 0.0);
             channel.scratchHoldsInput = false;
@@ -273,7 +275,7 @@ void IPluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuse
         for (size_t ch = 0; ch < mChannels[kOutput].size(); ++ch)
         {
             const Channel& channel = mChannels[kOutput][ch];
-            if (channel.connected && channel.hostOut32)
+            if (mConnected[kOutput][ch] && channel.hostOut32)
             {
                 const double* src = mChannelData[kOutput][ch];
                 for (int i = 0; i < n; ++i)
@@ -311,7 +313,7 @@ void IPluginProcessor::AttachInputBus(const HostAudioBus& bus, int firstChannel,
                 continue;
             data = bus.channels64[c] + offset;
         }
-        channel.connected = true;
+        mConnected[kInput][static_cast<size_t>(ch)] = true;
     }
 }
 
@@ -340,7 +342,7 @@ void IPluginProcessor::AttachOutputBus(const HostAudioBus& bus, int firstChannel
                 continue;
             data = bus.channels64[c] + offset;
         }
-        channel.connected = true;
+        mConnected[kOutput][static_cast<size_t>(ch)] = true;
     }
 }
 

@@ -11,6 +11,7 @@
 #include "framework/time_info.h"
 
 #include <climits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,8 @@ public:
     void SetChannelConnections(Direction dir, int first, int count, bool connected);
     void SetChannelLabel(Direction dir, int ch, const char* format, bool zeroBased = false);
     const char* GetChannelLabel(Direction dir, int ch) const;
+    // One flag per channel of the direction, for the block callback.
+    const bool* ConnectedFlags(Direction dir) const { return mConnected[dir].get(); }
     // The input channel at which a second input bus (the sidechain) starts.
     int GetSidechainStartChannel() const { return mSidechainStart; }
     bool IsSidechainActive() const { return mSidechainActive; }
@@ -95,7 +98,6 @@ public:
 private:
     struct Channel
     {
-        bool connected = false;
         bool scratchHoldsInput = false; // converted host samples sit in `scratch`
         float* hostOut32 = nullptr;     // 32-bit output: where the block is copied back
         std::vector<double> scratch;
@@ -114,6 +116,7 @@ private:
     IOTotals mTotals;
     std::vector<Channel> mChannels[2];
     std::vector<double*> mChannelData[2]; // the pointer arrays handed to processBlock
+    std::unique_ptr<bool[]> mConnected[2];
     int mSidechainStart = 0;
     bool mSidechainActive = false;
 

@@ -1,0 +1,74 @@
+// ostrel::Ostrel: the plug-in instance. One object is at once the audio
+// processor, the edit controller and the editor delegate. It defines the 27
+// parameters, owns the SpectralEngine, turns every parameter change into the
+// engine's settings, and keeps the state of the idle driver and the editor
+// bridge.
+#pragma once
+
+#include "engine/spectral_engine.h"
+#include "framework/plugin_api_base.h"
+#include "framework/plugin_processor.h"
+#include "plugin/ostrel_params.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ostrel
+{
+
+// The configuration record the framework bases are built with.
+plugfw::Config ostrelConfig();
+
+class Ostrel : public plugfw::IPluginAPIBase, public plugfw::IPluginProcessor
+{
+public:
+    Ostrel();
+    ~Ostrel() override;
+
+    // --- framework hooks (plugin/ostrel.cpp) ---------------------------------
+    // Parameter handler: writes the engine setting of parameter `paramIdx`.
+    // Audio thread (changes with a block) or main thread (everything else).
+    void OnParamChange(int paramIdx) override;
+    void ResetProcessing() override;
+    int LoadState(const plugfw::IByteChunk& chunk, int startPos) override;
+    void processBlock(double** inputs, double** outputs, int nFrames) override;
+    void EditorOpened() override;
+    void EditorClosed() override;
+
+    // --- idle driver (plugin/ostrel_idle.cpp) --------------------------------
+
+    // --- editor messages (plugin/ostrel_editor_messages.cpp) -----------------
+
+    // --- state ---------------------------------------------------------------
+    SpectralEngine engine;
+
+    // Idle driver and editor bridge (main thread unless said otherwise).
+    bool gestureOpen[kNumParams] = {};
+    int32_t gestureTicks[kNumParams] = {};
+    bool editorOpen = false;
+    bool refreshPending = false;
+    bool hostStateRestored = false;
+    bool lastStateRestoreTried = false;
+    bool restoringLastState = false;
+    // Set by OnParamChange, so also from the audio thread.
+    std::atomic<bool> lastStateDirty{false};
+    int32_t lastStateSaveTicks = 0;
+    int32_t nameTicks = 0;
+    int32_t peerListTicks = 0;
+    int32_t lastBlockCounter = 0;
+    bool blockCounterSeen = false;
+    int32_t lastDepthRequestSeq = 0;
+    int32_t lastPriorityRequestSeq = 0;
+    std::string cachedTrackName;
+    bool keyForwarding = false;
+
+    // Second output of a mono block (audio thread; sized by ResetProcessing).
+    std::vector<double> monoScratch;
+
+private:
+    void DefineParameters();
+};
+
+} // namespace ostrel
