@@ -15,6 +15,6 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 # "concurrency" run there).
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_SANITIZE=thread \
   -DOSTREL_BUILD_BENCH=OFF
-cmake --build build-tsan -j "$jobs" --target test_link test_engine
+cmake --build build-tsan -j "$jobs" --target test_link test_engine test_framework
 TSAN_OPTIONS="halt_on_error=1" ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
   -R 'Concurrency'
