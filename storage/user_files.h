@@ -1,0 +1,44 @@
+// The three files the product keeps per user in the data folder: the page's
+// presets (opaque bytes), the last parameter state (a JSON array of the 27
+// normalised values) and the first-run flag (any content = onboarded).
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ostrel
+{
+
+inline constexpr char kPresetsFileName[] = "Ostrel.presets.json";
+inline constexpr char kLastStateFileName[] = "Ostrel.laststate.json";
+inline constexpr char kOnboardedFileName[] = "Ostrel.onboarded";
+inline constexpr int kLastStateValueCount = 27;
+
+// "[" + the values formatted "%.6f" (a point whatever the locale) joined by
+// "," + "]". A value that is not a finite number is written as 0.000000 so
+// that the file stays a JSON array.
+std::string BuildLastStateText(std::span<const double> values);
+
+// The tolerant walk over a last-state text: skips "[", ",", spaces and line
+// feeds, stops at "]", at the end, or where no finite number can be read, and
+// returns the numbers read so far (at most 27).
+std::vector<double> ParseLastStateText(std::string_view text);
+
+// Presets: stored and returned unchanged. The write creates the folder.
+std::string ReadPresetsFile();
+void WritePresetsFile(std::string_view bytes);
+
+// Last state: the numbers the file holds (empty when missing or unreadable).
+// The write creates the folder too, so the state is kept even before the
+// first preset or first-run write.
+std::vector<double> ReadLastStateFile();
+void WriteLastStateFile(std::span<const double> normalisedValues);
+
+// First-run flag: length of the file (0 when missing); the write creates the
+// folder and stores the single byte "1".
+size_t OnboardedFileLength();
+void WriteOnboardedFile();
+
+} // namespace ostrel
