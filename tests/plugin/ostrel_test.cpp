@@ -288,11 +288,19 @@ TEST_F(OstrelTest, HandlerMarksStateDirtyExceptWhileRestoringLastState)
 
 TEST_F(OstrelTest, HandlerIgnoresIndicesOutsideTheTable)
 {
-    const ostrel::EngineSettings before = S();
+    plugin->OnParamReset();
+    plugin->lastStateDirty = false;
+    for (int i = 0; i < ostrel::kNumParams; ++i)
+        Param(i).Set(Param(i).Max()); // values the handler would pick up if it ran for them
     plugin->OnParamChange(27);
     plugin->OnParamChange(-1);
     EXPECT_FALSE(plugin->lastStateDirty);
-    EXPECT_EQ(std::memcmp(&before, &S(), sizeof(before)), 0);
+    EXPECT_EQ(S().role, 0);
+    EXPECT_EQ(S().channelIndex, 0);
+    EXPECT_EQ(S().priority, 4);
+    EXPECT_EQ(S().bellListen, -1);
+    EXPECT_FLOAT_EQ(S().depthBiasDb, -6.0f);
+    EXPECT_EQ(S().bellActive[3], 0);
 }
 
 TEST_F(OstrelTest, HostStateRestoreIsNotedAndAppliedToTheEngine)
