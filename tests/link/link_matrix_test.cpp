@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -52,6 +54,11 @@ struct SoloCase
     int soloIndex;
     int shown;
 };
+
+std::ostream& operator<<(std::ostream& out, const SoloCase& c)
+{
+    return out << "channel " << c.channel;
+}
 
 class LinkMatrixSoloTest : public LinkMatrixTest, public ::testing::WithParamInterface<SoloCase>
 {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -272,6 +274,11 @@ struct DetachCase
     bool sidechainOn;
 };
 
+std::ostream& operator<<(std::ostream& out, const DetachCase& c)
+{
+    return out << c.what;
+}
+
 class PeerRegistryDetachTest : public PeerRegistryTest,
                                public ::testing::WithParamInterface<DetachCase>
 {
@@ -503,6 +510,11 @@ struct NameCase
     std::string text;
     std::string stored;
 };
+
+std::ostream& operator<<(std::ostream& out, const NameCase& c)
+{
+    return out << c.what;
+}
 
 class PeerRegistryNameTest : public PeerRegistryTest, public ::testing::WithParamInterface<NameCase>
 {
