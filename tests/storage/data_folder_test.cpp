@@ -85,6 +85,8 @@ TEST_F(DataFolderTest, WithoutHomeOrXdgTheFilesGoToTheFallbackFolder)
     WriteFileAtomically(probe, "here");
     EXPECT_EQ(ReadWholeFile("/tmp/Talmesh/probe-" + std::to_string(::getpid())), "here");
     std::filesystem::remove(probe);
+    std::error_code notEmpty; // leave the folder if anything else is in it
+    std::filesystem::remove("/tmp/Talmesh", notEmpty);
 }
 
 } // namespace
