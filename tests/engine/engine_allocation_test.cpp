@@ -1,6 +1,7 @@
 // No allocation on the audio thread once the engine is reset: a counting
 // global operator new watches every processBlock call. The only allowed
 // allocation is the growth of the mono scratch buffer for a longer mono block.
+#include "allocation_counting.h"
 #include "engine_test_support.h"
 
 #include <gtest/gtest.h>
@@ -99,6 +100,21 @@ void operator delete[](void* p, std::size_t, std::align_val_t) noexcept
 {
     std::free(p);
 }
+
+// The same counter for the other allocation checks of this test program.
+namespace ostrel::testing
+{
+void beginCountingAllocations()
+{
+    allocations.store(0);
+    counting.store(true);
+}
+int endCountingAllocations()
+{
+    counting.store(false);
+    return allocations.load();
+}
+} // namespace ostrel::testing
 
 namespace ostrel
 {
