@@ -1,10 +1,9 @@
 // The Source path (role Source, not bypassed): the audio passes through with
-// the engine's latency (dips left from a previous role are released in the
-// time domain) while the chunk's 24 band levels of the mid signal, the
-// priority and the stereo balance are published in the instance's slot.
+// the engine's latency (dips left from a previous role are released first)
+// while the chunk's 24 band levels of the mid signal, the priority and the
+// stereo balance are published in the instance's slot.
 #include "engine/band_levels.h"
-#include "engine/glide.h"
-#include "engine/spectral_engine.h"
+#include "engine/release_sample.h"
 
 #include <cmath>
 
@@ -43,50 +42,28 @@ void SpectralEngine::processSourceChunk(const double* in0, const double* in1, do
 
         const int r = lookaheadReadPos();
         const int w = delayWritePos;
-        double d0 = dryDelay[0][r];
-        double d1 = dryDelay[1][r];
+        const double d0 = dryDelay[0][r];
+        const double d1 = dryDelay[1][r];
         dryDelay[0][w] = x0;
         dryDelay[1][w] = x1;
 
         if (releasing)
         {
-            // All 24 bands are released in the time domain here.
-            double sub0 = 0.0;
-            double sub1 = 0.0;
-            const double* delayed0 = bandDelay[0][r];
-            const double* delayed1 = bandDelay[1][r];
+            // Dips left from a previous role fade exactly as on the release path.
+            releaseSample(x0, x1, y0, y1, r, d0, d1, out0[t], out1[t]);
+        }
+        else
+        {
             for (int k = 0; k < kBandCount; ++k)
             {
-                const double g0 = bandGain[0][k] = glideToUnity(bandGain[0][k], glideCoef);
-                const double g1 = bandGain[1][k] = glideToUnity(bandGain[1][k], glideCoef);
-                sub0 += (1.0 - g0) * delayed0[k];
-                sub1 += (1.0 - g1) * delayed1[k];
+                bandDelay[0][w][k] = y0[k];
+                bandDelay[1][w][k] = y1[k];
             }
-            releaseBellsSample(x0, x1, r, sub0, sub1);
-            listenMix = glideToZero(listenMix, glideCoef);
-            double o0 = d0 - sub0;
-            double o1 = d1 - sub1;
-            if (listenMix > 0.0)
-            {
-                o0 += listenMix * (sub0 - o0);
-                o1 += listenMix * (sub1 - o1);
-            }
-            if (std::isfinite(o0))
-                d0 = o0;
-            if (std::isfinite(o1))
-                d1 = o1;
+            const StftSample s = stft.step(d0, d1, 0.0, 0.0, 0.0, 0.0, unityGains, unityGains);
+            out0[t] = finiteOrAlignedDry(s.out0, s.dry0);
+            out1[t] = finiteOrAlignedDry(s.out1, s.dry1);
         }
-
-        for (int k = 0; k < kBandCount; ++k)
-        {
-            bandDelay[0][w][k] = y0[k];
-            bandDelay[1][w][k] = y1[k];
-        }
-        delayWritePos = (w + 1) % kDelayLength;
-
-        const StftSample s = stft.step(d0, d1, 0.0, 0.0, 0.0, 0.0, unityGains, unityGains);
-        out0[t] = s.out0;
-        out1[t] = s.out1;
+        advanceDelayWritePos();
     }
 
     // Publication into the held slot, under its level sequence counter.

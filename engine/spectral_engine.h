@@ -18,6 +18,7 @@
 #include "link/peer_registry.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 
 namespace ostrel
@@ -112,10 +113,12 @@ public:
     double stftBandGain[2][kBandCount] = {};
     double unityGains[kBandCount] = {};
 
-    double dryDelay[2][kDelayLength] = {};
+    // Rows are padded past kDelayLength (only positions below it are used) so
+    // the two channels do not fall into the same cache sets.
+    double dryDelay[2][kDelayLength + 8] = {};
     // Lookahead delay of the band-pass outputs, indexed [channel][position][band]
     // so one sample of all bands is contiguous.
-    double bandDelay[2][kDelayLength][kBandCount] = {};
+    double bandDelay[2][kDelayLength + 1][kBandCount] = {};
 
     StftFrameEngine stft;
 
@@ -169,10 +172,31 @@ public:
     // True while a band dip, a bell dip or the listen crossfade is not at rest.
     bool anyDipOrListen() const;
 
+    // One sample of the shared release (release_sample.h).
+    inline void releaseSample(double in0, double in1, const double* y0, const double* y1,
+                              int readPos, double d0, double d1, double& out0, double& out1);
+
+    // An output sample that is not finite is replaced by the dry sample aligned
+    // with it, or by silence when that is not finite either (a bad input sample
+    // comes out as 0 where it went in).
+    static double finiteOrAlignedDry(double out, double alignedDry)
+    {
+        if (std::isfinite(out))
+            return out;
+        return std::isfinite(alignedDry) ? alignedDry : 0.0;
+    }
+
     // Read position of the lookahead delay lines for the current sample.
     int lookaheadReadPos() const
     {
-        return (delayWritePos - lookaheadDelay + kDelayLength) % kDelayLength;
+        const int r = delayWritePos - lookaheadDelay;
+        return r < 0 ? r + kDelayLength : r;
+    }
+    // Moves the common write position of all lookahead delay lines on by one.
+    void advanceDelayWritePos()
+    {
+        if (++delayWritePos == kDelayLength)
+            delayWritePos = 0;
     }
 
     // One sample of the bells' release, shared by the release and Source

@@ -17,6 +17,10 @@ namespace ostrel
 inline constexpr int kStftSize = 1024;
 inline constexpr int kStftHop = 256;
 inline constexpr int kStftBins = kStftSize / 2 + 1;
+// Each ring row is padded by one cache line: rows of a power-of-two length
+// would all map to the same cache set at a given position, and one sample
+// touches ten of them.
+inline constexpr int kRingRow = kStftSize + 8;
 
 // One sample out of the stage, per channel.
 struct StftSample
@@ -84,19 +88,20 @@ public:
     int32_t bandOfBin[kStftBins] = {};
     double overlapNorm = 1.0;
 
-    double inputRing[2][kStftSize] = {};
-    double dryRing[2][kStftSize] = {};
-    double subtractRing[2][kStftSize] = {};
-    double bellListenRing[2][kStftSize] = {};
-    double outputRing[2][kStftSize] = {};
+    double inputRing[2][kRingRow] = {};
+    double dryRing[2][kRingRow] = {};
+    double subtractRing[2][kRingRow] = {};
+    double bellListenRing[2][kRingRow] = {};
+    double outputRing[2][kRingRow] = {};
     int32_t ringPos = 0;
     int32_t hopCounter = 0;
 
     double fftRe[kStftSize] = {};
     double fftIm[kStftSize] = {};
 
-private:
+    // The frame of one channel alone, and of both channels in one transform.
     void processChannel(int channel, const double* gains);
+    void processBothChannels(const double* gains0, const double* gains1);
 };
 
 // In-place radix-2 complex transform of n points (a power of two); direction

@@ -106,18 +106,60 @@ TEST_F(ReleasePath, NonFiniteInputDoesNotPoisonLaterOutput)
     s[3001] = std::numeric_limits<double>::infinity();
     s[9000] = -std::numeric_limits<double>::infinity();
     const testing::StereoOut out = testing::runStereo(*engine, s, s, {512});
+    // Every output sample is finite; a bad sample comes out as silence where it went in.
     for (int i = 0; i < 48000; ++i)
     {
-        const bool bad = !std::isfinite(s[std::max(0, i - kEngineLatency)]) && i >= kEngineLatency;
-        if (bad)
-            continue;
         ASSERT_TRUE(std::isfinite(out.left[i])) << i;
         ASSERT_TRUE(std::isfinite(out.right[i])) << i;
     }
+    EXPECT_EQ(out.left[3000 + kEngineLatency], 0.0);
+    EXPECT_EQ(out.right[9000 + kEngineLatency], 0.0);
     for (int k = 0; k < kBandCount; ++k)
         EXPECT_TRUE(std::isfinite(engine->bandFilter[0].s1[k]));
     for (int i = 40000; i < 48000; ++i)
         ASSERT_EQ(out.left[i], s[i - kEngineLatency]) << i;
+}
+
+TEST_F(ReleasePath, SettledPassThroughTurnsABadSampleIntoSilenceOnly)
+{
+    std::vector<double> s = testing::noise(6000, 66);
+    s[2000] = std::numeric_limits<double>::infinity();
+    const testing::StereoOut out = testing::runStereo(*engine, s, s, {480});
+    EXPECT_EQ(engine->settled, 1);
+    for (int i = kEngineLatency; i < 6000; ++i)
+        ASSERT_EQ(out.left[i], i == 2000 + kEngineLatency ? 0.0 : s[i - kEngineLatency]) << i;
+}
+
+TEST_F(ReleasePath, SourceFadesLeftoverDipsExactlyLikeTheOffRole)
+{
+    // Two instances in the same state with the same dips: one turns Off, the
+    // other becomes a Source. What they still remove must fade identically,
+    // bands 4..23 through the spectral stage where they were dipped.
+    auto other = testing::makeEngine(48000.0);
+    other->settings.channelIndex = testing::uniqueChannelIndex();
+    const std::vector<double> s = testing::noise(24000, 67);
+    const std::vector<double> warm(s.begin(), s.begin() + 9600);
+    const std::vector<double> rest(s.begin() + 9600, s.end());
+    for (SpectralEngine* e : {engine.get(), other.get()})
+    {
+        e->settings.role = kRoleSource;
+        testing::runStereo(*e, warm, warm, {480});
+        for (int c = 0; c < 2; ++c)
+            for (int k = 0; k < kBandCount; ++k)
+                e->bandGain[c][k] = 0.1 + 0.03 * k;
+    }
+    engine->settings.role = kRoleOff;
+    const testing::StereoOut off = testing::runStereo(*engine, rest, rest, {480});
+    const testing::StereoOut source = testing::runStereo(*other, rest, rest, {480});
+    double removedAtStart = 0.0;
+    for (size_t i = 0; i < rest.size(); ++i)
+    {
+        ASSERT_EQ(off.left[i], source.left[i]) << i;
+        ASSERT_EQ(off.right[i], source.right[i]) << i;
+    }
+    for (int i = kEngineLatency; i < kEngineLatency + 480; ++i)
+        removedAtStart += std::fabs(rest[i - kEngineLatency] - off.left[i]);
+    EXPECT_GT(removedAtStart, 1.0); // the dips were really there
 }
 
 TEST_F(ReleasePath, SourceReleasesLeftoverDipsWhilePublishingFromTheFirstChunk)

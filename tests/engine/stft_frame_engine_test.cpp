@@ -162,6 +162,40 @@ TEST_F(StftStage, NonFiniteInputDoesNotSpreadThroughTheFrames)
     }
 }
 
+TEST_F(StftStage, BothChannelsInOneTransformMatchTwoSingleChannelFrames)
+{
+    double gains0[kBandCount], gains1[kBandCount];
+    for (int k = 0; k < kBandCount; ++k)
+    {
+        gains0[k] = k % 3 == 0 ? 0.1 : 0.8;
+        gains1[k] = k % 2 == 0 ? 1.5 : -0.2; // clamped differently per bin
+    }
+    const std::vector<double> l = testing::noise(kStftSize, 91);
+    const std::vector<double> r = testing::noise(kStftSize, 92);
+    // Fill the input ring without crossing a hop boundary's frame.
+    auto single = std::make_unique<StftFrameEngine>();
+    single->init(edges, sampleRate);
+    for (int i = 0; i < kStftSize; ++i)
+    {
+        single->inputRing[0][i] = l[i];
+        single->inputRing[1][i] = r[i];
+    }
+    single->ringPos = 100;
+    auto paired = std::make_unique<StftFrameEngine>(*single);
+    single->processChannel(0, gains0);
+    single->processChannel(1, gains1);
+    paired->processFrame(gains0, gains1);
+    for (int i = 0; i < kStftSize; ++i)
+    {
+        ASSERT_NEAR(paired->outputRing[0][i], single->outputRing[0][i], 1e-13) << i;
+        ASSERT_NEAR(paired->outputRing[1][i], single->outputRing[1][i], 1e-13) << i;
+    }
+    double peak = 0.0;
+    for (int i = 0; i < kStftSize; ++i)
+        peak = std::max(peak, std::fabs(single->outputRing[1][i]));
+    EXPECT_GT(peak, 0.01); // channel 1 really was processed
+}
+
 TEST(StftBandOfBin, EdgesBelongToTheUpperBandAndNyquistToTheTop)
 {
     double edges[kEdgeCount];
