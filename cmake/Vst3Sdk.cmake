@@ -31,6 +31,13 @@ add_library(vst3sdk STATIC
   ${_sdk}/public.sdk/source/vst/vstinitiids.cpp
   ${_sdk}/public.sdk/source/vst/vstparameters.cpp
 )
+# The editor-view interface ids: a full SDK defines them in commoniids.cpp,
+# which the Debian subset lacks.
+if(EXISTS ${_sdk}/public.sdk/source/common/commoniids.cpp)
+  target_sources(vst3sdk PRIVATE ${_sdk}/public.sdk/source/common/commoniids.cpp)
+else()
+  target_sources(vst3sdk PRIVATE ${CMAKE_SOURCE_DIR}/vst3/sdk/gui_iids.cpp)
+endif()
 # The SDK is third-party code: its own headers are treated as system headers so
 # our -Werror does not apply to them.
 target_include_directories(vst3sdk SYSTEM PUBLIC ${_sdk})

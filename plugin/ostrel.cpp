@@ -41,7 +41,7 @@ plugfw::Config ostrelConfig()
     return c;
 }
 
-Ostrel::Ostrel() : IPluginAPIBase(ostrelConfig()), IPluginProcessor(ostrelConfig())
+Ostrel::Ostrel() : IPluginVST3(ostrelConfig())
 {
     // The engine starts from its own initial settings: no OnParamChange runs
     // here; the host's controller initialisation brings them in line.

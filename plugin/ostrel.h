@@ -6,9 +6,8 @@
 #pragma once
 
 #include "engine/spectral_engine.h"
-#include "framework/plugin_api_base.h"
-#include "framework/plugin_processor.h"
 #include "plugin/ostrel_params.h"
+#include "vst3/plugin_vst3.h"
 
 #include <atomic>
 #include <cstdint>
@@ -21,7 +20,7 @@ namespace ostrel
 // The configuration record the framework bases are built with.
 plugfw::Config ostrelConfig();
 
-class Ostrel : public plugfw::IPluginAPIBase, public plugfw::IPluginProcessor
+class Ostrel : public plugfw::IPluginVST3
 {
 public:
     Ostrel();

@@ -84,7 +84,7 @@ std::string Utf16ToUtf8(const char16_t* text, size_t maxUnits)
     return out;
 }
 
-bool ReadChannelContext(Steinberg::Vst::IAttributeList* list, ChannelContext& context)
+bool ReadChannelContext(Steinberg::Vst::IAttributeList* list, ChannelContextInfo& context)
 {
     namespace Keys = Steinberg::Vst::ChannelContext;
     if (!list)

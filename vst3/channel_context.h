@@ -11,7 +11,7 @@
 namespace plugfw
 {
 
-struct ChannelContext
+struct ChannelContextInfo
 {
     std::string name; // UTF-8
     std::string uid;  // UTF-8
@@ -22,7 +22,7 @@ struct ChannelContext
 };
 
 // Reads the keys the host supplied into `context`. False without a list.
-bool ReadChannelContext(Steinberg::Vst::IAttributeList* list, ChannelContext& context);
+bool ReadChannelContext(Steinberg::Vst::IAttributeList* list, ChannelContextInfo& context);
 
 // UTF-16 (with surrogate pairs) to UTF-8; stops at the first 0.
 std::string Utf16ToUtf8(const char16_t* text, size_t maxUnits);

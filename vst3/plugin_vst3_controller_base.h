@@ -29,7 +29,7 @@ public:
     int TrackIndex() const { return static_cast<int>(mChannelContext.index); }
     int TrackNamespaceIndex() const { return static_cast<int>(mChannelContext.namespaceOrder); }
     void TrackColour(int& r, int& g, int& b) const;
-    const ChannelContext& GetChannelContext() const { return mChannelContext; }
+    const ChannelContextInfo& GetChannelContext() const { return mChannelContext; }
 
 protected:
     // Units, then parameters in the order hosts list them. `isInstrument`
@@ -38,7 +38,7 @@ protected:
                         Steinberg::Vst::ParameterContainer& parameters, IEditorDelegate& delegate,
                         bool isInstrument, bool midiIn);
 
-    ChannelContext mChannelContext;
+    ChannelContextInfo mChannelContext;
 
 private:
     Steinberg::Vst::UnitID UnitOfGroup(Steinberg::Vst::EditControllerEx1& controller,

@@ -1,0 +1,66 @@
+#include "vst3/module_state.h"
+
+#include "pluginterfaces/base/smartpointer.h"
+
+namespace plugfw
+{
+
+namespace
+{
+
+int gUseCount = 0;
+void* gHandle = nullptr;
+Steinberg::IPtr<Steinberg::FUnknown> gFactoryHostContext;
+
+} // namespace
+
+bool ModuleInit(void* handle)
+{
+    if (gUseCount++ == 0)
+        gHandle = handle;
+    return true;
+}
+
+bool ModuleExit()
+{
+    // Unbalanced calls must not drive the count below zero: a later
+    // ModuleInit would then not see itself as the first user.
+    if (gUseCount <= 0)
+        return false;
+    if (--gUseCount == 0)
+    {
+        // Last user: nothing is torn down; the peer registry and the web view
+        // environment live as long as the process.
+        gFactoryHostContext = nullptr;
+    }
+    return true;
+}
+
+int ModuleUseCount()
+{
+    return gUseCount;
+}
+
+void* ModuleHandle()
+{
+    return gHandle;
+}
+
+std::string ModuleFolder()
+{
+    const std::string& path = ModulePath();
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+void SetFactoryHostContext(Steinberg::FUnknown* context)
+{
+    gFactoryHostContext = context;
+}
+
+Steinberg::FUnknown* FactoryHostContext()
+{
+    return gFactoryHostContext.get();
+}
+
+} // namespace plugfw

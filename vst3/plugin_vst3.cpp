@@ -1,0 +1,607 @@
+#include "vst3/plugin_vst3.h"
+
+#include "framework/iparam.h"
+#include "vst3/midi_controller_ids.h"
+#include "vst3/module_state.h"
+#include "vst3/plugin_vst3_parameter.h"
+#include "vst3/plugin_vst3_view.h"
+#include "vst3/speaker_arrangement.h"
+
+#include "pluginterfaces/base/ibstream.h"
+#include "pluginterfaces/vst/ivsthostapplication.h"
+#include "pluginterfaces/vst/ivstparameterchanges.h"
+
+#include <cstring>
+
+namespace plugfw
+{
+
+using namespace Steinberg;
+
+namespace
+{
+
+// The host state is read in pieces of this many bytes.
+constexpr int32 kStateReadPiece = 128;
+
+std::string narrowText(const Vst::TChar* text)
+{
+    return Utf16ToUtf8(reinterpret_cast<const char16_t*>(text), 128);
+}
+
+} // namespace
+
+IPluginVST3::IPluginVST3(const Config& config)
+    : IPluginAPIBase(config), IPluginVST3ProcessorBase(config),
+      mTimer(
+          mMainThreadMutex, [this] { OnTimerTick(); }, kTimerPeriodMs),
+      mIdleClock(mTimer),
+      mPendingPerform(new std::atomic<uint8_t>[static_cast<size_t>(std::max(NParams(), 1))]),
+      mHostGestureOpen(static_cast<size_t>(NParams()), 0),
+      mPendingEnd(static_cast<size_t>(NParams()), 0)
+{
+    for (int i = 0; i < std::max(NParams(), 1); ++i)
+        mPendingPerform[static_cast<size_t>(i)].store(0);
+}
+
+IPluginVST3::~IPluginVST3()
+{
+    mIdleClock.Stop();
+    if (mView)
+        mView->OwnerGone();
+}
+
+uint32 PLUGIN_API IPluginVST3::release()
+{
+    if (getRefCount() == 1)
+        mIdleClock.Stop();
+    return SingleComponentEffect::release();
+}
+
+tresult PLUGIN_API IPluginVST3::queryInterface(const TUID iid, void** obj)
+{
+    QUERY_INTERFACE(iid, obj, Vst::IMidiMapping::iid, Vst::IMidiMapping)
+    QUERY_INTERFACE(iid, obj, Vst::ChannelContext::IInfoListener::iid,
+                    Vst::ChannelContext::IInfoListener)
+    return SingleComponentEffect::queryInterface(iid, obj);
+}
+
+// ---- Idle timer and deferred host calls ------------------------------------
+
+void IPluginVST3::OnTimerTick()
+{
+    // Runs under the main-thread mutex (the Timer takes it).
+    if (!OnTimerThread())
+        FlushDeferredHostCalls();
+    TimerTick();
+}
+
+void IPluginVST3::FlushDeferredHostCalls()
+{
+    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    if (!componentHandler)
+        return;
+    for (int i = 0; i < NParams(); ++i)
+    {
+        const auto idx = static_cast<size_t>(i);
+        if (mPendingEnd[idx])
+        {
+            mPendingEnd[idx] = 0;
+            mHostGestureOpen[idx] = 0;
+            componentHandler->endEdit(static_cast<Vst::ParamID>(i));
+        }
+    }
+    if (mAnyPendingPerform.exchange(false))
+    {
+        for (int i = 0; i < NParams(); ++i)
+        {
+            const auto idx = static_cast<size_t>(i);
+            if (!mPendingPerform[idx].exchange(0))
+                continue;
+            const auto id = static_cast<Vst::ParamID>(i);
+            const double value = GetParam(i)->Normalised();
+            // A lone value change is reported as a complete gesture.
+            if (mHostGestureOpen[idx])
+            {
+                componentHandler->performEdit(id, value);
+            }
+            else
+            {
+                componentHandler->beginEdit(id);
+                componentHandler->performEdit(id, value);
+                componentHandler->endEdit(id);
+            }
+        }
+    }
+    if (const int32 flags = mPendingRestartFlags.exchange(0))
+        componentHandler->restartComponent(flags);
+}
+
+void IPluginVST3::BeginHostEdit(int paramIdx)
+{
+    if (paramIdx < 0 || paramIdx >= NParams())
+        return;
+    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    const auto idx = static_cast<size_t>(paramIdx);
+    if (OnTimerThread())
+        return; // no gesture from this thread; the value is reported on its own
+    mPendingEnd[idx] = 0;
+    if (componentHandler && !mHostGestureOpen[idx])
+    {
+        componentHandler->beginEdit(static_cast<Vst::ParamID>(paramIdx));
+        mHostGestureOpen[idx] = 1;
+    }
+}
+
+void IPluginVST3::EndHostEdit(int paramIdx)
+{
+    if (paramIdx < 0 || paramIdx >= NParams())
+        return;
+    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    const auto idx = static_cast<size_t>(paramIdx);
+    if (!mHostGestureOpen[idx])
+        return;
+    if (OnTimerThread())
+    {
+        mPendingEnd[idx] = 1;
+        return;
+    }
+    mHostGestureOpen[idx] = 0;
+    if (componentHandler)
+        componentHandler->endEdit(static_cast<Vst::ParamID>(paramIdx));
+}
+
+void IPluginVST3::InformHostOfParamChange(int paramIdx, double normalisedValue)
+{
+    if (paramIdx < 0 || paramIdx >= NParams())
+        return;
+    if (Vst::Parameter* parameter = parameters.getParameter(static_cast<Vst::ParamID>(paramIdx)))
+        parameter->setNormalized(normalisedValue);
+    if (OnTimerThread())
+    {
+        mPendingPerform[static_cast<size_t>(paramIdx)].store(1);
+        mAnyPendingPerform.store(true);
+        return;
+    }
+    if (componentHandler)
+        componentHandler->performEdit(static_cast<Vst::ParamID>(paramIdx), normalisedValue);
+}
+
+void IPluginVST3::InformHostOfLatencyChange()
+{
+    if (OnTimerThread())
+    {
+        mPendingRestartFlags.fetch_or(Vst::kLatencyChanged);
+        return;
+    }
+    if (componentHandler)
+        componentHandler->restartComponent(Vst::kLatencyChanged);
+}
+
+void IPluginVST3::ReportPendingEdits(Vst::ProcessData& data)
+{
+    if (!data.outputParameterChanges || !mAnyPendingPerform.load(std::memory_order_relaxed))
+        return;
+    mAnyPendingPerform.store(false);
+    for (int i = 0; i < NParams(); ++i)
+    {
+        if (!mPendingPerform[static_cast<size_t>(i)].exchange(0))
+            continue;
+        int32 queueIndex = 0;
+        int32 pointIndex = 0;
+        if (Vst::IParamValueQueue* queue = data.outputParameterChanges->addParameterData(
+                static_cast<Vst::ParamID>(i), queueIndex))
+            queue->addPoint(0, GetParam(i)->Normalised(), pointIndex);
+    }
+}
+
+// ---- IPluginBase --------------------------------------------------------------
+
+tresult PLUGIN_API IPluginVST3::initialize(FUnknown* context)
+{
+    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    const tresult result = SingleComponentEffect::initialize(context);
+    if (result != kResultOk)
+        return result;
+
+    int inputConfig = 0;
+    int outputConfig = 0;
+    MaxBusCount(kInput, &inputConfig);
+    MaxBusCount(kOutput, &outputConfig);
+    AddBusesOfConfig(inputConfig, outputConfig);
+    if (PluginType() == 2 && audioOutputs.empty())
+        addAudioOutput(STR16("Dummy Output"), SpeakerArrangementFor(2));
+    if (DoesMidiIn())
+        addEventInput(STR16("MIDI Input"), 1);
+    if (DoesMidiOut())
+        addEventOutput(STR16("MIDI Output"), 1);
+
+    InitParameters(*this, parameters, *this, PluginType() == 1, DoesMidiIn());
+
+    if (GetHost() == kHostUninit)
+    {
+        FUnknownPtr<Vst::IHostApplication> app(context);
+        Vst::String128 name{};
+        if (app && app->getName(name) == kResultOk)
+            SetHost(narrowText(name), 0);
+    }
+    OnHostIdentified();
+    OnParamReset();
+
+    IPtr<Linux::IRunLoop> loop = IdleClock::RunLoopOf(context);
+    if (!loop)
+        loop = IdleClock::RunLoopOf(FactoryHostContext());
+    mIdleClock.SetContextRunLoop(loop);
+    mIdleClock.Start();
+    return kResultOk;
+}
+
+tresult PLUGIN_API IPluginVST3::terminate()
+{
+    mIdleClock.Stop();
+    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    return SingleComponentEffect::terminate();
+}
+
+// ---- Buses ----------------------------------------------------------------------
+
+void IPluginVST3::AddBusesOfConfig(int inputConfigIdx, int outputConfigIdx)
+{
+    for (int dirIdx = 0; dirIdx < 2; ++dirIdx)
+    {
+        const auto dir = static_cast<Direction>(dirIdx);
+        const int configIdx = dir == kInput ? inputConfigIdx : outputConfigIdx;
+        if (configIdx < 0 || configIdx >= NIOConfigs())
+            continue;
+        const IOConfig& config = GetIOConfig(configIdx);
+        const int busCount = config.NBuses(dir);
+        for (int i = 0; i < busCount; ++i)
+        {
+            Vst::String128 name;
+            Utf8ToString128(BusName(dir, i, busCount).c_str(), name);
+            const Vst::SpeakerArrangement arr =
+                SpeakerArrangementFor(config.NChannelsOfBus(dir, i));
+            const Vst::BusType type = i == 0 ? Vst::kMain : Vst::kAux;
+            const int32 flags = i == 0 ? Vst::BusInfo::kDefaultActive : 0;
+            if (dir == kInput)
+                addAudioInput(name, arr, type, flags);
+            else
+                addAudioOutput(name, arr, type, flags);
+        }
+    }
+}
+
+int IPluginVST3::PluginBusCount(Direction dir) const
+{
+    // Before `initialize` made the buses, the configured layouts apply.
+    if (audioInputs.empty() && audioOutputs.empty())
+        return IPluginVST3ProcessorBase::PluginBusCount(dir);
+    return static_cast<int>(dir == kInput ? audioInputs.size() : audioOutputs.size());
+}
+
+bool IPluginVST3::IsPluginBusActive(Direction dir, int busIdx) const
+{
+    if (audioInputs.empty() && audioOutputs.empty())
+        return IPluginVST3ProcessorBase::IsPluginBusActive(dir, busIdx);
+    const Vst::BusList& list = dir == kInput ? audioInputs : audioOutputs;
+    if (busIdx < 0 || busIdx >= static_cast<int>(list.size()))
+        return false;
+    return list[static_cast<size_t>(busIdx)]->isActive();
+}
+
+tresult PLUGIN_API IPluginVST3::setBusArrangements(Vst::SpeakerArrangement* inputs, int32 numIns,
+                                                   Vst::SpeakerArrangement* outputs, int32 numOuts)
+{
+    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    // These hosts ask for arrangements the plug-in cannot take and fail the
+    // insert on a refusal; the plug-in keeps its buses and adapts per block.
+    if (GetHost() == kHostArdour || GetHost() == kHostMixbus)
+        return kResultOk;
+
+    SetChannelConnections(kInput, 0, NChannels(kInput), false);
+    SetChannelConnections(kOutput, 0, NChannels(kOutput), false);
+    if (numIns < 0 || numOuts < 0 || numIns > MaxBusCount(kInput) || numOuts > MaxBusCount(kOutput))
+        return kResultFalse;
+    if ((numIns > 0 && !inputs) || (numOuts > 0 && !outputs))
+        return kInvalidArgument;
+
+    std::vector<int> ins;
+    std::vector<int> outs;
+    for (int32 i = 0; i < numIns; ++i)
+        ins.push_back(ChannelCountOf(inputs[i]));
+    for (int32 i = 0; i < numOuts; ++i)
+        outs.push_back(ChannelCountOf(outputs[i]));
+    const int match = MatchConfig(ins, outs);
+    if (match < 0)
+        return kResultFalse;
+    removeAudioBusses();
+    AddBusesOfConfig(match, match);
+    return kResultOk;
+}
+
+// ---- Processing -----------------------------------------------------------------
+
+tresult PLUGIN_API IPluginVST3::canProcessSampleSize(int32 symbolicSampleSize)
+{
+    return symbolicSampleSize == Vst::kSample32 || symbolicSampleSize == Vst::kSample64
+               ? kResultTrue
+               : kResultFalse;
+}
+
+uint32 PLUGIN_API IPluginVST3::getLatencySamples()
+{
+    return static_cast<uint32>(std::max(GetLatency(), 0));
+}
+
+uint32 PLUGIN_API IPluginVST3::getTailSamples()
+{
+    return GetTailIsInfinite() ? Vst::kInfiniteTail
+                               : static_cast<uint32>(std::max(GetTailSize(), 0));
+}
+
+tresult PLUGIN_API IPluginVST3::setupProcessing(Vst::ProcessSetup& setup)
+{
+    if (canProcessSampleSize(setup.symbolicSampleSize) != kResultTrue)
+        return kResultFalse;
+    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    processSetup = setup;
+    SetSampleRate(setup.sampleRate);
+    SetBlockSize(setup.maxSamplesPerBlock);
+    PrepareMidiOutput(setup.maxSamplesPerBlock);
+    ResetProcessing();
+    return kResultOk;
+}
+
+tresult PLUGIN_API IPluginVST3::setProcessing(TBool state)
+{
+    if (!state)
+    {
+        std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+        ResetProcessing();
+    }
+    return kResultOk;
+}
+
+tresult PLUGIN_API IPluginVST3::setActive(TBool state)
+{
+    OnActivate(state != 0);
+    return kResultOk;
+}
+
+uint32 PLUGIN_API IPluginVST3::getProcessContextRequirements()
+{
+    return mProcessContextRequirements;
+}
+
+void IPluginVST3::ApplyParameterChanges(Vst::ProcessData& data)
+{
+    Vst::IParameterChanges* changes = data.inputParameterChanges;
+    if (!changes)
+        return;
+    const int32 count = changes->getParameterCount();
+    for (int32 i = 0; i < count; ++i)
+    {
+        Vst::IParamValueQueue* queue = changes->getParameterData(i);
+        if (!queue)
+            continue;
+        const int32 points = queue->getPointCount();
+        int32 offset = 0;
+        Vst::ParamValue value = 0.0;
+        // Only the block's last value of each parameter counts.
+        if (points <= 0 || queue->getPoint(points - 1, offset, value) != kResultTrue)
+            continue;
+        const Vst::ParamID id = queue->getParameterId();
+        if (id == kBypassParamId)
+        {
+            SetBypassed(value > 0.5);
+        }
+        else if (id < static_cast<Vst::ParamID>(NParams()))
+        {
+            IParam* param = GetParam(static_cast<int>(id));
+            param->Set(param->FromNormalised(value));
+            OnParamChange(static_cast<int>(id));
+        }
+        else if (id >= kMidiControllerParamBase)
+        {
+            const MidiMsg msg = MidiMsgForControllerParam(id, value, offset);
+            SendMidiMsgFromProcessor(msg);
+            ProcessMidiMsg(msg);
+        }
+    }
+}
+
+tresult PLUGIN_API IPluginVST3::process(Vst::ProcessData& data)
+{
+    ApplyProcessContext(data);
+    ApplyParameterChanges(data);
+    ProcessAudio(data);
+    FlushMidiOutput(data);
+    ReportPendingEdits(data);
+    return kResultOk;
+}
+
+// ---- State ----------------------------------------------------------------------
+
+tresult PLUGIN_API IPluginVST3::getState(IBStream* state)
+{
+    if (!state)
+        return kInvalidArgument;
+    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    FlushDeferredHostCalls();
+    IByteChunk chunk;
+    if (!SaveState(chunk))
+        return kResultFalse;
+    int32 bypass = GetBypassed() ? 1 : 0;
+    chunk.Put(bypass);
+    int32 written = 0;
+    if (state->write(chunk.GetData(), chunk.Size(), &written) != kResultOk ||
+        written != chunk.Size())
+        return kResultFalse;
+    return kResultOk;
+}
+
+tresult PLUGIN_API IPluginVST3::setState(IBStream* state)
+{
+    if (!state)
+        return kInvalidArgument;
+    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    FlushDeferredHostCalls();
+
+    IByteChunk chunk;
+    const bool readOnErrors = GetHost() == kHostWaveLab;
+    for (;;)
+    {
+        uint8 piece[kStateReadPiece];
+        int32 got = 0;
+        const tresult result = state->read(piece, kStateReadPiece, &got);
+        if (got > 0)
+            chunk.PutBytes(piece, std::min(got, kStateReadPiece));
+        // This host reports an error on the last, short piece of a stream.
+        if ((result != kResultOk && !readOnErrors) || got <= 0)
+            break;
+    }
+
+    const int pos = LoadState(chunk, 0);
+    // The host-side bypass follows the parameters; without it (a short
+    // stream) the restore is incomplete.
+    int32 bypass = 0;
+    if (pos < 0 || chunk.Get(bypass, pos) < 0)
+        return kResultFalse;
+
+    for (int i = 0; i < NParams(); ++i)
+        if (Vst::Parameter* parameter = parameters.getParameter(static_cast<Vst::ParamID>(i)))
+            parameter->setNormalized(GetParam(i)->Normalised());
+    if (Vst::Parameter* parameter = parameters.getParameter(kBypassParamId))
+        parameter->setNormalized(bypass ? 1.0 : 0.0);
+    for (int i = 0; i < NParams(); ++i)
+        SendParamValueToPage(i, GetParam(i)->Normalised(), true);
+    return kResultOk;
+}
+
+tresult PLUGIN_API IPluginVST3::setComponentState(IBStream* /*state*/)
+{
+    // The component's state already carries everything (one object).
+    return kResultOk;
+}
+
+// ---- Controller -----------------------------------------------------------------
+
+tresult PLUGIN_API IPluginVST3::getParamStringByValue(Vst::ParamID id,
+                                                      Vst::ParamValue valueNormalized,
+                                                      Vst::String128 string)
+{
+    if (!string)
+        return kInvalidArgument;
+    if (id < static_cast<Vst::ParamID>(NParams()))
+    {
+        char text[IParam::kTextSize] = {};
+        GetParam(static_cast<int>(id))->FormatValue(valueNormalized, true, text, true);
+        Utf8ToString128(text, string);
+        return kResultTrue;
+    }
+    return SingleComponentEffect::getParamStringByValue(id, valueNormalized, string);
+}
+
+tresult PLUGIN_API IPluginVST3::getParamValueByString(Vst::ParamID id, Vst::TChar* string,
+                                                      Vst::ParamValue& valueNormalized)
+{
+    if (!string)
+        return kInvalidArgument;
+    if (id < static_cast<Vst::ParamID>(NParams()))
+    {
+        const IParam* param = GetParam(static_cast<int>(id));
+        valueNormalized = param->ToNormalised(param->ParseText(narrowText(string).c_str()));
+        return kResultTrue;
+    }
+    return SingleComponentEffect::getParamValueByString(id, string, valueNormalized);
+}
+
+Vst::ParamValue PLUGIN_API IPluginVST3::normalizedParamToPlain(Vst::ParamID id,
+                                                               Vst::ParamValue valueNormalized)
+{
+    if (id < static_cast<Vst::ParamID>(NParams()))
+        return GetParam(static_cast<int>(id))->FromNormalised(valueNormalized);
+    return SingleComponentEffect::normalizedParamToPlain(id, valueNormalized);
+}
+
+Vst::ParamValue PLUGIN_API IPluginVST3::plainParamToNormalized(Vst::ParamID id,
+                                                               Vst::ParamValue plainValue)
+{
+    if (id < static_cast<Vst::ParamID>(NParams()))
+        return GetParam(static_cast<int>(id))->ToNormalised(plainValue);
+    return SingleComponentEffect::plainParamToNormalized(id, plainValue);
+}
+
+Vst::ParamValue PLUGIN_API IPluginVST3::getParamNormalized(Vst::ParamID id)
+{
+    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    Vst::Parameter* parameter = parameters.getParameter(id);
+    return parameter ? parameter->getNormalized() : 0.0;
+}
+
+tresult PLUGIN_API IPluginVST3::setParamNormalized(Vst::ParamID id, Vst::ParamValue value)
+{
+    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    Vst::Parameter* parameter = parameters.getParameter(id);
+    if (!parameter)
+        return kResultFalse;
+    FlushDeferredHostCalls();
+    parameter->setNormalized(value);
+    if (id < static_cast<Vst::ParamID>(NParams()))
+    {
+        IParam* param = GetParam(static_cast<int>(id));
+        param->Set(param->FromNormalised(value));
+        OnParamChangeUI(static_cast<int>(id));
+        SendParamValueToPage(static_cast<int>(id), param->Normalised(), true);
+    }
+    return kResultTrue;
+}
+
+tresult PLUGIN_API IPluginVST3::setComponentHandler(Vst::IComponentHandler* handler)
+{
+    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    const tresult result = SingleComponentEffect::setComponentHandler(handler);
+    FlushDeferredHostCalls();
+    return result;
+}
+
+IPlugView* PLUGIN_API IPluginVST3::createView(FIDString name)
+{
+    if (!HasEditor() || !name || std::strcmp(name, Vst::ViewType::kEditor) != 0)
+        return nullptr;
+    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    FlushDeferredHostCalls();
+    mView = new IPluginVST3View(*this);
+    return mView;
+}
+
+void IPluginVST3::ViewDestroyed(IPluginVST3View* view)
+{
+    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    if (mView == view)
+        mView = nullptr;
+}
+
+void IPluginVST3::CloseEditorWindow()
+{
+    DetachWebViewBackend();
+    EditorClosed();
+}
+
+// ---- MIDI mapping and channel context ---------------------------------------------
+
+tresult PLUGIN_API IPluginVST3::getMidiControllerAssignment(int32 busIndex, int16 channel,
+                                                            Vst::CtrlNumber midiControllerNumber,
+                                                            Vst::ParamID& id)
+{
+    return MidiControllerAssignment(busIndex, channel, midiControllerNumber, id) ? kResultTrue
+                                                                                 : kResultFalse;
+}
+
+tresult PLUGIN_API IPluginVST3::setChannelContextInfos(Vst::IAttributeList* list)
+{
+    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    return ReadChannelContext(list, mChannelContext) ? kResultTrue : kResultFalse;
+}
+
+} // namespace plugfw

@@ -1,0 +1,154 @@
+// plugfw::IPluginVST3: makes the plug-in object one VST 3 component that is
+// processor and edit controller at once. It answers every host call
+// (IComponent, IAudioProcessor, IEditController, IMidiMapping, the channel
+// context), creates the editor view, runs the 20 ms idle timer, and turns
+// the framework's host-facing hooks (edit gestures, editor edits, latency
+// changes) into calls on the host's component handler.
+//
+// Threads: `process` runs on the audio thread and takes no lock. Every other
+// host call, the editor's messages and the idle ticks run under one
+// per-instance mutex, so that a tick from the private timer thread (hosts
+// without a run loop) never overlaps them. A private tick never calls the
+// host: what it would report waits for the next main-thread opportunity, and
+// parameter values also reach the host through the processor's output
+// parameter changes.
+#pragma once
+
+#include "framework/plugin_api_base.h"
+#include "framework/timer.h"
+#include "vst3/idle_clock.h"
+#include "vst3/plugin_vst3_controller_base.h"
+#include "vst3/plugin_vst3_processor_base.h"
+#include "vst3/single_component_effect.h"
+
+#include "pluginterfaces/vst/ivstchannelcontextinfo.h"
+#include "pluginterfaces/vst/ivsteditcontroller.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace plugfw
+{
+
+class IPluginVST3View;
+
+class IPluginVST3 : public IPluginAPIBase,
+                    public IPluginVST3ProcessorBase,
+                    public IPluginVST3ControllerBase,
+                    public Steinberg::Vst::SingleComponentEffect,
+                    public Steinberg::Vst::IMidiMapping,
+                    public Steinberg::Vst::ChannelContext::IInfoListener
+{
+public:
+    explicit IPluginVST3(const Config& config);
+    ~IPluginVST3() override;
+
+    // IPluginBase
+    Steinberg::tresult PLUGIN_API initialize(Steinberg::FUnknown* context) SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API terminate() SMTG_OVERRIDE;
+
+    // IComponent
+    Steinberg::tresult PLUGIN_API setActive(Steinberg::TBool state) SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API getState(Steinberg::IBStream* state) SMTG_OVERRIDE;
+
+    // IAudioProcessor
+    Steinberg::tresult PLUGIN_API setBusArrangements(Steinberg::Vst::SpeakerArrangement* inputs,
+                                                     Steinberg::int32 numIns,
+                                                     Steinberg::Vst::SpeakerArrangement* outputs,
+                                                     Steinberg::int32 numOuts) SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API canProcessSampleSize(Steinberg::int32 symbolicSampleSize)
+        SMTG_OVERRIDE;
+    Steinberg::uint32 PLUGIN_API getLatencySamples() SMTG_OVERRIDE;
+    Steinberg::uint32 PLUGIN_API getTailSamples() SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API setupProcessing(Steinberg::Vst::ProcessSetup& setup)
+        SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API setProcessing(Steinberg::TBool state) SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API process(Steinberg::Vst::ProcessData& data) SMTG_OVERRIDE;
+
+    // IProcessContextRequirements
+    Steinberg::uint32 PLUGIN_API getProcessContextRequirements() SMTG_OVERRIDE;
+
+    // IEditController
+    Steinberg::tresult PLUGIN_API setComponentState(Steinberg::IBStream* state) SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API
+    getParamStringByValue(Steinberg::Vst::ParamID id, Steinberg::Vst::ParamValue valueNormalized,
+                          Steinberg::Vst::String128 string) SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API
+    getParamValueByString(Steinberg::Vst::ParamID id, Steinberg::Vst::TChar* string,
+                          Steinberg::Vst::ParamValue& valueNormalized) SMTG_OVERRIDE;
+    Steinberg::Vst::ParamValue PLUGIN_API normalizedParamToPlain(
+        Steinberg::Vst::ParamID id, Steinberg::Vst::ParamValue valueNormalized) SMTG_OVERRIDE;
+    Steinberg::Vst::ParamValue PLUGIN_API plainParamToNormalized(
+        Steinberg::Vst::ParamID id, Steinberg::Vst::ParamValue plainValue) SMTG_OVERRIDE;
+    Steinberg::Vst::ParamValue PLUGIN_API getParamNormalized(Steinberg::Vst::ParamID id)
+        SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API
+    setParamNormalized(Steinberg::Vst::ParamID id, Steinberg::Vst::ParamValue value) SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API setComponentHandler(Steinberg::Vst::IComponentHandler* handler)
+        SMTG_OVERRIDE;
+    Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) SMTG_OVERRIDE;
+
+    // IMidiMapping
+    Steinberg::tresult PLUGIN_API getMidiControllerAssignment(
+        Steinberg::int32 busIndex, Steinberg::int16 channel,
+        Steinberg::Vst::CtrlNumber midiControllerNumber, Steinberg::Vst::ParamID& id) SMTG_OVERRIDE;
+
+    // ChannelContext::IInfoListener
+    Steinberg::tresult PLUGIN_API setChannelContextInfos(Steinberg::Vst::IAttributeList* list)
+        SMTG_OVERRIDE;
+
+    OBJ_METHODS(IPluginVST3, SingleComponentEffect)
+    Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid,
+                                                 void** obj) SMTG_OVERRIDE;
+    Steinberg::uint32 PLUGIN_API addRef() SMTG_OVERRIDE { return SingleComponentEffect::addRef(); }
+    // The last release stops the idle timer before anything is destroyed.
+    Steinberg::uint32 PLUGIN_API release() SMTG_OVERRIDE;
+
+    // Framework hooks towards the host.
+    void BeginHostEdit(int paramIdx) override;
+    void EndHostEdit(int paramIdx) override;
+    void InformHostOfParamChange(int paramIdx, double normalisedValue) override;
+    void InformHostOfLatencyChange() override;
+    int PluginBusCount(Direction dir) const override;
+    bool IsPluginBusActive(Direction dir, int busIdx) const override;
+
+    // The editor window inside the host's parent window; the web view host
+    // provides it. Closing ends the editor (EditorClosed).
+    virtual void OpenEditorWindow(void* /*parent*/) {}
+    virtual void CloseEditorWindow();
+    // The host's content scale for the editor.
+    virtual void SetEditorScale(float /*scale*/) {}
+
+    // Serialises main-thread work (host calls, editor messages, ticks).
+    std::recursive_mutex& MainThreadMutex() { return mMainThreadMutex; }
+    Timer& IdleTimer() { return mTimer; }
+    IdleClock& GetIdleClock() { return mIdleClock; }
+    IPluginVST3View* CurrentView() const { return mView; }
+    void ViewDestroyed(IPluginVST3View* view);
+    // Host calls held back while the private timer thread was ticking.
+    void FlushDeferredHostCalls();
+
+private:
+    void OnTimerTick();
+    void AddBusesOfConfig(int inputConfigIdx, int outputConfigIdx);
+    void ApplyParameterChanges(Steinberg::Vst::ProcessData& data);
+    void ReportPendingEdits(Steinberg::Vst::ProcessData& data);
+    bool OnTimerThread() const { return mTimer.OnPrivateThread(); }
+
+    std::recursive_mutex mMainThreadMutex;
+    Timer mTimer;
+    IdleClock mIdleClock;
+    IPluginVST3View* mView = nullptr;
+
+    // Host edits held back from the private timer thread.
+    std::unique_ptr<std::atomic<uint8_t>[]> mPendingPerform;
+    std::atomic<bool> mAnyPendingPerform{false};
+    std::vector<uint8_t> mHostGestureOpen; // begin edit reached the host
+    std::vector<uint8_t> mPendingEnd;
+    std::atomic<Steinberg::int32> mPendingRestartFlags{0};
+};
+
+} // namespace plugfw

@@ -1,0 +1,59 @@
+// plugfw::IPluginVST3View: the editor view a host embeds. On Linux it lives
+// in an X11 window given as "X11EmbedWindowID"; attaching opens the editor
+// window (the web view host) inside it and moves the idle timer onto the
+// frame's run loop; removing closes it. The editor has a fixed size
+// (scaled by the host's content scale) that hosts may not change.
+#pragma once
+
+#include "public.sdk/source/common/pluginview.h"
+
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
+
+namespace plugfw
+{
+
+class IPluginVST3;
+
+class IPluginVST3View : public Steinberg::CPluginView,
+                        public Steinberg::IPlugViewContentScaleSupport
+{
+public:
+    explicit IPluginVST3View(IPluginVST3& owner);
+    ~IPluginVST3View() override;
+
+    // The owner is being destroyed (a host released it before the view).
+    void OwnerGone() { mOwner = nullptr; }
+    float Scale() const { return mScale; }
+
+    Steinberg::tresult PLUGIN_API isPlatformTypeSupported(Steinberg::FIDString type) SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API attached(void* parent, Steinberg::FIDString type) SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API removed() SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API onKeyDown(Steinberg::char16 key, Steinberg::int16 keyCode,
+                                            Steinberg::int16 modifiers) SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API onKeyUp(Steinberg::char16 key, Steinberg::int16 keyCode,
+                                          Steinberg::int16 modifiers) SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API getSize(Steinberg::ViewRect* size) SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API onSize(Steinberg::ViewRect* newSize) SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API setFrame(Steinberg::IPlugFrame* frame) SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API canResize() SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API checkSizeConstraint(Steinberg::ViewRect* rect) SMTG_OVERRIDE;
+
+    // IPlugViewContentScaleSupport
+    Steinberg::tresult PLUGIN_API setContentScaleFactor(ScaleFactor factor) SMTG_OVERRIDE;
+
+    OBJ_METHODS(IPluginVST3View, CPluginView)
+    DEFINE_INTERFACES
+    DEF_INTERFACE(Steinberg::IPlugViewContentScaleSupport)
+    END_DEFINE_INTERFACES(CPluginView)
+    REFCOUNT_METHODS(CPluginView)
+
+private:
+    Steinberg::ViewRect ScaledSize() const;
+    Steinberg::tresult ForwardKey(bool down, Steinberg::char16 key, Steinberg::int16 keyCode,
+                                  Steinberg::int16 modifiers);
+
+    IPluginVST3* mOwner;
+    float mScale = 1.0f;
+};
+
+} // namespace plugfw
