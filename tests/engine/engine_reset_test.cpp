@@ -150,6 +150,35 @@ TEST(ChunkFloatMode, CallersModeIsRestoredAfterEveryChunk)
     EXPECT_EQ(_mm_getcsr(), callers);
     _mm_setcsr(before);
 }
+
+TEST(ChunkFloatMode, FilterTailsNeverTurnSubnormal)
+{
+    // An impulse rings down through every band; the tails must skip the slow
+    // subnormal range (flushed to zero) rather than crawl through it.
+    auto engine = testing::makeEngine();
+    engine->settings.role = kRoleSource;
+    engine->settings.channelIndex = testing::uniqueChannelIndex();
+    std::vector<double> impulse(64, 0.0);
+    impulse[0] = 1.0;
+    testing::runStereo(*engine, impulse, impulse, {64});
+    const std::vector<double> quiet(64, 0.0);
+    auto subnormal = [](double v) { return std::fpclassify(v) == FP_SUBNORMAL; };
+    int bandsAtZero = 0;
+    for (int chunk = 0; chunk < 48000 * 6 / 64; ++chunk)
+    {
+        testing::runStereo(*engine, quiet, quiet, {64});
+        bandsAtZero = 0;
+        for (int k = 0; k < kBandCount; ++k)
+        {
+            ASSERT_FALSE(subnormal(engine->bandFilter[0].s1[k])) << "band " << k;
+            ASSERT_FALSE(subnormal(engine->bandFilter[1].s2[k])) << "band " << k;
+            bandsAtZero += engine->bandFilter[0].s1[k] == 0.0;
+        }
+        for (int j = 0; j < kEdgeCount; ++j)
+            ASSERT_FALSE(subnormal(engine->analysisLowpassBank.s1b[j])) << "edge " << j;
+    }
+    EXPECT_GE(bandsAtZero, 20); // most tails have really gone through the bottom
+}
 #endif
 
 } // namespace
