@@ -49,6 +49,14 @@ std::string Vst3Module::LibraryInBundle(const std::string& bundlePath)
 bool Vst3Module::Load(const std::string& path, std::string& error)
 {
     Unload();
+    struct stat st
+    {
+    };
+    if (stat(path.c_str(), &st) != 0)
+    {
+        error = "no plug-in at '" + path + "'";
+        return false;
+    }
     mLibraryPath = isDirectory(path) ? LibraryInBundle(path) : path;
     mHandle = dlopen(mLibraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!mHandle)
