@@ -80,6 +80,7 @@ public:
     // --- settings and registry -------------------------------------------
     EngineSettings settings;
     PeerLink link;
+    // The process-wide registry; a test may point it at a registry of its own.
     PeerRegistry* registry = nullptr;
 
     // --- band layout tables (rebuilt by resetEngine) ----------------------
