@@ -5,6 +5,7 @@
 // bridge.
 #pragma once
 
+#include "editor/meter_report.h"
 #include "engine/spectral_engine.h"
 #include "plugin/ostrel_params.h"
 #include "vst3/plugin_vst3.h"
@@ -16,6 +17,8 @@
 
 namespace ostrel
 {
+
+class MessageText;
 
 // The configuration record the framework bases are built with.
 plugfw::Config ostrelConfig();
@@ -37,8 +40,21 @@ public:
     void EditorClosed() override;
 
     // --- idle driver (plugin/ostrel_idle.cpp) --------------------------------
+    // Every 20 ms on the main thread, editor open or not.
+    void IdleTick() override;
+    // Sets a parameter on behalf of the link matrix as if the user had moved
+    // it in the page: host gesture (unless the page holds one), edit, echo.
+    void SetParamFromPeer(int paramIdx, double plainValue);
+    // The engine's meters as the "meters" message shows them.
+    MeterSnapshot TakeMeterSnapshot() const;
 
     // --- editor messages (plugin/ostrel_editor_messages.cpp) -----------------
+    // The product messages of the page, by tag; always reports them handled.
+    bool OnEditorMessage(int msgTag, int ctrlTag, int dataSize, const void* data) override;
+    // Page loaded: a refresh is due at the next tick, then "params" and the values.
+    void ContentLoaded() override;
+    // Host and page keys reach the page's key handler while it asked for them.
+    bool KeyDown(const plugfw::KeyPress& key) override;
 
     // --- state ---------------------------------------------------------------
     SpectralEngine engine;
@@ -68,6 +84,11 @@ public:
 
 private:
     void DefineParameters();
+    // Idle driver and editor-message helpers.
+    void RefreshPage();
+    void SendTextToPage(int msgTag, const std::string& text);
+    void ParameterFromPage(const MessageText& text);
+    void MatrixEditFromPage(const MessageText& text);
 };
 
 } // namespace ostrel

@@ -47,7 +47,10 @@ public:
         std::string text = "msg " + std::to_string(msgTag) + " " + std::to_string(ctrlTag) + " " +
                            std::to_string(size);
         if (size > 0)
-            text += " " + std::string(static_cast<const char*>(data), static_cast<size_t>(size));
+        {
+            text += ' ';
+            text.append(static_cast<const char*>(data), static_cast<size_t>(size));
+        }
         else if (data != nullptr)
             text += " with a pointer";
         calls.push_back(text);

@@ -1,0 +1,177 @@
+// The page's side of the plug-in object: the product messages the page sends
+// (parameter gestures, focus, presets, first-run flag, host keys, solo,
+// matrix edits, links), the page-loaded hook and key forwarding. Main thread.
+#include "plugin/ostrel.h"
+
+#include "editor/message_text_reader.h"
+#include "editor/page_script.h"
+#include "editor/product_message_tags.h"
+#include "editor/web_link.h"
+#include "framework/iparam.h"
+#include "link/link_matrix.h"
+#include "storage/user_files.h"
+
+#include <string_view>
+
+namespace ostrel
+{
+
+namespace
+{
+
+// Windows virtual-key codes the page's key handler knows by name.
+constexpr int kKeyBackspace = 8;
+constexpr int kKeyEnter = 13;
+constexpr int kKeyEscape = 27;
+constexpr int kKeyDelete = 46;
+
+// Special codes of window.__hk.
+constexpr int kSpecialEnter = 1;
+constexpr int kSpecialDelete = 2;
+constexpr int kSpecialEscape = 3;
+
+} // namespace
+
+bool Ostrel::OnEditorMessage(int msgTag, int /*ctrlTag*/, int dataSize, const void* data)
+{
+    const bool hasBytes = dataSize > 0 && data != nullptr;
+    switch (msgTag)
+    {
+    case kTagParameter:
+        if (hasBytes)
+            ParameterFromPage(MessageText(data, dataSize));
+        break;
+    case kTagFocus:
+        FocusWebView();
+        break;
+    case kTagSavePresets:
+        if (hasBytes)
+            WritePresetsFile(
+                std::string_view(static_cast<const char*>(data), static_cast<size_t>(dataSize)));
+        break;
+    case kTagSetOnboarded:
+        WriteOnboardedFile();
+        break;
+    case kTagHostKeys:
+        keyForwarding = hasBytes && static_cast<const char*>(data)[0] == '1';
+        break;
+    case kTagSolo:
+        if (hasBytes)
+            setSolo(sharedRegistry(), MessageText(data, dataSize).Integer("ch").value_or(-1));
+        break;
+    case kTagMatrixEdit:
+        if (hasBytes)
+            MatrixEditFromPage(MessageText(data, dataSize));
+        break;
+    case kTagOpenLink:
+        if (hasBytes)
+            OpenWebLink(MessageText(data, dataSize).EscapedString("url"));
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+void Ostrel::ParameterFromPage(const MessageText& text)
+{
+    const int index = text.Integer("paramIdx").value_or(-1);
+    if (index < 0 || index >= kNumParams)
+        return;
+    plugfw::IParam& param = *GetParam(index);
+    const std::optional<double> value = text.Real("value");
+    const double normalised = param.ToNormalised(value ? *value : param.Value());
+    const std::string gesture = text.QuotedText("gesture");
+    const bool open = gestureOpen[index];
+
+    auto setAndEcho = [&]
+    {
+        SetParamFromEditor(index, normalised);
+        SendParamValueToPage(index, normalised, true);
+    };
+
+    if (gesture == "end")
+    {
+        if (value)
+            setAndEcho();
+        if (open)
+        {
+            EndHostEdit(index);
+            gestureOpen[index] = false;
+            gestureTicks[index] = 0;
+        }
+    }
+    else if (!gesture.empty())
+    {
+        // "begin", or any other word: the page is holding the control.
+        if (!open)
+        {
+            BeginHostEdit(index);
+            gestureOpen[index] = true;
+        }
+        gestureTicks[index] = 0;
+        if (value)
+            setAndEcho();
+    }
+    else if (!open)
+    {
+        // A complete one-step edit.
+        BeginHostEdit(index);
+        SetParamFromEditor(index, normalised);
+        EndHostEdit(index);
+        SendParamValueToPage(index, normalised, true);
+    }
+    else
+    {
+        setAndEcho();
+        gestureTicks[index] = 0;
+    }
+}
+
+void Ostrel::MatrixEditFromPage(const MessageText& text)
+{
+    const int channel = text.Integer("ch").value_or(-1);
+    const double v = text.Real("v").value_or(0.0);
+    if (channel < 1 || channel > kPeerSlotCount)
+        return;
+    if (text.Has("depth"))
+        applyMatrixEdit(sharedRegistry(), channel, v, MatrixEdit::Depth);
+    else if (text.Has("pri"))
+        applyMatrixEdit(sharedRegistry(), channel, v, MatrixEdit::Priority);
+    else if (text.Has("mute"))
+        applyMatrixEdit(sharedRegistry(), channel, v, MatrixEdit::Mute);
+}
+
+void Ostrel::ContentLoaded()
+{
+    refreshPending = true;
+    WebViewEditorDelegate::ContentLoaded();
+}
+
+bool Ostrel::KeyDown(const plugfw::KeyPress& key)
+{
+    if (!keyForwarding)
+        return false;
+    int charCode = 0;
+    int specialCode = 0;
+    switch (key.keyCode)
+    {
+    case kKeyBackspace:
+    case kKeyDelete:
+        specialCode = kSpecialDelete;
+        break;
+    case kKeyEnter:
+        specialCode = kSpecialEnter;
+        break;
+    case kKeyEscape:
+        specialCode = kSpecialEscape;
+        break;
+    default:
+        charCode = static_cast<unsigned char>(key.utf8[0]);
+        break;
+    }
+    EvaluateScript(plugfw::HostKeyScript(charCode, specialCode));
+    return true;
+}
+
+} // namespace ostrel

@@ -1,0 +1,209 @@
+// The idle driver: the plug-in object's work at every 20 ms timer tick on the
+// main thread, editor open or not. Gestures the page left open, the
+// instance's registry duties, the last-state file and feeding the page.
+#include "plugin/ostrel.h"
+
+#include "editor/matrix_report.h"
+#include "editor/meter_report.h"
+#include "editor/page_script.h"
+#include "editor/peer_list.h"
+#include "editor/product_message_tags.h"
+#include "editor/stored_file_messages.h"
+#include "engine/coordinator_pass.h"
+#include "framework/iparam.h"
+#include "link/link_matrix.h"
+#include "link/monotonic_clock.h"
+#include "storage/atomic_file_store.h"
+#include "storage/data_folder.h"
+#include "storage/user_files.h"
+
+#include <algorithm>
+#include <array>
+
+namespace ostrel
+{
+
+namespace
+{
+
+constexpr auto kRelaxed = std::memory_order_relaxed;
+
+// A gesture the page began is closed after 480 ticks (9.6 s) without news.
+constexpr int32_t kGestureTimeoutTicks = 480;
+// The track name is refreshed, and the peer list and matrix sent, every 8th tick.
+constexpr int32_t kSlowTickPeriod = 8;
+// The last-state file is written at most every 20 ticks (400 ms).
+constexpr int32_t kLastStateSavePeriod = 20;
+
+} // namespace
+
+MeterSnapshot Ostrel::TakeMeterSnapshot() const
+{
+    MeterSnapshot m;
+    m.role = engine.settings.role;
+    m.linked = engine.linked.load(kRelaxed) != 0;
+    m.peers = engine.peersMeter.load(kRelaxed);
+    m.nullDb = engine.nullMeter.load(kRelaxed);
+    m.touched = engine.touchedCount.load(kRelaxed);
+    for (int k = 0; k < kMeterBands; ++k)
+    {
+        m.dipDb[k] = engine.dipMeter[k].load(kRelaxed);
+        m.src[k] = engine.srcMeter[k].load(kRelaxed);
+        m.mask[k] = engine.maskMeter[k].load(kRelaxed);
+    }
+    for (int b = 0; b < kMeterBells; ++b)
+        m.bellDipDb[b] = engine.bells[b].bellDipMeter.load(kRelaxed);
+    return m;
+}
+
+void Ostrel::SendTextToPage(int msgTag, const std::string& text)
+{
+    SendArbitraryMsgToPage(msgTag, static_cast<int>(text.size()), text.data());
+}
+
+void Ostrel::SetParamFromPeer(int paramIdx, double plainValue)
+{
+    plugfw::IParam* param = GetParam(paramIdx);
+    if (param == nullptr)
+        return;
+    const double normalised = param->ToNormalised(plainValue);
+    if (gestureOpen[paramIdx])
+    {
+        // The user is dragging that control: stay inside their gesture.
+        SetParamFromEditor(paramIdx, normalised);
+    }
+    else
+    {
+        BeginHostEdit(paramIdx);
+        SetParamFromEditor(paramIdx, normalised);
+        EndHostEdit(paramIdx);
+    }
+    SendParamValueToPage(paramIdx, normalised, true);
+}
+
+void Ostrel::IdleTick()
+{
+    PeerRegistry& registry = sharedRegistry();
+    PeerLink& link = engine.link;
+
+    // 1. Gestures the page opened and never closed.
+    for (int i = 0; i < kNumParams; ++i)
+    {
+        if (!gestureOpen[i])
+            continue;
+        if (++gestureTicks[i] > kGestureTimeoutTicks)
+        {
+            EndHostEdit(i);
+            gestureOpen[i] = false;
+            gestureTicks[i] = 0;
+        }
+    }
+
+    // 2. Coordinator lock and pass.
+    if (acquireCoordinator(registry, link))
+        coordinatorPass(registry, monotonicMs());
+
+    // 3. Heartbeat of the held slot.
+    heartbeat(registry, link);
+
+    // 4. Audio stopped: attach from here so role and channel changes still
+    // take effect. Runs only while the block counter stands still, so it
+    // never overlaps the audio thread's own attach.
+    const int32_t blockCounter = link.blockCounter.load(std::memory_order_acquire);
+    if (blockCounterSeen && blockCounter == lastBlockCounter)
+    {
+        const EngineSettings& s = engine.settings;
+        attach(registry, link, s.role, s.channelIndex, s.bypass != 0, s.sidechainOn != 0);
+    }
+    blockCounterSeen = true;
+    lastBlockCounter = blockCounter;
+
+    // 5. A Masker publishes its Depth for the matrix.
+    if (engine.settings.role == kRoleMasker)
+        publishDepthPercent(registry, link, static_cast<float>(GetParam(kParamDepth)->Value()));
+
+    // 6, 7. Requests that another editor left in the slot.
+    float depthRequest = 0.0f;
+    if (takeDepthRequest(registry, link, lastDepthRequestSeq, depthRequest))
+        SetParamFromPeer(kParamDepth, depthRequest);
+    int32_t priorityRequest = 0;
+    if (takePriorityRequest(registry, link, lastPriorityRequestSeq, priorityRequest))
+        SetParamFromPeer(kParamPriority, priorityRequest);
+
+    // 8. Track name.
+    if (++nameTicks % kSlowTickPeriod == 0)
+    {
+        if (cachedTrackName.empty())
+            TrackName(cachedTrackName);
+        if (!cachedTrackName.empty())
+            publishName(registry, link, cachedTrackName.c_str());
+    }
+
+    // 9. Everything below feeds the page.
+    if (!editorOpen)
+        return;
+
+    // 10. Full refresh after a page load or a processing reset.
+    if (refreshPending)
+    {
+        refreshPending = false;
+        RefreshPage();
+    }
+
+    // 11. Last state, at most once per 20 ticks.
+    if (lastStateDirty && ++lastStateSaveTicks % kLastStateSavePeriod == 0)
+    {
+        lastStateDirty = false;
+        std::array<double, kNumParams> values{};
+        for (int i = 0; i < kNumParams; ++i)
+            values[static_cast<size_t>(i)] = GetParam(i)->Normalised();
+        WriteLastStateFile(values);
+    }
+
+    // 12. Meters at every tick.
+    SendTextToPage(kTagMeters, BuildMeterReport(TakeMeterSnapshot()));
+
+    // 13. Peer list and matrix every 8th tick.
+    if (++peerListTicks % kSlowTickPeriod == 0)
+    {
+        SendTextToPage(kTagSources, BuildPeerList(registry));
+        SendTextToPage(kTagMatrix, BuildMatrixReport(registry, link));
+    }
+}
+
+void Ostrel::RefreshPage()
+{
+    // The last-state file, once per instance and never over a host's state.
+    if (!hostStateRestored && !lastStateRestoreTried)
+    {
+        lastStateRestoreTried = true;
+        const std::string text = ReadWholeFile(PathInDataFolder(kLastStateFileName));
+        if (text.size() > 2)
+        {
+            // Role and Channel (positions 0 and 1) belong to the project, not
+            // to the user's habits: they are read and not applied.
+            const std::vector<double> values = ParseLastStateText(text);
+            restoringLastState = true;
+            const int count = std::min<int>(static_cast<int>(values.size()), kNumParams);
+            for (int i = kParamDepth; i < count; ++i)
+            {
+                plugfw::IParam* param = GetParam(i);
+                param->Set(
+                    param->FromNormalised(std::clamp(values[static_cast<size_t>(i)], 0.0, 1.0)));
+                OnParamChange(i);
+            }
+            restoringLastState = false;
+        }
+    }
+
+    for (int i = 0; i < kNumParams; ++i)
+        SendParamValueToPage(i, GetParam(i)->Normalised(), true);
+
+    const std::string presets = ReadPresetsFile();
+    if (!presets.empty())
+        SendTextToPage(kTagPresets, BuildPresetsMessage(presets));
+
+    SendTextToPage(kTagOnboarded, BuildOnboardedMessage(OnboardedFileLength()));
+}
+
+} // namespace ostrel

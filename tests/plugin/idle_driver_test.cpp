@@ -1,0 +1,272 @@
+// The idle driver: gesture countdown, last-state restore and save, and what
+// the open page receives at each tick.
+#include "plugin/editor_page_fixture.h"
+
+#include "editor/product_message_tags.h"
+#include "framework/byte_chunk.h"
+#include "storage/atomic_file_store.h"
+#include "storage/user_files.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+using namespace ostrel;
+using ostrel_test::OstrelPageTest;
+using ostrel_test::RecordingOstrel;
+using Strings = std::vector<std::string>;
+
+using GestureCountdown = OstrelPageTest;
+
+TEST_F(GestureCountdown, BeginWithoutEndIsClosed481TicksLater)
+{
+    RecordingOstrel& p = NewInstance();
+    p.OpenEditor();
+    p.Message(kTagParameter, R"({"paramIdx":4,"gesture":"begin"})");
+    p.host.clear();
+    p.Ticks(480);
+    EXPECT_TRUE(p.host.empty());
+    EXPECT_TRUE(p.gestureOpen[4]);
+    p.Ticks(1);
+    EXPECT_EQ(p.host, Strings{"end 4"});
+    EXPECT_FALSE(p.gestureOpen[4]);
+    EXPECT_EQ(p.gestureTicks[4], 0);
+    p.Ticks(600);
+    EXPECT_EQ(p.host, Strings{"end 4"});
+}
+
+TEST_F(GestureCountdown, RunsWithTheEditorClosedToo)
+{
+    RecordingOstrel& p = NewInstance();
+    p.OpenEditor();
+    p.Message(kTagParameter, R"({"paramIdx":9,"gesture":"begin"})");
+    p.editorOpen = false; // the page went away without the close hook
+    p.host.clear();
+    p.Ticks(481);
+    EXPECT_EQ(p.host, Strings{"end 9"});
+}
+
+TEST_F(GestureCountdown, ClosingTheEditorEndsOpenGesturesExactlyOnce)
+{
+    RecordingOstrel& p = NewInstance();
+    p.OpenEditor();
+    p.Message(kTagParameter, R"({"paramIdx":4,"gesture":"begin"})");
+    p.Message(kTagParameter, R"({"paramIdx":7,"value":1,"gesture":"begin"})");
+    p.host.clear();
+    p.CloseEditor();
+    EXPECT_EQ(p.host, (Strings{"end 4", "end 7"}));
+    p.Ticks(1000);
+    p.EditorClosed();
+    EXPECT_EQ(p.host, (Strings{"end 4", "end 7"}));
+}
+
+class LastState : public OstrelPageTest
+{
+protected:
+    std::string LastStateText() const { return ReadWholeFile(DataFile(kLastStateFileName)); }
+    void WriteLastState(const std::string& text) const
+    {
+        CreateDataFolder();
+        WriteFileAtomically(DataFile(kLastStateFileName), text);
+    }
+};
+
+TEST_F(LastState, ThreeNumbersApplyOnlyDepth)
+{
+    WriteLastState("[0.5,0.25,0.8]");
+    RecordingOstrel& p = NewInstance();
+    p.SetPlain(kParamRole, 2);
+    p.SetPlain(kParamChannel, 9);
+    p.SetPlain(kParamSelectivity, 30.0);
+    auto& web = p.OpenEditor();
+    web.scripts.clear();
+    p.host.clear();
+    p.lastStateDirty = false;
+    p.Ticks(1);
+    EXPECT_DOUBLE_EQ(p.Plain(kParamDepth), 80.0);
+    EXPECT_FLOAT_EQ(p.engine.settings.depthScaleDb, -48.0f * 0.8f);
+    EXPECT_DOUBLE_EQ(p.Plain(kParamRole), 2.0);
+    EXPECT_DOUBLE_EQ(p.Plain(kParamChannel), 9.0);
+    EXPECT_DOUBLE_EQ(p.Plain(kParamSelectivity), 30.0);
+    EXPECT_DOUBLE_EQ(p.Plain(kParamPriority), 4.0);
+    EXPECT_TRUE(p.host.empty()) << "the host is not told of a last-state restore";
+    const auto values = web.ScriptsStartingWith("SPVFD(");
+    ASSERT_EQ(values.size(), static_cast<size_t>(kNumParams));
+    EXPECT_EQ(values[2], "SPVFD(2, 0.800000)");
+    EXPECT_FALSE(p.lastStateDirty) << "a restore is not a change to save";
+}
+
+TEST_F(LastState, OutOfRangeNumbersAreClampedAndAMalformedTailStopsTheWalk)
+{
+    WriteLastState("[ 0, 0,\n1.7, 0.5 ,-3, x 0.9]");
+    RecordingOstrel& p = NewInstance();
+    p.OpenEditor();
+    p.Ticks(1);
+    EXPECT_DOUBLE_EQ(p.Plain(kParamDepth), 100.0);
+    EXPECT_DOUBLE_EQ(p.Plain(kParamBypass), 1.0);
+    EXPECT_DOUBLE_EQ(p.Plain(kParamSelectivity), 0.0);
+    EXPECT_DOUBLE_EQ(p.Plain(kParamListen), 0.0);
+    EXPECT_DOUBLE_EQ(p.Plain(kParamLowGuard), 20.0);
+}
+
+TEST_F(LastState, TwoByteFileIsNotApplied)
+{
+    WriteLastState("[]");
+    RecordingOstrel& p = NewInstance();
+    p.OpenEditor();
+    p.Ticks(1);
+    EXPECT_TRUE(p.lastStateRestoreTried);
+    EXPECT_DOUBLE_EQ(p.Plain(kParamDepth), 0.0);
+}
+
+TEST_F(LastState, HostStateRestorePreventsIt)
+{
+    WriteLastState("[0,0,0.8]");
+    RecordingOstrel& source = NewInstance();
+    source.SetPlain(kParamDepth, 33.0);
+    plugfw::IByteChunk chunk;
+    ASSERT_TRUE(source.SaveState(chunk));
+
+    RecordingOstrel& p = NewInstance();
+    p.LoadState(chunk, 0);
+    EXPECT_TRUE(p.hostStateRestored);
+    p.OpenEditor();
+    p.Ticks(3);
+    EXPECT_DOUBLE_EQ(p.Plain(kParamDepth), 33.0);
+}
+
+TEST_F(LastState, AppliedOnlyAtTheFirstOpenOfAnInstance)
+{
+    WriteLastState("[0,0,0.8]");
+    RecordingOstrel& p = NewInstance();
+    p.OpenEditor();
+    p.Ticks(1);
+    EXPECT_DOUBLE_EQ(p.Plain(kParamDepth), 80.0);
+    p.SetPlain(kParamDepth, 10.0);
+    p.CloseEditor();
+    WriteLastState("[0,0,0.8]");
+    p.OpenEditor();
+    p.Ticks(1);
+    EXPECT_DOUBLE_EQ(p.Plain(kParamDepth), 10.0);
+}
+
+TEST_F(LastState, NothingIsWrittenWhileTheEditorIsClosed)
+{
+    RecordingOstrel& p = NewInstance();
+    p.SetPlain(kParamDepth, 42.0);
+    EXPECT_TRUE(p.lastStateDirty);
+    p.Ticks(100);
+    EXPECT_FALSE(std::filesystem::exists(DataFile(kLastStateFileName)));
+
+    // Saved at the first opportunity after the editor opens.
+    p.OpenEditor();
+    p.Ticks(20);
+    EXPECT_TRUE(std::filesystem::exists(DataFile(kLastStateFileName)));
+    EXPECT_EQ(ParseLastStateText(LastStateText())[2], 0.42);
+}
+
+TEST_F(LastState, WrittenAtMostOncePerTwentyTicks)
+{
+    RecordingOstrel& p = NewInstance();
+    p.OpenEditor();
+    p.Ticks(1);
+    p.Message(kTagParameter, R"({"paramIdx":2,"value":10})");
+    p.Ticks(19);
+    EXPECT_FALSE(std::filesystem::exists(DataFile(kLastStateFileName)));
+    p.Ticks(1);
+    EXPECT_EQ(ParseLastStateText(LastStateText())[2], 0.1);
+
+    p.Message(kTagParameter, R"({"paramIdx":2,"value":20})");
+    p.Ticks(19);
+    EXPECT_EQ(ParseLastStateText(LastStateText())[2], 0.1);
+    p.Ticks(1);
+    EXPECT_EQ(ParseLastStateText(LastStateText())[2], 0.2);
+}
+
+TEST_F(LastState, AllParametersAtZeroGiveTheExactText)
+{
+    RecordingOstrel& p = NewInstance();
+    p.OpenEditor();
+    p.Ticks(1);
+    for (int i = 0; i < kNumParams; ++i)
+    {
+        p.GetParam(i)->SetNormalised(0.0);
+        p.OnParamChange(i);
+    }
+    p.Ticks(40);
+    std::string expected = "[";
+    for (int i = 0; i < kNumParams; ++i)
+        expected += i > 0 ? ",0.000000" : "0.000000";
+    expected += "]";
+    EXPECT_EQ(LastStateText(), expected);
+    EXPECT_EQ(LastStateText().size(), 2u + 27u * 8u + 26u);
+}
+
+class PageFeed : public OstrelPageTest
+{
+};
+
+TEST_F(PageFeed, MetersEveryTickSourcesAndMatrixEveryEighth)
+{
+    RecordingOstrel& p = NewInstance();
+    auto& web = p.OpenEditor();
+    web.scripts.clear();
+    p.Ticks(16);
+    std::vector<int> tags;
+    for (const auto& m : web.Messages())
+        tags.push_back(m.tag);
+    std::vector<int> expected;
+    for (int t = 1; t <= 16; ++t)
+    {
+        if (t == 1)
+            expected.push_back(kTagOnboarded);
+        expected.push_back(kTagMeters);
+        if (t % 8 == 0)
+        {
+            expected.push_back(kTagSources);
+            expected.push_back(kTagMatrix);
+        }
+    }
+    EXPECT_EQ(tags, expected);
+    EXPECT_EQ(web.Messages()[1].text.rfind("{\"t\":\"meters\",\"role\":0,\"linked\":0,\"peers\":0,"
+                                           "\"null\":-120.0,",
+                                           0),
+              0u);
+}
+
+TEST_F(PageFeed, NothingIsSentWithTheEditorClosed)
+{
+    RecordingOstrel& p = NewInstance();
+    auto& web = p.OpenEditor();
+    p.editorOpen = false; // closed without detaching the recorder
+    web.scripts.clear();
+    p.Ticks(32);
+    EXPECT_TRUE(web.scripts.empty());
+}
+
+TEST_F(PageFeed, MetersFollowTheEngine)
+{
+    RecordingOstrel& p = NewInstance();
+    p.SetPlain(kParamRole, 3);
+    p.engine.dipMeter[0].store(-3.44f);
+    p.engine.srcMeter[23].store(0.5f);
+    p.engine.nullMeter.store(-20.06f);
+    p.engine.touchedCount.store(2);
+    p.engine.linked.store(1);
+    p.engine.bells[1].bellDipMeter.store(-1.5f);
+    auto& web = p.OpenEditor();
+    web.scripts.clear();
+    p.Ticks(1);
+    const auto meters = web.MessagesWithTag(kTagMeters);
+    ASSERT_EQ(meters.size(), 1u);
+    const std::string& t = meters[0].text;
+    EXPECT_EQ(t.rfind("{\"t\":\"meters\",\"role\":3,\"linked\":1,\"peers\":", 0), 0u) << t;
+    EXPECT_NE(t.find("\"null\":-20.1,\"touched\":2,\"dip\":[-3.4,0.0,"), std::string::npos) << t;
+    EXPECT_NE(t.find(",0.50],\"mask\":["), std::string::npos) << t;
+    EXPECT_NE(t.find("\"bellDip\":[0.0,-1.5,0.0,0.0]}"), std::string::npos) << t;
+}
+
+} // namespace
