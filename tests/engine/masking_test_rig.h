@@ -192,7 +192,7 @@ inline void runLockStep(std::initializer_list<Track*> tracks, PeerRegistry* regi
                         int passEvery, int64_t startPos = 0, int from = 0, int to = -1)
 {
     const int total = static_cast<int>((*tracks.begin())->in0.size());
-    if (to < 0)
+    if (to < 0 || to > total)
         to = total;
     for (Track* tr : tracks)
     {
