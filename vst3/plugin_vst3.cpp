@@ -486,6 +486,22 @@ tresult PLUGIN_API IPluginVST3::setComponentState(IBStream* /*state*/)
 
 // ---- Controller -----------------------------------------------------------------
 
+// The SDK's lookups by index throw on an index out of range; a host must get
+// an answer instead.
+tresult PLUGIN_API IPluginVST3::getParameterInfo(int32 paramIndex, Vst::ParameterInfo& info)
+{
+    if (paramIndex < 0 || paramIndex >= parameters.getParameterCount())
+        return kResultFalse;
+    return SingleComponentEffect::getParameterInfo(paramIndex, info);
+}
+
+tresult PLUGIN_API IPluginVST3::getUnitInfo(int32 unitIndex, Vst::UnitInfo& info)
+{
+    if (unitIndex < 0 || unitIndex >= getUnitCount())
+        return kResultFalse;
+    return SingleComponentEffect::getUnitInfo(unitIndex, info);
+}
+
 tresult PLUGIN_API IPluginVST3::getParamStringByValue(Vst::ParamID id,
                                                       Vst::ParamValue valueNormalized,
                                                       Vst::String128 string)
@@ -499,7 +515,9 @@ tresult PLUGIN_API IPluginVST3::getParamStringByValue(Vst::ParamID id,
         Utf8ToString128(text, string);
         return kResultTrue;
     }
-    return SingleComponentEffect::getParamStringByValue(id, valueNormalized, string);
+    // The SDK's list parameters index their texts by the value unchecked.
+    const Vst::ParamValue v = valueNormalized >= 0.0 ? std::min(valueNormalized, 1.0) : 0.0;
+    return SingleComponentEffect::getParamStringByValue(id, v, string);
 }
 
 tresult PLUGIN_API IPluginVST3::getParamValueByString(Vst::ParamID id, Vst::TChar* string,

@@ -73,6 +73,8 @@ public:
 
     // IEditController
     Steinberg::tresult PLUGIN_API setComponentState(Steinberg::IBStream* state) SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API getParameterInfo(
+        Steinberg::int32 paramIndex, Steinberg::Vst::ParameterInfo& info) SMTG_OVERRIDE;
     Steinberg::tresult PLUGIN_API
     getParamStringByValue(Steinberg::Vst::ParamID id, Steinberg::Vst::ParamValue valueNormalized,
                           Steinberg::Vst::String128 string) SMTG_OVERRIDE;
@@ -90,6 +92,10 @@ public:
     Steinberg::tresult PLUGIN_API setComponentHandler(Steinberg::Vst::IComponentHandler* handler)
         SMTG_OVERRIDE;
     Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) SMTG_OVERRIDE;
+
+    // IUnitInfo
+    Steinberg::tresult PLUGIN_API getUnitInfo(Steinberg::int32 unitIndex,
+                                              Steinberg::Vst::UnitInfo& info) SMTG_OVERRIDE;
 
     // IMidiMapping
     Steinberg::tresult PLUGIN_API getMidiControllerAssignment(

@@ -293,10 +293,11 @@ tresult PluginInstance::Process(const double* const* mainIn, const double* const
         inCounts.push_back(channels);
         for (int c = 0; c < channels; ++c)
         {
-            const double* src = bus == 0 ? mainIn[c]
-                                : (bus == 1 && sidechain && mLayout.sidechainIn > 0)
-                                    ? sidechain[std::min(c, mLayout.sidechainIn - 1)]
-                                    : mSilence[static_cast<size_t>(c % 2)].data();
+            const double* src =
+                bus == 0 ? (mainIn ? mainIn[c] : mSilence[static_cast<size_t>(c % 2)].data())
+                : (bus == 1 && sidechain && mLayout.sidechainIn > 0)
+                    ? sidechain[std::min(c, mLayout.sidechainIn - 1)]
+                    : mSilence[static_cast<size_t>(c % 2)].data();
             if (mUse64)
             {
                 inPointers.push_back(const_cast<double*>(src));
@@ -325,9 +326,10 @@ tresult PluginInstance::Process(const double* const* mainIn, const double* const
 
     std::vector<void*> outPointers;
     for (int c = 0; c < mLayout.out; ++c)
-        outPointers.push_back(mUse64
-                                  ? static_cast<void*>(out[c])
-                                  : static_cast<void*>(mFloatOut[static_cast<size_t>(c)].data()));
+        outPointers.push_back(
+            mUse64 ? (out ? static_cast<void*>(out[c])
+                          : static_cast<void*>(mFloatOut[static_cast<size_t>(c)].data()))
+                   : static_cast<void*>(mFloatOut[static_cast<size_t>(c)].data()));
     Vst::AudioBusBuffers outBus{};
     outBus.numChannels = mLayout.out;
     if (mUse64)
@@ -360,7 +362,7 @@ tresult PluginInstance::Process(const double* const* mainIn, const double* const
 
     const tresult result = mProcessor->process(data);
 
-    if (!mUse64)
+    if (!mUse64 && out)
         for (int c = 0; c < mLayout.out; ++c)
             for (int i = 0; i < n; ++i)
                 out[c][i] = mFloatOut[static_cast<size_t>(c)][static_cast<size_t>(i)];

@@ -1,0 +1,144 @@
+#include "bundle_fixture.h"
+
+#include <cmath>
+#include <cstring>
+
+#ifndef OSTREL_TEST_BUNDLE
+#error "OSTREL_TEST_BUNDLE must name the built bundle"
+#endif
+
+using namespace Steinberg;
+
+namespace ostrel::test
+{
+
+host::Vst3Module& Bundle()
+{
+    static host::Vst3Module module;
+    static const bool loaded = []
+    {
+        std::string error;
+        const bool ok = module.Load(OSTREL_TEST_BUNDLE, error);
+        if (!ok)
+            ADD_FAILURE() << error;
+        return ok;
+    }();
+    (void)loaded;
+    return module;
+}
+
+IPluginFactory* Factory()
+{
+    return Bundle().Factory();
+}
+
+Instance::Instance(const std::string& hostName, bool offerRunLoop)
+    : mContext(std::make_unique<host::HostContext>(hostName, offerRunLoop))
+{
+    std::string error;
+    mInstance = host::PluginInstance::Create(Factory(), 0, mContext.get(), error);
+    if (!mInstance)
+        throw std::runtime_error(error);
+    mInstance->Controller()->setComponentHandler(&mHandler);
+}
+
+Instance::~Instance()
+{
+    mInstance.reset();
+}
+
+std::vector<uint8_t> Instance::GetState()
+{
+    IPtr<MemoryStream> stream = owned(new MemoryStream);
+    EXPECT_EQ(mInstance->Component()->getState(stream), kResultOk);
+    const auto size = static_cast<size_t>(stream->getSize());
+    const auto* data = reinterpret_cast<const uint8_t*>(stream->getData());
+    return std::vector<uint8_t>(data, data + size);
+}
+
+tresult Instance::SetState(const std::vector<uint8_t>& bytes)
+{
+    std::vector<uint8_t> copy = bytes;
+    IPtr<MemoryStream> stream =
+        owned(new MemoryStream(copy.data(), static_cast<TSize>(copy.size())));
+    return mInstance->Component()->setState(stream);
+}
+
+void Instance::Prepare(int channels, int block, bool use64)
+{
+    mBlock = block;
+    std::string error;
+    host::BusLayout layout;
+    layout.mainIn = channels;
+    layout.out = channels;
+    ASSERT_TRUE(mInstance->SetBusLayout(layout, error)) << error;
+    ASSERT_TRUE(mInstance->Prepare(48000.0, block, use64, error)) << error;
+}
+
+std::vector<std::vector<double>> Instance::Run(const std::vector<std::vector<double>>& input,
+                                               host::ParameterChanges* firstChanges)
+{
+    const int channels = static_cast<int>(input.size());
+    const auto frames = static_cast<long>(input[0].size());
+    std::vector<std::vector<double>> output(static_cast<size_t>(channels),
+                                            std::vector<double>(static_cast<size_t>(frames)));
+    for (long start = 0; start < frames; start += mBlock)
+    {
+        const int n = static_cast<int>(std::min<long>(mBlock, frames - start));
+        std::vector<const double*> ins;
+        std::vector<double*> outs;
+        for (int c = 0; c < channels; ++c)
+        {
+            ins.push_back(input[static_cast<size_t>(c)].data() + start);
+            outs.push_back(output[static_cast<size_t>(c)].data() + start);
+        }
+        EXPECT_EQ(mInstance->Process(ins.data(), nullptr, outs.data(), n,
+                                     start == 0 ? firstChanges : nullptr),
+                  kResultOk);
+        mContext->RunLoop().Advance(1000.0 * n / 48000.0);
+    }
+    return output;
+}
+
+std::vector<std::vector<double>> TestSignal(int channels, int frames, unsigned seed)
+{
+    std::vector<std::vector<double>> x(static_cast<size_t>(channels),
+                                       std::vector<double>(static_cast<size_t>(frames)));
+    uint32_t state = seed * 747796405u + 1u;
+    for (int c = 0; c < channels; ++c)
+        for (int i = 0; i < frames; ++i)
+        {
+            state = state * 1664525u + 1013904223u;
+            const double noise = static_cast<double>(state >> 8) / (1u << 24) - 0.5;
+            // Values exact in 32-bit floats, so 32-bit runs can be compared
+            // bit for bit.
+            const double v = 0.3 * noise + 0.2 * std::sin(0.01 * i * (c + 1));
+            x[static_cast<size_t>(c)][static_cast<size_t>(i)] = static_cast<float>(v);
+        }
+    return x;
+}
+
+double DoubleAt(const std::vector<uint8_t>& bytes, size_t offset)
+{
+    double v = 0.0;
+    std::memcpy(&v, bytes.data() + offset, sizeof(v));
+    return v;
+}
+
+int32_t Int32At(const std::vector<uint8_t>& bytes, size_t offset)
+{
+    int32_t v = 0;
+    std::memcpy(&v, bytes.data() + offset, sizeof(v));
+    return v;
+}
+
+std::vector<uint8_t> StateOf(const std::vector<double>& values, const int32_t* bypass)
+{
+    std::vector<uint8_t> bytes(values.size() * 8 + (bypass ? 4 : 0));
+    std::memcpy(bytes.data(), values.data(), values.size() * 8);
+    if (bypass)
+        std::memcpy(bytes.data() + values.size() * 8, bypass, 4);
+    return bytes;
+}
+
+} // namespace ostrel::test

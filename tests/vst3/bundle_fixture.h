@@ -1,0 +1,91 @@
+// What the end-to-end tests share: the built bundle, loaded once per test
+// program with dlopen like a host loads it, and a host-side instance of its
+// class (created through the factory, initialised with a host context,
+// buses set, processing prepared) with helpers for blocks, state and
+// parameters.
+#pragma once
+
+#include "tools/render/host/component_handler.h"
+#include "tools/render/host/host_context.h"
+#include "tools/render/host/plugin_instance.h"
+#include "tools/render/host/vst3_module.h"
+
+#include "public.sdk/source/common/memorystream.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ostrel::test
+{
+
+inline constexpr int kLatency = 1264;
+inline constexpr int kParamCount = 27;
+inline constexpr Steinberg::Vst::ParamID kHostBypassId = 0x10000;
+
+// Parameter ids of the plug-in (its parameter table order).
+enum ParamId : Steinberg::Vst::ParamID
+{
+    kRole = 0,
+    kChannel = 1,
+    kDepth = 2,
+    kBypass = 3,
+    kSelectivity = 4,
+    kListen = 5,
+    kLowGuard = 6,
+    kSidechain = 7,
+    kBell1Freq = 8,
+    kBell1Q = 9,
+    kBell1Depth = 10,
+    kBell1Active = 11,
+    kBellListen = 24,
+    kHighGuard = 25,
+    kPriority = 26,
+};
+
+// The module, loaded on first use and kept for the whole test program (as a
+// host keeps it while instances exist).
+host::Vst3Module& Bundle();
+Steinberg::IPluginFactory* Factory();
+
+// One instance with its own host context and component handler.
+class Instance
+{
+public:
+    explicit Instance(const std::string& hostName = "ostrel-tests", bool offerRunLoop = true);
+    ~Instance();
+
+    host::PluginInstance& operator*() { return *mInstance; }
+    host::PluginInstance* operator->() { return mInstance.get(); }
+    host::HostContext& Context() { return *mContext; }
+    host::ComponentHandler& Handler() { return mHandler; }
+
+    // Host state: getState into bytes / setState from bytes.
+    std::vector<uint8_t> GetState();
+    Steinberg::tresult SetState(const std::vector<uint8_t>& bytes);
+
+    // Buses and processing in one go (stereo unless said).
+    void Prepare(int channels = 2, int block = 256, bool use64 = false);
+    // Runs `input` (channels x frames) through in blocks, with `changes` in
+    // the first block; returns the output.
+    std::vector<std::vector<double>> Run(const std::vector<std::vector<double>>& input,
+                                         host::ParameterChanges* firstChanges = nullptr);
+
+private:
+    std::unique_ptr<host::HostContext> mContext;
+    host::ComponentHandler mHandler;
+    std::unique_ptr<host::PluginInstance> mInstance;
+    int mBlock = 256;
+};
+
+// A deterministic test signal: white noise with a slow sine, per channel.
+std::vector<std::vector<double>> TestSignal(int channels, int frames, unsigned seed = 7);
+
+// Little-endian helpers for state bytes.
+double DoubleAt(const std::vector<uint8_t>& bytes, size_t offset);
+int32_t Int32At(const std::vector<uint8_t>& bytes, size_t offset);
+std::vector<uint8_t> StateOf(const std::vector<double>& values, const int32_t* bypass);
+
+} // namespace ostrel::test
