@@ -57,8 +57,8 @@ private:
     Function mFunction;
     const int mPeriodMs;
 
-    bool mRunning = false;
-    bool mHostDriven = false;
+    std::atomic<bool> mRunning{false};
+    std::atomic<bool> mHostDriven{false};
 
     std::thread mThread;
     std::mutex mWakeMutex;

@@ -86,9 +86,15 @@ void Timer::StartThread()
 {
     if (mThread.joinable())
     {
-        if (!mStopThread || OnPrivateThread())
+        bool stopping = false;
+        {
+            std::lock_guard<std::mutex> lock(mWakeMutex);
+            stopping = mStopThread;
+        }
+        if (!stopping || OnPrivateThread())
             return;
         mThread.join(); // a tick asked its own thread to end earlier
+        mThreadId.store(std::thread::id());
     }
     {
         std::lock_guard<std::mutex> lock(mWakeMutex);
