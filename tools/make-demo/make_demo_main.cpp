@@ -3,7 +3,9 @@
 #include "tools/make-demo/demo_signals.h"
 
 #include <sndfile.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -81,6 +83,12 @@ int main(int argc, char** argv)
     if (dir.empty())
         return usage();
 
+    // The folder itself may be new (its parent must exist).
+    if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST)
+    {
+        std::cerr << "ostrel-make-demo: cannot make folder '" << dir << "'\n";
+        return 1;
+    }
     const auto voice = ostrel::demo::MakeVoice(rate, seconds);
     const auto masker = ostrel::demo::MakeMasker(rate, seconds);
     if (!writeWav(dir + "/vocal.wav", {voice}, rate) ||

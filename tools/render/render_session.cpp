@@ -270,7 +270,9 @@ void render(const RenderOptions& options, std::ostream& report)
         longest = std::max(longest, t->input.NumFrames());
         maxLatency = std::max(maxLatency, t->latency);
     }
-    const long total = longest + (options.compensateLatency ? maxLatency : 0);
+    // Rendered past the end by the latency, so that nothing of the input is
+    // left inside the plug-in.
+    const long total = longest + maxLatency;
     const int block = options.blockSize;
     for (auto& t : tracks)
     {
@@ -327,7 +329,7 @@ void render(const RenderOptions& options, std::ostream& report)
     for (auto& t : tracks)
     {
         const long skip = options.compensateLatency ? t->latency : 0;
-        const long keep = options.compensateLatency ? t->input.NumFrames() : total;
+        const long keep = t->input.NumFrames() + (options.compensateLatency ? 0 : t->latency);
         for (auto& ch : t->output.channels)
         {
             std::vector<double> cut(ch.begin() + skip, ch.begin() + skip + keep);
