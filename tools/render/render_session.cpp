@@ -136,6 +136,20 @@ void changeWhileActive(const Track& track, const AudioData& reference, double& w
         refLevel.empty() ? 0.0 : *std::max_element(refLevel.begin(), refLevel.end());
     // Active: within 30 dB of the loudest window and above -60 dBFS.
     const double threshold = std::max(loudest * 1e-3, 1e-6);
+    // Quiet: no active window in the 300 ms before or the 100 ms after, so
+    // that the plug-in's release after the source stops counts as neither.
+    std::vector<char> active(refLevel.size());
+    for (size_t w = 0; w < refLevel.size(); ++w)
+        active[w] = refLevel[w] > threshold;
+    auto quietAround = [&](size_t w)
+    {
+        const size_t from = w >= 15 ? w - 15 : 0;
+        const size_t to = std::min(active.size(), w + 6);
+        for (size_t k = from; k < to; ++k)
+            if (active[k])
+                return false;
+        return true;
+    };
     double inActive = 0.0, outActive = 0.0, inQuiet = 0.0, outQuiet = 0.0;
     for (size_t w = 0; w < refLevel.size(); ++w)
     {
@@ -151,12 +165,12 @@ void changeWhileActive(const Track& track, const AudioData& reference, double& w
                 in += x * x;
                 out += y * y;
             }
-        if (refLevel[w] > threshold)
+        if (active[w])
         {
             inActive += in;
             outActive += out;
         }
-        else
+        else if (quietAround(w))
         {
             inQuiet += in;
             outQuiet += out;
