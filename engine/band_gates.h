@@ -56,8 +56,8 @@ GateSetup makeGateSetup(const GateSetupInputs& in);
 inline void followEnvelope(double& envelope, double x, double attack, double release)
 {
     double p = x * x;
-    if (!std::isfinite(p))
-        p = 0.0;
+    // Written as selects (NaN fails the comparison too) so loops over bands vectorise.
+    p = p <= 1.7976931348623157e308 ? p : 0.0;
     envelope += (p - envelope) * (p > envelope ? attack : release);
 }
 
@@ -116,9 +116,9 @@ inline double gateStep(uint8_t& open, double& amount, double envelope, const Gat
 // at the end of a release so a settled instance passes bit-exact.
 inline void glideGain(double& gain, double target, double glideCoef)
 {
-    gain += (target - gain) * glideCoef;
-    if (target == 1.0 && std::fabs(1.0 - gain) < 1e-6)
-        gain = 1.0;
+    const double moved = gain + (target - gain) * glideCoef;
+    const bool snap = target == 1.0 && std::fabs(1.0 - moved) < 1e-6;
+    gain = snap ? 1.0 : moved;
 }
 
 } // namespace ostrel

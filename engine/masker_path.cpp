@@ -374,22 +374,41 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
         const double* meterIn0 = bandDelay[0][rMeter];
         const double* meterIn1 = bandDelay[1][rMeter];
 
-        double sub0 = 0.0;
-        double sub1 = 0.0;
+        // Stereo statistics, envelopes and the dip meter's input: straight
+        // arithmetic over all bands that the compiler can vectorise.
         for (int m = 0; m < kBandCount; ++m)
         {
             sumCross[m] += x0[m] * x1[m];
             sumSquare0[m] += x0[m] * x0[m];
             sumSquare1[m] += x1[m] * x1[m];
-
             followEnvelope(bandEnvelope0[m], x0[m], bandAttack[0][m], bandRelease[0][m]);
             followEnvelope(bandEnvelope1[m], x1[m], bandAttack[1][m], bandRelease[1][m]);
-            if (primed)
+            const double mid = 0.5 * (meterIn0[m] + meterIn1[m]);
+            sums.inEnergy[m] += mid * mid;
+        }
+
+        // Gates, glides and the stereo link, once the lookahead has filled.
+        if (primed)
+        {
+            for (int m = 0; m < kBandCount; ++m)
             {
+                const GateSetup& g = gates[m];
+                if (!g.eligibleOpen && gateGain0[m] == 1.0 && gateGain1[m] == 1.0)
+                {
+                    // Not considered in either state and at rest: the full
+                    // step would close the gates and leave every gain at 1.0.
+                    gateOpen0[m] = 0;
+                    gateOpen1[m] = 0;
+                    gateAmount0[m] = 0.0;
+                    gateAmount1[m] = 0.0;
+                    bandGain[0][m] = 1.0;
+                    bandGain[1][m] = 1.0;
+                    continue;
+                }
                 const double t0 =
-                    gateStep(gateOpen0[m], gateAmount0[m], bandEnvelope0[m], gates[m], levelDecay);
+                    gateStep(gateOpen0[m], gateAmount0[m], bandEnvelope0[m], g, levelDecay);
                 const double t1 =
-                    gateStep(gateOpen1[m], gateAmount1[m], bandEnvelope1[m], gates[m], levelDecay);
+                    gateStep(gateOpen1[m], gateAmount1[m], bandEnvelope1[m], g, levelDecay);
                 glideGain(gateGain0[m], t0, glideCoef);
                 glideGain(gateGain1[m], t1, glideCoef);
                 double g0 = gateGain0[m];
@@ -398,30 +417,30 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
                 bandGain[0][m] = g0;
                 bandGain[1][m] = g1;
             }
+        }
 
-            const double mid = 0.5 * (meterIn0[m] + meterIn1[m]);
-            sums.inEnergy[m] += mid * mid;
-
-            const double g0 = bandGain[0][m];
-            const double g1 = bandGain[1][m];
-            if (m >= kTimeDomainBands)
-            {
-                stftBandGain[0][m] = g0;
-                stftBandGain[1][m] = g1;
-            }
-            else
-            {
-                stftBandGain[0][m] = 1.0;
-                stftBandGain[1][m] = 1.0;
-                sub0 += delayed0[m] * (1.0 - g0);
-                sub1 += delayed1[m] * (1.0 - g1);
-            }
-            const double v = std::max(1.0 - g0, 1.0 - g1);
-            if (v > 1e-6)
-            {
-                sums.dipSum[m] += v;
-                ++sums.dipCount[m];
-            }
+        // The lowest bands are removed here in the time domain, the others
+        // by the spectral stage.
+        double sub0 = 0.0;
+        double sub1 = 0.0;
+        for (int m = 0; m < kTimeDomainBands; ++m)
+        {
+            stftBandGain[0][m] = 1.0;
+            stftBandGain[1][m] = 1.0;
+            sub0 += delayed0[m] * (1.0 - bandGain[0][m]);
+            sub1 += delayed1[m] * (1.0 - bandGain[1][m]);
+        }
+        for (int m = kTimeDomainBands; m < kBandCount; ++m)
+        {
+            stftBandGain[0][m] = bandGain[0][m];
+            stftBandGain[1][m] = bandGain[1][m];
+        }
+        for (int m = 0; m < kBandCount; ++m)
+        {
+            const double v = std::max(1.0 - bandGain[0][m], 1.0 - bandGain[1][m]);
+            const bool dipped = v > 1e-6;
+            sums.dipSum[m] += dipped ? v : 0.0;
+            sums.dipCount[m] += dipped ? 1 : 0;
         }
         double* write0 = bandDelay[0][w];
         double* write1 = bandDelay[1][w];

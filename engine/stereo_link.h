@@ -26,16 +26,16 @@ StereoLinkBand stereoLinkFromStatistics(double cross, double e0, double e1);
 // their ratio is limited to linkRatio.
 inline void linkChannelGains(double& g0, double& g1, double link, double linkRatio)
 {
-    if (link > 0.0)
-    {
-        const double lower = g0 < g1 ? g0 : g1;
-        g0 += (lower - g0) * link;
-        g1 += (lower - g1) * link;
-    }
-    if (g0 > g1 * linkRatio)
-        g0 = g1 * linkRatio;
-    else if (g1 > g0 * linkRatio)
-        g1 = g0 * linkRatio;
+    // Branch-free: with link 0 the pull moves nothing, and limiting both
+    // channels against the other's original gain is the same as limiting
+    // whichever exceeds the ratio (only one of them can).
+    const double lower = g0 < g1 ? g0 : g1;
+    const double p0 = g0 + (lower - g0) * link;
+    const double p1 = g1 + (lower - g1) * link;
+    const double max0 = p1 * linkRatio;
+    const double max1 = p0 * linkRatio;
+    g0 = p0 < max0 ? p0 : max0;
+    g1 = p1 < max1 ? p1 : max1;
 }
 
 } // namespace ostrel

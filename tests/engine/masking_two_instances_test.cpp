@@ -83,8 +83,12 @@ TEST_F(MaskingPairTest, DepthZeroPassesTheInputDelayedBitExact)
         ASSERT_EQ(maskerTrack.out0[t], expect0) << "sample " << t;
         ASSERT_EQ(maskerTrack.out1[t], expect1) << "sample " << t;
     }
-    // The Source is still seen and measured.
+    // The Source is still seen and measured; the meters show no dip.
     EXPECT_EQ(masker->linked.load(), 1);
+    for (int k = 0; k < kBandCount; ++k)
+        EXPECT_NEAR(masker->dipMeter[k].load(), 0.0f, 0.01f) << "band " << k;
+    EXPECT_EQ(masker->touchedCount.load(), 0);
+    EXPECT_EQ(masker->nullMeter.load(), -120.0f);
 }
 
 TEST_F(MaskingPairTest, TheSourceOutputIsNeverDipped)
@@ -125,6 +129,8 @@ TEST_F(MaskingPairTest, AMaskerStopsFollowingASourceThatNoLongerPublishes)
     for (int t = 5 * kSecond; t < 6 * kSecond; ++t)
         ASSERT_EQ(maskerTrack.out0[t], maskerTrack.in0[t - kEngineLatency]) << "sample " << t;
     EXPECT_EQ(masker->linked.load(), 1); // still live, just silent
+    EXPECT_EQ(masker->touchedCount.load(), 0);
+    EXPECT_LT(masker->nullMeter.load(), -110.0f);
 }
 
 TEST_F(MaskingPairTest, AMaskerOfAChannelWithoutASourceNeverDips)
