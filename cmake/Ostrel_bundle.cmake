@@ -53,3 +53,14 @@ add_custom_command(TARGET ostrel_bundle POST_BUILD
 set(OSTREL_VST3_INSTALL_DIR "$ENV{HOME}/.vst3" CACHE PATH "Where the install target puts Ostrel.vst3")
 install(DIRECTORY ${OSTREL_BUNDLE_DIR} DESTINATION ${OSTREL_VST3_INSTALL_DIR}
         USE_SOURCE_PERMISSIONS)
+
+# The editor's web view helper runs beside the module (it finds the page from
+# there); whichever file defines it, it is built into the bundle.
+function(ostrel_bundle_take_helper)
+  if(TARGET ostrel-webview)
+    set_target_properties(ostrel-webview PROPERTIES RUNTIME_OUTPUT_DIRECTORY
+                                                    ${OSTREL_BUNDLE_ARCH_DIR})
+    add_dependencies(ostrel_bundle ostrel-webview)
+  endif()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL ostrel_bundle_take_helper)
