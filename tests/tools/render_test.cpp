@@ -150,8 +150,7 @@ TEST_F(RenderTool, TwoInstancesRenderTheDemoInOneProcess)
     EXPECT_NE(r.out.find("instances: 2 in one process, 2 with a run-loop timer"), std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("latency: 1264 samples (compensated)"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("settings: Role=Masker Channel=3 Depth=70.0"), std::string::npos)
-        << r.out;
+    EXPECT_NE(r.out.find("settings: Role=Masker Channel=3 Depth=70.0"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("masker \"masker\" against source \"vocal\" (Channel 3)"),
               std::string::npos)
         << r.out;
@@ -175,7 +174,8 @@ TEST_F(RenderTool, TwoInstancesRenderTheDemoInOneProcess)
 
 TEST_F(RenderTool, MaskerHearsOnlyTheSourceOfItsChannel)
 {
-    const std::string masker = " --track " + Path("masker.wav") + " role=Masker channel=3 depth=100";
+    const std::string masker =
+        " --track " + Path("masker.wav") + " role=Masker channel=3 depth=100";
     ASSERT_EQ(Render(masker + " --out " + Path("alone.wav")).exitCode, 0);
     ASSERT_EQ(Render("--track " + Path("vocal.wav") + " --out " + Path("v4.wav") +
                      " role=Source channel=4" + masker + " --out " + Path("other.wav"))
@@ -249,8 +249,8 @@ TEST_F(RenderTool, OffPassesThroughAtAnyBlockSizeAndPrecision)
 
 TEST_F(RenderTool, WithoutCompensationTheLatencyStaysInTheFile)
 {
-    const Result r = Render("--no-compensation --track " + Path("vocal.wav") + " --out " +
-                            Path("late.wav"));
+    const Result r =
+        Render("--no-compensation --track " + Path("vocal.wav") + " --out " + Path("late.wav"));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("latency: 1264 samples (kept)"), std::string::npos);
     const Audio in = ReadAudio(Path("vocal.wav"));
@@ -267,8 +267,7 @@ TEST_F(RenderTool, SidechainFromASecondFile)
 {
     const Result r = Render("--track " + Path("masker.wav") + " --out " + Path("sc.wav") +
                             " --sidechain " + Path("vocal.wav") +
-                            " role=Masker sidechain=on depth=100 --summary " +
-                            Path("summary.txt"));
+                            " role=Masker sidechain=on depth=100 --summary " + Path("summary.txt"));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("buses: 2 in, 2 out, sidechain 1 from"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("against its sidechain"), std::string::npos) << r.out;
@@ -287,10 +286,10 @@ TEST_F(RenderTool, MistakesGiveAMessageAndAFailingExit)
 {
     // A 44.1 kHz file (the demo tool makes its folder) and a file that is
     // not audio.
-    ASSERT_EQ(Run(std::string(OSTREL_TEST_MAKE_DEMO) + " " + Path("r44") +
-                  " --rate 44100 --seconds 1")
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        Run(std::string(OSTREL_TEST_MAKE_DEMO) + " " + Path("r44") + " --rate 44100 --seconds 1")
+            .exitCode,
+        0);
     std::ofstream(Path("junk.wav")) << "this is not a sound file";
 
     const std::string vocal = Path("vocal.wav");
@@ -305,8 +304,7 @@ TEST_F(RenderTool, MistakesGiveAMessageAndAFailingExit)
          "sample rate mismatch"},
         {"sidechain rate mismatch", "--track " + vocal + " --sidechain " + Path("r44/vocal.wav"),
          "sample rate mismatch"},
-        {"missing plug-in", "--plugin " + Path("none.vst3") + " --track " + vocal,
-         "no plug-in at"},
+        {"missing plug-in", "--plugin " + Path("none.vst3") + " --track " + vocal, "no plug-in at"},
         {"no track", "", "no track given"},
         {"setting before a track", "depth=3 --track " + vocal, "put it after --track"},
         {"unknown option", "--loud --track " + vocal, "unknown option '--loud'"},
