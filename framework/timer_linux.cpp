@@ -17,7 +17,7 @@ Timer::Timer(std::recursive_mutex& mainThreadMutex, Function function, int perio
 Timer::~Timer()
 {
     mRunning = false;
-    if (mThread.joinable() && OnPrivateThread())
+    if (OnPrivateThread())
     {
         // Destroyed from its own tick: let the thread run out on its own.
         {
@@ -84,6 +84,14 @@ void Timer::Fire()
 
 void Timer::StartThread()
 {
+    // From a tick: the thread is this one; it keeps going. (The thread
+    // object itself belongs to the other threads.)
+    if (OnPrivateThread())
+    {
+        std::lock_guard<std::mutex> lock(mWakeMutex);
+        mStopThread = false;
+        return;
+    }
     if (mThread.joinable())
     {
         bool stopping = false;
@@ -91,7 +99,7 @@ void Timer::StartThread()
             std::lock_guard<std::mutex> lock(mWakeMutex);
             stopping = mStopThread;
         }
-        if (!stopping || OnPrivateThread())
+        if (!stopping)
             return;
         mThread.join(); // a tick asked its own thread to end earlier
         mThreadId.store(std::thread::id());
@@ -105,8 +113,6 @@ void Timer::StartThread()
 
 void Timer::StopThread()
 {
-    if (!mThread.joinable())
-        return;
     if (OnPrivateThread())
     {
         // Stopped from inside a tick: the thread ends after it; whoever
@@ -115,6 +121,8 @@ void Timer::StopThread()
         mStopThread = true;
         return;
     }
+    if (!mThread.joinable())
+        return;
     {
         std::lock_guard<std::mutex> lock(mWakeMutex);
         mStopThread = true;
