@@ -41,12 +41,14 @@ target_link_options(ostrel_bundle PRIVATE
   -Wl,--no-undefined
   -Wl,-z,defs)
 
-# The editor page beside the module.
-add_custom_command(TARGET ostrel_bundle POST_BUILD
+# The editor page beside the module, copied on every build (the page may
+# change without the module being relinked).
+add_custom_target(ostrel_bundle_web ALL
   COMMAND ${CMAKE_COMMAND} -E make_directory ${OSTREL_BUNDLE_DIR}/Contents/Resources/web
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/Resources/web
           ${OSTREL_BUNDLE_DIR}/Contents/Resources/web
   VERBATIM)
+add_dependencies(ostrel_bundle ostrel_bundle_web)
 
 # `cmake --install <build>` puts the bundle in ~/.vst3 (staged under
 # $DESTDIR when that is set, as usual).
