@@ -74,6 +74,9 @@ void IdleClock::Stop()
     mStarted = false;
     mTimer.Stop();
     Rebind();
+    // A host's objects are ours only until terminate: keep no reference.
+    mContextLoop = nullptr;
+    mFrameLoop = nullptr;
 }
 
 void IdleClock::Rebind()

@@ -28,7 +28,8 @@ public:
     void SetFrameRunLoop(Steinberg::Linux::IRunLoop* runLoop);
     // Starts the timer on the best driver.
     void Start();
-    // Unregisters from any run loop and stops the timer.
+    // Unregisters from any run loop, forgets the run loops and stops the
+    // timer.
     void Stop();
 
     // Asks `unknown` for a Linux run loop (nullptr when it offers none).
