@@ -1,6 +1,7 @@
 #include "bundle_fixture.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #ifndef OSTREL_TEST_BUNDLE
@@ -17,6 +18,14 @@ host::Vst3Module& Bundle()
     static host::Vst3Module module;
     static const bool loaded = []
     {
+        // Whatever the instances might store goes to a private folder, never
+        // to the user's own.
+        static char folder[] = "/tmp/ostrel-vst3-test-XXXXXX";
+        if (mkdtemp(folder))
+        {
+            setenv("XDG_CONFIG_HOME", folder, 1);
+            std::atexit([] { std::system((std::string("rm -rf '") + folder + "'").c_str()); });
+        }
         std::string error;
         const bool ok = module.Load(OSTREL_TEST_BUNDLE, error);
         if (!ok)
