@@ -292,11 +292,11 @@ bool IPluginVST3::IsPluginBusActive(Direction dir, int busIdx) const
 tresult PLUGIN_API IPluginVST3::setBusArrangements(Vst::SpeakerArrangement* inputs, int32 numIns,
                                                    Vst::SpeakerArrangement* outputs, int32 numOuts)
 {
-    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
     // These hosts ask for arrangements the plug-in cannot take and fail the
     // insert on a refusal; the plug-in keeps its buses and adapts per block.
     if (GetHost() == kHostArdour || GetHost() == kHostMixbus)
         return kResultOk;
+    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
 
     SetChannelConnections(kInput, 0, NChannels(kInput), false);
     SetChannelConnections(kOutput, 0, NChannels(kOutput), false);
