@@ -1,0 +1,112 @@
+// What the page shows of the link between instances: the matrix report
+// grouped into Sources with their Maskers, the 64 channels with the names of
+// the Sources that sing on them, and the one-line link status of this
+// instance. No DOM here.
+(function (root, make) {
+  const api = make();
+  if (typeof module === 'object' && module.exports) module.exports = api;
+  else root.OstrelLinkModel = api;
+})(typeof self !== 'undefined' ? self : this, function () {
+  'use strict';
+
+  const ROLE_SOURCE = 1;
+  const ROLE_MASKER = 2;
+  const ROLE_SELF = 3;
+
+  // Margin by which a Source's Maskers are held below it, from its Priority
+  // (1 protects most).
+  function marginDb(priority) {
+    const p = Math.min(8, Math.max(1, Math.trunc(priority)));
+    return -(((8 - p) * 15) / 7 + 3);
+  }
+
+  // Groups the matrix rows: every live Source with the Maskers that target it
+  // (in channel order), and the Maskers whose target is no live Source.
+  // `mine` marks the row this instance holds ("my" is its slot index).
+  function groupMatrix(matrix) {
+    const slots = matrix && Array.isArray(matrix.slots) ? matrix.slots : [];
+    const diag = (matrix && matrix.diag) || { src: 0, msk: 0, my: -1, solo: -1 };
+    const myCh = diag.my >= 0 ? diag.my + 1 : -1;
+    const sources = [];
+    const byCh = new Map();
+    for (const s of slots) {
+      if (s.role !== ROLE_SOURCE) continue;
+      const group = { row: s, mine: s.ch === myCh, soloed: s.ch === diag.solo, maskers: [] };
+      sources.push(group);
+      byCh.set(s.ch, group);
+    }
+    const unlinked = [];
+    for (const s of slots) {
+      if (s.role !== ROLE_MASKER) continue;
+      const entry = { row: s, mine: s.ch === myCh, soloed: s.ch === diag.solo };
+      const group = byCh.get(s.target);
+      if (group) group.maskers.push(entry);
+      else unlinked.push(entry);
+    }
+    sources.sort((a, b) => a.row.ch - b.row.ch);
+    for (const g of sources) g.maskers.sort((a, b) => a.row.ch - b.row.ch);
+    unlinked.sort((a, b) => a.row.ch - b.row.ch);
+    return { sources, unlinked, solo: diag.solo >= 1 ? diag.solo : 0, myCh };
+  }
+
+  // The 64 channels for the channel picker, with the name of the live Source
+  // on each (empty when none); `taken` when a Source other than this
+  // instance sings there.
+  function channelChoices(sourcesList, myRole, myChannel) {
+    const names = new Map();
+    for (const s of sourcesList || []) names.set(s.ch, s.name);
+    const out = [];
+    for (let ch = 1; ch <= 64; ch++) {
+      const live = names.has(ch);
+      const mine = myRole === ROLE_SOURCE && ch === myChannel;
+      out.push({ ch, name: live ? names.get(ch) : '', live, taken: live && !mine, mine });
+    }
+    return out;
+  }
+
+  function channelLabel(ch, sourcesList) {
+    const s = (sourcesList || []).find((e) => e.ch === ch);
+    return s && s.name ? ch + ' · ' + s.name : String(ch);
+  }
+
+  // One line on where this instance stands, and whether that is fine.
+  // state: the role, channel, bypass and sidechain parameters; meters: the
+  // last "meters" message or null; sourcesList: the last "sources" list;
+  // diag: the last matrix diagnostics or null.
+  function linkStatus(state, meters, sourcesList, diag) {
+    if (state.bypass) return { text: 'Bypassed: the signal passes untouched', level: 'warn' };
+    switch (state.role) {
+      case ROLE_SOURCE: {
+        // Two Sources cannot share a channel: the one that holds it is
+        // listed, the other one is left out of the link.
+        const holder = (sourcesList || []).find((s) => s.ch === state.channel);
+        if (holder && diag && diag.my !== state.channel - 1)
+          return { text: 'Channel ' + state.channel + ' is taken by another Source' + (holder.name ? ' (' + holder.name + ')' : ''), level: 'warn' };
+        return { text: 'Source on channel ' + state.channel + ': Maskers that pick it make room', level: 'ok' };
+      }
+      case ROLE_MASKER: {
+        if (state.sidechain) {
+          return meters && meters.linked
+            ? { text: 'Masker ducking for its sidechain input', level: 'ok' }
+            : { text: 'Sidechain is on but no sidechain signal arrives', level: 'warn' };
+        }
+        const label = channelLabel(state.channel, sourcesList);
+        if (meters && meters.linked) return { text: 'Masker making room for ' + label, level: 'ok' };
+        return { text: 'No Source on channel ' + label + ' yet', level: 'warn' };
+      }
+      case ROLE_SELF:
+        return { text: 'Self: taming the bands that stand out in this track', level: 'ok' };
+      default:
+        return { text: 'Off: the signal passes untouched', level: 'idle' };
+    }
+  }
+
+  // Short stereo-balance text: "C", "L25", "R100".
+  function balanceText(bal) {
+    const b = Math.trunc(bal);
+    if (b === 0) return 'C';
+    return (b < 0 ? 'L' : 'R') + Math.abs(b);
+  }
+
+  return { marginDb, groupMatrix, channelChoices, channelLabel, linkStatus, balanceText, ROLE_SOURCE, ROLE_MASKER, ROLE_SELF };
+});

@@ -1,0 +1,107 @@
+'use strict';
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const link = require('../../Resources/web/link_model.js');
+const bands = require('../../Resources/web/bands.js');
+const wire = require('../../Resources/web/wire.js');
+const fx = require('./fixtures.js');
+
+const matrix = wire.readMessage(9, fx.b64(fx.MATRIX_TEXT));
+const sources = wire.readMessage(2, fx.b64(fx.SOURCES_TEXT)).list;
+
+test('Maskers are listed under the Source they target; the others apart', () => {
+  const g = link.groupMatrix(matrix);
+  assert.equal(g.sources.length, 1);
+  const vocal = g.sources[0];
+  assert.equal(vocal.row.name, 'Vocal');
+  assert.deepEqual(vocal.maskers.map((m) => m.row.ch), [63, 64]);
+  assert.deepEqual(g.unlinked.map((m) => m.row.ch), [41]);
+  // "my" is the slot index 63: this instance is the row on channel 64.
+  assert.equal(g.myCh, 64);
+  assert.deepEqual(vocal.maskers.map((m) => m.mine), [false, true]);
+  assert.equal(g.solo, 63);
+  assert.deepEqual(vocal.maskers.map((m) => m.soloed), [true, false]);
+});
+
+test('a Masker whose target is not a live Source is not linked to it', () => {
+  const rows = [fx.matrixRow(5, 2, 9, 4, 10, 0, 0, 'Keys', Array(24).fill(0))];
+  const m = wire.readMessage(9, fx.b64('{"t":"matrix","slots":[' + rows + '],"diag":{"shared":1,"src":0,"msk":1,"my":-1,"solo":-1}}'));
+  const g = link.groupMatrix(m);
+  assert.deepEqual(g.sources, []);
+  assert.equal(g.unlinked[0].row.name, 'Keys');
+  assert.equal(g.myCh, -1);
+  assert.equal(g.solo, 0);
+  assert.deepEqual(link.groupMatrix(null), { sources: [], unlinked: [], solo: 0, myCh: -1 });
+});
+
+test('the channel picker names the live Sources and tells this instance\'s own channel from taken ones', () => {
+  const asMasker = link.channelChoices(sources, 2, 3);
+  assert.equal(asMasker.length, 64);
+  assert.deepEqual(asMasker[2], { ch: 3, name: 'Lead "Vox" L', live: true, taken: true, mine: false });
+  assert.deepEqual(asMasker[0], { ch: 1, name: '', live: false, taken: false, mine: false });
+  const asSource = link.channelChoices(sources, 1, 3);
+  assert.equal(asSource[2].mine, true);
+  assert.equal(asSource[2].taken, false);
+  assert.equal(asSource[8].taken, true);
+  assert.equal(link.channelLabel(9, sources), '9 · Edge');
+  assert.equal(link.channelLabel(12, sources), '12');
+  assert.equal(link.channelLabel(40, sources), '40');
+});
+
+test('the link status says what is wrong when something is', () => {
+  const meters = (linked) => ({ linked });
+  const st = (role, channel, more) => Object.assign({ role, channel, bypass: false, sidechain: false }, more);
+  const cases = [
+    [st(0, 1), null, 'idle', /Off/],
+    [st(2, 3, { bypass: true }), meters(true), 'warn', /Bypassed/],
+    [st(2, 3), meters(true), 'ok', /making room for 3 · Lead "Vox" L/],
+    [st(2, 7), meters(false), 'warn', /No Source on channel 7/],
+    [st(2, 7, { sidechain: true }), meters(false), 'warn', /no sidechain signal/],
+    [st(2, 7, { sidechain: true }), meters(true), 'ok', /sidechain/],
+    [st(3, 1), meters(true), 'ok', /Self/],
+    [st(1, 5), null, 'ok', /Source on channel 5/],
+  ];
+  for (const [state, m, level, re] of cases) {
+    const s = link.linkStatus(state, m, sources, { my: -1 });
+    assert.equal(s.level, level, s.text);
+    assert.match(s.text, re);
+  }
+  // A Source whose channel is held by another instance.
+  const taken = link.linkStatus(st(1, 9), null, sources, { my: -1 });
+  assert.equal(taken.level, 'warn');
+  assert.match(taken.text, /taken by another Source \(Edge\)/);
+  assert.equal(link.linkStatus(st(1, 9), null, sources, { my: 8 }).level, 'ok');
+});
+
+test('priority margins', () => {
+  const expected = [-18.0, -15.857, -13.714, -11.571, -9.429, -7.286, -5.143, -3.0];
+  for (let p = 1; p <= 8; p++) assert.ok(Math.abs(link.marginDb(p) - expected[p - 1]) < 0.001, `priority ${p}`);
+  assert.equal(link.marginDb(0), -18);
+  assert.equal(link.marginDb(12), -3);
+});
+
+test('balance texts', () => {
+  assert.deepEqual([-25, 0, 99, 100, -100].map(link.balanceText), ['L25', 'C', 'R99', 'R100', 'L100']);
+});
+
+test('band limits and centres on the ERB axis', () => {
+  const limits = [[1, 70.0], [9, 1065.9], [12, 2014.7], [23, 16612.8]];
+  for (const [k, hz] of limits) assert.ok(Math.abs(bands.LIMITS[k] - hz) < 0.06, `limit ${k}: ${bands.LIMITS[k]}`);
+  const centres = [[0, 37.4], [8, 951.4], [23, 18227.9]];
+  for (const [k, hz] of centres) assert.ok(Math.abs(bands.CENTRES[k] - hz) < 0.06, `centre ${k}: ${bands.CENTRES[k]}`);
+  // Every band has the same width on the axis.
+  for (let k = 0; k <= 24; k++) assert.ok(Math.abs(bands.axisOf(bands.LIMITS[k]) - k / 24) < 1e-9);
+  assert.equal(bands.bandOf(1000), 8);
+  assert.equal(bands.bandOf(5), 0);
+  assert.equal(bands.bandOf(30000), 23);
+  for (const hz of [20, 100, 1234.5, 20000]) assert.ok(Math.abs(bands.hzOfAxis(bands.axisOf(hz)) - hz) < 1e-6);
+});
+
+test('reported levels in dB', () => {
+  assert.equal(bands.levelDb(1000), 0);
+  assert.ok(Math.abs(bands.levelDb(12) + 38.42) < 0.01);
+  assert.equal(bands.levelDb(0), -Infinity);
+  assert.equal(bands.relativeDb(0, -48), -48);
+  assert.ok(Math.abs(bands.relativeDb(0.5, -48) + 6.02) < 0.01);
+  assert.equal(bands.relativeDb(0.001, -48), -48);
+});
