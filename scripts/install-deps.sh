@@ -16,6 +16,7 @@ packages=(
   libgmock-dev
   libbenchmark-dev
   libsndfile1-dev
+  nodejs
 )
 
 missing=()

@@ -47,3 +47,12 @@ elseif(ostrel_fuzz_sources)
       COMMENT "Building the fuzzers with clang and running each for ${OSTREL_FUZZ_SECONDS} s")
   endif()
 endif()
+
+# The editor page's logic (Resources/web) under Node's built-in test runner.
+find_program(NODE node)
+if(NODE)
+  file(GLOB ostrel_web_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/web/*.test.js)
+  if(ostrel_web_tests)
+    add_test(NAME web_page_tests COMMAND ${NODE} --test ${ostrel_web_tests})
+  endif()
+endif()
