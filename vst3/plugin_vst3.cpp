@@ -6,6 +6,8 @@
 #include "vst3/plugin_vst3_parameter.h"
 #include "vst3/plugin_vst3_view.h"
 #include "vst3/speaker_arrangement.h"
+#include "webview/editor_web_view.h"
+#include "webview/helper_connection.h"
 
 #include "pluginterfaces/base/ibstream.h"
 #include "pluginterfaces/vst/ivsthostapplication.h"
@@ -73,6 +75,9 @@ void IPluginVST3::OnTimerTick()
     // Runs under the main-thread mutex (the Timer takes it).
     if (!OnTimerThread())
         FlushDeferredHostCalls();
+    // Page events (messages, content loaded) arrive here, under the mutex.
+    PollWebView();
+    ReapClosedWebViewHelpers();
     TimerTick();
 }
 
@@ -598,6 +603,17 @@ void IPluginVST3::ViewDestroyed(IPluginVST3View* view)
     std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
     if (mView == view)
         mView = nullptr;
+}
+
+void IPluginVST3::OpenEditorWindow(void* parent)
+{
+    // Without a helper (not installed, no display) the editor stays empty.
+    OpenEditorWebView(*this, parent, EditorWidth(), EditorHeight(), mView ? mView->Scale() : 1.0f);
+}
+
+void IPluginVST3::SetEditorScale(float scale)
+{
+    SetWebViewScale(scale);
 }
 
 void IPluginVST3::CloseEditorWindow()

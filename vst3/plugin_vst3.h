@@ -123,10 +123,10 @@ public:
 
     // The editor window inside the host's parent window; the web view host
     // provides it. Closing ends the editor (EditorClosed).
-    virtual void OpenEditorWindow(void* /*parent*/) {}
+    virtual void OpenEditorWindow(void* parent);
     virtual void CloseEditorWindow();
     // The host's content scale for the editor.
-    virtual void SetEditorScale(float /*scale*/) {}
+    virtual void SetEditorScale(float scale);
 
     // Serialises main-thread work (host calls, editor messages, ticks).
     std::recursive_mutex& MainThreadMutex() { return mMainThreadMutex; }

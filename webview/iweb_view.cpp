@@ -45,4 +45,16 @@ void IWebView::SetWebViewBounds(int x, int y, int width, int height)
         mBackend->SetBounds(x, y, width, height);
 }
 
+void IWebView::SetWebViewScale(float scale)
+{
+    if (mBackend)
+        mBackend->SetScale(scale);
+}
+
+void IWebView::PollWebView()
+{
+    if (mBackend)
+        mBackend->Poll();
+}
+
 } // namespace plugfw

@@ -27,6 +27,10 @@ public:
     virtual void LoadFile(const std::string& /*utf8Path*/) {}
     // Editor area in logical pixels.
     virtual void SetBounds(int /*x*/, int /*y*/, int /*width*/, int /*height*/) {}
+    // The host's content scale for the editor.
+    virtual void SetScale(float /*scale*/) {}
+    // Main thread, every idle tick: delivers what the browser reported.
+    virtual void Poll() {}
 };
 
 class IWebView
@@ -49,6 +53,9 @@ public:
     void FocusWebView();
     void LoadFile(const std::string& utf8Path);
     void SetWebViewBounds(int x, int y, int width, int height);
+    void SetWebViewScale(float scale);
+    // Every idle tick: lets the back end deliver its events.
+    void PollWebView();
 
     bool IsOpaque() const { return mOpaque; }
     bool DeveloperToolsEnabled() const { return mDeveloperTools; }

@@ -1,0 +1,36 @@
+// Opening the editor's web view: starts the helper browser inside the host's
+// parent window, hands it the document-start scripts, the editor's bounds and
+// scale and the page, and attaches it to the IWebView as its back end. If the
+// helper cannot start, nothing is attached and the editor area stays empty.
+#pragma once
+
+#include "webview/iweb_view.h"
+
+#include <string>
+
+namespace plugfw
+{
+
+// The helper executable's file name, installed beside the module.
+inline constexpr const char* kWebViewHelperName = "ostrel-webview";
+
+struct EditorWebViewSettings
+{
+    std::string helperPath;
+    // The page is looked for relative to this folder.
+    std::string moduleFolder;
+    // The host's parent window (an X11 window id on Linux).
+    unsigned long parentWindow = 0;
+    // The editor's size in logical pixels and the host's content scale.
+    int width = 0;
+    int height = 0;
+    float scale = 1.0f;
+};
+
+// True when the helper started and is now the view's back end.
+bool OpenHelperWebView(IWebView& view, const EditorWebViewSettings& settings);
+
+// The module's own helper (beside the module file) in `parent`.
+bool OpenEditorWebView(IWebView& view, void* parent, int width, int height, float scale);
+
+} // namespace plugfw
