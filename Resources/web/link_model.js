@@ -108,5 +108,52 @@
     return (b < 0 ? 'L' : 'R') + Math.abs(b);
   }
 
-  return { marginDb, groupMatrix, channelChoices, channelLabel, linkStatus, balanceText, ROLE_SOURCE, ROLE_MASKER, ROLE_SELF };
+  // Matrix edits travel to the instance that holds the row and come back
+  // with a later report, so for a moment the report still shows the old
+  // value. The page shows what was asked for until the report agrees or the
+  // request is plainly not coming back.
+  const PENDING_MS = 1500;
+
+  class PendingEdits {
+    constructor() {
+      this.edits = new Map(); // "ch:field" -> { value, until }
+    }
+
+    ask(ch, field, value, nowMs) {
+      this.edits.set(ch + ':' + field, { value, until: nowMs + PENDING_MS });
+    }
+
+    // The value to show for a row's field, given what the report says.
+    shown(ch, field, reported, nowMs) {
+      const key = ch + ':' + field;
+      const e = this.edits.get(key);
+      if (!e) return reported;
+      if (nowMs >= e.until || Math.abs(reported - e.value) < 0.5) {
+        this.edits.delete(key);
+        return reported;
+      }
+      return e.value;
+    }
+  }
+
+  // Whether a parameter matters in a role; the page dims the others (they
+  // stay editable: a role change brings them back into play).
+  const SHAPING = new Set(['Depth', 'Selectivity', 'Listen', 'Low Guard', 'High Guard', 'Bell Listen']);
+  function inUse(name, role, sidechain) {
+    if (name === 'Role' || name === 'Bypass') return true;
+    const bell = /^Bell \d+ /.test(name);
+    switch (role) {
+      case ROLE_SOURCE:
+        return name === 'Channel' || name === 'Priority';
+      case ROLE_MASKER:
+        if (name === 'Channel') return !sidechain;
+        return name === 'Sidechain' || SHAPING.has(name) || bell;
+      case ROLE_SELF:
+        return SHAPING.has(name) || bell;
+      default:
+        return false;
+    }
+  }
+
+  return { inUse, PendingEdits, PENDING_MS, marginDb, groupMatrix, channelChoices, channelLabel, linkStatus, balanceText, ROLE_SOURCE, ROLE_MASKER, ROLE_SELF };
 });

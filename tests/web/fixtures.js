@@ -94,11 +94,12 @@ const MATRIX_TEXT =
 const MATRIX_EMPTY_TEXT =
   '{"t":"matrix","slots":[],"diag":{"shared":1,"src":0,"msk":0,"my":-1,"solo":-1}}';
 
+// Node only.
 function b64(text) {
   return Buffer.from(text, 'utf8').toString('base64');
 }
 
-module.exports = {
+const FIXTURES = {
   PARAMS_TEXT,
   METERS_RESET_TEXT,
   metersText,
@@ -108,3 +109,5 @@ module.exports = {
   matrixRow,
   b64,
 };
+if (typeof module === 'object' && module.exports) module.exports = FIXTURES;
+else window.FIXTURES = FIXTURES;

@@ -105,3 +105,34 @@ test('reported levels in dB', () => {
   assert.ok(Math.abs(bands.relativeDb(0.5, -48) + 6.02) < 0.01);
   assert.equal(bands.relativeDb(0.001, -48), -48);
 });
+
+test('a matrix edit shows at once and gives way to the report once it agrees or after a while', () => {
+  const pending = new link.PendingEdits();
+  pending.ask(3, 'pri', 2, 1000);
+  assert.equal(pending.shown(3, 'pri', 4, 1100), 2, 'old report still shows the request');
+  assert.equal(pending.shown(5, 'pri', 4, 1100), 4, 'other rows untouched');
+  assert.equal(pending.shown(3, 'depth', 40, 1100), 40, 'other fields untouched');
+  assert.equal(pending.shown(3, 'pri', 2, 1200), 2, 'report agrees');
+  assert.equal(pending.shown(3, 'pri', 4, 1300), 4, 'and from then on the report rules');
+  pending.ask(3, 'depth', 55, 2000);
+  assert.equal(pending.shown(3, 'depth', 40, 2000 + link.PENDING_MS - 1), 55);
+  assert.equal(pending.shown(3, 'depth', 40, 2000 + link.PENDING_MS), 40, 'a request that never lands is dropped');
+  // Depth is reported rounded to whole percent.
+  pending.ask(3, 'depth', 42.3, 5000);
+  assert.equal(pending.shown(3, 'depth', 42, 5100), 42);
+});
+
+test('which controls matter in which role', () => {
+  const names = ['Role', 'Bypass', 'Channel', 'Priority', 'Depth', 'Sidechain', 'Bell 2 Freq', 'Bell Listen'];
+  const table = {
+    0: [1, 1, 0, 0, 0, 0, 0, 0],
+    1: [1, 1, 1, 1, 0, 0, 0, 0],
+    2: [1, 1, 1, 0, 1, 1, 1, 1],
+    3: [1, 1, 0, 0, 1, 0, 1, 1],
+  };
+  for (const role of [0, 1, 2, 3])
+    assert.deepEqual(names.map((n) => (link.inUse(n, role, false) ? 1 : 0)), table[role], `role ${role}`);
+  // A Masker on its sidechain does not look at its Channel.
+  assert.equal(link.inUse('Channel', 2, true), false);
+  assert.equal(link.inUse('Depth', 2, true), true);
+});

@@ -1,0 +1,623 @@
+// The editor: builds the controls, answers the plug-in's calls (SPVFD, SAMFD
+// and the rest) and sends the user's edits back through the injected
+// PluginSendMsg. Everything that can be checked without a page lives in the
+// modules loaded before this one.
+(function (root) {
+  'use strict';
+  const W = root.OstrelWire;
+  const P = root.OstrelParams;
+  const G = root.OstrelGestures;
+  const PR = root.OstrelPresets;
+  const L = root.OstrelLinkModel;
+  const { Knob, Switch, Segmented, el } = root.OstrelControls;
+
+  const MANUAL_URL = 'https://talmesh.example/ostrel/manual';
+  const FOCUS_EVERY_MS = 500;
+
+  const state = {
+    set: P.makeParamSet(),
+    values: new Map(),
+    meters: null,
+    sources: [],
+    matrix: null,
+    presets: PR.emptyCollection(),
+    presetsUnreadable: false,
+    currentPreset: null,
+    onboarded: null,
+    guideShown: false,
+    hostKeys: null,
+  };
+  for (const d of state.set.list) state.values.set(d.id, d.default);
+
+  // ---- Sending ------------------------------------------------------------
+
+  function post(msg) {
+    if (typeof root.PluginSendMsg === 'function') root.PluginSendMsg(msg);
+    else (root.__ostrelSent = root.__ostrelSent || []).push(msg);
+  }
+
+  function sendTag(tag, text) {
+    post(W.arbitraryMessage(tag, text));
+  }
+
+  const sender = new G.ParamSender((text) => sendTag(W.TAG.parameter, text));
+  const pending = new L.PendingEdits();
+
+  // Host key presses reach the page (window.__hk) only while a text field
+  // has the focus; the rest of the time they stay with the host, so its
+  // transport keys keep working over the editor.
+  function hostKeys(on) {
+    if (state.hostKeys === on) return;
+    state.hostKeys = on;
+    sendTag(W.TAG.hostKeys, on ? '1' : '0');
+  }
+
+  // ---- Parameters -----------------------------------------------------------
+
+  const controls = new Map(); // parameter name -> [controls]
+  let derivedDirty = true;
+
+  function register(c) {
+    if (!controls.has(c.name)) controls.set(c.name, []);
+    controls.get(c.name).push(c);
+    const d = state.set.byName.get(c.name);
+    if (d) {
+      c.setDesc(d);
+      c.update(state.values.get(d.id));
+    }
+    return c;
+  }
+
+  function value(name) {
+    const d = state.set.byName.get(name);
+    return d ? state.values.get(d.id) : undefined;
+  }
+
+  function showParam(id) {
+    const d = state.set.byId.get(id);
+    if (!d) return;
+    for (const c of controls.get(d.name) || []) c.update(state.values.get(id));
+    derivedDirty = true;
+  }
+
+  function local(d, v) {
+    state.values.set(d.id, v);
+    showParam(d.id);
+  }
+
+  const edit = {
+    begin(d, v) {
+      local(d, v);
+      sender.begin(d.id, v);
+    },
+    move(d, v) {
+      local(d, v);
+      sender.move(d.id, v);
+    },
+    end(d, v) {
+      local(d, v);
+      sender.end(d.id, v);
+    },
+    set(d, v) {
+      const x = P.clampPlain(d, v);
+      local(d, x);
+      sender.set(d.id, x);
+    },
+    nudge(d, v) {
+      local(d, v);
+      sender.nudge(d.id, v, performance.now());
+    },
+    textFocus(on) {
+      hostKeys(on);
+    },
+  };
+
+  function applyParams(descriptions) {
+    const old = state.set;
+    state.set = P.makeParamSet(descriptions);
+    for (const d of state.set.list) {
+      if (!state.values.has(d.id) || !old.byId.has(d.id)) state.values.set(d.id, d.default);
+    }
+    for (const [name, list] of controls) {
+      const d = state.set.byName.get(name);
+      for (const c of list) {
+        if (!d) continue;
+        c.setDesc(d);
+        c.update(state.values.get(d.id));
+      }
+    }
+    spectrum.setDescs(spectrumDescs());
+    derivedDirty = true;
+  }
+
+  // ---- The page -------------------------------------------------------------
+
+  const $ = (id) => document.getElementById(id);
+  let spectrum = null;
+  let matrixView = null;
+  const bellMeters = [];
+
+  function buildHeader() {
+    const role = register(new Segmented($('role'), 'Role', P.ROLE_TEXTS, edit));
+    role.root.title = 'Source: the track that must stay clear. Masker: a track that makes room for it. Self: works alone.';
+    $('channel').addEventListener('click', (e) => {
+      e.stopPropagation();
+      togglePopover('channel-pop', renderChannels);
+    });
+    register(new Switch($('bypass-box'), 'Bypass', 'Bypass', edit, 'bypass'));
+    $('preset-button').addEventListener('click', (e) => {
+      e.stopPropagation();
+      togglePopover('preset-pop', renderPresets);
+    });
+    $('guide-button').addEventListener('click', () => showGuide(true));
+    $('manual-button').addEventListener('click', () => sendTag(W.TAG.openLink, W.linkText(MANUAL_URL)));
+  }
+
+  function buildMain() {
+    const strip = $('main-knobs');
+    register(new Knob(strip, 'Depth', 'Depth', edit, 56)).root.title = 'How deep the dips may go';
+    register(new Knob(strip, 'Selectivity', 'Selectivity', edit, 56)).root.title = 'How far a band must stand out before it is touched';
+    register(new Knob(strip, 'Priority', 'Priority', edit, 56)).root.title = 'Source: how far below it its Maskers are held (1 protects most)';
+    register(new Knob(strip, 'Low Guard', 'Low Guard', edit, 56)).root.title = 'Bands below this are left alone';
+    register(new Knob(strip, 'High Guard', 'High Guard', edit, 56)).root.title = 'Bands above this are left alone';
+    const sw = $('main-switches');
+    register(new Switch(sw, 'Listen', 'Listen', edit)).root.title = 'Hear only what is removed';
+    register(new Switch(sw, 'Sidechain', 'Sidechain', edit)).root.title = 'Masker: take the Source from the sidechain input';
+  }
+
+  function buildBells() {
+    const box = $('bells');
+    for (let k = 1; k <= 4; k++) {
+      const card = el('div', 'bell-card', box);
+      const head = el('div', 'bell-head', card);
+      el('span', 'bell-badge', head, String(k));
+      register(new Switch(head, 'Bell ' + k + ' Active', 'Active', edit, 'small'));
+      register(new BellListen(head, k)).root.title = 'Hear only what bell ' + k + ' removes';
+      const knobs = el('div', 'bell-knobs', card);
+      register(new Knob(knobs, 'Bell ' + k + ' Freq', 'Freq', edit, 42, 'small'));
+      register(new Knob(knobs, 'Bell ' + k + ' Q', 'Q', edit, 42, 'small'));
+      register(new Knob(knobs, 'Bell ' + k + ' Depth', 'Depth', edit, 42, 'small'));
+      const meter = el('div', 'bell-meter', card);
+      const bar = el('div', 'bell-meter-bar', meter);
+      const fill = el('div', 'bell-meter-fill', bar);
+      const text = el('span', 'bell-meter-text', meter, '0.0 dB');
+      bellMeters.push({ fill, text, last: null });
+    }
+  }
+
+  // The Bell Listen parameter seen from one bell: on when it names this bell.
+  class BellListen {
+    constructor(parent, k) {
+      this.name = 'Bell Listen';
+      this.k = k;
+      this.desc = null;
+      this.value = 0;
+      this.root = el('button', 'switch small listen', parent);
+      this.root.type = 'button';
+      el('span', 'led', this.root);
+      el('span', 'switch-label', this.root, 'Listen');
+      this.root.addEventListener('click', () => {
+        if (this.desc) edit.set(this.desc, Math.round(this.value) === this.k ? 0 : this.k);
+      });
+    }
+    setDesc(d) {
+      this.desc = d;
+    }
+    update(v) {
+      this.value = v;
+      this.root.classList.toggle('on', Math.round(v) === this.k);
+    }
+  }
+
+  function spectrumDescs() {
+    const s = state.set.byName;
+    return {
+      low: s.get('Low Guard') || null,
+      high: s.get('High Guard') || null,
+      bells: [1, 2, 3, 4].map((k) => s.get('Bell ' + k + ' Freq') || null),
+    };
+  }
+
+  function buildTabs() {
+    for (const b of document.querySelectorAll('.tabs button')) {
+      b.addEventListener('click', () => {
+        for (const o of document.querySelectorAll('.tabs button')) o.classList.toggle('on', o === b);
+        for (const t of document.querySelectorAll('.tab')) t.classList.toggle('on', t.id === 'tab-' + b.dataset.tab);
+      });
+    }
+  }
+
+  // ---- Link matrix ----------------------------------------------------------
+
+  const matrixActions = {
+    solo(ch) {
+      sendTag(W.TAG.solo, W.soloText(ch));
+      pending.ask(0, 'solo', ch, performance.now());
+      redrawMatrix();
+    },
+    mute(ch, on) {
+      const t = W.matrixEditText(ch, 'mute', on ? 1 : 0);
+      if (!t) return;
+      sendTag(W.TAG.matrixEdit, t);
+      pending.ask(ch, 'mute', on ? 1 : 0, performance.now());
+      redrawMatrix();
+    },
+    depth(ch, v) {
+      const t = W.matrixEditText(ch, 'depth', v);
+      if (!t) return;
+      sendTag(W.TAG.matrixEdit, t);
+      pending.ask(ch, 'depth', v, performance.now());
+    },
+    pri(ch, v) {
+      const t = W.matrixEditText(ch, 'pri', v);
+      if (!t) return;
+      sendTag(W.TAG.matrixEdit, t);
+      pending.ask(ch, 'pri', v, performance.now());
+      redrawMatrix();
+    },
+  };
+
+  function redrawMatrix() {
+    matrixView.update(state.matrix, pending, performance.now());
+  }
+
+  // ---- Popovers: channel and presets ----------------------------------------
+
+  let openPopover = null;
+
+  function closePopover() {
+    if (!openPopover) return;
+    $(openPopover).hidden = true;
+    document.querySelector('[data-pop="' + openPopover + '"]').classList.remove('open');
+    openPopover = null;
+  }
+
+  function togglePopover(id, render) {
+    const wasOpen = openPopover === id;
+    closePopover();
+    if (wasOpen) return;
+    openPopover = id;
+    $(id).hidden = false;
+    document.querySelector('[data-pop="' + id + '"]').classList.add('open');
+    render();
+  }
+
+  function renderChannels() {
+    const pop = $('channel-pop');
+    pop.textContent = '';
+    const role = Math.round(value('Role'));
+    const current = Math.round(value('Channel'));
+    const head = el('div', 'pop-head', pop);
+    el('span', 'pop-title', head, role === L.ROLE_SOURCE ? 'Publish this Source on channel' : 'Make room for the Source on channel');
+    el('span', 'pop-hint', head, 'named channels have a live Source');
+    const grid = el('div', 'channel-grid', pop);
+    const d = state.set.byName.get('Channel');
+    for (const c of L.channelChoices(state.sources, role, current)) {
+      const cell = el('button', 'channel-cell', grid);
+      cell.type = 'button';
+      cell.classList.toggle('live', c.live);
+      cell.classList.toggle('current', c.ch === current);
+      cell.classList.toggle('taken', role === L.ROLE_SOURCE && c.taken);
+      el('span', 'channel-no', cell, String(c.ch));
+      el('span', 'channel-name', cell, c.name);
+      cell.title = c.live ? 'Channel ' + c.ch + ': ' + (c.name || 'unnamed Source') : 'Channel ' + c.ch + ': no Source';
+      cell.addEventListener('click', () => {
+        if (d) edit.set(d, c.ch);
+        closePopover();
+      });
+    }
+  }
+
+  function currentValues() {
+    return new Map(state.values);
+  }
+
+  function savePresets(result) {
+    if (result.error) return result.error;
+    state.presets = result.collection;
+    state.presetsUnreadable = false;
+    sendTag(W.TAG.savePresets, result.text);
+    return null;
+  }
+
+  function loadPreset(p) {
+    for (const e of PR.edits(p, state.set, currentValues())) {
+      const d = state.set.byId.get(e.idx);
+      edit.set(d, e.value);
+    }
+    state.currentPreset = p.name;
+    derivedDirty = true;
+  }
+
+  function renderPresets(message) {
+    const pop = $('preset-pop');
+    pop.textContent = '';
+    const list = el('div', 'preset-list', pop);
+    const section = (title, presets, deletable) => {
+      if (!presets.length) return;
+      el('div', 'preset-section', list, title);
+      for (const p of presets) {
+        const row = el('div', 'preset-row', list);
+        row.classList.toggle('current', p.name === state.currentPreset);
+        const name = el('button', 'preset-name', row, p.name);
+        name.type = 'button';
+        name.addEventListener('click', () => {
+          loadPreset(p);
+          closePopover();
+        });
+        if (deletable) {
+          const del = el('button', 'preset-delete', row, '✕');
+          del.type = 'button';
+          del.title = 'Delete this preset';
+          del.addEventListener('click', (e) => {
+            e.stopPropagation();
+            // A second click confirms.
+            if (!del.classList.contains('armed')) {
+              del.classList.add('armed');
+              del.textContent = 'Delete?';
+              return;
+            }
+            savePresets(PR.remove(state.presets, p.name, state.set));
+            if (state.currentPreset === p.name) state.currentPreset = null;
+            derivedDirty = true;
+            renderPresets();
+          });
+        }
+      }
+    };
+    section('Starting points', PR.FACTORY, false);
+    section('Your presets', state.presets.presets, true);
+    if (!state.presets.presets.length) el('div', 'preset-empty', list, 'Presets you save appear here, in every Ostrel.');
+    const form = el('div', 'preset-save', pop);
+    const input = el('input', 'preset-input', form);
+    input.type = 'text';
+    input.placeholder = 'Name for the current settings';
+    input.maxLength = 40;
+    input.spellcheck = false;
+    const userCurrent = state.currentPreset && PR.find(state.presets, state.currentPreset);
+    if (userCurrent) input.value = userCurrent.name;
+    const save = el('button', 'preset-save-button', form, 'Save');
+    save.type = 'button';
+    const note = el('div', 'preset-note', pop);
+    if (message) note.textContent = message;
+    else if (state.presetsUnreadable) note.textContent = 'The stored presets could not be read; saving replaces them.';
+    const doSave = () => {
+      const p = PR.capture(input.value, state.set, currentValues());
+      const error = savePresets(PR.store(state.presets, p, state.set));
+      if (error) {
+        note.textContent = error;
+        return;
+      }
+      state.currentPreset = p.name;
+      derivedDirty = true;
+      renderPresets('Saved “' + p.name + '”');
+    };
+    save.addEventListener('click', doSave);
+    input.addEventListener('keydown', (e) => {
+      if (e.key === 'Enter') doSave();
+      else if (e.key === 'Escape') closePopover();
+      e.stopPropagation();
+    });
+    input.addEventListener('focus', () => hostKeys(true));
+    input.addEventListener('blur', () => hostKeys(false));
+  }
+
+  // ---- First run ------------------------------------------------------------
+
+  function showGuide(on) {
+    $('guide').hidden = !on;
+    if (on) {
+      state.guideShown = true;
+      $('guide-done').focus();
+    }
+  }
+
+  function dismissGuide() {
+    showGuide(false);
+    if (state.onboarded === false) {
+      sendTag(W.TAG.setOnboarded);
+      state.onboarded = true;
+    }
+  }
+
+  // ---- What follows from the parameters -------------------------------------
+
+  function refreshDerived() {
+    derivedDirty = false;
+    const role = Math.round(value('Role'));
+    const sidechain = value('Sidechain') >= 0.5;
+    const bypass = value('Bypass') >= 0.5;
+    document.body.dataset.role = String(role);
+    for (const [name, list] of controls) {
+      const used = L.inUse(name, role, sidechain);
+      for (const c of list) c.root.classList.toggle('idle', !used);
+    }
+    const ch = Math.round(value('Channel'));
+    const chButton = $('channel');
+    chButton.classList.toggle('idle', !L.inUse('Channel', role, sidechain));
+    const label = L.channelLabel(ch, state.sources);
+    $('channel-value').textContent = label;
+    chButton.title = 'Channel ' + label;
+    const status = L.linkStatus({ role, channel: ch, bypass, sidechain }, state.meters, state.sources, state.matrix && state.matrix.diag);
+    $('link-status').textContent = status.text;
+    $('status').dataset.level = status.level;
+    const bells = [1, 2, 3, 4].map((k) => ({
+      freq: value('Bell ' + k + ' Freq'),
+      active: value('Bell ' + k + ' Active') >= 0.5,
+    }));
+    spectrum.setOwnLevels(ownSourceLevels(role));
+    spectrum.setState({
+      role,
+      bypass,
+      lowGuard: value('Low Guard'),
+      highGuard: value('High Guard'),
+      bells,
+      bellListen: Math.round(value('Bell Listen')),
+    });
+    // The preset name, marked when the settings have moved away from it.
+    const name = state.currentPreset;
+    const p = name ? PR.find(state.presets, name) || PR.FACTORY.find((f) => f.name === name) : null;
+    const modified = p ? !PR.matches(p, state.set, state.values) : false;
+    $('preset-value').textContent = p ? name + (modified ? ' *' : '') : 'Presets';
+    $('preset-button').title = modified ? 'Changed since the preset was loaded' : '';
+  }
+
+  // What this instance publishes as a Source: its row of the matrix.
+  function ownSourceLevels(role) {
+    if (role !== L.ROLE_SOURCE || !state.matrix) return null;
+    const ch = state.matrix.diag.my + 1;
+    const row = state.matrix.slots.find((s) => s.role === L.ROLE_SOURCE && s.ch === ch);
+    return row ? row.e : null;
+  }
+
+  function showBellMeters(m) {
+    for (let i = 0; i < bellMeters.length; i++) {
+      const db = m ? m.bellDip[i] : 0;
+      const b = bellMeters[i];
+      const shown = Math.round(db * 10);
+      if (b.last === shown) continue;
+      b.last = shown;
+      b.fill.style.width = Math.min(100, (-db / 24) * 100).toFixed(1) + '%';
+      b.text.textContent = (db < 0 ? db.toFixed(1) : '0.0') + ' dB';
+    }
+  }
+
+  // ---- Calls from the plug-in ----------------------------------------------
+
+  root.SPVFD = function (paramIdx, normalised) {
+    const d = state.set.byId.get(paramIdx);
+    if (!d || sender.isHeld(paramIdx)) return;
+    state.values.set(paramIdx, P.toPlain(d, normalised));
+    showParam(paramIdx);
+  };
+
+  root.SAMFD = function (msgTag, length, base64) {
+    let m = null;
+    try {
+      m = W.readMessage(msgTag, base64);
+    } catch (e) {
+      m = null;
+    }
+    if (!m) return;
+    switch (m.kind) {
+      case 'params':
+        applyParams(m.params);
+        break;
+      case 'meters': {
+        const linkedBefore = state.meters ? state.meters.linked : null;
+        state.meters = m;
+        spectrum.setMeters(m);
+        showBellMeters(m);
+        if (m.linked !== linkedBefore) derivedDirty = true;
+        break;
+      }
+      case 'sources':
+        state.sources = m.list;
+        if (openPopover === 'channel-pop') renderChannels();
+        derivedDirty = true;
+        break;
+      case 'matrix':
+        state.matrix = m;
+        redrawMatrix();
+        derivedDirty = true;
+        break;
+      case 'presets':
+        if (m.unreadable) state.presetsUnreadable = true;
+        else {
+          state.presets = PR.readCollection(m.json);
+          state.presetsUnreadable = false;
+        }
+        if (openPopover === 'preset-pop' && !document.activeElement.classList.contains('preset-input')) renderPresets();
+        derivedDirty = true;
+        break;
+      case 'onboarded':
+        state.onboarded = m.onboarded;
+        if (!m.onboarded && !state.guideShown) showGuide(true);
+        break;
+    }
+  };
+
+  // The plug-in never sends these; they exist because it may.
+  root.SCVFD = function () {};
+  root.SCMFD = function () {};
+  root.SMMFD = function () {};
+
+  // Host key presses, while a text field has asked for them: a character,
+  // or 1 Enter, 2 Delete/Backspace, 3 Escape.
+  root.__hk = function (charCode, special) {
+    const a = document.activeElement;
+    const typing = a && a.tagName === 'INPUT' && a.type === 'text';
+    if (!typing) {
+      if (special === 3) {
+        closePopover();
+        if (!$('guide').hidden) dismissGuide();
+      }
+      return;
+    }
+    if (special === 1 || special === 3) {
+      a.dispatchEvent(new KeyboardEvent('keydown', { key: special === 1 ? 'Enter' : 'Escape', bubbles: true }));
+      return;
+    }
+    const start = a.selectionStart;
+    const end = a.selectionEnd;
+    if (special === 2) {
+      if (start !== end) a.setRangeText('', start, end, 'end');
+      else if (start > 0) a.setRangeText('', start - 1, start, 'end');
+    } else if (charCode >= 32 && charCode < 127) {
+      a.setRangeText(String.fromCharCode(charCode), start, end, 'end');
+    }
+    a.dispatchEvent(new Event('input', { bubbles: true }));
+  };
+
+  // ---- Start ----------------------------------------------------------------
+
+  function frame(now) {
+    sender.flush(now);
+    if (derivedDirty) refreshDerived();
+    spectrum.frame(now);
+    root.requestAnimationFrame(frame);
+  }
+
+  function start() {
+    buildHeader();
+    buildMain();
+    buildBells();
+    buildTabs();
+    spectrum = new root.OstrelSpectrumView($('scope'), edit);
+    spectrum.setDescs(spectrumDescs());
+    matrixView = new root.OstrelMatrixView($('matrix-list'), $('matrix-foot'), matrixActions);
+    redrawMatrix();
+    $('guide-done').addEventListener('click', dismissGuide);
+    $('guide-manual').addEventListener('click', () => sendTag(W.TAG.openLink, W.linkText(MANUAL_URL)));
+
+    let lastFocus = -Infinity;
+    document.addEventListener(
+      'pointerdown',
+      (e) => {
+        // The web view asks for the keyboard when it is clicked.
+        const now = performance.now();
+        if (now - lastFocus > FOCUS_EVERY_MS) {
+          lastFocus = now;
+          sendTag(W.TAG.focus);
+        }
+        if (openPopover && !e.target.closest('.popover, [data-pop]')) closePopover();
+      },
+      true
+    );
+    document.addEventListener('keydown', (e) => {
+      if (e.key === 'Escape') {
+        closePopover();
+        if (!$('guide').hidden) dismissGuide();
+      }
+    });
+    // A gesture must not stay open when the page goes away mid-drag.
+    root.addEventListener('pagehide', () => sender.endAll());
+    root.addEventListener('blur', () => sender.flush(performance.now()));
+    root.addEventListener('resize', () => spectrum.resize());
+    root.requestAnimationFrame(frame);
+  }
+
+  // The scripts sit at the end of the body: the document is there, and the
+  // plug-in's first calls may come at any moment from now on.
+  start();
+})(typeof self !== 'undefined' ? self : this);

@@ -1,0 +1,212 @@
+// The link matrix: every live Source with the Maskers that make room for
+// it, each row with its level curve, solo and mute; a Source's Priority and a
+// Masker's Depth can be edited from here for any instance in the session.
+// Rows are rebuilt only when the set of rows changes; otherwise the values
+// are updated in place, so a drag on a row survives the next report.
+(function (root) {
+  'use strict';
+  const L = root.OstrelLinkModel;
+  const B = root.OstrelBands;
+  const { el } = root.OstrelControls;
+
+  const SPARK_W = 48;
+  const SPARK_H = 16;
+  const SPARK_FLOOR_DB = -72;
+
+  function drawSpark(canvas, levels) {
+    const dpr = root.devicePixelRatio || 1;
+    if (canvas.width !== SPARK_W * dpr) {
+      canvas.width = SPARK_W * dpr;
+      canvas.height = SPARK_H * dpr;
+    }
+    const c = canvas.getContext('2d');
+    c.setTransform(dpr, 0, 0, dpr, 0, 0);
+    c.clearRect(0, 0, SPARK_W, SPARK_H);
+    const bw = SPARK_W / B.COUNT;
+    c.fillStyle = canvas.dataset.color || '#35c9ae';
+    for (let k = 0; k < B.COUNT; k++) {
+      const db = B.levelDb(levels[k]);
+      if (!(db > SPARK_FLOOR_DB)) continue;
+      const h = Math.max(1, ((db - SPARK_FLOOR_DB) / -SPARK_FLOOR_DB) * SPARK_H);
+      c.fillRect(k * bw + 0.5, SPARK_H - h, bw - 1, h);
+    }
+  }
+
+  class MatrixView {
+    // actions: solo(ch), mute(ch, on), depth(ch, v, done), pri(ch, v)
+    constructor(list, foot, actions) {
+      this.list = list;
+      this.foot = foot;
+      this.actions = actions;
+      this.signature = null;
+      this.rows = new Map(); // ch -> row refs
+      this.dragging = null; // ch of a depth drag
+      this.footText = el('span', 'mx-summary', foot);
+      this.endSolo = el('button', 'mx-endsolo', foot, 'End solo');
+      this.endSolo.type = 'button';
+      this.endSolo.addEventListener('click', () => actions.solo(0));
+    }
+
+    update(matrix, pending, nowMs) {
+      const g = L.groupMatrix(matrix);
+      const all = [];
+      for (const s of g.sources) all.push(s, ...s.maskers);
+      all.push(...g.unlinked);
+      const signature = g.sources.map((s) => s.row.ch + '[' + s.maskers.map((m) => m.row.ch).join(',') + ']').join(' ') + ' | ' + g.unlinked.map((m) => m.row.ch).join(',');
+      if (signature !== this.signature && this.dragging === null) {
+        this.signature = signature;
+        this.build(g);
+      }
+      for (const entry of all) {
+        const r = this.rows.get(entry.row.ch);
+        if (r) this.fill(r, entry, g, pending, nowMs);
+      }
+      const d = matrix ? matrix.diag : { src: 0, msk: 0 };
+      this.footText.textContent =
+        d.src + (d.src === 1 ? ' Source' : ' Sources') + ' · ' + d.msk + (d.msk === 1 ? ' Masker' : ' Maskers') + (g.solo ? ' · solo on channel ' + g.solo : '');
+      this.endSolo.hidden = !g.solo;
+    }
+
+    build(g) {
+      this.list.textContent = '';
+      this.rows.clear();
+      if (g.sources.length === 0 && g.unlinked.length === 0) {
+        const empty = el('div', 'mx-empty', this.list);
+        el('div', 'mx-empty-title', empty, 'No linked instances yet');
+        el('div', 'mx-empty-text', empty, 'Sources and Maskers of this session appear here as soon as they play.');
+        return;
+      }
+      for (const s of g.sources) {
+        const card = el('div', 'mx-card', this.list);
+        this.rows.set(s.row.ch, this.sourceRow(card, s.row.ch));
+        for (const m of s.maskers) this.rows.set(m.row.ch, this.maskerRow(card, m.row.ch));
+        if (s.maskers.length === 0) el('div', 'mx-none', card, 'No Masker picks this Source yet');
+      }
+      if (g.unlinked.length) {
+        const card = el('div', 'mx-card mx-unlinked', this.list);
+        el('div', 'mx-heading', card, 'Maskers without a live Source');
+        for (const m of g.unlinked) this.rows.set(m.row.ch, this.maskerRow(card, m.row.ch));
+      }
+    }
+
+    common(row, ch) {
+      const r = { row };
+      r.solo = el('button', 'mx-btn mx-solo', row, 'S');
+      r.solo.type = 'button';
+      r.solo.title = 'Solo: hear what this instance removes';
+      r.solo.addEventListener('click', () => this.actions.solo(r.soloed ? 0 : ch));
+      r.ch = el('span', 'mx-ch', row, String(ch));
+      const nameBox = el('span', 'mx-namebox', row);
+      r.name = el('span', 'mx-name', nameBox);
+      r.mine = el('span', 'mx-this', nameBox, 'this');
+      r.spark = el('canvas', 'mx-spark', row);
+      r.spark.style.width = SPARK_W + 'px';
+      r.spark.style.height = SPARK_H + 'px';
+      return r;
+    }
+
+    mute(r, ch, row) {
+      r.mute = el('button', 'mx-btn mx-mute', row, 'M');
+      r.mute.type = 'button';
+      r.mute.addEventListener('click', () => this.actions.mute(ch, !r.muted));
+    }
+
+    sourceRow(card, ch) {
+      const row = el('div', 'mx-row mx-source', card);
+      const r = this.common(row, ch);
+      r.spark.dataset.color = '#35c9ae';
+      const pri = el('div', 'mx-pri', row);
+      el('span', 'mx-pri-label', pri, 'Priority');
+      const down = el('button', 'mx-step', pri, '−');
+      r.pri = el('span', 'mx-pri-value', pri);
+      const up = el('button', 'mx-step', pri, '+');
+      down.type = up.type = 'button';
+      down.addEventListener('click', () => r.priValue > 1 && this.actions.pri(ch, r.priValue - 1));
+      up.addEventListener('click', () => r.priValue < 8 && this.actions.pri(ch, r.priValue + 1));
+      this.mute(r, ch, row);
+      r.mute.title = 'Mute the link (stored for a Source; it has no effect there)';
+      return r;
+    }
+
+    maskerRow(card, ch) {
+      const row = el('div', 'mx-row mx-masker', card);
+      const r = this.common(row, ch);
+      r.spark.dataset.color = '#f0a63a';
+      r.bal = el('span', 'mx-bal', row);
+      r.bal.title = 'Stereo balance';
+      const slider = el('div', 'mx-depth', row);
+      slider.title = 'Depth of this Masker; drag to change';
+      r.depthFill = el('div', 'mx-depth-fill', slider);
+      r.depthText = el('span', 'mx-depth-text', slider);
+      this.mute(r, ch, row);
+      r.mute.title = 'Mute: this Masker stops dipping';
+      const valueAt = (e) => {
+        const b = slider.getBoundingClientRect();
+        return Math.round(Math.min(1, Math.max(0, (e.clientX - b.left) / b.width)) * 100);
+      };
+      let lastSent = 0;
+      slider.addEventListener('pointerdown', (e) => {
+        if (e.button !== 0) return;
+        e.preventDefault();
+        slider.setPointerCapture(e.pointerId);
+        this.dragging = ch;
+        r.depthValue = valueAt(e);
+        this.showDepth(r, r.depthValue);
+        this.actions.depth(ch, r.depthValue, false);
+        lastSent = performance.now();
+      });
+      slider.addEventListener('pointermove', (e) => {
+        if (this.dragging !== ch) return;
+        r.depthValue = valueAt(e);
+        this.showDepth(r, r.depthValue);
+        // Each request becomes a parameter edit at the holder: ten a second
+        // is plenty while dragging.
+        if (performance.now() - lastSent > 100) {
+          this.actions.depth(ch, r.depthValue, false);
+          lastSent = performance.now();
+        }
+      });
+      const finish = () => {
+        if (this.dragging !== ch) return;
+        this.dragging = null;
+        this.actions.depth(ch, r.depthValue, true);
+      };
+      slider.addEventListener('pointerup', finish);
+      slider.addEventListener('pointercancel', finish);
+      return r;
+    }
+
+    showDepth(r, v) {
+      r.depthFill.style.width = v + '%';
+      r.depthText.textContent = v + ' %';
+    }
+
+    fill(r, entry, g, pending, nowMs) {
+      const s = entry.row;
+      r.name.textContent = s.name || (s.role === 1 ? 'Source' : 'Masker');
+      r.name.classList.toggle('unnamed', !s.name);
+      r.mine.hidden = !entry.mine;
+      r.row.classList.toggle('mine', entry.mine);
+      r.soloed = pending.shown(0, 'solo', g.solo, nowMs) === s.ch;
+      r.solo.classList.toggle('on', r.soloed);
+      r.muted = pending.shown(s.ch, 'mute', s.mute ? 1 : 0, nowMs) >= 0.5;
+      r.mute.classList.toggle('on', r.muted);
+      r.row.classList.toggle('muted', r.muted);
+      drawSpark(r.spark, s.e);
+      if (s.role === 1) {
+        r.priValue = pending.shown(s.ch, 'pri', s.pri, nowMs);
+        r.pri.textContent = String(r.priValue);
+        r.pri.title = 'Maskers held ' + (-L.marginDb(r.priValue)).toFixed(1) + ' dB below';
+      } else {
+        r.bal.textContent = L.balanceText(s.bal);
+        if (this.dragging !== s.ch) {
+          r.depthValue = Math.round(pending.shown(s.ch, 'depth', s.depth, nowMs));
+          this.showDepth(r, r.depthValue);
+        }
+        r.row.title = s.target ? 'Makes room for channel ' + s.target : 'Its Channel holds no live Source';
+      }
+    }
+  }
+
+  root.OstrelMatrixView = MatrixView;
+})(typeof self !== 'undefined' ? self : this);
