@@ -100,6 +100,8 @@
     },
     set(d, v) {
       const x = P.clampPlain(d, v);
+      // A click that changes nothing leaves no edit in the host's undo list.
+      if (!sender.isHeld(d.id) && state.values.get(d.id) === x) return;
       local(d, x);
       sender.set(d.id, x);
     },

@@ -148,7 +148,9 @@
         startNorm = P.toNormalised(this.desc, this.value);
         this.fine = e.shiftKey;
         this.root.classList.add('active');
-        this.edit.begin(this.desc, this.value);
+        // The gesture opens with the first move, so a plain click (or the
+        // two of a double-click) leaves no empty gesture in the host.
+        this.began = false;
       });
       dial.addEventListener('pointermove', (e) => {
         if (!dragging) return;
@@ -167,7 +169,11 @@
         const plain = P.toPlain(this.desc, norm);
         if (plain !== this.value) {
           this.update(plain);
-          this.edit.move(this.desc, plain);
+          if (this.began) this.edit.move(this.desc, plain);
+          else {
+            this.began = true;
+            this.edit.begin(this.desc, plain);
+          }
         }
       });
       const finish = () => {
@@ -175,7 +181,8 @@
         dragging = false;
         this.fine = false;
         this.root.classList.remove('active');
-        this.edit.end(this.desc, this.value);
+        if (this.began) this.edit.end(this.desc, this.value);
+        this.began = false;
       };
       dial.addEventListener('pointerup', finish);
       dial.addEventListener('pointercancel', finish);

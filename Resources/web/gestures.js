@@ -38,7 +38,7 @@
         held.pending = value;
         return;
       }
-      this.active.set(idx, { pending: undefined, nudgeUntil: 0 });
+      this.active.set(idx, { pending: undefined, nudgeUntil: 0, sent: value });
       this.emit(idx, value, 'begin');
     }
 
@@ -51,7 +51,9 @@
       const held = this.active.get(idx);
       if (!held) return;
       this.active.delete(idx);
-      this.emit(idx, value !== undefined ? value : held.pending, 'end');
+      const last = value !== undefined ? value : held.pending;
+      // The value the plug-in already has need not travel again.
+      this.emit(idx, last === held.sent ? undefined : last, 'end');
     }
 
     // A complete one-step edit (a click on a switch, a typed value).
@@ -65,7 +67,7 @@
     nudge(idx, value, nowMs) {
       const held = this.active.get(idx);
       if (!held) {
-        this.active.set(idx, { pending: undefined, nudgeUntil: nowMs + NUDGE_END_MS });
+        this.active.set(idx, { pending: undefined, nudgeUntil: nowMs + NUDGE_END_MS, sent: value });
         this.emit(idx, value, 'begin');
         return;
       }
@@ -78,12 +80,12 @@
     flush(nowMs) {
       for (const [idx, held] of this.active) {
         if (held.nudgeUntil > 0 && nowMs >= held.nudgeUntil) {
-          this.active.delete(idx);
-          this.emit(idx, held.pending, 'end');
+          this.end(idx);
           continue;
         }
         if (held.pending !== undefined) {
           this.emit(idx, held.pending, '');
+          held.sent = held.pending;
           held.pending = undefined;
         }
       }

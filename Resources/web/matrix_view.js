@@ -62,9 +62,10 @@
         if (r) this.fill(r, entry, g, pending, nowMs);
       }
       const d = matrix ? matrix.diag : { src: 0, msk: 0 };
+      const solo = pending.shown(0, 'solo', g.solo, nowMs);
       this.footText.textContent =
-        d.src + (d.src === 1 ? ' Source' : ' Sources') + ' · ' + d.msk + (d.msk === 1 ? ' Masker' : ' Maskers') + (g.solo ? ' · solo on channel ' + g.solo : '');
-      this.endSolo.hidden = !g.solo;
+        d.src + (d.src === 1 ? ' Source' : ' Sources') + ' · ' + d.msk + (d.msk === 1 ? ' Masker' : ' Maskers') + (solo ? ' · solo on channel ' + solo : '');
+      this.endSolo.hidden = !solo;
     }
 
     build(g) {

@@ -409,12 +409,18 @@
         e.preventDefault();
         cv.setPointerCapture(e.pointerId);
         this.drag = h;
-        this.edit.begin(h.desc, P.clampPlain(h.desc, this.hzOfX(x)));
+        h.began = false;
       });
       cv.addEventListener('pointermove', (e) => {
         const [x, y] = pos(e);
         if (this.drag) {
-          this.edit.move(this.drag.desc, P.clampPlain(this.drag.desc, this.hzOfX(x)));
+          // The gesture opens with the first move: a click leaves the value.
+          const v = P.clampPlain(this.drag.desc, this.hzOfX(x));
+          if (this.drag.began) this.edit.move(this.drag.desc, v);
+          else {
+            this.drag.began = true;
+            this.edit.begin(this.drag.desc, v);
+          }
           return;
         }
         const band = x >= PAD.left && x < PAD.left + this.plotW && y >= this.specTop && y <= this.dipTop + this.dipH ? Math.floor(((x - PAD.left) / this.plotW) * B.COUNT) : -1;
@@ -429,7 +435,7 @@
         const [x] = pos(e);
         const d = this.drag;
         this.drag = null;
-        this.edit.end(d.desc, P.clampPlain(d.desc, this.hzOfX(x)));
+        if (d.began) this.edit.end(d.desc, P.clampPlain(d.desc, this.hzOfX(x)));
       };
       cv.addEventListener('pointerup', finish);
       cv.addEventListener('pointercancel', finish);

@@ -104,3 +104,19 @@ test('a value that cannot be written is not sent', () => {
   sender.set(2, NaN);
   assert.deepEqual(sent, []);
 });
+
+test('the end of a drag carries no value the plug-in already has', () => {
+  const { sent, sender } = recorder();
+  sender.begin(2, 50);
+  sender.move(2, 55);
+  sender.flush(16);
+  sender.end(2, 55);
+  assert.deepEqual(sent, ['{"paramIdx":2,"value":50,"gesture":"begin"}', '{"paramIdx":2,"value":55}', '{"paramIdx":2,"gesture":"end"}']);
+  // A value that moved back to the first one after a flush is sent again.
+  const b = recorder();
+  b.sender.begin(2, 50);
+  b.sender.move(2, 55);
+  b.sender.flush(16);
+  b.sender.end(2, 50);
+  assert.deepEqual(seen(b.sent).at(-1), [2, 50, 'end']);
+});
