@@ -17,6 +17,8 @@ packages=(
   libbenchmark-dev
   libsndfile1-dev
   nodejs
+  libgtk-3-dev
+  libwebkit2gtk-4.1-dev
 )
 
 missing=()
