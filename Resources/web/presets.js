@@ -25,11 +25,11 @@
   const NOT_STORED = new Set(['Role', 'Channel', 'Sidechain', 'Bypass', 'Listen', 'Bell Listen']);
   const MAX_NAME = 40;
 
-  // The stored text comes back as '{"t":"presets","json":' + text + '}' in
-  // base64 inside "SAMFD(11, <length>, '<base64>')", and a script longer than
-  // 8192 characters is cut and lost. 6100 bytes keep the script at 8155.
-  const SCRIPT_LIMIT = 8192;
-  const MAX_STORED_BYTES = 6100;
+  // The stored text comes back whole inside one "SAMFD" script (the plug-in
+  // sizes arbitrary-message scripts to their content). The cap only keeps the
+  // presets file and that script to a size a page refresh handles at once:
+  // a few hundred presets.
+  const MAX_STORED_BYTES = 65536;
 
   function returnScriptLength(storedBytes) {
     const messageBytes = '{"t":"presets","json":'.length + storedBytes + 1;
@@ -183,7 +183,6 @@
   return {
     FORMAT,
     MAX_STORED_BYTES,
-    SCRIPT_LIMIT,
     FACTORY,
     returnScriptLength,
     storedNames,
