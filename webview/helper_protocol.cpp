@@ -19,7 +19,8 @@ template <typename T> bool ReadNumber(std::string_view& text, T& value)
     const auto [end, error] = std::from_chars(first, last, value);
     if (error != std::errc() || end == first)
         return false;
-    if (end != last && *end != ' ')
+    // A separator must be followed by something.
+    if (end != last && (*end != ' ' || end + 1 == last))
         return false;
     text.remove_prefix(static_cast<size_t>(end - first));
     if (!text.empty())
