@@ -186,7 +186,11 @@ std::unique_ptr<HelperConnection> StartWebViewHelper(const std::string& helperPa
     {
         posix_spawn_file_actions_adddup2(&actions, theirs, kHelperSocketFd);
     }
+    // The product logs nothing: the browser's own chatter stays out of the
+    // host's console too.
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
     // None of the host's other descriptors (audio devices, project files).
     posix_spawn_file_actions_addclosefrom_np(&actions, kHelperSocketFd + 1);

@@ -120,6 +120,10 @@ PageWindow::PageWindow(Window parent, PluginChannel& channel) : mParent(parent),
     g_signal_connect(mWebView, "create", G_CALLBACK(OnCreate), this);
     g_signal_connect(mWebView, "button-press-event", G_CALLBACK(OnButtonPress), this);
     g_signal_connect(mWebView, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
+    // The toolkit's tooltip windows for title attributes open outside the
+    // host's window, at the wrong place and unpainted in an embedded view;
+    // the page draws its own hints.
+    g_signal_connect(mWebView, "query-tooltip", G_CALLBACK(OnQueryTooltip), nullptr);
 
     mPlug = gtk_plug_new(mParent);
     gtk_container_add(GTK_CONTAINER(mPlug), GTK_WIDGET(mWebView));
@@ -362,6 +366,13 @@ gboolean PageWindow::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GErro
 {
     static_cast<PageWindow*>(self)->mLoadFailed = true;
     return TRUE; // no error page: the editor area stays empty
+}
+
+gboolean PageWindow::OnQueryTooltip(GtkWidget* widget, gint, gint, gboolean, GtkTooltip*, gpointer)
+{
+    // The browser's own handler would still show the text.
+    g_signal_stop_emission_by_name(widget, "query-tooltip");
+    return FALSE;
 }
 
 gboolean PageWindow::OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*,

@@ -39,6 +39,7 @@ private:
     static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpointer self);
     static gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*,
                                   WebKitHitTestResult*, gpointer);
+    static gboolean OnQueryTooltip(GtkWidget*, gint, gint, gboolean, GtkTooltip*, gpointer);
     static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer);
     static void OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self);
     static void OnPageRequest(WebKitURISchemeRequest* request, gpointer self);
