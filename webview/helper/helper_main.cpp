@@ -50,6 +50,10 @@ int main(int argc, char** argv)
 
     // The parent is an X11 window, whatever the desktop session prefers.
     setenv("GDK_BACKEND", "x11", 1);
+    // Sizes come from the host's window (device pixels) and its content
+    // scale; a desktop-wide toolkit scale would apply a second time.
+    setenv("GDK_SCALE", "1", 1);
+    setenv("GDK_DPI_SCALE", "1", 1);
     if (!gtk_init_check(nullptr, nullptr))
         return 1;
     if (!GDK_IS_X11_DISPLAY(gdk_display_get_default()))
