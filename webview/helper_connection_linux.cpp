@@ -263,9 +263,18 @@ std::string WebViewModuleFolder()
 {
     Dl_info info{};
     if (dladdr(reinterpret_cast<const void*>(&WebViewModuleFolder), &info) == 0 ||
-        info.dli_fname == nullptr)
+        info.dli_fname == nullptr || info.dli_fname[0] == '\0')
         return {};
     std::string path = info.dli_fname;
+    // A module loaded by a relative path: the helper and the page folder
+    // are looked up from the absolute one.
+    if (path.front() != '/')
+    {
+        char cwd[4096];
+        if (getcwd(cwd, sizeof cwd) == nullptr)
+            return {};
+        path = std::string(cwd) + "/" + path;
+    }
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos)
         return {};

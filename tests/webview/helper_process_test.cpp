@@ -106,6 +106,16 @@ TEST_F(HelperProcess, MissingOrNonExecutableHelperFailsQuietly)
     EXPECT_EQ(plugfw::PendingWebViewHelpers(), 0);
 }
 
+TEST(HelperModuleFolder, IsTheFolderOfTheFileHoldingTheCode)
+{
+    // Linked statically here, so the "module" is this test program.
+    const fs::path self = fs::read_symlink("/proc/self/exe");
+    const std::string folder = plugfw::WebViewModuleFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.front(), '/') << folder;
+    EXPECT_TRUE(fs::equivalent(folder, self.parent_path())) << folder;
+}
+
 TEST_F(HelperProcess, NoParentWindowStartsNothing)
 {
     const fs::path started = folder / "started";
