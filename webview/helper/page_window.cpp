@@ -8,8 +8,6 @@
 #include <spawn.h>
 #include <unistd.h>
 
-#include <cstring>
-
 extern char** environ;
 
 namespace ostrel_webview

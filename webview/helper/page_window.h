@@ -21,8 +21,9 @@ namespace ostrel_webview
 class PageWindow
 {
 public:
-    // Creates the window inside `parent`; false when the parent does not
-    // exist (the host closed it already) or the browser cannot be made.
+    // Creates the window inside `parent`; Created() is false when the
+    // parent does not exist (the host closed it already) or there is no X11
+    // display.
     PageWindow(Window parent, PluginChannel& channel);
     ~PageWindow();
 
