@@ -19,6 +19,8 @@ packages=(
   nodejs
   libgtk-3-dev
   libwebkit2gtk-4.1-dev
+  # A decimal-comma locale, so the tests can prove numbers ignore the locale.
+  locales-all
 )
 
 missing=()
