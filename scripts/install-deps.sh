@@ -21,6 +21,9 @@ packages=(
   libwebkit2gtk-4.1-dev
   # A decimal-comma locale, so the tests can prove numbers ignore the locale.
   locales-all
+  # A virtual X display for the web view helper's end-to-end test.
+  xvfb
+  xauth
 )
 
 missing=()
