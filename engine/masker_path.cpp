@@ -356,12 +356,8 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
         bandFilter[0].step(a0, x0);
         bandFilter[1].step(a1, x1);
 
-        const int r = lookaheadReadPos();
         const int w = delayWritePos;
-        const double d0 = dryDelay[0][r];
-        const double d1 = dryDelay[1][r];
-        dryDelay[0][w] = a0;
-        dryDelay[1][w] = a1;
+        const auto [r, d0, d1] = exchangeDry(a0, a1);
 
         const bool primed = warmupCount >= lookaheadDelay;
         if (!primed)

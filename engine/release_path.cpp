@@ -23,13 +23,10 @@ void SpectralEngine::processReleaseChunk(const double* in0, const double* in1, d
         {
             const double x0 = in0[t];
             const double x1 = in1[t];
-            const int r = lookaheadReadPos();
-            const double d0 = dryDelay[0][r];
-            const double d1 = dryDelay[1][r];
-            dryDelay[0][delayWritePos] = x0;
-            dryDelay[1][delayWritePos] = x1;
+            const DryTap dry = exchangeDry(x0, x1);
             advanceDelayWritePos();
-            const StftSample s = stft.step(d0, d1, 0.0, 0.0, 0.0, 0.0, unityGains, unityGains);
+            const StftSample s =
+                stft.step(dry.d0, dry.d1, 0.0, 0.0, 0.0, 0.0, unityGains, unityGains);
             out0[t] = finiteOrAlignedDry(s.out0, s.dry0);
             out1[t] = finiteOrAlignedDry(s.out1, s.dry1);
         }
@@ -45,13 +42,7 @@ void SpectralEngine::processReleaseChunk(const double* in0, const double* in1, d
         bandFilter[0].step(x0, y0);
         bandFilter[1].step(x1, y1);
 
-        const int r = lookaheadReadPos();
-        const int w = delayWritePos;
-        const double d0 = dryDelay[0][r];
-        const double d1 = dryDelay[1][r];
-        dryDelay[0][w] = x0;
-        dryDelay[1][w] = x1;
-
+        const auto [r, d0, d1] = exchangeDry(x0, x1);
         releaseSample(x0, x1, y0, y1, r, d0, d1, out0[t], out1[t]);
         advanceDelayWritePos();
     }

@@ -40,12 +40,8 @@ void SpectralEngine::processSourceChunk(const double* in0, const double* in1, do
         bandFilter[0].step(x0, y0);
         bandFilter[1].step(x1, y1);
 
-        const int r = lookaheadReadPos();
         const int w = delayWritePos;
-        const double d0 = dryDelay[0][r];
-        const double d1 = dryDelay[1][r];
-        dryDelay[0][w] = x0;
-        dryDelay[1][w] = x1;
+        const auto [r, d0, d1] = exchangeDry(x0, x1);
 
         if (releasing)
         {

@@ -193,6 +193,23 @@ public:
         const int r = delayWritePos - lookaheadDelay;
         return r < 0 ? r + kDelayLength : r;
     }
+    // The dry pair that leaves the lookahead delay this sample, and where the
+    // other delay lines are read. It is read before this sample's inputs take
+    // their place at the write position (the caller advances it).
+    struct DryTap
+    {
+        int readPos;
+        double d0;
+        double d1;
+    };
+    DryTap exchangeDry(double x0, double x1)
+    {
+        const int r = lookaheadReadPos();
+        const DryTap tap{r, dryDelay[0][r], dryDelay[1][r]};
+        dryDelay[0][delayWritePos] = x0;
+        dryDelay[1][delayWritePos] = x1;
+        return tap;
+    }
     // Moves the common write position of all lookahead delay lines on by one.
     void advanceDelayWritePos()
     {
