@@ -5,10 +5,11 @@
 // gone a few seconds after its stream closed.
 #include "webview/helper_connection.h"
 
+#include "framework/child_process.h"
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -19,8 +20,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace plugfw
 {
@@ -159,61 +158,17 @@ std::unique_ptr<HelperConnection> StartWebViewHelper(const std::string& helperPa
     const int ours = fds[0];
     const int theirs = fds[1];
 
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    if (posix_spawn_file_actions_init(&actions) != 0)
-    {
-        close(ours);
-        close(theirs);
-        return nullptr;
-    }
-    if (posix_spawnattr_init(&attributes) != 0)
-    {
-        posix_spawn_file_actions_destroy(&actions);
-        close(ours);
-        close(theirs);
-        return nullptr;
-    }
-    // dup2 onto another number clears close-on-exec on the copy; when the
-    // socket already sits on that number, a move through a spare number
-    // does the same.
-    if (theirs == kHelperSocketFd)
-    {
-        posix_spawn_file_actions_adddup2(&actions, theirs, kHelperSocketFd + 1);
-        posix_spawn_file_actions_adddup2(&actions, kHelperSocketFd + 1, kHelperSocketFd);
-    }
-    else
-    {
-        posix_spawn_file_actions_adddup2(&actions, theirs, kHelperSocketFd);
-    }
+    ChildProcessOptions options;
+    options.handedFd = theirs;
+    options.handedFdNumber = kHelperSocketFd;
     // The product logs nothing: the browser's own chatter stays out of the
-    // host's console too.
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    // None of the host's other descriptors (audio devices, project files).
-    posix_spawn_file_actions_addclosefrom_np(&actions, kHelperSocketFd + 1);
-#endif
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    sigset_t defaults;
-    sigfillset(&defaults);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-
-    std::string program = helperPath;
-    std::string fdText = std::to_string(kHelperSocketFd);
-    std::string parentText = std::to_string(parentWindow);
-    std::string pidText = std::to_string(getpid());
-    char* argv[] = {program.data(), fdText.data(), parentText.data(), pidText.data(), nullptr};
-    pid_t pid = -1;
-    const int result = posix_spawn(&pid, helperPath.c_str(), &actions, &attributes, argv, environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
+    // host's console too (the helper's standard streams are on /dev/null).
+    const pid_t pid = SpawnChildProcess(helperPath,
+                                        {helperPath, std::to_string(kHelperSocketFd),
+                                         std::to_string(parentWindow), std::to_string(getpid())},
+                                        options);
     close(theirs);
-    if (result != 0 || pid <= 0)
+    if (pid <= 0)
     {
         close(ours);
         return nullptr;
