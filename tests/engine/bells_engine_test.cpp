@@ -15,22 +15,15 @@ using namespace testing;
 constexpr int kSecond = 48000;
 constexpr int kChannel = 21;
 
-class BellsInAMaskerTest : public ::testing::Test
+class BellsInAMaskerTest : public ::testing::Test, public SourceAndMasker
 {
 protected:
-    std::unique_ptr<PeerRegistry> registry = makeRegistry();
-    std::unique_ptr<SpectralEngine> source = makeEngineOn(*registry, kRoleSource, kChannel);
     // Depth 0 %: the 24 bands never dip, only the bells can.
-    std::unique_ptr<SpectralEngine> masker = makeEngineOn(*registry, kRoleMasker, kChannel, 0.0);
-    Track sourceTrack;
-    Track maskerTrack;
+    BellsInAMaskerTest() : SourceAndMasker(kChannel, 4 * kSecond, 0.0) {}
 
     void SetUp() override
     {
         const int n = 4 * kSecond;
-        sourceTrack.engine = source.get();
-        sourceTrack.in0 = sourceTrack.in1 = vowel(n, 0.05);
-        maskerTrack.engine = masker.get();
         // Noise with a loud whistle at 1150 Hz that stands out over the vowel.
         maskerTrack.in0 = whiteNoise(n, 5, 0.1);
         maskerTrack.in1 = whiteNoise(n, 6, 0.1);

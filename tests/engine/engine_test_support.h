@@ -118,6 +118,15 @@ inline double toneAmplitude(const std::vector<double>& s, double hz, double samp
     return 2.0 * std::sqrt(re * re + im * im) / (to - from);
 }
 
+// RMS level of s[from, to).
+inline double rms(const std::vector<double>& s, int from, int to)
+{
+    double sum = 0.0;
+    for (int t = from; t < to; ++t)
+        sum += s[t] * s[t];
+    return std::sqrt(sum / (to - from));
+}
+
 inline double dB(double ratio)
 {
     return 20.0 * std::log10(ratio);

@@ -15,21 +15,10 @@ constexpr int kSecond = 48000;
 constexpr int kChunk = 512;
 constexpr int kChannel = 30;
 
-class StereoLinkInAMaskerTest : public ::testing::Test
+class StereoLinkInAMaskerTest : public ::testing::Test, public SourceAndMasker
 {
 protected:
-    std::unique_ptr<PeerRegistry> registry = makeRegistry();
-    std::unique_ptr<SpectralEngine> source = makeEngineOn(*registry, kRoleSource, kChannel);
-    std::unique_ptr<SpectralEngine> masker = makeEngineOn(*registry, kRoleMasker, kChannel);
-    Track sourceTrack;
-    Track maskerTrack;
-
-    void SetUp() override
-    {
-        sourceTrack.engine = source.get();
-        sourceTrack.in0 = sourceTrack.in1 = vowel(3 * kSecond, 0.05);
-        maskerTrack.engine = masker.get();
-    }
+    StereoLinkInAMaskerTest() : SourceAndMasker(kChannel, 3 * kSecond) {}
     void runChunk(int from)
     {
         runLockStep({&sourceTrack, &maskerTrack}, registry.get(), kChunk, 1, 0, from,

@@ -45,6 +45,14 @@ inline std::unique_ptr<SpectralEngine> makeEngineOn(PeerRegistry& registry, int 
     return e;
 }
 
+// Scales s to the RMS level `level` over all its samples.
+inline void scaleToRms(std::vector<double>& s, double level)
+{
+    const double scale = level / rms(s, 0, static_cast<int>(s.size()));
+    for (double& v : s)
+        v *= scale;
+}
+
 // A sung vowel: harmonics of f0 (with a slow vibrato) shaped by three
 // formants, up to 5 kHz.
 inline std::vector<double> vowel(int n, double rms, double f0 = 180.0)
@@ -76,27 +84,14 @@ inline std::vector<double> vowel(int n, double rms, double f0 = 180.0)
             v += amp[h] * std::sin(h * phase);
         s[t] = v;
     }
-    double sum = 0.0;
-    for (double v : s)
-        sum += v * v;
-    const double scale = rms / std::sqrt(sum / n);
-    for (double& v : s)
-        v *= scale;
+    scaleToRms(s, rms);
     return s;
 }
 
+// White noise at an RMS level (uniform, so its peak is sqrt(3) times that).
 inline std::vector<double> whiteNoise(int n, uint32_t seed, double rms)
 {
-    std::vector<double> s(n);
-    uint32_t x = seed ? seed : 1;
-    for (int i = 0; i < n; ++i)
-    {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        s[i] = rms * std::sqrt(3.0) * (static_cast<double>(x) / 4294967295.0 * 2.0 - 1.0);
-    }
-    return s;
+    return noise(n, seed, rms * std::sqrt(3.0));
 }
 
 // Pink noise (-3 dB per octave) from white noise through a fixed filter set.
@@ -117,12 +112,7 @@ inline std::vector<double> pinkNoise(int n, uint32_t seed, double rms)
         s[i] = b0 + b1 + b2 + b3 + b4 + b5 + b6 + x * 0.5362;
         b6 = x * 0.115926;
     }
-    double sum = 0.0;
-    for (double v : s)
-        sum += v * v;
-    const double scale = rms / std::sqrt(sum / n);
-    for (double& v : s)
-        v *= scale;
+    scaleToRms(s, rms);
     return s;
 }
 
@@ -183,6 +173,26 @@ struct Track
     std::vector<double> out0, out1;
     const double* side0 = nullptr;
     const double* side1 = nullptr;
+};
+
+// A Source singing a vowel `samples` long and a Masker of the given depth on
+// one channel of a private registry; the tests give the Masker its input.
+struct SourceAndMasker
+{
+    SourceAndMasker(int channel, int samples, double maskerDepthPercent = 100.0)
+        : source(makeEngineOn(*registry, kRoleSource, channel)),
+          masker(makeEngineOn(*registry, kRoleMasker, channel, maskerDepthPercent))
+    {
+        sourceTrack.engine = source.get();
+        sourceTrack.in0 = sourceTrack.in1 = vowel(samples, 0.05);
+        maskerTrack.engine = masker.get();
+    }
+
+    std::unique_ptr<PeerRegistry> registry = makeRegistry();
+    std::unique_ptr<SpectralEngine> source;
+    std::unique_ptr<SpectralEngine> masker;
+    Track sourceTrack;
+    Track maskerTrack;
 };
 
 // Runs every track chunk by chunk in lock step (same host positions), with a

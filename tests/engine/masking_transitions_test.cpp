@@ -16,30 +16,15 @@ constexpr int kChunk = 512;
 constexpr int kSecond = 48000;
 constexpr int kChannel = 12;
 
-double rms(const std::vector<double>& x, int from, int to)
-{
-    double sum = 0.0;
-    for (int t = from; t < to; ++t)
-        sum += x[t] * x[t];
-    return std::sqrt(sum / (to - from));
-}
-
 // A Masker dipping noise under a sung vowel, as in the two-instance tests.
-class MaskingTransitionTest : public ::testing::Test
+class MaskingTransitionTest : public ::testing::Test, public SourceAndMasker
 {
 protected:
-    std::unique_ptr<PeerRegistry> registry = makeRegistry();
-    std::unique_ptr<SpectralEngine> source = makeEngineOn(*registry, kRoleSource, kChannel);
-    std::unique_ptr<SpectralEngine> masker = makeEngineOn(*registry, kRoleMasker, kChannel);
-    Track sourceTrack;
-    Track maskerTrack;
+    MaskingTransitionTest() : SourceAndMasker(kChannel, 4 * kSecond) {}
 
     void SetUp() override
     {
         const int n = 4 * kSecond;
-        sourceTrack.engine = source.get();
-        sourceTrack.in0 = sourceTrack.in1 = vowel(n, 0.05);
-        maskerTrack.engine = masker.get();
         maskerTrack.in0 = whiteNoise(n, 7, 0.2);
         maskerTrack.in1 = whiteNoise(n, 99, 0.2);
     }
