@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the plain Release build under CTest,
-# then the concurrency tests again under ThreadSanitizer.
+# the page-message fuzzers for a few seconds, then the concurrency tests again
+# under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +16,11 @@ if command -v xvfb-run >/dev/null 2>&1; then
   display=(xvfb-run -a)
 fi
 "${display[@]}" ctest --test-dir build --output-on-failure -j "$jobs"
+
+# The page-message fuzzers (clang, AddressSanitizer), a few seconds each.
+if command -v clang++ >/dev/null 2>&1; then
+  cmake --build build --target fuzz
+fi
 
 # The lock-free code again under ThreadSanitizer (only the tests labelled
 # "concurrency" run there).

@@ -2,7 +2,7 @@
 # needs clang, while the main build uses g++: the custom target `fuzz` makes a
 # separate clang configuration in <build>/fuzz, builds the fuzzers there with
 # AddressSanitizer and UndefinedBehaviorSanitizer, and runs each for a few
-# seconds. It is not part of the default build, so CI does not run it.
+# seconds. It is not part of the default build; scripts/test.sh runs it.
 file(GLOB ostrel_fuzz_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*/*_fuzz.cpp)
 set(OSTREL_FUZZ_SECONDS 3 CACHE STRING "How long `fuzz` runs each fuzzer")
 
