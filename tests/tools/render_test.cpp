@@ -233,6 +233,80 @@ TEST_F(RenderTool, MaskerIsDippedWhileTheSourceSounds)
     EXPECT_NEAR(silent, 0.0, 0.25);
 }
 
+// The band summary printed under a masker line: the text after `label`
+// ("while the source sounds: " or "while it is quiet: ") up to the line end.
+std::string BandLine(const std::string& out, const std::string& label)
+{
+    const size_t at = out.find("  " + label);
+    if (at == std::string::npos)
+        return std::string();
+    const size_t from = at + 2 + label.size();
+    return out.substr(from, out.find('\n', from) - from);
+}
+
+// The number after `key` in `line` (NaN when missing).
+double NumberAfter(const std::string& line, const std::string& key)
+{
+    const size_t at = line.find(key);
+    if (at == std::string::npos)
+        return std::nan("");
+    return std::strtod(line.c_str() + at + key.size(), nullptr);
+}
+
+// "... around 1.3 kHz" or "... around 640 Hz", in Hz (NaN when missing).
+double DeepestDipHz(const std::string& line)
+{
+    const size_t at = line.find("around ");
+    if (at == std::string::npos)
+        return std::nan("");
+    char* end = nullptr;
+    const double v = std::strtod(line.c_str() + at + 7, &end);
+    return std::string(end).rfind(" kHz", 0) == 0 ? 1000.0 * v : v;
+}
+
+TEST_F(RenderTool, SummaryNamesWhereTheMaskerIsDipped)
+{
+    // The demo's guitar competes with the voice around its formants: while
+    // the voice sings, a band between 300 Hz and 4 kHz goes clearly down, by
+    // more than the mid group and the whole track; in the pauses nothing does.
+    const Result r = Render("--track " + Path("vocal.wav") + " --out " + Path("dv.wav") +
+                            " role=Source channel=6 --track " + Path("masker.wav") + " --out " +
+                            Path("dm.wav") + " role=Masker channel=6 depth=70");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string sings = BandLine(r.out, "while the source sounds: ");
+    const std::string quiet = BandLine(r.out, "while it is quiet: ");
+    ASSERT_FALSE(sings.empty()) << r.out;
+    ASSERT_FALSE(quiet.empty()) << r.out;
+    const double deepest = NumberAfter(sings, "deepest dip: ");
+    const double mid = NumberAfter(sings, "300 Hz-4 kHz ");
+    const double overall = NumberAfter(r.out, "change while the source sounds ");
+    EXPECT_LT(deepest, -4.0) << sings;
+    EXPECT_LE(deepest, mid) << sings;
+    EXPECT_LT(mid, overall) << r.out;
+    EXPECT_LT(overall, -1.0) << r.out;
+    const double hz = DeepestDipHz(sings);
+    EXPECT_GE(hz, 300.0) << sings;
+    EXPECT_LE(hz, 4000.0) << sings;
+    EXPECT_NE(quiet.find("deepest dip: 0.0 dB"), std::string::npos) << quiet;
+    EXPECT_NEAR(NumberAfter(quiet, "300 Hz-4 kHz "), 0.0, 0.1) << quiet;
+
+    // A Source that never sounds: the Masker is untouched, no band is dipped.
+    Audio silent = ReadAudio(Path("vocal.wav"));
+    for (auto& v : silent.channels[0])
+        v = 0.0;
+    WriteAudio(Path("silent.wav"), silent);
+    const Result s = Render("--track " + Path("silent.wav") + " --out " + Path("sv.wav") +
+                            " role=Source channel=7 --track " + Path("masker.wav") + " --out " +
+                            Path("sm.wav") + " role=Masker channel=7 depth=100");
+    ASSERT_EQ(s.exitCode, 0) << s.err;
+    EXPECT_NE(BandLine(s.out, "while the source sounds: ").find("deepest dip: 0.0 dB"),
+              std::string::npos)
+        << s.out;
+    EXPECT_NE(BandLine(s.out, "while it is quiet: ").find("deepest dip: 0.0 dB"), std::string::npos)
+        << s.out;
+    EXPECT_EQ(ReadAudio(Path("sm.wav")).channels, ReadAudio(Path("masker.wav")).channels);
+}
+
 TEST_F(RenderTool, OffPassesThroughAtAnyBlockSizeAndPrecision)
 {
     const Audio in = ReadAudio(Path("masker.wav"));

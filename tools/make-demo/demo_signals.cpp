@@ -152,70 +152,189 @@ std::vector<double> MakeVoice(double sampleRate, double seconds, uint32_t seed)
     return out;
 }
 
+namespace
+{
+
+// One resonance of the guitar body: centre, width (Hz) and weight per side
+// (the two sides hear the body from slightly different places).
+struct BodyResonance
+{
+    double hz;
+    double bandwidth;
+    double weight[2];
+};
+
+// An air mode and a top-plate mode low down, then the bright resonances that
+// sit right in a voice's formant range and make the part compete with it.
+constexpr BodyResonance kBody[] = {
+    {105.0, 20.0, {0.25, 0.2}}, {215.0, 35.0, {0.35, 0.4}},  {640.0, 70.0, {0.5, 0.6}},
+    {1000.0, 70.0, {2.6, 2.3}}, {2400.0, 150.0, {3.0, 3.3}}, {3600.0, 260.0, {1.0, 0.9}},
+};
+
+double bodyGain(double f, int side)
+{
+    double g = 0.08;
+    for (const auto& r : kBody)
+    {
+        const double x = (f - r.hz) / r.bandwidth;
+        g += r.weight[side] / (1.0 + x * x);
+    }
+    return g;
+}
+
+// Six-string voicings (Hz, 0 = string not played): G, Em, C, D.
+constexpr double kChords[4][6] = {
+    {98.0, 123.5, 146.8, 196.0, 246.9, 392.0},
+    {82.4, 123.5, 164.8, 196.0, 246.9, 329.6},
+    {0.0, 130.8, 164.8, 196.0, 261.6, 329.6},
+    {0.0, 0.0, 146.8, 220.0, 293.7, 370.0},
+};
+
+// Eighth notes at 120 BPM, one bar a chord: down and up strokes, with the
+// strength of each (0 = no stroke, the strings ring on).
+constexpr double kPattern[8] = {1.0, 0.0, 0.8, 0.55, 0.0, 0.6, 0.9, 0.5};
+constexpr double kEighth = 0.25;
+
+// Adds one plucked string to both sides from `start` to `stop` (seconds):
+// inharmonic partials shaped by the pluck point and the body, the higher
+// ones dying faster, damped over 15 ms when the next stroke hits the string.
+void addString(std::vector<std::vector<double>>& out, double sampleRate, double f0, double strength,
+               double start, double stop, double startPhase)
+{
+    const auto frames = static_cast<long>(out[0].size());
+    const auto first = static_cast<long>(start * sampleRate);
+    const long last = std::min(frames, static_cast<long>((stop + 0.015) * sampleRate));
+    const double limit = std::min(8000.0, 0.45 * sampleRate);
+    const long damp = static_cast<long>(stop * sampleRate);
+    constexpr double kPluckPoint = 0.17; // of the string length from the bridge
+    constexpr double kStiffness = 8e-5;  // partials spread upwards
+    for (int h = 1; h < 80; ++h)
+    {
+        const double f = f0 * h * std::sqrt(1.0 + kStiffness * h * h);
+        if (f > limit)
+            break;
+        const double pluck =
+            std::fabs(std::sin(std::numbers::pi * h * kPluckPoint)) / std::pow(h, 0.8);
+        const double decaySeconds = 1.6 / (1.0 + 0.25 * (h - 1));
+        const double decay = std::exp(-1.0 / (decaySeconds * sampleRate));
+        const double damping = std::exp(-1.0 / (0.004 * sampleRate));
+        const double amp[2] = {strength * pluck * bodyGain(f, 0),
+                               strength * pluck * bodyGain(f, 1)};
+        const double w = kTwoPi * f / sampleRate;
+        const double cw = std::cos(w), sw = std::sin(w);
+        // Partial phases spread quadratically: a softer peak than all in step.
+        const double phase = startPhase * h * h;
+        double c = std::cos(phase), s = std::sin(phase);
+        double env = 1.0;
+        for (long i = std::max(0L, first); i < last; ++i)
+        {
+            // 2 ms pick attack.
+            const double attack =
+                std::min(1.0, static_cast<double>(i - first) / (0.002 * sampleRate));
+            const double v = env * attack * s;
+            out[0][static_cast<size_t>(i)] += amp[0] * v;
+            out[1][static_cast<size_t>(i)] += amp[1] * v;
+            const double nc = c * cw - s * sw;
+            s = s * cw + c * sw;
+            c = nc;
+            env *= i < damp ? decay : damping;
+        }
+    }
+}
+
+// A guitar track in a mix is compressed: peaks more than 6 dB over the
+// track's RMS are reduced 4:1 (3 ms attack, 150 ms release, both sides
+// alike), so the part sits at a steadier, competing level.
+void compressStrokes(std::vector<std::vector<double>>& out, double sampleRate)
+{
+    const size_t frames = out[0].size();
+    double sum = 0.0;
+    for (const auto& y : out)
+        for (double v : y)
+            sum += v * v;
+    if (frames == 0 || !(sum > 0.0))
+        return;
+    const double threshold = 2.0 * std::sqrt(sum / static_cast<double>(2 * frames));
+    const double attack = 1.0 - std::exp(-1.0 / (0.003 * sampleRate));
+    const double release = 1.0 - std::exp(-1.0 / (0.15 * sampleRate));
+    double envelope = 0.0;
+    for (size_t i = 0; i < frames; ++i)
+    {
+        const double peak = std::max(std::fabs(out[0][i]), std::fabs(out[1][i]));
+        envelope += (peak - envelope) * (peak > envelope ? attack : release);
+        if (envelope > threshold)
+        {
+            const double gain = std::pow(envelope / threshold, -0.75);
+            out[0][i] *= gain;
+            out[1][i] *= gain;
+        }
+    }
+}
+
+} // namespace
+
 std::vector<std::vector<double>> MakeMasker(double sampleRate, double seconds, uint32_t seed)
 {
     Random random(seed);
     const auto frames = static_cast<size_t>(std::max(0.0, seconds * sampleRate));
     std::vector<std::vector<double>> out(2, std::vector<double>(frames, 0.0));
-    // A wide, sustained chord (C major 9 over two octaves) covering the voice.
-    constexpr double kChord[] = {130.8, 196.0, 246.9, 293.7, 329.6, 392.0, 493.9, 587.3};
-    const double limit = std::min(9000.0, 0.45 * sampleRate);
 
-    for (int ch = 0; ch < 2; ++ch)
+    // When each string was last struck, so that the next stroke damps it.
+    struct Ringing
     {
-        auto& y = out[static_cast<size_t>(ch)];
-        for (double note : kChord)
+        double f0 = 0.0, strength = 0.0, start = -1.0, phase = 0.0;
+    };
+    Ringing strings[6];
+    auto release = [&](Ringing& r, double at)
+    {
+        if (r.start >= 0.0 && r.f0 > 0.0)
+            addString(out, sampleRate, r.f0, r.strength, r.start, at, r.phase);
+        r.start = -1.0;
+    };
+
+    const auto strokes = static_cast<int>(seconds / kEighth);
+    for (int n = 0; n < strokes; ++n)
+    {
+        const double strength = kPattern[n % 8];
+        if (strength <= 0.0)
+            continue;
+        const auto& chord = kChords[(n / 8) % 4];
+        const bool down = n % 2 == 0;
+        // A stroke sweeps the strings over about 30 ms (down: low to high;
+        // up strokes catch only the top four), a little late or early.
+        const double at = n * kEighth + random.Between(-0.006, 0.006);
+        for (int k = 0; k < 6; ++k)
         {
-            // Two detuned oscillators per note, slightly different per side.
-            for (double detuneCents : {-7.0, 6.0})
-            {
-                const double f0 =
-                    note * std::pow(2.0, (detuneCents + (ch == 0 ? -1.5 : 1.5)) / 1200.0);
-                const double startPhase = random.Between(0.0, kTwoPi);
-                for (int h = 1; f0 * h < limit; ++h)
-                {
-                    const double w = kTwoPi * f0 * h / sampleRate;
-                    const double a = 1.0 / h;
-                    // Advance by rotation: cheaper than a sine per sample.
-                    double c = std::cos(startPhase * h), s = std::sin(startPhase * h);
-                    const double cw = std::cos(w), sw = std::sin(w);
-                    for (size_t i = 0; i < frames; ++i)
-                    {
-                        y[i] += a * s;
-                        const double nc = c * cw - s * sw;
-                        s = s * cw + c * sw;
-                        c = nc;
-                    }
-                }
-            }
+            const int string = down ? k : 5 - k;
+            if (!down && string < 2)
+                continue;
+            if (chord[string] <= 0.0)
+                continue;
+            const double t = at + 0.006 * k;
+            release(strings[string], t);
+            // Up strokes favour the thin strings; each string a little uneven.
+            strings[string] = {chord[string],
+                               strength * random.Between(0.8, 1.0) *
+                                   (down ? 1.0 : 0.5 + 0.1 * string),
+                               t, random.Between(0.0, kTwoPi)};
         }
-        // A pink-ish noise bed (three one-pole bands) fills the gaps between
-        // the partials.
-        double b0 = 0.0, b1 = 0.0, b2 = 0.0;
-        double peak = 0.0;
-        for (double v : y)
-            peak = std::max(peak, std::fabs(v));
-        for (size_t i = 0; i < frames; ++i)
-        {
-            const double white = random.Between(-1.0, 1.0);
-            b0 = 0.997 * b0 + 0.029 * white;
-            b1 = 0.985 * b1 + 0.032 * white;
-            b2 = 0.950 * b2 + 0.048 * white;
-            y[i] += 0.08 * peak * (b0 + b1 + b2 + 0.05 * white);
-        }
-        // A slow swell keeps it alive without ever letting go.
-        for (size_t i = 0; i < frames; ++i)
-            y[i] *= 0.85 + 0.15 * std::sin(kTwoPi * 0.25 * static_cast<double>(i) / sampleRate);
-        // Gentle fades at the ends.
-        const size_t fade = std::min(frames / 2, static_cast<size_t>(0.05 * sampleRate));
+    }
+    for (auto& r : strings)
+        release(r, seconds);
+
+    compressStrokes(out, sampleRate);
+
+    // Gentle fades at the ends.
+    const size_t fade = std::min(frames / 2, static_cast<size_t>(0.05 * sampleRate));
+    for (auto& y : out)
         for (size_t i = 0; i < fade; ++i)
         {
             const double g = static_cast<double>(i) / static_cast<double>(fade);
             y[i] *= g;
             y[frames - 1 - i] *= g;
         }
-    }
-    // Both sides to an RMS of -20 dBFS.
+    // Both sides to an RMS of -14 dBFS, loud enough to compete with the
+    // voice, or less where a peak would pass -1 dBFS.
     double sum = 0.0;
     for (const auto& y : out)
         for (double v : y)
@@ -223,7 +342,12 @@ std::vector<std::vector<double>> MakeMasker(double sampleRate, double seconds, u
     if (sum > 0.0)
     {
         const double rms = std::sqrt(sum / static_cast<double>(2 * std::max<size_t>(frames, 1)));
-        const double gain = std::pow(10.0, -20.0 / 20.0) / rms;
+        double peak = 0.0;
+        for (const auto& y : out)
+            for (double v : y)
+                peak = std::max(peak, std::fabs(v));
+        const double gain =
+            std::min(std::pow(10.0, -14.0 / 20.0) / rms, std::pow(10.0, -1.0 / 20.0) / peak);
         for (auto& y : out)
             for (double& v : y)
                 v *= gain;

@@ -45,7 +45,7 @@ int usage()
 {
     std::cerr << "usage: ostrel-make-demo OUT_DIR [--seconds S] [--rate HZ]\n"
                  "writes OUT_DIR/vocal.wav (mono, vocal-like Source) and\n"
-                 "OUT_DIR/masker.wav (stereo, dense Masker)\n";
+                 "OUT_DIR/masker.wav (stereo, strummed guitar Masker)\n";
     return 2;
 }
 

@@ -1,5 +1,6 @@
 #include "tools/render/render_session.h"
 
+#include "tools/render/band_change.h"
 #include "tools/render/host/component_handler.h"
 #include "tools/render/host/host_context.h"
 #include "tools/render/host/plugin_instance.h"
@@ -116,10 +117,39 @@ std::string shownValue(const Track& track, const char* parameterName)
                                      track.instance->Controller()->getParamNormalized(info.id));
 }
 
-// Level change of `track` (out against in, dB) over the 20 ms windows in
-// which `reference` is active (or quiet).
-void changeWhileActive(const Track& track, const AudioData& reference, double& whileActive,
-                       double& whileQuiet)
+std::string formatHz(double hz)
+{
+    std::ostringstream s;
+    if (hz < 1000.0)
+        s << std::fixed << std::setprecision(0) << hz << " Hz";
+    else
+        s << std::fixed << std::setprecision(1) << hz / 1000.0 << " kHz";
+    return s.str();
+}
+
+// "below 300 Hz -0.3 dB, 300 Hz-4 kHz -4.1 dB, above 4 kHz -0.2 dB; deepest
+// dip: -7.5 dB around 1.3 kHz" (0.0 dB without a band going down).
+std::string formatBands(const BandSummary& b)
+{
+    std::string text = "below 300 Hz " + formatChange(b.lowDb) + ", 300 Hz-4 kHz " +
+                       formatChange(b.midDb) + ", above 4 kHz " + formatChange(b.highDb) +
+                       "; deepest dip: ";
+    if (b.deepestDb < 0.0)
+        return text + formatDb(b.deepestDb) + " dB around " + formatHz(b.deepestHz);
+    return text + "0.0 dB";
+}
+
+struct ChangeReport
+{
+    double whileActive = 0.0; // dB, NaN without such windows
+    double whileQuiet = 0.0;
+    BandSummary activeBands;
+    BandSummary quietBands;
+};
+
+// Level change of `track` (out against in, dB), overall and per band, over
+// the 20 ms windows in which `reference` is active (or quiet).
+ChangeReport changeWhileActive(const Track& track, const AudioData& reference)
 {
     const long window = std::max(1L, static_cast<long>(reference.sampleRate * 0.02));
     const long frames = std::min(track.input.NumFrames(), reference.NumFrames());
@@ -151,6 +181,7 @@ void changeWhileActive(const Track& track, const AudioData& reference, double& w
         return true;
     };
     double inActive = 0.0, outActive = 0.0, inQuiet = 0.0, outQuiet = 0.0;
+    std::vector<char> quiet(refLevel.size());
     for (size_t w = 0; w < refLevel.size(); ++w)
     {
         const long start = static_cast<long>(w) * window;
@@ -172,13 +203,18 @@ void changeWhileActive(const Track& track, const AudioData& reference, double& w
         }
         else if (quietAround(w))
         {
+            quiet[w] = 1;
             inQuiet += in;
             outQuiet += out;
         }
     }
     const double nan = std::nan("");
-    whileActive = inActive > 0.0 ? 10.0 * std::log10(std::max(outActive, 1e-30) / inActive) : nan;
-    whileQuiet = inQuiet > 0.0 ? 10.0 * std::log10(std::max(outQuiet, 1e-30) / inQuiet) : nan;
+    ChangeReport r;
+    r.whileActive = inActive > 0.0 ? 10.0 * std::log10(std::max(outActive, 1e-30) / inActive) : nan;
+    r.whileQuiet = inQuiet > 0.0 ? 10.0 * std::log10(std::max(outQuiet, 1e-30) / inQuiet) : nan;
+    r.activeBands = SummariseBands(MeasureBandChanges(track.input, track.output, active, window));
+    r.quietBands = SummariseBands(MeasureBandChanges(track.input, track.output, quiet, window));
+    return r;
 }
 
 void render(const RenderOptions& options, std::ostream& report)
@@ -387,11 +423,12 @@ void render(const RenderOptions& options, std::ostream& report)
         {
             if (!m->options.sidechain.empty())
             {
-                double active = 0.0, quiet = 0.0;
-                changeWhileActive(*m, m->sidechain, active, quiet);
+                const ChangeReport c = changeWhileActive(*m, m->sidechain);
                 report << "track \"" << m->options.name << "\" against its sidechain: change "
-                       << "while the sidechain sounds " << formatChange(active)
-                       << ", while it is quiet " << formatChange(quiet) << "\n";
+                       << "while the sidechain sounds " << formatChange(c.whileActive)
+                       << ", while it is quiet " << formatChange(c.whileQuiet) << "\n"
+                       << "  while the sidechain sounds: " << formatBands(c.activeBands) << "\n"
+                       << "  while it is quiet: " << formatBands(c.quietBands) << "\n";
                 continue;
             }
             if (shownValue(*m, "Role") != "Masker")
@@ -401,12 +438,13 @@ void render(const RenderOptions& options, std::ostream& report)
                 if (s == m || shownValue(*s, "Role") != "Source" ||
                     shownValue(*s, "Channel") != shownValue(*m, "Channel"))
                     continue;
-                double active = 0.0, quiet = 0.0;
-                changeWhileActive(*m, s->input, active, quiet);
+                const ChangeReport c = changeWhileActive(*m, s->input);
                 report << "masker \"" << m->options.name << "\" against source \""
                        << s->options.name << "\" (Channel " << shownValue(*m, "Channel")
-                       << "): change while the source sounds " << formatChange(active)
-                       << ", while it is quiet " << formatChange(quiet) << "\n";
+                       << "): change while the source sounds " << formatChange(c.whileActive)
+                       << ", while it is quiet " << formatChange(c.whileQuiet) << "\n"
+                       << "  while the source sounds: " << formatBands(c.activeBands) << "\n"
+                       << "  while it is quiet: " << formatBands(c.quietBands) << "\n";
             }
         }
     }
