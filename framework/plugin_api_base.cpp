@@ -5,8 +5,8 @@
 namespace plugfw
 {
 
-IPluginAPIBase::IPluginAPIBase(const Config& config)
-    : IPluginBase(config.nParams, config.nPresets), mPluginName(config.pluginName),
+PluginApiBase::PluginApiBase(const Config& config)
+    : PluginBase(config.nParams, config.nPresets), mPluginName(config.pluginName),
       mProductName(config.productName), mMakerName(config.makerName), mVersion(config.version),
       mUniqueId(config.uniqueId), mMakerId(config.makerId), mHasEditor(config.hasEditor),
       mHostCanResize(config.hostCanResizeEditor), mEditorWidth(config.editorWidth),
@@ -20,16 +20,16 @@ IPluginAPIBase::IPluginAPIBase(const Config& config)
 {
 }
 
-IPluginAPIBase::~IPluginAPIBase() = default;
+PluginApiBase::~PluginApiBase() = default;
 
-std::string IPluginAPIBase::GetPluginVersionString() const
+std::string PluginApiBase::GetPluginVersionString() const
 {
     const unsigned v = static_cast<unsigned>(mVersion);
     return std::to_string(v >> 16) + "." + std::to_string((v >> 8) & 0xFF) + "." +
            std::to_string(v & 0xFF);
 }
 
-void IPluginAPIBase::SetHost(std::string_view name, int version)
+void PluginApiBase::SetHost(std::string_view name, int version)
 {
     mHostName = name;
     mHost = HostCodeOf(name);
@@ -37,7 +37,7 @@ void IPluginAPIBase::SetHost(std::string_view name, int version)
     OnHostIdentified();
 }
 
-void IPluginAPIBase::TimerTick()
+void PluginApiBase::TimerTick()
 {
     MidiMsg msg;
     while (mMidiMsgsFromProcessor.Pop(msg))

@@ -1,4 +1,4 @@
-// plugfw::IPluginAPIBase: the side of the plug-in object that faces the
+// plugfw::PluginApiBase: the side of the plug-in object that faces the
 // plug-in API in general. It keeps the identity from the configuration
 // record, identifies the host from its name, owns the lock-free queues
 // through which the audio thread hands events to the main thread, and runs
@@ -23,7 +23,7 @@ struct ParamTuple
     double value = 0.0;
 };
 
-class IPluginAPIBase : public IPluginBase
+class PluginApiBase : public PluginBase
 {
 public:
     static constexpr int kParamChangeQueueSize = 513;
@@ -32,8 +32,8 @@ public:
     // The idle timer's period.
     static constexpr int kTimerPeriodMs = 20;
 
-    explicit IPluginAPIBase(const Config& config);
-    ~IPluginAPIBase() override;
+    explicit PluginApiBase(const Config& config);
+    ~PluginApiBase() override;
 
     // Identity.
     const std::string& GetPluginName() const { return mPluginName; }

@@ -5,14 +5,14 @@
 namespace plugfw
 {
 
-IPluginBase::IPluginBase(int nParams, int nPresets)
+PluginBase::PluginBase(int nParams, int nPresets)
     : WebViewEditorDelegate(nParams), mPresets(static_cast<size_t>(nPresets > 0 ? nPresets : 0))
 {
 }
 
-IPluginBase::~IPluginBase() = default;
+PluginBase::~PluginBase() = default;
 
-void IPluginBase::SetParamFromEditor(int paramIdx, double normalisedValue)
+void PluginBase::SetParamFromEditor(int paramIdx, double normalisedValue)
 {
     IParam* param = GetParam(paramIdx);
     if (!param)
@@ -22,14 +22,14 @@ void IPluginBase::SetParamFromEditor(int paramIdx, double normalisedValue)
     OnParamChange(paramIdx);
 }
 
-bool IPluginBase::SerializeParams(IByteChunk& chunk) const
+bool PluginBase::SerializeParams(IByteChunk& chunk) const
 {
     for (const auto& param : mParams)
         chunk.Put(param->Value());
     return true;
 }
 
-int IPluginBase::UnserializeParams(const IByteChunk& chunk, int startPos)
+int PluginBase::UnserializeParams(const IByteChunk& chunk, int startPos)
 {
     int pos = startPos;
     for (size_t i = 0; i < mParams.size() && pos >= 0; ++i)
@@ -43,7 +43,7 @@ int IPluginBase::UnserializeParams(const IByteChunk& chunk, int startPos)
     return pos;
 }
 
-void IPluginBase::OnParamReset()
+void PluginBase::OnParamReset()
 {
     for (int i = 0; i < NParams(); ++i)
     {
@@ -52,7 +52,7 @@ void IPluginBase::OnParamReset()
     }
 }
 
-bool IPluginBase::RestorePreset(int index)
+bool PluginBase::RestorePreset(int index)
 {
     if (index < 0 || index >= NPresets())
         return false;
@@ -82,7 +82,7 @@ bool IPluginBase::RestorePreset(int index)
     return restored;
 }
 
-const char* IPluginBase::PresetName(int index) const
+const char* PluginBase::PresetName(int index) const
 {
     if (index < 0 || index >= NPresets())
         return "";

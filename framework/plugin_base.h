@@ -1,4 +1,4 @@
-// plugfw::IPluginBase: the plug-in object's parameter list in use. It turns
+// plugfw::PluginBase: the plug-in object's parameter list in use. It turns
 // the parameter values into the state chunk and back, keeps the preset
 // slots, and declares the parameter-change hook that the plug-in class
 // overrides to bring its processing in line with the values.
@@ -13,11 +13,11 @@
 namespace plugfw
 {
 
-class IPluginBase : public WebViewEditorDelegate
+class PluginBase : public WebViewEditorDelegate
 {
 public:
-    IPluginBase(int nParams, int nPresets);
-    ~IPluginBase() override;
+    PluginBase(int nParams, int nPresets);
+    ~PluginBase() override;
 
     // A parameter's value has changed (any thread that changed it). The
     // default does nothing.

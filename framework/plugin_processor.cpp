@@ -7,7 +7,7 @@
 namespace plugfw
 {
 
-IPluginProcessor::IPluginProcessor(const Config& config)
+PluginProcessor::PluginProcessor(const Config& config)
 {
     ParseChannelIOStr(config.channelIOStr ? config.channelIOStr : "", mIOConfigs, mTotals);
     for (Direction dir : {kInput, kOutput})
@@ -23,9 +23,9 @@ IPluginProcessor::IPluginProcessor(const Config& config)
     ResetBypassDelay();
 }
 
-IPluginProcessor::~IPluginProcessor() = default;
+PluginProcessor::~PluginProcessor() = default;
 
-int IPluginProcessor::MaxBusCount(Direction dir, int* configIdxOut) const
+int PluginProcessor::MaxBusCount(Direction dir, int* configIdxOut) const
 {
     int maxCount = 0;
     int configIdx = -1;
@@ -43,7 +43,7 @@ int IPluginProcessor::MaxBusCount(Direction dir, int* configIdxOut) const
     return maxCount;
 }
 
-int IPluginProcessor::MaxChannelsOfBus(Direction dir, int busIdx) const
+int PluginProcessor::MaxChannelsOfBus(Direction dir, int busIdx) const
 {
     if (mIOConfigs.empty())
         return 0;
@@ -55,8 +55,8 @@ int IPluginProcessor::MaxChannelsOfBus(Direction dir, int busIdx) const
     return widest;
 }
 
-int IPluginProcessor::MatchConfig(const std::vector<int>& inputChannelsPerBus,
-                                  const std::vector<int>& outputChannelsPerBus) const
+int PluginProcessor::MatchConfig(const std::vector<int>& inputChannelsPerBus,
+                                 const std::vector<int>& outputChannelsPerBus) const
 {
     for (int i = 0; i < NIOConfigs(); ++i)
     {
@@ -76,7 +76,7 @@ int IPluginProcessor::MatchConfig(const std::vector<int>& inputChannelsPerBus,
     return -1;
 }
 
-std::string IPluginProcessor::BusName(Direction dir, int busIdx, int busCount) const
+std::string PluginProcessor::BusName(Direction dir, int busIdx, int busCount) const
 {
     char name[kLabelSize];
     if (dir == kInput)
@@ -96,18 +96,18 @@ std::string IPluginProcessor::BusName(Direction dir, int busIdx, int busCount) c
     return name;
 }
 
-bool IPluginProcessor::IsChannelConnected(Direction dir, int ch) const
+bool PluginProcessor::IsChannelConnected(Direction dir, int ch) const
 {
     return ch >= 0 && ch < NChannels(dir) && mConnected[dir][static_cast<size_t>(ch)];
 }
 
-int IPluginProcessor::ConnectedChannelCount(Direction dir) const
+int PluginProcessor::ConnectedChannelCount(Direction dir) const
 {
     return static_cast<int>(
         std::count(mConnected[dir].get(), mConnected[dir].get() + NChannels(dir), true));
 }
 
-void IPluginProcessor::SetChannelConnections(Direction dir, int first, int count, bool connected)
+void PluginProcessor::SetChannelConnections(Direction dir, int first, int count, bool connected)
 {
     const long long end =
         std::min<long long>(static_cast<long long>(first) + count, NChannels(dir));
@@ -124,7 +124,7 @@ void IPluginProcessor::SetChannelConnections(Direction dir, int first, int count
     }
 }
 
-void IPluginProcessor::SetChannelLabel(Direction dir, int ch, const char* format, bool zeroBased)
+void PluginProcessor::SetChannelLabel(Direction dir, int ch, const char* format, bool zeroBased)
 {
     if (ch < 0 || ch >= NChannels(dir) || !format)
         return;
@@ -135,14 +135,14 @@ void IPluginProcessor::SetChannelLabel(Direction dir, int ch, const char* format
 #pragma GCC diagnostic pop
 }
 
-const char* IPluginProcessor::GetChannelLabel(Direction dir, int ch) const
+const char* PluginProcessor::GetChannelLabel(Direction dir, int ch) const
 {
     if (ch < 0 || ch >= NChannels(dir))
         return "";
     return mChannels[dir][static_cast<size_t>(ch)].label;
 }
 
-void IPluginProcessor::SetBlockSize(int blockSize)
+void PluginProcessor::SetBlockSize(int blockSize)
 {
     blockSize = std::max(blockSize, 0);
     if (blockSize == mBlockSize)
@@ -161,14 +161,14 @@ void IPluginProcessor::SetBlockSize(int blockSize)
     mBlockSize = blockSize;
 }
 
-void IPluginProcessor::SetLatency(int latency)
+void PluginProcessor::SetLatency(int latency)
 {
     mLatency = latency;
     ResetBypassDelay();
     InformHostOfLatencyChange();
 }
 
-void IPluginProcessor::ResetBypassDelay()
+void PluginProcessor::ResetBypassDelay()
 {
     mBypassDelay.clear();
     if (NChannels(kInput) >= 1 && mLatency > 0)
@@ -177,9 +177,9 @@ void IPluginProcessor::ResetBypassDelay()
     mBypassWritePos = 0;
 }
 
-void IPluginProcessor::ProcessBuffers(const HostAudioBus* inputs, int numInputBuses,
-                                      const HostAudioBus* outputs, int numOutputBuses,
-                                      int sampleBits, int nFrames)
+void PluginProcessor::ProcessBuffers(const HostAudioBus* inputs, int numInputBuses,
+                                     const HostAudioBus* outputs, int numOutputBuses,
+                                     int sampleBits, int nFrames)
 {
     if ((sampleBits != 32 && sampleBits != 64) || nFrames <= 0)
         return;
@@ -210,9 +210,9 @@ void IPluginProcessor::ProcessBuffers(const HostAudioBus* inputs, int numInputBu
                      std::min(mBlockSize, nFrames - offset));
 }
 
-void IPluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses,
-                                    const HostAudioBus* outputs, int numOutputBuses, bool is32,
-                                    int offset, int n)
+void PluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses,
+                                   const HostAudioBus* outputs, int numOutputBuses, bool is32,
+                                   int offset, int n)
 {
     // Inputs. Without any host input bus every input reads zeros rather than
     // keeping pointers into an earlier block's buffers.
@@ -285,8 +285,8 @@ void IPluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuse
     }
 }
 
-void IPluginProcessor::AttachInputBus(const HostAudioBus& bus, int firstChannel, bool is32,
-                                      int offset, int n)
+void PluginProcessor::AttachInputBus(const HostAudioBus& bus, int firstChannel, bool is32,
+                                     int offset, int n)
 {
     for (int c = 0; c < bus.numChannels; ++c)
     {
@@ -317,8 +317,8 @@ void IPluginProcessor::AttachInputBus(const HostAudioBus& bus, int firstChannel,
     }
 }
 
-void IPluginProcessor::AttachOutputBus(const HostAudioBus& bus, int firstChannel, bool connect,
-                                       bool is32, int offset)
+void PluginProcessor::AttachOutputBus(const HostAudioBus& bus, int firstChannel, bool connect,
+                                      bool is32, int offset)
 {
     if (!connect)
         return;
@@ -346,7 +346,7 @@ void IPluginProcessor::AttachOutputBus(const HostAudioBus& bus, int firstChannel
     }
 }
 
-void IPluginProcessor::PassThrough(int n)
+void PluginProcessor::PassThrough(int n)
 {
     double* const* in = mChannelData[kInput].data();
     double* const* out = mChannelData[kOutput].data();

@@ -1,4 +1,4 @@
-// plugfw::IPluginProcessor: the processing side of the plug-in object. It
+// plugfw::PluginProcessor: the processing side of the plug-in object. It
 // knows the bus layouts the plug-in accepts, keeps one record per input and
 // output channel, connects the host's buffers to them for every block
 // (converting 32-bit audio to the 64-bit samples the plug-in works in and
@@ -26,16 +26,16 @@ struct HostAudioBus
     double* const* channels64 = nullptr;
 };
 
-class IPluginProcessor
+class PluginProcessor
 {
 public:
     static constexpr int kLabelSize = 32;
     static constexpr int kTailInfinite = INT_MAX;
 
-    explicit IPluginProcessor(const Config& config);
-    virtual ~IPluginProcessor();
-    IPluginProcessor(const IPluginProcessor&) = delete;
-    IPluginProcessor& operator=(const IPluginProcessor&) = delete;
+    explicit PluginProcessor(const Config& config);
+    virtual ~PluginProcessor();
+    PluginProcessor(const PluginProcessor&) = delete;
+    PluginProcessor& operator=(const PluginProcessor&) = delete;
 
     // Hooks the plug-in overrides; the defaults do nothing.
     // Audio thread: one block of connected channel pointers.

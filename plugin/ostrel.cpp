@@ -41,7 +41,7 @@ plugfw::Config ostrelConfig()
     return c;
 }
 
-Ostrel::Ostrel() : IPluginVST3(ostrelConfig())
+Ostrel::Ostrel() : Vst3Plugin(ostrelConfig())
 {
     // The engine starts from its own initial settings: no OnParamChange runs
     // here; the host's controller initialisation brings them in line.
@@ -187,7 +187,7 @@ void Ostrel::ResetProcessing()
 int Ostrel::LoadState(const plugfw::IByteChunk& chunk, int startPos)
 {
     hostStateRestored = true;
-    return IPluginAPIBase::LoadState(chunk, startPos);
+    return PluginApiBase::LoadState(chunk, startPos);
 }
 
 void Ostrel::processBlock(double** inputs, double** outputs, int nFrames)

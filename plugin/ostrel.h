@@ -8,7 +8,7 @@
 #include "editor/meter_report.h"
 #include "engine/spectral_engine.h"
 #include "plugin/ostrel_params.h"
-#include "vst3/plugin_vst3.h"
+#include "vst3/vst3_plugin.h"
 
 #include <atomic>
 #include <cstdint>
@@ -23,7 +23,7 @@ class MessageText;
 // The configuration record the framework bases are built with.
 plugfw::Config ostrelConfig();
 
-class Ostrel : public plugfw::IPluginVST3
+class Ostrel : public plugfw::Vst3Plugin
 {
 public:
     Ostrel();

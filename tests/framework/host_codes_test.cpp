@@ -46,9 +46,9 @@ TEST(HostCodesLength, OnlyTheFirst255CharactersCount)
 
 TEST(HostIdentification, SetHostStoresNameCodeAndVersionThenNotifies)
 {
-    struct Plugin : plugfw::IPluginAPIBase
+    struct Plugin : plugfw::PluginApiBase
     {
-        Plugin() : IPluginAPIBase(plugfw::Config{}) {}
+        Plugin() : PluginApiBase(plugfw::Config{}) {}
         void OnHostIdentified() override { codeSeen = GetHost(); }
         int codeSeen = -2;
     } plugin;

@@ -32,10 +32,10 @@ plugfw::Config IdentityConfig()
     return c;
 }
 
-class TickPlugin : public plugfw::IPluginAPIBase
+class TickPlugin : public plugfw::PluginApiBase
 {
 public:
-    TickPlugin() : IPluginAPIBase(IdentityConfig()) {}
+    TickPlugin() : PluginApiBase(IdentityConfig()) {}
     void OnMidiMsgUI(const plugfw::MidiMsg& msg) override
     {
         events.push_back("midi " + std::to_string(msg.status));

@@ -25,10 +25,10 @@ plugfw::Config TestConfig()
 }
 
 // 27 parameters shaped like the product's: an enum, ints, doubles, bools.
-class ChunkPlugin : public plugfw::IPluginAPIBase
+class ChunkPlugin : public plugfw::PluginApiBase
 {
 public:
-    ChunkPlugin() : IPluginAPIBase(TestConfig())
+    ChunkPlugin() : PluginApiBase(TestConfig())
     {
         GetParam(0)->DefineEnum("Role", 0, 4, "", 0, "", {"Off", "Source", "Masker", "Self"});
         GetParam(1)->DefineInt("Channel", 1, 1, 64);

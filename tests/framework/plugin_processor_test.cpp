@@ -11,9 +11,9 @@ namespace
 {
 
 using plugfw::HostAudioBus;
-using plugfw::IPluginProcessor;
 using plugfw::kInput;
 using plugfw::kOutput;
+using plugfw::PluginProcessor;
 
 constexpr const char* kLayouts = "2-2 1-1 1.1-1 2.1-2 2.2-2";
 constexpr int kLatency = 1264;
@@ -27,12 +27,10 @@ plugfw::Config ProcessorConfig(const char* io = kLayouts, int latency = kLatency
 }
 
 // Records what reaches the block callback and writes input + 100·(channel + 1).
-class RecordingProcessor : public IPluginProcessor
+class RecordingProcessor : public PluginProcessor
 {
 public:
-    explicit RecordingProcessor(const plugfw::Config& c = ProcessorConfig()) : IPluginProcessor(c)
-    {
-    }
+    explicit RecordingProcessor(const plugfw::Config& c = ProcessorConfig()) : PluginProcessor(c) {}
 
     void processBlock(double** inputs, double** outputs, int nFrames) override
     {
@@ -47,7 +45,7 @@ public:
     }
     int PluginBusCount(plugfw::Direction dir) const override
     {
-        return busCount[dir] >= 0 ? busCount[dir] : IPluginProcessor::PluginBusCount(dir);
+        return busCount[dir] >= 0 ? busCount[dir] : PluginProcessor::PluginBusCount(dir);
     }
     bool IsPluginBusActive(plugfw::Direction dir, int busIdx) const override
     {
@@ -202,7 +200,7 @@ TEST(ProcessorSetup, LatencyAndTail)
     p.SetLatency(10);
     EXPECT_EQ(p.GetLatency(), 10);
     EXPECT_EQ(p.latencyRequests, 1);
-    p.SetTail(IPluginProcessor::kTailInfinite);
+    p.SetTail(PluginProcessor::kTailInfinite);
     EXPECT_TRUE(p.GetTailIsInfinite());
 }
 

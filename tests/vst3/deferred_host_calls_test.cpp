@@ -7,7 +7,7 @@
 #include "tools/render/host/component_handler.h"
 #include "tools/render/host/host_context.h"
 #include "tools/render/host/parameter_changes.h"
-#include "vst3/plugin_vst3.h"
+#include "vst3/vst3_plugin.h"
 
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 
@@ -36,11 +36,11 @@ plugfw::Config TinyConfig()
 }
 
 // A plug-in whose first idle tick runs a given action.
-class TickingPlugin : public plugfw::IPluginVST3
+class TickingPlugin : public plugfw::Vst3Plugin
 {
 public:
     explicit TickingPlugin(std::function<void(TickingPlugin&)> action)
-        : IPluginVST3(TinyConfig()), mAction(std::move(action))
+        : Vst3Plugin(TinyConfig()), mAction(std::move(action))
     {
         GetParam(0)->DefineDouble("A", 0.0, 0.0, 100.0, 0.1);
         GetParam(1)->DefineDouble("B", 0.0, 0.0, 100.0, 0.1);

@@ -78,7 +78,7 @@ TEST(MidiMapping, ControllersOfTheFirstChannelOnly)
 std::string TrackNameOf(Instance& plugin)
 {
     auto* processor = plugin->Processor();
-    auto* object = static_cast<plugfw::IPluginVST3*>(processor);
+    auto* object = static_cast<plugfw::Vst3Plugin*>(processor);
     std::string name;
     object->TrackName(name);
     return name;
@@ -108,7 +108,7 @@ TEST(ChannelContextInfo, TrackNameReachesThePlugin)
     EXPECT_EQ(TrackNameOf(plugin), "");
     ASSERT_EQ(SendContext(plugin, u"Lead Vocal", 4), kResultTrue);
     EXPECT_EQ(TrackNameOf(plugin), "Lead Vocal");
-    auto* object = static_cast<plugfw::IPluginVST3*>(plugin->Processor());
+    auto* object = static_cast<plugfw::Vst3Plugin*>(plugin->Processor());
     EXPECT_EQ(object->TrackIndex(), 4);
     int r = 0, g = 0, b = 0;
     object->TrackColour(r, g, b);
@@ -123,7 +123,7 @@ TEST(ChannelContextInfo, LaterCallWithoutANameKeepsIt)
     ASSERT_EQ(SendContext(plugin, u"Guitars", 1), kResultTrue);
     ASSERT_EQ(SendContext(plugin, nullptr, 2), kResultTrue);
     EXPECT_EQ(TrackNameOf(plugin), "Guitars");
-    EXPECT_EQ(static_cast<plugfw::IPluginVST3*>(plugin->Processor())->TrackIndex(), 2);
+    EXPECT_EQ(static_cast<plugfw::Vst3Plugin*>(plugin->Processor())->TrackIndex(), 2);
 }
 
 TEST(ChannelContextInfo, NonAsciiNamesAreKeptAsUtf8)

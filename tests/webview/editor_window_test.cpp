@@ -2,7 +2,7 @@
 // the test program): attaching succeeds, the editor area stays empty, and
 // nothing else of the instance is disturbed.
 #include "plugin/ostrel.h"
-#include "vst3/plugin_vst3_view.h"
+#include "vst3/vst3_view.h"
 #include "webview/editor_web_view.h"
 #include "webview/helper_connection.h"
 

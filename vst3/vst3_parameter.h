@@ -1,6 +1,6 @@
-// The VST 3 face of the plug-in's parameters: `IPluginVST3Parameter`
+// The VST 3 face of the plug-in's parameters: `Vst3Parameter`
 // publishes one IParam (title, units, steps, default, flags, precision,
-// unit) and converts through it; `IPluginVST3BypassParameter` is the
+// unit) and converts through it; `Vst3BypassParameter` is the
 // host-side bypass switch (id 0x10000), separate from the plug-in's own
 // parameters.
 #pragma once
@@ -12,10 +12,10 @@
 namespace plugfw
 {
 
-class IPluginVST3Parameter : public Steinberg::Vst::Parameter
+class Vst3Parameter : public Steinberg::Vst::Parameter
 {
 public:
-    IPluginVST3Parameter(IParam* param, Steinberg::Vst::ParamID id, Steinberg::Vst::UnitID unitId);
+    Vst3Parameter(IParam* param, Steinberg::Vst::ParamID id, Steinberg::Vst::UnitID unitId);
 
     IParam* GetIParam() const { return mParam; }
 
@@ -28,18 +28,18 @@ public:
     Steinberg::Vst::ParamValue
     toNormalized(Steinberg::Vst::ParamValue plainValue) const SMTG_OVERRIDE;
 
-    OBJ_METHODS(IPluginVST3Parameter, Parameter)
+    OBJ_METHODS(Vst3Parameter, Parameter)
 
 private:
     IParam* mParam;
 };
 
-class IPluginVST3BypassParameter : public Steinberg::Vst::StringListParameter
+class Vst3BypassParameter : public Steinberg::Vst::StringListParameter
 {
 public:
-    IPluginVST3BypassParameter();
+    Vst3BypassParameter();
 
-    OBJ_METHODS(IPluginVST3BypassParameter, StringListParameter)
+    OBJ_METHODS(Vst3BypassParameter, StringListParameter)
 };
 
 // UTF-8 into a VST 3 String128 (at most 127 units and a terminator).

@@ -1,4 +1,4 @@
-// plugfw::IPluginVST3: makes the plug-in object one VST 3 component that is
+// plugfw::Vst3Plugin: makes the plug-in object one VST 3 component that is
 // processor and edit controller at once. It answers every host call
 // (IComponent, IAudioProcessor, IEditController, IMidiMapping, the channel
 // context), creates the editor view, runs the 20 ms idle timer, and turns
@@ -17,9 +17,9 @@
 #include "framework/plugin_api_base.h"
 #include "framework/timer.h"
 #include "vst3/idle_clock.h"
-#include "vst3/plugin_vst3_controller_base.h"
-#include "vst3/plugin_vst3_processor_base.h"
 #include "vst3/single_component_effect.h"
+#include "vst3/vst3_controller_base.h"
+#include "vst3/vst3_processor_base.h"
 
 #include "pluginterfaces/vst/ivstchannelcontextinfo.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
@@ -32,18 +32,18 @@
 namespace plugfw
 {
 
-class IPluginVST3View;
+class Vst3View;
 
-class IPluginVST3 : public IPluginAPIBase,
-                    public IPluginVST3ProcessorBase,
-                    public IPluginVST3ControllerBase,
-                    public Steinberg::Vst::SingleComponentEffect,
-                    public Steinberg::Vst::IMidiMapping,
-                    public Steinberg::Vst::ChannelContext::IInfoListener
+class Vst3Plugin : public PluginApiBase,
+                   public Vst3ProcessorBase,
+                   public Vst3ControllerBase,
+                   public Steinberg::Vst::SingleComponentEffect,
+                   public Steinberg::Vst::IMidiMapping,
+                   public Steinberg::Vst::ChannelContext::IInfoListener
 {
 public:
-    explicit IPluginVST3(const Config& config);
-    ~IPluginVST3() override;
+    explicit Vst3Plugin(const Config& config);
+    ~Vst3Plugin() override;
 
     // IPluginBase
     Steinberg::tresult PLUGIN_API initialize(Steinberg::FUnknown* context) SMTG_OVERRIDE;
@@ -106,7 +106,7 @@ public:
     Steinberg::tresult PLUGIN_API setChannelContextInfos(Steinberg::Vst::IAttributeList* list)
         SMTG_OVERRIDE;
 
-    OBJ_METHODS(IPluginVST3, SingleComponentEffect)
+    OBJ_METHODS(Vst3Plugin, SingleComponentEffect)
     Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid,
                                                  void** obj) SMTG_OVERRIDE;
     Steinberg::uint32 PLUGIN_API addRef() SMTG_OVERRIDE { return SingleComponentEffect::addRef(); }
@@ -132,8 +132,8 @@ public:
     std::recursive_mutex& MainThreadMutex() { return mMainThreadMutex; }
     Timer& IdleTimer() { return mTimer; }
     IdleClock& GetIdleClock() { return mIdleClock; }
-    IPluginVST3View* CurrentView() const { return mView; }
-    void ViewDestroyed(IPluginVST3View* view);
+    Vst3View* CurrentView() const { return mView; }
+    void ViewDestroyed(Vst3View* view);
     // Host calls held back while the private timer thread was ticking.
     void FlushDeferredHostCalls();
 
@@ -147,7 +147,7 @@ private:
     std::recursive_mutex mMainThreadMutex;
     Timer mTimer;
     IdleClock mIdleClock;
-    IPluginVST3View* mView = nullptr;
+    Vst3View* mView = nullptr;
 
     // Host edits held back from the private timer thread.
     std::unique_ptr<std::atomic<uint8_t>[]> mPendingPerform;

@@ -1,11 +1,11 @@
-#include "vst3/plugin_vst3.h"
+#include "vst3/vst3_plugin.h"
 
 #include "framework/iparam.h"
 #include "vst3/midi_controller_ids.h"
 #include "vst3/module_state.h"
-#include "vst3/plugin_vst3_parameter.h"
-#include "vst3/plugin_vst3_view.h"
 #include "vst3/speaker_arrangement.h"
+#include "vst3/vst3_parameter.h"
+#include "vst3/vst3_view.h"
 #include "webview/editor_web_view.h"
 #include "webview/helper_connection.h"
 
@@ -33,8 +33,8 @@ std::string narrowText(const Vst::TChar* text)
 
 } // namespace
 
-IPluginVST3::IPluginVST3(const Config& config)
-    : IPluginAPIBase(config), IPluginVST3ProcessorBase(config),
+Vst3Plugin::Vst3Plugin(const Config& config)
+    : PluginApiBase(config), Vst3ProcessorBase(config),
       mTimer(
           mMainThreadMutex, [this] { OnTimerTick(); }, kTimerPeriodMs),
       mIdleClock(mTimer),
@@ -46,21 +46,21 @@ IPluginVST3::IPluginVST3(const Config& config)
         mPendingPerform[static_cast<size_t>(i)].store(0);
 }
 
-IPluginVST3::~IPluginVST3()
+Vst3Plugin::~Vst3Plugin()
 {
     mIdleClock.Stop();
     if (mView)
         mView->OwnerGone();
 }
 
-uint32 PLUGIN_API IPluginVST3::release()
+uint32 PLUGIN_API Vst3Plugin::release()
 {
     if (getRefCount() == 1)
         mIdleClock.Stop();
     return SingleComponentEffect::release();
 }
 
-tresult PLUGIN_API IPluginVST3::queryInterface(const TUID iid, void** obj)
+tresult PLUGIN_API Vst3Plugin::queryInterface(const TUID iid, void** obj)
 {
     QUERY_INTERFACE(iid, obj, Vst::IMidiMapping::iid, Vst::IMidiMapping)
     QUERY_INTERFACE(iid, obj, Vst::ChannelContext::IInfoListener::iid,
@@ -70,7 +70,7 @@ tresult PLUGIN_API IPluginVST3::queryInterface(const TUID iid, void** obj)
 
 // ---- Idle timer and deferred host calls ------------------------------------
 
-void IPluginVST3::OnTimerTick()
+void Vst3Plugin::OnTimerTick()
 {
     // Runs under the main-thread mutex (the Timer takes it).
     if (!OnTimerThread())
@@ -81,7 +81,7 @@ void IPluginVST3::OnTimerTick()
     TimerTick();
 }
 
-void IPluginVST3::FlushDeferredHostCalls()
+void Vst3Plugin::FlushDeferredHostCalls()
 {
     std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
     if (!componentHandler)
@@ -122,7 +122,7 @@ void IPluginVST3::FlushDeferredHostCalls()
         componentHandler->restartComponent(flags);
 }
 
-void IPluginVST3::BeginHostEdit(int paramIdx)
+void Vst3Plugin::BeginHostEdit(int paramIdx)
 {
     if (paramIdx < 0 || paramIdx >= NParams())
         return;
@@ -138,7 +138,7 @@ void IPluginVST3::BeginHostEdit(int paramIdx)
     }
 }
 
-void IPluginVST3::EndHostEdit(int paramIdx)
+void Vst3Plugin::EndHostEdit(int paramIdx)
 {
     if (paramIdx < 0 || paramIdx >= NParams())
         return;
@@ -156,7 +156,7 @@ void IPluginVST3::EndHostEdit(int paramIdx)
         componentHandler->endEdit(static_cast<Vst::ParamID>(paramIdx));
 }
 
-void IPluginVST3::InformHostOfParamChange(int paramIdx, double normalisedValue)
+void Vst3Plugin::InformHostOfParamChange(int paramIdx, double normalisedValue)
 {
     if (paramIdx < 0 || paramIdx >= NParams())
         return;
@@ -172,7 +172,7 @@ void IPluginVST3::InformHostOfParamChange(int paramIdx, double normalisedValue)
         componentHandler->performEdit(static_cast<Vst::ParamID>(paramIdx), normalisedValue);
 }
 
-void IPluginVST3::InformHostOfLatencyChange()
+void Vst3Plugin::InformHostOfLatencyChange()
 {
     if (OnTimerThread())
     {
@@ -183,7 +183,7 @@ void IPluginVST3::InformHostOfLatencyChange()
         componentHandler->restartComponent(Vst::kLatencyChanged);
 }
 
-void IPluginVST3::ReportPendingEdits(Vst::ProcessData& data)
+void Vst3Plugin::ReportPendingEdits(Vst::ProcessData& data)
 {
     if (!data.outputParameterChanges || !mAnyPendingPerform.load(std::memory_order_relaxed))
         return;
@@ -202,7 +202,7 @@ void IPluginVST3::ReportPendingEdits(Vst::ProcessData& data)
 
 // ---- IPluginBase --------------------------------------------------------------
 
-tresult PLUGIN_API IPluginVST3::initialize(FUnknown* context)
+tresult PLUGIN_API Vst3Plugin::initialize(FUnknown* context)
 {
     std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
     const tresult result = SingleComponentEffect::initialize(context);
@@ -241,7 +241,7 @@ tresult PLUGIN_API IPluginVST3::initialize(FUnknown* context)
     return kResultOk;
 }
 
-tresult PLUGIN_API IPluginVST3::terminate()
+tresult PLUGIN_API Vst3Plugin::terminate()
 {
     mIdleClock.Stop();
     std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
@@ -250,7 +250,7 @@ tresult PLUGIN_API IPluginVST3::terminate()
 
 // ---- Buses ----------------------------------------------------------------------
 
-void IPluginVST3::AddBusesOfConfig(int inputConfigIdx, int outputConfigIdx)
+void Vst3Plugin::AddBusesOfConfig(int inputConfigIdx, int outputConfigIdx)
 {
     for (int dirIdx = 0; dirIdx < 2; ++dirIdx)
     {
@@ -276,26 +276,26 @@ void IPluginVST3::AddBusesOfConfig(int inputConfigIdx, int outputConfigIdx)
     }
 }
 
-int IPluginVST3::PluginBusCount(Direction dir) const
+int Vst3Plugin::PluginBusCount(Direction dir) const
 {
     // Before `initialize` made the buses, the configured layouts apply.
     if (audioInputs.empty() && audioOutputs.empty())
-        return IPluginVST3ProcessorBase::PluginBusCount(dir);
+        return Vst3ProcessorBase::PluginBusCount(dir);
     return static_cast<int>(dir == kInput ? audioInputs.size() : audioOutputs.size());
 }
 
-bool IPluginVST3::IsPluginBusActive(Direction dir, int busIdx) const
+bool Vst3Plugin::IsPluginBusActive(Direction dir, int busIdx) const
 {
     if (audioInputs.empty() && audioOutputs.empty())
-        return IPluginVST3ProcessorBase::IsPluginBusActive(dir, busIdx);
+        return Vst3ProcessorBase::IsPluginBusActive(dir, busIdx);
     const Vst::BusList& list = dir == kInput ? audioInputs : audioOutputs;
     if (busIdx < 0 || busIdx >= static_cast<int>(list.size()))
         return false;
     return list[static_cast<size_t>(busIdx)]->isActive();
 }
 
-tresult PLUGIN_API IPluginVST3::setBusArrangements(Vst::SpeakerArrangement* inputs, int32 numIns,
-                                                   Vst::SpeakerArrangement* outputs, int32 numOuts)
+tresult PLUGIN_API Vst3Plugin::setBusArrangements(Vst::SpeakerArrangement* inputs, int32 numIns,
+                                                  Vst::SpeakerArrangement* outputs, int32 numOuts)
 {
     // These hosts ask for arrangements the plug-in cannot take and fail the
     // insert on a refusal; the plug-in keeps its buses and adapts per block.
@@ -326,25 +326,25 @@ tresult PLUGIN_API IPluginVST3::setBusArrangements(Vst::SpeakerArrangement* inpu
 
 // ---- Processing -----------------------------------------------------------------
 
-tresult PLUGIN_API IPluginVST3::canProcessSampleSize(int32 symbolicSampleSize)
+tresult PLUGIN_API Vst3Plugin::canProcessSampleSize(int32 symbolicSampleSize)
 {
     return symbolicSampleSize == Vst::kSample32 || symbolicSampleSize == Vst::kSample64
                ? kResultTrue
                : kResultFalse;
 }
 
-uint32 PLUGIN_API IPluginVST3::getLatencySamples()
+uint32 PLUGIN_API Vst3Plugin::getLatencySamples()
 {
     return static_cast<uint32>(std::max(GetLatency(), 0));
 }
 
-uint32 PLUGIN_API IPluginVST3::getTailSamples()
+uint32 PLUGIN_API Vst3Plugin::getTailSamples()
 {
     return GetTailIsInfinite() ? Vst::kInfiniteTail
                                : static_cast<uint32>(std::max(GetTailSize(), 0));
 }
 
-tresult PLUGIN_API IPluginVST3::setupProcessing(Vst::ProcessSetup& setup)
+tresult PLUGIN_API Vst3Plugin::setupProcessing(Vst::ProcessSetup& setup)
 {
     if (canProcessSampleSize(setup.symbolicSampleSize) != kResultTrue)
         return kResultFalse;
@@ -357,7 +357,7 @@ tresult PLUGIN_API IPluginVST3::setupProcessing(Vst::ProcessSetup& setup)
     return kResultOk;
 }
 
-tresult PLUGIN_API IPluginVST3::setProcessing(TBool state)
+tresult PLUGIN_API Vst3Plugin::setProcessing(TBool state)
 {
     if (!state)
     {
@@ -367,18 +367,18 @@ tresult PLUGIN_API IPluginVST3::setProcessing(TBool state)
     return kResultOk;
 }
 
-tresult PLUGIN_API IPluginVST3::setActive(TBool state)
+tresult PLUGIN_API Vst3Plugin::setActive(TBool state)
 {
     OnActivate(state != 0);
     return kResultOk;
 }
 
-uint32 PLUGIN_API IPluginVST3::getProcessContextRequirements()
+uint32 PLUGIN_API Vst3Plugin::getProcessContextRequirements()
 {
     return mProcessContextRequirements;
 }
 
-void IPluginVST3::ApplyParameterChanges(Vst::ProcessData& data)
+void Vst3Plugin::ApplyParameterChanges(Vst::ProcessData& data)
 {
     Vst::IParameterChanges* changes = data.inputParameterChanges;
     if (!changes)
@@ -415,7 +415,7 @@ void IPluginVST3::ApplyParameterChanges(Vst::ProcessData& data)
     }
 }
 
-tresult PLUGIN_API IPluginVST3::process(Vst::ProcessData& data)
+tresult PLUGIN_API Vst3Plugin::process(Vst::ProcessData& data)
 {
     ApplyProcessContext(data);
     ApplyParameterChanges(data);
@@ -427,7 +427,7 @@ tresult PLUGIN_API IPluginVST3::process(Vst::ProcessData& data)
 
 // ---- State ----------------------------------------------------------------------
 
-tresult PLUGIN_API IPluginVST3::getState(IBStream* state)
+tresult PLUGIN_API Vst3Plugin::getState(IBStream* state)
 {
     if (!state)
         return kInvalidArgument;
@@ -445,7 +445,7 @@ tresult PLUGIN_API IPluginVST3::getState(IBStream* state)
     return kResultOk;
 }
 
-tresult PLUGIN_API IPluginVST3::setState(IBStream* state)
+tresult PLUGIN_API Vst3Plugin::setState(IBStream* state)
 {
     if (!state)
         return kInvalidArgument;
@@ -483,7 +483,7 @@ tresult PLUGIN_API IPluginVST3::setState(IBStream* state)
     return kResultOk;
 }
 
-tresult PLUGIN_API IPluginVST3::setComponentState(IBStream* /*state*/)
+tresult PLUGIN_API Vst3Plugin::setComponentState(IBStream* /*state*/)
 {
     // The component's state already carries everything (one object).
     return kResultOk;
@@ -493,23 +493,23 @@ tresult PLUGIN_API IPluginVST3::setComponentState(IBStream* /*state*/)
 
 // The SDK's lookups by index throw on an index out of range; a host must get
 // an answer instead.
-tresult PLUGIN_API IPluginVST3::getParameterInfo(int32 paramIndex, Vst::ParameterInfo& info)
+tresult PLUGIN_API Vst3Plugin::getParameterInfo(int32 paramIndex, Vst::ParameterInfo& info)
 {
     if (paramIndex < 0 || paramIndex >= parameters.getParameterCount())
         return kResultFalse;
     return SingleComponentEffect::getParameterInfo(paramIndex, info);
 }
 
-tresult PLUGIN_API IPluginVST3::getUnitInfo(int32 unitIndex, Vst::UnitInfo& info)
+tresult PLUGIN_API Vst3Plugin::getUnitInfo(int32 unitIndex, Vst::UnitInfo& info)
 {
     if (unitIndex < 0 || unitIndex >= getUnitCount())
         return kResultFalse;
     return SingleComponentEffect::getUnitInfo(unitIndex, info);
 }
 
-tresult PLUGIN_API IPluginVST3::getParamStringByValue(Vst::ParamID id,
-                                                      Vst::ParamValue valueNormalized,
-                                                      Vst::String128 string)
+tresult PLUGIN_API Vst3Plugin::getParamStringByValue(Vst::ParamID id,
+                                                     Vst::ParamValue valueNormalized,
+                                                     Vst::String128 string)
 {
     if (!string)
         return kInvalidArgument;
@@ -525,8 +525,8 @@ tresult PLUGIN_API IPluginVST3::getParamStringByValue(Vst::ParamID id,
     return SingleComponentEffect::getParamStringByValue(id, v, string);
 }
 
-tresult PLUGIN_API IPluginVST3::getParamValueByString(Vst::ParamID id, Vst::TChar* string,
-                                                      Vst::ParamValue& valueNormalized)
+tresult PLUGIN_API Vst3Plugin::getParamValueByString(Vst::ParamID id, Vst::TChar* string,
+                                                     Vst::ParamValue& valueNormalized)
 {
     if (!string)
         return kInvalidArgument;
@@ -539,30 +539,30 @@ tresult PLUGIN_API IPluginVST3::getParamValueByString(Vst::ParamID id, Vst::TCha
     return SingleComponentEffect::getParamValueByString(id, string, valueNormalized);
 }
 
-Vst::ParamValue PLUGIN_API IPluginVST3::normalizedParamToPlain(Vst::ParamID id,
-                                                               Vst::ParamValue valueNormalized)
+Vst::ParamValue PLUGIN_API Vst3Plugin::normalizedParamToPlain(Vst::ParamID id,
+                                                              Vst::ParamValue valueNormalized)
 {
     if (id < static_cast<Vst::ParamID>(NParams()))
         return GetParam(static_cast<int>(id))->FromNormalised(valueNormalized);
     return SingleComponentEffect::normalizedParamToPlain(id, valueNormalized);
 }
 
-Vst::ParamValue PLUGIN_API IPluginVST3::plainParamToNormalized(Vst::ParamID id,
-                                                               Vst::ParamValue plainValue)
+Vst::ParamValue PLUGIN_API Vst3Plugin::plainParamToNormalized(Vst::ParamID id,
+                                                              Vst::ParamValue plainValue)
 {
     if (id < static_cast<Vst::ParamID>(NParams()))
         return GetParam(static_cast<int>(id))->ToNormalised(plainValue);
     return SingleComponentEffect::plainParamToNormalized(id, plainValue);
 }
 
-Vst::ParamValue PLUGIN_API IPluginVST3::getParamNormalized(Vst::ParamID id)
+Vst::ParamValue PLUGIN_API Vst3Plugin::getParamNormalized(Vst::ParamID id)
 {
     std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
     Vst::Parameter* parameter = parameters.getParameter(id);
     return parameter ? parameter->getNormalized() : 0.0;
 }
 
-tresult PLUGIN_API IPluginVST3::setParamNormalized(Vst::ParamID id, Vst::ParamValue value)
+tresult PLUGIN_API Vst3Plugin::setParamNormalized(Vst::ParamID id, Vst::ParamValue value)
 {
     std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
     Vst::Parameter* parameter = parameters.getParameter(id);
@@ -580,7 +580,7 @@ tresult PLUGIN_API IPluginVST3::setParamNormalized(Vst::ParamID id, Vst::ParamVa
     return kResultTrue;
 }
 
-tresult PLUGIN_API IPluginVST3::setComponentHandler(Vst::IComponentHandler* handler)
+tresult PLUGIN_API Vst3Plugin::setComponentHandler(Vst::IComponentHandler* handler)
 {
     std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
     const tresult result = SingleComponentEffect::setComponentHandler(handler);
@@ -588,35 +588,35 @@ tresult PLUGIN_API IPluginVST3::setComponentHandler(Vst::IComponentHandler* hand
     return result;
 }
 
-IPlugView* PLUGIN_API IPluginVST3::createView(FIDString name)
+IPlugView* PLUGIN_API Vst3Plugin::createView(FIDString name)
 {
     if (!HasEditor() || !name || std::strcmp(name, Vst::ViewType::kEditor) != 0)
         return nullptr;
     std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
     FlushDeferredHostCalls();
-    mView = new IPluginVST3View(*this);
+    mView = new Vst3View(*this);
     return mView;
 }
 
-void IPluginVST3::ViewDestroyed(IPluginVST3View* view)
+void Vst3Plugin::ViewDestroyed(Vst3View* view)
 {
     std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
     if (mView == view)
         mView = nullptr;
 }
 
-void IPluginVST3::OpenEditorWindow(void* parent)
+void Vst3Plugin::OpenEditorWindow(void* parent)
 {
     // Without a helper (not installed, no display) the editor stays empty.
     OpenEditorWebView(*this, parent, EditorWidth(), EditorHeight(), mView ? mView->Scale() : 1.0f);
 }
 
-void IPluginVST3::SetEditorScale(float scale)
+void Vst3Plugin::SetEditorScale(float scale)
 {
     SetWebViewScale(scale);
 }
 
-void IPluginVST3::CloseEditorWindow()
+void Vst3Plugin::CloseEditorWindow()
 {
     DetachWebViewBackend();
     EditorClosed();
@@ -624,15 +624,15 @@ void IPluginVST3::CloseEditorWindow()
 
 // ---- MIDI mapping and channel context ---------------------------------------------
 
-tresult PLUGIN_API IPluginVST3::getMidiControllerAssignment(int32 busIndex, int16 channel,
-                                                            Vst::CtrlNumber midiControllerNumber,
-                                                            Vst::ParamID& id)
+tresult PLUGIN_API Vst3Plugin::getMidiControllerAssignment(int32 busIndex, int16 channel,
+                                                           Vst::CtrlNumber midiControllerNumber,
+                                                           Vst::ParamID& id)
 {
     return MidiControllerAssignment(busIndex, channel, midiControllerNumber, id) ? kResultTrue
                                                                                  : kResultFalse;
 }
 
-tresult PLUGIN_API IPluginVST3::setChannelContextInfos(Vst::IAttributeList* list)
+tresult PLUGIN_API Vst3Plugin::setChannelContextInfos(Vst::IAttributeList* list)
 {
     std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
     return ReadChannelContext(list, mChannelContext) ? kResultTrue : kResultFalse;

@@ -1,17 +1,15 @@
-#include "vst3/plugin_vst3_processor_base.h"
+#include "vst3/vst3_processor_base.h"
 
 #include <algorithm>
 
 namespace plugfw
 {
 
-IPluginVST3ProcessorBase::IPluginVST3ProcessorBase(const Config& config) : IPluginProcessor(config)
-{
-}
+Vst3ProcessorBase::Vst3ProcessorBase(const Config& config) : PluginProcessor(config) {}
 
-IPluginVST3ProcessorBase::~IPluginVST3ProcessorBase() = default;
+Vst3ProcessorBase::~Vst3ProcessorBase() = default;
 
-void IPluginVST3ProcessorBase::ApplyProcessContext(const Steinberg::Vst::ProcessData& data)
+void Vst3ProcessorBase::ApplyProcessContext(const Steinberg::Vst::ProcessData& data)
 {
     using Steinberg::Vst::ProcessContext;
     if (data.processContext)
@@ -40,7 +38,7 @@ void IPluginVST3ProcessorBase::ApplyProcessContext(const Steinberg::Vst::Process
     SetTimeInfo(info);
 }
 
-void IPluginVST3ProcessorBase::ProcessAudio(Steinberg::Vst::ProcessData& data)
+void Vst3ProcessorBase::ProcessAudio(Steinberg::Vst::ProcessData& data)
 {
     if (data.numSamples <= 0)
         return;
@@ -71,13 +69,13 @@ void IPluginVST3ProcessorBase::ProcessAudio(Steinberg::Vst::ProcessData& data)
     ProcessBuffers(ins, nIns, outs, nOuts, sampleBits, data.numSamples);
 }
 
-void IPluginVST3ProcessorBase::PrepareMidiOutput(int blockSize)
+void Vst3ProcessorBase::PrepareMidiOutput(int blockSize)
 {
     mMidiOutputQueue.clear();
     mMidiOutputQueue.reserve(static_cast<size_t>(std::max(blockSize, 1)));
 }
 
-void IPluginVST3ProcessorBase::FlushMidiOutput(Steinberg::Vst::ProcessData& /*data*/)
+void Vst3ProcessorBase::FlushMidiOutput(Steinberg::Vst::ProcessData& /*data*/)
 {
     // This configuration has no MIDI output bus; anything queued is dropped.
     mMidiOutputQueue.clear();

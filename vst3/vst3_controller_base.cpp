@@ -1,9 +1,9 @@
-#include "vst3/plugin_vst3_controller_base.h"
+#include "vst3/vst3_controller_base.h"
 
 #include "framework/iparam.h"
 #include "vst3/midi_controller_ids.h"
 #include "vst3/midi_controller_names.h"
-#include "vst3/plugin_vst3_parameter.h"
+#include "vst3/vst3_parameter.h"
 
 #include <cstdio>
 
@@ -12,7 +12,7 @@ namespace plugfw
 
 using namespace Steinberg;
 
-void IPluginVST3ControllerBase::TrackColour(int& r, int& g, int& b) const
+void Vst3ControllerBase::TrackColour(int& r, int& g, int& b) const
 {
     const auto colour = static_cast<uint32_t>(mChannelContext.colour);
     r = static_cast<int>((colour >> 16) & 0xFF);
@@ -20,8 +20,7 @@ void IPluginVST3ControllerBase::TrackColour(int& r, int& g, int& b) const
     b = static_cast<int>(colour & 0xFF);
 }
 
-Vst::UnitID IPluginVST3ControllerBase::UnitOfGroup(Vst::EditControllerEx1& controller,
-                                                   const char* group)
+Vst::UnitID Vst3ControllerBase::UnitOfGroup(Vst::EditControllerEx1& controller, const char* group)
 {
     if (!group || !group[0])
         return Vst::kRootUnitId;
@@ -36,17 +35,16 @@ Vst::UnitID IPluginVST3ControllerBase::UnitOfGroup(Vst::EditControllerEx1& contr
     return id;
 }
 
-void IPluginVST3ControllerBase::InitParameters(Vst::EditControllerEx1& controller,
-                                               Vst::ParameterContainer& parameters,
-                                               IEditorDelegate& delegate, bool isInstrument,
-                                               bool midiIn)
+void Vst3ControllerBase::InitParameters(Vst::EditControllerEx1& controller,
+                                        Vst::ParameterContainer& parameters,
+                                        IEditorDelegate& delegate, bool isInstrument, bool midiIn)
 {
     mGroups.clear();
     controller.addUnit(new Vst::Unit(STR16("Root"), Vst::kRootUnitId, Vst::kNoParentUnitId,
                                      Vst::kNoProgramListId));
 
     if (!isInstrument)
-        parameters.addParameter(new IPluginVST3BypassParameter);
+        parameters.addParameter(new Vst3BypassParameter);
 
     for (int i = 0; i < delegate.NParams(); ++i)
     {
@@ -54,19 +52,18 @@ void IPluginVST3ControllerBase::InitParameters(Vst::EditControllerEx1& controlle
         if (!param)
             continue;
         const Vst::UnitID unit = UnitOfGroup(controller, param->Group());
-        parameters.addParameter(
-            new IPluginVST3Parameter(param, static_cast<Vst::ParamID>(i), unit));
+        parameters.addParameter(new Vst3Parameter(param, static_cast<Vst::ParamID>(i), unit));
     }
 
     if (isInstrument)
-        parameters.addParameter(new IPluginVST3BypassParameter);
+        parameters.addParameter(new Vst3BypassParameter);
 
     if (midiIn)
         AddMidiControllerParameters(controller, parameters);
 }
 
-void IPluginVST3ControllerBase::AddMidiControllerParameters(Vst::EditControllerEx1& controller,
-                                                            Vst::ParameterContainer& parameters)
+void Vst3ControllerBase::AddMidiControllerParameters(Vst::EditControllerEx1& controller,
+                                                     Vst::ParameterContainer& parameters)
 {
     const auto ccUnit = static_cast<Vst::UnitID>(controller.getUnitCount() + 1);
     controller.addUnit(new Vst::Unit(STR16("MIDI CCs"), ccUnit, Vst::kRootUnitId));

@@ -1,4 +1,4 @@
-#include "vst3/plugin_vst3_parameter.h"
+#include "vst3/vst3_parameter.h"
 
 #include "vst3/channel_context.h"
 #include "vst3/midi_controller_ids.h"
@@ -56,8 +56,8 @@ void Utf8ToString128(const char* text, Steinberg::Vst::String128 out)
     out[o] = 0;
 }
 
-IPluginVST3Parameter::IPluginVST3Parameter(IParam* param, Steinberg::Vst::ParamID id,
-                                           Steinberg::Vst::UnitID unitId)
+Vst3Parameter::Vst3Parameter(IParam* param, Steinberg::Vst::ParamID id,
+                             Steinberg::Vst::UnitID unitId)
     : mParam(param)
 {
     using Steinberg::Vst::ParameterInfo;
@@ -79,35 +79,33 @@ IPluginVST3Parameter::IPluginVST3Parameter(IParam* param, Steinberg::Vst::ParamI
     precision = param->DisplayPrecision();
 }
 
-void IPluginVST3Parameter::toString(Steinberg::Vst::ParamValue valueNormalized,
-                                    Steinberg::Vst::String128 string) const
+void Vst3Parameter::toString(Steinberg::Vst::ParamValue valueNormalized,
+                             Steinberg::Vst::String128 string) const
 {
     char text[IParam::kTextSize] = {};
     mParam->FormatValue(valueNormalized, true, text, true);
     Utf8ToString128(text, string);
 }
 
-bool IPluginVST3Parameter::fromString(const Steinberg::Vst::TChar* string,
-                                      Steinberg::Vst::ParamValue& valueNormalized) const
+bool Vst3Parameter::fromString(const Steinberg::Vst::TChar* string,
+                               Steinberg::Vst::ParamValue& valueNormalized) const
 {
     const std::string text = Utf16ToUtf8(reinterpret_cast<const char16_t*>(string), 128);
     valueNormalized = mParam->ToNormalised(mParam->ParseText(text.c_str()));
     return true;
 }
 
-Steinberg::Vst::ParamValue
-IPluginVST3Parameter::toPlain(Steinberg::Vst::ParamValue valueNormalized) const
+Steinberg::Vst::ParamValue Vst3Parameter::toPlain(Steinberg::Vst::ParamValue valueNormalized) const
 {
     return mParam->FromNormalised(valueNormalized);
 }
 
-Steinberg::Vst::ParamValue
-IPluginVST3Parameter::toNormalized(Steinberg::Vst::ParamValue plainValue) const
+Steinberg::Vst::ParamValue Vst3Parameter::toNormalized(Steinberg::Vst::ParamValue plainValue) const
 {
     return mParam->ToNormalised(plainValue);
 }
 
-IPluginVST3BypassParameter::IPluginVST3BypassParameter()
+Vst3BypassParameter::Vst3BypassParameter()
     : StringListParameter(STR16("Bypass"), kBypassParamId, nullptr,
                           Steinberg::Vst::ParameterInfo::kCanAutomate |
                               Steinberg::Vst::ParameterInfo::kIsList |

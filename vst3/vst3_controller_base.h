@@ -1,4 +1,4 @@
-// plugfw::IPluginVST3ControllerBase: the controller side of the VST 3
+// plugfw::Vst3ControllerBase: the controller side of the VST 3
 // binding. It publishes the plug-in's parameters and their units to the
 // SDK's containers (the host-side bypass first, then one parameter per
 // IParam, MIDI controller parameters when the plug-in takes MIDI), and
@@ -17,11 +17,11 @@
 namespace plugfw
 {
 
-class IPluginVST3ControllerBase
+class Vst3ControllerBase
 {
 public:
-    IPluginVST3ControllerBase() = default;
-    virtual ~IPluginVST3ControllerBase() = default;
+    Vst3ControllerBase() = default;
+    virtual ~Vst3ControllerBase() = default;
 
     // Track information as the host last reported it (main thread).
     void TrackName(std::string& name) const { name = mChannelContext.name; }

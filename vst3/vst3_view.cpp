@@ -1,7 +1,7 @@
-#include "vst3/plugin_vst3_view.h"
+#include "vst3/vst3_view.h"
 
 #include "vst3/key_press_conversion.h"
-#include "vst3/plugin_vst3.h"
+#include "vst3/vst3_plugin.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,14 +11,14 @@ namespace plugfw
 
 using namespace Steinberg;
 
-IPluginVST3View::IPluginVST3View(IPluginVST3& owner) : mOwner(&owner)
+Vst3View::Vst3View(Vst3Plugin& owner) : mOwner(&owner)
 {
     // The view keeps its plug-in alive, as hosts may release them in any order.
     mOwner->addRef();
     rect = ScaledSize();
 }
 
-IPluginVST3View::~IPluginVST3View()
+Vst3View::~Vst3View()
 {
     if (mOwner)
     {
@@ -27,7 +27,7 @@ IPluginVST3View::~IPluginVST3View()
     }
 }
 
-ViewRect IPluginVST3View::ScaledSize() const
+ViewRect Vst3View::ScaledSize() const
 {
     if (!mOwner)
         return ViewRect(0, 0, 0, 0);
@@ -36,13 +36,13 @@ ViewRect IPluginVST3View::ScaledSize() const
     return ViewRect(0, 0, w, h);
 }
 
-tresult PLUGIN_API IPluginVST3View::isPlatformTypeSupported(FIDString type)
+tresult PLUGIN_API Vst3View::isPlatformTypeSupported(FIDString type)
 {
     return type && std::strcmp(type, kPlatformTypeX11EmbedWindowID) == 0 ? kResultTrue
                                                                          : kResultFalse;
 }
 
-tresult PLUGIN_API IPluginVST3View::attached(void* parent, FIDString type)
+tresult PLUGIN_API Vst3View::attached(void* parent, FIDString type)
 {
     if (!mOwner || !mOwner->HasEditor() || isPlatformTypeSupported(type) != kResultTrue)
         return kResultFalse;
@@ -56,7 +56,7 @@ tresult PLUGIN_API IPluginVST3View::attached(void* parent, FIDString type)
     return kResultTrue;
 }
 
-tresult PLUGIN_API IPluginVST3View::removed()
+tresult PLUGIN_API Vst3View::removed()
 {
     if (!mOwner)
         return CPluginView::removed();
@@ -68,7 +68,7 @@ tresult PLUGIN_API IPluginVST3View::removed()
     return CPluginView::removed();
 }
 
-tresult PLUGIN_API IPluginVST3View::setFrame(IPlugFrame* frame)
+tresult PLUGIN_API Vst3View::setFrame(IPlugFrame* frame)
 {
     CPluginView::setFrame(frame);
     if (mOwner && isAttached())
@@ -79,7 +79,7 @@ tresult PLUGIN_API IPluginVST3View::setFrame(IPlugFrame* frame)
     return kResultTrue;
 }
 
-tresult PLUGIN_API IPluginVST3View::getSize(ViewRect* size)
+tresult PLUGIN_API Vst3View::getSize(ViewRect* size)
 {
     if (!size)
         return kInvalidArgument;
@@ -87,7 +87,7 @@ tresult PLUGIN_API IPluginVST3View::getSize(ViewRect* size)
     return kResultTrue;
 }
 
-tresult PLUGIN_API IPluginVST3View::onSize(ViewRect* newSize)
+tresult PLUGIN_API Vst3View::onSize(ViewRect* newSize)
 {
     if (!newSize)
         return kInvalidArgument;
@@ -102,12 +102,12 @@ tresult PLUGIN_API IPluginVST3View::onSize(ViewRect* newSize)
     return kResultFalse;
 }
 
-tresult PLUGIN_API IPluginVST3View::canResize()
+tresult PLUGIN_API Vst3View::canResize()
 {
     return kResultFalse;
 }
 
-tresult PLUGIN_API IPluginVST3View::checkSizeConstraint(ViewRect* r)
+tresult PLUGIN_API Vst3View::checkSizeConstraint(ViewRect* r)
 {
     if (!r || !mOwner)
         return kInvalidArgument;
@@ -120,7 +120,7 @@ tresult PLUGIN_API IPluginVST3View::checkSizeConstraint(ViewRect* r)
     return kResultTrue;
 }
 
-tresult IPluginVST3View::ForwardKey(bool down, char16 key, int16 keyCode, int16 modifiers)
+tresult Vst3View::ForwardKey(bool down, char16 key, int16 keyCode, int16 modifiers)
 {
     if (!mOwner)
         return kResultFalse;
@@ -143,17 +143,17 @@ tresult IPluginVST3View::ForwardKey(bool down, char16 key, int16 keyCode, int16 
     return used ? kResultTrue : kResultFalse;
 }
 
-tresult PLUGIN_API IPluginVST3View::onKeyDown(char16 key, int16 keyCode, int16 modifiers)
+tresult PLUGIN_API Vst3View::onKeyDown(char16 key, int16 keyCode, int16 modifiers)
 {
     return ForwardKey(true, key, keyCode, modifiers);
 }
 
-tresult PLUGIN_API IPluginVST3View::onKeyUp(char16 key, int16 keyCode, int16 modifiers)
+tresult PLUGIN_API Vst3View::onKeyUp(char16 key, int16 keyCode, int16 modifiers)
 {
     return ForwardKey(false, key, keyCode, modifiers);
 }
 
-tresult PLUGIN_API IPluginVST3View::setContentScaleFactor(ScaleFactor factor)
+tresult PLUGIN_API Vst3View::setContentScaleFactor(ScaleFactor factor)
 {
     if (!(factor > 0.0f))
         return kInvalidArgument;

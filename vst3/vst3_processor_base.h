@@ -1,4 +1,4 @@
-// plugfw::IPluginVST3ProcessorBase: the processing side of the VST 3
+// plugfw::Vst3ProcessorBase: the processing side of the VST 3
 // binding. It turns the host's ProcessData into what the portable processor
 // understands: the process context into the time info, the host's audio
 // buses into one ProcessBuffers call, and keeps the MIDI output queue.
@@ -15,15 +15,15 @@
 namespace plugfw
 {
 
-class IPluginVST3ProcessorBase : public IPluginProcessor
+class Vst3ProcessorBase : public PluginProcessor
 {
 public:
     // More host buses than this in one direction are not passed on (the
     // plug-in has at most two).
     static constexpr int kMaxHostBuses = 8;
 
-    explicit IPluginVST3ProcessorBase(const Config& config);
-    ~IPluginVST3ProcessorBase() override;
+    explicit Vst3ProcessorBase(const Config& config);
+    ~Vst3ProcessorBase() override;
 
     // A MIDI message for the processing side (audio thread); empty default.
     virtual void ProcessMidiMsg(const MidiMsg& /*msg*/) {}

@@ -1,4 +1,4 @@
-// plugfw::IPluginVST3View: the editor view a host embeds. On Linux it lives
+// plugfw::Vst3View: the editor view a host embeds. On Linux it lives
 // in an X11 window given as "X11EmbedWindowID"; attaching opens the editor
 // window (the web view host) inside it and moves the idle timer onto the
 // frame's run loop; removing closes it. The editor has a fixed size
@@ -12,14 +12,13 @@
 namespace plugfw
 {
 
-class IPluginVST3;
+class Vst3Plugin;
 
-class IPluginVST3View : public Steinberg::CPluginView,
-                        public Steinberg::IPlugViewContentScaleSupport
+class Vst3View : public Steinberg::CPluginView, public Steinberg::IPlugViewContentScaleSupport
 {
 public:
-    explicit IPluginVST3View(IPluginVST3& owner);
-    ~IPluginVST3View() override;
+    explicit Vst3View(Vst3Plugin& owner);
+    ~Vst3View() override;
 
     // The owner is being destroyed (a host released it before the view).
     void OwnerGone() { mOwner = nullptr; }
@@ -41,7 +40,7 @@ public:
     // IPlugViewContentScaleSupport
     Steinberg::tresult PLUGIN_API setContentScaleFactor(ScaleFactor factor) SMTG_OVERRIDE;
 
-    OBJ_METHODS(IPluginVST3View, CPluginView)
+    OBJ_METHODS(Vst3View, CPluginView)
     DEFINE_INTERFACES
     DEF_INTERFACE(Steinberg::IPlugViewContentScaleSupport)
     END_DEFINE_INTERFACES(CPluginView)
@@ -52,7 +51,7 @@ private:
     Steinberg::tresult ForwardKey(bool down, Steinberg::char16 key, Steinberg::int16 keyCode,
                                   Steinberg::int16 modifiers);
 
-    IPluginVST3* mOwner;
+    Vst3Plugin* mOwner;
     float mScale = 1.0f;
 };
 
