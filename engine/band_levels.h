@@ -11,6 +11,19 @@ namespace ostrel
 // cumulative[j]: sum over the chunk of the squared output of the low-pass at
 // inner edge j; total: sum of the squared signal; n: samples in the chunk.
 // Negative differences count as 0; n below 1 counts as 1.
+// Sums of one analysis period of a mid signal: the cumulative low-pass
+// energies, the mid energy and the energies of the two channels.
+struct MidLevelSums
+{
+    double cumulative[kEdgeCount] = {};
+    double midEnergy = 0.0;
+    double energy0 = 0.0;
+    double energy1 = 0.0;
+    int count = 0;
+
+    void reset() { *this = MidLevelSums{}; }
+};
+
 void bandLevelsFromEnergies(const double cumulative[kEdgeCount], double total, int n,
                             float levels[kBandCount]);
 

@@ -34,6 +34,11 @@ void SpectralEngine::resetEngine(double rate)
     computeBandEdges(edgeHz);
     lookaheadDelay = kLookaheadSamples;
     delayWritePos = 0;
+    period.length = analysisPeriodLength(rate, kDelayLength - lookaheadDelay);
+    period.restart();
+    period.startPos = -1;
+    sourceSums.reset();
+    maskerPeriod.reset();
 
     // 3. Per-band tables, filters and state.
     for (int k = 0; k < kBandCount; ++k)
@@ -121,12 +126,25 @@ void SpectralEngine::resetEngine(double rate)
     // state starts unset and neutral.
     for (DynamicBell& bell : bells)
         resetBellState(bell, rate);
+    resetBellListen();
+}
+
+void SpectralEngine::resetBellListen()
+{
     bellListenMix = 0.0;
+    bellListenAsked = -1;
+    bellListenAskedAge = kStftSize;
     lastBellListen = -1;
+    bellListenFed = -1;
 }
 
 void SpectralEngine::resetOnRoleChange(int role, bool bypassOn)
 {
+    const bool wasMasking = (lastRole == kRoleMasker || lastRole == kRoleSelf) && lastBypass == 0;
+    const bool masking = (role == kRoleMasker || role == kRoleSelf) && !bypassOn;
+
+    // Whatever the path, the gates continue from the gains in use: a dip or
+    // a release still in progress glides on instead of jumping.
     for (int k = 0; k < kBandCount; ++k)
     {
         gateOpen0[k] = 0;
@@ -134,17 +152,64 @@ void SpectralEngine::resetOnRoleChange(int role, bool bypassOn)
         gateAmount0[k] = 0.0;
         gateAmount1[k] = 0.0;
         heldSourceLevel[k] = 0.0;
-        gateGain0[k] = 1.0;
-        gateGain1[k] = 1.0;
+        gateGain0[k] = bandGain[0][k];
+        gateGain1[k] = bandGain[1][k];
         blockGain[k] = 1.0;
         dipMeter[k].store(0.0f, std::memory_order_relaxed);
     }
+    if (masking && !wasMasking)
+        freshenMaskingState();
+    if (!masking)
+        resetBellListen();
+
+    // A new role starts a new analysis period.
+    period.restart();
+    sourceSums.reset();
+    maskerPeriod.reset();
+
     touchedCount.store(0, std::memory_order_relaxed);
     nullSmoothed = -120.0;
     nullMeter.store(-150.0f, std::memory_order_relaxed);
     linked.store(0, std::memory_order_relaxed);
     lastRole = role;
     lastBypass = bypassOn ? 1 : 0;
+}
+
+void SpectralEngine::freshenMaskingState()
+{
+    // The other paths do not follow the band envelopes: what they hold is
+    // from before, so the gates start from silence.
+    fillArray(bandEnvelope0, 0.0);
+    fillArray(bandEnvelope1, 0.0);
+    for (DynamicBell& bell : bells)
+    {
+        if (bellAtRest(bell))
+        {
+            // Its filters and delay lines stood still and hold old audio.
+            const float freq = bell.bellFreqSmoothed;
+            const float q = bell.bellQSmoothed;
+            resetBellState(bell, sampleRate);
+            bell.bellFreqSmoothed = freq;
+            bell.bellQSmoothed = q;
+        }
+        else
+        {
+            // Still releasing: filters and delay lines ran; only the
+            // envelopes and gates start afresh, the gains glide on.
+            bell.bellEnvelope0 = 0.0;
+            bell.bellEnvelope1 = 0.0;
+            bell.bellGateOpen0 = 0;
+            bell.bellGateOpen1 = 0;
+            bell.bellGateAmount0 = 0.0;
+            bell.bellGateAmount1 = 0.0;
+        }
+    }
+    if (settled)
+    {
+        // The band filters stood still on the settled release path.
+        bandFilter[0].clearState();
+        bandFilter[1].clearState();
+    }
 }
 
 } // namespace ostrel

@@ -1,9 +1,10 @@
-// The Masker (role 2) and Self (role 3) path of processChunk. Block rate
-// first: where the source levels come from and how they line up in time, the
-// source's masking spread, the instance's own levels and their prominence,
-// and one target gain per band. Then per sample: band gates with stereo link,
-// the bells, the time-domain removal of the four lowest bands and the hand-off
-// of the others to the spectral stage, Listen and Bell Listen. Meters last.
+// The Masker (role 2) and Self (role 3) path of processChunk. Block rate, once
+// at the start of each analysis period: where the source levels come from and
+// how they line up in time, the source's masking spread, the instance's own
+// levels and their prominence, and one target gain per band. Then per sample:
+// band gates with stereo link, the bells, the time-domain removal of the four
+// lowest bands and the hand-off of the others to the spectral stage, Listen
+// and Bell Listen. When the period closes: stereo statistics and meters.
 //
 // Audio thread only: no allocation, no lock, bounded registry reads.
 #include <algorithm>
@@ -24,48 +25,43 @@ namespace ostrel
 namespace
 {
 
-// Everything the block-rate half hands to the sample loop.
-struct MaskingChunk
-{
-    bool sourceLive = false;
-    MaskingSpread spread;
-    double prominenceDb[kBandCount] = {};
-    double targetGain[kBandCount] = {};
-    ChunkThresholds thresholds;
-    bool holdsSlot = false;
-    int heldSlot = -1;
-};
-
 void countUpTo(int32_t& counter)
 {
     if (counter < kStaleCount)
         ++counter;
 }
 
-// Local source (sidechain or, for Self, the main input): this chunk's band
-// levels of its mid signal.
-void measureLocalSource(SpectralEngine& e, const double* a, const double* b, int n,
-                        double src[kBandCount])
+// Local source (sidechain or, for Self, the main input): adds a slice's mid
+// signal to the period's sums.
+void accumulateLocalSource(SpectralEngine& e, const double* a, const double* b, int n,
+                           MidLevelSums& sums)
 {
-    double cumulative[kEdgeCount] = {};
     double total = 0.0;
     for (int t = 0; t < n; ++t)
     {
         const double mid = (finiteOrZero(a[t]) + finiteOrZero(b[t])) * 0.5;
-        e.analysisLowpassBank.accumulate(mid, cumulative);
+        e.analysisLowpassBank.accumulate(mid, sums.cumulative);
         total += mid * mid;
     }
-    float levels[kBandCount];
-    bandLevelsFromEnergies(cumulative, total, n, levels);
-    for (int k = 0; k < kBandCount; ++k)
-        src[k] = levels[k];
+    sums.midEnergy += total;
+    sums.count += n;
 }
 
-// The block-rate half: source selection and alignment, spread, own levels and
-// publication, prominence, guards, coordinator gains, balance and targets.
-void computeMaskingChunk(SpectralEngine& e, const double* in0, const double* in1, int n,
-                         int64_t hostSamplePos, bool transportRunning, const double* side0,
-                         const double* side1, MaskingChunk& c)
+// Closes the local source's period: its band levels become the source of the
+// next period's decisions.
+void closeLocalSource(const MidLevelSums& sums, double levels[kBandCount])
+{
+    float closed[kBandCount];
+    bandLevelsFromEnergies(sums.cumulative, sums.midEnergy, sums.count, closed);
+    for (int k = 0; k < kBandCount; ++k)
+        levels[k] = std::isfinite(closed[k]) ? closed[k] : 0.0;
+}
+
+// The block-rate half, at the start of a period of n samples: source
+// selection and alignment, spread, own levels and publication, prominence,
+// guards, coordinator gains, balance and targets.
+void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool transportRunning,
+                         bool sidechainConnected, MaskingDecision& c)
 {
     PeerRegistry& registry = *e.registry;
     const bool self = e.settings.role == kRoleSelf;
@@ -91,8 +87,10 @@ void computeMaskingChunk(SpectralEngine& e, const double* in0, const double* in1
     }
     const bool sourceFresh =
         static_cast<double>(e.chunksSinceSourceUpdate) * n < 1.5 * e.sampleRate;
-    const bool sidechain = e.settings.sidechainOn != 0 && side0 != nullptr;
+    const bool sidechain = e.settings.sidechainOn != 0 && sidechainConnected;
     const bool local = sidechain || self;
+    c.localSource = local;
+    c.sidechainSource = sidechain && !self;
     c.sourceLive = local || targetLive;
     const bool useRegistry = !local && targetLive && sourceFresh;
 
@@ -105,9 +103,9 @@ void computeMaskingChunk(SpectralEngine& e, const double* in0, const double* in1
     double src[kBandCount];
     if (local)
     {
-        const double* a = self ? in0 : side0;
-        const double* b = self ? in1 : (side1 != nullptr ? side1 : side0);
-        measureLocalSource(e, a, b, n, src);
+        // The last closed period's measurement.
+        for (int k = 0; k < kBandCount; ++k)
+            src[k] = e.maskerPeriod.localLevels[k];
     }
     else
     {
@@ -115,9 +113,10 @@ void computeMaskingChunk(SpectralEngine& e, const double* in0, const double* in1
         int64_t srcEnd = -1;
         readLevels(tgt, levels, nullptr, &srcEnd);
         const float* use = levels;
+        // The levels of the Source's period that ended when this one starts.
         if (useRegistry && transportRunning && srcEnd >= 0 && hostSamplePos >= 0)
             use = alignSourceLevels(e.sourceHistory, e.historyWritePos, e.lastBlockEnd,
-                                    hostSamplePos, n, levels, srcEnd);
+                                    hostSamplePos - n, n, levels, srcEnd);
         for (int k = 0; k < kBandCount; ++k)
             src[k] = useRegistry ? use[k] : -1.0;
     }
@@ -255,7 +254,7 @@ void computeMaskingChunk(SpectralEngine& e, const double* in0, const double* in1
     }
 }
 
-GateSetupInputs gateInputsOfBand(const MaskingChunk& c, int band, double amountDivisor,
+GateSetupInputs gateInputsOfBand(const MaskingDecision& c, int band, double amountDivisor,
                                  double targetGain)
 {
     GateSetupInputs in;
@@ -272,14 +271,186 @@ GateSetupInputs gateInputsOfBand(const MaskingChunk& c, int band, double amountD
     return in;
 }
 
-// A non-finite output sample becomes the fully delayed dry sample, or silence
-// when that is not finite either (a non-finite input sample reaches the output
-// through the dry path 1264 samples later).
-double finiteOutput(double out, double dry)
+// The period's block-rate set-up: decisions, stereo link from the smoothed
+// coherence of the closed periods, gate and bell set-ups, and empty sums.
+void beginMaskerPeriod(SpectralEngine& e, int64_t hostSamplePos, bool transportRunning,
+                       bool sidechainConnected)
 {
-    if (std::isfinite(out))
-        return out;
-    return std::isfinite(dry) ? dry : 0.0;
+    MaskerPeriod& p = e.maskerPeriod;
+    const int n = e.period.length;
+    computeMaskingChunk(e, n, hostSamplePos, transportRunning, sidechainConnected, p.decision);
+    const MaskingDecision& c = p.decision;
+
+    for (int m = 0; m < kBandCount; ++m)
+    {
+        const StereoLinkBand link =
+            stereoLinkFromStatistics(e.bandCross[m], e.bandEnergy0[m], e.bandEnergy1[m]);
+        e.stereoLink[m] = link.stereoLink;
+        e.linkRatio[m] = link.linkRatio;
+        if (e.stereoLink[m] > 0.6)
+        {
+            const uint8_t either = (e.gateOpen0[m] || e.gateOpen1[m]) ? 1 : 0;
+            e.gateOpen0[m] = either;
+            e.gateOpen1[m] = either;
+        }
+        p.gates[m] =
+            makeGateSetup(gateInputsOfBand(c, m, c.thresholds.bandAmountDivisor, c.targetGain[m]));
+    }
+
+    for (int b = 0; b < kBellCount; ++b)
+    {
+        BellChunk& bell = p.bells[b];
+        setupBellChunk(e.bells[b], e.settings.bellFreqHz[b], e.settings.bellQ[b],
+                       e.settings.bellDepthPercent[b], e.settings.bellActive[b] != 0, e.centreHz, n,
+                       e.sampleRate, bell);
+        setBellGate(bell, gateInputsOfBand(c, bell.nearest, c.thresholds.bellAmountDivisor, 1.0));
+        beginBellMeter(e.bells[b]);
+    }
+    p.resetSums();
+}
+
+// Adds a smoothed statistic's new period mean, unless the period's sum
+// overflowed (a huge sample must not poison it for good).
+void smoothStatistic(double& value, double sum, int n, double k)
+{
+    const double mean = sum / n;
+    if (std::isfinite(mean))
+        value += k * (mean - value);
+}
+
+// The period closes: bell meters, stereo statistics, band meters and the
+// local source's levels.
+void closeMaskerPeriod(SpectralEngine& e)
+{
+    MaskerPeriod& p = e.maskerPeriod;
+    const int n = e.period.length;
+    for (DynamicBell& bell : e.bells)
+        finishBellMeter(bell);
+
+    const double k = 1.0 - std::exp(-n / (0.08 * e.sampleRate));
+    for (int m = 0; m < kBandCount; ++m)
+    {
+        smoothStatistic(e.bandCross[m], p.sumCross[m], n, k);
+        smoothStatistic(e.bandEnergy0[m], p.sumSquare0[m], n, k);
+        smoothStatistic(e.bandEnergy1[m], p.sumSquare1[m], n, k);
+    }
+
+    float dips[kBandCount];
+    for (int m = 0; m < kBandCount; ++m)
+    {
+        dips[m] = dipMeterDb(p.meterSums.outEnergy[m], p.meterSums.inEnergy[m]);
+        e.dipMeter[m].store(dips[m], std::memory_order_relaxed);
+    }
+    e.touchedCount.store(touchedBands(p.meterSums), std::memory_order_relaxed);
+    e.nullSmoothed +=
+        (1.0 - std::exp(-n / (0.2 * e.sampleRate))) * (nullTarget(dips) - e.nullSmoothed);
+    e.nullMeter.store(static_cast<float>(e.nullSmoothed), std::memory_order_relaxed);
+
+    if (p.decision.localSource)
+        closeLocalSource(p.localSums, p.localLevels);
+}
+
+// One sample of the gates, glides and stereo link of every band.
+void stepBandGates(SpectralEngine& e, const GateSetup gates[kBandCount])
+{
+    for (int m = 0; m < kBandCount; ++m)
+    {
+        const GateSetup& g = gates[m];
+        if (!g.eligibleOpen && e.gateGain0[m] == 1.0 && e.gateGain1[m] == 1.0)
+        {
+            // Not considered in either state and at rest: the full step would
+            // close the gates and leave every gain at 1.0.
+            e.gateOpen0[m] = 0;
+            e.gateOpen1[m] = 0;
+            e.gateAmount0[m] = 0.0;
+            e.gateAmount1[m] = 0.0;
+            e.bandGain[0][m] = 1.0;
+            e.bandGain[1][m] = 1.0;
+            continue;
+        }
+        const double t0 = gateStep(e.gateOpen0[m], e.gateAmount0[m], e.bandEnvelope0[m], g,
+                                   e.levelDecay);
+        const double t1 = gateStep(e.gateOpen1[m], e.gateAmount1[m], e.bandEnvelope1[m], g,
+                                   e.levelDecay);
+        glideGain(e.gateGain0[m], t0, e.glideCoef);
+        glideGain(e.gateGain1[m], t1, e.glideCoef);
+        double g0 = e.gateGain0[m];
+        double g1 = e.gateGain1[m];
+        linkChannelGains(g0, g1, e.stereoLink[m], e.linkRatio[m]);
+        e.bandGain[0][m] = g0;
+        e.bandGain[1][m] = g1;
+    }
+}
+
+// The four lowest bands are removed here in the time domain (added to
+// sub0/sub1); the others are handed to the spectral stage.
+void removeLowBands(SpectralEngine& e, const double* delayed0, const double* delayed1,
+                    double& sub0, double& sub1)
+{
+    for (int m = 0; m < kTimeDomainBands; ++m)
+    {
+        e.stftBandGain[0][m] = 1.0;
+        e.stftBandGain[1][m] = 1.0;
+        sub0 += delayed0[m] * (1.0 - e.bandGain[0][m]);
+        sub1 += delayed1[m] * (1.0 - e.bandGain[1][m]);
+    }
+    for (int m = kTimeDomainBands; m < kBandCount; ++m)
+    {
+        e.stftBandGain[0][m] = e.bandGain[0][m];
+        e.stftBandGain[1][m] = e.bandGain[1][m];
+    }
+}
+
+// Bell Listen's selection as the output hears it: a bell's signal leaves the
+// spectral stage kStftSize samples after it entered, so the crossfade follows
+// the selection that late. Returns the bell whose signal enters the stage now
+// (kept while a crossfade away from it still plays).
+int stepBellListenSelection(SpectralEngine& e, int asked)
+{
+    if (asked != e.bellListenAsked)
+    {
+        e.bellListenAsked = asked;
+        e.bellListenAskedAge = 0;
+    }
+    if (e.bellListenAskedAge < kStftSize && ++e.bellListenAskedAge == kStftSize)
+        e.lastBellListen = e.bellListenAsked;
+    if (asked >= 0)
+        e.bellListenFed = asked;
+    else if (e.bellListenAskedAge >= kStftSize && e.bellListenMix == 0.0)
+        e.bellListenFed = -1;
+    return e.bellListenFed;
+}
+
+// Listen (toward what is removed) and Bell Listen (toward the heard bell).
+void applyListenMixes(SpectralEngine& e, const StftSample& s, double listenTarget, double& o0,
+                      double& o1)
+{
+    e.listenMix += (listenTarget - e.listenMix) * e.glideCoef;
+    if (listenTarget == 0.0 && e.listenMix < 1e-6)
+        e.listenMix = 0.0;
+    else if (listenTarget == 1.0 && e.listenMix > 0.999999)
+        e.listenMix = 1.0;
+    if (e.listenMix > 0.0)
+    {
+        o0 += e.listenMix * (s.removed0 - o0);
+        o1 += e.listenMix * (s.removed1 - o1);
+    }
+
+    if (e.lastBellListen >= 0)
+    {
+        e.bellListenMix += (1.0 - e.bellListenMix) * e.glideCoef;
+    }
+    else
+    {
+        e.bellListenMix -= e.bellListenMix * e.glideCoef;
+        if (e.bellListenMix < 1e-6)
+            e.bellListenMix = 0.0;
+    }
+    if (e.bellListenMix > 0.0)
+    {
+        o0 += e.bellListenMix * (s.bell0 - o0);
+        o1 += e.bellListenMix * (s.bell1 - o1);
+    }
 }
 
 } // namespace
@@ -291,8 +462,9 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
 {
     if (n <= 0)
         return;
-    MaskingChunk c;
-    computeMaskingChunk(*this, in0, in1, n, hostSamplePos, transportRunning, side0, side1, c);
+    MaskerPeriod& p = maskerPeriod;
+    if (period.starts())
+        beginMaskerPeriod(*this, hostSamplePos, transportRunning, side0 != nullptr);
 
     // A start from rest: the delay lines refill before anything is gated.
     if (settled)
@@ -303,49 +475,31 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
             resetBellGates(bell);
     }
 
-    // Stereo link from the smoothed coherence of the previous chunks.
-    for (int m = 0; m < kBandCount; ++m)
+    // The local source of the next period's decisions.
+    if (p.decision.localSource)
     {
-        const StereoLinkBand link =
-            stereoLinkFromStatistics(bandCross[m], bandEnergy0[m], bandEnergy1[m]);
-        stereoLink[m] = link.stereoLink;
-        linkRatio[m] = link.linkRatio;
-        if (stereoLink[m] > 0.6)
+        if (p.decision.sidechainSource)
         {
-            const uint8_t either = (gateOpen0[m] || gateOpen1[m]) ? 1 : 0;
-            gateOpen0[m] = either;
-            gateOpen1[m] = either;
+            // A sidechain that went away mid-period counts as silence.
+            if (side0 != nullptr)
+                accumulateLocalSource(*this, side0, side1 != nullptr ? side1 : side0, n,
+                                      p.localSums);
+            else
+                p.localSums.count += n;
         }
-    }
-
-    GateSetup gates[kBandCount];
-    for (int m = 0; m < kBandCount; ++m)
-        gates[m] =
-            makeGateSetup(gateInputsOfBand(c, m, c.thresholds.bandAmountDivisor, c.targetGain[m]));
-
-    BellChunk bellChunk[kBellCount];
-    for (int b = 0; b < kBellCount; ++b)
-    {
-        setupBellChunk(bells[b], settings.bellFreqHz[b], settings.bellQ[b],
-                       settings.bellDepthPercent[b], settings.bellActive[b] != 0, centreHz, n,
-                       sampleRate, bellChunk[b]);
-        setBellGate(bellChunk[b],
-                    gateInputsOfBand(c, bellChunk[b].nearest, c.thresholds.bellAmountDivisor, 1.0));
-        beginBellMeter(bells[b]);
+        else
+            accumulateLocalSource(*this, in0, in1, n, p.localSums);
     }
 
     // Listen: the parameter, or the link matrix's solo of this instance's slot.
+    const MaskingDecision& c = p.decision;
     const bool soloed =
         c.holdsSlot && registry->header.soloIndex.load(std::memory_order_relaxed) == c.heldSlot;
     const double listenTarget = (settings.listen != 0 || soloed) ? 1.0 : 0.0;
     const int bellListenSetting =
         (settings.bellListen >= 0 && settings.bellListen < kBellCount) ? settings.bellListen : -1;
 
-    MaskingMeterSums sums;
-    double sumCross[kBandCount] = {};
-    double sumSquare0[kBandCount] = {};
-    double sumSquare1[kBandCount] = {};
-
+    MaskingMeterSums& sums = p.meterSums;
     double x0[kBandCount];
     double x1[kBandCount];
     double outBand[kBandCount];
@@ -374,9 +528,9 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
         // arithmetic over all bands that the compiler can vectorise.
         for (int m = 0; m < kBandCount; ++m)
         {
-            sumCross[m] += x0[m] * x1[m];
-            sumSquare0[m] += x0[m] * x0[m];
-            sumSquare1[m] += x1[m] * x1[m];
+            p.sumCross[m] += x0[m] * x1[m];
+            p.sumSquare0[m] += x0[m] * x0[m];
+            p.sumSquare1[m] += x1[m] * x1[m];
             followEnvelope(bandEnvelope0[m], x0[m], bandAttack[0][m], bandRelease[0][m]);
             followEnvelope(bandEnvelope1[m], x1[m], bandAttack[1][m], bandRelease[1][m]);
             const double mid = 0.5 * (meterIn0[m] + meterIn1[m]);
@@ -385,52 +539,11 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
 
         // Gates, glides and the stereo link, once the lookahead has filled.
         if (primed)
-        {
-            for (int m = 0; m < kBandCount; ++m)
-            {
-                const GateSetup& g = gates[m];
-                if (!g.eligibleOpen && gateGain0[m] == 1.0 && gateGain1[m] == 1.0)
-                {
-                    // Not considered in either state and at rest: the full
-                    // step would close the gates and leave every gain at 1.0.
-                    gateOpen0[m] = 0;
-                    gateOpen1[m] = 0;
-                    gateAmount0[m] = 0.0;
-                    gateAmount1[m] = 0.0;
-                    bandGain[0][m] = 1.0;
-                    bandGain[1][m] = 1.0;
-                    continue;
-                }
-                const double t0 =
-                    gateStep(gateOpen0[m], gateAmount0[m], bandEnvelope0[m], g, levelDecay);
-                const double t1 =
-                    gateStep(gateOpen1[m], gateAmount1[m], bandEnvelope1[m], g, levelDecay);
-                glideGain(gateGain0[m], t0, glideCoef);
-                glideGain(gateGain1[m], t1, glideCoef);
-                double g0 = gateGain0[m];
-                double g1 = gateGain1[m];
-                linkChannelGains(g0, g1, stereoLink[m], linkRatio[m]);
-                bandGain[0][m] = g0;
-                bandGain[1][m] = g1;
-            }
-        }
+            stepBandGates(*this, p.gates);
 
-        // The lowest bands are removed here in the time domain, the others
-        // by the spectral stage.
         double sub0 = 0.0;
         double sub1 = 0.0;
-        for (int m = 0; m < kTimeDomainBands; ++m)
-        {
-            stftBandGain[0][m] = 1.0;
-            stftBandGain[1][m] = 1.0;
-            sub0 += delayed0[m] * (1.0 - bandGain[0][m]);
-            sub1 += delayed1[m] * (1.0 - bandGain[1][m]);
-        }
-        for (int m = kTimeDomainBands; m < kBandCount; ++m)
-        {
-            stftBandGain[0][m] = bandGain[0][m];
-            stftBandGain[1][m] = bandGain[1][m];
-        }
+        removeLowBands(*this, delayed0, delayed1, sub0, sub1);
         for (int m = 0; m < kBandCount; ++m)
         {
             const double v = std::max(1.0 - bandGain[0][m], 1.0 - bandGain[1][m]);
@@ -447,16 +560,16 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
         }
 
         // Bells, and the signal Bell Listen hands to the spectral stage.
-        const int bellSelected = primed ? bellListenSetting : -1;
+        const int bellFed = stepBellListenSelection(*this, primed ? bellListenSetting : -1);
         double bellSignal0 = 0.0;
         double bellSignal1 = 0.0;
         for (int b = 0; b < kBellCount; ++b)
         {
             double y0;
             double y1;
-            bellSampleStep(bells[b], bellChunk[b], a0, a1, r, w, primed, glideCoef, levelDecay,
+            bellSampleStep(bells[b], p.bells[b], a0, a1, r, w, primed, glideCoef, levelDecay,
                            sub0, sub1, y0, y1);
-            if (b == bellSelected)
+            if (b == bellFed)
             {
                 bellSignal0 = y0;
                 bellSignal1 = y1;
@@ -471,67 +584,15 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
         for (int m = 0; m < kBandCount; ++m)
             sums.outEnergy[m] += outBand[m] * outBand[m];
 
-        // Listen crossfade toward what is removed.
-        listenMix += (listenTarget - listenMix) * glideCoef;
-        if (listenTarget == 0.0 && listenMix < 1e-6)
-            listenMix = 0.0;
-        else if (listenTarget == 1.0 && listenMix > 0.999999)
-            listenMix = 1.0;
         double o0 = s.out0;
         double o1 = s.out1;
-        if (listenMix > 0.0)
-        {
-            o0 += listenMix * (s.removed0 - o0);
-            o1 += listenMix * (s.removed1 - o1);
-        }
-
-        // Bell Listen: a new selection starts its crossfade from the normal output.
-        if (bellSelected != lastBellListen)
-        {
-            bellListenMix = 0.0;
-            lastBellListen = bellSelected;
-        }
-        if (bellSelected >= 0)
-        {
-            bellListenMix += (1.0 - bellListenMix) * glideCoef;
-        }
-        else
-        {
-            bellListenMix -= bellListenMix * glideCoef;
-            if (bellListenMix < 1e-6)
-                bellListenMix = 0.0;
-        }
-        if (bellListenMix > 0.0 && bellSelected >= 0)
-        {
-            o0 += bellListenMix * (s.bell0 - o0);
-            o1 += bellListenMix * (s.bell1 - o1);
-        }
-
-        out0[t] = finiteOutput(o0, s.dry0);
-        out1[t] = finiteOutput(o1, s.dry1);
+        applyListenMixes(*this, s, listenTarget, o0, o1);
+        out0[t] = finiteOrAlignedDry(o0, s.dry0);
+        out1[t] = finiteOrAlignedDry(o1, s.dry1);
     }
 
-    // End of chunk: bell meters, stereo statistics, band meters.
-    for (DynamicBell& bell : bells)
-        finishBellMeter(bell);
-
-    const double k = 1.0 - std::exp(-n / (0.08 * sampleRate));
-    for (int m = 0; m < kBandCount; ++m)
-    {
-        bandCross[m] += k * (sumCross[m] / n - bandCross[m]);
-        bandEnergy0[m] += k * (sumSquare0[m] / n - bandEnergy0[m]);
-        bandEnergy1[m] += k * (sumSquare1[m] / n - bandEnergy1[m]);
-    }
-
-    float dips[kBandCount];
-    for (int m = 0; m < kBandCount; ++m)
-    {
-        dips[m] = dipMeterDb(sums.outEnergy[m], sums.inEnergy[m]);
-        dipMeter[m].store(dips[m], std::memory_order_relaxed);
-    }
-    touchedCount.store(touchedBands(sums), std::memory_order_relaxed);
-    nullSmoothed += (1.0 - std::exp(-n / (0.2 * sampleRate))) * (nullTarget(dips) - nullSmoothed);
-    nullMeter.store(static_cast<float>(nullSmoothed), std::memory_order_relaxed);
+    if (period.closesWith(n))
+        closeMaskerPeriod(*this);
 }
 
 } // namespace ostrel

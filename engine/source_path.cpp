@@ -1,7 +1,8 @@
 // The Source path (role Source, not bypassed): the audio passes through with
 // the engine's latency (dips left from a previous role are released first)
-// while the chunk's 24 band levels of the mid signal, the priority and the
-// stereo balance are published in the instance's slot.
+// while the 24 band levels of the mid signal over each analysis period, the
+// priority and the stereo balance are published in the instance's slot when
+// the period closes.
 #include "engine/band_levels.h"
 #include "engine/release_sample.h"
 
@@ -10,13 +11,28 @@
 namespace ostrel
 {
 
+namespace
+{
+
+// +1 all left, -1 all right, 0 for silence; sums that overflowed say nothing.
+double balanceOf(double energy0, double energy1)
+{
+    const double balance = (energy0 - energy1) / (energy0 + energy1 + 1e-20);
+    return std::isfinite(balance) ? balance : 0.0;
+}
+
+} // namespace
+
 void SpectralEngine::processSourceChunk(const double* in0, const double* in1, double* out0,
                                         double* out1, int n, int64_t hostSamplePos, int slot)
 {
+    (void)hostSamplePos; // the period's start position is what gets published
     settled = 0;
     const bool releasing = anyDipOrListen();
 
-    double cumulative[kEdgeCount] = {};
+    if (period.starts())
+        sourceSums.reset();
+    MidLevelSums& sums = sourceSums;
     double midEnergy = 0.0;
     double energy0 = 0.0;
     double energy1 = 0.0;
@@ -32,7 +48,7 @@ void SpectralEngine::processSourceChunk(const double* in0, const double* in1, do
         const double a0 = finiteOrZero(x0);
         const double a1 = finiteOrZero(x1);
         const double mid = (a0 + a1) * 0.5;
-        analysisLowpassBank.accumulate(mid, cumulative);
+        analysisLowpassBank.accumulate(mid, sums.cumulative);
         midEnergy += mid * mid;
         energy0 += a0 * a0;
         energy1 += a1 * a1;
@@ -61,7 +77,21 @@ void SpectralEngine::processSourceChunk(const double* in0, const double* in1, do
         }
         advanceDelayWritePos();
     }
+    sums.midEnergy += midEnergy;
+    sums.energy0 += energy0;
+    sums.energy1 += energy1;
+    sums.count += n;
 
+    if (period.closesWith(n))
+        publishSourcePeriod(slot);
+    else
+        peersMeter.store(registry->slots[slot].holderCount.load(std::memory_order_relaxed),
+                         std::memory_order_relaxed);
+}
+
+void SpectralEngine::publishSourcePeriod(int slot)
+{
+    const MidLevelSums& sums = sourceSums;
     // Publication into the held slot, under its level sequence counter.
     PeerSlot& channelSlot = registry->slots[slot];
     if (channelSlot.ownerId.load(std::memory_order_acquire) != 0)
@@ -73,14 +103,14 @@ void SpectralEngine::processSourceChunk(const double* in0, const double* in1, do
         if (holds)
         {
             float levels[kBandCount];
-            bandLevelsFromEnergies(cumulative, midEnergy, n, levels);
+            bandLevelsFromEnergies(sums.cumulative, sums.midEnergy, sums.count, levels);
             beginLevels(*registry, link);
             for (int k = 0; k < kBandCount; ++k)
                 writeLevel(*registry, link, k, levels[k]);
-            publishBlock(*registry, link, hostSamplePos, n);
+            publishBlock(*registry, link, period.startPos, sums.count);
             PeerSlot& own = registry->slots[held];
             own.priority.store(settings.priority, std::memory_order_relaxed);
-            own.balance.store(static_cast<float>((energy0 - energy1) / (energy0 + energy1 + 1e-20)),
+            own.balance.store(static_cast<float>(balanceOf(sums.energy0, sums.energy1)),
                               std::memory_order_relaxed);
         }
     }

@@ -2,6 +2,8 @@
 
 #include "engine/float_mode_guard.h"
 
+#include <algorithm>
+
 namespace ostrel
 {
 
@@ -22,13 +24,36 @@ void SpectralEngine::processChunk(const double* in0, const double* in1, double* 
                                   const double* side0, const double* side1)
 {
     const FloatModeGuard floatMode;
+    // Slices end where an analysis period ends, so the block-rate work runs
+    // once per period whatever the host's block size.
+    int done = 0;
+    while (done < n)
+    {
+        const int m = std::min(n - done, samplesLeftInPeriod());
+        processSlice(in0 + done, in1 + done, out0 + done, out1 + done, m,
+                     hostSamplePos >= 0 ? hostSamplePos + done : -1, transportRunning,
+                     side0 != nullptr ? side0 + done : nullptr,
+                     side1 != nullptr ? side1 + done : nullptr);
+        done += m;
+    }
+}
 
+void SpectralEngine::processSlice(const double* in0, const double* in1, double* out0, double* out1,
+                                  int n, int64_t hostSamplePos, bool transportRunning,
+                                  const double* side0, const double* side1)
+{
     const int role = settings.role;
     const int slot = slotOfChannelIndex(settings.channelIndex);
     const bool bypassOn = settings.bypass != 0;
 
     if (role != lastRole || static_cast<uint8_t>(bypassOn) != lastBypass)
         resetOnRoleChange(role, bypassOn);
+
+    if (period.starts())
+    {
+        period.startPos = hostSamplePos;
+        period.transportRunning = transportRunning;
+    }
 
     // The idle thread watches this to tell whether audio is running.
     link.blockCounter.fetch_add(1, std::memory_order_relaxed);
@@ -40,6 +65,10 @@ void SpectralEngine::processChunk(const double* in0, const double* in1, double* 
         processSourceChunk(in0, in1, out0, out1, n, hostSamplePos, slot);
     else
         processMaskerChunk(in0, in1, out0, out1, n, hostSamplePos, transportRunning, side0, side1);
+
+    period.pos += n;
+    if (period.pos >= period.length)
+        period.pos = 0;
 }
 
 bool SpectralEngine::anyDipOrListen() const

@@ -8,11 +8,14 @@
 // the idle thread reads are relaxed atomics.
 #pragma once
 
+#include "engine/analysis_period.h"
 #include "engine/band_layout.h"
+#include "engine/band_levels.h"
 #include "engine/biquad.h"
 #include "engine/dynamic_bells.h"
 #include "engine/engine_settings.h"
 #include "engine/filter_banks.h"
+#include "engine/masker_period.h"
 #include "engine/masking_source_history.h"
 #include "engine/stft_frame_engine.h"
 #include "link/peer_registry.h"
@@ -59,16 +62,26 @@ public:
 
     // One chunk of at most kMaxChunk samples (audio thread). in0/in1 may be
     // the same channel (mono) and may alias out0/out1 (sample t is read before
-    // it is written). side0/side1 may be null.
+    // it is written). side0/side1 may be null. The chunk is taken in slices
+    // that end at the analysis period's boundaries.
     void processChunk(const double* in0, const double* in1, double* out0, double* out1, int n,
                       int64_t hostSamplePos, bool transportRunning, const double* side0,
                       const double* side1);
 
-    // --- paths (called from processChunk only) ---------------------------
+    // Samples left in the running analysis period.
+    int samplesLeftInPeriod() const { return period.length - period.pos; }
+
+    // --- paths (called from processChunk only, with slices that do not
+    // cross an analysis period's end) ---------------------------------------
+    void processSlice(const double* in0, const double* in1, double* out0, double* out1, int n,
+                      int64_t hostSamplePos, bool transportRunning, const double* side0,
+                      const double* side1);
     void processReleaseChunk(const double* in0, const double* in1, double* out0, double* out1,
                              int n, int slot);
     void processSourceChunk(const double* in0, const double* in1, double* out0, double* out1, int n,
                             int64_t hostSamplePos, int slot);
+    // Publishes the closed period's levels, priority and balance.
+    void publishSourcePeriod(int slot);
     // Masker (role 2) and Self (role 3): engine/masker_path.cpp.
     void processMaskerChunk(const double* in0, const double* in1, double* out0, double* out1, int n,
                             int64_t hostSamplePos, bool transportRunning, const double* side0,
@@ -76,6 +89,10 @@ public:
 
     // Per-band reset when the role or the bypass changed.
     void resetOnRoleChange(int role, bool bypassOn);
+    // Entering Masker/Self from another path: state those paths did not keep
+    // running starts afresh, so nothing from before plays again.
+    void freshenMaskingState();
+    void resetBellListen();
 
     // --- settings and registry -------------------------------------------
     EngineSettings settings;
@@ -103,6 +120,11 @@ public:
     double levelDecay = 0.0;
 
     // --- block driver state -----------------------------------------------
+    AnalysisPeriod period;
+    // The Source's sums over the running period.
+    MidLevelSums sourceSums;
+    // The Masker/Self path's period state.
+    MaskerPeriod maskerPeriod;
     int32_t lookaheadDelay = kLookaheadSamples;
     int32_t delayWritePos = 0;
     double listenMix = 0.0;
@@ -159,7 +181,12 @@ public:
     // --- bells --------------------------------------------------------------
     DynamicBell bells[kBellCount];
     double bellListenMix = 0.0;
-    int32_t lastBellListen = -1;
+    // Bell Listen follows its selection when the bell's signal leaves the
+    // spectral stage, kStftSize samples after it was asked for.
+    int32_t bellListenAsked = -1;    // the selection as it stands
+    int32_t bellListenAskedAge = kStftSize; // samples since it last changed
+    int32_t lastBellListen = -1;     // the selection the output now hears
+    int32_t bellListenFed = -1;      // the bell whose signal enters the spectral stage
 
     // --- meters, read by the idle thread (relaxed) ------------------------
     std::atomic<float> dipMeter[kBandCount] = {};

@@ -182,34 +182,34 @@ INSTANTIATE_TEST_SUITE_P(Paths, EngineLatency,
                                            LatencyCase{"Source", kRoleSource, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(EngineChunking, A10000SampleBlockRunsAsChunksOf4880_4880_240)
+TEST(EngineChunking, A10000SampleBlockIsMeasuredInAnalysisPeriods)
 {
     auto engine = testing::makeEngine(48000.0);
     const int channel = testing::uniqueChannelIndex();
     engine->settings.role = kRoleSource;
     engine->settings.channelIndex = channel;
+    constexpr int kPeriod = 512;
+    constexpr int kClosed = 10000 / kPeriod; // 19 periods close, 272 samples wait
 
-    // Silence, then a burst in the last 240 samples only.
+    // Silence, then a burst in the last 240 samples of the last closed period.
     std::vector<double> in(10000, 0.0);
     const std::vector<double> burst = testing::sine(3000.0, 48000.0, 240);
-    std::copy(burst.begin(), burst.end(), in.end() - 240);
+    std::copy(burst.begin(), burst.end(), in.begin() + kClosed * kPeriod - 240);
 
-    const int32_t countBefore = engine->link.blockCounter.load();
     testing::runStereo(*engine, in, in, {10000}, 5000.0);
-    EXPECT_EQ(engine->link.blockCounter.load() - countBefore, 3);
 
     PeerSlot& slot = sharedRegistry().slots[channel];
     ASSERT_EQ(slot.ownerId.load(), engine->link.instanceId);
-    EXPECT_EQ(slot.blockEndPos.load(), 15000);
-    EXPECT_EQ(slot.levelSeq.load(), 6u); // three publications, even
-    // The last publication describes exactly the 240 samples of the burst.
+    EXPECT_EQ(slot.blockEndPos.load(), 5000 + kClosed * kPeriod);
+    EXPECT_EQ(slot.levelSeq.load(), 2u * kClosed); // one publication per period, even
+    // The last publication describes exactly the last closed period.
     double sumSquares = 0.0;
     for (int k = 0; k < kBandCount; ++k)
         sumSquares += double(slot.bandLevels[k].load()) * slot.bandLevels[k].load();
     double burstEnergy = 0.0;
     for (double x : burst)
         burstEnergy += x * x;
-    EXPECT_NEAR(sumSquares, burstEnergy / 240.0, 0.02 * burstEnergy / 240.0);
+    EXPECT_NEAR(sumSquares, burstEnergy / kPeriod, 0.02 * burstEnergy / kPeriod);
 }
 
 TEST(EngineChunking, UnknownHostPositionStaysUnknown)
@@ -220,8 +220,8 @@ TEST(EngineChunking, UnknownHostPositionStaysUnknown)
     engine->settings.channelIndex = channel;
     std::vector<double> in(10000, 0.0);
     testing::runStereo(*engine, in, in, {10000}, -1.0);
-    // The last chunk still starts at -1 (not at 9759): its end reads -1 + 240.
-    EXPECT_EQ(sharedRegistry().slots[channel].blockEndPos.load(), -1 + 240);
+    // The last period still starts at -1 (not at 9215): its end reads -1 + 512.
+    EXPECT_EQ(sharedRegistry().slots[channel].blockEndPos.load(), -1 + 512);
 }
 
 TEST(EngineReset, FirstOutputSamplesAfterAResetAreSilence)

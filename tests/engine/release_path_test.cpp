@@ -162,13 +162,13 @@ TEST_F(ReleasePath, SourceFadesLeftoverDipsExactlyLikeTheOffRole)
     EXPECT_GT(removedAtStart, 1.0); // the dips were really there
 }
 
-TEST_F(ReleasePath, SourceReleasesLeftoverDipsWhilePublishingFromTheFirstChunk)
+TEST_F(ReleasePath, SourceReleasesLeftoverDipsWhilePublishingFromTheFirstPeriod)
 {
     engine->settings.role = kRoleSource;
     dipEverything(0.2);
     const std::vector<double> s = testing::noise(48000, 65);
-    const testing::StereoOut first = testing::runStereo(*engine, {s.begin(), s.begin() + 480},
-                                                        {s.begin(), s.begin() + 480}, {480});
+    const testing::StereoOut first = testing::runStereo(*engine, {s.begin(), s.begin() + 512},
+                                                        {s.begin(), s.begin() + 512}, {512});
     (void)first;
     PeerSlot& slot = sharedRegistry().slots[engine->settings.channelIndex];
     EXPECT_EQ(slot.ownerId.load(), engine->link.instanceId);

@@ -111,12 +111,13 @@ TEST_F(SourcePublishing, PriorityAndPeersArePublished)
 
 TEST_F(SourcePublishing, NonFiniteInputIsLeftOutOfTheLevelsAndBalance)
 {
-    std::vector<double> l = testing::sine(2000.0, 48000.0, 4800, 0.25);
+    // Ten whole analysis periods, so both instances below measure the same windows.
+    std::vector<double> l = testing::sine(2000.0, 48000.0, 5120, 0.25);
     std::vector<double> r = l;
     l[100] = std::numeric_limits<double>::quiet_NaN();
     r[2000] = std::numeric_limits<double>::infinity();
     l[3000] = -std::numeric_limits<double>::infinity();
-    testing::runStereo(*engine, l, r, {4800});
+    testing::runStereo(*engine, l, r, {5120});
     for (int k = 0; k < kBandCount; ++k)
     {
         const float level = slot().bandLevels[k].load();
@@ -131,8 +132,8 @@ TEST_F(SourcePublishing, NonFiniteInputIsLeftOutOfTheLevelsAndBalance)
     reference->settings.role = kRoleSource;
     reference->settings.channelIndex = referenceChannel;
     const std::vector<double> clean = testing::sine(2000.0, 48000.0, 48000, 0.25);
-    testing::runStereo(*engine, clean, clean, {4800});
-    testing::runStereo(*reference, clean, clean, {4800});
+    testing::runStereo(*engine, clean, clean, {5120});
+    testing::runStereo(*reference, clean, clean, {5120});
     for (int k = 0; k < kBandCount; ++k)
         EXPECT_NEAR(slot().bandLevels[k].load(),
                     sharedRegistry().slots[referenceChannel].bandLevels[k].load(), 1e-6f)
