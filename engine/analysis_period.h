@@ -28,8 +28,8 @@ inline int analysisPeriodLength(double sampleRate, int longest)
 struct AnalysisPeriod
 {
     int length = 512;
-    int pos = 0;            // samples of the running period already processed
-    int64_t startPos = -1;  // host position of the period's first sample; -1 unknown
+    int pos = 0;                   // samples of the running period already processed
+    int64_t startPos = -1;         // host position of the period's first sample; -1 unknown
     bool transportRunning = false; // as the host said at the period's start
 
     bool starts() const { return pos == 0; }

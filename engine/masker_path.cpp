@@ -368,10 +368,10 @@ void stepBandGates(SpectralEngine& e, const GateSetup gates[kBandCount])
             e.bandGain[1][m] = 1.0;
             continue;
         }
-        const double t0 = gateStep(e.gateOpen0[m], e.gateAmount0[m], e.bandEnvelope0[m], g,
-                                   e.levelDecay);
-        const double t1 = gateStep(e.gateOpen1[m], e.gateAmount1[m], e.bandEnvelope1[m], g,
-                                   e.levelDecay);
+        const double t0 =
+            gateStep(e.gateOpen0[m], e.gateAmount0[m], e.bandEnvelope0[m], g, e.levelDecay);
+        const double t1 =
+            gateStep(e.gateOpen1[m], e.gateAmount1[m], e.bandEnvelope1[m], g, e.levelDecay);
         glideGain(e.gateGain0[m], t0, e.glideCoef);
         glideGain(e.gateGain1[m], t1, e.glideCoef);
         double g0 = e.gateGain0[m];
@@ -384,8 +384,8 @@ void stepBandGates(SpectralEngine& e, const GateSetup gates[kBandCount])
 
 // The four lowest bands are removed here in the time domain (added to
 // sub0/sub1); the others are handed to the spectral stage.
-void removeLowBands(SpectralEngine& e, const double* delayed0, const double* delayed1,
-                    double& sub0, double& sub1)
+void removeLowBands(SpectralEngine& e, const double* delayed0, const double* delayed1, double& sub0,
+                    double& sub1)
 {
     for (int m = 0; m < kTimeDomainBands; ++m)
     {
@@ -567,8 +567,8 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
         {
             double y0;
             double y1;
-            bellSampleStep(bells[b], p.bells[b], a0, a1, r, w, primed, glideCoef, levelDecay,
-                           sub0, sub1, y0, y1);
+            bellSampleStep(bells[b], p.bells[b], a0, a1, r, w, primed, glideCoef, levelDecay, sub0,
+                           sub1, y0, y1);
             if (b == bellFed)
             {
                 bellSignal0 = y0;

@@ -44,7 +44,7 @@ void SpectralEngine::processSlice(const double* in0, const double* in1, double* 
 {
     const int role = settings.role;
     const int slot = slotOfChannelIndex(settings.channelIndex);
-    const bool bypassOn = settings.bypass != 0;
+    const bool bypassOn = settings.bypass != 0 || hostBypassed;
 
     if (role != lastRole || static_cast<uint8_t>(bypassOn) != lastBypass)
         resetOnRoleChange(role, bypassOn);

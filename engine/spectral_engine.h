@@ -96,6 +96,9 @@ public:
 
     // --- settings and registry -------------------------------------------
     EngineSettings settings;
+    // The host's own bypass, set by the plug-in before each block (audio
+    // thread): the engine then runs as when its Bypass parameter is on.
+    bool hostBypassed = false;
     PeerLink link;
     // The process-wide registry; a test may point it at a registry of its own.
     PeerRegistry* registry = nullptr;
@@ -183,10 +186,10 @@ public:
     double bellListenMix = 0.0;
     // Bell Listen follows its selection when the bell's signal leaves the
     // spectral stage, kStftSize samples after it was asked for.
-    int32_t bellListenAsked = -1;    // the selection as it stands
+    int32_t bellListenAsked = -1;           // the selection as it stands
     int32_t bellListenAskedAge = kStftSize; // samples since it last changed
-    int32_t lastBellListen = -1;     // the selection the output now hears
-    int32_t bellListenFed = -1;      // the bell whose signal enters the spectral stage
+    int32_t lastBellListen = -1;            // the selection the output now hears
+    int32_t bellListenFed = -1;             // the bell whose signal enters the spectral stage
 
     // --- meters, read by the idle thread (relaxed) ------------------------
     std::atomic<float> dipMeter[kBandCount] = {};

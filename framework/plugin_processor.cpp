@@ -159,6 +159,7 @@ void PluginProcessor::SetBlockSize(int blockSize)
         }
     }
     mBlockSize = blockSize;
+    ResetBypassDelay();
 }
 
 void PluginProcessor::SetLatency(int latency)
@@ -171,10 +172,19 @@ void PluginProcessor::SetLatency(int latency)
 void PluginProcessor::ResetBypassDelay()
 {
     mBypassDelay.clear();
-    if (NChannels(kInput) >= 1 && mLatency > 0)
+    mBypassOut.clear();
+    if (NChannels(kInput) >= 1)
+    {
         mBypassDelay.assign(mChannels[kInput].size(),
-                            std::vector<double>(static_cast<size_t>(mLatency), 0.0));
+                            std::vector<double>(static_cast<size_t>(std::max(mLatency, 1)), 0.0));
+        mBypassOut.assign(mChannels[kInput].size(),
+                          std::vector<double>(static_cast<size_t>(std::max(mBlockSize, 1)), 0.0));
+    }
     mBypassWritePos = 0;
+    // 5 ms: short enough to answer the switch at once, long enough not to click.
+    mBypassFadeLength = std::max(1, static_cast<int>(0.005 * mSampleRate));
+    mBypassFade = mBypassed ? mBypassFadeLength : 0;
+    mBypassStarted = false;
 }
 
 void PluginProcessor::ProcessBuffers(const HostAudioBus* inputs, int numInputBuses,
@@ -265,10 +275,11 @@ void PluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses
         first += std::max(outputs[b].numChannels, 0);
     }
 
-    if (mBypassed)
-        PassThrough(n);
-    else
-        processBlock(mChannelData[kInput].data(), mChannelData[kOutput].data(), n);
+    // The input enters the bypass delay before processBlock may overwrite it
+    // (hosts that process in place).
+    FeedBypassDelay(n);
+    processBlock(mChannelData[kInput].data(), mChannelData[kOutput].data(), n);
+    MixBypass(n);
 
     if (is32)
     {
@@ -346,43 +357,69 @@ void PluginProcessor::AttachOutputBus(const HostAudioBus& bus, int firstChannel,
     }
 }
 
-void PluginProcessor::PassThrough(int n)
+void PluginProcessor::FeedBypassDelay(int n)
 {
+    if (mBypassDelay.empty() || mBypassOut.empty() || static_cast<size_t>(n) > mBypassOut[0].size())
+        return;
     double* const* in = mChannelData[kInput].data();
-    double* const* out = mChannelData[kOutput].data();
-    const int nIn = NChannels(kInput);
-    const int nOut = NChannels(kOutput);
-    if (!mBypassDelay.empty())
+    const size_t length = mBypassDelay[0].size();
+    for (size_t j = 0; j < mBypassDelay.size(); ++j)
     {
-        const int nCh = std::min(nIn, nOut);
+        if (mLatency <= 0)
+        {
+            for (int f = 0; f < n; ++f)
+                mBypassOut[j][static_cast<size_t>(f)] = in[j] != nullptr ? in[j][f] : 0.0;
+            continue;
+        }
+        double* ring = mBypassDelay[j].data();
+        double* leaving = mBypassOut[j].data();
+        size_t pos = static_cast<size_t>(mBypassWritePos);
+        const double* x = in[j];
         for (int f = 0; f < n; ++f)
         {
-            for (int j = 0; j < nCh; ++j)
-            {
-                // Input read first: the host may process in place.
-                const double x = in[j][f];
-                double& slot =
-                    mBypassDelay[static_cast<size_t>(j)][static_cast<size_t>(mBypassWritePos)];
-                out[j][f] = slot;
-                slot = x;
-            }
-            if (++mBypassWritePos >= mLatency)
-                mBypassWritePos = 0;
+            leaving[f] = ring[pos];
+            ring[pos] = x != nullptr ? x[f] : 0.0;
+            if (++pos == length)
+                pos = 0;
         }
-        return;
     }
-    for (int j = 0; j < nOut; ++j)
+    mBypassWritePos =
+        static_cast<int>((static_cast<size_t>(mBypassWritePos) + static_cast<size_t>(n)) % length);
+}
+
+void PluginProcessor::MixBypass(int n)
+{
+    const int target = mBypassed ? mBypassFadeLength : 0;
+    // Before the first block there is no processed sound to fade from.
+    if (!mBypassStarted)
     {
-        if (j < nIn)
+        mBypassStarted = true;
+        mBypassFade = target;
+    }
+    if (mBypassFade == 0 && target == 0)
+        return;
+    double* const* out = mChannelData[kOutput].data();
+    const int nOut = NChannels(kOutput);
+    const int nIn = static_cast<int>(mBypassOut.size());
+    if (nIn == 0 || static_cast<size_t>(n) > mBypassOut[0].size())
+        return;
+    const double step = 1.0 / mBypassFadeLength;
+    int fade = mBypassFade;
+    for (int f = 0; f < n; ++f)
+    {
+        if (fade < target)
+            ++fade;
+        else if (fade > target)
+            --fade;
+        const double w = fade * step;
+        for (int j = 0; j < nOut; ++j)
         {
-            if (out[j] != in[j])
-                std::memmove(out[j], in[j], static_cast<size_t>(n) * sizeof(double));
-        }
-        else
-        {
-            std::fill_n(out[j], n, 0.0);
+            // An output without its own input carries the last input (mono to stereo).
+            const double dry = mBypassOut[static_cast<size_t>(std::min(j, nIn - 1))][f];
+            out[j][f] = w >= 1.0 ? dry : out[j][f] + w * (dry - out[j][f]);
         }
     }
+    mBypassFade = fade;
 }
 
 } // namespace plugfw

@@ -89,7 +89,13 @@ public:
     void SetTail(int tailSize) { mTailSize = tailSize; }
     bool GetTailIsInfinite() const { return mTailSize == kTailInfinite; }
 
-    // Per block (audio thread).
+    // Empties the host bypass's delay line and ends any bypass crossfade
+    // (main thread, processing stopped).
+    void ResetBypassDelay();
+
+    // Per block (audio thread). While the host bypasses the plug-in,
+    // processBlock still runs (its output is replaced by the delayed input),
+    // so that its delay lines hold the present when the bypass ends.
     bool GetBypassed() const { return mBypassed; }
     void SetBypassed(bool bypassed) { mBypassed = bypassed; }
     const ITimeInfo& GetTimeInfo() const { return mTimeInfo; }
@@ -109,8 +115,8 @@ private:
     void AttachInputBus(const HostAudioBus& bus, int firstChannel, bool is32, int offset, int n);
     void AttachOutputBus(const HostAudioBus& bus, int firstChannel, bool connect, bool is32,
                          int offset);
-    void PassThrough(int n);
-    void ResetBypassDelay();
+    void FeedBypassDelay(int n);
+    void MixBypass(int n);
 
     std::vector<IOConfig> mIOConfigs;
     IOTotals mTotals;
@@ -127,9 +133,15 @@ private:
     bool mBypassed = false;
     ITimeInfo mTimeInfo;
 
-    // Host bypass: each input channel through a ring of `mLatency` samples.
+    // Host bypass: each input channel through a ring of `mLatency` samples,
+    // fed in every block; mBypassOut holds what leaves it in the current slice.
     std::vector<std::vector<double>> mBypassDelay;
+    std::vector<std::vector<double>> mBypassOut;
     int mBypassWritePos = 0;
+    // Crossfade between the processed output (0) and the bypass (mBypassFadeLength).
+    int mBypassFade = 0;
+    int mBypassFadeLength = 1;
+    bool mBypassStarted = false;
 };
 
 } // namespace plugfw

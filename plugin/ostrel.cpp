@@ -196,6 +196,7 @@ void Ostrel::processBlock(double** inputs, double** outputs, int nFrames)
     const ChannelList out{outputs, ConnectedFlags(plugfw::kOutput), NChannels(plugfw::kOutput)};
     const plugfw::ITimeInfo& time = GetTimeInfo();
     const HostTransport transport{time.samplePos, time.transportIsRunning};
+    engine.hostBypassed = GetBypassed();
     ostrel::processBlock(engine, in, out, GetSidechainStartChannel(), transport, nFrames,
                          monoScratch);
 }

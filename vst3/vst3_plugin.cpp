@@ -353,6 +353,7 @@ tresult PLUGIN_API Vst3Plugin::setupProcessing(Vst::ProcessSetup& setup)
     SetSampleRate(setup.sampleRate);
     SetBlockSize(setup.maxSamplesPerBlock);
     PrepareMidiOutput(setup.maxSamplesPerBlock);
+    ResetBypassDelay();
     ResetProcessing();
     return kResultOk;
 }
@@ -362,6 +363,7 @@ tresult PLUGIN_API Vst3Plugin::setProcessing(TBool state)
     if (!state)
     {
         std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+        ResetBypassDelay();
         ResetProcessing();
     }
     return kResultOk;

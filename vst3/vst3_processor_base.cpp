@@ -22,9 +22,9 @@ void Vst3ProcessorBase::ApplyProcessContext(const Steinberg::Vst::ProcessData& d
     if (mHasProcessContext)
     {
         info.tempo = c.tempo;
-        info.samplePos = (c.state & ProcessContext::kProjectTimeMusicValid) != 0
-                             ? static_cast<double>(c.projectTimeSamples)
-                             : -1.0;
+        // Project time in samples is always part of a process context; only
+        // the musical time depends on the flag.
+        info.samplePos = static_cast<double>(c.projectTimeSamples);
         info.ppqPos = c.projectTimeMusic;
         info.lastBar = c.barPositionMusic;
         info.cycleStart = c.cycleStartMusic;
