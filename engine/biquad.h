@@ -23,6 +23,19 @@ inline double finiteOrZero(double x)
     return std::isfinite(x) ? x : 0.0;
 }
 
+// Loudest sample the analysis takes (80 dB above full scale): anything
+// louder is a fault upstream, and a finite 1e200 would otherwise ring in the
+// filters and swell the level sums for seconds.
+inline constexpr double kLoudestAnalysedSample = 1e4;
+
+// What the filters and level sums see of an input sample: a non-finite or
+// absurdly loud one counts as silence.
+inline double analysedSample(double x)
+{
+    // One comparison rejects NaN too, so loops over samples stay vectorisable.
+    return std::fabs(x) <= kLoudestAnalysedSample ? x : 0.0;
+}
+
 struct BiquadCoefficients
 {
     double b0 = 1.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
@@ -79,7 +92,7 @@ struct Biquad
     }
     double step(double x)
     {
-        x = finiteOrZero(x);
+        x = analysedSample(x);
         const double y = b0 * x + s1;
         s1 = b1 * x - a1 * y + s2;
         s2 = b2 * x - a2 * y;

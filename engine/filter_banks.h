@@ -24,7 +24,7 @@ struct BandPassBank
 
     void step(double x, double y[kBandCount])
     {
-        x = finiteOrZero(x);
+        x = analysedSample(x);
         for (int k = 0; k < kBandCount; ++k)
         {
             const double out = b0[k] * x + s1[k];
@@ -48,7 +48,7 @@ struct LowpassBank
 
     void step(double x, double y[kEdgeCount])
     {
-        x = finiteOrZero(x);
+        x = analysedSample(x);
         for (int j = 0; j < kEdgeCount; ++j)
         {
             double m = b0[j] * x + s1a[j];

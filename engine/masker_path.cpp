@@ -39,7 +39,7 @@ void accumulateLocalSource(SpectralEngine& e, const double* a, const double* b, 
     double total = 0.0;
     for (int t = 0; t < n; ++t)
     {
-        const double mid = (finiteOrZero(a[t]) + finiteOrZero(b[t])) * 0.5;
+        const double mid = (analysedSample(a[t]) + analysedSample(b[t])) * 0.5;
         e.analysisLowpassBank.accumulate(mid, sums.cumulative);
         total += mid * mid;
     }

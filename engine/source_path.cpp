@@ -45,8 +45,8 @@ void SpectralEngine::processSourceChunk(const double* in0, const double* in1, do
         const double x1 = in1[t];
 
         // A non-finite sample counts as silence in every measurement.
-        const double a0 = finiteOrZero(x0);
-        const double a1 = finiteOrZero(x1);
+        const double a0 = analysedSample(x0);
+        const double a1 = analysedSample(x1);
         const double mid = (a0 + a1) * 0.5;
         analysisLowpassBank.accumulate(mid, sums.cumulative);
         midEnergy += mid * mid;
