@@ -4,8 +4,8 @@
 #include "plugin/ostrel.h"
 
 #include "framework/iparam.h"
+#include "framework/iweb_view.h"
 #include "plugin/ostrel_params.h"
-#include "webview/iweb_view.h"
 
 #include <benchmark/benchmark.h>
 

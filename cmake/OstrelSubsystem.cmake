@@ -1,13 +1,9 @@
-# ostrel_subsystem(name [DEPENDS targets...] [EXTRA_DIRS dirs...])
-# Builds the static library ostrel_<name> from <name>/*.cpp (plus the extra
-# folders). Platform files: *_linux.cpp is taken on Linux, *_win.cpp on Windows.
+# ostrel_subsystem(name [DEPENDS targets...])
+# Builds the static library ostrel_<name> from <name>/*.cpp, one folder per
+# library. Platform files: *_linux.cpp is taken on Linux, *_win.cpp on Windows.
 function(ostrel_subsystem name)
-  cmake_parse_arguments(ARG "" "" "DEPENDS;EXTRA_DIRS" ${ARGN})
-  set(sources)
-  foreach(dir ${name} ${ARG_EXTRA_DIRS})
-    file(GLOB dir_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
-    list(APPEND sources ${dir_sources})
-  endforeach()
+  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${name}/*.cpp)
   if(WIN32)
     list(FILTER sources EXCLUDE REGEX "_linux\\.cpp$")
   else()

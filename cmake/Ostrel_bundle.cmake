@@ -1,7 +1,7 @@
 # The plug-in bundle: Ostrel.vst3/Contents/x86_64-linux/Ostrel.so with the
 # editor page in Ostrel.vst3/Contents/Resources/web/, the layout Linux hosts
 # load from ~/.vst3. Only the module's entry points are exported.
-file(GLOB _entry_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/vst3/module_entry*.cpp)
+file(GLOB _entry_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/plugin/module_entry*.cpp)
 if(WIN32)
   list(FILTER _entry_sources EXCLUDE REGEX "_linux\\.cpp$")
 else()
@@ -16,8 +16,7 @@ set(OSTREL_BUNDLE_ARCH_DIR ${OSTREL_BUNDLE_DIR}/Contents/x86_64-linux)
 
 # Our code and the SDK keep their symbols to themselves inside the module,
 # so two plug-ins built on the same SDK never bind to each other's copies.
-foreach(lib ostrel_plugin ostrel_vst3 ostrel_framework ostrel_engine ostrel_link ostrel_storage
-            vst3sdk)
+foreach(lib ${OSTREL_SUBSYSTEM_LIBRARIES} vst3sdk)
   get_target_property(_type ${lib} TYPE)
   if(NOT _type STREQUAL "INTERFACE_LIBRARY")
     set_target_properties(${lib} PROPERTIES CXX_VISIBILITY_PRESET hidden

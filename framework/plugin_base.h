@@ -4,8 +4,8 @@
 // overrides to bring its processing in line with the values.
 #pragma once
 
-#include "editor/web_view_editor_delegate.h"
 #include "framework/byte_chunk.h"
+#include "framework/web_view_editor_delegate.h"
 
 #include <string>
 #include <vector>

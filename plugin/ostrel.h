@@ -5,7 +5,7 @@
 // bridge.
 #pragma once
 
-#include "editor/meter_report.h"
+#include "editor_messages/meter_report.h"
 #include "engine/spectral_engine.h"
 #include "plugin/ostrel_params.h"
 #include "vst3/vst3_plugin.h"

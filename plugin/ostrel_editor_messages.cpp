@@ -3,11 +3,11 @@
 // matrix edits, links), the page-loaded hook and key forwarding. Main thread.
 #include "plugin/ostrel.h"
 
-#include "editor/message_text_reader.h"
-#include "editor/page_script.h"
-#include "editor/product_message_tags.h"
-#include "editor/web_link.h"
+#include "editor_messages/message_text_reader.h"
+#include "editor_messages/product_message_tags.h"
+#include "editor_messages/web_link.h"
 #include "framework/iparam.h"
+#include "framework/page_script.h"
 #include "link/link_matrix.h"
 #include "storage/user_files.h"
 

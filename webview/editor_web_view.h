@@ -4,7 +4,7 @@
 // helper cannot start, nothing is attached and the editor area stays empty.
 #pragma once
 
-#include "webview/iweb_view.h"
+#include "framework/iweb_view.h"
 
 #include <string>
 

@@ -6,9 +6,9 @@
 // the back end stays quiet: scripts are dropped and no event is delivered.
 #pragma once
 
+#include "framework/iweb_view.h"
 #include "webview/frame_codec.h"
 #include "webview/helper_connection.h"
-#include "webview/iweb_view.h"
 
 #include <memory>
 #include <string>

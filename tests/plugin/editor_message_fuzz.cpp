@@ -2,10 +2,10 @@
 // chooses the road: a posted JSON text through the framework dispatch, or the
 // bytes of a product message of one of the page's tags. Links are never
 // really opened and the data folder is a private temporary folder.
-#include "editor/product_message_tags.h"
-#include "editor/web_link.h"
+#include "editor_messages/product_message_tags.h"
+#include "editor_messages/web_link.h"
+#include "framework/iweb_view.h"
 #include "plugin/ostrel.h"
-#include "webview/iweb_view.h"
 
 #include <cstddef>
 #include <cstdint>

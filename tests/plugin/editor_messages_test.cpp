@@ -2,8 +2,8 @@
 // focus, host keys, links, and malformed messages that must change nothing.
 #include "plugin/editor_page_fixture.h"
 
-#include "editor/product_message_tags.h"
-#include "editor/web_link.h"
+#include "editor_messages/product_message_tags.h"
+#include "editor_messages/web_link.h"
 #include "storage/atomic_file_store.h"
 #include "storage/user_files.h"
 

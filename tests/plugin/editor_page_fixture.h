@@ -2,8 +2,8 @@
 // host edits recorded, and the data folder in a private temporary folder.
 #pragma once
 
-#include "editor/recording_web_view.h"
 #include "framework/iparam.h"
+#include "framework/recording_web_view.h"
 #include "link/peer_registry.h"
 #include "plugin/ostrel.h"
 #include "storage/data_folder.h"

@@ -2,7 +2,7 @@
 // host's keys forwarded to it.
 #include "plugin/editor_page_fixture.h"
 
-#include "editor/product_message_tags.h"
+#include "editor_messages/product_message_tags.h"
 #include "storage/atomic_file_store.h"
 #include "storage/data_folder.h"
 #include "storage/user_files.h"

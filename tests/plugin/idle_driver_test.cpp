@@ -2,7 +2,7 @@
 // the open page receives at each tick.
 #include "plugin/editor_page_fixture.h"
 
-#include "editor/product_message_tags.h"
+#include "editor_messages/product_message_tags.h"
 #include "framework/byte_chunk.h"
 #include "storage/atomic_file_store.h"
 #include "storage/user_files.h"

@@ -3,7 +3,7 @@
 // mute and solo.
 #include "plugin/editor_page_fixture.h"
 
-#include "editor/product_message_tags.h"
+#include "editor_messages/product_message_tags.h"
 #include "link/monotonic_clock.h"
 #include "link/peer_registry.h"
 

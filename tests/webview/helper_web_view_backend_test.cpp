@@ -2,8 +2,8 @@
 // through the other end of a socket pair.
 #include "webview/helper_web_view_backend.h"
 
-#include "editor/base64.h"
-#include "editor/web_view_editor_delegate.h"
+#include "framework/base64.h"
+#include "framework/web_view_editor_delegate.h"
 #include "webview/frame_codec.h"
 #include "webview/helper_connection.h"
 #include "webview/helper_protocol.h"

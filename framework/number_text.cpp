@@ -1,4 +1,4 @@
-#include "editor/number_text.h"
+#include "framework/number_text.h"
 
 #include <algorithm>
 #include <charconv>

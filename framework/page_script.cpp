@@ -1,7 +1,7 @@
-#include "editor/page_script.h"
+#include "framework/page_script.h"
 
-#include "editor/base64.h"
-#include "editor/number_text.h"
+#include "framework/base64.h"
+#include "framework/number_text.h"
 
 namespace plugfw
 {

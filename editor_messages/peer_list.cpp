@@ -1,7 +1,7 @@
-#include "editor/peer_list.h"
+#include "editor_messages/peer_list.h"
 
-#include "editor/number_text.h"
-#include "editor/peer_name_text.h"
+#include "editor_messages/peer_name_text.h"
+#include "framework/number_text.h"
 #include "link/monotonic_clock.h"
 
 namespace ostrel

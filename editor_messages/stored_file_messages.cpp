@@ -1,4 +1,4 @@
-#include "editor/stored_file_messages.h"
+#include "editor_messages/stored_file_messages.h"
 
 namespace ostrel
 {

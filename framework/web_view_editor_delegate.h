@@ -1,12 +1,12 @@
 // plugfw::WebViewEditorDelegate: the editor delegate whose page lives in a
 // web view. It turns page messages into framework calls and formats the
 // scripts that carry values and messages back to the page. Main thread only,
-// except the MIDI ring's consumer side.
+// except the consumer side of the MIDI queue.
 #pragma once
 
-#include "editor/midi_msg_ring.h"
 #include "framework/editor_delegate.h"
-#include "webview/iweb_view.h"
+#include "framework/iweb_view.h"
+#include "framework/spsc_queue.h"
 
 #include <string>
 #include <string_view>
@@ -17,6 +17,10 @@ namespace plugfw
 class WebViewEditorDelegate : public IEditorDelegate, public IWebView
 {
 public:
+    // MIDI from the page to the processing side: the page's main thread
+    // pushes, the audio thread pops; a message that finds it full is dropped.
+    using MidiFromEditorQueue = SpscQueue<MidiMsg, 33>;
+
     explicit WebViewEditorDelegate(int nParams);
     ~WebViewEditorDelegate() override;
 
@@ -51,7 +55,7 @@ public:
     void OnWebMessage(std::string_view json) override { HandlePageMessage(json); }
 
 private:
-    MidiMsgRing mMidiFromEditor;
+    MidiFromEditorQueue mMidiFromEditor;
 };
 
 } // namespace plugfw

@@ -1,4 +1,4 @@
-#include "webview/iweb_view.h"
+#include "framework/iweb_view.h"
 
 namespace plugfw
 {

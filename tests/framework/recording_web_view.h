@@ -2,8 +2,8 @@
 // decodes the arbitrary messages ("SAMFD") they carry.
 #pragma once
 
-#include "editor/base64.h"
-#include "webview/iweb_view.h"
+#include "framework/base64.h"
+#include "framework/iweb_view.h"
 
 #include <cstdlib>
 #include <string>

@@ -1,4 +1,4 @@
-#include "editor/key_code_table.h"
+#include "framework/key_code_table.h"
 
 #include <gtest/gtest.h>
 

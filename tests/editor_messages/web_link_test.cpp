@@ -1,4 +1,4 @@
-#include "editor/web_link.h"
+#include "editor_messages/web_link.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The product's outgoing messages: exact texts from plain inputs.
-#include "editor/matrix_report.h"
-#include "editor/meter_report.h"
-#include "editor/peer_list.h"
-#include "editor/peer_name_text.h"
-#include "editor/stored_file_messages.h"
+#include "editor_messages/matrix_report.h"
+#include "editor_messages/meter_report.h"
+#include "editor_messages/peer_list.h"
+#include "editor_messages/peer_name_text.h"
+#include "editor_messages/stored_file_messages.h"
 #include "link/monotonic_clock.h"
 
 #include <gtest/gtest.h>

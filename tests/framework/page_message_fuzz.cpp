@@ -1,8 +1,8 @@
 // libFuzzer target: arbitrary posted texts through the framework dispatch.
 // Nothing may throw, crash or read out of bounds; whatever reaches the
 // arbitrary-message hook is also run through the product's text readers.
-#include "editor/message_text_reader.h"
-#include "editor/web_view_editor_delegate.h"
+#include "editor_messages/message_text_reader.h"
+#include "framework/web_view_editor_delegate.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,5 @@
-#include "editor/number_text.h"
-#include "editor/page_script.h"
+#include "framework/number_text.h"
+#include "framework/page_script.h"
 
 #include <gtest/gtest.h>
 

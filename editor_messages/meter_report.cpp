@@ -1,6 +1,6 @@
-#include "editor/meter_report.h"
+#include "editor_messages/meter_report.h"
 
-#include "editor/number_text.h"
+#include "framework/number_text.h"
 
 #include <cmath>
 

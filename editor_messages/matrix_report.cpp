@@ -1,7 +1,7 @@
-#include "editor/matrix_report.h"
+#include "editor_messages/matrix_report.h"
 
-#include "editor/number_text.h"
-#include "editor/peer_name_text.h"
+#include "editor_messages/peer_name_text.h"
+#include "framework/number_text.h"
 #include "link/link_matrix.h"
 #include "link/monotonic_clock.h"
 

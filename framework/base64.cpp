@@ -1,4 +1,4 @@
-#include "editor/base64.h"
+#include "framework/base64.h"
 
 namespace plugfw
 {

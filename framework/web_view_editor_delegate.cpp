@@ -1,9 +1,9 @@
-#include "editor/web_view_editor_delegate.h"
+#include "framework/web_view_editor_delegate.h"
 
-#include "editor/base64.h"
-#include "editor/key_code_table.h"
-#include "editor/page_script.h"
+#include "framework/base64.h"
 #include "framework/iparam.h"
+#include "framework/key_code_table.h"
+#include "framework/page_script.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,7 +1,7 @@
 // xdg-open started directly (no shell), in its own session, with the standard
 // streams on /dev/null and none of the host's other descriptors, and reaped
 // by a detached thread so that it leaves no zombie behind.
-#include "editor/web_link.h"
+#include "editor_messages/web_link.h"
 #include "framework/child_process.h"
 
 #include <sys/types.h>

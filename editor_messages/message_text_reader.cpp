@@ -1,4 +1,4 @@
-#include "editor/message_text_reader.h"
+#include "editor_messages/message_text_reader.h"
 
 #include <charconv>
 #include <climits>

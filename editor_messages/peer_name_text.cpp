@@ -1,4 +1,4 @@
-#include "editor/peer_name_text.h"
+#include "editor_messages/peer_name_text.h"
 
 namespace ostrel
 {
