@@ -8,6 +8,8 @@ else()
   list(FILTER _entry_sources EXCLUDE REGEX "_win\\.cpp$")
 endif()
 if(NOT _entry_sources)
+  ostrel_missing_dependency("The module's entry points for this platform (plugin/module_entry*.cpp)"
+                            "no plug-in bundle is built and its end-to-end tests cannot run")
   return()
 endif()
 

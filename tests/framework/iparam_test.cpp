@@ -1,5 +1,6 @@
 // Parameter objects: definitions, clamping, normalised mapping and texts.
 #include "framework/iparam.h"
+#include "missing_dependency.h"
 
 #include <gtest/gtest.h>
 
@@ -172,7 +173,7 @@ TEST(ParamText, DecimalPointWhateverTheLocale)
     const char* old = std::setlocale(LC_NUMERIC, nullptr);
     const std::string saved = old ? old : "C";
     if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "fr_FR.UTF-8"))
-        GTEST_SKIP() << "no locale with a decimal comma installed";
+        OSTREL_SKIP_FOR_MISSING("no locale with a decimal comma installed");
     IParam p;
     p.DefineDouble("Q", 1.5, 0.3, 10.0, 0.01);
     const std::string text = p.FormatValue(1.5, false);

@@ -5,6 +5,7 @@
 #include <clocale>
 #include <cstdio>
 
+#include "missing_dependency.h"
 #include "storage/atomic_file_store.h"
 #include "storage/data_folder.h"
 #include "tests/storage/temp_data_folder.h"
@@ -60,7 +61,7 @@ TEST(LastStateText, DecimalPointWhateverTheLocale)
         if ((comma = std::setlocale(LC_ALL, name)) != nullptr)
             break;
     if (comma == nullptr)
-        GTEST_SKIP() << "no locale with a decimal comma installed";
+        OSTREL_SKIP_FOR_MISSING("no locale with a decimal comma installed");
     const double values[] = {0.5, 0.25};
     const std::string text = BuildLastStateText(values);
     const std::vector<double> read = ParseLastStateText("[0.5,0.25]");

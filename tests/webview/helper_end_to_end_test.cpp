@@ -2,6 +2,7 @@
 // from the private scheme with the document-start scripts in place, and the
 // page's messages arrive. Runs only where a display and the built helper
 // exist (for instance under xvfb-run); skipped otherwise.
+#include "missing_dependency.h"
 #include "webview/editor_web_view.h"
 #include "webview/helper_connection.h"
 #include "webview/helper_web_view_backend.h"
@@ -121,16 +122,16 @@ TEST(HelperEndToEnd, EmbedsLoadsThePageAndCarriesMessagesBothWays)
 {
     const char* display = std::getenv("DISPLAY");
     if (display == nullptr || *display == '\0')
-        GTEST_SKIP() << "no X display (run under xvfb-run to include this test)";
+        OSTREL_SKIP_FOR_MISSING("no X display (run under xvfb-run to include this test)");
     const fs::path helper = BuiltHelper();
     if (helper.empty() || access(helper.c_str(), X_OK) != 0)
-        GTEST_SKIP() << "helper not built: " << helper;
+        OSTREL_SKIP_FOR_MISSING("helper not built: " << helper);
     Xlib x;
     if (!x.Load())
-        GTEST_SKIP() << "libX11 not available";
+        OSTREL_SKIP_FOR_MISSING("libX11 not available");
     Xlib::Display* d = x.OpenDisplay(nullptr);
     if (d == nullptr)
-        GTEST_SKIP() << "cannot open the display";
+        OSTREL_SKIP_FOR_MISSING("cannot open the display");
 
     const fs::path folder =
         fs::temp_directory_path() / ("ostrel-helper-e2e-" + std::to_string(getpid()));

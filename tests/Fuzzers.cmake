@@ -25,7 +25,10 @@ if(OSTREL_FUZZ)
 elseif(ostrel_fuzz_sources)
   find_program(OSTREL_CLANG clang)
   find_program(OSTREL_CLANGXX clang++)
-  if(OSTREL_CLANG AND OSTREL_CLANGXX)
+  if(NOT OSTREL_CLANG OR NOT OSTREL_CLANGXX)
+    ostrel_missing_dependency("clang and clang++"
+                              "the target `fuzz` is not defined and the page-message fuzzers do not run")
+  else()
     set(fuzz_dir ${CMAKE_BINARY_DIR}/fuzz)
     set(run_commands)
     foreach(source ${ostrel_fuzz_sources})
@@ -45,14 +48,5 @@ elseif(ostrel_fuzz_sources)
       ${run_commands}
       USES_TERMINAL
       COMMENT "Building the fuzzers with clang and running each for ${OSTREL_FUZZ_SECONDS} s")
-  endif()
-endif()
-
-# The editor page's logic (Resources/web) under Node's built-in test runner.
-find_program(NODE node)
-if(NODE)
-  file(GLOB ostrel_web_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/web/*.test.js)
-  if(ostrel_web_tests)
-    add_test(NAME web_page_tests COMMAND ${NODE} --test ${ostrel_web_tests})
   endif()
 endif()
