@@ -1,5 +1,7 @@
 #include "vst3/channel_context.h"
 
+#include "vst3/utf8_encoding.h"
+
 #include "pluginterfaces/vst/ivstchannelcontextinfo.h"
 
 #include <algorithm>
@@ -16,32 +18,6 @@ namespace
 constexpr Steinberg::int64 kMaxTextUnits = 4096;
 // Without a length key the text is read into a buffer of this many units.
 constexpr Steinberg::int64 kDefaultTextUnits = 256;
-
-void appendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80)
-    {
-        out += static_cast<char>(c);
-    }
-    else if (c < 0x800)
-    {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    else if (c < 0x10000)
-    {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    else
-    {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // Reads a text key whose length (in UTF-16 units, without terminator) the
 // host may give under `lengthKey`. False when the host supplied no text.
@@ -79,7 +55,7 @@ std::string Utf16ToUtf8(const char16_t* text, size_t maxUnits)
         {
             c = 0xFFFD; // a lone surrogate
         }
-        appendUtf8(out, c);
+        AppendUtf8(out, c);
     }
     return out;
 }

@@ -1,31 +1,12 @@
 #include "vst3/key_press_conversion.h"
 
+#include "vst3/utf8_encoding.h"
+
 namespace plugfw
 {
 
 namespace
 {
-
-void encodeUtf8(char32_t c, char* out)
-{
-    int n = 0;
-    if (c < 0x80)
-    {
-        out[n++] = static_cast<char>(c);
-    }
-    else if (c < 0x800)
-    {
-        out[n++] = static_cast<char>(0xC0 | (c >> 6));
-        out[n++] = static_cast<char>(0x80 | (c & 0x3F));
-    }
-    else
-    {
-        out[n++] = static_cast<char>(0xE0 | (c >> 12));
-        out[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out[n++] = static_cast<char>(0x80 | (c & 0x3F));
-    }
-    out[n] = 0;
-}
 
 // VST 3 virtual keys 1..56 (index = key) to Windows virtual-key codes;
 // 0 where the character decides.
@@ -132,7 +113,7 @@ KeyPress KeyPressFromVst3(char16_t key, int16_t virtualKey, int16_t modifiers)
     if (character >= 0xD800 && character <= 0xDFFF)
         character = 0;
     if (character != 0)
-        encodeUtf8(character, press.utf8);
+        press.utf8[EncodeUtf8(character, press.utf8)] = 0;
 
     press.shift = (modifiers & 1) != 0;
     press.alt = (modifiers & 2) != 0;
