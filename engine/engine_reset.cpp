@@ -89,6 +89,8 @@ void SpectralEngine::resetEngine(double rate)
     std::memset(dryDelay, 0, sizeof(dryDelay));
     clearSourceHistory(sourceHistory, historyWritePos);
     lastBlockEnd = -1;
+    publishedSlot = nullptr;
+    publishedSeen = 0;
     sourceSeenSeq = 0;
     passCountSeen = 0;
 

@@ -57,6 +57,39 @@ void closeLocalSource(const MidLevelSums& sums, double levels[kBandCount])
         levels[k] = std::isfinite(closed[k]) ? closed[k] : 0.0;
 }
 
+// The Source's levels of the period that ended when this one (n samples
+// from hostSamplePos) starts: every publication since the last period is
+// taken from the slot's history into the engine's own, which is then
+// searched; a Source that ran a whole host block ahead is met where this
+// instance is. Without such levels, the newest ones.
+const float* alignedSourceLevels(SpectralEngine& e, const PeerSlot& source, int64_t hostSamplePos,
+                                 int n, const float newest[kBandCount])
+{
+    if (&source != e.publishedSlot)
+    {
+        // Another Source: nothing recorded so far describes it.
+        clearSourceHistory(e.sourceHistory, e.historyWritePos);
+        e.publishedSlot = &source;
+        e.publishedSeen = 0;
+    }
+    noteChunkPosition(e.sourceHistory, e.historyWritePos, e.lastBlockEnd, hostSamplePos - n, n);
+    const uint64_t count = source.levelHistoryCount.load(std::memory_order_acquire);
+    // A count that went back is a new holder or a fresh registry.
+    uint64_t from = e.publishedSeen <= count ? e.publishedSeen : 0;
+    if (count - from > static_cast<uint64_t>(kLevelHistorySize))
+        from = count - kLevelHistorySize;
+    for (uint64_t i = from; i < count; ++i)
+    {
+        float levels[kBandCount];
+        int64_t end = -1;
+        if (readPublishedLevels(source, i, levels, &end))
+            recordSourceLevels(e.sourceHistory, e.historyWritePos, levels, end);
+    }
+    e.publishedSeen = count;
+    const float* use = sourceLevelsEndingBy(e.sourceHistory, e.historyWritePos, hostSamplePos);
+    return use != nullptr ? use : newest;
+}
+
 // The block-rate half, at the start of a period of n samples: source
 // selection and alignment, spread, own levels and publication, prominence,
 // guards, coordinator gains, balance and targets.
@@ -115,8 +148,7 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
         const float* use = levels;
         // The levels of the Source's period that ended when this one starts.
         if (useRegistry && transportRunning && srcEnd >= 0 && hostSamplePos >= 0)
-            use = alignSourceLevels(e.sourceHistory, e.historyWritePos, e.lastBlockEnd,
-                                    hostSamplePos - n, n, levels, srcEnd);
+            use = alignedSourceLevels(e, tgt, hostSamplePos, n, levels);
         for (int k = 0; k < kBandCount; ++k)
             src[k] = useRegistry ? use[k] : -1.0;
     }

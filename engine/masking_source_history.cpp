@@ -16,11 +16,9 @@ void clearSourceHistory(SourceHistoryEntry history[kSourceHistorySize], int& his
     historyWritePos = 0;
 }
 
-const float* alignSourceLevels(SourceHistoryEntry history[kSourceHistorySize], int& historyWritePos,
-                               int64_t& lastBlockEnd, int64_t hostSamplePos, int n,
-                               const float levels[kBandCount], int64_t srcEnd)
+void noteChunkPosition(SourceHistoryEntry history[kSourceHistorySize], int& historyWritePos,
+                       int64_t& lastBlockEnd, int64_t hostSamplePos, int n)
 {
-    const int64_t myEnd = hostSamplePos + n;
     // A jump of more than a chunk is a seek: older entries describe another
     // place in the song. Only the positions need clearing for the walk below.
     if (lastBlockEnd >= 0 && std::llabs(hostSamplePos - lastBlockEnd) > n)
@@ -29,32 +27,46 @@ const float* alignSourceLevels(SourceHistoryEntry history[kSourceHistorySize], i
             history[i].position = -1;
         historyWritePos = 0;
     }
-    lastBlockEnd = myEnd;
+    lastBlockEnd = hostSamplePos + n;
+}
 
-    const int written = historyWritePos;
-    SourceHistoryEntry& entry = history[written];
+void recordSourceLevels(SourceHistoryEntry history[kSourceHistorySize], int& historyWritePos,
+                        const float levels[kBandCount], int64_t srcEnd)
+{
+    SourceHistoryEntry& entry = history[historyWritePos];
     for (int k = 0; k < kBandCount; ++k)
         entry.levels[k] = levels[k];
     entry.position = srcEnd;
+    historyWritePos = (historyWritePos + 1) % kSourceHistorySize;
+}
 
-    const float* use = entry.levels;
-    if (myEnd < srcEnd)
+const float* sourceLevelsEndingBy(const SourceHistoryEntry history[kSourceHistorySize],
+                                  int historyWritePos, int64_t end)
+{
+    for (int j = 1; j <= kSourceHistorySize; ++j)
     {
-        for (int j = 1; j < kSourceHistorySize; ++j)
-        {
-            const SourceHistoryEntry& older =
-                history[(written - j + kSourceHistorySize) % kSourceHistorySize];
-            if (older.position < 0)
-                break;
-            if (older.position <= myEnd)
-            {
-                use = older.levels;
-                break;
-            }
-        }
+        const SourceHistoryEntry& entry =
+            history[(historyWritePos - j + kSourceHistorySize) % kSourceHistorySize];
+        if (entry.position < 0)
+            return nullptr;
+        if (entry.position <= end)
+            return entry.levels;
     }
-    historyWritePos = (written + 1) % kSourceHistorySize;
-    return use;
+    return nullptr;
+}
+
+const float* alignSourceLevels(SourceHistoryEntry history[kSourceHistorySize], int& historyWritePos,
+                               int64_t& lastBlockEnd, int64_t hostSamplePos, int n,
+                               const float levels[kBandCount], int64_t srcEnd)
+{
+    noteChunkPosition(history, historyWritePos, lastBlockEnd, hostSamplePos, n);
+    const int written = historyWritePos;
+    recordSourceLevels(history, historyWritePos, levels, srcEnd);
+    const float* newest = history[written].levels;
+    if (hostSamplePos + n >= srcEnd)
+        return newest;
+    const float* older = sourceLevelsEndingBy(history, historyWritePos, hostSamplePos + n);
+    return older != nullptr ? older : newest;
 }
 
 } // namespace ostrel

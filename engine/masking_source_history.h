@@ -23,6 +23,20 @@ struct SourceHistoryEntry
 // Empties every entry (position -1, levels 0) and rewinds the write position.
 void clearSourceHistory(SourceHistoryEntry history[kSourceHistorySize], int& historyWritePos);
 
+// A seek (a jump of more than n from where the last chunk ended) empties the
+// history's positions; then notes where this chunk of n samples ends.
+void noteChunkPosition(SourceHistoryEntry history[kSourceHistorySize], int& historyWritePos,
+                       int64_t& lastBlockEnd, int64_t hostSamplePos, int n);
+
+// Records one level vector of the Source with the position its block ended at.
+void recordSourceLevels(SourceHistoryEntry history[kSourceHistorySize], int& historyWritePos,
+                        const float levels[kBandCount], int64_t srcEnd);
+
+// The newest recorded levels whose block ended at or before `end`, or null
+// when there are none.
+const float* sourceLevelsEndingBy(const SourceHistoryEntry history[kSourceHistorySize],
+                                  int historyWritePos, int64_t end);
+
 // The alignment of one chunk, run only while the registry source is used,
 // the transport runs and both positions are known. Detects a transport jump
 // (clears the history), records `levels` with srcEnd, and returns the levels

@@ -154,6 +154,10 @@ public:
     SourceHistoryEntry sourceHistory[kSourceHistorySize];
     int32_t historyWritePos = 0;
     int64_t lastBlockEnd = -1;
+    // The source slot whose publications sourceHistory holds, and how many
+    // of them it has taken.
+    const PeerSlot* publishedSlot = nullptr;
+    uint64_t publishedSeen = 0;
     double heldSourceLevel[kBandCount] = {};
     float lastLowGuardHz = -1.0f;
     float lastHighGuardHz = -1.0f;

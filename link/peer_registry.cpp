@@ -82,6 +82,9 @@ PeerSlot::PeerSlot()
     }
     for (int i = 0; i < kPeerNameBytes; ++i)
         name[i].store(0, kRelaxed);
+    for (PublishedLevels& entry : levelHistory)
+        for (std::atomic<float>& level : entry.levels)
+            level.store(0.0f, kRelaxed);
 }
 
 PeerRegistry& sharedRegistry()
@@ -287,6 +290,48 @@ void publishBlock(PeerRegistry& registry, PeerLink& link, int64_t hostSamplePos,
     slot->blockEndPos.store(hostSamplePos + frames, kRelaxed);
     slot->heartbeatMs.store(monotonicMs(), kRelaxed);
     slot->levelSeq.store((slot->levelSeq.load(kRelaxed) | 1u) + 1u, kRelease);
+
+    // The same levels into the history, under the entry's own counter.
+    const uint64_t count = slot->levelHistoryCount.load(kRelaxed);
+    PublishedLevels& entry = slot->levelHistory[count % kLevelHistorySize];
+    const uint64_t seq = entry.seq.load(kRelaxed) | 1u;
+    entry.seq.store(seq, kRelaxed);
+    std::atomic_thread_fence(kRelease);
+    for (int k = 0; k < kPeerBandCount; ++k)
+        entry.levels[k].store(slot->bandLevels[k].load(kRelaxed), kRelaxed);
+    entry.endPos.store(hostSamplePos + frames, kRelaxed);
+    entry.seq.store(seq + 1u, kRelease);
+    slot->levelHistoryCount.store(count + 1u, kRelease);
+}
+
+bool readPublishedLevels(const PeerSlot& slot, uint64_t index, float out[kPeerBandCount],
+                         int64_t* endPosOut)
+{
+    const PublishedLevels& entry = slot.levelHistory[index % kLevelHistorySize];
+    for (int attempt = 0; attempt < kLevelReadAttempts; ++attempt)
+    {
+        if (slot.levelHistoryCount.load(kAcquire) <= index)
+            return false;
+        const uint64_t before = entry.seq.load(kAcquire);
+        if ((before & 1u) != 0)
+            continue;
+        for (int k = 0; k < kPeerBandCount; ++k)
+        {
+            const float value = entry.levels[k].load(kRelaxed);
+            out[k] = (value > 0.0f && value < kLevelCeiling) ? value : 0.0f;
+        }
+        const int64_t endPos = entry.endPos.load(kRelaxed);
+        std::atomic_thread_fence(kAcquire);
+        if (entry.seq.load(kRelaxed) != before)
+            continue;
+        // Overwritten by a newer publication before or while it was read.
+        if (slot.levelHistoryCount.load(kAcquire) > index + kLevelHistorySize)
+            return false;
+        if (endPosOut != nullptr)
+            *endPosOut = endPos;
+        return true;
+    }
+    return false;
 }
 
 bool readLevels(const PeerSlot& slot, float out[kPeerBandCount], uint64_t* seqOut,

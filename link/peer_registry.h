@@ -29,6 +29,20 @@ enum PeerRole : int32_t
     kPeerRoleMasker = 2,
 };
 
+// How many of its latest published level vectors a slot keeps, so that a
+// reader that runs a whole host block behind the writer still finds the
+// levels of the moment it is at (32 periods: 16384 samples at 48 kHz).
+inline constexpr int kLevelHistorySize = 32;
+
+// One published level vector and the host position its period ended at,
+// under a sequence counter of its own (odd while being written).
+struct PublishedLevels
+{
+    std::atomic<uint64_t> seq{0};
+    std::atomic<int64_t> endPos{-1};
+    std::atomic<float> levels[kPeerBandCount];
+};
+
 struct PeerSlot
 {
     std::atomic<uint32_t> ownerId{0};     // instanceId of the holder, 0 = free
@@ -51,6 +65,10 @@ struct PeerSlot
     std::atomic<int32_t> priorityRequestSeq{0};
     std::atomic<uint8_t> mute{0};
     std::atomic<float> depthPercent{0.0f};
+    // Every publication also lands here; entry i % kLevelHistorySize holds
+    // publication number i, levelHistoryCount counts them all.
+    PublishedLevels levelHistory[kLevelHistorySize];
+    std::atomic<uint64_t> levelHistoryCount{0};
 
     PeerSlot();
 };
@@ -116,6 +134,13 @@ void publishBlock(PeerRegistry& registry, PeerLink& link, int64_t hostSamplePos,
 // `blockEndOut` receives the blockEndPos read in the same attempt.
 bool readLevels(const PeerSlot& slot, float out[kPeerBandCount], uint64_t* seqOut = nullptr,
                 int64_t* blockEndOut = nullptr);
+
+// Reads publication number `index` (counted by levelHistoryCount) from the
+// slot's history: false when it was never written, has been overwritten by
+// a newer one, or stayed torn over every attempt. Levels outside 0..1e6 read
+// as 0.
+bool readPublishedLevels(const PeerSlot& slot, uint64_t index, float out[kPeerBandCount],
+                         int64_t* endPosOut);
 
 // Name publication (at most 31 bytes kept, never half a UTF-8 character; a
 // null or empty text publishes nothing) and reading (up to 3 attempts; empty

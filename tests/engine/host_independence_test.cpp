@@ -248,15 +248,6 @@ struct BlockCase
     int size; // 0: random every block
 };
 
-// A Source slot holds only its newest levels: a host block longer than a
-// couple of periods lets a Source run that far ahead of its Masker, which
-// then reads levels a little newer than its own period. The dips still agree
-// within 1.5 dB there.
-double registryTolerance(Pairing pairing, int blockSize, double tolerance)
-{
-    return pairing == Pairing::RegistryMasker && blockSize > 1024 ? 1.5 : tolerance;
-}
-
 class BlockSizeIndependence : public ::testing::TestWithParam<Pairing>
 {
 };
@@ -278,8 +269,7 @@ TEST_P(BlockSizeIndependence, EveryBlockSizeDipsAsAt512)
         const std::vector<double> dips =
             renderDips(setup, 48000.0, c.size > 0 ? fixedBlocks(c.size) : randomBlocks(99));
         std::printf("%-16s %6s%s\n", nameOf(setup), c.name, dipRow(dips).c_str());
-        expectSameDips(reference, dips, registryTolerance(setup, c.size, 1.0),
-                       registryTolerance(setup, c.size, 0.5), std::string("blocks of ") + c.name);
+        expectSameDips(reference, dips, 1.0, 0.5, std::string("blocks of ") + c.name);
     }
 }
 

@@ -110,6 +110,54 @@ TEST_F(PeerRegistryConcurrency, ReadersNeverSeeAMixedLevelVector)
     EXPECT_EQ(mixedReads.load(), 0);
 }
 
+TEST_F(PeerRegistryConcurrency, HistoryReadersNeverSeeAMixedPublication)
+{
+    auto links = makeLinks(1);
+    PeerLink& writer = *links[0];
+    ASSERT_TRUE(claimByChannel(*registry, writer, 1, 11));
+    const PeerSlot& slot = registry->slots[11];
+
+    std::atomic<long> consistentReads{0};
+    std::atomic<long> mixedReads{0};
+    runFor(3,
+           [&](int index, std::atomic<bool>& stop)
+           {
+               if (index == 0)
+               {
+                   for (uint32_t counter = 1; !stop.load(); counter = counter % 900000 + 1)
+                   {
+                       beginLevels(*registry, writer);
+                       for (int k = 0; k < kPeerBandCount; ++k)
+                           writeLevel(*registry, writer, k, static_cast<float>(counter));
+                       publishBlock(*registry, writer, counter, 1);
+                       pauseBriefly(counter);
+                   }
+                   return;
+               }
+               // Readers lag behind on purpose, so that entries get
+               // overwritten under them as well as read cleanly.
+               while (!stop.load())
+               {
+                   const uint64_t count = slot.levelHistoryCount.load(std::memory_order_acquire);
+                   for (uint64_t i = count > 40 ? count - 40 : 0; i < count; ++i)
+                   {
+                       float levels[kPeerBandCount];
+                       int64_t end = 0;
+                       if (!readPublishedLevels(slot, i, levels, &end))
+                           continue;
+                       consistentReads.fetch_add(1, std::memory_order_relaxed);
+                       const bool uniform =
+                           std::all_of(levels, levels + kPeerBandCount,
+                                       [&](float level) { return level == levels[0]; });
+                       if (!uniform || end != int64_t(levels[0]) + 1)
+                           mixedReads.fetch_add(1, std::memory_order_relaxed);
+                   }
+               }
+           });
+    EXPECT_GT(consistentReads.load(), 0);
+    EXPECT_EQ(mixedReads.load(), 0);
+}
+
 TEST_F(PeerRegistryConcurrency, ReadersNeverSeeAMixedName)
 {
     auto links = makeLinks(1);

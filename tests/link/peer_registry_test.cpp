@@ -443,6 +443,46 @@ TEST_F(PeerRegistryTest, PublishedLevelsReadBackWithBlockEnd)
     EXPECT_EQ(slot(6).heartbeatMs.load(), 1234);
 }
 
+TEST_F(PeerRegistryTest, HistoryKeepsTheLatestPublicationsWithTheirEnds)
+{
+    PeerLink& source = newLink();
+    attach(*registry, source, kSource, 6, false, false);
+    const int published = kLevelHistorySize + 5;
+    for (int i = 0; i < published; ++i)
+    {
+        beginLevels(*registry, source);
+        for (int k = 0; k < kPeerBandCount; ++k)
+            writeLevel(*registry, source, k, static_cast<float>(i + 1));
+        publishBlock(*registry, source, 512 * i, 512);
+    }
+    EXPECT_EQ(slot(6).levelHistoryCount.load(), uint64_t(published));
+
+    struct Case
+    {
+        uint64_t index;
+        bool readable;
+    };
+    const Case cases[] = {
+        {0, false},                                       // overwritten
+        {4, false},                                       // the last one overwritten
+        {5, true},                                        // the oldest kept
+        {uint64_t(published - 1), true},                  // the newest
+        {uint64_t(published), false},                     // not yet published
+        {uint64_t(published + kLevelHistorySize), false}, // same entry, far future
+    };
+    for (const Case& c : cases)
+    {
+        float levels[kPeerBandCount];
+        int64_t end = -7;
+        EXPECT_EQ(readPublishedLevels(slot(6), c.index, levels, &end), c.readable) << c.index;
+        if (!c.readable)
+            continue;
+        EXPECT_EQ(end, 512 * int64_t(c.index + 1)) << c.index;
+        for (int k = 0; k < kPeerBandCount; ++k)
+            EXPECT_EQ(levels[k], float(c.index + 1)) << c.index;
+    }
+}
+
 TEST_F(PeerRegistryTest, LevelsOutsideTheOpenRangeReadAsZero)
 {
     PeerLink& source = newLink();
