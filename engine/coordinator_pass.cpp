@@ -10,7 +10,7 @@ namespace
 
 bool isLiveWithRole(const PeerSlot& slot, int role, int64_t nowMs)
 {
-    return slot.role.load(std::memory_order_relaxed) == role && isSlotLive(slot, nowMs);
+    return roleOf(slot) == role && isSlotLive(slot, nowMs);
 }
 
 } // namespace
@@ -54,7 +54,7 @@ void coordinatorPass(PeerRegistry& registry, int64_t nowMs)
         int maskerCount = 0;
         for (int m = 0; m < kPeerSlotCount; ++m)
         {
-            if (isMasker[m] && registry.slots[m].target.load(std::memory_order_relaxed) == src)
+            if (isMasker[m] && targetOf(registry.slots[m]) == src)
                 maskers[maskerCount++] = m;
         }
         if (maskerCount == 0)
@@ -62,7 +62,7 @@ void coordinatorPass(PeerRegistry& registry, int64_t nowMs)
 
         float s[kPeerBandCount];
         readLevels(source, s);
-        const double g = priorityMargin(source.priority.load(std::memory_order_relaxed));
+        const double g = priorityMargin(priorityOf(source));
 
         double sum[kPeerBandCount] = {};
         for (int i = 0; i < maskerCount; ++i)
@@ -84,10 +84,9 @@ void coordinatorPass(PeerRegistry& registry, int64_t nowMs)
     {
         if (!isMasker[m])
             continue;
-        for (int k = 0; k < kPeerBandCount; ++k)
-            registry.slots[m].coordGains[k].store(gains[m][k], std::memory_order_relaxed);
+        writeCoordinatorGains(registry.slots[m], gains[m]);
     }
-    registry.header.coordinatorPassCount.fetch_add(1, std::memory_order_acq_rel);
+    countCoordinatorPass(registry);
 }
 
 } // namespace ostrel

@@ -73,7 +73,7 @@ const float* alignedSourceLevels(SpectralEngine& e, const PeerSlot& source, int6
         e.publishedSeen = 0;
     }
     noteChunkPosition(e.sourceHistory, e.historyWritePos, e.lastBlockEnd, hostSamplePos - n, n);
-    const uint64_t count = source.levelHistoryCount.load(std::memory_order_acquire);
+    const uint64_t count = publicationCount(source);
     // A count that went back is a new holder or a fresh registry.
     uint64_t from = e.publishedSeen <= count ? e.publishedSeen : 0;
     if (count - from > static_cast<uint64_t>(kLevelHistorySize))
@@ -100,15 +100,14 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
     const bool self = e.settings.role == kRoleSelf;
     PeerSlot& tgt = registry.slots[slotOfChannelIndex(e.settings.channelIndex)];
 
-    const int held = e.link.slotIndex.load(std::memory_order_relaxed);
+    const int held = heldSlot(registry, e.link);
     c.heldSlot = held;
-    c.holdsSlot = held >= 0 &&
-                  registry.slots[held].ownerId.load(std::memory_order_acquire) == e.link.instanceId;
+    c.holdsSlot = held >= 0;
 
     // 1. Source selection.
-    const bool targetLive = tgt.ownerId.load(std::memory_order_acquire) != 0 &&
-                            tgt.role.load(std::memory_order_relaxed) == kPeerRoleSource;
-    const uint64_t seq = tgt.levelSeq.load(std::memory_order_acquire) & ~uint64_t{1};
+    const SourceState target = readSourceState(tgt);
+    const bool targetLive = target.sourceHolds;
+    const uint64_t seq = target.levelSeq;
     if (seq != e.sourceSeenSeq)
     {
         e.sourceSeenSeq = seq;
@@ -129,8 +128,7 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
 
     // 2. "linked" and "peers".
     e.linked.store(c.sourceLive ? 1 : 0, std::memory_order_relaxed);
-    e.peersMeter.store(local ? 1 : tgt.holderCount.load(std::memory_order_relaxed),
-                       std::memory_order_relaxed);
+    e.peersMeter.store(local ? 1 : holderCountOf(tgt), std::memory_order_relaxed);
 
     // 3.-6. The source level vector.
     double src[kBandCount];
@@ -176,7 +174,7 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
 
     // 10.-11. Depth after mute, thresholds.
     double depthDb = e.settings.depthScaleDb;
-    if (c.holdsSlot && registry.slots[held].mute.load(std::memory_order_relaxed) != 0)
+    if (c.holdsSlot && isSlotMuted(registry, held))
         depthDb = 0.0;
     c.thresholds = chunkThresholds(self, e.settings.selectivity, depthDb, e.settings.depthBiasDb);
 
@@ -206,8 +204,7 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
             e0 += e.bandEnvelope0[k];
             e1 += e.bandEnvelope1[k];
         }
-        registry.slots[held].balance.store(static_cast<float>((e0 - e1) / (e0 + e1 + 1e-20)),
-                                           std::memory_order_relaxed);
+        publishBalance(registry, e.link, static_cast<float>((e0 - e1) / (e0 + e1 + 1e-20)));
     }
 
     // 14.-15. Neighbour median and prominence; Self masks with its own neighbourhood.
@@ -235,7 +232,7 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
     bool useCoord = false;
     if (c.holdsSlot)
     {
-        const int64_t passes = registry.header.coordinatorPassCount.load(std::memory_order_acquire);
+        const int64_t passes = coordinatorPasses(registry);
         if (passes != e.passCountSeen)
         {
             e.passCountSeen = passes;
@@ -248,11 +245,7 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
         useCoord = e.chunksSincePass < std::ceil(0.5 * e.sampleRate / n);
         if (useCoord)
         {
-            for (int k = 0; k < kBandCount; ++k)
-            {
-                const float g = registry.slots[held].coordGains[k].load(std::memory_order_relaxed);
-                e.coordGainCopy[k] = std::isfinite(g) ? g : 1.0f;
-            }
+            copyCoordinatorGains(registry.slots[held], e.coordGainCopy);
         }
     }
 
@@ -267,7 +260,7 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
             p0 += e.bandEnergy0[k];
             p1 += e.bandEnergy1[k];
         }
-        mismatch = balanceMismatch(tgt.balance.load(std::memory_order_relaxed), p0, p1);
+        mismatch = balanceMismatch(balanceOf(tgt), p0, p1);
     }
 
     // 20. Target gain per band.
@@ -525,8 +518,7 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
 
     // Listen: the parameter, or the link matrix's solo of this instance's slot.
     const MaskingDecision& c = p.decision;
-    const bool soloed =
-        c.holdsSlot && registry->header.soloIndex.load(std::memory_order_relaxed) == c.heldSlot;
+    const bool soloed = c.holdsSlot && isSlotSoloed(*registry, c.heldSlot);
     const double listenTarget = (settings.listen != 0 || soloed) ? 1.0 : 0.0;
     const int bellListenSetting =
         (settings.bellListen >= 0 && settings.bellListen < kBellCount) ? settings.bellListen : -1;

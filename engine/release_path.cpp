@@ -12,8 +12,7 @@ namespace ostrel
 void SpectralEngine::processReleaseChunk(const double* in0, const double* in1, double* out0,
                                          double* out1, int n, int slot)
 {
-    peersMeter.store(registry->slots[slot].holderCount.load(std::memory_order_relaxed),
-                     std::memory_order_relaxed);
+    peersMeter.store(holderCountOf(registry->slots[slot]), std::memory_order_relaxed);
 
     if (!anyDipOrListen())
     {

@@ -15,7 +15,7 @@ namespace
 {
 
 // +1 all left, -1 all right, 0 for silence; sums that overflowed say nothing.
-double balanceOf(double energy0, double energy1)
+double balanceOfEnergies(double energy0, double energy1)
 {
     const double balance = (energy0 - energy1) / (energy0 + energy1 + 1e-20);
     return std::isfinite(balance) ? balance : 0.0;
@@ -85,37 +85,28 @@ void SpectralEngine::processSourceChunk(const double* in0, const double* in1, do
     if (period.closesWith(n))
         publishSourcePeriod(slot);
     else
-        peersMeter.store(registry->slots[slot].holderCount.load(std::memory_order_relaxed),
-                         std::memory_order_relaxed);
+        peersMeter.store(holderCountOf(registry->slots[slot]), std::memory_order_relaxed);
 }
 
 void SpectralEngine::publishSourcePeriod(int slot)
 {
     const MidLevelSums& sums = sourceSums;
     // Publication into the held slot, under its level sequence counter.
-    PeerSlot& channelSlot = registry->slots[slot];
-    if (channelSlot.ownerId.load(std::memory_order_acquire) != 0)
+    const PeerSlot& channelSlot = registry->slots[slot];
+    // Never write into a slot that another instance has taken over.
+    if (slotHasOwner(channelSlot) && heldSlot(*registry, link) >= 0)
     {
-        const int held = link.slotIndex.load(std::memory_order_relaxed);
-        // Never write into a slot that another instance has taken over.
-        const bool holds = held >= 0 && registry->slots[held].ownerId.load(
-                                            std::memory_order_acquire) == link.instanceId;
-        if (holds)
-        {
-            float levels[kBandCount];
-            bandLevelsFromEnergies(sums.cumulative, sums.midEnergy, sums.count, levels);
-            beginLevels(*registry, link);
-            for (int k = 0; k < kBandCount; ++k)
-                writeLevel(*registry, link, k, levels[k]);
-            publishBlock(*registry, link, period.startPos, sums.count);
-            PeerSlot& own = registry->slots[held];
-            own.priority.store(settings.priority, std::memory_order_relaxed);
-            own.balance.store(static_cast<float>(balanceOf(sums.energy0, sums.energy1)),
-                              std::memory_order_relaxed);
-        }
+        float levels[kBandCount];
+        bandLevelsFromEnergies(sums.cumulative, sums.midEnergy, sums.count, levels);
+        beginLevels(*registry, link);
+        for (int k = 0; k < kBandCount; ++k)
+            writeLevel(*registry, link, k, levels[k]);
+        publishBlock(*registry, link, period.startPos, sums.count);
+        publishPriority(*registry, link, settings.priority);
+        publishBalance(*registry, link,
+                       static_cast<float>(balanceOfEnergies(sums.energy0, sums.energy1)));
     }
-    peersMeter.store(channelSlot.holderCount.load(std::memory_order_relaxed),
-                     std::memory_order_relaxed);
+    peersMeter.store(holderCountOf(channelSlot), std::memory_order_relaxed);
 }
 
 } // namespace ostrel

@@ -1,5 +1,7 @@
 #include "link/peer_registry.h"
 
+#include <cmath>
+
 #include <cstring>
 
 #include "link/monotonic_clock.h"
@@ -366,6 +368,107 @@ bool readLevels(const PeerSlot& slot, float out[kPeerBandCount], uint64_t* seqOu
     if (blockEndOut != nullptr)
         *blockEndOut = blockEnd;
     return false;
+}
+
+int heldSlot(const PeerRegistry& registry, const PeerLink& link)
+{
+    const int held = link.slotIndex.load(kRelaxed);
+    if (held < 0 || held >= kPeerSlotCount)
+        return -1;
+    return registry.slots[held].ownerId.load(kAcquire) == link.instanceId ? held : -1;
+}
+
+bool slotHasOwner(const PeerSlot& slot)
+{
+    return slot.ownerId.load(kAcquire) != 0;
+}
+
+int32_t holderCountOf(const PeerSlot& slot)
+{
+    return slot.holderCount.load(kRelaxed);
+}
+
+SourceState readSourceState(const PeerSlot& slot)
+{
+    SourceState state;
+    state.sourceHolds =
+        slot.ownerId.load(kAcquire) != 0 && slot.role.load(kRelaxed) == kPeerRoleSource;
+    state.levelSeq = slot.levelSeq.load(kAcquire) & ~uint64_t{1};
+    return state;
+}
+
+uint64_t publicationCount(const PeerSlot& slot)
+{
+    return slot.levelHistoryCount.load(kAcquire);
+}
+
+float balanceOf(const PeerSlot& slot)
+{
+    return slot.balance.load(kRelaxed);
+}
+
+int32_t priorityOf(const PeerSlot& slot)
+{
+    return slot.priority.load(kRelaxed);
+}
+
+void publishBalance(PeerRegistry& registry, const PeerLink& link, float balance)
+{
+    const int held = heldSlot(registry, link);
+    if (held >= 0)
+        registry.slots[held].balance.store(balance, kRelaxed);
+}
+
+void publishPriority(PeerRegistry& registry, const PeerLink& link, int32_t priority)
+{
+    const int held = heldSlot(registry, link);
+    if (held >= 0)
+        registry.slots[held].priority.store(priority, kRelaxed);
+}
+
+bool isSlotMuted(const PeerRegistry& registry, int slot)
+{
+    return slot >= 0 && slot < kPeerSlotCount && registry.slots[slot].mute.load(kRelaxed) != 0;
+}
+
+bool isSlotSoloed(const PeerRegistry& registry, int slot)
+{
+    return slot >= 0 && registry.header.soloIndex.load(kRelaxed) == slot;
+}
+
+int64_t coordinatorPasses(const PeerRegistry& registry)
+{
+    return registry.header.coordinatorPassCount.load(kAcquire);
+}
+
+void copyCoordinatorGains(const PeerSlot& slot, float out[kPeerBandCount])
+{
+    for (int k = 0; k < kPeerBandCount; ++k)
+    {
+        const float g = slot.coordGains[k].load(kRelaxed);
+        out[k] = std::isfinite(g) ? g : 1.0f;
+    }
+}
+
+void writeCoordinatorGains(PeerSlot& slot, const float gains[kPeerBandCount])
+{
+    for (int k = 0; k < kPeerBandCount; ++k)
+        slot.coordGains[k].store(gains[k], kRelaxed);
+}
+
+void countCoordinatorPass(PeerRegistry& registry)
+{
+    registry.header.coordinatorPassCount.fetch_add(1, std::memory_order_acq_rel);
+}
+
+int32_t targetOf(const PeerSlot& slot)
+{
+    return slot.target.load(kRelaxed);
+}
+
+int32_t roleOf(const PeerSlot& slot)
+{
+    return slot.role.load(kRelaxed);
 }
 
 void publishName(PeerRegistry& registry, PeerLink& link, const char* text)

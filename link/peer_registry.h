@@ -142,6 +142,50 @@ bool readLevels(const PeerSlot& slot, float out[kPeerBandCount], uint64_t* seqOu
 bool readPublishedLevels(const PeerSlot& slot, uint64_t index, float out[kPeerBandCount],
                          int64_t* endPosOut);
 
+// --- Reading and writing a slot's other fields -----------------------------
+// Every memory order of the registry protocol lives in peer_registry.cpp.
+
+// The slot this link holds, or -1 when it holds none or another instance
+// has taken it over (never write into such a slot).
+int heldSlot(const PeerRegistry& registry, const PeerLink& link);
+
+// Whether a slot has an owner, and how many instances hold it or follow it.
+bool slotHasOwner(const PeerSlot& slot);
+int32_t holderCountOf(const PeerSlot& slot);
+
+// What a Masker needs to know of the slot it follows: whether a live
+// Source holds it, and the even level sequence of its latest levels.
+struct SourceState
+{
+    bool sourceHolds = false;
+    uint64_t levelSeq = 0;
+};
+SourceState readSourceState(const PeerSlot& slot);
+// How many level vectors the slot has published in all (see levelHistory).
+uint64_t publicationCount(const PeerSlot& slot);
+
+// The Source's stereo balance (+1 left .. -1 right) and priority.
+float balanceOf(const PeerSlot& slot);
+int32_t priorityOf(const PeerSlot& slot);
+// Publishes the holder's balance, and a Source's priority with it.
+void publishBalance(PeerRegistry& registry, const PeerLink& link, float balance);
+void publishPriority(PeerRegistry& registry, const PeerLink& link, int32_t priority);
+
+// Link-matrix state of a held slot: muted, or soloed (the one slot Listen
+// plays for every instance).
+bool isSlotMuted(const PeerRegistry& registry, int slot);
+bool isSlotSoloed(const PeerRegistry& registry, int slot);
+
+// The coordinator's gain curves: how many passes have run, a Masker's copy
+// of its curve (a non-finite gain reads as 1.0), the curve written by the
+// pass, and the Source a Masker slot follows.
+int64_t coordinatorPasses(const PeerRegistry& registry);
+void copyCoordinatorGains(const PeerSlot& slot, float out[kPeerBandCount]);
+void writeCoordinatorGains(PeerSlot& slot, const float gains[kPeerBandCount]);
+void countCoordinatorPass(PeerRegistry& registry);
+int32_t targetOf(const PeerSlot& slot);
+int32_t roleOf(const PeerSlot& slot);
+
 // Name publication (at most 31 bytes kept, never half a UTF-8 character; a
 // null or empty text publishes nothing) and reading (up to 3 attempts; empty
 // when never written or inconsistent). `out` is always zero-terminated.
