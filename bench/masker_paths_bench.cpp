@@ -98,8 +98,7 @@ struct Rig
         e->registry = &registry;
         e->settings.role = role;
         e->settings.channelIndex = 7;
-        e->settings.depthScaleDb = -48.0f; // Depth 100 %
-        e->settings.depthBiasDb = -36.0f;
+        e->settings.setDepth(DepthDb{-48.0f, -36.0f}); // Depth 100 %
         e->settings.selectivity = 3.0f;
         for (int b = 0; b < kBellCount; ++b)
         {

@@ -81,8 +81,9 @@ void processBlock(SpectralEngine& engine, const ChannelList& inputs, const Chann
 {
     if (nFrames <= 0)
         return;
-    const BlockRouting route = routeBlock(inputs, outputs, sidechainStart,
-                                          engine.settings.sidechainOn != 0, nFrames, monoScratch);
+    const BlockRouting route = routeBlock(
+        inputs, outputs, sidechainStart,
+        engine.settings.sidechainOn.load(std::memory_order_relaxed) != 0, nFrames, monoScratch);
     if (!route.valid)
         return;
 

@@ -122,7 +122,7 @@ void SpectralEngine::resetEngine(double rate)
     peersMeter.store(0, std::memory_order_relaxed);
 
     // 9. Listen crossfade starts where the parameter stands.
-    listenMix = settings.listen != 0 ? 1.0 : 0.0;
+    listenMix = settings.listen.load(std::memory_order_relaxed) != 0 ? 1.0 : 0.0;
 
     // 10. Bells: their settings stay as the parameters set them; the working
     // state starts unset and neutral.

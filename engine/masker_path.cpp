@@ -97,8 +97,8 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
                          bool sidechainConnected, MaskingDecision& c)
 {
     PeerRegistry& registry = *e.registry;
-    const bool self = e.settings.role == kRoleSelf;
-    PeerSlot& tgt = registry.slots[slotOfChannelIndex(e.settings.channelIndex)];
+    const bool self = e.chunkSettings.role == kRoleSelf;
+    PeerSlot& tgt = registry.slots[slotOfChannelIndex(e.chunkSettings.channelIndex)];
 
     const int held = heldSlot(registry, e.link);
     c.heldSlot = held;
@@ -119,7 +119,7 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
     }
     const bool sourceFresh =
         static_cast<double>(e.chunksSinceSourceUpdate) * n < 1.5 * e.sampleRate;
-    const bool sidechain = e.settings.sidechainOn != 0 && sidechainConnected;
+    const bool sidechain = e.chunkSettings.sidechainOn != 0 && sidechainConnected;
     const bool local = sidechain || self;
     c.localSource = local;
     c.sidechainSource = sidechain && !self;
@@ -173,10 +173,11 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
         computeMaskingSpread(src, e.centreHz, e.barkOfBand, e.bandWeight, c.spread);
 
     // 10.-11. Depth after mute, thresholds.
-    double depthDb = e.settings.depthScaleDb;
+    double depthDb = e.chunkSettings.depthScaleDb;
     if (c.holdsSlot && isSlotMuted(registry, held))
         depthDb = 0.0;
-    c.thresholds = chunkThresholds(self, e.settings.selectivity, depthDb, e.settings.depthBiasDb);
+    c.thresholds =
+        chunkThresholds(self, e.chunkSettings.selectivity, depthDb, e.chunkSettings.depthBiasDb);
 
     // 12. Own levels from the envelopes as they stand at the chunk start.
     double own[kBandCount];
@@ -224,7 +225,7 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
 
     // 16.-17. Guards, attack and release.
     updateGuardWeights(
-        e.settings.lowGuardHz, e.settings.highGuardHz, e.edgeHz,
+        e.chunkSettings.lowGuardHz, e.chunkSettings.highGuardHz, e.edgeHz,
         GuardWeightsRef{e.lastLowGuardHz, e.lastHighGuardHz, e.lowGuardWeight, e.highGuardWeight});
     const ChunkSmoothing smoothing = chunkSmoothing(n, e.sampleRate);
 
@@ -325,9 +326,9 @@ void beginMaskerPeriod(SpectralEngine& e, int64_t hostSamplePos, bool transportR
     for (int b = 0; b < kBellCount; ++b)
     {
         BellChunk& bell = p.bells[b];
-        setupBellChunk(e.bells[b], e.settings.bellFreqHz[b], e.settings.bellQ[b],
-                       e.settings.bellDepthPercent[b], e.settings.bellActive[b] != 0, e.centreHz, n,
-                       e.sampleRate, bell);
+        setupBellChunk(e.bells[b], e.chunkSettings.bellFreqHz[b], e.chunkSettings.bellQ[b],
+                       e.chunkSettings.bellDepthPercent[b], e.chunkSettings.bellActive[b] != 0,
+                       e.centreHz, n, e.sampleRate, bell);
         setBellGate(bell, gateInputsOfBand(c, bell.nearest, c.thresholds.bellAmountDivisor, 1.0));
         beginBellMeter(e.bells[b]);
     }
@@ -519,9 +520,11 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
     // Listen: the parameter, or the link matrix's solo of this instance's slot.
     const MaskingDecision& c = p.decision;
     const bool soloed = c.holdsSlot && isSlotSoloed(*registry, c.heldSlot);
-    const double listenTarget = (settings.listen != 0 || soloed) ? 1.0 : 0.0;
+    const double listenTarget = (chunkSettings.listen != 0 || soloed) ? 1.0 : 0.0;
     const int bellListenSetting =
-        (settings.bellListen >= 0 && settings.bellListen < kBellCount) ? settings.bellListen : -1;
+        (chunkSettings.bellListen >= 0 && chunkSettings.bellListen < kBellCount)
+            ? chunkSettings.bellListen
+            : -1;
 
     MaskingMeterSums& sums = p.meterSums;
     double x0[kBandCount];

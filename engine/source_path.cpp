@@ -102,7 +102,7 @@ void SpectralEngine::publishSourcePeriod(int slot)
         for (int k = 0; k < kBandCount; ++k)
             writeLevel(*registry, link, k, levels[k]);
         publishBlock(*registry, link, period.startPos, sums.count);
-        publishPriority(*registry, link, settings.priority);
+        publishPriority(*registry, link, chunkSettings.priority);
         publishBalance(*registry, link,
                        static_cast<float>(balanceOfEnergies(sums.energy0, sums.energy1)));
     }

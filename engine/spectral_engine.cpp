@@ -42,9 +42,11 @@ void SpectralEngine::processSlice(const double* in0, const double* in1, double* 
                                   int n, int64_t hostSamplePos, bool transportRunning,
                                   const double* side0, const double* side1)
 {
-    const int role = settings.role;
-    const int slot = slotOfChannelIndex(settings.channelIndex);
-    const bool bypassOn = settings.bypass != 0 || hostBypassed;
+    // One consistent copy of the settings for the whole slice.
+    chunkSettings = settings.snapshot();
+    const int role = chunkSettings.role;
+    const int slot = slotOfChannelIndex(chunkSettings.channelIndex);
+    const bool bypassOn = chunkSettings.bypass != 0 || hostBypassed;
 
     if (role != lastRole || static_cast<uint8_t>(bypassOn) != lastBypass)
         resetOnRoleChange(role, bypassOn);
@@ -57,7 +59,7 @@ void SpectralEngine::processSlice(const double* in0, const double* in1, double* 
 
     // The idle thread watches this to tell whether audio is running.
     link.blockCounter.fetch_add(1, std::memory_order_relaxed);
-    attach(*registry, link, role, slot, bypassOn, settings.sidechainOn != 0);
+    attach(*registry, link, role, slot, bypassOn, chunkSettings.sidechainOn != 0);
 
     if (bypassOn || role == kRoleOff)
         processReleaseChunk(in0, in1, out0, out1, n, slot);

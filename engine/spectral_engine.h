@@ -96,6 +96,8 @@ public:
 
     // --- settings and registry -------------------------------------------
     EngineSettings settings;
+    // The settings as the current slice reads them (audio thread).
+    SettingsSnapshot chunkSettings;
     // The host's own bypass, set by the plug-in before each block (audio
     // thread): the engine then runs as when its Bypass parameter is on.
     bool hostBypassed = false;

@@ -6,6 +6,8 @@
 // bypass is on, and holds sample rate, block size, latency and tail.
 #pragma once
 
+#include <atomic>
+
 #include "framework/io_config.h"
 #include "framework/plugin_config.h"
 #include "framework/time_info.h"
@@ -96,8 +98,8 @@ public:
     // Per block (audio thread). While the host bypasses the plug-in,
     // processBlock still runs (its output is replaced by the delayed input),
     // so that its delay lines hold the present when the bypass ends.
-    bool GetBypassed() const { return mBypassed; }
-    void SetBypassed(bool bypassed) { mBypassed = bypassed; }
+    bool GetBypassed() const { return mBypassed.load(std::memory_order_relaxed); }
+    void SetBypassed(bool bypassed) { mBypassed.store(bypassed, std::memory_order_relaxed); }
     const ITimeInfo& GetTimeInfo() const { return mTimeInfo; }
     void SetTimeInfo(const ITimeInfo& timeInfo) { mTimeInfo = timeInfo; }
 
@@ -130,7 +132,8 @@ private:
     int mBlockSize = 0;
     int mLatency = 0;
     int mTailSize = 0;
-    bool mBypassed = false;
+    // Written by process (audio thread), read by getState (main thread).
+    std::atomic<bool> mBypassed{false};
     ITimeInfo mTimeInfo;
 
     // Host bypass: each input channel through a ring of `mLatency` samples,

@@ -123,8 +123,7 @@ void Ostrel::OnParamChange(int paramIdx)
             f = 1.0f;
         if (f < 0.0f)
             f = 0.0f;
-        s.depthScaleDb = -48.0f * f;
-        s.depthBiasDb = -(30.0f * f + 6.0f);
+        s.setDepth(DepthDb{-48.0f * f, -(30.0f * f + 6.0f)});
         break;
     }
     case kParamBypass:

@@ -66,7 +66,8 @@ public:
     bool refreshPending = false;
     bool hostStateRestored = false;
     bool lastStateRestoreTried = false;
-    bool restoringLastState = false;
+    // Written by the tick, read by the parameter handler on the audio thread.
+    std::atomic<bool> restoringLastState{false};
     // Set by OnParamChange, so also from the audio thread.
     std::atomic<bool> lastStateDirty{false};
     int32_t lastStateSaveTicks = 0;

@@ -40,7 +40,7 @@ constexpr int32_t kLastStateSavePeriod = 20;
 MeterSnapshot Ostrel::TakeMeterSnapshot() const
 {
     MeterSnapshot m;
-    m.role = engine.settings.role;
+    m.role = engine.settings.role.load(kRelaxed);
     m.linked = engine.linked.load(kRelaxed) != 0;
     m.peers = engine.peersMeter.load(kRelaxed);
     m.nullDb = engine.nullMeter.load(kRelaxed);
@@ -112,14 +112,14 @@ void Ostrel::IdleTick()
     const int32_t blockCounter = link.blockCounter.load(std::memory_order_acquire);
     if (blockCounterSeen && blockCounter == lastBlockCounter)
     {
-        const EngineSettings& s = engine.settings;
+        const SettingsSnapshot s = engine.settings.snapshot();
         attach(registry, link, s.role, s.channelIndex, s.bypass != 0, s.sidechainOn != 0);
     }
     blockCounterSeen = true;
     lastBlockCounter = blockCounter;
 
     // 5. A Masker publishes its Depth for the matrix.
-    if (engine.settings.role == kRoleMasker)
+    if (engine.settings.role.load(kRelaxed) == kRoleMasker)
         publishDepthPercent(registry, link, static_cast<float>(GetParam(kParamDepth)->Value()));
 
     // 6, 7. Requests that another editor left in the slot.

@@ -99,5 +99,48 @@ TEST(EngineConcurrency, SourceMaskerAndIdleDutiesRunAtOnce)
     EXPECT_EQ(registry->slots[2].role.load(), kPeerRoleSource);
 }
 
+// The parameter handler may run on the main thread while the audio thread
+// processes: every setting, Depth's pair among them, is read whole.
+TEST(EngineConcurrency, SettingsChangeWhileAudioRuns)
+{
+    auto registry = makeRegistry();
+    auto masker = makeEngineOn(*registry, kRoleSelf, 4);
+    const int n = kChunk * kChunks;
+    const auto pad = whiteNoise(n, 9, 0.2);
+    AudioThreadResult result;
+    std::atomic<bool> audioDone{false};
+    bool depthPairsWhole = true;
+
+    std::thread handler(
+        [&]
+        {
+            for (int i = 0; !audioDone.load(std::memory_order_acquire); ++i)
+            {
+                const float f = static_cast<float>(i % 101) * 0.01f;
+                masker->settings.setDepth(DepthDb{-48.0f * f, -(30.0f * f + 6.0f)});
+                masker->settings.role.store(i % 7 == 0 ? kRoleMasker : kRoleSelf,
+                                            std::memory_order_relaxed);
+                masker->settings.selectivity.store(3.0f + static_cast<float>(i % 10),
+                                                   std::memory_order_relaxed);
+                masker->settings.bellFreqHz[i % kBellCount].store(200.0f + i % 5000,
+                                                                  std::memory_order_relaxed);
+                masker->settings.listen.store(i % 13 == 0 ? 1 : 0, std::memory_order_relaxed);
+                const DepthDb d = masker->settings.depth();
+                // scale = -48 f and bias = -(30 f + 6) always belong together.
+                depthPairsWhole = depthPairsWhole &&
+                                  std::fabs(d.biasDb - (30.0f / 48.0f * d.scaleDb - 6.0f)) < 1e-3f;
+                std::this_thread::yield();
+            }
+        });
+    std::thread audio([&] { runAudio(*masker, pad, result); });
+    audio.join();
+    audioDone.store(true, std::memory_order_release);
+    handler.join();
+
+    EXPECT_EQ(result.chunksDone, kChunks);
+    EXPECT_TRUE(result.finite);
+    EXPECT_TRUE(depthPairsWhole);
+}
+
 } // namespace
 } // namespace ostrel::testing

@@ -39,8 +39,8 @@ inline std::unique_ptr<SpectralEngine> makeEngineOn(PeerRegistry& registry, int 
     e->settings.role = role;
     e->settings.channelIndex = channelIndex;
     const double f = std::clamp(depthPercent * 0.01, 0.0, 1.0);
-    e->settings.depthScaleDb = static_cast<float>(-48.0 * f);
-    e->settings.depthBiasDb = static_cast<float>(-(30.0 * f + 6.0));
+    e->settings.setDepth(
+        DepthDb{static_cast<float>(-48.0 * f), static_cast<float>(-(30.0 * f + 6.0))});
     e->resetEngine(sampleRate);
     return e;
 }

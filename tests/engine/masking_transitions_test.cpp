@@ -134,8 +134,7 @@ INSTANTIATE_TEST_SUITE_P(ParameterOrSolo, MaskingListenTest, ::testing::Bool());
 
 TEST_F(MaskingTransitionTest, BellListenPlaysTheBellsBand)
 {
-    masker->settings.depthScaleDb = 0.0f; // no band dips: only the bell path matters
-    masker->settings.depthBiasDb = -6.0f;
+    masker->settings.setDepth(DepthDb{0.0f, -6.0f}); // no band dips: only the bell path matters
     masker->settings.bellFreqHz[1] = 2000.0f;
     masker->settings.bellQ[1] = 4.0f;
     masker->settings.bellListen = 1;

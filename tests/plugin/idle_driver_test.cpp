@@ -87,7 +87,7 @@ TEST_F(LastState, ThreeNumbersApplyOnlyDepth)
     p.lastStateDirty = false;
     p.Ticks(1);
     EXPECT_DOUBLE_EQ(p.Plain(kParamDepth), 80.0);
-    EXPECT_FLOAT_EQ(p.engine.settings.depthScaleDb, -48.0f * 0.8f);
+    EXPECT_FLOAT_EQ(p.engine.settings.depth().scaleDb, -48.0f * 0.8f);
     EXPECT_DOUBLE_EQ(p.Plain(kParamRole), 2.0);
     EXPECT_DOUBLE_EQ(p.Plain(kParamChannel), 9.0);
     EXPECT_DOUBLE_EQ(p.Plain(kParamSelectivity), 30.0);

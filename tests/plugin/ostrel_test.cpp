@@ -46,7 +46,7 @@ protected:
         Param(idx).Set(value);
         plugin->OnParamChange(idx);
     }
-    const ostrel::EngineSettings& S() const { return plugin->engine.settings; }
+    ostrel::SettingsSnapshot S() const { return plugin->engine.settings.snapshot(); }
 };
 
 TEST(OstrelConfig, Record)
