@@ -81,7 +81,7 @@ void BM_ChunkReleasing(benchmark::State& state)
         // Keep the glide going: every band and bell still has a dip to release.
         for (int c = 0; c < 2; ++c)
             for (int k = 0; k < ostrel::kBandCount; ++k)
-                f.engine->bandGain[c][k] = 0.5;
+                f.engine->gains.bandGain[c][k] = 0.5;
         for (auto& bell : f.engine->bells)
             bell.bellGain0 = bell.bellGain1 = 0.5;
         f.chunk(pos);

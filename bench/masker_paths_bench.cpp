@@ -147,7 +147,7 @@ struct Rig
     {
         int dipped = 0;
         for (int k = 0; k < kBandCount; ++k)
-            dipped += dipper->dipMeter[k].load() < -0.5f ? 1 : 0;
+            dipped += dipper->meters.dipMeter[k].load() < -0.5f ? 1 : 0;
         return dipped;
     }
 };

@@ -89,7 +89,7 @@ void processBlock(SpectralEngine& engine, const ChannelList& inputs, const Chann
 
     // A negative position means the host gave none; it is not advanced.
     int64_t hostSamplePos = hostPositionOf(transport.samplePos);
-    const int maxChunk = kDelayLength - engine.lookaheadDelay;
+    const int maxChunk = kDelayLength - engine.delays.lookaheadDelay;
     int done = 0;
     while (done < nFrames)
     {

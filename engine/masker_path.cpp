@@ -65,17 +65,18 @@ void closeLocalSource(const MidLevelSums& sums, double levels[kBandCount])
 const float* alignedSourceLevels(SpectralEngine& e, const PeerSlot& source, int64_t hostSamplePos,
                                  int n, const float newest[kBandCount])
 {
-    if (&source != e.publishedSlot)
+    if (&source != e.tracking.publishedSlot)
     {
         // Another Source: nothing recorded so far describes it.
-        clearSourceHistory(e.sourceHistory, e.historyWritePos);
-        e.publishedSlot = &source;
-        e.publishedSeen = 0;
+        clearSourceHistory(e.tracking.sourceHistory, e.tracking.historyWritePos);
+        e.tracking.publishedSlot = &source;
+        e.tracking.publishedSeen = 0;
     }
-    noteChunkPosition(e.sourceHistory, e.historyWritePos, e.lastBlockEnd, hostSamplePos - n, n);
+    noteChunkPosition(e.tracking.sourceHistory, e.tracking.historyWritePos, e.tracking.lastBlockEnd,
+                      hostSamplePos - n, n);
     const uint64_t count = publicationCount(source);
     // A count that went back is a new holder or a fresh registry.
-    uint64_t from = e.publishedSeen <= count ? e.publishedSeen : 0;
+    uint64_t from = e.tracking.publishedSeen <= count ? e.tracking.publishedSeen : 0;
     if (count - from > static_cast<uint64_t>(kLevelHistorySize))
         from = count - kLevelHistorySize;
     for (uint64_t i = from; i < count; ++i)
@@ -83,10 +84,11 @@ const float* alignedSourceLevels(SpectralEngine& e, const PeerSlot& source, int6
         float levels[kBandCount];
         int64_t end = -1;
         if (readPublishedLevels(source, i, levels, &end))
-            recordSourceLevels(e.sourceHistory, e.historyWritePos, levels, end);
+            recordSourceLevels(e.tracking.sourceHistory, e.tracking.historyWritePos, levels, end);
     }
-    e.publishedSeen = count;
-    const float* use = sourceLevelsEndingBy(e.sourceHistory, e.historyWritePos, hostSamplePos);
+    e.tracking.publishedSeen = count;
+    const float* use =
+        sourceLevelsEndingBy(e.tracking.sourceHistory, e.tracking.historyWritePos, hostSamplePos);
     return use != nullptr ? use : newest;
 }
 
@@ -108,17 +110,17 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
     const SourceState target = readSourceState(tgt);
     const bool targetLive = target.sourceHolds;
     const uint64_t seq = target.levelSeq;
-    if (seq != e.sourceSeenSeq)
+    if (seq != e.tracking.sourceSeenSeq)
     {
-        e.sourceSeenSeq = seq;
-        e.chunksSinceSourceUpdate = 0;
+        e.tracking.sourceSeenSeq = seq;
+        e.tracking.chunksSinceSourceUpdate = 0;
     }
     else
     {
-        countUpTo(e.chunksSinceSourceUpdate);
+        countUpTo(e.tracking.chunksSinceSourceUpdate);
     }
     const bool sourceFresh =
-        static_cast<double>(e.chunksSinceSourceUpdate) * n < 1.5 * e.sampleRate;
+        static_cast<double>(e.tracking.chunksSinceSourceUpdate) * n < 1.5 * e.tables.sampleRate;
     const bool sidechain = e.chunkSettings.sidechainOn != 0 && sidechainConnected;
     const bool local = sidechain || self;
     c.localSource = local;
@@ -127,8 +129,8 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
     const bool useRegistry = !local && targetLive && sourceFresh;
 
     // 2. "linked" and "peers".
-    e.linked.store(c.sourceLive ? 1 : 0, std::memory_order_relaxed);
-    e.peersMeter.store(local ? 1 : holderCountOf(tgt), std::memory_order_relaxed);
+    e.meters.linked.store(c.sourceLive ? 1 : 0, std::memory_order_relaxed);
+    e.meters.peersMeter.store(local ? 1 : holderCountOf(tgt), std::memory_order_relaxed);
 
     // 3.-6. The source level vector.
     double src[kBandCount];
@@ -157,20 +159,21 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
         peak = std::max(peak, src[k]);
     }
     for (int k = 0; k < kBandCount; ++k)
-        e.srcMeter[k].store(peak > 1e-9 ? static_cast<float>(src[k] / peak) : 0.0f,
-                            std::memory_order_relaxed);
+        e.meters.srcMeter[k].store(peak > 1e-9 ? static_cast<float>(src[k] / peak) : 0.0f,
+                                   std::memory_order_relaxed);
 
     // 7. Peak hold: instant attack, 100 ms release.
-    const double holdDecay = std::exp(-n / (0.1 * e.sampleRate));
+    const double holdDecay = std::exp(-n / (0.1 * e.tables.sampleRate));
     for (int k = 0; k < kBandCount; ++k)
     {
-        e.heldSourceLevel[k] = std::max(holdDecay * e.heldSourceLevel[k], src[k]);
-        src[k] = e.heldSourceLevel[k];
+        e.tracking.heldSourceLevel[k] = std::max(holdDecay * e.tracking.heldSourceLevel[k], src[k]);
+        src[k] = e.tracking.heldSourceLevel[k];
     }
 
     // 8.-9. Masking spread (Self replaces it with its own neighbourhood below).
     if (!self)
-        computeMaskingSpread(src, e.centreHz, e.barkOfBand, e.bandWeight, c.spread);
+        computeMaskingSpread(src, e.tables.centreHz, e.tables.barkOfBand, e.tables.bandWeight,
+                             c.spread);
 
     // 10.-11. Depth after mute, thresholds.
     double depthDb = e.chunkSettings.depthScaleDb;
@@ -184,12 +187,13 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
     double peakOwn = 0.0;
     for (int k = 0; k < kBandCount; ++k)
     {
-        own[k] = std::sqrt(0.5 * (e.bandEnvelope0[k] + e.bandEnvelope1[k]) + kLevelFloor);
+        own[k] =
+            std::sqrt(0.5 * (e.gates.bandEnvelope0[k] + e.gates.bandEnvelope1[k]) + kLevelFloor);
         peakOwn = std::max(peakOwn, own[k]);
     }
     for (int k = 0; k < kBandCount; ++k)
-        e.maskMeter[k].store(peakOwn > 1e-9 ? static_cast<float>(own[k] / peakOwn) : 0.0f,
-                             std::memory_order_relaxed);
+        e.meters.maskMeter[k].store(peakOwn > 1e-9 ? static_cast<float>(own[k] / peakOwn) : 0.0f,
+                                    std::memory_order_relaxed);
 
     // 13. Publication of a Masker's own levels and balance.
     if (c.holdsSlot)
@@ -202,8 +206,8 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
         double e1 = 0.0;
         for (int k = 0; k < kBandCount; ++k)
         {
-            e0 += e.bandEnvelope0[k];
-            e1 += e.bandEnvelope1[k];
+            e0 += e.gates.bandEnvelope0[k];
+            e1 += e.gates.bandEnvelope1[k];
         }
         publishBalance(registry, e.link, static_cast<float>((e0 - e1) / (e0 + e1 + 1e-20)));
     }
@@ -217,36 +221,36 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
         for (int k = 0; k < kBandCount; ++k)
         {
             c.spread.maskSpread[k] = median[k];
-            c.spread.weightedSpread[k] = median[k] * e.bandWeight[k];
+            c.spread.weightedSpread[k] = median[k] * e.tables.bandWeight[k];
             peakW = std::max(peakW, c.spread.weightedSpread[k]);
         }
         c.spread.spreadFloor = std::max(1e-6, 1e-3 * peakW);
     }
 
     // 16.-17. Guards, attack and release.
-    updateGuardWeights(
-        e.chunkSettings.lowGuardHz, e.chunkSettings.highGuardHz, e.edgeHz,
-        GuardWeightsRef{e.lastLowGuardHz, e.lastHighGuardHz, e.lowGuardWeight, e.highGuardWeight});
-    const ChunkSmoothing smoothing = chunkSmoothing(n, e.sampleRate);
+    updateGuardWeights(e.chunkSettings.lowGuardHz, e.chunkSettings.highGuardHz, e.tables.edgeHz,
+                       GuardWeightsRef{e.masking.lastLowGuardHz, e.masking.lastHighGuardHz,
+                                       e.masking.lowGuardWeight, e.masking.highGuardWeight});
+    const ChunkSmoothing smoothing = chunkSmoothing(n, e.tables.sampleRate);
 
     // 18. The coordinator's gains, while passes keep coming (half a second of audio).
     bool useCoord = false;
     if (c.holdsSlot)
     {
         const int64_t passes = coordinatorPasses(registry);
-        if (passes != e.passCountSeen)
+        if (passes != e.tracking.passCountSeen)
         {
-            e.passCountSeen = passes;
-            e.chunksSincePass = 0;
+            e.tracking.passCountSeen = passes;
+            e.tracking.chunksSincePass = 0;
         }
         else
         {
-            countUpTo(e.chunksSincePass);
+            countUpTo(e.tracking.chunksSincePass);
         }
-        useCoord = e.chunksSincePass < std::ceil(0.5 * e.sampleRate / n);
+        useCoord = e.tracking.chunksSincePass < std::ceil(0.5 * e.tables.sampleRate / n);
         if (useCoord)
         {
-            copyCoordinatorGains(registry.slots[held], e.coordGainCopy);
+            copyCoordinatorGains(registry.slots[held], e.tracking.coordGainCopy);
         }
     }
 
@@ -258,8 +262,8 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
         double p1 = 0.0;
         for (int k = 0; k < kBandCount; ++k)
         {
-            p0 += e.bandEnergy0[k];
-            p1 += e.bandEnergy1[k];
+            p0 += e.stereo.bandEnergy0[k];
+            p1 += e.stereo.bandEnergy1[k];
         }
         mismatch = balanceMismatch(balanceOf(tgt), p0, p1);
     }
@@ -272,11 +276,12 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
         in.useCoord = useCoord;
         in.maskSpread = c.spread.maskSpread[k];
         in.own = own[k];
-        in.coordGain = e.coordGainCopy[k];
+        in.coordGain = e.tracking.coordGainCopy[k];
         in.mismatch = mismatch;
         const double u = bandTargetGain(k, in, c.thresholds);
-        c.targetGain[k] = smoothAndGuard(u, e.blockGain[k], smoothing, c.thresholds.depthFloor,
-                                         e.lowGuardWeight[k], e.highGuardWeight[k]);
+        c.targetGain[k] =
+            smoothAndGuard(u, e.masking.blockGain[k], smoothing, c.thresholds.depthFloor,
+                           e.masking.lowGuardWeight[k], e.masking.highGuardWeight[k]);
     }
 }
 
@@ -309,15 +314,15 @@ void beginMaskerPeriod(SpectralEngine& e, int64_t hostSamplePos, bool transportR
 
     for (int m = 0; m < kBandCount; ++m)
     {
-        const StereoLinkBand link =
-            stereoLinkFromStatistics(e.bandCross[m], e.bandEnergy0[m], e.bandEnergy1[m]);
-        e.stereoLink[m] = link.stereoLink;
-        e.linkRatio[m] = link.linkRatio;
-        if (e.stereoLink[m] > 0.6)
+        const StereoLinkBand link = stereoLinkFromStatistics(
+            e.stereo.bandCross[m], e.stereo.bandEnergy0[m], e.stereo.bandEnergy1[m]);
+        e.stereo.stereoLink[m] = link.stereoLink;
+        e.stereo.linkRatio[m] = link.linkRatio;
+        if (e.stereo.stereoLink[m] > 0.6)
         {
-            const uint8_t either = (e.gateOpen0[m] || e.gateOpen1[m]) ? 1 : 0;
-            e.gateOpen0[m] = either;
-            e.gateOpen1[m] = either;
+            const uint8_t either = (e.gates.gateOpen0[m] || e.gates.gateOpen1[m]) ? 1 : 0;
+            e.gates.gateOpen0[m] = either;
+            e.gates.gateOpen1[m] = either;
         }
         p.gates[m] =
             makeGateSetup(gateInputsOfBand(c, m, c.thresholds.bandAmountDivisor, c.targetGain[m]));
@@ -328,7 +333,7 @@ void beginMaskerPeriod(SpectralEngine& e, int64_t hostSamplePos, bool transportR
         BellChunk& bell = p.bells[b];
         setupBellChunk(e.bells[b], e.chunkSettings.bellFreqHz[b], e.chunkSettings.bellQ[b],
                        e.chunkSettings.bellDepthPercent[b], e.chunkSettings.bellActive[b] != 0,
-                       e.centreHz, n, e.sampleRate, bell);
+                       e.tables.centreHz, n, e.tables.sampleRate, bell);
         setBellGate(bell, gateInputsOfBand(c, bell.nearest, c.thresholds.bellAmountDivisor, 1.0));
         beginBellMeter(e.bells[b]);
     }
@@ -353,24 +358,24 @@ void closeMaskerPeriod(SpectralEngine& e)
     for (DynamicBell& bell : e.bells)
         finishBellMeter(bell);
 
-    const double k = 1.0 - std::exp(-n / (0.08 * e.sampleRate));
+    const double k = 1.0 - std::exp(-n / (0.08 * e.tables.sampleRate));
     for (int m = 0; m < kBandCount; ++m)
     {
-        smoothStatistic(e.bandCross[m], p.sumCross[m], n, k);
-        smoothStatistic(e.bandEnergy0[m], p.sumSquare0[m], n, k);
-        smoothStatistic(e.bandEnergy1[m], p.sumSquare1[m], n, k);
+        smoothStatistic(e.stereo.bandCross[m], p.sumCross[m], n, k);
+        smoothStatistic(e.stereo.bandEnergy0[m], p.sumSquare0[m], n, k);
+        smoothStatistic(e.stereo.bandEnergy1[m], p.sumSquare1[m], n, k);
     }
 
     float dips[kBandCount];
     for (int m = 0; m < kBandCount; ++m)
     {
         dips[m] = dipMeterDb(p.meterSums.outEnergy[m], p.meterSums.inEnergy[m]);
-        e.dipMeter[m].store(dips[m], std::memory_order_relaxed);
+        e.meters.dipMeter[m].store(dips[m], std::memory_order_relaxed);
     }
-    e.touchedCount.store(touchedBands(p.meterSums), std::memory_order_relaxed);
-    e.nullSmoothed +=
-        (1.0 - std::exp(-n / (0.2 * e.sampleRate))) * (nullTarget(dips) - e.nullSmoothed);
-    e.nullMeter.store(static_cast<float>(e.nullSmoothed), std::memory_order_relaxed);
+    e.meters.touchedCount.store(touchedBands(p.meterSums), std::memory_order_relaxed);
+    e.meters.nullSmoothed += (1.0 - std::exp(-n / (0.2 * e.tables.sampleRate))) *
+                             (nullTarget(dips) - e.meters.nullSmoothed);
+    e.meters.nullMeter.store(static_cast<float>(e.meters.nullSmoothed), std::memory_order_relaxed);
 
     if (p.decision.localSource)
         closeLocalSource(p.localSums, p.localLevels);
@@ -382,29 +387,29 @@ void stepBandGates(SpectralEngine& e, const GateSetup gates[kBandCount])
     for (int m = 0; m < kBandCount; ++m)
     {
         const GateSetup& g = gates[m];
-        if (!g.eligibleOpen && e.gateGain0[m] == 1.0 && e.gateGain1[m] == 1.0)
+        if (!g.eligibleOpen && e.gates.gateGain0[m] == 1.0 && e.gates.gateGain1[m] == 1.0)
         {
             // Not considered in either state and at rest: the full step would
             // close the gates and leave every gain at 1.0.
-            e.gateOpen0[m] = 0;
-            e.gateOpen1[m] = 0;
-            e.gateAmount0[m] = 0.0;
-            e.gateAmount1[m] = 0.0;
-            e.bandGain[0][m] = 1.0;
-            e.bandGain[1][m] = 1.0;
+            e.gates.gateOpen0[m] = 0;
+            e.gates.gateOpen1[m] = 0;
+            e.gates.gateAmount0[m] = 0.0;
+            e.gates.gateAmount1[m] = 0.0;
+            e.gains.bandGain[0][m] = 1.0;
+            e.gains.bandGain[1][m] = 1.0;
             continue;
         }
-        const double t0 =
-            gateStep(e.gateOpen0[m], e.gateAmount0[m], e.bandEnvelope0[m], g, e.levelDecay);
-        const double t1 =
-            gateStep(e.gateOpen1[m], e.gateAmount1[m], e.bandEnvelope1[m], g, e.levelDecay);
-        glideGain(e.gateGain0[m], t0, e.glideCoef);
-        glideGain(e.gateGain1[m], t1, e.glideCoef);
-        double g0 = e.gateGain0[m];
-        double g1 = e.gateGain1[m];
-        linkChannelGains(g0, g1, e.stereoLink[m], e.linkRatio[m]);
-        e.bandGain[0][m] = g0;
-        e.bandGain[1][m] = g1;
+        const double t0 = gateStep(e.gates.gateOpen0[m], e.gates.gateAmount0[m],
+                                   e.gates.bandEnvelope0[m], g, e.tables.levelDecay);
+        const double t1 = gateStep(e.gates.gateOpen1[m], e.gates.gateAmount1[m],
+                                   e.gates.bandEnvelope1[m], g, e.tables.levelDecay);
+        glideGain(e.gates.gateGain0[m], t0, e.tables.glideCoef);
+        glideGain(e.gates.gateGain1[m], t1, e.tables.glideCoef);
+        double g0 = e.gates.gateGain0[m];
+        double g1 = e.gates.gateGain1[m];
+        linkChannelGains(g0, g1, e.stereo.stereoLink[m], e.stereo.linkRatio[m]);
+        e.gains.bandGain[0][m] = g0;
+        e.gains.bandGain[1][m] = g1;
     }
 }
 
@@ -415,15 +420,15 @@ void removeLowBands(SpectralEngine& e, const double* delayed0, const double* del
 {
     for (int m = 0; m < kTimeDomainBands; ++m)
     {
-        e.stftBandGain[0][m] = 1.0;
-        e.stftBandGain[1][m] = 1.0;
-        sub0 += delayed0[m] * (1.0 - e.bandGain[0][m]);
-        sub1 += delayed1[m] * (1.0 - e.bandGain[1][m]);
+        e.gains.stftBandGain[0][m] = 1.0;
+        e.gains.stftBandGain[1][m] = 1.0;
+        sub0 += delayed0[m] * (1.0 - e.gains.bandGain[0][m]);
+        sub1 += delayed1[m] * (1.0 - e.gains.bandGain[1][m]);
     }
     for (int m = kTimeDomainBands; m < kBandCount; ++m)
     {
-        e.stftBandGain[0][m] = e.bandGain[0][m];
-        e.stftBandGain[1][m] = e.bandGain[1][m];
+        e.gains.stftBandGain[0][m] = e.gains.bandGain[0][m];
+        e.gains.stftBandGain[1][m] = e.gains.bandGain[1][m];
     }
 }
 
@@ -433,49 +438,49 @@ void removeLowBands(SpectralEngine& e, const double* delayed0, const double* del
 // (kept while a crossfade away from it still plays).
 int stepBellListenSelection(SpectralEngine& e, int asked)
 {
-    if (asked != e.bellListenAsked)
+    if (asked != e.listening.bellListenAsked)
     {
-        e.bellListenAsked = asked;
-        e.bellListenAskedAge = 0;
+        e.listening.bellListenAsked = asked;
+        e.listening.bellListenAskedAge = 0;
     }
-    if (e.bellListenAskedAge < kStftSize && ++e.bellListenAskedAge == kStftSize)
-        e.lastBellListen = e.bellListenAsked;
+    if (e.listening.bellListenAskedAge < kStftSize && ++e.listening.bellListenAskedAge == kStftSize)
+        e.listening.lastBellListen = e.listening.bellListenAsked;
     if (asked >= 0)
-        e.bellListenFed = asked;
-    else if (e.bellListenAskedAge >= kStftSize && e.bellListenMix == 0.0)
-        e.bellListenFed = -1;
-    return e.bellListenFed;
+        e.listening.bellListenFed = asked;
+    else if (e.listening.bellListenAskedAge >= kStftSize && e.listening.bellListenMix == 0.0)
+        e.listening.bellListenFed = -1;
+    return e.listening.bellListenFed;
 }
 
 // Listen (toward what is removed) and Bell Listen (toward the heard bell).
 void applyListenMixes(SpectralEngine& e, const StftSample& s, double listenTarget, double& o0,
                       double& o1)
 {
-    e.listenMix += (listenTarget - e.listenMix) * e.glideCoef;
-    if (listenTarget == 0.0 && e.listenMix < 1e-6)
-        e.listenMix = 0.0;
-    else if (listenTarget == 1.0 && e.listenMix > 0.999999)
-        e.listenMix = 1.0;
-    if (e.listenMix > 0.0)
+    e.listening.listenMix += (listenTarget - e.listening.listenMix) * e.tables.glideCoef;
+    if (listenTarget == 0.0 && e.listening.listenMix < 1e-6)
+        e.listening.listenMix = 0.0;
+    else if (listenTarget == 1.0 && e.listening.listenMix > 0.999999)
+        e.listening.listenMix = 1.0;
+    if (e.listening.listenMix > 0.0)
     {
-        o0 += e.listenMix * (s.removed0 - o0);
-        o1 += e.listenMix * (s.removed1 - o1);
+        o0 += e.listening.listenMix * (s.removed0 - o0);
+        o1 += e.listening.listenMix * (s.removed1 - o1);
     }
 
-    if (e.lastBellListen >= 0)
+    if (e.listening.lastBellListen >= 0)
     {
-        e.bellListenMix += (1.0 - e.bellListenMix) * e.glideCoef;
+        e.listening.bellListenMix += (1.0 - e.listening.bellListenMix) * e.tables.glideCoef;
     }
     else
     {
-        e.bellListenMix -= e.bellListenMix * e.glideCoef;
-        if (e.bellListenMix < 1e-6)
-            e.bellListenMix = 0.0;
+        e.listening.bellListenMix -= e.listening.bellListenMix * e.tables.glideCoef;
+        if (e.listening.bellListenMix < 1e-6)
+            e.listening.bellListenMix = 0.0;
     }
-    if (e.bellListenMix > 0.0)
+    if (e.listening.bellListenMix > 0.0)
     {
-        o0 += e.bellListenMix * (s.bell0 - o0);
-        o1 += e.bellListenMix * (s.bell1 - o1);
+        o0 += e.listening.bellListenMix * (s.bell0 - o0);
+        o1 += e.listening.bellListenMix * (s.bell1 - o1);
     }
 }
 
@@ -493,10 +498,10 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
         beginMaskerPeriod(*this, hostSamplePos, transportRunning, side0 != nullptr);
 
     // A start from rest: the delay lines refill before anything is gated.
-    if (settled)
+    if (path.settled)
     {
-        settled = 0;
-        warmupCount = 0;
+        path.settled = 0;
+        gates.warmupCount = 0;
         for (DynamicBell& bell : bells)
             resetBellGates(bell);
     }
@@ -537,19 +542,19 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
         bandFilter[0].step(a0, x0);
         bandFilter[1].step(a1, x1);
 
-        const int w = delayWritePos;
+        const int w = delays.delayWritePos;
         const auto [r, d0, d1] = exchangeDry(a0, a1);
 
-        const bool primed = warmupCount >= lookaheadDelay;
+        const bool primed = gates.warmupCount >= delays.lookaheadDelay;
         if (!primed)
-            ++warmupCount;
+            ++gates.warmupCount;
 
-        const double* delayed0 = bandDelay[0][r];
-        const double* delayed1 = bandDelay[1][r];
+        const double* delayed0 = delays.bandDelay[0][r];
+        const double* delayed1 = delays.bandDelay[1][r];
         // The dip meter compares with the input as the spectral stage sees it.
         const int rMeter = (r + kDelayLength - kStftSize) % kDelayLength;
-        const double* meterIn0 = bandDelay[0][rMeter];
-        const double* meterIn1 = bandDelay[1][rMeter];
+        const double* meterIn0 = delays.bandDelay[0][rMeter];
+        const double* meterIn1 = delays.bandDelay[1][rMeter];
 
         // Stereo statistics, envelopes and the dip meter's input: straight
         // arithmetic over all bands that the compiler can vectorise.
@@ -558,8 +563,10 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
             p.sumCross[m] += x0[m] * x1[m];
             p.sumSquare0[m] += x0[m] * x0[m];
             p.sumSquare1[m] += x1[m] * x1[m];
-            followEnvelope(bandEnvelope0[m], x0[m], bandAttack[0][m], bandRelease[0][m]);
-            followEnvelope(bandEnvelope1[m], x1[m], bandAttack[1][m], bandRelease[1][m]);
+            followEnvelope(gates.bandEnvelope0[m], x0[m], tables.bandAttack[0][m],
+                           tables.bandRelease[0][m]);
+            followEnvelope(gates.bandEnvelope1[m], x1[m], tables.bandAttack[1][m],
+                           tables.bandRelease[1][m]);
             const double mid = 0.5 * (meterIn0[m] + meterIn1[m]);
             sums.inEnergy[m] += mid * mid;
         }
@@ -573,13 +580,13 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
         removeLowBands(*this, delayed0, delayed1, sub0, sub1);
         for (int m = 0; m < kBandCount; ++m)
         {
-            const double v = std::max(1.0 - bandGain[0][m], 1.0 - bandGain[1][m]);
+            const double v = std::max(1.0 - gains.bandGain[0][m], 1.0 - gains.bandGain[1][m]);
             const bool dipped = v > 1e-6;
             sums.dipSum[m] += dipped ? v : 0.0;
             sums.dipCount[m] += dipped ? 1 : 0;
         }
-        double* write0 = bandDelay[0][w];
-        double* write1 = bandDelay[1][w];
+        double* write0 = delays.bandDelay[0][w];
+        double* write1 = delays.bandDelay[1][w];
         for (int m = 0; m < kBandCount; ++m)
         {
             write0[m] = x0[m];
@@ -594,18 +601,18 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
         {
             double y0;
             double y1;
-            bellSampleStep(bells[b], p.bells[b], a0, a1, r, w, primed, glideCoef, levelDecay, sub0,
-                           sub1, y0, y1);
+            bellSampleStep(bells[b], p.bells[b], a0, a1, r, w, primed, tables.glideCoef,
+                           tables.levelDecay, sub0, sub1, y0, y1);
             if (b == bellFed)
             {
                 bellSignal0 = y0;
                 bellSignal1 = y1;
             }
         }
-        delayWritePos = (w + 1) % kDelayLength;
+        delays.delayWritePos = (w + 1) % kDelayLength;
 
         const StftSample s = stft.step(d0, d1, sub0, sub1, bellSignal0, bellSignal1,
-                                       stftBandGain[0], stftBandGain[1]);
+                                       gains.stftBandGain[0], gains.stftBandGain[1]);
 
         outputBandFilter.step(0.5 * (s.out0 + s.out1), outBand);
         for (int m = 0; m < kBandCount; ++m)

@@ -12,12 +12,12 @@ namespace ostrel
 void SpectralEngine::processReleaseChunk(const double* in0, const double* in1, double* out0,
                                          double* out1, int n, int slot)
 {
-    peersMeter.store(holderCountOf(registry->slots[slot]), std::memory_order_relaxed);
+    meters.peersMeter.store(holderCountOf(registry->slots[slot]), std::memory_order_relaxed);
 
     if (!anyDipOrListen())
     {
         // Settled: nothing to release. Band and bell filters rest untouched.
-        settled = 1;
+        path.settled = 1;
         for (int t = 0; t < n; ++t)
         {
             const double x0 = in0[t];
@@ -25,7 +25,7 @@ void SpectralEngine::processReleaseChunk(const double* in0, const double* in1, d
             const DryTap dry = exchangeDry(x0, x1);
             advanceDelayWritePos();
             const StftSample s =
-                stft.step(dry.d0, dry.d1, 0.0, 0.0, 0.0, 0.0, unityGains, unityGains);
+                stft.step(dry.d0, dry.d1, 0.0, 0.0, 0.0, 0.0, tables.unityGains, tables.unityGains);
             out0[t] = finiteOrAlignedDry(s.out0, s.dry0);
             out1[t] = finiteOrAlignedDry(s.out1, s.dry1);
         }

@@ -21,43 +21,44 @@ inline void SpectralEngine::releaseSample(double in0, double in1, const double* 
                                           const double* y1, int readPos, double d0, double d1,
                                           double& out0, double& out1)
 {
-    const int w = delayWritePos;
+    const int w = delays.delayWritePos;
     double sub0 = 0.0;
     double sub1 = 0.0;
-    const double* delayed0 = bandDelay[0][readPos];
-    const double* delayed1 = bandDelay[1][readPos];
+    const double* delayed0 = delays.bandDelay[0][readPos];
+    const double* delayed1 = delays.bandDelay[1][readPos];
     for (int k = 0; k < kBandCount; ++k)
     {
-        bandGain[0][k] = glideToUnity(bandGain[0][k], glideCoef);
-        bandGain[1][k] = glideToUnity(bandGain[1][k], glideCoef);
+        gains.bandGain[0][k] = glideToUnity(gains.bandGain[0][k], tables.glideCoef);
+        gains.bandGain[1][k] = glideToUnity(gains.bandGain[1][k], tables.glideCoef);
     }
     for (int k = 0; k < kTimeDomainBands; ++k)
     {
-        stftBandGain[0][k] = 1.0;
-        stftBandGain[1][k] = 1.0;
-        sub0 += (1.0 - bandGain[0][k]) * delayed0[k];
-        sub1 += (1.0 - bandGain[1][k]) * delayed1[k];
+        gains.stftBandGain[0][k] = 1.0;
+        gains.stftBandGain[1][k] = 1.0;
+        sub0 += (1.0 - gains.bandGain[0][k]) * delayed0[k];
+        sub1 += (1.0 - gains.bandGain[1][k]) * delayed1[k];
     }
     for (int k = kTimeDomainBands; k < kBandCount; ++k)
     {
-        stftBandGain[0][k] = bandGain[0][k];
-        stftBandGain[1][k] = bandGain[1][k];
+        gains.stftBandGain[0][k] = gains.bandGain[0][k];
+        gains.stftBandGain[1][k] = gains.bandGain[1][k];
     }
     for (int k = 0; k < kBandCount; ++k)
     {
-        bandDelay[0][w][k] = y0[k];
-        bandDelay[1][w][k] = y1[k];
+        delays.bandDelay[0][w][k] = y0[k];
+        delays.bandDelay[1][w][k] = y1[k];
     }
     releaseBellsSample(in0, in1, readPos, sub0, sub1);
 
-    const StftSample s = stft.step(d0, d1, sub0, sub1, 0.0, 0.0, stftBandGain[0], stftBandGain[1]);
+    const StftSample s =
+        stft.step(d0, d1, sub0, sub1, 0.0, 0.0, gains.stftBandGain[0], gains.stftBandGain[1]);
     double o0 = s.out0;
     double o1 = s.out1;
-    listenMix = glideToZero(listenMix, glideCoef);
-    if (listenMix > 0.0)
+    listening.listenMix = glideToZero(listening.listenMix, tables.glideCoef);
+    if (listening.listenMix > 0.0)
     {
-        o0 += listenMix * (s.removed0 - o0);
-        o1 += listenMix * (s.removed1 - o1);
+        o0 += listening.listenMix * (s.removed0 - o0);
+        o1 += listening.listenMix * (s.removed1 - o1);
     }
     out0 = finiteOrAlignedDry(o0, s.dry0);
     out1 = finiteOrAlignedDry(o1, s.dry1);

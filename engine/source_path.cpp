@@ -27,7 +27,7 @@ void SpectralEngine::processSourceChunk(const double* in0, const double* in1, do
                                         double* out1, int n, int64_t hostSamplePos, int slot)
 {
     (void)hostSamplePos; // the period's start position is what gets published
-    settled = 0;
+    path.settled = 0;
     const bool releasing = anyDipOrListen();
 
     if (period.starts())
@@ -56,7 +56,7 @@ void SpectralEngine::processSourceChunk(const double* in0, const double* in1, do
         bandFilter[0].step(x0, y0);
         bandFilter[1].step(x1, y1);
 
-        const int w = delayWritePos;
+        const int w = delays.delayWritePos;
         const auto [r, d0, d1] = exchangeDry(x0, x1);
 
         if (releasing)
@@ -68,10 +68,11 @@ void SpectralEngine::processSourceChunk(const double* in0, const double* in1, do
         {
             for (int k = 0; k < kBandCount; ++k)
             {
-                bandDelay[0][w][k] = y0[k];
-                bandDelay[1][w][k] = y1[k];
+                delays.bandDelay[0][w][k] = y0[k];
+                delays.bandDelay[1][w][k] = y1[k];
             }
-            const StftSample s = stft.step(d0, d1, 0.0, 0.0, 0.0, 0.0, unityGains, unityGains);
+            const StftSample s =
+                stft.step(d0, d1, 0.0, 0.0, 0.0, 0.0, tables.unityGains, tables.unityGains);
             out0[t] = finiteOrAlignedDry(s.out0, s.dry0);
             out1[t] = finiteOrAlignedDry(s.out1, s.dry1);
         }
@@ -85,7 +86,7 @@ void SpectralEngine::processSourceChunk(const double* in0, const double* in1, do
     if (period.closesWith(n))
         publishSourcePeriod(slot);
     else
-        peersMeter.store(holderCountOf(registry->slots[slot]), std::memory_order_relaxed);
+        meters.peersMeter.store(holderCountOf(registry->slots[slot]), std::memory_order_relaxed);
 }
 
 void SpectralEngine::publishSourcePeriod(int slot)
@@ -106,7 +107,7 @@ void SpectralEngine::publishSourcePeriod(int slot)
         publishBalance(*registry, link,
                        static_cast<float>(balanceOfEnergies(sums.energy0, sums.energy1)));
     }
-    peersMeter.store(holderCountOf(channelSlot), std::memory_order_relaxed);
+    meters.peersMeter.store(holderCountOf(channelSlot), std::memory_order_relaxed);
 }
 
 } // namespace ostrel

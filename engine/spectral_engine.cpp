@@ -48,7 +48,7 @@ void SpectralEngine::processSlice(const double* in0, const double* in1, double* 
     const int slot = slotOfChannelIndex(chunkSettings.channelIndex);
     const bool bypassOn = chunkSettings.bypass != 0 || hostBypassed;
 
-    if (role != lastRole || static_cast<uint8_t>(bypassOn) != lastBypass)
+    if (role != path.lastRole || static_cast<uint8_t>(bypassOn) != path.lastBypass)
         resetOnRoleChange(role, bypassOn);
 
     if (period.starts())
@@ -75,11 +75,11 @@ void SpectralEngine::processSlice(const double* in0, const double* in1, double* 
 
 bool SpectralEngine::anyDipOrListen() const
 {
-    if (listenMix > 0.0)
+    if (listening.listenMix > 0.0)
         return true;
     for (int c = 0; c < 2; ++c)
         for (int k = 0; k < kBandCount; ++k)
-            if (bandGain[c][k] != 1.0)
+            if (gains.bandGain[c][k] != 1.0)
                 return true;
     for (const DynamicBell& bell : bells)
         if (!bellAtRest(bell))

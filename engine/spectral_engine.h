@@ -11,9 +11,12 @@
 #include "engine/analysis_period.h"
 #include "engine/band_layout.h"
 #include "engine/band_levels.h"
+#include "engine/band_tables.h"
 #include "engine/biquad.h"
+#include "engine/delay_lines.h"
 #include "engine/dynamic_bells.h"
 #include "engine/engine_settings.h"
+#include "engine/engine_state.h"
 #include "engine/filter_banks.h"
 #include "engine/masker_period.h"
 #include "engine/masking_source_history.h"
@@ -27,16 +30,11 @@
 namespace ostrel
 {
 
-// Length of every lookahead delay line; a chunk is at most this minus the lookahead.
-inline constexpr int kDelayLength = 5120;
-inline constexpr int kLookaheadSamples = 240;
 inline constexpr int kMaxChunk = kDelayLength - kLookaheadSamples; // 4880
 // Total latency of the engine: lookahead plus the spectral stage.
 inline constexpr int kEngineLatency = kLookaheadSamples + kStftSize; // 1264
 // Bands 0..3 are dipped in the time domain; the spectral stage dips 4..23.
 inline constexpr int kTimeDomainBands = 4;
-// Counters that mean "long ago" (the source counts as stale until it publishes).
-inline constexpr int32_t kStaleCount = 0x10000000;
 
 // Roles of the Role parameter.
 enum EngineRole : int
@@ -92,7 +90,6 @@ public:
     // Entering Masker/Self from another path: state those paths did not keep
     // running starts afresh, so nothing from before plays again.
     void freshenMaskingState();
-    void resetBellListen();
 
     // --- settings and registry -------------------------------------------
     EngineSettings settings;
@@ -105,106 +102,33 @@ public:
     // The process-wide registry; a test may point it at a registry of its own.
     PeerRegistry* registry = nullptr;
 
-    // --- band layout tables (rebuilt by resetEngine) ----------------------
-    double sampleRate = 48000.0;
-    double edgeHz[kEdgeCount] = {};
-    double centreHz[kBandCount] = {};
-    double barkOfBand[kBandCount] = {};
-    double bandWeight[kBandCount] = {};
-    // Envelope follower coefficients, one set per channel.
-    double bandAttack[2][kBandCount] = {};
-    double bandRelease[2][kBandCount] = {};
-
-    // --- filters ----------------------------------------------------------
+    // --- tables, filters and delay lines -----------------------------------
+    BandTables tables;
     BandPassBank bandFilter[2];
     BandPassBank outputBandFilter;
     LowpassBank analysisLowpassBank;
+    DelayLines delays;
+    StftFrameEngine stft;
 
-    // --- time constants ---------------------------------------------------
-    double glideCoef = 0.0;
-    double levelDecay = 0.0;
-
-    // --- block driver state -----------------------------------------------
+    // --- block driver -------------------------------------------------------
+    PathState path;
     AnalysisPeriod period;
     // The Source's sums over the running period.
     MidLevelSums sourceSums;
     // The Masker/Self path's period state.
     MaskerPeriod maskerPeriod;
-    int32_t lookaheadDelay = kLookaheadSamples;
-    int32_t delayWritePos = 0;
-    double listenMix = 0.0;
-    int32_t lastRole = -1;
-    uint8_t lastBypass = 0;
-    uint8_t settled = 0;
+    BandGains gains;
 
-    double bandGain[2][kBandCount] = {};
-    double stftBandGain[2][kBandCount] = {};
-    double unityGains[kBandCount] = {};
-
-    // Rows are padded past kDelayLength (only positions below it are used) so
-    // the two channels do not fall into the same cache sets.
-    double dryDelay[2][kDelayLength + 8] = {};
-    // Lookahead delay of the band-pass outputs, indexed [channel][position][band]
-    // so one sample of all bands is contiguous.
-    double bandDelay[2][kDelayLength + 1][kBandCount] = {};
-
-    StftFrameEngine stft;
-
-    // --- masking computation (Masker/Self) --------------------------------
-    uint64_t sourceSeenSeq = 0;
-    int32_t chunksSinceSourceUpdate = kStaleCount;
-    SourceHistoryEntry sourceHistory[kSourceHistorySize];
-    int32_t historyWritePos = 0;
-    int64_t lastBlockEnd = -1;
-    // The source slot whose publications sourceHistory holds, and how many
-    // of them it has taken.
-    const PeerSlot* publishedSlot = nullptr;
-    uint64_t publishedSeen = 0;
-    double heldSourceLevel[kBandCount] = {};
-    float lastLowGuardHz = -1.0f;
-    float lastHighGuardHz = -1.0f;
-    double lowGuardWeight[kBandCount] = {};
-    double highGuardWeight[kBandCount] = {};
-    double blockGain[kBandCount] = {};
-    float coordGainCopy[kBandCount] = {};
-    int64_t passCountSeen = 0;
-    int32_t chunksSincePass = kStaleCount;
-    double bandEnergy0[kBandCount] = {};
-    double bandEnergy1[kBandCount] = {};
-    double bandCross[kBandCount] = {};
-    double bandEnvelope0[kBandCount] = {};
-    double bandEnvelope1[kBandCount] = {};
-
-    // --- gates and stereo link (Masker/Self) ------------------------------
-    uint8_t gateOpen0[kBandCount] = {};
-    uint8_t gateOpen1[kBandCount] = {};
-    double gateAmount0[kBandCount] = {};
-    double gateAmount1[kBandCount] = {};
-    double gateGain0[kBandCount] = {};
-    double gateGain1[kBandCount] = {};
-    double stereoLink[kBandCount] = {};
-    double linkRatio[kBandCount] = {};
-    int32_t warmupCount = kLookaheadSamples;
-    double nullSmoothed = -120.0;
-
-    // --- bells --------------------------------------------------------------
+    // --- masking computation and gates (Masker/Self) ------------------------
+    SourceTracking tracking;
+    MaskingState masking;
+    StereoStatistics stereo;
+    GateState gates;
     DynamicBell bells[kBellCount];
-    double bellListenMix = 0.0;
-    // Bell Listen follows its selection when the bell's signal leaves the
-    // spectral stage, kStftSize samples after it was asked for.
-    int32_t bellListenAsked = -1;           // the selection as it stands
-    int32_t bellListenAskedAge = kStftSize; // samples since it last changed
-    int32_t lastBellListen = -1;            // the selection the output now hears
-    int32_t bellListenFed = -1;             // the bell whose signal enters the spectral stage
+    ListenState listening;
 
-    // --- meters, read by the idle thread (relaxed) ------------------------
-    std::atomic<float> dipMeter[kBandCount] = {};
-    std::atomic<float> srcMeter[kBandCount] = {};
-    std::atomic<float> maskMeter[kBandCount] = {};
-    std::atomic<int32_t> touchedCount{0};
-    std::atomic<float> nullMeter{-150.0f};
-    std::atomic<int32_t> peersMeter{0};
-    std::atomic<uint8_t> linked{0};
+    // --- meters, read by the idle thread (relaxed) --------------------------
+    EngineMeters meters;
 
     // True while a band dip, a bell dip or the listen crossfade is not at rest.
     bool anyDipOrListen() const;
@@ -223,12 +147,6 @@ public:
         return std::isfinite(alignedDry) ? alignedDry : 0.0;
     }
 
-    // Read position of the lookahead delay lines for the current sample.
-    int lookaheadReadPos() const
-    {
-        const int r = delayWritePos - lookaheadDelay;
-        return r < 0 ? r + kDelayLength : r;
-    }
     // The dry pair that leaves the lookahead delay this sample, and where the
     // other delay lines are read. It is read before this sample's inputs take
     // their place at the write position (the caller advances it).
@@ -240,18 +158,14 @@ public:
     };
     DryTap exchangeDry(double x0, double x1)
     {
-        const int r = lookaheadReadPos();
-        const DryTap tap{r, dryDelay[0][r], dryDelay[1][r]};
-        dryDelay[0][delayWritePos] = x0;
-        dryDelay[1][delayWritePos] = x1;
+        const int r = delays.lookaheadReadPos();
+        const DryTap tap{r, delays.dryDelay[0][r], delays.dryDelay[1][r]};
+        delays.dryDelay[0][delays.delayWritePos] = x0;
+        delays.dryDelay[1][delays.delayWritePos] = x1;
         return tap;
     }
     // Moves the common write position of all lookahead delay lines on by one.
-    void advanceDelayWritePos()
-    {
-        if (++delayWritePos == kDelayLength)
-            delayWritePos = 0;
-    }
+    void advanceDelayWritePos() { delays.advance(); }
 
     // One sample of the bells' release, shared by the release and Source
     // paths: the bell filters and delay lines keep running, the bell gains
@@ -259,7 +173,8 @@ public:
     void releaseBellsSample(double in0, double in1, int readPos, double& sub0, double& sub1)
     {
         for (DynamicBell& bell : bells)
-            bellReleaseStep(bell, in0, in1, readPos, delayWritePos, glideCoef, sub0, sub1);
+            bellReleaseStep(bell, in0, in1, readPos, delays.delayWritePos, tables.glideCoef, sub0,
+                            sub1);
     }
 };
 

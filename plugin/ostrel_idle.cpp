@@ -41,15 +41,15 @@ MeterSnapshot Ostrel::TakeMeterSnapshot() const
 {
     MeterSnapshot m;
     m.role = engine.settings.role.load(kRelaxed);
-    m.linked = engine.linked.load(kRelaxed) != 0;
-    m.peers = engine.peersMeter.load(kRelaxed);
-    m.nullDb = engine.nullMeter.load(kRelaxed);
-    m.touched = engine.touchedCount.load(kRelaxed);
+    m.linked = engine.meters.linked.load(kRelaxed) != 0;
+    m.peers = engine.meters.peersMeter.load(kRelaxed);
+    m.nullDb = engine.meters.nullMeter.load(kRelaxed);
+    m.touched = engine.meters.touchedCount.load(kRelaxed);
     for (int k = 0; k < kMeterBands; ++k)
     {
-        m.dipDb[k] = engine.dipMeter[k].load(kRelaxed);
-        m.src[k] = engine.srcMeter[k].load(kRelaxed);
-        m.mask[k] = engine.maskMeter[k].load(kRelaxed);
+        m.dipDb[k] = engine.meters.dipMeter[k].load(kRelaxed);
+        m.src[k] = engine.meters.srcMeter[k].load(kRelaxed);
+        m.mask[k] = engine.meters.maskMeter[k].load(kRelaxed);
     }
     for (int b = 0; b < kMeterBells; ++b)
         m.bellDipDb[b] = engine.bells[b].bellDipMeter.load(kRelaxed);

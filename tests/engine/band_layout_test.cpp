@@ -39,10 +39,10 @@ TEST_P(BandTablesAtRate, EdgesAndCentresMatchTheTableToATenthOfAHertz)
     auto engine = testing::makeEngine(GetParam());
     for (int k = 0; k < kBandCount; ++k)
     {
-        EXPECT_NEAR(bandLowerHz(engine->edgeHz, k), kLower[k], 0.05 + 1e-9) << "band " << k;
-        EXPECT_NEAR(engine->centreHz[k], kCentre[k], 0.05 + 1e-9) << "band " << k;
+        EXPECT_NEAR(bandLowerHz(engine->tables.edgeHz, k), kLower[k], 0.05 + 1e-9) << "band " << k;
+        EXPECT_NEAR(engine->tables.centreHz[k], kCentre[k], 0.05 + 1e-9) << "band " << k;
     }
-    EXPECT_DOUBLE_EQ(bandUpperHz(engine->edgeHz, kBandCount - 1), 20000.0);
+    EXPECT_DOUBLE_EQ(bandUpperHz(engine->tables.edgeHz, kBandCount - 1), 20000.0);
 }
 
 TEST_P(BandTablesAtRate, NoFilterIsLimitedFrom44kHzUp)
@@ -53,9 +53,9 @@ TEST_P(BandTablesAtRate, NoFilterIsLimitedFrom44kHzUp)
         EXPECT_NEAR(responseDb(engine->bandFilter[0].coefficients(k), kCentre[k], rate), 0.0, 0.01)
             << "band " << k;
     for (int j = 0; j < kEdgeCount; ++j)
-        EXPECT_NEAR(
-            responseDb(engine->analysisLowpassBank.coefficients(j), engine->edgeHz[j], rate, 2),
-            -6.02, 0.01)
+        EXPECT_NEAR(responseDb(engine->analysisLowpassBank.coefficients(j),
+                               engine->tables.edgeHz[j], rate, 2),
+                    -6.02, 0.01)
             << "edge " << j;
 }
 
@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(CommonRates, BandTablesAtRate,
 TEST(BandTablesAt32kHz, TopBandPassAndLastLowPassAreTunedTo15680Hz)
 {
     auto engine = testing::makeEngine(32000.0);
-    EXPECT_NEAR(engine->centreHz[23], 18227.9, 0.05);
+    EXPECT_NEAR(engine->tables.centreHz[23], 18227.9, 0.05);
     // Peak of the band-23 band-pass (0 dB) sits at 15680 Hz, not at its centre.
     EXPECT_NEAR(responseDb(engine->bandFilter[1].coefficients(23), 15680.0, 32000.0), 0.0, 1e-6);
     EXPECT_LT(responseDb(engine->bandFilter[1].coefficients(23), 15000.0, 32000.0), -0.01);
@@ -116,12 +116,12 @@ TEST(BandTables, TimeConstantsReachOneOverEAtTheirTime)
     auto engine = testing::makeEngine(48000.0);
     double g = 0.0;
     for (int i = 0; i < 960; ++i) // 20 ms
-        g += (1.0 - g) * engine->glideCoef;
+        g += (1.0 - g) * engine->tables.glideCoef;
     EXPECT_NEAR(g, 1.0 - std::exp(-1.0), 1e-3);
-    EXPECT_NEAR(std::pow(engine->levelDecay, 3840), std::exp(-1.0), 1e-9); // 80 ms
+    EXPECT_NEAR(std::pow(engine->tables.levelDecay, 3840), std::exp(-1.0), 1e-9); // 80 ms
     // Band 0's attack is 10 ms: its coefficient is the one-pole of 480 samples.
-    EXPECT_NEAR(engine->bandAttack[0][0], 1.0 - std::exp(-1.0 / 480.0), 1e-15);
-    EXPECT_DOUBLE_EQ(engine->bandAttack[1][5], engine->bandAttack[0][5]);
+    EXPECT_NEAR(engine->tables.bandAttack[0][0], 1.0 - std::exp(-1.0 / 480.0), 1e-15);
+    EXPECT_DOUBLE_EQ(engine->tables.bandAttack[1][5], engine->tables.bandAttack[0][5]);
 }
 
 } // namespace

@@ -62,7 +62,7 @@ TEST_F(BellsInAMaskerTest, AnActiveBellDipsItsRegionWhereTheSourceIsCovered)
     const std::vector<double> change =
         bandChangeDb(bandPowers(delayed(maskerTrack.in0, kEngineLatency), kSecond, 3 * kSecond),
                      bandPowers(maskerTrack.out0, kSecond, 3 * kSecond));
-    const int bellBand = nearestBand(1200.0, masker->centreHz);
+    const int bellBand = nearestBand(1200.0, masker->tables.centreHz);
     EXPECT_LT(change[bellBand], -3.0);
     const double before = toneAmplitude(maskerTrack.in0, 1150.0, kRigRate, kSecond, 2 * kSecond);
     const double after = toneAmplitude(maskerTrack.out0, 1150.0, kRigRate, kSecond + kEngineLatency,
@@ -75,7 +75,7 @@ TEST_F(BellsInAMaskerTest, AnActiveBellDipsItsRegionWhereTheSourceIsCovered)
         EXPECT_EQ(masker->bells[b].bellDipMeter.load(), 0.0f) << "bell " << b;
     // The band dips stay off at Depth 0 %.
     for (int k = 0; k < kBandCount; ++k)
-        EXPECT_EQ(masker->bandGain[0][k], 1.0) << "band " << k;
+        EXPECT_EQ(masker->gains.bandGain[0][k], 1.0) << "band " << k;
 }
 
 TEST_F(BellsInAMaskerTest, ABellAtDepthZeroNeverChangesTheSignal)

@@ -177,7 +177,7 @@ TEST_F(AudioThreadAllocation, NoneInAnyPathOrBlockSize)
     }
     // Releasing dips (the full release path with spectral frames) too.
     for (int k = 0; k < kBandCount; ++k)
-        engine->bandGain[0][k] = 0.5;
+        engine->gains.bandGain[0][k] = 0.5;
     EXPECT_EQ(countBlock(2, 4096), 0);
 }
 

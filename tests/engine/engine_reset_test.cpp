@@ -17,34 +17,34 @@ void dirtyMaskingState(SpectralEngine& e)
 {
     for (int k = 0; k < kBandCount; ++k)
     {
-        e.gateOpen0[k] = 1;
-        e.gateOpen1[k] = 1;
-        e.gateAmount0[k] = 0.5;
-        e.gateAmount1[k] = 0.5;
-        e.gateGain0[k] = 0.3;
-        e.gateGain1[k] = 0.3;
-        e.blockGain[k] = 0.2;
-        e.heldSourceLevel[k] = 1.0;
-        e.bandEnvelope0[k] = 0.7;
-        e.dipMeter[k].store(-6.0f);
-        e.bandGain[0][k] = 0.5;
+        e.gates.gateOpen0[k] = 1;
+        e.gates.gateOpen1[k] = 1;
+        e.gates.gateAmount0[k] = 0.5;
+        e.gates.gateAmount1[k] = 0.5;
+        e.gates.gateGain0[k] = 0.3;
+        e.gates.gateGain1[k] = 0.3;
+        e.masking.blockGain[k] = 0.2;
+        e.tracking.heldSourceLevel[k] = 1.0;
+        e.gates.bandEnvelope0[k] = 0.7;
+        e.meters.dipMeter[k].store(-6.0f);
+        e.gains.bandGain[0][k] = 0.5;
     }
-    e.touchedCount.store(5);
-    e.nullMeter.store(-20.0f);
-    e.nullSmoothed = -20.0;
-    e.linked.store(1);
+    e.meters.touchedCount.store(5);
+    e.meters.nullMeter.store(-20.0f);
+    e.meters.nullSmoothed = -20.0;
+    e.meters.linked.store(1);
 }
 
 TEST(RoleChangeReset, FirstChunkAfterAnEngineResetPerformsIt)
 {
     auto engine = testing::makeEngine();
-    EXPECT_EQ(engine->lastRole, -1);
+    EXPECT_EQ(engine->path.lastRole, -1);
     dirtyMaskingState(*engine);
     std::vector<double> s(64, 0.0);
     testing::runStereo(*engine, s, s, {64});
-    EXPECT_EQ(engine->lastRole, kRoleOff);
-    EXPECT_EQ(engine->gateOpen0[4], 0);
-    EXPECT_EQ(engine->touchedCount.load(), 0);
+    EXPECT_EQ(engine->path.lastRole, kRoleOff);
+    EXPECT_EQ(engine->gates.gateOpen0[4], 0);
+    EXPECT_EQ(engine->meters.touchedCount.load(), 0);
 }
 
 TEST(RoleChangeReset, ClearsGatesAndMetersButLetsTheDipsGlide)
@@ -60,28 +60,28 @@ TEST(RoleChangeReset, ClearsGatesAndMetersButLetsTheDipsGlide)
     testing::runStereo(*engine, one, one, {1});
     for (int k = 0; k < kBandCount; ++k)
     {
-        EXPECT_EQ(engine->gateOpen0[k], 0);
-        EXPECT_EQ(engine->gateOpen1[k], 0);
-        EXPECT_EQ(engine->gateAmount0[k], 0.0);
-        EXPECT_EQ(engine->gateGain1[k], 1.0);
-        EXPECT_EQ(engine->blockGain[k], 1.0);
-        EXPECT_EQ(engine->heldSourceLevel[k], 0.0);
-        EXPECT_EQ(engine->dipMeter[k].load(), 0.0f);
+        EXPECT_EQ(engine->gates.gateOpen0[k], 0);
+        EXPECT_EQ(engine->gates.gateOpen1[k], 0);
+        EXPECT_EQ(engine->gates.gateAmount0[k], 0.0);
+        EXPECT_EQ(engine->gates.gateGain1[k], 1.0);
+        EXPECT_EQ(engine->masking.blockGain[k], 1.0);
+        EXPECT_EQ(engine->tracking.heldSourceLevel[k], 0.0);
+        EXPECT_EQ(engine->meters.dipMeter[k].load(), 0.0f);
         // Not reset here: the smoothed statistics carry on, the dips glide.
-        EXPECT_EQ(engine->bandEnvelope0[k], 0.7);
-        EXPECT_GT(engine->bandGain[0][k], 0.5);
-        EXPECT_LT(engine->bandGain[0][k], 0.51);
+        EXPECT_EQ(engine->gates.bandEnvelope0[k], 0.7);
+        EXPECT_GT(engine->gains.bandGain[0][k], 0.5);
+        EXPECT_LT(engine->gains.bandGain[0][k], 0.51);
     }
-    EXPECT_EQ(engine->touchedCount.load(), 0);
-    EXPECT_EQ(engine->nullMeter.load(), -150.0f);
-    EXPECT_EQ(engine->nullSmoothed, -120.0);
-    EXPECT_EQ(engine->linked.load(), 0);
-    EXPECT_EQ(engine->lastBypass, 1);
+    EXPECT_EQ(engine->meters.touchedCount.load(), 0);
+    EXPECT_EQ(engine->meters.nullMeter.load(), -150.0f);
+    EXPECT_EQ(engine->meters.nullSmoothed, -120.0);
+    EXPECT_EQ(engine->meters.linked.load(), 0);
+    EXPECT_EQ(engine->path.lastBypass, 1);
 
     // Same role and bypass again: nothing is reset.
-    engine->gateOpen0[3] = 1;
+    engine->gates.gateOpen0[3] = 1;
     testing::runStereo(*engine, s, s, {64});
-    EXPECT_EQ(engine->gateOpen0[3], 1);
+    EXPECT_EQ(engine->gates.gateOpen0[3], 1);
 }
 
 TEST(EngineResetFull, ReleasesTheSlotAndRestoresEveryInitialValue)
@@ -98,34 +98,34 @@ TEST(EngineResetFull, ReleasesTheSlotAndRestoresEveryInitialValue)
     dirtyMaskingState(*engine);
     engine->bells[0].bellGain0 = 0.1;
     engine->bells[0].bellFreqSmoothed = 400.0f;
-    engine->chunksSincePass = 3;
-    engine->warmupCount = 7;
+    engine->tracking.chunksSincePass = 3;
+    engine->gates.warmupCount = 7;
 
     engine->resetEngine(96000.0);
     EXPECT_EQ(slot.ownerId.load(), 0u);
     EXPECT_EQ(slot.role.load(), 0);
     EXPECT_EQ(engine->link.slotIndex.load(), -1);
     EXPECT_EQ(engine->link.attachKey.load(), -1);
-    EXPECT_EQ(engine->sampleRate, 96000.0);
+    EXPECT_EQ(engine->tables.sampleRate, 96000.0);
     for (int k = 0; k < kBandCount; ++k)
     {
-        EXPECT_EQ(engine->bandGain[0][k], 1.0);
-        EXPECT_EQ(engine->bandEnvelope0[k], 0.0);
-        EXPECT_EQ(engine->gateGain0[k], 1.0);
-        EXPECT_EQ(engine->linkRatio[k], 1e9);
-        EXPECT_EQ(engine->coordGainCopy[k], 1.0f);
-        EXPECT_EQ(engine->dipMeter[k].load(), 0.0f);
+        EXPECT_EQ(engine->gains.bandGain[0][k], 1.0);
+        EXPECT_EQ(engine->gates.bandEnvelope0[k], 0.0);
+        EXPECT_EQ(engine->gates.gateGain0[k], 1.0);
+        EXPECT_EQ(engine->stereo.linkRatio[k], 1e9);
+        EXPECT_EQ(engine->tracking.coordGainCopy[k], 1.0f);
+        EXPECT_EQ(engine->meters.dipMeter[k].load(), 0.0f);
         EXPECT_EQ(engine->bandFilter[0].s1[k], 0.0);
     }
     EXPECT_EQ(engine->bells[0].bellGain0, 1.0);
     EXPECT_EQ(engine->bells[0].bellFreqSmoothed, -1.0f);
-    EXPECT_EQ(engine->chunksSincePass, 0x10000000);
-    EXPECT_EQ(engine->chunksSinceSourceUpdate, 0x10000000);
-    EXPECT_EQ(engine->warmupCount, 240);
-    EXPECT_EQ(engine->nullMeter.load(), -150.0f);
-    EXPECT_EQ(engine->lastRole, -1);
-    EXPECT_EQ(engine->settled, 0);
-    EXPECT_EQ(engine->sourceHistory[100].position, -1);
+    EXPECT_EQ(engine->tracking.chunksSincePass, 0x10000000);
+    EXPECT_EQ(engine->tracking.chunksSinceSourceUpdate, 0x10000000);
+    EXPECT_EQ(engine->gates.warmupCount, 240);
+    EXPECT_EQ(engine->meters.nullMeter.load(), -150.0f);
+    EXPECT_EQ(engine->path.lastRole, -1);
+    EXPECT_EQ(engine->path.settled, 0);
+    EXPECT_EQ(engine->tracking.sourceHistory[100].position, -1);
     // A sample-rate change keeps what the parameters set.
     EXPECT_EQ(engine->settings.bellFreqHz[1], 250.0f);
     EXPECT_EQ(engine->settings.role, kRoleSource);

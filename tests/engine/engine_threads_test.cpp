@@ -72,9 +72,9 @@ TEST(EngineConcurrency, SourceMaskerAndIdleDutiesRunAtOnce)
                     }
                     heartbeat(*registry, e->link);
                     for (int k = 0; k < kBandCount; ++k)
-                        meterSink += e->dipMeter[k].load(std::memory_order_relaxed) +
-                                     e->srcMeter[k].load(std::memory_order_relaxed);
-                    meterSink += e->nullMeter.load(std::memory_order_relaxed);
+                        meterSink += e->meters.dipMeter[k].load(std::memory_order_relaxed) +
+                                     e->meters.srcMeter[k].load(std::memory_order_relaxed);
+                    meterSink += e->meters.nullMeter.load(std::memory_order_relaxed);
                 }
                 readLevels(registry->slots[2], levels);
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -95,7 +95,7 @@ TEST(EngineConcurrency, SourceMaskerAndIdleDutiesRunAtOnce)
     EXPECT_TRUE(std::isfinite(meterSink));
     EXPECT_GT(passes.load(), 0);
     // The Masker found its live Source through the registry.
-    EXPECT_EQ(masker->linked.load(), 1);
+    EXPECT_EQ(masker->meters.linked.load(), 1);
     EXPECT_EQ(registry->slots[2].role.load(), kPeerRoleSource);
 }
 

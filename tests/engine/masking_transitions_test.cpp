@@ -113,7 +113,7 @@ TEST_P(MaskingListenTest, ListeningPlaysExactlyWhatIsTakenAway)
         if (bySolo)
             registry->header.soloIndex.store(twin->link.slotIndex.load());
     }
-    EXPECT_EQ(twin->listenMix, 1.0);
+    EXPECT_EQ(twin->listening.listenMix, 1.0);
     const std::vector<double> r0 = removed(0);
     const std::vector<double> r1 = removed(1);
     ASSERT_GT(rms(r0, kSecond, 2 * kSecond), 0.02);
@@ -127,7 +127,7 @@ TEST_P(MaskingListenTest, ListeningPlaysExactlyWhatIsTakenAway)
     registry->header.soloIndex.store(-1);
     runLockStep({&sourceTrack, &maskerTrack, &twinTrack}, registry.get(), kChunk, 1, 0, 2 * kSecond,
                 3 * kSecond);
-    EXPECT_EQ(twin->listenMix, 0.0);
+    EXPECT_EQ(twin->listening.listenMix, 0.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(ParameterOrSolo, MaskingListenTest, ::testing::Bool());

@@ -66,10 +66,10 @@ TEST_F(MaskingPairTest, FullDepthDipsWhereTheSourceIsCoveredAndNowhereElse)
     EXPECT_LT(covered / std::size(kCoveredBands), -4.0);
     for (int k : kFarBands)
         EXPECT_NEAR(change[k], 0.0, 0.5) << "band " << k;
-    EXPECT_EQ(masker->linked.load(), 1);
-    EXPECT_EQ(masker->peersMeter.load(), 1);
-    EXPECT_GT(masker->touchedCount.load(), 3);
-    EXPECT_LT(masker->nullMeter.load(), -3.0f);
+    EXPECT_EQ(masker->meters.linked.load(), 1);
+    EXPECT_EQ(masker->meters.peersMeter.load(), 1);
+    EXPECT_GT(masker->meters.touchedCount.load(), 3);
+    EXPECT_LT(masker->meters.nullMeter.load(), -3.0f);
 }
 
 TEST_F(MaskingPairTest, DepthZeroPassesTheInputDelayedBitExact)
@@ -84,11 +84,11 @@ TEST_F(MaskingPairTest, DepthZeroPassesTheInputDelayedBitExact)
         ASSERT_EQ(maskerTrack.out1[t], expect1) << "sample " << t;
     }
     // The Source is still seen and measured; the meters show no dip.
-    EXPECT_EQ(masker->linked.load(), 1);
+    EXPECT_EQ(masker->meters.linked.load(), 1);
     for (int k = 0; k < kBandCount; ++k)
-        EXPECT_NEAR(masker->dipMeter[k].load(), 0.0f, 0.01f) << "band " << k;
-    EXPECT_EQ(masker->touchedCount.load(), 0);
-    EXPECT_EQ(masker->nullMeter.load(), -120.0f);
+        EXPECT_NEAR(masker->meters.dipMeter[k].load(), 0.0f, 0.01f) << "band " << k;
+    EXPECT_EQ(masker->meters.touchedCount.load(), 0);
+    EXPECT_EQ(masker->meters.nullMeter.load(), -120.0f);
 }
 
 TEST_F(MaskingPairTest, TheSourceOutputIsNeverDipped)
@@ -118,19 +118,19 @@ TEST_F(MaskingPairTest, AMaskerStopsFollowingASourceThatNoLongerPublishes)
             // One second later the last published levels are still followed.
             double deepest = 1.0;
             for (int k = 0; k < kBandCount; ++k)
-                deepest = std::min(deepest, masker->bandGain[0][k]);
+                deepest = std::min(deepest, masker->gains.bandGain[0][k]);
             EXPECT_LT(deepest, 0.5);
         }
     }
     for (int c = 0; c < 2; ++c)
         for (int k = 0; k < kBandCount; ++k)
-            EXPECT_EQ(masker->bandGain[c][k], 1.0) << "band " << k;
+            EXPECT_EQ(masker->gains.bandGain[c][k], 1.0) << "band " << k;
     // Once released the output is the delayed input again, bit for bit.
     for (int t = 5 * kSecond; t < 6 * kSecond; ++t)
         ASSERT_EQ(maskerTrack.out0[t], maskerTrack.in0[t - kEngineLatency]) << "sample " << t;
-    EXPECT_EQ(masker->linked.load(), 1); // still live, just silent
-    EXPECT_EQ(masker->touchedCount.load(), 0);
-    EXPECT_LT(masker->nullMeter.load(), -110.0f);
+    EXPECT_EQ(masker->meters.linked.load(), 1); // still live, just silent
+    EXPECT_EQ(masker->meters.touchedCount.load(), 0);
+    EXPECT_LT(masker->meters.nullMeter.load(), -110.0f);
 }
 
 TEST_F(MaskingPairTest, AMaskerOfAChannelWithoutASourceNeverDips)
@@ -139,7 +139,7 @@ TEST_F(MaskingPairTest, AMaskerOfAChannelWithoutASourceNeverDips)
     masker = makeEngineOn(*registry, kRoleMasker, kChannel + 1, 100.0);
     maskerTrack.engine = masker.get();
     run();
-    EXPECT_EQ(masker->linked.load(), 0);
+    EXPECT_EQ(masker->meters.linked.load(), 0);
     for (int t = kEngineLatency; t < 2 * kSecond; ++t)
         ASSERT_EQ(maskerTrack.out0[t], maskerTrack.in0[t - kEngineLatency]) << "sample " << t;
 }
@@ -148,13 +148,13 @@ TEST_F(MaskingPairTest, ASeekClearsTheSourceHistory)
 {
     setUpPair(100.0, 2);
     run(0, kSecond);
-    ASSERT_GT(masker->historyWritePos, 50);
+    ASSERT_GT(masker->tracking.historyWritePos, 50);
     // Both jump back to the start of the song.
     runLockStep({&sourceTrack, &maskerTrack}, registry.get(), kChunk, 2, -kSecond, kSecond,
                 kSecond + kChunk);
-    EXPECT_EQ(masker->historyWritePos, 1);
+    EXPECT_EQ(masker->tracking.historyWritePos, 1);
     for (int i = 1; i < kSourceHistorySize; ++i)
-        ASSERT_EQ(masker->sourceHistory[i].position, -1) << "entry " << i;
+        ASSERT_EQ(masker->tracking.sourceHistory[i].position, -1) << "entry " << i;
 }
 
 TEST_F(MaskingPairTest, ASidechainMaskerFollowsItsOwnSidechainWithoutASlot)
@@ -166,8 +166,8 @@ TEST_F(MaskingPairTest, ASidechainMaskerFollowsItsOwnSidechainWithoutASlot)
     maskerTrack.side1 = sourceTrack.in1.data();
     run();
     EXPECT_EQ(masker->link.slotIndex.load(), -1);
-    EXPECT_EQ(masker->peersMeter.load(), 1);
-    EXPECT_EQ(masker->linked.load(), 1);
+    EXPECT_EQ(masker->meters.peersMeter.load(), 1);
+    EXPECT_EQ(masker->meters.linked.load(), 1);
     const std::vector<double> change = maskerChangeDb(2 * kSecond, 4 * kSecond);
     double covered = 0.0;
     for (int k : kCoveredBands)
@@ -190,10 +190,10 @@ TEST_F(MaskingPairTest, TheLowGuardKeepsTheBandsBelowItUntouched)
         {
             for (int k = 0; k < kBandCount; ++k)
             {
-                if (masker->centreHz[k] < 500.0)
-                    guardedMoved |= masker->bandGain[c][k] != 1.0;
+                if (masker->tables.centreHz[k] < 500.0)
+                    guardedMoved |= masker->gains.bandGain[c][k] != 1.0;
                 else
-                    deepestFree = std::min(deepestFree, masker->bandGain[c][k]);
+                    deepestFree = std::min(deepestFree, masker->gains.bandGain[c][k]);
             }
         }
     }
@@ -219,8 +219,8 @@ TEST_F(MaskingPairTest, TwoMaskersOfOneSourceGetOneCurve)
     for (int k = 0; k < kBandCount; ++k)
     {
         EXPECT_EQ(registry->slots[a].coordGains[k].load(), registry->slots[b].coordGains[k].load());
-        EXPECT_EQ(masker->coordGainCopy[k], second->coordGainCopy[k]);
-        anyDip |= masker->coordGainCopy[k] < 1.0f;
+        EXPECT_EQ(masker->tracking.coordGainCopy[k], second->tracking.coordGainCopy[k]);
+        anyDip |= masker->tracking.coordGainCopy[k] < 1.0f;
     }
     EXPECT_TRUE(anyDip);
 }

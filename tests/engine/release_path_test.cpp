@@ -25,7 +25,7 @@ protected:
     {
         for (int c = 0; c < 2; ++c)
             for (int k = 0; k < kBandCount; ++k)
-                engine->bandGain[c][k] = gain;
+                engine->gains.bandGain[c][k] = gain;
     }
     std::unique_ptr<SpectralEngine> engine;
 };
@@ -34,7 +34,7 @@ TEST_F(ReleasePath, SettledEngineSetsTheFlagAndLeavesBandFiltersAlone)
 {
     const std::vector<double> s = testing::noise(2000, 61);
     testing::runStereo(*engine, s, s, {500});
-    EXPECT_EQ(engine->settled, 1);
+    EXPECT_EQ(engine->path.settled, 1);
     for (int k = 0; k < kBandCount; ++k)
         EXPECT_EQ(engine->bandFilter[0].s1[k], 0.0);
 }
@@ -64,10 +64,10 @@ TEST_F(ReleasePath, DipsFadeWithA20msTimeConstantAndEndBitExact)
         EXPECT_GE(a, previous - 0.01) << "window " << window;
         previous = a;
     }
-    EXPECT_EQ(engine->settled, 1);
+    EXPECT_EQ(engine->path.settled, 1);
     for (int c = 0; c < 2; ++c)
         for (int k = 0; k < kBandCount; ++k)
-            EXPECT_EQ(engine->bandGain[c][k], 1.0);
+            EXPECT_EQ(engine->gains.bandGain[c][k], 1.0);
     // Once settled and drained, the output is the delayed input again, bit-exact.
     const int tail = static_cast<int>(rest.size()) - 2000;
     for (int i = tail; i < static_cast<int>(rest.size()); ++i)
@@ -82,18 +82,18 @@ TEST_F(ReleasePath, BellDipsAreReleasedToo)
     testing::runStereo(*engine, s, s, {512});
     EXPECT_EQ(engine->bells[2].bellGain0, 1.0);
     EXPECT_EQ(engine->bells[2].bellGain1, 1.0);
-    EXPECT_EQ(engine->settled, 1);
+    EXPECT_EQ(engine->path.settled, 1);
 }
 
 TEST_F(ReleasePath, ListenHasNoLastingEffectWhileOff)
 {
     engine->settings.listen = 1;
     engine->resetEngine(48000.0); // listen on: the crossfade starts at 1
-    EXPECT_EQ(engine->listenMix, 1.0);
+    EXPECT_EQ(engine->listening.listenMix, 1.0);
     const std::vector<double> s = testing::noise(48000, 63);
     const testing::StereoOut out = testing::runStereo(*engine, s, s, {512});
-    EXPECT_EQ(engine->listenMix, 0.0);
-    EXPECT_EQ(engine->settled, 1);
+    EXPECT_EQ(engine->listening.listenMix, 0.0);
+    EXPECT_EQ(engine->path.settled, 1);
     for (int i = 40000; i < 48000; ++i)
         ASSERT_EQ(out.right[i], s[i - kEngineLatency]);
 }
@@ -125,7 +125,7 @@ TEST_F(ReleasePath, SettledPassThroughTurnsABadSampleIntoSilenceOnly)
     std::vector<double> s = testing::noise(6000, 66);
     s[2000] = std::numeric_limits<double>::infinity();
     const testing::StereoOut out = testing::runStereo(*engine, s, s, {480});
-    EXPECT_EQ(engine->settled, 1);
+    EXPECT_EQ(engine->path.settled, 1);
     for (int i = kEngineLatency; i < 6000; ++i)
         ASSERT_EQ(out.left[i], i == 2000 + kEngineLatency ? 0.0 : s[i - kEngineLatency]) << i;
 }
@@ -146,7 +146,7 @@ TEST_F(ReleasePath, SourceFadesLeftoverDipsExactlyLikeTheOffRole)
         testing::runStereo(*e, warm, warm, {480});
         for (int c = 0; c < 2; ++c)
             for (int k = 0; k < kBandCount; ++k)
-                e->bandGain[c][k] = 0.1 + 0.03 * k;
+                e->gains.bandGain[c][k] = 0.1 + 0.03 * k;
     }
     engine->settings.role = kRoleOff;
     const testing::StereoOut off = testing::runStereo(*engine, rest, rest, {480});
@@ -173,11 +173,11 @@ TEST_F(ReleasePath, SourceReleasesLeftoverDipsWhilePublishingFromTheFirstPeriod)
     PeerSlot& slot = sharedRegistry().slots[engine->settings.channelIndex];
     EXPECT_EQ(slot.ownerId.load(), engine->link.instanceId);
     EXPECT_GT(slot.bandLevels[15].load(), 0.0f);
-    EXPECT_LT(engine->bandGain[0][10], 1.0);
-    EXPECT_GT(engine->bandGain[0][10], 0.2);
+    EXPECT_LT(engine->gains.bandGain[0][10], 1.0);
+    EXPECT_GT(engine->gains.bandGain[0][10], 0.2);
     testing::runStereo(*engine, s, s, {480});
-    EXPECT_EQ(engine->bandGain[1][23], 1.0);
-    EXPECT_EQ(engine->settled, 0);
+    EXPECT_EQ(engine->gains.bandGain[1][23], 1.0);
+    EXPECT_EQ(engine->path.settled, 0);
 }
 
 } // namespace

@@ -117,9 +117,9 @@ TEST_P(SwitchContinuity, NoStepWhileDipsMove)
     double peak = 0.0;
     for (double x : in)
         peak = std::max(peak, std::fabs(x));
-    const double steady =
-        std::max({largestSecondDifference(out, switchAt - 8000, switchAt),
-                  largestSecondDifference(dry, switchAt - 8000, switchAt), e->glideCoef * peak});
+    const double steady = std::max({largestSecondDifference(out, switchAt - 8000, switchAt),
+                                    largestSecondDifference(dry, switchAt - 8000, switchAt),
+                                    e->tables.glideCoef * peak});
     const double around = largestSecondDifference(out, switchAt, pos + 2048 + kEngineLatency);
     EXPECT_LE(around, 2.0 * steady) << "steady " << steady;
 }
@@ -271,7 +271,7 @@ TEST(HugeSample, LeavesNoTraceTwoSecondsLater)
                          HostTransport{static_cast<double>(pos), true},
                          std::min(kBlock, total - pos), scratch);
         }
-        link.assign(e->stereoLink, e->stereoLink + kBandCount);
+        link.assign(e->stereo.stereoLink, e->stereo.stereoLink + kBandCount);
         return testing::bandPowers(out0, static_cast<int>(2.5 * kRate), total);
     };
     std::vector<double> cleanLink, spikeLink;

@@ -251,11 +251,11 @@ TEST_F(PageFeed, MetersFollowTheEngine)
 {
     RecordingOstrel& p = NewInstance();
     p.SetPlain(kParamRole, 3);
-    p.engine.dipMeter[0].store(-3.44f);
-    p.engine.srcMeter[23].store(0.5f);
-    p.engine.nullMeter.store(-20.06f);
-    p.engine.touchedCount.store(2);
-    p.engine.linked.store(1);
+    p.engine.meters.dipMeter[0].store(-3.44f);
+    p.engine.meters.srcMeter[23].store(0.5f);
+    p.engine.meters.nullMeter.store(-20.06f);
+    p.engine.meters.touchedCount.store(2);
+    p.engine.meters.linked.store(1);
     p.engine.bells[1].bellDipMeter.store(-1.5f);
     auto& web = p.OpenEditor();
     web.scripts.clear();

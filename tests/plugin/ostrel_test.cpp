@@ -341,7 +341,7 @@ TEST_F(OstrelTest, ResetProcessingSizesMonoScratchAndAsksForRefresh)
     plugin->ResetProcessing();
     EXPECT_TRUE(plugin->refreshPending);
     EXPECT_EQ(plugin->monoScratch.size(), 256u);
-    EXPECT_DOUBLE_EQ(plugin->engine.sampleRate, 44100.0);
+    EXPECT_DOUBLE_EQ(plugin->engine.tables.sampleRate, 44100.0);
 }
 
 TEST_F(OstrelTest, EditorOpenSendsEveryValueAndClearsKeyForwarding)

@@ -1,0 +1,215 @@
+// The engine's working state, grouped by who owns it. Each group is arrays of
+// 24 bands (structure of arrays) with its neutral values in one place: the
+// initialisers, which reset() restores.
+#pragma once
+
+#include "engine/band_layout.h"
+#include "engine/delay_lines.h"
+#include "engine/masking_source_history.h"
+#include "engine/stft_frame_engine.h"
+#include "link/peer_registry.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+
+namespace ostrel
+{
+
+// Counters that mean "long ago" (the source counts as stale until it publishes).
+inline constexpr int32_t kStaleCount = 0x10000000;
+
+// What the block driver remembers between chunks.
+struct PathState
+{
+    int32_t lastRole = -1;
+    uint8_t lastBypass = 0;
+    uint8_t settled = 0; // the release path brought everything to rest
+
+    void reset() { *this = PathState{}; }
+};
+
+// The per-band gains applied to each channel, and what the spectral stage gets.
+struct BandGains
+{
+    double bandGain[2][kBandCount];
+    double stftBandGain[2][kBandCount];
+
+    BandGains() { reset(); }
+    void reset()
+    {
+        for (int c = 0; c < 2; ++c)
+        {
+            std::fill(std::begin(bandGain[c]), std::end(bandGain[c]), 1.0);
+            std::fill(std::begin(stftBandGain[c]), std::end(stftBandGain[c]), 1.0);
+        }
+    }
+};
+
+// Where a Masker's source levels and coordinator gains come from, and how
+// fresh they are.
+struct SourceTracking
+{
+    uint64_t sourceSeenSeq = 0;
+    int32_t chunksSinceSourceUpdate = kStaleCount;
+    SourceHistoryEntry sourceHistory[kSourceHistorySize];
+    int32_t historyWritePos = 0;
+    int64_t lastBlockEnd = -1;
+    // The source slot whose publications sourceHistory holds, and how many
+    // of them it has taken.
+    const PeerSlot* publishedSlot = nullptr;
+    uint64_t publishedSeen = 0;
+    double heldSourceLevel[kBandCount] = {};
+    int64_t passCountSeen = 0;
+    int32_t chunksSincePass = kStaleCount;
+    float coordGainCopy[kBandCount];
+
+    SourceTracking() { std::fill(std::begin(coordGainCopy), std::end(coordGainCopy), 1.0f); }
+    void reset()
+    {
+        sourceSeenSeq = 0;
+        chunksSinceSourceUpdate = kStaleCount;
+        clearSourceHistory(sourceHistory, historyWritePos);
+        lastBlockEnd = -1;
+        publishedSlot = nullptr;
+        publishedSeen = 0;
+        std::fill(std::begin(heldSourceLevel), std::end(heldSourceLevel), 0.0);
+        passCountSeen = 0;
+        chunksSincePass = kStaleCount;
+        std::fill(std::begin(coordGainCopy), std::end(coordGainCopy), 1.0f);
+    }
+};
+
+// The guards' weights (recomputed when a guard moves) and the smoothed
+// block-rate target gain of each band.
+struct MaskingState
+{
+    float lastLowGuardHz = -1.0f;
+    float lastHighGuardHz = -1.0f;
+    double lowGuardWeight[kBandCount];
+    double highGuardWeight[kBandCount];
+    double blockGain[kBandCount];
+
+    MaskingState() { reset(); }
+    void reset()
+    {
+        lastLowGuardHz = -1.0f;
+        lastHighGuardHz = -1.0f;
+        std::fill(std::begin(lowGuardWeight), std::end(lowGuardWeight), 1.0);
+        std::fill(std::begin(highGuardWeight), std::end(highGuardWeight), 1.0);
+        std::fill(std::begin(blockGain), std::end(blockGain), 1.0);
+    }
+};
+
+// Smoothed per-band channel energies and cross term (80 ms), and the stereo
+// link derived from them each period.
+struct StereoStatistics
+{
+    double bandEnergy0[kBandCount] = {};
+    double bandEnergy1[kBandCount] = {};
+    double bandCross[kBandCount] = {};
+    double stereoLink[kBandCount] = {};
+    double linkRatio[kBandCount];
+
+    StereoStatistics() { reset(); }
+    void reset()
+    {
+        std::fill(std::begin(bandEnergy0), std::end(bandEnergy0), 0.0);
+        std::fill(std::begin(bandEnergy1), std::end(bandEnergy1), 0.0);
+        std::fill(std::begin(bandCross), std::end(bandCross), 0.0);
+        std::fill(std::begin(stereoLink), std::end(stereoLink), 0.0);
+        std::fill(std::begin(linkRatio), std::end(linkRatio), 1e9);
+    }
+};
+
+// The band gates of both channels: envelopes, open flags, amounts and gains.
+struct GateState
+{
+    double bandEnvelope0[kBandCount] = {};
+    double bandEnvelope1[kBandCount] = {};
+    uint8_t gateOpen0[kBandCount] = {};
+    uint8_t gateOpen1[kBandCount] = {};
+    double gateAmount0[kBandCount] = {};
+    double gateAmount1[kBandCount] = {};
+    double gateGain0[kBandCount];
+    double gateGain1[kBandCount];
+    // Samples processed since the Masker/Self path started from rest.
+    int32_t warmupCount = kLookaheadSamples;
+
+    GateState() { reset(); }
+    void reset()
+    {
+        std::fill(std::begin(bandEnvelope0), std::end(bandEnvelope0), 0.0);
+        std::fill(std::begin(bandEnvelope1), std::end(bandEnvelope1), 0.0);
+        closeAll();
+        std::fill(std::begin(gateGain0), std::end(gateGain0), 1.0);
+        std::fill(std::begin(gateGain1), std::end(gateGain1), 1.0);
+        warmupCount = kLookaheadSamples;
+    }
+    void closeAll()
+    {
+        std::fill(std::begin(gateOpen0), std::end(gateOpen0), uint8_t{0});
+        std::fill(std::begin(gateOpen1), std::end(gateOpen1), uint8_t{0});
+        std::fill(std::begin(gateAmount0), std::end(gateAmount0), 0.0);
+        std::fill(std::begin(gateAmount1), std::end(gateAmount1), 0.0);
+    }
+};
+
+// The Listen and Bell Listen crossfades.
+struct ListenState
+{
+    double listenMix = 0.0;
+    double bellListenMix = 0.0;
+    // Bell Listen follows its selection when the bell's signal leaves the
+    // spectral stage, kStftSize samples after it was asked for.
+    int32_t bellListenAsked = -1;           // the selection as it stands
+    int32_t bellListenAskedAge = kStftSize; // samples since it last changed
+    int32_t lastBellListen = -1;            // the selection the output now hears
+    int32_t bellListenFed = -1;             // the bell whose signal enters the spectral stage
+
+    // Both crossfades at rest, Listen where its parameter stands.
+    void reset(bool listenOn)
+    {
+        *this = ListenState{};
+        listenMix = listenOn ? 1.0 : 0.0;
+    }
+    void resetBellListen()
+    {
+        bellListenMix = 0.0;
+        bellListenAsked = -1;
+        bellListenAskedAge = kStftSize;
+        lastBellListen = -1;
+        bellListenFed = -1;
+    }
+};
+
+// The meters, written by the audio thread and read by the idle timer
+// (relaxed: each value is whole on its own).
+struct EngineMeters
+{
+    std::atomic<float> dipMeter[kBandCount] = {};
+    std::atomic<float> srcMeter[kBandCount] = {};
+    std::atomic<float> maskMeter[kBandCount] = {};
+    std::atomic<int32_t> touchedCount{0};
+    std::atomic<float> nullMeter{-150.0f};
+    std::atomic<int32_t> peersMeter{0};
+    std::atomic<uint8_t> linked{0};
+    double nullSmoothed = -120.0; // audio thread only
+
+    void reset()
+    {
+        for (int k = 0; k < kBandCount; ++k)
+        {
+            dipMeter[k].store(0.0f, std::memory_order_relaxed);
+            srcMeter[k].store(0.0f, std::memory_order_relaxed);
+            maskMeter[k].store(0.0f, std::memory_order_relaxed);
+        }
+        touchedCount.store(0, std::memory_order_relaxed);
+        nullMeter.store(-150.0f, std::memory_order_relaxed);
+        peersMeter.store(0, std::memory_order_relaxed);
+        linked.store(0, std::memory_order_relaxed);
+        nullSmoothed = -120.0;
+    }
+};
+
+} // namespace ostrel
