@@ -92,27 +92,18 @@ const float* alignedSourceLevels(SpectralEngine& e, const PeerSlot& source, int6
     return use != nullptr ? use : newest;
 }
 
-// The block-rate half, at the start of a period of n samples: source
-// selection and alignment, spread, own levels and publication, prominence,
-// guards, coordinator gains, balance and targets.
-void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool transportRunning,
-                         bool sidechainConnected, MaskingDecision& c)
+// Steps 1 to 7 of the block-rate half: which source this period follows,
+// its level vector (aligned in time, peak-held) and the "linked", "peers"
+// and "src" meters. Fills c's source fields and src.
+void selectSource(SpectralEngine& e, const PeerSlot& tgt, int n, int64_t hostSamplePos,
+                  bool transportRunning, bool sidechainConnected, MaskingDecision& c,
+                  double src[kBandCount])
 {
-    PeerRegistry& registry = *e.registry;
     const bool self = e.chunkSettings.role == kRoleSelf;
-    PeerSlot& tgt = registry.slots[slotOfChannelIndex(e.chunkSettings.channelIndex)];
-
-    const int held = heldSlot(registry, e.link);
-    c.heldSlot = held;
-    c.holdsSlot = held >= 0;
-
-    // 1. Source selection.
     const SourceState target = readSourceState(tgt);
-    const bool targetLive = target.sourceHolds;
-    const uint64_t seq = target.levelSeq;
-    if (seq != e.tracking.sourceSeenSeq)
+    if (target.levelSeq != e.tracking.sourceSeenSeq)
     {
-        e.tracking.sourceSeenSeq = seq;
+        e.tracking.sourceSeenSeq = target.levelSeq;
         e.tracking.chunksSinceSourceUpdate = 0;
     }
     else
@@ -125,15 +116,12 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
     const bool local = sidechain || self;
     c.localSource = local;
     c.sidechainSource = sidechain && !self;
-    c.sourceLive = local || targetLive;
-    const bool useRegistry = !local && targetLive && sourceFresh;
+    c.sourceLive = local || target.sourceHolds;
+    const bool useRegistry = !local && target.sourceHolds && sourceFresh;
 
-    // 2. "linked" and "peers".
     e.meters.linked.store(c.sourceLive ? 1 : 0, std::memory_order_relaxed);
     e.meters.peersMeter.store(local ? 1 : holderCountOf(tgt), std::memory_order_relaxed);
 
-    // 3.-6. The source level vector.
-    double src[kBandCount];
     if (local)
     {
         // The last closed period's measurement.
@@ -162,28 +150,21 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
         e.meters.srcMeter[k].store(peak > 1e-9 ? static_cast<float>(src[k] / peak) : 0.0f,
                                    std::memory_order_relaxed);
 
-    // 7. Peak hold: instant attack, 100 ms release.
+    // Peak hold: instant attack, 100 ms release.
     const double holdDecay = std::exp(-n / (0.1 * e.tables.sampleRate));
     for (int k = 0; k < kBandCount; ++k)
     {
         e.tracking.heldSourceLevel[k] = std::max(holdDecay * e.tracking.heldSourceLevel[k], src[k]);
         src[k] = e.tracking.heldSourceLevel[k];
     }
+}
 
-    // 8.-9. Masking spread (Self replaces it with its own neighbourhood below).
-    if (!self)
-        computeMaskingSpread(src, e.tables.centreHz, e.tables.barkOfBand, e.tables.bandWeight,
-                             c.spread);
-
-    // 10.-11. Depth after mute, thresholds.
-    double depthDb = e.chunkSettings.depthScaleDb;
-    if (c.holdsSlot && isSlotMuted(registry, held))
-        depthDb = 0.0;
-    c.thresholds =
-        chunkThresholds(self, e.chunkSettings.selectivity, depthDb, e.chunkSettings.depthBiasDb);
-
-    // 12. Own levels from the envelopes as they stand at the chunk start.
-    double own[kBandCount];
+// Step 12 and 13: the instance's own levels from the envelopes as they stand
+// at the period's start (and the "mask" meter); a Masker that holds a slot
+// publishes them with its balance for the coordinator.
+void measureOwnLevels(SpectralEngine& e, const MaskingDecision& c, int64_t hostSamplePos, int n,
+                      double own[kBandCount])
+{
     double peakOwn = 0.0;
     for (int k = 0; k < kBandCount; ++k)
     {
@@ -194,25 +175,76 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
     for (int k = 0; k < kBandCount; ++k)
         e.meters.maskMeter[k].store(peakOwn > 1e-9 ? static_cast<float>(own[k] / peakOwn) : 0.0f,
                                     std::memory_order_relaxed);
-
-    // 13. Publication of a Masker's own levels and balance.
-    if (c.holdsSlot)
+    if (!c.holdsSlot)
+        return;
+    PeerRegistry& registry = *e.registry;
+    beginLevels(registry, e.link);
+    for (int k = 0; k < kBandCount; ++k)
+        writeLevel(registry, e.link, k, static_cast<float>(own[k]));
+    publishBlock(registry, e.link, hostSamplePos, n);
+    double e0 = 0.0;
+    double e1 = 0.0;
+    for (int k = 0; k < kBandCount; ++k)
     {
-        beginLevels(registry, e.link);
-        for (int k = 0; k < kBandCount; ++k)
-            writeLevel(registry, e.link, k, static_cast<float>(own[k]));
-        publishBlock(registry, e.link, hostSamplePos, n);
-        double e0 = 0.0;
-        double e1 = 0.0;
-        for (int k = 0; k < kBandCount; ++k)
-        {
-            e0 += e.gates.bandEnvelope0[k];
-            e1 += e.gates.bandEnvelope1[k];
-        }
-        publishBalance(registry, e.link, static_cast<float>((e0 - e1) / (e0 + e1 + 1e-20)));
+        e0 += e.gates.bandEnvelope0[k];
+        e1 += e.gates.bandEnvelope1[k];
     }
+    publishBalance(registry, e.link, static_cast<float>((e0 - e1) / (e0 + e1 + 1e-20)));
+}
 
-    // 14.-15. Neighbour median and prominence; Self masks with its own neighbourhood.
+// Step 18: copies the coordinator's gains while passes keep coming (half a
+// second of audio); returns whether they are to be used.
+bool takeCoordinatorGains(SpectralEngine& e, const MaskingDecision& c, int n)
+{
+    if (!c.holdsSlot)
+        return false;
+    const int64_t passes = coordinatorPasses(*e.registry);
+    if (passes != e.tracking.passCountSeen)
+    {
+        e.tracking.passCountSeen = passes;
+        e.tracking.chunksSincePass = 0;
+    }
+    else
+    {
+        countUpTo(e.tracking.chunksSincePass);
+    }
+    const bool useCoord = e.tracking.chunksSincePass < std::ceil(0.5 * e.tables.sampleRate / n);
+    if (useCoord)
+        copyCoordinatorGains(e.registry->slots[c.heldSlot], e.tracking.coordGainCopy);
+    return useCoord;
+}
+
+// The block-rate half, at the start of a period of n samples: source
+// selection and alignment, spread, own levels and publication, prominence,
+// guards, coordinator gains, balance and targets.
+void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool transportRunning,
+                         bool sidechainConnected, MaskingDecision& c)
+{
+    PeerRegistry& registry = *e.registry;
+    const bool self = e.chunkSettings.role == kRoleSelf;
+    const PeerSlot& tgt = registry.slots[slotOfChannelIndex(e.chunkSettings.channelIndex)];
+    c.heldSlot = heldSlot(registry, e.link);
+    c.holdsSlot = c.heldSlot >= 0;
+
+    double src[kBandCount];
+    selectSource(e, tgt, n, hostSamplePos, transportRunning, sidechainConnected, c, src);
+
+    // Masking spread (Self replaces it with its own neighbourhood below).
+    if (!self)
+        computeMaskingSpread(src, e.tables.centreHz, e.tables.barkOfBand, e.tables.bandWeight,
+                             c.spread);
+
+    // Depth after mute, thresholds.
+    double depthDb = e.chunkSettings.depthScaleDb;
+    if (c.holdsSlot && isSlotMuted(registry, c.heldSlot))
+        depthDb = 0.0;
+    c.thresholds =
+        chunkThresholds(self, e.chunkSettings.selectivity, depthDb, e.chunkSettings.depthBiasDb);
+
+    double own[kBandCount];
+    measureOwnLevels(e, c, hostSamplePos, n, own);
+
+    // Neighbour median and prominence; Self masks with its own neighbourhood.
     double median[kBandCount];
     computeProminence(own, median, c.prominenceDb);
     if (self)
@@ -227,34 +259,14 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
         c.spread.spreadFloor = std::max(1e-6, 1e-3 * peakW);
     }
 
-    // 16.-17. Guards, attack and release.
+    // Guards, attack and release.
     updateGuardWeights(e.chunkSettings.lowGuardHz, e.chunkSettings.highGuardHz, e.tables.edgeHz,
                        GuardWeightsRef{e.masking.lastLowGuardHz, e.masking.lastHighGuardHz,
                                        e.masking.lowGuardWeight, e.masking.highGuardWeight});
     const ChunkSmoothing smoothing = chunkSmoothing(n, e.tables.sampleRate);
+    const bool useCoord = takeCoordinatorGains(e, c, n);
 
-    // 18. The coordinator's gains, while passes keep coming (half a second of audio).
-    bool useCoord = false;
-    if (c.holdsSlot)
-    {
-        const int64_t passes = coordinatorPasses(registry);
-        if (passes != e.tracking.passCountSeen)
-        {
-            e.tracking.passCountSeen = passes;
-            e.tracking.chunksSincePass = 0;
-        }
-        else
-        {
-            countUpTo(e.tracking.chunksSincePass);
-        }
-        useCoord = e.tracking.chunksSincePass < std::ceil(0.5 * e.tables.sampleRate / n);
-        if (useCoord)
-        {
-            copyCoordinatorGains(registry.slots[held], e.tracking.coordGainCopy);
-        }
-    }
-
-    // 19. Stereo balance mismatch with the Source.
+    // Stereo balance mismatch with the Source.
     double mismatch = 0.0;
     if (c.holdsSlot && c.sourceLive)
     {
@@ -268,7 +280,7 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
         mismatch = balanceMismatch(balanceOf(tgt), p0, p1);
     }
 
-    // 20. Target gain per band.
+    // Target gain per band.
     for (int k = 0; k < kBandCount; ++k)
     {
         BandTargetInputs in;
@@ -379,6 +391,39 @@ void closeMaskerPeriod(SpectralEngine& e)
 
     if (p.decision.localSource)
         closeLocalSource(p.localSums, p.localLevels);
+}
+
+// One sample of the period's stereo sums, the band envelopes and the dip
+// meter's input: straight arithmetic over all bands that the compiler can
+// vectorise.
+void followBands(SpectralEngine& e, const double x0[kBandCount], const double x1[kBandCount],
+                 const double meterIn0[kBandCount], const double meterIn1[kBandCount])
+{
+    MaskerPeriod& p = e.maskerPeriod;
+    for (int m = 0; m < kBandCount; ++m)
+    {
+        p.sumCross[m] += x0[m] * x1[m];
+        p.sumSquare0[m] += x0[m] * x0[m];
+        p.sumSquare1[m] += x1[m] * x1[m];
+        followEnvelope(e.gates.bandEnvelope0[m], x0[m], e.tables.bandAttack[0][m],
+                       e.tables.bandRelease[0][m]);
+        followEnvelope(e.gates.bandEnvelope1[m], x1[m], e.tables.bandAttack[1][m],
+                       e.tables.bandRelease[1][m]);
+        const double mid = 0.5 * (meterIn0[m] + meterIn1[m]);
+        p.meterSums.inEnergy[m] += mid * mid;
+    }
+}
+
+// Adds this sample's larger channel dip of each band to the meter sums.
+void countDips(const BandGains& gains, MaskingMeterSums& sums)
+{
+    for (int m = 0; m < kBandCount; ++m)
+    {
+        const double v = std::max(1.0 - gains.bandGain[0][m], 1.0 - gains.bandGain[1][m]);
+        const bool dipped = v > 1e-6;
+        sums.dipSum[m] += dipped ? v : 0.0;
+        sums.dipCount[m] += dipped ? 1 : 0;
+    }
 }
 
 // One sample of the gates, glides and stereo link of every band.
@@ -556,20 +601,7 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
         const double* meterIn0 = delays.bandDelay[0][rMeter];
         const double* meterIn1 = delays.bandDelay[1][rMeter];
 
-        // Stereo statistics, envelopes and the dip meter's input: straight
-        // arithmetic over all bands that the compiler can vectorise.
-        for (int m = 0; m < kBandCount; ++m)
-        {
-            p.sumCross[m] += x0[m] * x1[m];
-            p.sumSquare0[m] += x0[m] * x0[m];
-            p.sumSquare1[m] += x1[m] * x1[m];
-            followEnvelope(gates.bandEnvelope0[m], x0[m], tables.bandAttack[0][m],
-                           tables.bandRelease[0][m]);
-            followEnvelope(gates.bandEnvelope1[m], x1[m], tables.bandAttack[1][m],
-                           tables.bandRelease[1][m]);
-            const double mid = 0.5 * (meterIn0[m] + meterIn1[m]);
-            sums.inEnergy[m] += mid * mid;
-        }
+        followBands(*this, x0, x1, meterIn0, meterIn1);
 
         // Gates, glides and the stereo link, once the lookahead has filled.
         if (primed)
@@ -578,20 +610,9 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
         double sub0 = 0.0;
         double sub1 = 0.0;
         removeLowBands(*this, delayed0, delayed1, sub0, sub1);
-        for (int m = 0; m < kBandCount; ++m)
-        {
-            const double v = std::max(1.0 - gains.bandGain[0][m], 1.0 - gains.bandGain[1][m]);
-            const bool dipped = v > 1e-6;
-            sums.dipSum[m] += dipped ? v : 0.0;
-            sums.dipCount[m] += dipped ? 1 : 0;
-        }
-        double* write0 = delays.bandDelay[0][w];
-        double* write1 = delays.bandDelay[1][w];
-        for (int m = 0; m < kBandCount; ++m)
-        {
-            write0[m] = x0[m];
-            write1[m] = x1[m];
-        }
+        countDips(gains, sums);
+        std::copy(x0, x0 + kBandCount, delays.bandDelay[0][w]);
+        std::copy(x1, x1 + kBandCount, delays.bandDelay[1][w]);
 
         // Bells, and the signal Bell Listen hands to the spectral stage.
         const int bellFed = stepBellListenSelection(*this, primed ? bellListenSetting : -1);
