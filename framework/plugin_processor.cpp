@@ -361,30 +361,41 @@ void PluginProcessor::FeedBypassDelay(int n)
 {
     if (mBypassDelay.empty() || mBypassOut.empty() || static_cast<size_t>(n) > mBypassOut[0].size())
         return;
+    // What leaves the ring is needed only while the bypass sounds or fades.
+    const bool heard = mBypassed || mBypassFade > 0 || !mBypassStarted;
     double* const* in = mChannelData[kInput].data();
     const size_t length = mBypassDelay[0].size();
+    const size_t frames = static_cast<size_t>(n);
     for (size_t j = 0; j < mBypassDelay.size(); ++j)
     {
+        const double* x = in[j];
+        double* leaving = mBypassOut[j].data();
         if (mLatency <= 0)
         {
-            for (int f = 0; f < n; ++f)
-                mBypassOut[j][static_cast<size_t>(f)] = in[j] != nullptr ? in[j][f] : 0.0;
+            if (x != nullptr)
+                std::memcpy(leaving, x, frames * sizeof(double));
+            else
+                std::fill_n(leaving, frames, 0.0);
             continue;
         }
+        // At most two runs: up to the ring's end, then from its start.
         double* ring = mBypassDelay[j].data();
-        double* leaving = mBypassOut[j].data();
         size_t pos = static_cast<size_t>(mBypassWritePos);
-        const double* x = in[j];
-        for (int f = 0; f < n; ++f)
+        size_t done = 0;
+        while (done < frames)
         {
-            leaving[f] = ring[pos];
-            ring[pos] = x != nullptr ? x[f] : 0.0;
-            if (++pos == length)
-                pos = 0;
+            const size_t run = std::min(frames - done, length - pos);
+            if (heard)
+                std::memcpy(leaving + done, ring + pos, run * sizeof(double));
+            if (x != nullptr)
+                std::memcpy(ring + pos, x + done, run * sizeof(double));
+            else
+                std::fill_n(ring + pos, run, 0.0);
+            done += run;
+            pos = pos + run == length ? 0 : pos + run;
         }
     }
-    mBypassWritePos =
-        static_cast<int>((static_cast<size_t>(mBypassWritePos) + static_cast<size_t>(n)) % length);
+    mBypassWritePos = static_cast<int>((static_cast<size_t>(mBypassWritePos) + frames) % length);
 }
 
 void PluginProcessor::MixBypass(int n)
