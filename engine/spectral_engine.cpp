@@ -7,8 +7,9 @@
 namespace ostrel
 {
 
-SpectralEngine::SpectralEngine() : registry(&sharedRegistry())
+SpectralEngine::SpectralEngine() : registry(&sharedRegistry()), retainedRegistry(registry)
 {
+    retainRegistry(*retainedRegistry);
     initPeerLink(*registry, link);
     // Tables and filters are valid before the host's first reset too.
     resetEngine(48000.0);
@@ -17,6 +18,7 @@ SpectralEngine::SpectralEngine() : registry(&sharedRegistry())
 SpectralEngine::~SpectralEngine()
 {
     detachAtDestruction(*registry, link);
+    releaseRegistryUse(*retainedRegistry);
 }
 
 void SpectralEngine::processChunk(const double* in0, const double* in1, double* out0, double* out1,

@@ -101,6 +101,8 @@ public:
     PeerLink link;
     // The process-wide registry; a test may point it at a registry of its own.
     PeerRegistry* registry = nullptr;
+    // The registry this instance keeps alive (the one it was made with).
+    PeerRegistry* const retainedRegistry;
 
     // --- tables, filters and delay lines -----------------------------------
     BandTables tables;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <cstring>
+#include <mutex>
 
 #include "link/monotonic_clock.h"
 
@@ -89,13 +90,55 @@ PeerSlot::PeerSlot()
             level.store(0.0f, kRelaxed);
 }
 
+namespace
+{
+
+// Not a static object: instances may outlive static destruction order (a host
+// can destroy plug-ins late), so the table is freed only on request, and only
+// when no link is left on it.
+std::atomic<PeerRegistry*> gSharedRegistry{nullptr};
+
+std::mutex& sharedRegistryMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+} // namespace
+
 PeerRegistry& sharedRegistry()
 {
-    // Deliberately leaked: instances may outlive static destruction order (a
-    // host can destroy plug-ins late), and the table must never go away under
-    // them.
-    static PeerRegistry* const registry = new PeerRegistry();
+    if (PeerRegistry* registry = gSharedRegistry.load(kAcquire))
+        return *registry;
+    std::lock_guard<std::mutex> lock(sharedRegistryMutex());
+    PeerRegistry* registry = gSharedRegistry.load(kRelaxed);
+    if (registry == nullptr)
+    {
+        registry = new PeerRegistry();
+        gSharedRegistry.store(registry, kRelease);
+    }
     return *registry;
+}
+
+bool releaseSharedRegistry()
+{
+    std::lock_guard<std::mutex> lock(sharedRegistryMutex());
+    PeerRegistry* registry = gSharedRegistry.load(kRelaxed);
+    if (registry == nullptr || registry->header.liveLinks.load(kAcquire) != 0)
+        return false;
+    gSharedRegistry.store(nullptr, kRelease);
+    delete registry;
+    return true;
+}
+
+void retainRegistry(PeerRegistry& registry)
+{
+    registry.header.liveLinks.fetch_add(1, kAcqRel);
+}
+
+void releaseRegistryUse(PeerRegistry& registry)
+{
+    registry.header.liveLinks.fetch_sub(1, kAcqRel);
 }
 
 void initPeerLink(PeerRegistry& registry, PeerLink& link)

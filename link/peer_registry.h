@@ -80,6 +80,7 @@ struct PeerRegistryHeader
     std::atomic<uint32_t> coordinatorId{0};
     std::atomic<int64_t> coordinatorHeartbeatMs{0};
     std::atomic<int64_t> coordinatorPassCount{0};
+    std::atomic<int32_t> liveLinks{0}; // instances that retained the registry
 };
 
 struct PeerRegistry
@@ -97,8 +98,21 @@ struct PeerLink
     std::atomic<int32_t> blockCounter{0}; // bumped for every processed chunk
 };
 
-// The registry of this process: made on first use (thread-safe), never freed.
+// The registry of this process: made on first use (thread-safe). It lives
+// until releaseSharedRegistry finds no link left on it.
 PeerRegistry& sharedRegistry();
+
+// Frees the process's registry when no instance is linked to it any more
+// (the module's last user leaving), so that a host that loads and unloads
+// the module many times does not leak a table each time. Returns whether it
+// was freed; a registry still in use stays.
+bool releaseSharedRegistry();
+
+// An instance's claim on a registry's lifetime, taken at construction and
+// given back at destruction (the registry it was made with, whatever it is
+// pointed at later).
+void retainRegistry(PeerRegistry& registry);
+void releaseRegistryUse(PeerRegistry& registry);
 
 // Slot index that a Channel parameter (1..64) names: (channel - 1) & 63.
 inline int slotOfChannelIndex(int channelIndex)

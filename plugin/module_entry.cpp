@@ -1,6 +1,7 @@
 // The module's entry points, compiled into the bundle only: the factory with
 // its one class, InitDll/ExitDll, and the Linux ModuleEntry/ModuleExit that
 // hosts call around them.
+#include "link/peer_registry.h"
 #include "plugin/ostrel.h"
 #include "vst3/module_state.h"
 #include "vst3/plugin_factory.h"
@@ -14,6 +15,16 @@ using namespace Steinberg;
 
 namespace
 {
+
+// The last user leaving also frees the table the instances share, once no
+// instance is left on it (a scanner loads and unloads the module many times).
+bool exitModule()
+{
+    const bool counted = plugfw::ModuleExit();
+    if (counted && plugfw::ModuleUseCount() == 0)
+        ostrel::releaseSharedRegistry();
+    return counted;
+}
 
 // Processor and controller in one object: one class, no controller class.
 const FUID kOstrelClassId(0xF2AEE70D, 0x00DE4F4E, 0x544C4D53, 0x4F53544C);
@@ -102,7 +113,7 @@ extern "C"
 
     SMTG_EXPORT_SYMBOL bool ExitDll()
     {
-        return plugfw::ModuleExit();
+        return exitModule();
     }
 
     SMTG_EXPORT_SYMBOL bool ModuleEntry(void* sharedLibraryHandle)
@@ -112,7 +123,7 @@ extern "C"
 
     SMTG_EXPORT_SYMBOL bool ModuleExit()
     {
-        return plugfw::ModuleExit();
+        return exitModule();
     }
 
 } // extern "C"

@@ -75,6 +75,24 @@ protected:
 
 // ---------------------------------------------------------------- identity
 
+TEST(PeerRegistryShared, IsFreedOnlyWhenNoInstanceRetainsIt)
+{
+    PeerRegistry& first = sharedRegistry();
+    retainRegistry(first);
+    retainRegistry(first);
+    EXPECT_FALSE(releaseSharedRegistry());
+    EXPECT_EQ(&sharedRegistry(), &first); // still the same table
+    releaseRegistryUse(first);
+    EXPECT_FALSE(releaseSharedRegistry());
+    releaseRegistryUse(first);
+    EXPECT_TRUE(releaseSharedRegistry());
+    EXPECT_FALSE(releaseSharedRegistry()); // nothing left to free
+    // The next user gets a fresh table.
+    PeerRegistry& second = sharedRegistry();
+    EXPECT_EQ(second.header.liveLinks.load(), 0);
+    EXPECT_EQ(second.header.coordinatorId.load(), 0u);
+}
+
 TEST_F(PeerRegistryTest, InstanceIdsFollowConstructionOrder)
 {
     EXPECT_EQ(newLink().instanceId, 1u);
