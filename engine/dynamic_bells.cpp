@@ -42,6 +42,11 @@ void resetBellGates(DynamicBell& bell)
 {
     bell.bellGain0 = 1.0;
     bell.bellGain1 = 1.0;
+    closeBellGates(bell);
+}
+
+void closeBellGates(DynamicBell& bell)
+{
     bell.bellGateOpen0 = 0;
     bell.bellGateOpen1 = 0;
     bell.bellGateAmount0 = 0.0;

@@ -45,6 +45,8 @@ void resetBellState(DynamicBell& bell, double sampleRate);
 
 // Start from the settled state: gains 1.0, gates closed, amounts 0.
 void resetBellGates(DynamicBell& bell);
+// Gates closed with amounts 0; the gains glide on from where they are.
+void closeBellGates(DynamicBell& bell);
 
 // Band whose centre is closest to hz (the lower one on a tie).
 int nearestBand(double hz, const double centreHz[kBandCount]);

@@ -119,10 +119,7 @@ void SpectralEngine::freshenMaskingState()
             // envelopes and gates start afresh, the gains glide on.
             bell.bellEnvelope0 = 0.0;
             bell.bellEnvelope1 = 0.0;
-            bell.bellGateOpen0 = 0;
-            bell.bellGateOpen1 = 0;
-            bell.bellGateAmount0 = 0.0;
-            bell.bellGateAmount1 = 0.0;
+            closeBellGates(bell);
         }
     }
     if (path.settled)

@@ -4,7 +4,7 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer, and runs each for a few
 # seconds. It is not part of the default build; scripts/test.sh runs it.
 file(GLOB ostrel_fuzz_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*/*_fuzz.cpp)
-set(OSTREL_FUZZ_SECONDS 3 CACHE STRING "How long `fuzz` runs each fuzzer")
+set(OSTREL_FUZZ_SECONDS 10 CACHE STRING "How long `fuzz` runs each fuzzer")
 
 if(OSTREL_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
@@ -33,10 +33,16 @@ elseif(ostrel_fuzz_sources)
     set(run_commands)
     foreach(source ${ostrel_fuzz_sources})
       get_filename_component(name ${source} NAME_WE)
+      # The committed seeds (tests/fuzz_seeds/<name>) start each run; what
+      # the run finds goes to the build's own corpus folder.
+      set(seeds)
+      if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_seeds/${name})
+        set(seeds ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_seeds/${name})
+      endif()
       list(APPEND run_commands
            COMMAND ${CMAKE_COMMAND} -E make_directory ${fuzz_dir}/corpus/${name}
            COMMAND ${fuzz_dir}/tests/${name} -max_total_time=${OSTREL_FUZZ_SECONDS}
-                   -artifact_prefix=${fuzz_dir}/ ${fuzz_dir}/corpus/${name})
+                   -artifact_prefix=${fuzz_dir}/ ${fuzz_dir}/corpus/${name} ${seeds})
     endforeach()
     add_custom_target(fuzz
       COMMAND ${CMAKE_COMMAND} -S ${CMAKE_SOURCE_DIR} -B ${fuzz_dir} -G ${CMAKE_GENERATOR}

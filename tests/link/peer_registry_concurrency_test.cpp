@@ -45,6 +45,23 @@ void pauseBriefly(uint32_t counter)
         sink.fetch_add(1, std::memory_order_relaxed);
 }
 
+// Publishes level vectors whose every band (and block end - 1) is the
+// publication's counter, until stopped. Every value stays inside (0, 1e6) so
+// that none reads as 0.
+void publishCounting(PeerRegistry& registry, PeerLink& writer, const std::atomic<bool>& stop,
+                     std::atomic<long>& publications)
+{
+    for (uint32_t counter = 1; !stop.load(); counter = counter % 900000 + 1)
+    {
+        beginLevels(registry, writer);
+        for (int k = 0; k < kPeerBandCount; ++k)
+            writeLevel(registry, writer, k, static_cast<float>(counter));
+        publishBlock(registry, writer, counter, 1);
+        publications.fetch_add(1, std::memory_order_relaxed);
+        pauseBriefly(counter);
+    }
+}
+
 class PeerRegistryConcurrency : public ::testing::Test
 {
 protected:
@@ -77,16 +94,7 @@ TEST_F(PeerRegistryConcurrency, ReadersNeverSeeAMixedLevelVector)
            {
                if (index == 0)
                {
-                   // Every value stays inside (0, 1e6) so that none reads as 0.
-                   for (uint32_t counter = 1; !stop.load(); counter = counter % 900000 + 1)
-                   {
-                       beginLevels(*registry, writer);
-                       for (int k = 0; k < kPeerBandCount; ++k)
-                           writeLevel(*registry, writer, k, static_cast<float>(counter));
-                       publishBlock(*registry, writer, counter, 1);
-                       publications.fetch_add(1, std::memory_order_relaxed);
-                       pauseBriefly(counter);
-                   }
+                   publishCounting(*registry, writer, stop, publications);
                    return;
                }
                while (!stop.load())
@@ -124,14 +132,8 @@ TEST_F(PeerRegistryConcurrency, HistoryReadersNeverSeeAMixedPublication)
            {
                if (index == 0)
                {
-                   for (uint32_t counter = 1; !stop.load(); counter = counter % 900000 + 1)
-                   {
-                       beginLevels(*registry, writer);
-                       for (int k = 0; k < kPeerBandCount; ++k)
-                           writeLevel(*registry, writer, k, static_cast<float>(counter));
-                       publishBlock(*registry, writer, counter, 1);
-                       pauseBriefly(counter);
-                   }
+                   std::atomic<long> publications{0};
+                   publishCounting(*registry, writer, stop, publications);
                    return;
                }
                // Readers lag behind on purpose, so that entries get
