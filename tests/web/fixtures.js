@@ -1,70 +1,42 @@
-// Message texts exactly as the plug-in writes them, and the SAMFD arguments
-// that carry them (base64 made here with Node's own encoder, independent of
-// the page's).
+// Message texts as the plug-in writes them, and the SAMFD arguments that
+// carry them (base64 made here with Node's own encoder, independent of the
+// page's): those the plug-in recorded itself (golden/), and hand-made peer
+// lists and matrices for cases a recording does not easily show (escaped
+// names, Maskers aimed at nothing, solo).
 'use strict';
 
-// The "params" message: the JSON library's compact writing, members sorted.
-const PARAMS_TEXT =
-  '{"id":"params","params":[{"default":0.0,"display_type":0,"id":0,"max":3.0,"min":0.0,"name":"Role","rate":"control","type":"enum"},'
-  + '{"default":1.0,"display_type":0,"id":1,"max":64.0,"min":1.0,"name":"Channel","rate":"control","type":"int"},'
-  + '{"default":0.0,"display_type":0,"id":2,"max":100.0,"min":0.0,"name":"Depth","rate":"control","type":"float"},'
-  + '{"default":0.0,"display_type":0,"id":3,"max":1.0,"min":0.0,"name":"Bypass","rate":"control","type":"bool"},'
-  + '{"default":11.0,"display_type":0,"id":4,"max":100.0,"min":0.0,"name":"Selectivity","rate":"control","type":"float"},'
-  + '{"default":0.0,"display_type":0,"id":5,"max":1.0,"min":0.0,"name":"Listen","rate":"control","type":"bool"},'
-  + '{"default":20.0,"display_type":6,"id":6,"max":500.0,"min":20.0,"name":"Low Guard","rate":"control","type":"float"},'
-  + '{"default":0.0,"display_type":0,"id":7,"max":1.0,"min":0.0,"name":"Sidechain","rate":"control","type":"bool"},'
-  + '{"default":1000.0,"display_type":6,"id":8,"max":20000.0,"min":20.0,"name":"Bell 1 Freq","rate":"control","type":"float"},'
-  + '{"default":1.5,"display_type":0,"id":9,"max":10.0,"min":0.3,"name":"Bell 1 Q","rate":"control","type":"float"},'
-  + '{"default":0.0,"display_type":0,"id":10,"max":100.0,"min":0.0,"name":"Bell 1 Depth","rate":"control","type":"float"},'
-  + '{"default":0.0,"display_type":0,"id":11,"max":1.0,"min":0.0,"name":"Bell 1 Active","rate":"control","type":"bool"},'
-  + '{"default":1000.0,"display_type":6,"id":12,"max":20000.0,"min":20.0,"name":"Bell 2 Freq","rate":"control","type":"float"},'
-  + '{"default":1.5,"display_type":0,"id":13,"max":10.0,"min":0.3,"name":"Bell 2 Q","rate":"control","type":"float"},'
-  + '{"default":0.0,"display_type":0,"id":14,"max":100.0,"min":0.0,"name":"Bell 2 Depth","rate":"control","type":"float"},'
-  + '{"default":0.0,"display_type":0,"id":15,"max":1.0,"min":0.0,"name":"Bell 2 Active","rate":"control","type":"bool"},'
-  + '{"default":1000.0,"display_type":6,"id":16,"max":20000.0,"min":20.0,"name":"Bell 3 Freq","rate":"control","type":"float"},'
-  + '{"default":1.5,"display_type":0,"id":17,"max":10.0,"min":0.3,"name":"Bell 3 Q","rate":"control","type":"float"},'
-  + '{"default":0.0,"display_type":0,"id":18,"max":100.0,"min":0.0,"name":"Bell 3 Depth","rate":"control","type":"float"},'
-  + '{"default":0.0,"display_type":0,"id":19,"max":1.0,"min":0.0,"name":"Bell 3 Active","rate":"control","type":"bool"},'
-  + '{"default":1000.0,"display_type":6,"id":20,"max":20000.0,"min":20.0,"name":"Bell 4 Freq","rate":"control","type":"float"},'
-  + '{"default":1.5,"display_type":0,"id":21,"max":10.0,"min":0.3,"name":"Bell 4 Q","rate":"control","type":"float"},'
-  + '{"default":0.0,"display_type":0,"id":22,"max":100.0,"min":0.0,"name":"Bell 4 Depth","rate":"control","type":"float"},'
-  + '{"default":0.0,"display_type":0,"id":23,"max":1.0,"min":0.0,"name":"Bell 4 Active","rate":"control","type":"bool"},'
-  + '{"default":0.0,"display_type":0,"id":24,"max":4.0,"min":0.0,"name":"Bell Listen","rate":"control","type":"int"},'
-  + '{"default":20000.0,"display_type":6,"id":25,"max":20000.0,"min":2000.0,"name":"High Guard","rate":"control","type":"float"},'
-  + '{"default":4.0,"display_type":0,"id":26,"max":8.0,"min":1.0,"name":"Priority","rate":"control","type":"int"}]}';
-
-function repeat(item, count) {
-  return Array(count).fill(item).join(',');
+// What the plug-in itself writes, recorded by its page contract test
+// (tests/plugin/page_contract_golden_test.cpp) into golden/: read, never
+// copied, so that a change on either side that breaks the contract fails.
+function golden(name) {
+  if (typeof require === 'function') {
+    const path = require('node:path');
+    return require('node:fs').readFileSync(path.join(__dirname, 'golden', name), 'utf8').trimEnd();
+  }
+  // The browser harness, opened with file access allowed.
+  const request = new XMLHttpRequest();
+  request.open('GET', 'golden/' + name, false);
+  request.send();
+  return request.responseText.trimEnd();
 }
+
+// The "params" message: the JSON library's compact writing, members sorted.
+const PARAMS_TEXT = golden('params.json');
 
 // The meter report of an engine right after a reset.
-const METERS_RESET_TEXT =
-  '{"t":"meters","role":0,"linked":0,"peers":0,"null":-120.0,"touched":0,"dip":[' +
-  repeat('0.0', 24) +
-  '],"src":[' +
-  repeat('0.00', 24) +
-  '],"mask":[' +
-  repeat('0.00', 24) +
-  '],"bellDip":[' +
-  repeat('0.0', 4) +
-  ']}';
+const METERS_RESET_TEXT = golden('meters_reset.json');
 
-// A Masker dipping bands 10..13.
-function metersText({ role = 2, linked = 1, peers = 1, nullDb = '-7.4', touched = 4 } = {}) {
-  const dip = [];
-  const src = [];
-  const mask = [];
-  for (let k = 0; k < 24; k++) {
-    dip.push(k >= 10 && k <= 13 ? (-1.5 * (k - 9)).toFixed(1) : '0.0');
-    src.push((k === 11 ? 1 : 0.4).toFixed(2));
-    mask.push((k / 23).toFixed(2));
-  }
-  return (
-    '{"t":"meters","role":' + role + ',"linked":' + linked + ',"peers":' + peers + ',"null":' + nullDb +
-    ',"touched":' + touched + ',"dip":[' + dip.join(',') + '],"src":[' + src.join(',') + '],"mask":[' +
-    mask.join(',') + '],"bellDip":[-6.0,0.0,0.0,-1.3]}'
-  );
-}
+// A Masker dipping bands 10..13, bells 1 and 4 at work.
+const METERS_MASKER_TEXT = golden('meters_masker.json');
+
+// Every script a Masker's page receives when it loads next to a live Source
+// on channel 3 and during its first 8 ticks, in order.
+const MASKER_PAGE_SESSION = JSON.parse(golden('masker_page_session.json'));
+
+// The 25 band limits and 24 centres, and the margin of each Priority (0 and
+// 9 show the clamping).
+const BANDS = JSON.parse(golden('bands.json'));
+const PRIORITY_MARGINS = JSON.parse(golden('priority_margins.json'));
 
 const SOURCES_TEXT =
   '{"t":"sources","list":[{"ch":3,"name":"Lead \\"Vox\\" L"},' +
@@ -102,7 +74,10 @@ function b64(text) {
 const FIXTURES = {
   PARAMS_TEXT,
   METERS_RESET_TEXT,
-  metersText,
+  METERS_MASKER_TEXT,
+  MASKER_PAGE_SESSION,
+  BANDS,
+  PRIORITY_MARGINS,
   SOURCES_TEXT,
   MATRIX_TEXT,
   MATRIX_EMPTY_TEXT,

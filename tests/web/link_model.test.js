@@ -73,23 +73,25 @@ test('the link status says what is wrong when something is', () => {
   assert.equal(link.linkStatus(st(1, 9), null, sources, { my: 8 }).level, 'ok');
 });
 
-test('priority margins', () => {
-  const expected = [-18.0, -15.857, -13.714, -11.571, -9.429, -7.286, -5.143, -3.0];
-  for (let p = 1; p <= 8; p++) assert.ok(Math.abs(link.marginDb(p) - expected[p - 1]) < 0.001, `priority ${p}`);
-  assert.equal(link.marginDb(0), -18);
-  assert.equal(link.marginDb(12), -3);
+test('priority margins are the plug-in\'s, clamped to 1..8', () => {
+  assert.equal(fx.PRIORITY_MARGINS.length, 10);
+  for (const { priority, db } of fx.PRIORITY_MARGINS)
+    assert.ok(Math.abs(link.marginDb(priority) - db) < 1e-5, `priority ${priority}: ${link.marginDb(priority)} dB, the plug-in ${db} dB`);
 });
 
 test('balance texts', () => {
   assert.deepEqual([-25, 0, 99, 100, -100].map(link.balanceText), ['L25', 'C', 'R99', 'R100', 'L100']);
 });
 
-test('band limits and centres on the ERB axis', () => {
-  const limits = [[1, 70.0], [9, 1065.9], [12, 2014.7], [23, 16612.8]];
-  for (const [k, hz] of limits) assert.ok(Math.abs(bands.LIMITS[k] - hz) < 0.06, `limit ${k}: ${bands.LIMITS[k]}`);
-  const centres = [[0, 37.4], [8, 951.4], [23, 18227.9]];
-  for (const [k, hz] of centres) assert.ok(Math.abs(bands.CENTRES[k] - hz) < 0.06, `centre ${k}: ${bands.CENTRES[k]}`);
-  // Every band has the same width on the axis.
+test('band limits and centres are the plug-in\'s', () => {
+  assert.equal(fx.BANDS.limitsHz.length, bands.COUNT + 1);
+  assert.equal(fx.BANDS.centresHz.length, bands.COUNT);
+  assert.equal(bands.LIMITS.length, bands.COUNT + 1);
+  fx.BANDS.limitsHz.forEach((hz, k) => assert.ok(Math.abs(bands.LIMITS[k] - hz) < 1e-5, `limit ${k}: ${bands.LIMITS[k]}, the plug-in ${hz}`));
+  fx.BANDS.centresHz.forEach((hz, k) => assert.ok(Math.abs(bands.CENTRES[k] - hz) < 1e-5, `centre ${k}: ${bands.CENTRES[k]}, the plug-in ${hz}`));
+});
+
+test('every band has the same width on the axis', () => {
   for (let k = 0; k <= 24; k++) assert.ok(Math.abs(bands.axisOf(bands.LIMITS[k]) - k / 24) < 1e-9);
   assert.equal(bands.bandOf(1000), 8);
   assert.equal(bands.bandOf(5), 0);

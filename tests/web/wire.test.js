@@ -72,7 +72,7 @@ test('the meter report of a reset engine reads as silence', () => {
 });
 
 test('meter values arrive in band order', () => {
-  const m = wire.readMessage(0, fx.b64(fx.metersText()));
+  const m = wire.readMessage(0, fx.b64(fx.METERS_MASKER_TEXT));
   assert.equal(m.role, 2);
   assert.equal(m.linked, true);
   assert.equal(m.touched, 4);
