@@ -1,7 +1,7 @@
-// The editor: builds the controls, answers the plug-in's calls (SPVFD, SAMFD
-// and the rest) and sends the user's edits back through the injected
-// PluginSendMsg. Everything that can be checked without a page lives in the
-// modules loaded before this one.
+// The editor: builds the controls, draws what the plug-in's calls (handled
+// in plugin_calls.js) have changed and sends the user's edits back through
+// the injected PluginSendMsg. Everything that can be checked without a page
+// lives in the modules loaded before this one.
 (function (root) {
   'use strict';
   const W = root.OstrelWire;
@@ -9,25 +9,13 @@
   const G = root.OstrelGestures;
   const PR = root.OstrelPresets;
   const L = root.OstrelLinkModel;
+  const PC = root.OstrelPluginCalls;
   const { Knob, Switch, Segmented, el } = root.OstrelControls;
 
   const MANUAL_URL = 'https://talmesh.example/ostrel/manual';
   const FOCUS_EVERY_MS = 500;
 
-  const state = {
-    set: P.makeParamSet(),
-    values: new Map(),
-    meters: null,
-    sources: [],
-    matrix: null,
-    presets: PR.emptyCollection(),
-    presetsUnreadable: false,
-    currentPreset: null,
-    onboarded: null,
-    guideShown: false,
-    hostKeys: null,
-  };
-  for (const d of state.set.list) state.values.set(d.id, d.default);
+  const state = PC.makePageState();
 
   // ---- Sending ------------------------------------------------------------
 
@@ -114,12 +102,8 @@
     },
   };
 
-  function applyParams(descriptions) {
-    const old = state.set;
-    state.set = P.makeParamSet(descriptions);
-    for (const d of state.set.list) {
-      if (!state.values.has(d.id) || !old.byId.has(d.id)) state.values.set(d.id, d.default);
-    }
+  // The controls follow a new parameter set.
+  function showParams() {
     for (const [name, list] of controls) {
       const d = state.set.byName.get(name);
       for (const c of list) {
@@ -486,63 +470,35 @@
 
   // ---- Calls from the plug-in ----------------------------------------------
 
-  root.SPVFD = function (paramIdx, normalised) {
-    const d = state.set.byId.get(paramIdx);
-    if (!d || sender.isHeld(paramIdx)) return;
-    state.values.set(paramIdx, P.toPlain(d, normalised));
-    showParam(paramIdx);
+  // What the page redraws when the plug-in's calls have changed the state.
+  const pluginView = {
+    param: showParam,
+    params: showParams,
+    meters(m, linkedChanged) {
+      spectrum.setMeters(m);
+      showBellMeters(m);
+      if (linkedChanged) derivedDirty = true;
+    },
+    sources() {
+      if (openPopover === 'channel-pop') renderChannels();
+      derivedDirty = true;
+    },
+    matrix() {
+      redrawMatrix();
+      derivedDirty = true;
+    },
+    presets() {
+      if (openPopover === 'preset-pop' && !document.activeElement.classList.contains('preset-input')) renderPresets();
+      derivedDirty = true;
+    },
+    showGuide: () => showGuide(true),
   };
-
-  root.SAMFD = function (msgTag, length, base64) {
-    let m = null;
-    try {
-      m = W.readMessage(msgTag, base64);
-    } catch (e) {
-      m = null;
-    }
-    if (!m) return;
-    switch (m.kind) {
-      case 'params':
-        applyParams(m.params);
-        break;
-      case 'meters': {
-        const linkedBefore = state.meters ? state.meters.linked : null;
-        state.meters = m;
-        spectrum.setMeters(m);
-        showBellMeters(m);
-        if (m.linked !== linkedBefore) derivedDirty = true;
-        break;
-      }
-      case 'sources':
-        state.sources = m.list;
-        if (openPopover === 'channel-pop') renderChannels();
-        derivedDirty = true;
-        break;
-      case 'matrix':
-        state.matrix = m;
-        redrawMatrix();
-        derivedDirty = true;
-        break;
-      case 'presets':
-        if (m.unreadable) state.presetsUnreadable = true;
-        else {
-          state.presets = PR.readCollection(m.json);
-          state.presetsUnreadable = false;
-        }
-        if (openPopover === 'preset-pop' && !document.activeElement.classList.contains('preset-input')) renderPresets();
-        derivedDirty = true;
-        break;
-      case 'onboarded':
-        state.onboarded = m.onboarded;
-        if (!m.onboarded && !state.guideShown) showGuide(true);
-        break;
-    }
-  };
-
-  // The plug-in never sends these; they exist because it may.
-  root.SCVFD = function () {};
-  root.SCMFD = function () {};
-  root.SMMFD = function () {};
+  const calls = PC.makePluginCalls(state, (id) => sender.isHeld(id), pluginView);
+  root.SPVFD = calls.SPVFD;
+  root.SAMFD = calls.SAMFD;
+  root.SCVFD = calls.SCVFD;
+  root.SCMFD = calls.SCMFD;
+  root.SMMFD = calls.SMMFD;
 
   // Host key presses, while a text field has asked for them: a character,
   // or 1 Enter, 2 Delete/Backspace, 3 Escape.

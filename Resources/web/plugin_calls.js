@@ -1,0 +1,111 @@
+// The page's answers to the plug-in's calls: SPVFD (a parameter value),
+// SAMFD (one of its messages) and the three it never sends. Each call updates
+// the page's state and then tells the view what to redraw; the view is the
+// page's own business. No DOM here, so Node's tests play recorded calls of
+// the real plug-in through it.
+(function (root, make) {
+  const wire = typeof require === 'function' ? require('./wire.js') : root.OstrelWire;
+  const params = typeof require === 'function' ? require('./params.js') : root.OstrelParams;
+  const presets = typeof require === 'function' ? require('./presets.js') : root.OstrelPresets;
+  const api = make(wire, params, presets);
+  if (typeof module === 'object' && module.exports) module.exports = api;
+  else root.OstrelPluginCalls = api;
+})(typeof self !== 'undefined' ? self : this, function (W, P, PR) {
+  'use strict';
+
+  // What the page knows: the parameter set and values (the built-in table
+  // until "params" arrives), the last of each message, and the page's own
+  // bookkeeping that goes with them.
+  function makePageState() {
+    const state = {
+      set: P.makeParamSet(),
+      values: new Map(),
+      meters: null,
+      sources: [],
+      matrix: null,
+      presets: PR.emptyCollection(),
+      presetsUnreadable: false,
+      currentPreset: null,
+      onboarded: null,
+      guideShown: false,
+      hostKeys: null,
+    };
+    for (const d of state.set.list) state.values.set(d.id, d.default);
+    return state;
+  }
+
+  // A new parameter set; values of parameters the page knew are kept, the
+  // others start at their defaults.
+  function applyParams(state, descriptions) {
+    const old = state.set;
+    state.set = P.makeParamSet(descriptions);
+    for (const d of state.set.list) {
+      if (!state.values.has(d.id) || !old.byId.has(d.id)) state.values.set(d.id, d.default);
+    }
+  }
+
+  // isHeld(id): the page holds that parameter in a gesture of its own, so an
+  // echo of an older value must not move the control under the user.
+  // view, each called after the state has changed:
+  //   param(id)                   a value arrived
+  //   params()                    the parameter set was replaced
+  //   meters(m, linkedChanged)    a meter report; whether "linked" flipped
+  //   sources(), matrix(), presets()
+  //   showGuide()                 first run, and the guide not shown yet
+  function makePluginCalls(state, isHeld, view) {
+    function SPVFD(paramIdx, normalised) {
+      const d = state.set.byId.get(paramIdx);
+      if (!d || isHeld(paramIdx)) return;
+      state.values.set(paramIdx, P.toPlain(d, normalised));
+      view.param(paramIdx);
+    }
+
+    function SAMFD(msgTag, length, base64) {
+      let m = null;
+      try {
+        m = W.readMessage(msgTag, base64);
+      } catch (e) {
+        m = null;
+      }
+      if (!m) return;
+      switch (m.kind) {
+        case 'params':
+          applyParams(state, m.params);
+          view.params();
+          break;
+        case 'meters': {
+          const linkedBefore = state.meters ? state.meters.linked : null;
+          state.meters = m;
+          view.meters(m, m.linked !== linkedBefore);
+          break;
+        }
+        case 'sources':
+          state.sources = m.list;
+          view.sources();
+          break;
+        case 'matrix':
+          state.matrix = m;
+          view.matrix();
+          break;
+        case 'presets':
+          if (m.unreadable) state.presetsUnreadable = true;
+          else {
+            state.presets = PR.readCollection(m.json);
+            state.presetsUnreadable = false;
+          }
+          view.presets();
+          break;
+        case 'onboarded':
+          state.onboarded = m.onboarded;
+          if (!m.onboarded && !state.guideShown) view.showGuide();
+          break;
+      }
+    }
+
+    // The plug-in never sends these; they exist because it may.
+    const ignored = function () {};
+    return { SPVFD, SAMFD, SCVFD: ignored, SCMFD: ignored, SMMFD: ignored };
+  }
+
+  return { makePageState, applyParams, makePluginCalls };
+});
