@@ -177,7 +177,7 @@ void Ostrel::RefreshPage()
     if (!hostStateRestored && !lastStateRestoreTried)
     {
         lastStateRestoreTried = true;
-        const std::string text = ReadWholeFile(PathInDataFolder(kLastStateFileName));
+        const std::string text = ReadLastStateFileText();
         if (text.size() > 2)
         {
             // Role and Channel (positions 0 and 1) belong to the project, not

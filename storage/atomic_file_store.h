@@ -1,22 +1,31 @@
 // Whole-file reads and writes for the product's small per-user files. A write
-// replaces the file in one step, so a reader in any process sees either the
-// old or the new whole content. Every failure is silent: callers treat an
-// empty read as a missing file. Main thread only.
+// replaces the file in one step, so a reader in any process or thread sees
+// either the old or the new whole content. Every failure is silent: callers
+// treat an empty read as a missing file.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace ostrel
 {
 
-// The file's raw bytes, read in blocks of 4096; empty when the file cannot be
-// opened or a read fails part-way (a half-read file is as good as none).
+// The file's raw bytes; empty when it is not a readable regular file or a
+// read fails part-way (a half-read file is as good as none).
 std::string ReadWholeFile(const std::string& path);
 
-// Writes `bytes` to path + "." + pid + ".tmp", flushes it to disk and renames
-// it over `path`. If writing or flushing fails the old file is left as it was
-// and the temporary file is removed; a failed rename also removes it.
+// The same for a file that can sensibly hold at most `maxBytes`: a larger
+// file is refused unread and reads as empty.
+std::string ReadWholeFile(const std::string& path, size_t maxBytes);
+
+// Writes `bytes` to a new temporary file of its own beside `path` (the name
+// of `path`, ".", pid, ".", six random letters or digits, ".tmp"; created
+// exclusively, readable by the user only), flushes it to disk and renames it
+// over `path`. Writers in any number of threads and processes therefore never
+// share a temporary file. If anything fails the old file is left as it was
+// and the temporary file is removed. Temporaries of `path` that a killed
+// writer left behind (older than a minute) are removed first.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 } // namespace ostrel

@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace ostrel
 {
@@ -20,6 +22,26 @@ std::string absoluteVariable(const char* name)
     if (value == nullptr || value[0] != '/')
         return {};
     return value;
+}
+
+std::string parentOf(const std::string& folder)
+{
+    const size_t slash = folder.find_last_of('/');
+    return slash == 0 || slash == std::string::npos ? "/" : folder.substr(0, slash);
+}
+
+// A folder like /tmp, where any user may create (or plant) entries.
+bool inSharedFolder(const std::string& folder)
+{
+    struct stat info = {};
+    return ::stat(parentOf(folder).c_str(), &info) == 0 && (info.st_mode & S_IWOTH) != 0;
+}
+
+// A real folder (not a link to one) of the current user.
+bool isOwnFolder(const std::string& folder, struct stat& info)
+{
+    return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::geteuid();
 }
 
 } // namespace
@@ -43,8 +65,20 @@ std::string DataFolder()
 
 void CreateDataFolder()
 {
+    const std::string folder = DataFolder();
     std::error_code ignored;
-    std::filesystem::create_directories(DataFolder(), ignored);
+    if (!inSharedFolder(folder))
+    {
+        std::filesystem::create_directories(folder, ignored);
+        return;
+    }
+    // Private from the first moment: no window in which another user could
+    // list it or drop files into it. One that an earlier version left open to
+    // others is closed.
+    struct stat info = {};
+    if (::mkdir(folder.c_str(), 0700) != 0 && isOwnFolder(folder, info) &&
+        (info.st_mode & 0077) != 0)
+        ::chmod(folder.c_str(), 0700);
 }
 
 std::string PathInDataFolder(std::string_view fileName)
@@ -53,6 +87,15 @@ std::string PathInDataFolder(std::string_view fileName)
     path += '/';
     path += fileName;
     return path;
+}
+
+std::string UsablePathInDataFolder(std::string_view fileName)
+{
+    const std::string folder = DataFolder();
+    struct stat info = {};
+    if (inSharedFolder(folder) && !isOwnFolder(folder, info))
+        return {};
+    return PathInDataFolder(fileName);
 }
 
 } // namespace ostrel

@@ -1,7 +1,10 @@
 #include "storage/platform_files.h"
 
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace ostrel::platform_files
@@ -28,16 +31,6 @@ bool writeAll(int fd, std::string_view bytes)
     return true;
 }
 
-std::string folderOf(const std::string& path)
-{
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
 } // namespace
 
 std::string processIdText()
@@ -45,15 +38,67 @@ std::string processIdText()
     return std::to_string(::getpid());
 }
 
-bool writeDurably(const std::string& path, std::string_view bytes)
+ReadResult readRegularFile(const std::string& path, size_t maxBytes, std::string& content)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    content.clear();
+    // Non-blocking, so that a FIFO planted under a file's name cannot stall
+    // the main thread waiting for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
-        return false;
+        return ReadResult::Failed;
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+    {
+        ::close(fd);
+        return ReadResult::Failed;
+    }
+    if (static_cast<unsigned long long>(info.st_size) > maxBytes)
+    {
+        ::close(fd);
+        return ReadResult::TooLarge;
+    }
+    content.reserve(static_cast<size_t>(info.st_size));
+    ReadResult result = ReadResult::Read;
+    char block[4096];
+    for (;;)
+    {
+        const ssize_t got = ::read(fd, block, sizeof(block));
+        if (got == 0)
+            break;
+        if (got < 0)
+        {
+            if (errno == EINTR)
+                continue;
+            result = ReadResult::Failed;
+            break;
+        }
+        if (static_cast<size_t>(got) > maxBytes - content.size())
+        {
+            result = ReadResult::TooLarge;
+            break;
+        }
+        content.append(block, static_cast<size_t>(got));
+    }
+    ::close(fd);
+    if (result != ReadResult::Read)
+        content.clear();
+    return result;
+}
+
+CreateResult writeNewFileDurably(const std::string& path, std::string_view bytes)
+{
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+    if (fd < 0)
+        return errno == EEXIST ? CreateResult::NameTaken : CreateResult::Failed;
     bool ok = writeAll(fd, bytes);
     ok = ::fsync(fd) == 0 && ok;
     ok = ::close(fd) == 0 && ok;
-    return ok;
+    if (ok)
+        return CreateResult::Written;
+    // The file is ours (O_EXCL), so removing it can hit nothing else.
+    ::unlink(path.c_str());
+    return CreateResult::Failed;
 }
 
 bool replaceFile(const std::string& source, const std::string& target)
@@ -73,6 +118,52 @@ bool replaceFile(const std::string& source, const std::string& target)
 void removeFile(const std::string& path)
 {
     ::unlink(path.c_str());
+}
+
+std::string folderOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void removeStaleFiles(const std::string& folder,
+                      const std::function<bool(std::string_view name)>& isOurs,
+                      std::chrono::seconds minAge)
+{
+    DIR* listing = ::opendir(folder.c_str());
+    if (listing == nullptr)
+        return;
+    const int folderFd = ::dirfd(listing);
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const uid_t user = ::geteuid();
+    while (const dirent* entry = ::readdir(listing))
+    {
+        if (!isOurs(entry->d_name))
+            continue;
+        struct stat info = {};
+        if (::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        // A link, a folder or another user's file under our pattern is not
+        // a temporary we left, whatever its name says.
+        if (!S_ISREG(info.st_mode) || info.st_uid != user)
+            continue;
+        // A modification time in the future (a clock set back) is not stale.
+        if (now.tv_sec - info.st_mtim.tv_sec < minAge.count())
+            continue;
+        ::unlinkat(folderFd, entry->d_name, 0);
+    }
+    ::closedir(listing);
 }
 
 } // namespace ostrel::platform_files

@@ -66,35 +66,41 @@ std::vector<double> ParseLastStateText(std::string_view text)
 
 std::string ReadPresetsFile()
 {
-    return ReadWholeFile(PathInDataFolder(kPresetsFileName));
+    return ReadWholeFile(UsablePathInDataFolder(kPresetsFileName), kPresetsFileMaxBytes);
 }
 
 void WritePresetsFile(std::string_view bytes)
 {
     CreateDataFolder();
-    WriteFileAtomically(PathInDataFolder(kPresetsFileName), bytes);
+    WriteFileAtomically(UsablePathInDataFolder(kPresetsFileName), bytes);
+}
+
+std::string ReadLastStateFileText()
+{
+    return ReadWholeFile(UsablePathInDataFolder(kLastStateFileName), kLastStateFileMaxBytes);
 }
 
 std::vector<double> ReadLastStateFile()
 {
-    return ParseLastStateText(ReadWholeFile(PathInDataFolder(kLastStateFileName)));
+    return ParseLastStateText(ReadLastStateFileText());
 }
 
 void WriteLastStateFile(std::span<const double> normalisedValues)
 {
     CreateDataFolder();
-    WriteFileAtomically(PathInDataFolder(kLastStateFileName), BuildLastStateText(normalisedValues));
+    WriteFileAtomically(UsablePathInDataFolder(kLastStateFileName),
+                        BuildLastStateText(normalisedValues));
 }
 
 size_t OnboardedFileLength()
 {
-    return ReadWholeFile(PathInDataFolder(kOnboardedFileName)).size();
+    return ReadWholeFile(UsablePathInDataFolder(kOnboardedFileName)).size();
 }
 
 void WriteOnboardedFile()
 {
     CreateDataFolder();
-    WriteFileAtomically(PathInDataFolder(kOnboardedFileName), "1");
+    WriteFileAtomically(UsablePathInDataFolder(kOnboardedFileName), "1");
 }
 
 } // namespace ostrel

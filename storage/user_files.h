@@ -16,6 +16,12 @@ inline constexpr char kLastStateFileName[] = "Ostrel.laststate.json";
 inline constexpr char kOnboardedFileName[] = "Ostrel.onboarded";
 inline constexpr int kLastStateValueCount = 27;
 
+// Larger files are refused unread. A last state is 244 bytes, so 1 MiB leaves
+// room for any hand edit; presets are the page's own JSON of a few kilobytes
+// per preset.
+inline constexpr size_t kLastStateFileMaxBytes = size_t{1} << 20;
+inline constexpr size_t kPresetsFileMaxBytes = size_t{16} << 20;
+
 // "[" + the values formatted "%.6f" (a point whatever the locale) joined by
 // "," + "]". A value that is not a finite number is written as 0.000000 so
 // that the file stays a JSON array.
@@ -26,11 +32,14 @@ std::string BuildLastStateText(std::span<const double> values);
 // returns the numbers read so far (at most 27).
 std::vector<double> ParseLastStateText(std::string_view text);
 
-// Presets: stored and returned unchanged. The write creates the folder.
+// Presets: stored and returned unchanged (empty when missing or too large).
+// The write creates the folder.
 std::string ReadPresetsFile();
 void WritePresetsFile(std::string_view bytes);
 
-// Last state: the numbers the file holds (empty when missing or unreadable).
+// Last state: the whole text (empty when missing, unreadable or too large),
+// and the numbers it holds.
+std::string ReadLastStateFileText();
 // The write creates the folder too, so the state is kept even before the
 // first preset or first-run write.
 std::vector<double> ReadLastStateFile();

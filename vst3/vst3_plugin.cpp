@@ -13,6 +13,8 @@
 #include "pluginterfaces/vst/ivsthostapplication.h"
 #include "pluginterfaces/vst/ivstparameterchanges.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace plugfw
@@ -348,6 +350,12 @@ tresult PLUGIN_API Vst3Plugin::setupProcessing(Vst::ProcessSetup& setup)
 {
     if (canProcessSampleSize(setup.symbolicSampleSize) != kResultTrue)
         return kResultFalse;
+    // The engine's filters and time constants are meaningless outside this
+    // range (a rate of 0 or NaN silently stops all dipping).
+    constexpr double kMaxSampleRate = 768000.0;
+    if (!std::isfinite(setup.sampleRate) || setup.sampleRate <= 0.0 ||
+        setup.sampleRate > kMaxSampleRate)
+        return kResultFalse;
     std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
     processSetup = setup;
     SetSampleRate(setup.sampleRate);
@@ -571,6 +579,11 @@ tresult PLUGIN_API Vst3Plugin::setParamNormalized(Vst::ParamID id, Vst::ParamVal
     if (!parameter)
         return kResultFalse;
     FlushDeferredHostCalls();
+    // A NaN would be stored as it is and come back from getParamNormalized
+    // and the state; outside 0..1 the plug-in's own value would disagree with
+    // the published one.
+    value = std::isnan(value) ? parameter->getInfo().defaultNormalizedValue
+                              : std::clamp(value, 0.0, 1.0);
     parameter->setNormalized(value);
     if (id < static_cast<Vst::ParamID>(NParams()))
     {

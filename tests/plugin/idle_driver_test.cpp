@@ -122,6 +122,23 @@ TEST_F(LastState, TwoByteFileIsNotApplied)
     EXPECT_DOUBLE_EQ(p.Plain(kParamDepth), 0.0);
 }
 
+// A file past the size limit is refused as a whole, even with good numbers
+// at its start; one at the limit is read.
+TEST_F(LastState, IsAppliedOnlyUpToTheSizeLimit)
+{
+    for (const size_t size : {kLastStateFileMaxBytes, kLastStateFileMaxBytes + 1})
+    {
+        std::string text = "[0,0,0.8";
+        text.resize(size - 1, ' ');
+        WriteLastState(text + "]");
+        RecordingOstrel& p = NewInstance();
+        p.OpenEditor();
+        p.Ticks(1);
+        EXPECT_DOUBLE_EQ(p.Plain(kParamDepth), size <= kLastStateFileMaxBytes ? 80.0 : 0.0)
+            << size << " bytes";
+    }
+}
+
 TEST_F(LastState, HostStateRestorePreventsIt)
 {
     WriteLastState("[0,0,0.8]");

@@ -4,6 +4,7 @@
 #include <array>
 #include <clocale>
 #include <cstdio>
+#include <fstream>
 
 #include "missing_dependency.h"
 #include "storage/atomic_file_store.h"
@@ -153,6 +154,56 @@ TEST_F(UserFilesTest, OnboardedIsAnyContent)
     WriteFileAtomically(PathInDataFolder(kOnboardedFileName), ""); // emptied by hand
     EXPECT_EQ(OnboardedFileLength(), 0u);
 }
+
+struct SizeCase
+{
+    const char* what;
+    bool presets; // else the last state
+    size_t size;
+    bool read;
+};
+
+std::ostream& operator<<(std::ostream& out, const SizeCase& c)
+{
+    return out << c.what;
+}
+
+class UserFileSize : public UserFilesTest, public ::testing::WithParamInterface<SizeCase>
+{
+};
+
+// A file of absurd size is refused whole: nothing of it is used.
+TEST_P(UserFileSize, FilesOverTheLimitReadAsMissing)
+{
+    const SizeCase& c = GetParam();
+    // Valid content at the start, padded with white space to the size.
+    std::string text = c.presets ? "[{\"n\":\"a\"}" : "[0.25,0.5";
+    text.resize(c.size - 1, ' ');
+    text += ']';
+    CreateDataFolder();
+    std::ofstream(PathInDataFolder(c.presets ? kPresetsFileName : kLastStateFileName),
+                  std::ios::binary)
+        << text;
+    if (c.presets)
+    {
+        EXPECT_EQ(ReadPresetsFile(), c.read ? text : std::string()) << c.what;
+    }
+    else
+    {
+        EXPECT_EQ(ReadLastStateFileText(), c.read ? text : std::string()) << c.what;
+        const std::vector<double> numbers =
+            c.read ? std::vector<double>{0.25, 0.5} : std::vector<double>{};
+        EXPECT_EQ(ReadLastStateFile(), numbers) << c.what;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, UserFileSize,
+    ::testing::Values(SizeCase{"presets at 16 MiB", true, kPresetsFileMaxBytes, true},
+                      SizeCase{"presets over 16 MiB", true, kPresetsFileMaxBytes + 1, false},
+                      SizeCase{"last state at 1 MiB", false, kLastStateFileMaxBytes, true},
+                      SizeCase{"last state over 1 MiB", false, kLastStateFileMaxBytes + 1, false},
+                      SizeCase{"last state of 16 MiB", false, kPresetsFileMaxBytes, false}));
 
 } // namespace
 } // namespace ostrel
