@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 
 using namespace Steinberg;
 
@@ -21,6 +22,11 @@ struct ValueCase
     double sent;
     double stored; // negative: the parameter's default
 };
+
+std::ostream& operator<<(std::ostream& out, const ValueCase& c)
+{
+    return out << c.label;
+}
 
 class OutOfRangeParamValue : public ::testing::TestWithParam<ValueCase>
 {
@@ -70,6 +76,11 @@ struct RateCase
     double rate;
     bool accepted;
 };
+
+std::ostream& operator<<(std::ostream& out, const RateCase& c)
+{
+    return out << c.label;
+}
 
 class SampleRate : public ::testing::TestWithParam<RateCase>
 {
