@@ -84,24 +84,42 @@ void Instance::Prepare(int channels, int block, bool use64)
     ASSERT_TRUE(mInstance->Prepare(48000.0, block, use64, error)) << error;
 }
 
-std::vector<std::vector<double>> Instance::Run(const std::vector<std::vector<double>>& input,
-                                               host::ParameterChanges* firstChanges)
+void Instance::PrepareLayout(const host::BusLayout& layout, Arranging arranging, int block,
+                             bool use64)
 {
-    const int channels = static_cast<int>(input.size());
+    mBlock = block;
+    std::string error;
+    if (arranging == Arranging::SendAsIs)
+        mInstance->SendLayoutAsIs(layout);
+    else
+        ASSERT_TRUE(
+            mInstance->SetBusLayout(layout, error, arranging == Arranging::ActivateThenArrange))
+            << error;
+    ASSERT_TRUE(mInstance->Prepare(48000.0, block, use64, error)) << error;
+}
+
+std::vector<std::vector<double>> Instance::Run(const std::vector<std::vector<double>>& input,
+                                               host::ParameterChanges* firstChanges,
+                                               const std::vector<std::vector<double>>* sidechain)
+{
     const auto frames = static_cast<long>(input[0].size());
-    std::vector<std::vector<double>> output(static_cast<size_t>(channels),
+    const auto outChannels = static_cast<size_t>(mInstance->Layout().out);
+    std::vector<std::vector<double>> output(outChannels,
                                             std::vector<double>(static_cast<size_t>(frames)));
     for (long start = 0; start < frames; start += mBlock)
     {
         const int n = static_cast<int>(std::min<long>(mBlock, frames - start));
         std::vector<const double*> ins;
+        std::vector<const double*> sides;
         std::vector<double*> outs;
-        for (int c = 0; c < channels; ++c)
-        {
-            ins.push_back(input[static_cast<size_t>(c)].data() + start);
-            outs.push_back(output[static_cast<size_t>(c)].data() + start);
-        }
-        EXPECT_EQ(mInstance->Process(ins.data(), nullptr, outs.data(), n,
+        for (const auto& channel : input)
+            ins.push_back(channel.data() + start);
+        if (sidechain)
+            for (const auto& channel : *sidechain)
+                sides.push_back(channel.data() + start);
+        for (auto& channel : output)
+            outs.push_back(channel.data() + start);
+        EXPECT_EQ(mInstance->Process(ins.data(), sidechain ? sides.data() : nullptr, outs.data(), n,
                                      start == 0 ? firstChanges : nullptr),
                   kResultOk);
         mContext->RunLoop().Advance(1000.0 * n / 48000.0);

@@ -68,10 +68,22 @@ public:
 
     // Buses and processing in one go (stereo unless said).
     void Prepare(int channels = 2, int block = 256, bool use64 = false);
-    // Runs `input` (channels x frames) through in blocks, with `changes` in
-    // the first block; returns the output.
-    std::vector<std::vector<double>> Run(const std::vector<std::vector<double>>& input,
-                                         host::ParameterChanges* firstChanges = nullptr);
+    // How a host brings its layout to the plug-in's buses.
+    enum class Arranging
+    {
+        ArrangeThenActivate,
+        ActivateThenArrange,
+        SendAsIs, // no setBusArrangements: the host's channel counts just arrive
+    };
+    void PrepareLayout(const host::BusLayout& layout, Arranging arranging, int block = 256,
+                       bool use64 = false);
+    // Runs `input` (main channels x frames) through in blocks, with `changes`
+    // in the first block; returns the output (as many channels as the
+    // layout's output).
+    std::vector<std::vector<double>>
+    Run(const std::vector<std::vector<double>>& input,
+        host::ParameterChanges* firstChanges = nullptr,
+        const std::vector<std::vector<double>>* sidechain = nullptr);
 
 private:
     std::unique_ptr<host::HostContext> mContext;

@@ -179,8 +179,22 @@ std::string PluginInstance::ValueText(Vst::ParamID id, double normalised) const
     return FromString128(text);
 }
 
-bool PluginInstance::SetBusLayout(const BusLayout& layout, std::string& error)
+void PluginInstance::SendLayoutAsIs(const BusLayout& layout)
 {
+    mInputBusCount = mComponent->getBusCount(Vst::kAudio, Vst::kInput);
+    const int outputBuses = mComponent->getBusCount(Vst::kAudio, Vst::kOutput);
+    for (int i = 0; i < mInputBusCount; ++i)
+        mComponent->activateBus(Vst::kAudio, Vst::kInput, i,
+                                i == 0 || (i == 1 && layout.sidechainIn > 0));
+    for (int i = 0; i < outputBuses; ++i)
+        mComponent->activateBus(Vst::kAudio, Vst::kOutput, i, i == 0);
+    mLayout = layout;
+}
+
+bool PluginInstance::SetBusLayout(const BusLayout& layout, std::string& error, bool activateFirst)
+{
+    if (activateFirst)
+        SendLayoutAsIs(layout);
     std::vector<Vst::SpeakerArrangement> ins{arrangementFor(layout.mainIn)};
     if (layout.sidechainIn > 0)
         ins.push_back(arrangementFor(layout.sidechainIn));
@@ -212,11 +226,8 @@ bool PluginInstance::SetBusLayout(const BusLayout& layout, std::string& error)
             return false;
         }
     }
-    for (int i = 0; i < mInputBusCount; ++i)
-        mComponent->activateBus(Vst::kAudio, Vst::kInput, i,
-                                i == 0 || (i == 1 && layout.sidechainIn > 0));
-    for (int i = 0; i < outputBuses; ++i)
-        mComponent->activateBus(Vst::kAudio, Vst::kOutput, i, i == 0);
+    if (!activateFirst)
+        SendLayoutAsIs(layout);
     mLayout = layout;
     return true;
 }
@@ -247,6 +258,8 @@ bool PluginInstance::Prepare(double sampleRate, int maxBlock, bool use64, std::s
     mFloatOut.assign(static_cast<size_t>(mLayout.out),
                      std::vector<float>(static_cast<size_t>(maxBlock)));
     mSilence.assign(2, std::vector<double>(static_cast<size_t>(maxBlock), 0.0));
+    mOut64.assign(static_cast<size_t>(mLayout.out),
+                  std::vector<double>(static_cast<size_t>(maxBlock), 0.0));
     mContext = Vst::ProcessContext{};
     mContext.sampleRate = sampleRate;
     mContext.tempo = 120.0;
@@ -285,6 +298,16 @@ tresult PluginInstance::Process(const double* const* mainIn, const double* const
     inPointers.reserve(8);
     std::vector<int> inCounts;
     int floatChannel = 0;
+    // In place: main input channel c is handed over in output buffer c.
+    auto sharedOutput = [&](int c) -> void*
+    {
+        if (!mInPlace || c >= mLayout.out)
+            return nullptr;
+        if (!mUse64)
+            return mFloatOut[static_cast<size_t>(c)].data();
+        return out ? static_cast<void*>(out[c])
+                   : static_cast<void*>(mOut64[static_cast<size_t>(c)].data());
+    };
     for (int bus = 0; bus < mInputBusCount; ++bus)
     {
         Vst::SpeakerArrangement arr = 0;
@@ -298,16 +321,26 @@ tresult PluginInstance::Process(const double* const* mainIn, const double* const
                 : (bus == 1 && sidechain && mLayout.sidechainIn > 0)
                     ? sidechain[std::min(c, mLayout.sidechainIn - 1)]
                     : mSilence[static_cast<size_t>(c % 2)].data();
+            void* shared = bus == 0 ? sharedOutput(c) : nullptr;
             if (mUse64)
             {
-                inPointers.push_back(const_cast<double*>(src));
+                if (shared)
+                {
+                    std::copy(src, src + n, static_cast<double*>(shared));
+                    inPointers.push_back(shared);
+                }
+                else
+                {
+                    inPointers.push_back(const_cast<double*>(src));
+                }
             }
             else
             {
-                auto& buf = mFloatIn[static_cast<size_t>(floatChannel++)];
+                float* buf = shared ? static_cast<float*>(shared)
+                                    : mFloatIn[static_cast<size_t>(floatChannel++)].data();
                 for (int i = 0; i < n; ++i)
-                    buf[static_cast<size_t>(i)] = static_cast<float>(src[i]);
-                inPointers.push_back(buf.data());
+                    buf[i] = static_cast<float>(src[i]);
+                inPointers.push_back(buf);
             }
         }
     }
@@ -328,7 +361,7 @@ tresult PluginInstance::Process(const double* const* mainIn, const double* const
     for (int c = 0; c < mLayout.out; ++c)
         outPointers.push_back(
             mUse64 ? (out ? static_cast<void*>(out[c])
-                          : static_cast<void*>(mFloatOut[static_cast<size_t>(c)].data()))
+                          : static_cast<void*>(mOut64[static_cast<size_t>(c)].data()))
                    : static_cast<void*>(mFloatOut[static_cast<size_t>(c)].data()));
     Vst::AudioBusBuffers outBus{};
     outBus.numChannels = mLayout.out;

@@ -53,8 +53,13 @@ public:
     std::vector<Steinberg::Vst::ParameterInfo> Parameters() const;
     std::string ValueText(Steinberg::Vst::ParamID id, double normalised) const;
 
-    // setBusArrangements for the layout, then activates the buses it uses.
-    bool SetBusLayout(const BusLayout& layout, std::string& error);
+    // setBusArrangements for the layout and activation of the buses it uses:
+    // by default arranged first, as most hosts do; some activate first.
+    bool SetBusLayout(const BusLayout& layout, std::string& error, bool activateFirst = false);
+    // Sends blocks of this layout without arranging the buses at all, as hosts
+    // do that take any answer to setBusArrangements as agreement; only
+    // activates the buses the layout uses.
+    void SendLayoutAsIs(const BusLayout& layout);
     const BusLayout& Layout() const { return mLayout; }
 
     // setupProcessing, setActive(true), setProcessing(true).
@@ -73,6 +78,8 @@ public:
     // Blocks run without a context when false (the plug-in keeps the last).
     void SetSendContext(bool send) { mSendContext = send; }
     void SetPlaying(bool playing) { mPlaying = playing; }
+    // The main input's channels share the output buffers (processing in place).
+    void SetInPlace(bool inPlace) { mInPlace = inPlace; }
     Steinberg::Vst::ProcessContext& Context() { return mContext; }
     ParameterChanges& OutputChanges() { return mOutputChanges; }
     bool Use64() const { return mUse64; }
@@ -95,12 +102,14 @@ private:
     double mSampleRate = 48000.0;
     bool mSendContext = true;
     bool mPlaying = true;
+    bool mInPlace = false;
 
     Steinberg::Vst::ProcessContext mContext{};
     ParameterChanges mOutputChanges;
     std::vector<std::vector<float>> mFloatIn; // main then sidechain channels
     std::vector<std::vector<float>> mFloatOut;
     std::vector<std::vector<double>> mSilence; // inputs the caller did not give
+    std::vector<std::vector<double>> mOut64;   // 64-bit outputs when the caller gives none
 };
 
 } // namespace ostrel::host
