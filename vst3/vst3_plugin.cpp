@@ -321,8 +321,20 @@ tresult PLUGIN_API Vst3Plugin::setBusArrangements(Vst::SpeakerArrangement* input
     const int match = MatchConfig(ins, outs);
     if (match < 0)
         return kResultFalse;
+    // A bus the host activated stays active: hosts activate before or after
+    // arranging, and need not activate again.
+    std::vector<bool> wasActive[2];
+    for (int dirIdx = 0; dirIdx < 2; ++dirIdx)
+        for (const auto& bus : dirIdx == kInput ? audioInputs : audioOutputs)
+            wasActive[dirIdx].push_back(bus->isActive());
     removeAudioBusses();
     AddBusesOfConfig(match, match);
+    for (int dirIdx = 0; dirIdx < 2; ++dirIdx)
+    {
+        Vst::BusList& list = dirIdx == kInput ? audioInputs : audioOutputs;
+        for (size_t i = 0; i < list.size() && i < wasActive[dirIdx].size(); ++i)
+            list[i]->setActive(wasActive[dirIdx][i]);
+    }
     return kResultOk;
 }
 
