@@ -9,14 +9,6 @@ namespace ostrel
 namespace
 {
 
-int connectedCount(const ChannelList& list)
-{
-    int count = 0;
-    for (int i = 0; i < list.count; ++i)
-        count += (list.connected == nullptr || list.connected[i]) ? 1 : 0;
-    return count;
-}
-
 bool isConnected(const ChannelList& list, int channel)
 {
     return channel >= 0 && channel < list.count && list.samples != nullptr &&
@@ -44,8 +36,9 @@ BlockRouting routeBlock(const ChannelList& inputs, const ChannelList& outputs, i
     if (outputs.count < 1 || outputs.samples == nullptr || outputs.samples[0] == nullptr)
         return route;
 
-    if (connectedCount(inputs) >= 2 && connectedCount(outputs) >= 2 && inputs.count >= 2 &&
-        outputs.count >= 2 && inputs.samples[1] != nullptr && outputs.samples[1] != nullptr)
+    // Stereo needs the main pair on both sides: a sidechain channel does not
+    // make a mono main input stereo.
+    if (isConnected(inputs, 1) && isConnected(outputs, 1))
     {
         route.in0 = inputs.samples[0];
         route.in1 = inputs.samples[1];
@@ -57,10 +50,18 @@ BlockRouting routeBlock(const ChannelList& inputs, const ChannelList& outputs, i
         route.mono = true;
         route.in0 = route.in1 = inputs.samples[0];
         route.out0 = outputs.samples[0];
-        const size_t frames = static_cast<size_t>(std::max(nFrames, 1));
-        if (monoScratch.size() < frames)
-            monoScratch.resize(frames, 0.0);
-        route.out1 = monoScratch.data();
+        if (isConnected(outputs, 1))
+        {
+            // Mono into stereo: the second output carries the same processed signal.
+            route.out1 = outputs.samples[1];
+        }
+        else
+        {
+            const size_t frames = static_cast<size_t>(std::max(nFrames, 1));
+            if (monoScratch.size() < frames)
+                monoScratch.resize(frames, 0.0);
+            route.out1 = monoScratch.data();
+        }
     }
 
     // Mono and stereo blocks alike take the sidechain where the framework

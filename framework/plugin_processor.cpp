@@ -254,6 +254,13 @@ void PluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses
                 AttachInputBus(inputs[1], mSidechainStart, is32, offset, n);
         }
     }
+    // The main input's width in this block: what a host actually sends, which
+    // need not be what the buses were arranged to.
+    mMainInputCount = 0;
+    const int mainLimit = PluginBusCount(kInput) < 2 ? NChannels(kInput)
+                                                     : std::min(mSidechainStart, NChannels(kInput));
+    while (mMainInputCount < mainLimit && mConnected[kInput][static_cast<size_t>(mMainInputCount)])
+        ++mMainInputCount;
     // A channel that lost its host bus must not replay the samples that the
     // last 32-bit block left in its scratch.
     for (size_t ch = 0; ch < mChannels[kInput].size(); ++ch)
@@ -280,6 +287,24 @@ void PluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses
     FeedBypassDelay(n);
     processBlock(mChannelData[kInput].data(), mChannelData[kOutput].data(), n);
     MixBypass(n);
+    // Host channels that no plug-in channel feeds (an inactive bus, more
+    // channels than the plug-in has) still get a defined block. Done after
+    // processing, since in-place hosts may share them with the inputs.
+    first = 0;
+    for (int b = 0; b < numOutputBuses; ++b)
+    {
+        const bool active = IsPluginBusActive(kOutput, b);
+        for (int c = 0; c < outputs[b].numChannels; ++c)
+        {
+            if (active && first + c < NChannels(kOutput))
+                continue;
+            if (is32 && outputs[b].channels32 && outputs[b].channels32[c])
+                std::fill_n(outputs[b].channels32[c] + offset, n, 0.0f);
+            if (!is32 && outputs[b].channels64 && outputs[b].channels64[c])
+                std::fill_n(outputs[b].channels64[c] + offset, n, 0.0);
+        }
+        first += std::max(outputs[b].numChannels, 0);
+    }
 
     if (is32)
     {
@@ -411,8 +436,10 @@ void PluginProcessor::MixBypass(int n)
         return;
     double* const* out = mChannelData[kOutput].data();
     const int nOut = NChannels(kOutput);
-    const int nIn = static_cast<int>(mBypassOut.size());
-    if (nIn == 0 || static_cast<size_t>(n) > mBypassOut[0].size())
+    // Outputs without a main input of their own carry the last one the host
+    // sent (mono into stereo); the sidechain never reaches the output.
+    const int nIn = std::min(mMainInputCount, static_cast<int>(mBypassOut.size()));
+    if (mBypassOut.empty() || static_cast<size_t>(n) > mBypassOut[0].size())
         return;
     const double step = 1.0 / mBypassFadeLength;
     int fade = mBypassFade;
@@ -426,7 +453,8 @@ void PluginProcessor::MixBypass(int n)
         for (int j = 0; j < nOut; ++j)
         {
             // An output without its own input carries the last input (mono to stereo).
-            const double dry = mBypassOut[static_cast<size_t>(std::min(j, nIn - 1))][f];
+            const double dry =
+                nIn > 0 ? mBypassOut[static_cast<size_t>(std::min(j, nIn - 1))][f] : 0.0;
             out[j][f] = w >= 1.0 ? dry : out[j][f] + w * (dry - out[j][f]);
         }
     }

@@ -127,6 +127,7 @@ private:
     std::unique_ptr<bool[]> mConnected[2];
     int mSidechainStart = 0;
     bool mSidechainActive = false;
+    int mMainInputCount = 0; // main input channels the host sent in this slice
 
     double mSampleRate = 48000.0;
     int mBlockSize = 0;

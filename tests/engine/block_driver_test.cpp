@@ -117,6 +117,24 @@ TEST(BlockRoutingSelection, StereoInputIntoMonoOutputIsAMonoBlock)
     EXPECT_EQ(scratch.size(), 500u); // long enough already: not shrunk
 }
 
+// A mono main input into two connected outputs: a mono block that writes its
+// second output into the host's channel, sidechain or not.
+TEST(BlockRoutingSelection, MonoMainIntoStereoOutputWritesBothOutputs)
+{
+    for (const bool side : {false, true})
+    {
+        Bus bus({true, false, side, side}, {true, true});
+        std::vector<double> scratch;
+        const BlockRouting r = routeBlock(bus.inputs(), bus.outputs(), 2, true, 64, scratch);
+        ASSERT_TRUE(r.valid);
+        EXPECT_TRUE(r.mono) << "sidechain " << side;
+        EXPECT_EQ(r.in1, bus.in[0].data());
+        EXPECT_EQ(r.out0, bus.out[0].data());
+        EXPECT_EQ(r.out1, bus.out[1].data()) << "sidechain " << side;
+        EXPECT_EQ(r.side0, side ? bus.in[2].data() : nullptr);
+    }
+}
+
 // ---------------------------------------------------------------------------
 
 struct LatencyCase

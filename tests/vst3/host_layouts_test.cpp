@@ -1,5 +1,6 @@
 // Audio through the bundle whatever way the host brings its channel layout:
-// buses activated before or after the arrangement.
+// buses activated before or after the arrangement, and hosts that send their
+// own channel counts after an arrangement answered without change.
 #include "bundle_fixture.h"
 
 using namespace Steinberg;
@@ -13,6 +14,16 @@ using Signal = std::vector<std::vector<double>>;
 using Arranging = Instance::Arranging;
 
 constexpr int kFrames = 3 * kLatency;
+
+// A Self instance at full depth: output that differs from its input.
+void AddDipping(host::ParameterChanges& changes, bool hostBypass)
+{
+    changes.Add(kRole, 0, 1.0);
+    changes.Add(kDepth, 0, 1.0);
+    changes.Add(kSelectivity, 0, 0.0);
+    if (hostBypass)
+        changes.Add(kHostBypassId, 0, 1.0);
+}
 
 void ExpectDelayedCopy(const std::vector<double>& in, const std::vector<double>& out,
                        const std::string& what)
@@ -68,6 +79,82 @@ TEST(ActivatedBeforeArranging, RefusedArrangementKeepsTheActivation)
     const Signal out = plugin.Run(in);
     ExpectDelayedCopy(in[1], out[1], "right");
 }
+
+// ---- Hosts that keep the buses and send their own channel counts -----------
+
+struct AsIsCase
+{
+    const char* label;
+    bool use64;
+    bool inPlace;
+    int sidechain; // channels of an active sidechain bus, 0 none
+    bool hostBypass;
+    bool stereoFirst; // stereo blocks before the mono ones
+};
+
+class MonoTrackOnStereoBuses : public ::testing::TestWithParam<AsIsCase>
+{
+};
+
+// A mono track in a host that answers every arrangement itself: one input
+// channel arrives at the stereo buses. Both outputs carry the processed mono
+// signal, the same as a plug-in arranged for mono gives.
+TEST_P(MonoTrackOnStereoBuses, BothOutputsCarryTheProcessedMonoSignal)
+{
+    const AsIsCase& c = GetParam();
+    const Signal mono = TestSignal(1, kFrames);
+    const Signal side = TestSignal(std::max(c.sidechain, 1), kFrames, 5);
+
+    Instance plugin("Ardour 8.4");
+    if (c.stereoFirst)
+    {
+        // Role Off: after the latency the stereo material has left, and both
+        // outputs must be the mono input, never the last stereo block again.
+        plugin.PrepareLayout({2, 0, 2}, Arranging::SendAsIs, 256, c.use64);
+        plugin.Run(TestSignal(2, kFrames, 3));
+        plugin->SendLayoutAsIs({1, 0, 2});
+        const Signal out = plugin.Run(mono);
+        for (size_t i = kLatency; i < out[0].size(); ++i)
+        {
+            ASSERT_EQ(out[0][i], mono[0][i - kLatency]) << "frame " << i;
+            ASSERT_EQ(out[1][i], mono[0][i - kLatency]) << "frame " << i;
+        }
+        return;
+    }
+    host::ParameterChanges changes;
+    AddDipping(changes, c.hostBypass);
+    plugin.PrepareLayout({1, c.sidechain, 2}, Arranging::SendAsIs, 256, c.use64);
+    plugin->SetInPlace(c.inPlace);
+    const Signal out = plugin.Run(mono, &changes, c.sidechain > 0 ? &side : nullptr);
+    ASSERT_EQ(out.size(), 2u);
+
+    for (size_t i = 0; i < out[0].size(); ++i)
+        ASSERT_EQ(out[1][i], out[0][i]) << "frame " << i;
+
+    Instance reference;
+    host::ParameterChanges same;
+    AddDipping(same, c.hostBypass);
+    reference.PrepareLayout({1, 0, 1}, Arranging::ArrangeThenActivate, 256, c.use64);
+    const Signal expected = reference.Run(mono, &same);
+    for (size_t i = 0; i < out[0].size(); ++i)
+        ASSERT_EQ(out[0][i], expected[0][i]) << "frame " << i;
+    if (c.hostBypass)
+        ExpectDelayedCopy(mono[0], out[1], "bypassed right");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, MonoTrackOnStereoBuses,
+    ::testing::Values(AsIsCase{"float32", false, false, 0, false, false},
+                      AsIsCase{"double64", true, false, 0, false, false},
+                      AsIsCase{"float32_in_place", false, true, 0, false, false},
+                      AsIsCase{"double64_in_place", true, true, 0, false, false},
+                      AsIsCase{"stereo_sidechain", false, false, 2, false, false},
+                      AsIsCase{"mono_sidechain64", true, false, 1, false, false},
+                      AsIsCase{"host_bypassed", false, false, 0, true, false},
+                      AsIsCase{"host_bypassed64_in_place", true, true, 0, true, false},
+                      AsIsCase{"after_stereo_blocks32", false, false, 0, false, true},
+                      AsIsCase{"after_stereo_blocks64", true, false, 0, false, true}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 } // namespace
 } // namespace ostrel::test
