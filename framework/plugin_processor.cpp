@@ -183,7 +183,7 @@ void PluginProcessor::ResetBypassDelay()
     mBypassWritePos = 0;
     // 5 ms: short enough to answer the switch at once, long enough not to click.
     mBypassFadeLength = std::max(1, static_cast<int>(0.005 * mSampleRate));
-    mBypassFade = mBypassed ? mBypassFadeLength : 0;
+    mBypassFade = GetBypassed() ? mBypassFadeLength : 0;
     mBypassStarted = false;
 }
 
@@ -425,7 +425,7 @@ void PluginProcessor::FeedBypassDelay(int n)
 
 void PluginProcessor::MixBypass(int n)
 {
-    const int target = mBypassed ? mBypassFadeLength : 0;
+    const int target = GetBypassed() ? mBypassFadeLength : 0;
     // Before the first block there is no processed sound to fade from.
     if (!mBypassStarted)
     {

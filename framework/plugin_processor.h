@@ -6,12 +6,11 @@
 // bypass is on, and holds sample rate, block size, latency and tail.
 #pragma once
 
-#include <atomic>
-
 #include "framework/io_config.h"
 #include "framework/plugin_config.h"
 #include "framework/time_info.h"
 
+#include <atomic>
 #include <climits>
 #include <memory>
 #include <string>
@@ -98,6 +97,8 @@ public:
     // Per block (audio thread). While the host bypasses the plug-in,
     // processBlock still runs (its output is replaced by the delayed input),
     // so that its delay lines hold the present when the bypass ends.
+    // Written by the audio thread (host automation) and by a state restore
+    // on the main thread.
     bool GetBypassed() const { return mBypassed.load(std::memory_order_relaxed); }
     void SetBypassed(bool bypassed) { mBypassed.store(bypassed, std::memory_order_relaxed); }
     const ITimeInfo& GetTimeInfo() const { return mTimeInfo; }
@@ -133,7 +134,6 @@ private:
     int mBlockSize = 0;
     int mLatency = 0;
     int mTailSize = 0;
-    // Written by process (audio thread), read by getState (main thread).
     std::atomic<bool> mBypassed{false};
     ITimeInfo mTimeInfo;
 

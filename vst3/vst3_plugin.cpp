@@ -488,21 +488,33 @@ tresult PLUGIN_API Vst3Plugin::setState(IBStream* state)
             break;
     }
 
+    // A short chunk still restores the values that fit whole (older, shorter
+    // states rely on it) and the engine follows them; the host-side bypass
+    // comes after the parameters, so without it the restore is incomplete.
     const int pos = LoadState(chunk, 0);
-    // The host-side bypass follows the parameters; without it (a short
-    // stream) the restore is incomplete.
     int32 bypass = 0;
-    if (pos < 0 || chunk.Get(bypass, pos) < 0)
-        return kResultFalse;
+    const bool complete = pos >= 0 && chunk.Get(bypass, pos) >= 0;
+    if (complete)
+    {
+        SetBypassed(bypass != 0);
+        if (Vst::Parameter* parameter = parameters.getParameter(kBypassParamId))
+            parameter->setNormalized(bypass ? 1.0 : 0.0);
+    }
 
+    // Whatever the answer, the controller and the page show what the
+    // processor now holds.
     for (int i = 0; i < NParams(); ++i)
         if (Vst::Parameter* parameter = parameters.getParameter(static_cast<Vst::ParamID>(i)))
             parameter->setNormalized(GetParam(i)->Normalised());
-    if (Vst::Parameter* parameter = parameters.getParameter(kBypassParamId))
-        parameter->setNormalized(bypass ? 1.0 : 0.0);
     for (int i = 0; i < NParams(); ++i)
         SendParamValueToPage(i, GetParam(i)->Normalised(), true);
-    return kResultOk;
+    if (complete)
+        return kResultOk;
+    // A host that sees the restore fail does not read the values back by
+    // itself.
+    if (componentHandler)
+        componentHandler->restartComponent(Vst::kParamValuesChanged);
+    return kResultFalse;
 }
 
 tresult PLUGIN_API Vst3Plugin::setComponentState(IBStream* /*state*/)

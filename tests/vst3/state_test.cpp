@@ -106,5 +106,77 @@ TEST_F(HostState, ControllerStateCallsChangeNothing)
     EXPECT_EQ(DoubleAt(plugin.GetState(), 8 * kDepth), 0.0);
 }
 
+// ---- The host bypass restored with the project ------------------------------
+
+TEST(HostStateBypass, RestoredBypassProcessesBypassedAndIsSavedAgain)
+{
+    Instance plugin;
+    plugin.Prepare();
+    std::vector<double> values = kDefaults;
+    values[kRole] = 3.0; // Self at full depth would change the signal
+    values[kDepth] = 100.0;
+    values[kSelectivity] = 0.0;
+    const int32_t bypass = 1;
+    ASSERT_EQ(plugin.SetState(StateOf(values, &bypass)), kResultOk);
+    EXPECT_EQ(Int32At(plugin.GetState(), 216), 1) << "saved before any block";
+
+    const auto in = TestSignal(2, 3 * kLatency);
+    const auto out = plugin.Run(in);
+    for (size_t c = 0; c < 2; ++c)
+        for (size_t i = 0; i < out[c].size(); ++i)
+            ASSERT_EQ(out[c][i], i < kLatency ? 0.0 : in[c][i - kLatency])
+                << "channel " << c << " frame " << i;
+    EXPECT_EQ(Int32At(plugin.GetState(), 216), 1);
+
+    const int32_t off = 0;
+    ASSERT_EQ(plugin.SetState(StateOf(values, &off)), kResultOk);
+    EXPECT_EQ(Int32At(plugin.GetState(), 216), 0);
+    EXPECT_EQ(plugin->Controller()->getParamNormalized(kHostBypassId), 0.0);
+}
+
+// ---- Short chunks: the host sees what the processor holds ------------------
+
+struct ShortStateCase
+{
+    const char* label;
+    size_t bytes;
+    bool priorityRestored; // the last value fits whole
+};
+
+class ShortState : public ::testing::TestWithParam<ShortStateCase>
+{
+};
+
+TEST_P(ShortState, ControllerFollowsEveryRestoredValueAndTheHostIsTold)
+{
+    const ShortStateCase& c = GetParam();
+    Instance plugin;
+    std::vector<double> values = kDefaults;
+    values[kRole] = 2.0;
+    values[kDepth] = 80.0;
+    values[kPriority] = 7.0;
+    std::vector<uint8_t> bytes = StateOf(values, nullptr);
+    bytes.resize(c.bytes);
+    plugin.Handler().ClearRecords();
+    EXPECT_EQ(plugin.SetState(bytes), kResultFalse);
+
+    Vst::IEditController* controller = plugin->Controller();
+    EXPECT_DOUBLE_EQ(controller->getParamNormalized(kRole), 2.0 / 3.0);
+    EXPECT_DOUBLE_EQ(controller->getParamNormalized(kDepth), 0.8);
+    EXPECT_DOUBLE_EQ(controller->getParamNormalized(kPriority),
+                     c.priorityRestored ? 6.0 / 7.0 : 3.0 / 7.0);
+    bool told = false;
+    for (const auto& r : plugin.Handler().Records())
+        told = told || (r.call == host::ComponentHandler::Call::Restart &&
+                        (r.id & Vst::kParamValuesChanged) != 0);
+    EXPECT_TRUE(told) << "a host that sees false must still learn the new values";
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, ShortState,
+                         ::testing::Values(ShortStateCase{"cut_in_the_last_value", 215, false},
+                                           ShortStateCase{"without_the_bypass", 216, true},
+                                           ShortStateCase{"half_the_bypass", 218, true}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
 } // namespace
 } // namespace ostrel::test
