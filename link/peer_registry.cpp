@@ -162,23 +162,88 @@ bool isSlotLive(const PeerSlot& slot, int64_t nowMs)
     return heartbeatMs > 0 && nowMs - heartbeatMs <= kPeerStaleMs;
 }
 
+namespace
+{
+
+// Empties a slot's name under its sequence counter.
+void writeEmptyName(PeerSlot& slot)
+{
+    const uint32_t odd = slot.nameSeq.load(kRelaxed) | 1u;
+    slot.nameSeq.store(odd, kRelaxed);
+    std::atomic_thread_fence(kRelease);
+    for (int i = 0; i < kPeerNameBytes; ++i)
+        slot.name[i].store('\0', kRelaxed);
+    slot.nameSeq.store(odd + 1u, kRelease);
+}
+
+// Notes the request counters of the slot a link now holds as seen: they were
+// for an earlier holder. The counters go in before claimCount moves, and
+// claimCount moves before the link records the slot, so whoever sees the new
+// slot also sees the new count.
+void noteClaim(PeerLink& link, const PeerSlot& slot)
+{
+    link.depthRequestSeqAtClaim.store(slot.depthRequestSeq.load(kAcquire), kRelaxed);
+    link.priorityRequestSeqAtClaim.store(slot.priorityRequestSeq.load(kAcquire), kRelaxed);
+    link.claimCount.fetch_add(1, kAcqRel);
+}
+
+// The second half of every claim, with the slot's ownerId already this
+// instance's. The slot is made ready before the link records it (until then
+// no release can reach it). Another thread of the same instance may have
+// recorded a slot meanwhile (the idle tick's attach racing the audio
+// thread's): then this one is given back and the link keeps the other.
+// Returns the index the link holds afterwards.
+int recordClaim(PeerRegistry& registry, PeerLink& link, int index, int role, bool evictable,
+                int64_t nowMs)
+{
+    PeerSlot& slot = registry.slots[index];
+    if (slot.name[0].load(kRelaxed) != '\0')
+        writeEmptyName(slot); // the earlier holder's
+    slot.role.store(role, kRelaxed);
+    slot.evictable.store(evictable ? 1 : 0, kRelaxed);
+    slot.heartbeatMs.store(nowMs, kRelaxed);
+    slot.holderCount.fetch_add(1, kAcqRel);
+    noteClaim(link, slot);
+    int32_t recorded = -1;
+    if (!link.slotIndex.compare_exchange_strong(recorded, index, kAcqRel, kAcquire))
+    {
+        slot.holderCount.fetch_sub(1, kAcqRel);
+        slot.role.store(kPeerRoleNone, kRelaxed);
+        uint32_t mine = link.instanceId;
+        slot.ownerId.compare_exchange_strong(mine, 0, kAcqRel, kRelaxed);
+        if (recorded >= 0)
+            noteClaim(link, registry.slots[recorded & (kPeerSlotCount - 1)]);
+        return recorded;
+    }
+    // The row's mute belongs to its holder; taking back one's own slot (after
+    // a reset or a bypass) keeps it.
+    if (link.lastSlot.exchange(index, kRelaxed) != index)
+        slot.mute.store(0, kRelaxed);
+    return index;
+}
+
+} // namespace
+
 int release(PeerRegistry& registry, PeerLink& link)
 {
     const int index = link.slotIndex.load(kAcquire);
     if (index < 0)
-    {
-        link.slotIndex.store(-1, kRelease);
-        return index;
-    }
+        return -1;
     PeerSlot& slot = registry.slots[index & (kPeerSlotCount - 1)];
     uint32_t expected = link.instanceId;
     if (slot.ownerId.compare_exchange_strong(expected, 0, kAcqRel, kAcquire))
     {
         slot.role.store(kPeerRoleNone, kRelaxed);
         slot.holderCount.fetch_sub(1, kAcqRel);
+        // The soloed row has gone; a later holder must not play soloed.
+        int32_t soloed = index & (kPeerSlotCount - 1);
+        registry.header.soloIndex.compare_exchange_strong(soloed, -1, kRelaxed);
     }
-    // An evicted instance simply forgets the slot.
-    return link.slotIndex.exchange(-1, kAcqRel);
+    // An evicted instance simply forgets the slot. Only this slot: a claim on
+    // another thread may have recorded a new one since.
+    int32_t held = index;
+    link.slotIndex.compare_exchange_strong(held, -1, kAcqRel, kAcquire);
+    return index;
 }
 
 bool claimByChannel(PeerRegistry& registry, PeerLink& link, int role, int channelIndex)
@@ -195,7 +260,8 @@ bool claimByChannel(PeerRegistry& registry, PeerLink& link, int role, int channe
         {
             // Taken over while this instance was silent: forget it and claim
             // afresh at the next chunk.
-            link.slotIndex.store(-1, kRelease);
+            int32_t lost = wanted;
+            link.slotIndex.compare_exchange_strong(lost, -1, kAcqRel, kAcquire);
             return false;
         }
         // Re-stated at every chunk: a release racing with this claim may have
@@ -227,12 +293,7 @@ bool claimByChannel(PeerRegistry& registry, PeerLink& link, int role, int channe
         slot.holderCount.store(0, kRelaxed);
     }
 
-    link.slotIndex.exchange(wanted, kAcqRel);
-    slot.role.store(role, kRelaxed);
-    slot.evictable.store(0, kRelaxed);
-    slot.holderCount.fetch_add(1, kAcqRel);
-    slot.heartbeatMs.store(nowMs, kRelaxed);
-    return true;
+    return recordClaim(registry, link, wanted, role, false, nowMs) == wanted;
 }
 
 int claimFree(PeerRegistry& registry, PeerLink& link, int role)
@@ -259,7 +320,8 @@ int claimFree(PeerRegistry& registry, PeerLink& link, int role)
             slot.heartbeatMs.store(nowMs, kRelaxed);
             return held;
         }
-        link.slotIndex.store(-1, kRelease); // evicted or taken over
+        int32_t lost = held; // evicted or taken over
+        link.slotIndex.compare_exchange_strong(lost, -1, kAcqRel, kAcquire);
     }
 
     for (int index = kPeerSlotCount - 1; index >= 0; --index)
@@ -268,12 +330,7 @@ int claimFree(PeerRegistry& registry, PeerLink& link, int role)
         uint32_t expected = 0;
         if (!slot.ownerId.compare_exchange_strong(expected, id, kAcqRel, kRelaxed))
             continue;
-        link.slotIndex.exchange(index, kAcqRel);
-        slot.role.store(role, kRelaxed);
-        slot.evictable.store(1, kRelaxed);
-        slot.holderCount.fetch_add(1, kAcqRel);
-        slot.heartbeatMs.store(nowMs, kRelaxed);
-        return index;
+        return recordClaim(registry, link, index, role, true, nowMs);
     }
     return -1;
 }
@@ -528,6 +585,12 @@ void publishName(PeerRegistry& registry, PeerLink& link, const char* text)
     for (size_t i = 0; i < kPeerNameBytes; ++i)
         slot->name[i].store(i < length ? text[i] : '\0', kRelaxed);
     slot->nameSeq.store(odd + 1u, kRelease);
+}
+
+void clearName(PeerRegistry& registry, PeerLink& link)
+{
+    if (PeerSlot* slot = ownedSlot(registry, link))
+        writeEmptyName(*slot);
 }
 
 void readName(const PeerSlot& slot, char out[kPeerNameBytes])

@@ -96,6 +96,15 @@ struct PeerLink
     std::atomic<int32_t> slotIndex{-1};   // slot held, -1 = none
     std::atomic<int32_t> attachKey{-1};   // Source: channel index; Masker: slot index; -1 detached
     std::atomic<int32_t> blockCounter{0}; // bumped for every processed chunk
+    // Every claim of a slot bumps claimCount after noting the slot's request
+    // counters at that moment (requests left for an earlier holder count as
+    // seen), and before the slot is recorded in slotIndex. lastSlot: the slot
+    // this instance held last (-1 none), so that a re-claim after a reset
+    // keeps the row's mute.
+    std::atomic<uint32_t> claimCount{0};
+    std::atomic<int32_t> depthRequestSeqAtClaim{0};
+    std::atomic<int32_t> priorityRequestSeqAtClaim{0};
+    std::atomic<int32_t> lastSlot{-1};
 };
 
 // The registry of this process: made on first use (thread-safe). It lives
@@ -127,8 +136,13 @@ void initPeerLink(PeerRegistry& registry, PeerLink& link);
 bool isSlotLive(const PeerSlot& slot, int64_t nowMs);
 
 // Claim protocol (Sources by channel, Maskers by free search from the top).
+// The idle tick and the audio thread may claim for one link at once: a link
+// never records more than one slot, and a slot it took without recording it
+// is given back at once. A new holder starts with an empty name, no mute
+// (unless it takes back the slot it held last) and the slot's requests seen.
 bool claimByChannel(PeerRegistry& registry, PeerLink& link, int role, int channelIndex);
 int claimFree(PeerRegistry& registry, PeerLink& link, int role);
+// Gives the held slot up; a solo on it ends with it.
 int release(PeerRegistry& registry, PeerLink& link);
 
 // The role switch run at the start of every chunk (and from the idle tick
@@ -204,6 +218,8 @@ int32_t roleOf(const PeerSlot& slot);
 // null or empty text publishes nothing) and reading (up to 3 attempts; empty
 // when never written or inconsistent). `out` is always zero-terminated.
 void publishName(PeerRegistry& registry, PeerLink& link, const char* text);
+// Empties the held slot's name (the track lost its name).
+void clearName(PeerRegistry& registry, PeerLink& link);
 void readName(const PeerSlot& slot, char out[kPeerNameBytes]);
 
 // Coordinator election, run at every idle tick before the pass. Returns true
