@@ -25,6 +25,14 @@ template <typename Registry> auto* ownedSlot(Registry& registry, const PeerLink&
     return slot;
 }
 
+// A claim newer than the one whose counters were adopted: the slot read may
+// be the new one, whose earlier requests are not for this holder. (A link
+// that shows the new slot already shows the new count.)
+bool claimPending(const PeerLink& link, const uint32_t* seenClaims)
+{
+    return seenClaims != nullptr && link.claimCount.load(kAcquire) != *seenClaims;
+}
+
 } // namespace
 
 void setSolo(PeerRegistry& registry, int channelNumber)
@@ -111,11 +119,23 @@ void publishDepthPercent(PeerRegistry& registry, PeerLink& link, float depthPerc
         slot->depthPercent.store(depthPercent, kRelaxed);
 }
 
+bool adoptRequestsOfNewClaim(const PeerLink& link, uint32_t& seenClaims, int32_t& lastDepthSeq,
+                             int32_t& lastPrioritySeq)
+{
+    const uint32_t claims = link.claimCount.load(kAcquire);
+    if (claims == seenClaims)
+        return false;
+    seenClaims = claims;
+    lastDepthSeq = link.depthRequestSeqAtClaim.load(kRelaxed);
+    lastPrioritySeq = link.priorityRequestSeqAtClaim.load(kRelaxed);
+    return true;
+}
+
 bool takeDepthRequest(const PeerRegistry& registry, const PeerLink& link, int32_t& lastSeq,
-                      float& depthPercent)
+                      float& depthPercent, const uint32_t* seenClaims)
 {
     const PeerSlot* slot = ownedSlot(registry, link);
-    if (slot == nullptr)
+    if (slot == nullptr || claimPending(link, seenClaims))
         return false;
     const int32_t seq = slot->depthRequestSeq.load(kAcquire);
     if (seq == lastSeq)
@@ -129,10 +149,10 @@ bool takeDepthRequest(const PeerRegistry& registry, const PeerLink& link, int32_
 }
 
 bool takePriorityRequest(const PeerRegistry& registry, const PeerLink& link, int32_t& lastSeq,
-                         int32_t& priority)
+                         int32_t& priority, const uint32_t* seenClaims)
 {
     const PeerSlot* slot = ownedSlot(registry, link);
-    if (slot == nullptr)
+    if (slot == nullptr || claimPending(link, seenClaims))
         return false;
     const int32_t seq = slot->priorityRequestSeq.load(kAcquire);
     if (seq == lastSeq)

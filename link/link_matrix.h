@@ -64,14 +64,23 @@ bool readMatrixRow(const PeerRegistry& registry, int slotIndex, int64_t nowMs, M
 // A Masker's own Depth, published for the matrix.
 void publishDepthPercent(PeerRegistry& registry, PeerLink& link, float depthPercent);
 
+// After a new claim (link.claimCount differs from `seenClaims`): takes the
+// request counters the slot had when it was claimed as seen, so that a new
+// holder never applies requests made for an earlier one. Returns whether
+// there was a new claim.
+bool adoptRequestsOfNewClaim(const PeerLink& link, uint32_t& seenClaims, int32_t& lastDepthSeq,
+                             int32_t& lastPrioritySeq);
+
 // A depth request the holder has not seen yet: remembers the new counter in
-// `lastSeq` and returns true with the request when it is 0 or more.
+// `lastSeq` and returns true with the request when it is 0 or more. With
+// `seenClaims`, nothing is taken while a claim newer than that is pending
+// adoption.
 bool takeDepthRequest(const PeerRegistry& registry, const PeerLink& link, int32_t& lastSeq,
-                      float& depthPercent);
+                      float& depthPercent, const uint32_t* seenClaims = nullptr);
 
 // A priority request the holder has not seen yet (no sign test: the Priority
 // parameter clamps it when applied).
 bool takePriorityRequest(const PeerRegistry& registry, const PeerLink& link, int32_t& lastSeq,
-                         int32_t& priority);
+                         int32_t& priority, const uint32_t* seenClaims = nullptr);
 
 } // namespace ostrel

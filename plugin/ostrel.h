@@ -47,6 +47,8 @@ public:
     void SetParamFromPeer(int paramIdx, double plainValue);
     // The engine's meters as the "meters" message shows them.
     MeterSnapshot TakeMeterSnapshot() const;
+    // The host reported track information: the name is taken and published.
+    void TrackInfoChanged() override;
 
     // --- editor messages (plugin/ostrel_editor_messages.cpp) -----------------
     // The product messages of the page, by tag; always reports them handled.
@@ -77,6 +79,7 @@ public:
     bool blockCounterSeen = false;
     int32_t lastDepthRequestSeq = 0;
     int32_t lastPriorityRequestSeq = 0;
+    uint32_t seenClaimCount = 0; // the link's claimCount whose requests were adopted
     std::string cachedTrackName;
     bool keyForwarding = false;
 
@@ -87,6 +90,8 @@ private:
     void DefineParameters();
     // Idle driver and editor-message helpers.
     void RefreshPage();
+    // The cached track name into the held slot (an empty one empties it).
+    void PublishTrackName();
     void SendTextToPage(int msgTag, const std::string& text);
     void ParameterFromPage(const MessageText& text);
     void MatrixEditFromPage(const MessageText& text);

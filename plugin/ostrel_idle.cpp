@@ -122,12 +122,23 @@ void Ostrel::IdleTick()
     if (engine.settings.role.load(kRelaxed) == kRoleMasker)
         publishDepthPercent(registry, link, static_cast<float>(GetParam(kParamDepth)->Value()));
 
+    // A slot newly claimed (here or by the audio thread): what was requested
+    // of its earlier holders is not for this one, and the claim emptied the
+    // slot's name, so this holder's own goes out at once.
+    if (adoptRequestsOfNewClaim(link, seenClaimCount, lastDepthRequestSeq, lastPriorityRequestSeq))
+    {
+        if (cachedTrackName.empty())
+            TrackName(cachedTrackName);
+        PublishTrackName();
+    }
+
     // 6, 7. Requests that another editor left in the slot.
     float depthRequest = 0.0f;
-    if (takeDepthRequest(registry, link, lastDepthRequestSeq, depthRequest))
+    if (takeDepthRequest(registry, link, lastDepthRequestSeq, depthRequest, &seenClaimCount))
         SetParamFromPeer(kParamDepth, depthRequest);
     int32_t priorityRequest = 0;
-    if (takePriorityRequest(registry, link, lastPriorityRequestSeq, priorityRequest))
+    if (takePriorityRequest(registry, link, lastPriorityRequestSeq, priorityRequest,
+                            &seenClaimCount))
         SetParamFromPeer(kParamPriority, priorityRequest);
 
     // 8. Track name.
@@ -169,6 +180,22 @@ void Ostrel::IdleTick()
         SendTextToPage(kTagSources, BuildPeerList(registry));
         SendTextToPage(kTagMatrix, BuildMatrixReport(registry, link));
     }
+}
+
+void Ostrel::TrackInfoChanged()
+{
+    // A rename reaches the other instances' matrices now, not at the next
+    // slow tick.
+    TrackName(cachedTrackName);
+    PublishTrackName();
+}
+
+void Ostrel::PublishTrackName()
+{
+    if (cachedTrackName.empty())
+        clearName(sharedRegistry(), engine.link);
+    else
+        publishName(sharedRegistry(), engine.link, cachedTrackName.c_str());
 }
 
 void Ostrel::RefreshPage()

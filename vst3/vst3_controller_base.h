@@ -30,6 +30,8 @@ public:
     int TrackNamespaceIndex() const { return static_cast<int>(mChannelContext.namespaceOrder); }
     void TrackColour(int& r, int& g, int& b) const;
     const ChannelContextInfo& GetChannelContext() const { return mChannelContext; }
+    // After the host reported track information (main thread); empty default.
+    virtual void TrackInfoChanged() {}
 
 protected:
     // Units, then parameters in the order hosts list them. `isInstrument`

@@ -674,7 +674,10 @@ tresult PLUGIN_API Vst3Plugin::getMidiControllerAssignment(int32 busIndex, int16
 tresult PLUGIN_API Vst3Plugin::setChannelContextInfos(Vst::IAttributeList* list)
 {
     std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
-    return ReadChannelContext(list, mChannelContext) ? kResultTrue : kResultFalse;
+    if (!ReadChannelContext(list, mChannelContext))
+        return kResultFalse;
+    TrackInfoChanged();
+    return kResultTrue;
 }
 
 } // namespace plugfw

@@ -160,14 +160,17 @@ TEST_F(LinkMatrixTest, NegativeDepthRequestMovesTheCounterOnly)
     EXPECT_EQ(depth, 55.0f);
 }
 
-TEST_F(LinkMatrixTest, RequestLeftBeforeTheHolderArrivedIsAppliedAtItsFirstTick)
+TEST_F(LinkMatrixTest, RequestLeftBeforeTheHolderArrivedIsNotApplied)
 {
     applyMatrixEdit(*registry, 7, 1.0, MatrixEdit::Priority);
     PeerLink& source = newLink(1, 6);
+    uint32_t seenClaims = 0;
+    int32_t lastDepthSeq = 0;
     int32_t lastSeq = 0;
+    EXPECT_TRUE(adoptRequestsOfNewClaim(source, seenClaims, lastDepthSeq, lastSeq));
+    EXPECT_EQ(lastSeq, 1);
     int32_t priority = 0;
-    EXPECT_TRUE(takePriorityRequest(*registry, source, lastSeq, priority));
-    EXPECT_EQ(priority, 1);
+    EXPECT_FALSE(takePriorityRequest(*registry, source, lastSeq, priority, &seenClaims));
 }
 
 TEST_F(LinkMatrixTest, TakenOverHolderNeitherTakesRequestsNorPublishesDepth)
