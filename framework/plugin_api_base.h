@@ -87,6 +87,9 @@ public:
     // system-exclusive messages to the editor hooks, then runs IdleTick.
     void TimerTick();
     virtual void IdleTick() {}
+    // Just before and after every tick, on the same thread but outside the
+    // instance's lock: file work the ticks and page messages queued.
+    virtual void IdleFileWork() {}
 
 private:
     std::string mPluginName;

@@ -21,7 +21,11 @@ public:
     using Function = std::function<void()>;
 
     // Nothing ticks before `Start`: the owner is usually still being built.
-    Timer(std::recursive_mutex& mainThreadMutex, Function function, int periodMs);
+    // `offLock`, when given, runs on the ticking thread just before and just
+    // after each tick, without the mutex: work that may wait (files) and
+    // must not hold up host calls that take the mutex.
+    Timer(std::recursive_mutex& mainThreadMutex, Function function, int periodMs,
+          Function offLock = {});
     ~Timer();
 
     Timer(const Timer&) = delete;
@@ -52,9 +56,11 @@ private:
     void StopThread();
     void ThreadMain();
     void Fire();
+    void RunOffLock();
 
     std::recursive_mutex& mMutex;
     Function mFunction;
+    Function mOffLock;
     const int mPeriodMs;
 
     std::atomic<bool> mRunning{false};

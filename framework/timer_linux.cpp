@@ -8,8 +8,9 @@
 namespace plugfw
 {
 
-Timer::Timer(std::recursive_mutex& mainThreadMutex, Function function, int periodMs)
-    : mMutex(mainThreadMutex), mFunction(std::move(function)),
+Timer::Timer(std::recursive_mutex& mainThreadMutex, Function function, int periodMs,
+             Function offLock)
+    : mMutex(mainThreadMutex), mFunction(std::move(function)), mOffLock(std::move(offLock)),
       mPeriodMs(periodMs > 0 ? periodMs : 1)
 {
 }
@@ -71,14 +72,31 @@ bool Timer::OnPrivateThread() const
 
 void Timer::Fire()
 {
-    std::lock_guard<std::recursive_mutex> lock(mMutex);
+    RunOffLock();
+    {
+        std::lock_guard<std::recursive_mutex> lock(mMutex);
+        try
+        {
+            mFunction();
+        }
+        catch (...)
+        {
+            // An idle tick must never take the host down with it.
+        }
+    }
+    RunOffLock();
+}
+
+void Timer::RunOffLock()
+{
+    if (!mOffLock)
+        return;
     try
     {
-        mFunction();
+        mOffLock();
     }
     catch (...)
     {
-        // An idle tick must never take the host down with it.
     }
 }
 
@@ -147,6 +165,9 @@ void Timer::ThreadMain()
         // The main-thread mutex may be held by a host call (possibly one
         // that is stopping this thread): never block on it, poll instead.
         bool fired = false;
+        wake.unlock();
+        RunOffLock();
+        wake.lock();
         while (!fired && !mStopThread)
         {
             wake.unlock();
@@ -162,6 +183,8 @@ void Timer::ThreadMain()
                 mMutex.unlock();
                 fired = true;
             }
+            if (fired)
+                RunOffLock();
             wake.lock();
             if (!fired)
                 mWake.wait_for(wake, std::chrono::milliseconds(1), [this] { return mStopThread; });

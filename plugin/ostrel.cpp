@@ -57,6 +57,8 @@ Ostrel::~Ostrel()
     // Leave the registry before anything else goes: other instances must not
     // keep reading a slot whose owner is being torn down.
     detachAtDestruction(sharedRegistry(), engine.link);
+    // The last queued writes (a preset saved just before the editor closed).
+    fileWork.RunWrites();
 }
 
 void Ostrel::DefineParameters()
@@ -180,6 +182,7 @@ void Ostrel::ResetProcessing()
 {
     engine.resetEngine(GetSampleRate());
     refreshPending = true;
+    pageFilesWanted = true;
     monoScratch.resize(static_cast<size_t>(std::max(1, GetBlockSize())), 0.0);
 }
 
@@ -205,6 +208,7 @@ void Ostrel::EditorOpened()
     SendAllParamValuesToPage();
     editorOpen = true;
     refreshPending = true;
+    pageFilesWanted = true;
     keyForwarding = false;
 }
 

@@ -8,10 +8,13 @@
 #include "editor_messages/meter_report.h"
 #include "engine/spectral_engine.h"
 #include "plugin/ostrel_params.h"
+#include "storage/file_work_queue.h"
 #include "vst3/vst3_plugin.h"
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +45,9 @@ public:
     // --- idle driver (plugin/ostrel_idle.cpp) --------------------------------
     // Every 20 ms on the main thread, editor open or not.
     void IdleTick() override;
+    // Outside the instance's lock (before and after each tick): the file
+    // writes queued under it, and the files a pending page refresh needs.
+    void IdleFileWork() override;
     // Sets a parameter on behalf of the link matrix as if the user had moved
     // it in the page: host gesture (unless the page holds one), edit, echo.
     void SetParamFromPeer(int paramIdx, double plainValue);
@@ -86,10 +92,24 @@ public:
     // Second output of a mono block (audio thread; sized by ResetProcessing).
     std::vector<double> monoScratch;
 
+    // File work done outside the instance's lock. A page refresh waits for
+    // the files it shows to have been read there.
+    struct PageFiles
+    {
+        std::string lastState;
+        std::string presets;
+        size_t onboardedLength = 0;
+    };
+    FileWorkQueue fileWork;
+    std::atomic<bool> pageFilesWanted{false};
+
 private:
+    std::mutex mPageFilesMutex;
+    std::optional<PageFiles> mPageFiles; // read outside the lock, for the next refresh
+
     void DefineParameters();
     // Idle driver and editor-message helpers.
-    void RefreshPage();
+    void RefreshPage(const PageFiles& files);
     // The cached track name into the held slot (an empty one empties it).
     void PublishTrackName();
     void SendTextToPage(int msgTag, const std::string& text);

@@ -9,6 +9,7 @@
 #include "framework/iparam.h"
 #include "framework/page_script.h"
 #include "link/link_matrix.h"
+#include "storage/data_folder.h"
 #include "storage/user_files.h"
 
 #include <string_view>
@@ -45,12 +46,14 @@ bool Ostrel::OnEditorMessage(int msgTag, int /*ctrlTag*/, int dataSize, const vo
         FocusWebView();
         break;
     case kTagSavePresets:
+        // Written after the tick, outside the instance's lock.
         if (hasBytes)
-            WritePresetsFile(
-                std::string_view(static_cast<const char*>(data), static_cast<size_t>(dataSize)));
+            fileWork.QueueWrite(
+                UsablePathInDataFolder(kPresetsFileName),
+                std::string(static_cast<const char*>(data), static_cast<size_t>(dataSize)));
         break;
     case kTagSetOnboarded:
-        WriteOnboardedFile();
+        fileWork.QueueWrite(UsablePathInDataFolder(kOnboardedFileName), "1");
         break;
     case kTagHostKeys:
         keyForwarding = hasBytes && static_cast<const char*>(data)[0] == '1';
@@ -145,6 +148,7 @@ void Ostrel::MatrixEditFromPage(const MessageText& text)
 void Ostrel::ContentLoaded()
 {
     refreshPending = true;
+    pageFilesWanted = true;
     WebViewEditorDelegate::ContentLoaded();
 }
 

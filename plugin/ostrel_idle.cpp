@@ -154,21 +154,34 @@ void Ostrel::IdleTick()
     if (!editorOpen)
         return;
 
-    // 10. Full refresh after a page load or a processing reset.
+    // 10. Full refresh after a page load or a processing reset, once the
+    // files it shows have been read outside the lock (else at the next tick).
     if (refreshPending)
     {
-        refreshPending = false;
-        RefreshPage();
+        std::optional<PageFiles> files;
+        {
+            std::lock_guard<std::mutex> lock(mPageFilesMutex);
+            files.swap(mPageFiles);
+        }
+        if (files)
+        {
+            refreshPending = false;
+            RefreshPage(*files);
+        }
+        else
+        {
+            pageFilesWanted = true;
+        }
     }
 
-    // 11. Last state, at most once per 20 ticks.
+    // 11. Last state, at most once per 20 ticks; written outside the lock.
     if (lastStateDirty && ++lastStateSaveTicks % kLastStateSavePeriod == 0)
     {
         lastStateDirty = false;
         std::array<double, kNumParams> values{};
         for (int i = 0; i < kNumParams; ++i)
             values[static_cast<size_t>(i)] = GetParam(i)->Normalised();
-        WriteLastStateFile(values);
+        fileWork.QueueWrite(UsablePathInDataFolder(kLastStateFileName), BuildLastStateText(values));
     }
 
     // 12. Meters at every tick.
@@ -198,13 +211,30 @@ void Ostrel::PublishTrackName()
         publishName(sharedRegistry(), engine.link, cachedTrackName.c_str());
 }
 
-void Ostrel::RefreshPage()
+void Ostrel::IdleFileWork()
 {
+    fileWork.RunWrites();
+    if (!pageFilesWanted.exchange(false))
+        return;
+    PageFiles files;
+    files.lastState = ReadLastStateFileText();
+    files.presets = ReadPresetsFile();
+    files.onboardedLength = OnboardedFileLength();
+    std::lock_guard<std::mutex> lock(mPageFilesMutex);
+    mPageFiles = std::move(files);
+}
+
+void Ostrel::RefreshPage(const PageFiles& files)
+{
+    // A write queued since the files were read is what they hold now.
+    auto current = [this](const char* name, const std::string& read)
+    { return fileWork.Queued(UsablePathInDataFolder(name)).value_or(read); };
+
     // The last-state file, once per instance and never over a host's state.
     if (!hostStateRestored && !lastStateRestoreTried)
     {
         lastStateRestoreTried = true;
-        const std::string text = ReadLastStateFileText();
+        const std::string text = current(kLastStateFileName, files.lastState);
         if (text.size() > 2)
         {
             // Role and Channel (positions 0 and 1) belong to the project, not
@@ -226,11 +256,14 @@ void Ostrel::RefreshPage()
     for (int i = 0; i < kNumParams; ++i)
         SendParamValueToPage(i, GetParam(i)->Normalised(), true);
 
-    const std::string presets = ReadPresetsFile();
+    const std::string presets = current(kPresetsFileName, files.presets);
     if (!presets.empty())
         SendTextToPage(kTagPresets, BuildPresetsMessage(presets));
 
-    SendTextToPage(kTagOnboarded, BuildOnboardedMessage(OnboardedFileLength()));
+    const std::optional<std::string> onboarded =
+        fileWork.Queued(UsablePathInDataFolder(kOnboardedFileName));
+    SendTextToPage(kTagOnboarded,
+                   BuildOnboardedMessage(onboarded ? onboarded->size() : files.onboardedLength));
 }
 
 } // namespace ostrel

@@ -38,7 +38,7 @@ std::string narrowText(const Vst::TChar* text)
 Vst3Plugin::Vst3Plugin(const Config& config)
     : PluginApiBase(config), Vst3ProcessorBase(config),
       mTimer(
-          mMainThreadMutex, [this] { OnTimerTick(); }, kTimerPeriodMs),
+          mMainThreadMutex, [this] { OnTimerTick(); }, kTimerPeriodMs, [this] { IdleFileWork(); }),
       mIdleClock(mTimer),
       mPendingPerform(new std::atomic<uint8_t>[static_cast<size_t>(std::max(NParams(), 1))]),
       mHostGestureOpen(static_cast<size_t>(NParams()), 0),

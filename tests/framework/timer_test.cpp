@@ -166,3 +166,65 @@ TEST(TimerStopFromTick, ATickMayStopItsOwnTimer)
 }
 
 } // namespace
+
+namespace
+{
+
+// The work outside the lock runs on the ticking thread before and after each
+// tick, while another thread can take the mutex (a host call on the audio
+// thread need not wait for it).
+struct OffLockCase
+{
+    const char* label;
+    bool hostDriven;
+};
+
+class TimerOffLockConcurrency : public ::testing::TestWithParam<OffLockCase>
+{
+protected:
+    std::recursive_mutex mutex;
+    std::atomic<int> ticks{0};
+    std::atomic<int> offLockRuns{0};
+    std::atomic<int> offLockWithMutexFree{0};
+    Timer timer{mutex, [this] { ++ticks; }, 5,
+                [this]
+                {
+                    ++offLockRuns;
+                    bool free = false;
+                    std::thread other(
+                        [&]
+                        {
+                            free = mutex.try_lock();
+                            if (free)
+                                mutex.unlock();
+                        });
+                    other.join();
+                    offLockWithMutexFree += free ? 1 : 0;
+                }};
+};
+
+TEST_P(TimerOffLockConcurrency, RunsAroundEveryTickWithoutTheMutex)
+{
+    if (GetParam().hostDriven)
+    {
+        timer.AttachHostDriver();
+        timer.Start();
+        timer.HostTick();
+        timer.HostTick();
+    }
+    else
+    {
+        timer.Start();
+        ASSERT_TRUE(WaitFor([&] { return ticks.load() >= 2; }));
+    }
+    timer.Stop();
+    EXPECT_GE(offLockRuns.load(), 2 * ticks.load());
+    EXPECT_EQ(offLockWithMutexFree.load(), offLockRuns.load());
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, TimerOffLockConcurrency,
+                         ::testing::Values(OffLockCase{"host", true},
+                                           OffLockCase{"private_thread", false}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+} // namespace

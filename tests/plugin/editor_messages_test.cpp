@@ -123,6 +123,7 @@ TEST_F(EditorMessages, PresetsAreStoredUnchangedAndSentBackOnTheNextRefresh)
 TEST_F(EditorMessages, OnboardedFlagIsWrittenWhateverTheBytes)
 {
     plugin->OnEditorMessage(kTagSetOnboarded, 0, 0, nullptr);
+    plugin->IdleFileWork(); // as after the tick that carried the message
     EXPECT_EQ(ReadWholeFile(DataFile(kOnboardedFileName)), "1");
     plugin->Message(kTagSetOnboarded, "anything");
     EXPECT_EQ(ReadWholeFile(DataFile(kOnboardedFileName)), "1");

@@ -63,15 +63,23 @@ public:
         DetachWebViewBackend();
         web = nullptr;
     }
+    // Ticks as the idle timer runs them: file work outside the lock before
+    // and after each.
     void Ticks(int n)
     {
         for (int i = 0; i < n; ++i)
+        {
+            IdleFileWork();
             IdleTick();
+            IdleFileWork();
+        }
     }
-    // Sends a product message as the page would (bytes of `text`).
+    // Sends a product message as the page would (bytes of `text`); the files
+    // it writes are written as at the end of the tick that carried it.
     void Message(int tag, const std::string& text)
     {
         OnEditorMessage(tag, 0, static_cast<int>(text.size()), text.data());
+        IdleFileWork();
     }
 
     std::vector<std::string> host;

@@ -1,0 +1,35 @@
+// Writes of the per-user files handed from the instance's locked main-thread
+// work (idle tick, page messages) to the same thread outside that lock. Host
+// calls that some hosts make on their audio thread take the lock, and a
+// write waits for the disk: so the lock only ever sees the copy.
+#pragma once
+
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ostrel
+{
+
+class FileWorkQueue
+{
+public:
+    // A whole-file write (the data folder is created first); it replaces a
+    // write of the same file not yet done. Cheap: only copies.
+    void QueueWrite(std::string path, std::string bytes);
+    // The bytes of the write queued for `path`, if any: what a read of the
+    // file must see before the write has happened.
+    std::optional<std::string> Queued(const std::string& path) const;
+    // Does the queued writes, oldest first. Never call with the instance's
+    // lock held.
+    void RunWrites();
+
+private:
+    mutable std::mutex mMutex; // the list only, never held over a write
+    std::vector<std::pair<std::string, std::string>> mWrites;
+    std::mutex mRunMutex; // keeps two runs from reordering writes of one file
+};
+
+} // namespace ostrel
