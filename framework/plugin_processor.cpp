@@ -384,10 +384,13 @@ void PluginProcessor::AttachOutputBus(const HostAudioBus& bus, int firstChannel,
 
 void PluginProcessor::FeedBypassDelay(int n)
 {
+    // One reading per slice: a state restore on the main thread may switch
+    // the bypass between here and the mix.
+    mSliceBypassed = GetBypassed();
     if (mBypassDelay.empty() || mBypassOut.empty() || static_cast<size_t>(n) > mBypassOut[0].size())
         return;
     // What leaves the ring is needed only while the bypass sounds or fades.
-    const bool heard = mBypassed || mBypassFade > 0 || !mBypassStarted;
+    const bool heard = mSliceBypassed || mBypassFade > 0 || !mBypassStarted;
     double* const* in = mChannelData[kInput].data();
     const size_t length = mBypassDelay[0].size();
     const size_t frames = static_cast<size_t>(n);
@@ -425,7 +428,7 @@ void PluginProcessor::FeedBypassDelay(int n)
 
 void PluginProcessor::MixBypass(int n)
 {
-    const int target = GetBypassed() ? mBypassFadeLength : 0;
+    const int target = mSliceBypassed ? mBypassFadeLength : 0;
     // Before the first block there is no processed sound to fade from.
     if (!mBypassStarted)
     {

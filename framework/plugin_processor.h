@@ -135,6 +135,7 @@ private:
     int mLatency = 0;
     int mTailSize = 0;
     std::atomic<bool> mBypassed{false};
+    bool mSliceBypassed = false; // the flag as the current slice saw it (audio thread)
     ITimeInfo mTimeInfo;
 
     // Host bypass: each input channel through a ring of `mLatency` samples,
