@@ -65,18 +65,18 @@ void closeLocalSource(const MidLevelSums& sums, double levels[kBandCount])
 const float* alignedSourceLevels(SpectralEngine& e, const PeerSlot& source, int64_t hostSamplePos,
                                  int n, const float newest[kBandCount])
 {
-    if (&source != e.tracking.publishedSlot)
+    const uint64_t count = publicationCount(source);
+    // Another Source, or a new holder of its slot (its count started over):
+    // nothing recorded so far describes it.
+    if (&source != e.tracking.publishedSlot || count < e.tracking.publishedSeen)
     {
-        // Another Source: nothing recorded so far describes it.
         clearSourceHistory(e.tracking.sourceHistory, e.tracking.historyWritePos);
         e.tracking.publishedSlot = &source;
         e.tracking.publishedSeen = 0;
     }
     noteChunkPosition(e.tracking.sourceHistory, e.tracking.historyWritePos, e.tracking.lastBlockEnd,
                       hostSamplePos - n, n);
-    const uint64_t count = publicationCount(source);
-    // A count that went back is a new holder or a fresh registry.
-    uint64_t from = e.tracking.publishedSeen <= count ? e.tracking.publishedSeen : 0;
+    uint64_t from = e.tracking.publishedSeen;
     if (count - from > static_cast<uint64_t>(kLevelHistorySize))
         from = count - kLevelHistorySize;
     for (uint64_t i = from; i < count; ++i)

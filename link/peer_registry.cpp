@@ -199,6 +199,8 @@ int recordClaim(PeerRegistry& registry, PeerLink& link, int index, int role, boo
     PeerSlot& slot = registry.slots[index];
     if (slot.name[0].load(kRelaxed) != '\0')
         writeEmptyName(slot); // the earlier holder's
+    // So are the levels it published: readers start over with this holder's.
+    slot.levelHistoryCount.store(0, kRelease);
     slot.role.store(role, kRelaxed);
     slot.evictable.store(evictable ? 1 : 0, kRelaxed);
     slot.heartbeatMs.store(nowMs, kRelaxed);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the plain Release build under CTest,
-# the page-message fuzzers for a few seconds, then the concurrency tests again
-# under ThreadSanitizer. With CI=true a missing dependency is an error, not a
+# the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer
+# with leak detection, the fuzzers for a few seconds each, then the
+# concurrency tests again under ThreadSanitizer. With CI=true a missing dependency is an error, not a
 # skipped test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,7 +27,18 @@ elif $in_ci; then
 fi
 "${display[@]}" ctest --test-dir build --output-on-failure -j "$jobs"
 
-# The page-message fuzzers (clang, AddressSanitizer), a few seconds each.
+# Every test again with AddressSanitizer, UndefinedBehaviorSanitizer and leak
+# detection. Only the toolkit libraries of the web view helper may leak
+# (tests/leak_suppressions.txt).
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_SANITIZE=address \
+  -DOSTREL_BUILD_BENCH=OFF
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
+  UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
+  LSAN_OPTIONS="suppressions=$PWD/tests/leak_suppressions.txt" \
+  "${display[@]}" ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+# The fuzzers (clang, AddressSanitizer), a few seconds each from their seeds.
 if command -v clang++ >/dev/null 2>&1 || $in_ci; then
   cmake --build build --target fuzz
 else

@@ -501,6 +501,21 @@ TEST_F(PeerRegistryTest, HistoryKeepsTheLatestPublicationsWithTheirEnds)
     }
 }
 
+TEST_F(PeerRegistryTest, ANewHolderStartsWithAnEmptyHistory)
+{
+    PeerLink& first = newLink();
+    attach(*registry, first, kSource, 6, false, false);
+    publishBlock(*registry, first, 0, 512);
+    publishBlock(*registry, first, 512, 512);
+    ASSERT_EQ(slot(6).levelHistoryCount.load(), 2u);
+    release(*registry, first);
+    PeerLink& second = newLink();
+    attach(*registry, second, kSource, 6, false, false);
+    float levels[kPeerBandCount];
+    EXPECT_EQ(slot(6).levelHistoryCount.load(), 0u);
+    EXPECT_FALSE(readPublishedLevels(slot(6), 0, levels, nullptr));
+}
+
 TEST_F(PeerRegistryTest, LevelsOutsideTheOpenRangeReadAsZero)
 {
     PeerLink& source = newLink();
