@@ -10,6 +10,7 @@
   const PR = root.OstrelPresets;
   const L = root.OstrelLinkModel;
   const PC = root.OstrelPluginCalls;
+  const HK = root.OstrelHostKeys;
   const { Knob, Switch, Segmented, el } = root.OstrelControls;
 
   const MANUAL_URL = 'https://talmesh.example/ostrel/manual';
@@ -33,12 +34,16 @@
 
   // Host key presses reach the page (window.__hk) only while a text field
   // has the focus; the rest of the time they stay with the host, so its
-  // transport keys keep working over the editor.
-  function hostKeys(on) {
-    if (state.hostKeys === on) return;
+  // transport keys keep working over the editor (host_keys.js).
+  const hostKeyTracker = new HK.HostKeyTracker(root.document, (on) => {
     state.hostKeys = on;
     sendTag(W.TAG.hostKeys, on ? '1' : '0');
-  }
+  });
+  // A focused field taken out of the page sends no blur: look again
+  // whenever elements leave it.
+  new root.MutationObserver((records) => {
+    if (records.some((r) => r.removedNodes.length > 0)) hostKeyTracker.sync();
+  }).observe(root.document.documentElement, { childList: true, subtree: true });
 
   // ---- Parameters -----------------------------------------------------------
 
@@ -97,8 +102,8 @@
       local(d, v);
       sender.nudge(d.id, v, performance.now());
     },
-    textFocus(on) {
-      hostKeys(on);
+    textFocus() {
+      hostKeyTracker.sync();
     },
   };
 
@@ -384,8 +389,6 @@
       else if (e.key === 'Escape') closePopover();
       e.stopPropagation();
     });
-    input.addEventListener('focus', () => hostKeys(true));
-    input.addEventListener('blur', () => hostKeys(false));
   }
 
   // ---- First run ------------------------------------------------------------

@@ -1,0 +1,51 @@
+// Whether the page asks the host for its key presses. The page wants them
+// only while a text field has the focus (typing a preset name or a value);
+// the rest of the time they stay with the host, so its transport keys keep
+// working over the editor. The answer follows the document's focus however
+// it moves: blur, a click elsewhere, or a field removed while focused (saving
+// a preset with Enter removes its input, and a removed element sends no blur).
+// Works on anything shaped like a document, so Node tests drive it directly.
+(function (root, make) {
+  const api = make();
+  if (typeof module === 'object' && module.exports) module.exports = api;
+  else root.OstrelHostKeys = api;
+})(this, function () {
+  'use strict';
+
+  const TEXT_INPUT_TYPES = new Set(['', 'text', 'search', 'number', 'email', 'url', 'tel']);
+
+  // A focused element that takes typed text.
+  function takesText(el) {
+    if (!el || el.isConnected === false) return false;
+    const tag = String(el.tagName || '').toUpperCase();
+    if (tag === 'TEXTAREA') return true;
+    if (tag === 'INPUT') return TEXT_INPUT_TYPES.has(String(el.type || '').toLowerCase());
+    return el.isContentEditable === true;
+  }
+
+  // Keeps `send(on)` in step with the document's focus: called once per
+  // change, never twice with the same answer. `observe` (optional) gets a
+  // callback to run whenever elements leave the document.
+  class HostKeyTracker {
+    constructor(doc, send, schedule) {
+      this.doc = doc;
+      this.send = send;
+      this.on = false;
+      // Focus moves after focusout; look once it has settled.
+      this.schedule = schedule || ((fn) => setTimeout(fn, 0));
+      const later = () => this.schedule(() => this.sync());
+      doc.addEventListener('focusin', () => this.sync());
+      doc.addEventListener('focusout', later);
+    }
+
+    // Looks at the focus now and tells the host if the answer changed.
+    sync() {
+      const want = takesText(this.doc.activeElement);
+      if (want === this.on) return;
+      this.on = want;
+      this.send(want);
+    }
+  }
+
+  return { HostKeyTracker, takesText };
+});
