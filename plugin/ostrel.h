@@ -99,9 +99,14 @@ public:
         std::string lastState;
         std::string presets;
         size_t onboardedLength = 0;
+        uint64_t presetsGeneration = 0; // of the presets file as read
     };
     FileWorkQueue fileWork;
     std::atomic<bool> pageFilesWanted{false};
+    // The presets file's generation this instance's page last got; another
+    // instance's write moves the process-wide one on.
+    uint64_t presetsSeen = 0;
+    bool presetsRefreshPending = false;
 
 private:
     std::mutex mPageFilesMutex;
@@ -110,6 +115,9 @@ private:
     void DefineParameters();
     // Idle driver and editor-message helpers.
     void RefreshPage(const PageFiles& files);
+    // The page's presets after a write by any instance of the process.
+    void SendPresetsToPage(const PageFiles& files);
+    std::optional<PageFiles> TakePageFiles();
     // The cached track name into the held slot (an empty one empties it).
     void PublishTrackName();
     void SendTextToPage(int msgTag, const std::string& text);

@@ -2,6 +2,7 @@
 // main thread, editor open or not. Gestures the page left open, the
 // instance's registry duties, the last-state file and feeding the page.
 #include "plugin/ostrel.h"
+#include "plugin/presets_generation.h"
 
 #include "editor_messages/matrix_report.h"
 #include "editor_messages/meter_report.h"
@@ -156,17 +157,28 @@ void Ostrel::IdleTick()
 
     // 10. Full refresh after a page load or a processing reset, once the
     // files it shows have been read outside the lock (else at the next tick).
-    if (refreshPending)
+    // A presets write by any instance of the process sends this page the
+    // collection as it now stands, so no page saves over another's preset.
+    const uint64_t presetsGeneration = presetsFileGeneration();
+    if (presetsGeneration != presetsSeen)
     {
-        std::optional<PageFiles> files;
-        {
-            std::lock_guard<std::mutex> lock(mPageFilesMutex);
-            files.swap(mPageFiles);
-        }
+        presetsSeen = presetsGeneration;
+        presetsRefreshPending = true;
+    }
+    if (refreshPending || presetsRefreshPending)
+    {
+        std::optional<PageFiles> files = TakePageFiles();
+        // Files read before the latest presets write are out of date.
+        if (files && files->presetsGeneration < presetsSeen)
+            files.reset();
         if (files)
         {
+            if (refreshPending)
+                RefreshPage(*files);
+            else
+                SendPresetsToPage(*files);
             refreshPending = false;
-            RefreshPage(*files);
+            presetsRefreshPending = false;
         }
         else
         {
@@ -213,15 +225,37 @@ void Ostrel::PublishTrackName()
 
 void Ostrel::IdleFileWork()
 {
+    const bool presetsQueued =
+        fileWork.Queued(UsablePathInDataFolder(kPresetsFileName)).has_value();
     fileWork.RunWrites();
+    if (presetsQueued)
+        notePresetsFileWritten();
     if (!pageFilesWanted.exchange(false))
         return;
     PageFiles files;
+    files.presetsGeneration = presetsFileGeneration();
     files.lastState = ReadLastStateFileText();
     files.presets = ReadPresetsFile();
     files.onboardedLength = OnboardedFileLength();
     std::lock_guard<std::mutex> lock(mPageFilesMutex);
     mPageFiles = std::move(files);
+}
+
+std::optional<Ostrel::PageFiles> Ostrel::TakePageFiles()
+{
+    std::optional<PageFiles> files;
+    std::lock_guard<std::mutex> lock(mPageFilesMutex);
+    files.swap(mPageFiles);
+    return files;
+}
+
+void Ostrel::SendPresetsToPage(const PageFiles& files)
+{
+    // A write queued since the file was read is what it holds now.
+    const std::string presets =
+        fileWork.Queued(UsablePathInDataFolder(kPresetsFileName)).value_or(files.presets);
+    if (!presets.empty())
+        SendTextToPage(kTagPresets, BuildPresetsMessage(presets));
 }
 
 void Ostrel::RefreshPage(const PageFiles& files)
@@ -256,9 +290,7 @@ void Ostrel::RefreshPage(const PageFiles& files)
     for (int i = 0; i < kNumParams; ++i)
         SendParamValueToPage(i, GetParam(i)->Normalised(), true);
 
-    const std::string presets = current(kPresetsFileName, files.presets);
-    if (!presets.empty())
-        SendTextToPage(kTagPresets, BuildPresetsMessage(presets));
+    SendPresetsToPage(files);
 
     const std::optional<std::string> onboarded =
         fileWork.Queued(UsablePathInDataFolder(kOnboardedFileName));

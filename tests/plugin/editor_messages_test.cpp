@@ -120,6 +120,42 @@ TEST_F(EditorMessages, PresetsAreStoredUnchangedAndSentBackOnTheNextRefresh)
     EXPECT_EQ(ReadWholeFile(DataFile(kPresetsFileName)), page);
 }
 
+// Two editors open in one process: each page always holds the collection as
+// stored, so saving on one and then on the other keeps both presets.
+TEST_F(EditorMessages, EveryOpenPageGetsTheCollectionAfterAnotherPageSaves)
+{
+    RecordingOstrel& other = NewInstance();
+    other.OpenEditor();
+    plugin->Ticks(1);
+    other.Ticks(1);
+    plugin->web->scripts.clear();
+    other.web->scripts.clear();
+
+    const std::string first = R"({"names":["Verse"],"v":[[1]]})";
+    plugin->Message(kTagSavePresets, first);
+    plugin->Ticks(1);
+    other.Ticks(2);
+    const auto seen = other.web->MessagesWithTag(kTagPresets);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].text, R"({"t":"presets","json":)" + first + "}");
+
+    // The other page saves on top of what it was sent; the first page follows.
+    const std::string both = R"({"names":["Verse","Chorus"],"v":[[1],[2]]})";
+    other.Message(kTagSavePresets, both);
+    other.Ticks(1);
+    plugin->web->scripts.clear();
+    plugin->Ticks(2);
+    const auto back = plugin->web->MessagesWithTag(kTagPresets);
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0].text, R"({"t":"presets","json":)" + both + "}");
+    EXPECT_EQ(ReadWholeFile(DataFile(kPresetsFileName)), both);
+
+    // Nothing new written: no more presets messages.
+    plugin->web->scripts.clear();
+    plugin->Ticks(3);
+    EXPECT_TRUE(plugin->web->MessagesWithTag(kTagPresets).empty());
+}
+
 TEST_F(EditorMessages, OnboardedFlagIsWrittenWhateverTheBytes)
 {
     plugin->OnEditorMessage(kTagSetOnboarded, 0, 0, nullptr);
