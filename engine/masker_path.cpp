@@ -396,19 +396,19 @@ void closeMaskerPeriod(SpectralEngine& e)
 // One sample of the period's stereo sums, the band envelopes and the dip
 // meter's input: straight arithmetic over all bands that the compiler can
 // vectorise.
-void followBands(SpectralEngine& e, const double x0[kBandCount], const double x1[kBandCount],
+void followBands(MaskerPeriod& p, GateState& gates, const BandTables& tables,
+                 const double x0[kBandCount], const double x1[kBandCount],
                  const double meterIn0[kBandCount], const double meterIn1[kBandCount])
 {
-    MaskerPeriod& p = e.maskerPeriod;
     for (int m = 0; m < kBandCount; ++m)
     {
         p.sumCross[m] += x0[m] * x1[m];
         p.sumSquare0[m] += x0[m] * x0[m];
         p.sumSquare1[m] += x1[m] * x1[m];
-        followEnvelope(e.gates.bandEnvelope0[m], x0[m], e.tables.bandAttack[0][m],
-                       e.tables.bandRelease[0][m]);
-        followEnvelope(e.gates.bandEnvelope1[m], x1[m], e.tables.bandAttack[1][m],
-                       e.tables.bandRelease[1][m]);
+        followEnvelope(gates.bandEnvelope0[m], x0[m], tables.bandAttack[0][m],
+                       tables.bandRelease[0][m]);
+        followEnvelope(gates.bandEnvelope1[m], x1[m], tables.bandAttack[1][m],
+                       tables.bandRelease[1][m]);
         const double mid = 0.5 * (meterIn0[m] + meterIn1[m]);
         p.meterSums.inEnergy[m] += mid * mid;
     }
@@ -427,53 +427,54 @@ void countDips(const BandGains& gains, MaskingMeterSums& sums)
 }
 
 // One sample of the gates, glides and stereo link of every band.
-void stepBandGates(SpectralEngine& e, const GateSetup gates[kBandCount])
+void stepBandGates(GateState& gates, BandGains& gains, const StereoStatistics& stereo,
+                   const BandTables& tables, const GateSetup setups[kBandCount])
 {
     for (int m = 0; m < kBandCount; ++m)
     {
-        const GateSetup& g = gates[m];
-        if (!g.eligibleOpen && e.gates.gateGain0[m] == 1.0 && e.gates.gateGain1[m] == 1.0)
+        const GateSetup& g = setups[m];
+        if (!g.eligibleOpen && gates.gateGain0[m] == 1.0 && gates.gateGain1[m] == 1.0)
         {
             // Not considered in either state and at rest: the full step would
             // close the gates and leave every gain at 1.0.
-            e.gates.gateOpen0[m] = 0;
-            e.gates.gateOpen1[m] = 0;
-            e.gates.gateAmount0[m] = 0.0;
-            e.gates.gateAmount1[m] = 0.0;
-            e.gains.bandGain[0][m] = 1.0;
-            e.gains.bandGain[1][m] = 1.0;
+            gates.gateOpen0[m] = 0;
+            gates.gateOpen1[m] = 0;
+            gates.gateAmount0[m] = 0.0;
+            gates.gateAmount1[m] = 0.0;
+            gains.bandGain[0][m] = 1.0;
+            gains.bandGain[1][m] = 1.0;
             continue;
         }
-        const double t0 = gateStep(e.gates.gateOpen0[m], e.gates.gateAmount0[m],
-                                   e.gates.bandEnvelope0[m], g, e.tables.levelDecay);
-        const double t1 = gateStep(e.gates.gateOpen1[m], e.gates.gateAmount1[m],
-                                   e.gates.bandEnvelope1[m], g, e.tables.levelDecay);
-        glideGain(e.gates.gateGain0[m], t0, e.tables.glideCoef);
-        glideGain(e.gates.gateGain1[m], t1, e.tables.glideCoef);
-        double g0 = e.gates.gateGain0[m];
-        double g1 = e.gates.gateGain1[m];
-        linkChannelGains(g0, g1, e.stereo.stereoLink[m], e.stereo.linkRatio[m]);
-        e.gains.bandGain[0][m] = g0;
-        e.gains.bandGain[1][m] = g1;
+        const double t0 = gateStep(gates.gateOpen0[m], gates.gateAmount0[m], gates.bandEnvelope0[m],
+                                   g, tables.levelDecay);
+        const double t1 = gateStep(gates.gateOpen1[m], gates.gateAmount1[m], gates.bandEnvelope1[m],
+                                   g, tables.levelDecay);
+        glideGain(gates.gateGain0[m], t0, tables.glideCoef);
+        glideGain(gates.gateGain1[m], t1, tables.glideCoef);
+        double g0 = gates.gateGain0[m];
+        double g1 = gates.gateGain1[m];
+        linkChannelGains(g0, g1, stereo.stereoLink[m], stereo.linkRatio[m]);
+        gains.bandGain[0][m] = g0;
+        gains.bandGain[1][m] = g1;
     }
 }
 
 // The four lowest bands are removed here in the time domain (added to
 // sub0/sub1); the others are handed to the spectral stage.
-void removeLowBands(SpectralEngine& e, const double* delayed0, const double* delayed1, double& sub0,
+void removeLowBands(BandGains& gains, const double* delayed0, const double* delayed1, double& sub0,
                     double& sub1)
 {
     for (int m = 0; m < kTimeDomainBands; ++m)
     {
-        e.gains.stftBandGain[0][m] = 1.0;
-        e.gains.stftBandGain[1][m] = 1.0;
-        sub0 += delayed0[m] * (1.0 - e.gains.bandGain[0][m]);
-        sub1 += delayed1[m] * (1.0 - e.gains.bandGain[1][m]);
+        gains.stftBandGain[0][m] = 1.0;
+        gains.stftBandGain[1][m] = 1.0;
+        sub0 += delayed0[m] * (1.0 - gains.bandGain[0][m]);
+        sub1 += delayed1[m] * (1.0 - gains.bandGain[1][m]);
     }
     for (int m = kTimeDomainBands; m < kBandCount; ++m)
     {
-        e.gains.stftBandGain[0][m] = e.gains.bandGain[0][m];
-        e.gains.stftBandGain[1][m] = e.gains.bandGain[1][m];
+        gains.stftBandGain[0][m] = gains.bandGain[0][m];
+        gains.stftBandGain[1][m] = gains.bandGain[1][m];
     }
 }
 
@@ -481,51 +482,51 @@ void removeLowBands(SpectralEngine& e, const double* delayed0, const double* del
 // spectral stage kStftSize samples after it entered, so the crossfade follows
 // the selection that late. Returns the bell whose signal enters the stage now
 // (kept while a crossfade away from it still plays).
-int stepBellListenSelection(SpectralEngine& e, int asked)
+int stepBellListenSelection(ListenState& l, int asked)
 {
-    if (asked != e.listening.bellListenAsked)
+    if (asked != l.bellListenAsked)
     {
-        e.listening.bellListenAsked = asked;
-        e.listening.bellListenAskedAge = 0;
+        l.bellListenAsked = asked;
+        l.bellListenAskedAge = 0;
     }
-    if (e.listening.bellListenAskedAge < kStftSize && ++e.listening.bellListenAskedAge == kStftSize)
-        e.listening.lastBellListen = e.listening.bellListenAsked;
+    if (l.bellListenAskedAge < kStftSize && ++l.bellListenAskedAge == kStftSize)
+        l.lastBellListen = l.bellListenAsked;
     if (asked >= 0)
-        e.listening.bellListenFed = asked;
-    else if (e.listening.bellListenAskedAge >= kStftSize && e.listening.bellListenMix == 0.0)
-        e.listening.bellListenFed = -1;
-    return e.listening.bellListenFed;
+        l.bellListenFed = asked;
+    else if (l.bellListenAskedAge >= kStftSize && l.bellListenMix == 0.0)
+        l.bellListenFed = -1;
+    return l.bellListenFed;
 }
 
 // Listen (toward what is removed) and Bell Listen (toward the heard bell).
-void applyListenMixes(SpectralEngine& e, const StftSample& s, double listenTarget, double& o0,
-                      double& o1)
+void applyListenMixes(ListenState& l, double glideCoef, const StftSample& s, double listenTarget,
+                      double& o0, double& o1)
 {
-    e.listening.listenMix += (listenTarget - e.listening.listenMix) * e.tables.glideCoef;
-    if (listenTarget == 0.0 && e.listening.listenMix < 1e-6)
-        e.listening.listenMix = 0.0;
-    else if (listenTarget == 1.0 && e.listening.listenMix > 0.999999)
-        e.listening.listenMix = 1.0;
-    if (e.listening.listenMix > 0.0)
+    l.listenMix += (listenTarget - l.listenMix) * glideCoef;
+    if (listenTarget == 0.0 && l.listenMix < 1e-6)
+        l.listenMix = 0.0;
+    else if (listenTarget == 1.0 && l.listenMix > 0.999999)
+        l.listenMix = 1.0;
+    if (l.listenMix > 0.0)
     {
-        o0 += e.listening.listenMix * (s.removed0 - o0);
-        o1 += e.listening.listenMix * (s.removed1 - o1);
+        o0 += l.listenMix * (s.removed0 - o0);
+        o1 += l.listenMix * (s.removed1 - o1);
     }
 
-    if (e.listening.lastBellListen >= 0)
+    if (l.lastBellListen >= 0)
     {
-        e.listening.bellListenMix += (1.0 - e.listening.bellListenMix) * e.tables.glideCoef;
+        l.bellListenMix += (1.0 - l.bellListenMix) * glideCoef;
     }
     else
     {
-        e.listening.bellListenMix -= e.listening.bellListenMix * e.tables.glideCoef;
-        if (e.listening.bellListenMix < 1e-6)
-            e.listening.bellListenMix = 0.0;
+        l.bellListenMix -= l.bellListenMix * glideCoef;
+        if (l.bellListenMix < 1e-6)
+            l.bellListenMix = 0.0;
     }
-    if (e.listening.bellListenMix > 0.0)
+    if (l.bellListenMix > 0.0)
     {
-        o0 += e.listening.bellListenMix * (s.bell0 - o0);
-        o1 += e.listening.bellListenMix * (s.bell1 - o1);
+        o0 += l.bellListenMix * (s.bell0 - o0);
+        o1 += l.bellListenMix * (s.bell1 - o1);
     }
 }
 
@@ -601,21 +602,21 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
         const double* meterIn0 = delays.bandDelay[0][rMeter];
         const double* meterIn1 = delays.bandDelay[1][rMeter];
 
-        followBands(*this, x0, x1, meterIn0, meterIn1);
+        followBands(p, gates, tables, x0, x1, meterIn0, meterIn1);
 
         // Gates, glides and the stereo link, once the lookahead has filled.
         if (primed)
-            stepBandGates(*this, p.gates);
+            stepBandGates(gates, gains, stereo, tables, p.gates);
 
         double sub0 = 0.0;
         double sub1 = 0.0;
-        removeLowBands(*this, delayed0, delayed1, sub0, sub1);
+        removeLowBands(gains, delayed0, delayed1, sub0, sub1);
         countDips(gains, sums);
         std::copy(x0, x0 + kBandCount, delays.bandDelay[0][w]);
         std::copy(x1, x1 + kBandCount, delays.bandDelay[1][w]);
 
         // Bells, and the signal Bell Listen hands to the spectral stage.
-        const int bellFed = stepBellListenSelection(*this, primed ? bellListenSetting : -1);
+        const int bellFed = stepBellListenSelection(listening, primed ? bellListenSetting : -1);
         double bellSignal0 = 0.0;
         double bellSignal1 = 0.0;
         for (int b = 0; b < kBellCount; ++b)
@@ -641,7 +642,7 @@ void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, do
 
         double o0 = s.out0;
         double o1 = s.out1;
-        applyListenMixes(*this, s, listenTarget, o0, o1);
+        applyListenMixes(listening, tables.glideCoef, s, listenTarget, o0, o1);
         out0[t] = finiteOrAlignedDry(o0, s.dry0);
         out1[t] = finiteOrAlignedDry(o1, s.dry1);
     }
