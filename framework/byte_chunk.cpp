@@ -12,8 +12,10 @@ int IByteChunk::PutBytes(const void* data, int size)
     const size_t needed = mBytes.size() + static_cast<size_t>(size);
     if (needed > mBytes.capacity())
     {
+        // Doubling keeps a long run of small appends linear in the total.
         const size_t step = kGranularity;
-        mBytes.reserve((needed + step - 1) / step * step);
+        const size_t rounded = (needed + step - 1) / step * step;
+        mBytes.reserve(std::max(rounded, 2 * mBytes.capacity()));
     }
     const auto* p = static_cast<const uint8_t*>(data);
     mBytes.insert(mBytes.end(), p, p + size);

@@ -16,7 +16,8 @@ namespace plugfw
 class IByteChunk
 {
 public:
-    // Storage grows in steps of this many bytes.
+    // Storage grows in steps of at least this many bytes, and at least
+    // doubles.
     static constexpr int kGranularity = 4096;
 
     int Size() const { return static_cast<int>(mBytes.size()); }

@@ -27,6 +27,9 @@ namespace
 
 // The host state is read in pieces of this many bytes.
 constexpr int32 kStateReadPiece = 128;
+// Room beyond the bytes a state of this version holds (values of parameters a
+// later version may add); a longer stream is not a state of ours.
+constexpr int kStateMargin = 64 * 1024;
 
 std::string narrowText(const Vst::TChar* text)
 {
@@ -476,6 +479,9 @@ tresult PLUGIN_API Vst3Plugin::setState(IBStream* state)
 
     IByteChunk chunk;
     const bool readOnErrors = GetHost() == kHostWaveLab;
+    // Values as doubles, then the host bypass flag.
+    const int longest = NParams() * static_cast<int>(sizeof(double)) +
+                        static_cast<int>(sizeof(int32)) + kStateMargin;
     for (;;)
     {
         uint8 piece[kStateReadPiece];
@@ -483,6 +489,9 @@ tresult PLUGIN_API Vst3Plugin::setState(IBStream* state)
         const tresult result = state->read(piece, kStateReadPiece, &got);
         if (got > 0)
             chunk.PutBytes(piece, std::min(got, kStateReadPiece));
+        // Refused whole, before anything changes.
+        if (chunk.Size() > longest)
+            return kResultFalse;
         // This host reports an error on the last, short piece of a stream.
         if ((result != kResultOk && !readOnErrors) || got <= 0)
             break;

@@ -2,6 +2,8 @@
 // little-endian doubles, then the host-side bypass as a 32-bit integer.
 #include "bundle_fixture.h"
 
+#include <chrono>
+
 using namespace Steinberg;
 
 namespace ostrel::test
@@ -63,6 +65,34 @@ TEST_F(HostState, StreamWithoutTheBypassRestoresValuesButAnswersFalse)
     const std::vector<uint8_t> state = plugin.GetState();
     EXPECT_EQ(DoubleAt(state, 8 * kDepth), 33.3);
     EXPECT_EQ(DoubleAt(state, 8 * kPriority), 2.0);
+}
+
+TEST_F(HostState, StreamsLongerThanAnyStateAreRefusedUnread)
+{
+    std::vector<double> values = kDefaults;
+    values[kDepth] = 12.5;
+    const int32_t bypass = 0;
+    ASSERT_EQ(plugin.SetState(StateOf(values, &bypass)), kResultOk);
+
+    struct Case
+    {
+        size_t extra; // bytes after a whole state
+        tresult expected;
+    };
+    // A little more than a state is still read (a later version's values);
+    // a stream of megabytes is no state of ours and changes nothing.
+    const Case cases[] = {{0, kResultOk}, {512, kResultOk}, {size_t{32} << 20, kResultFalse}};
+    for (const Case& c : cases)
+    {
+        std::vector<double> other = kDefaults;
+        other[kDepth] = c.expected == kResultOk ? 12.5 : 99.0;
+        std::vector<uint8_t> bytes = StateOf(other, &bypass);
+        bytes.resize(bytes.size() + c.extra, 0x55);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(plugin.SetState(bytes), c.expected) << c.extra;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << c.extra;
+        EXPECT_EQ(DoubleAt(plugin.GetState(), 8 * kDepth), 12.5) << c.extra;
+    }
 }
 
 TEST_F(HostState, TruncatedChunkRestoresWholeValuesOnly)
