@@ -28,6 +28,17 @@ constexpr int kLevelReadAttempts = 4;
 constexpr int kNameReadAttempts = 3;
 constexpr float kLevelCeiling = 1.0e6f;
 
+// Copies published levels; a value outside (0, 1e6), NaN included (the
+// comparison is false), reads as 0.
+void copyLevels(const std::atomic<float> from[kPeerBandCount], float out[kPeerBandCount])
+{
+    for (int k = 0; k < kPeerBandCount; ++k)
+    {
+        const float value = from[k].load(kRelaxed);
+        out[k] = (value > 0.0f && value < kLevelCeiling) ? value : 0.0f;
+    }
+}
+
 bool isStale(int64_t heartbeatMs, int64_t nowMs)
 {
     return heartbeatMs > 0 && nowMs - heartbeatMs > kPeerStaleMs;
@@ -419,11 +430,7 @@ bool readPublishedLevels(const PeerSlot& slot, uint64_t index, float out[kPeerBa
         const uint64_t before = entry.seq.load(kAcquire);
         if ((before & 1u) != 0)
             continue;
-        for (int k = 0; k < kPeerBandCount; ++k)
-        {
-            const float value = entry.levels[k].load(kRelaxed);
-            out[k] = (value > 0.0f && value < kLevelCeiling) ? value : 0.0f;
-        }
+        copyLevels(entry.levels, out);
         const int64_t endPos = entry.endPos.load(kRelaxed);
         std::atomic_thread_fence(kAcquire);
         if (entry.seq.load(kRelaxed) != before)
@@ -448,12 +455,7 @@ bool readLevels(const PeerSlot& slot, float out[kPeerBandCount], uint64_t* seqOu
         const uint64_t before = slot.levelSeq.load(kAcquire);
         if ((before & 1u) != 0)
             continue;
-        for (int k = 0; k < kPeerBandCount; ++k)
-        {
-            const float value = slot.bandLevels[k].load(kRelaxed);
-            // Also drops NaN: the comparison is false.
-            copy[k] = (value > 0.0f && value < kLevelCeiling) ? value : 0.0f;
-        }
+        copyLevels(slot.bandLevels, copy);
         blockEnd = slot.blockEndPos.load(kRelaxed);
         std::atomic_thread_fence(kAcquire);
         if (slot.levelSeq.load(kRelaxed) == before)
