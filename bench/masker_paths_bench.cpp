@@ -18,72 +18,18 @@
 #include "engine/spectral_engine.h"
 #include "link/monotonic_clock.h"
 
+#include "bench_material.h"
+
 namespace
 {
 
 using namespace ostrel;
+using namespace ostrel_bench;
 
 constexpr int kBlock = 512;
-constexpr double kRate = 48000.0;
+constexpr double kRate = kBenchRate;
 constexpr int kSignalBlocks = 400; // about 4 s, looped
-
-std::vector<double> noise(uint32_t seed, double amplitude)
-{
-    std::vector<double> s(static_cast<size_t>(kSignalBlocks) * kBlock);
-    uint32_t x = seed;
-    for (double& v : s)
-    {
-        x = x * 1664525u + 1013904223u;
-        v = (static_cast<double>(x) / 4294967296.0 - 0.5) * 2.0 * amplitude;
-    }
-    return s;
-}
-
-// A source that sits under the masker in most bands: a dense harmonic series
-// (every 110 Hz up to 16 kHz) with a falling tilt, so the masker's bands stand
-// out between the harmonics' neighbourhoods as they move.
-std::vector<double> harmonicSource(double amplitude)
-{
-    std::vector<double> s(static_cast<size_t>(kSignalBlocks) * kBlock, 0.0);
-    for (int h = 1; h * 110.0 < 16000.0; ++h)
-    {
-        const double a = amplitude / std::sqrt(static_cast<double>(h));
-        const double w = 2.0 * 3.141592653589793 * 110.0 * h / kRate;
-        for (size_t t = 0; t < s.size(); ++t)
-            s[t] += a * std::sin(w * static_cast<double>(t) + h);
-    }
-    return s;
-}
-
-// Self's worst case: noise with a strong tone at the centre of every third
-// band, the set of bands moving on every 0.25 s, so that at any time many
-// bands stand out from their neighbourhood or are still releasing.
-std::vector<double> selfInput(uint32_t seed)
-{
-    std::vector<double> s = noise(seed, 0.05);
-    double edges[kEdgeCount];
-    computeBandEdges(edges);
-    const size_t segment = static_cast<size_t>(kRate / 4);
-    for (size_t t = 0; t < s.size(); ++t)
-    {
-        const int offset = static_cast<int>((t / segment) % 3);
-        for (int k = offset; k < kBandCount; k += 3)
-        {
-            const double hz = std::min(bandCentreHz(edges, k), 0.45 * kRate);
-            s[t] += 0.05 * std::sin(2.0 * 3.141592653589793 * hz * static_cast<double>(t) / kRate);
-        }
-    }
-    return s;
-}
-
-// CPU time of this thread: on a busy machine wall time would also count the
-// moments the thread was not running.
-double threadSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
-}
+constexpr size_t kSignalLength = static_cast<size_t>(kSignalBlocks) * kBlock;
 
 struct Rig
 {
@@ -114,9 +60,9 @@ struct Rig
     {
         source = engineOn(*registry, kRoleSource);
         dipper = engineOn(*registry, role);
-        src0 = src1 = harmonicSource(0.02);
-        in0 = role == kRoleSelf ? selfInput(11) : noise(11, 0.5);
-        in1 = role == kRoleSelf ? selfInput(12) : noise(12, 0.5);
+        src0 = src1 = harmonicSource(kSignalLength, 0.02);
+        in0 = role == kRoleSelf ? selfInput(kSignalLength, 11) : noise(kSignalLength, 11, 0.5);
+        in1 = role == kRoleSelf ? selfInput(kSignalLength, 12) : noise(kSignalLength, 12, 0.5);
         out0.assign(in0.size(), 0.0);
         out1.assign(in1.size(), 0.0);
         // Warm up: envelopes, statistics and gates reach their working state.

@@ -1,0 +1,225 @@
+// What each role costs through the VST 3 process call, as a multiple of the
+// reference bank of 72 biquads (bench_material.h) timed in the same
+// iterations, so the machine's speed and load cancel out of the ratio. At
+// 48 kHz stereo, 512- and 64-frame blocks:
+// - Masker, worst case: a live Source under it, dips in most bands, the four
+//   bells active at full depth, the idle tick (coordinator pass) every 20 ms;
+// - Self, worst case: tones standing out in many bands, four bells;
+// - Source: measuring and publishing;
+// - Off, settled: a delay line, in 32- and 64-bit samples.
+// Counters: ns_per_sample (the instance), bank_ns_per_sample and x_bank.
+#include "bench_material.h"
+#include "vst3_bench_rig.h"
+
+#include "plugin/ostrel_params.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace
+{
+
+using namespace ostrel_bench;
+
+constexpr int kBatch = 4096;        // samples timed at once
+constexpr size_t kLoop = 48000 * 4; // material, looped
+constexpr int kTickSamples = 960;   // an idle tick every 20 ms of audio
+
+enum class Role
+{
+    Off = 0,
+    Source = 1,
+    Masker = 2,
+    Self = 3
+};
+
+void setParameters(Rig& rig, const std::vector<std::pair<int, double>>& plainValues)
+{
+    Changes changes;
+    changes.queues.resize(plainValues.size());
+    for (size_t i = 0; i < plainValues.size(); ++i)
+    {
+        Queue& q = changes.queues[i];
+        q.id = static_cast<Vst::ParamID>(plainValues[i].first);
+        q.points = 1;
+        q.fixed = rig.plugin->plainParamToNormalized(q.id, plainValues[i].second);
+    }
+    rig.data.inputParameterChanges = &changes;
+    rig.Block();
+    rig.data.inputParameterChanges = nullptr;
+}
+
+std::unique_ptr<Rig> instance(Role role, bool use64, int block)
+{
+    auto rig = std::make_unique<Rig>(use64, false, block);
+    std::vector<std::pair<int, double>> values = {{ostrel::kParamRole, static_cast<int>(role)},
+                                                  {ostrel::kParamChannel, 7.0},
+                                                  {ostrel::kParamDepth, 100.0},
+                                                  {ostrel::kParamSelectivity, 3.0}};
+    for (int b = 0; b < 4; ++b)
+    {
+        values.push_back({ostrel::bellParam(b, ostrel::kBellFreqOffset), 250.0 * (1 << (2 * b))});
+        values.push_back({ostrel::bellParam(b, ostrel::kBellDepthOffset), 100.0});
+        values.push_back({ostrel::bellParam(b, ostrel::kBellActiveOffset), 1.0});
+    }
+    setParameters(*rig, values);
+    return rig;
+}
+
+// Material in both sample sizes; a block points into it, nothing is copied.
+struct Material
+{
+    std::vector<double> d[2];
+    std::vector<float> f[2];
+
+    Material(std::vector<double> left, std::vector<double> right)
+    {
+        // The loop is extended by one batch so a block never wraps.
+        for (int c = 0; c < 2; ++c)
+        {
+            std::vector<double>& v = d[c];
+            v = c == 0 ? std::move(left) : std::move(right);
+            const std::vector<double> head(v.begin(),
+                                           v.begin() + std::min<size_t>(v.size(), kBatch));
+            v.insert(v.end(), head.begin(), head.end());
+            f[c].assign(v.begin(), v.end());
+        }
+    }
+
+    void point(Rig& rig, size_t at) const
+    {
+        const bool use64 = rig.data.symbolicSampleSize == Vst::kSample64;
+        for (int c = 0; c < 2; ++c)
+            rig.inPtrs[c] = use64 ? static_cast<void*>(const_cast<double*>(d[c].data() + at))
+                                  : static_cast<void*>(const_cast<float*>(f[c].data() + at));
+    }
+};
+
+Material materialOf(Role role)
+{
+    switch (role)
+    {
+    case Role::Self:
+        return Material(selfInput(kLoop, 11), selfInput(kLoop, 12));
+    case Role::Source:
+        return Material(harmonicSource(kLoop, 0.1), harmonicSource(kLoop, 0.1));
+    default:
+        return Material(noise(kLoop, 11, 0.5), noise(kLoop, 12, 0.5));
+    }
+}
+
+struct Scene
+{
+    std::unique_ptr<Rig> source; // the Masker's partner
+    std::unique_ptr<Rig> measured;
+    Material sourceSignal{{}, {}};
+    Material signal;
+    size_t at = 0;
+
+    Scene(Role role, bool use64, int block) : signal(materialOf(role))
+    {
+        if (role == Role::Masker)
+        {
+            source = instance(Role::Source, false, block);
+            sourceSignal = Material(harmonicSource(kLoop, 0.02), harmonicSource(kLoop, 0.02));
+        }
+        measured = instance(role, use64, block);
+        // Warm up (about 2 s): envelopes, statistics and gates reach their
+        // working state; an Off instance settles.
+        for (int i = 0; i < 24; ++i)
+            batch();
+    }
+
+    // One batch of kBatch samples; returns the measured instance's CPU time.
+    double batch()
+    {
+        const int block = measured->block;
+        if (source)
+        {
+            // The Source runs the batch first, as a host may run it a whole
+            // block ahead; the Masker finds its levels in the slot's history.
+            for (int done = 0; done < kBatch; done += block)
+            {
+                sourceSignal.point(*source, at + static_cast<size_t>(done));
+                source->Block();
+            }
+        }
+        const double t0 = threadSeconds();
+        for (int done = 0; done < kBatch; done += block)
+        {
+            signal.point(*measured, at + static_cast<size_t>(done));
+            measured->Block();
+        }
+        const double seconds = threadSeconds() - t0;
+        // The idle ticks (and the coordinator pass) belong to the host's
+        // main thread: run between batches, untimed.
+        if (source)
+            source->plugin->IdleTick();
+        measured->plugin->IdleTick();
+        at = (at + kBatch) % kLoop;
+        return seconds;
+    }
+};
+
+void runScene(benchmark::State& state, Role role, bool use64)
+{
+    const int block = static_cast<int>(state.range(0));
+    Scene scene(role, use64, block);
+    ReferenceBank bank;
+    const std::vector<double> left = noise(kBatch, 21, 0.5);
+    const std::vector<double> right = noise(kBatch, 22, 0.5);
+    std::vector<double> out(kBatch);
+    double instanceSeconds = 0.0;
+    double bankSeconds = 0.0;
+    for (auto _ : state)
+    {
+        const double seconds = scene.batch();
+        // The bank in the same block size as the instance, between the blocks.
+        const double t0 = threadSeconds();
+        for (int done = 0; done < kBatch; done += block)
+            bank.run(left.data() + done, right.data() + done, out.data() + done, block);
+        const double bank1 = threadSeconds() - t0;
+        benchmark::DoNotOptimize(out.data());
+        instanceSeconds += seconds;
+        bankSeconds += bank1;
+        state.SetIterationTime(seconds);
+    }
+    const double samples = static_cast<double>(state.iterations()) * kBatch;
+    state.counters["ns_per_sample"] = instanceSeconds / samples * 1e9;
+    state.counters["bank_ns_per_sample"] = bankSeconds / samples * 1e9;
+    state.counters["x_bank"] = instanceSeconds / bankSeconds;
+}
+
+void BM_CostMaskerWorstCase(benchmark::State& state)
+{
+    runScene(state, Role::Masker, false);
+}
+void BM_CostSelfWorstCase(benchmark::State& state)
+{
+    runScene(state, Role::Self, false);
+}
+void BM_CostSource(benchmark::State& state)
+{
+    runScene(state, Role::Source, false);
+}
+void BM_CostOffSettled32(benchmark::State& state)
+{
+    runScene(state, Role::Off, false);
+}
+void BM_CostOffSettled64(benchmark::State& state)
+{
+    runScene(state, Role::Off, true);
+}
+
+#define OSTREL_COST_CASE(name)                                                                     \
+    BENCHMARK(name)->Arg(512)->Arg(64)->UseManualTime()->Unit(benchmark::kMicrosecond)
+OSTREL_COST_CASE(BM_CostMaskerWorstCase);
+OSTREL_COST_CASE(BM_CostSelfWorstCase);
+OSTREL_COST_CASE(BM_CostSource);
+OSTREL_COST_CASE(BM_CostOffSettled32);
+OSTREL_COST_CASE(BM_CostOffSettled64);
+
+} // namespace
