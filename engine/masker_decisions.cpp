@@ -1,0 +1,380 @@
+#include "engine/masker_decisions.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/band_gates.h"
+#include "engine/band_levels.h"
+#include "engine/masking_gain_law.h"
+#include "engine/masking_guards.h"
+#include "engine/masking_meters.h"
+#include "engine/masking_prominence.h"
+#include "engine/masking_spread.h"
+#include "engine/spectral_engine.h"
+#include "engine/stereo_link.h"
+
+namespace ostrel
+{
+namespace
+{
+
+void countUpTo(int32_t& counter)
+{
+    if (counter < kStaleCount)
+        ++counter;
+}
+
+// Closes the local source's period: its band levels become the source of the
+// next period's decisions.
+void closeLocalSource(const MidLevelSums& sums, double levels[kBandCount])
+{
+    float closed[kBandCount];
+    bandLevelsFromEnergies(sums.cumulative, sums.midEnergy, sums.count, closed);
+    for (int k = 0; k < kBandCount; ++k)
+        levels[k] = std::isfinite(closed[k]) ? closed[k] : 0.0;
+}
+
+// The Source's levels of the period that ended when this one (n samples
+// from hostSamplePos) starts: every publication since the last period is
+// taken from the slot's history into the engine's own, which is then
+// searched; a Source that ran a whole host block ahead is met where this
+// instance is. Without such levels, the newest ones.
+const float* alignedSourceLevels(SpectralEngine& e, const PeerSlot& source, int64_t hostSamplePos,
+                                 int n, const float newest[kBandCount])
+{
+    const uint64_t count = publicationCount(source);
+    // Another Source, or a new holder of its slot (its count started over):
+    // nothing recorded so far describes it.
+    if (&source != e.tracking.publishedSlot || count < e.tracking.publishedSeen)
+    {
+        clearSourceHistory(e.tracking.sourceHistory, e.tracking.historyWritePos);
+        e.tracking.publishedSlot = &source;
+        e.tracking.publishedSeen = 0;
+    }
+    noteChunkPosition(e.tracking.sourceHistory, e.tracking.historyWritePos, e.tracking.lastBlockEnd,
+                      hostSamplePos - n, n);
+    uint64_t from = e.tracking.publishedSeen;
+    if (count - from > static_cast<uint64_t>(kLevelHistorySize))
+        from = count - kLevelHistorySize;
+    for (uint64_t i = from; i < count; ++i)
+    {
+        float levels[kBandCount];
+        int64_t end = -1;
+        if (readPublishedLevels(source, i, levels, &end))
+            recordSourceLevels(e.tracking.sourceHistory, e.tracking.historyWritePos, levels, end);
+    }
+    e.tracking.publishedSeen = count;
+    const float* use =
+        sourceLevelsEndingBy(e.tracking.sourceHistory, e.tracking.historyWritePos, hostSamplePos);
+    return use != nullptr ? use : newest;
+}
+
+// Steps 1 to 7 of the block-rate half: which source this period follows,
+// its level vector (aligned in time, peak-held) and the "linked", "peers"
+// and "src" meters. Fills c's source fields and src.
+void selectSource(SpectralEngine& e, const PeerSlot& tgt, int n, int64_t hostSamplePos,
+                  bool transportRunning, bool sidechainConnected, MaskingDecision& c,
+                  double src[kBandCount])
+{
+    const bool self = e.chunkSettings.role == kRoleSelf;
+    const SourceState target = readSourceState(tgt);
+    if (target.levelSeq != e.tracking.sourceSeenSeq)
+    {
+        e.tracking.sourceSeenSeq = target.levelSeq;
+        e.tracking.chunksSinceSourceUpdate = 0;
+    }
+    else
+    {
+        countUpTo(e.tracking.chunksSinceSourceUpdate);
+    }
+    const bool sourceFresh =
+        static_cast<double>(e.tracking.chunksSinceSourceUpdate) * n < 1.5 * e.tables.sampleRate;
+    const bool sidechain = e.chunkSettings.sidechainOn != 0 && sidechainConnected;
+    const bool local = sidechain || self;
+    c.localSource = local;
+    c.sidechainSource = sidechain && !self;
+    c.sourceLive = local || target.sourceHolds;
+    const bool useRegistry = !local && target.sourceHolds && sourceFresh;
+
+    e.meters.linked.store(c.sourceLive ? 1 : 0, std::memory_order_relaxed);
+    e.meters.peersMeter.store(local ? 1 : holderCountOf(tgt), std::memory_order_relaxed);
+
+    if (local)
+    {
+        // The last closed period's measurement.
+        for (int k = 0; k < kBandCount; ++k)
+            src[k] = e.maskerPeriod.localLevels[k];
+    }
+    else
+    {
+        float levels[kBandCount];
+        int64_t srcEnd = -1;
+        readLevels(tgt, levels, nullptr, &srcEnd);
+        const float* use = levels;
+        // The levels of the Source's period that ended when this one starts.
+        if (useRegistry && transportRunning && srcEnd >= 0 && hostSamplePos >= 0)
+            use = alignedSourceLevels(e, tgt, hostSamplePos, n, levels);
+        for (int k = 0; k < kBandCount; ++k)
+            src[k] = useRegistry ? use[k] : -1.0;
+    }
+    double peak = 0.0;
+    for (int k = 0; k < kBandCount; ++k)
+    {
+        src[k] = std::max(0.0, src[k]);
+        peak = std::max(peak, src[k]);
+    }
+    for (int k = 0; k < kBandCount; ++k)
+        e.meters.srcMeter[k].store(peak > 1e-9 ? static_cast<float>(src[k] / peak) : 0.0f,
+                                   std::memory_order_relaxed);
+
+    // Peak hold: instant attack, 100 ms release.
+    const double holdDecay = std::exp(-n / (0.1 * e.tables.sampleRate));
+    for (int k = 0; k < kBandCount; ++k)
+    {
+        e.tracking.heldSourceLevel[k] = std::max(holdDecay * e.tracking.heldSourceLevel[k], src[k]);
+        src[k] = e.tracking.heldSourceLevel[k];
+    }
+}
+
+// Step 12 and 13: the instance's own levels from the envelopes as they stand
+// at the period's start (and the "mask" meter); a Masker that holds a slot
+// publishes them with its balance for the coordinator.
+void measureOwnLevels(SpectralEngine& e, const MaskingDecision& c, int64_t hostSamplePos, int n,
+                      double own[kBandCount])
+{
+    double peakOwn = 0.0;
+    for (int k = 0; k < kBandCount; ++k)
+    {
+        own[k] =
+            std::sqrt(0.5 * (e.gates.bandEnvelope0[k] + e.gates.bandEnvelope1[k]) + kLevelFloor);
+        peakOwn = std::max(peakOwn, own[k]);
+    }
+    for (int k = 0; k < kBandCount; ++k)
+        e.meters.maskMeter[k].store(peakOwn > 1e-9 ? static_cast<float>(own[k] / peakOwn) : 0.0f,
+                                    std::memory_order_relaxed);
+    if (!c.holdsSlot)
+        return;
+    PeerRegistry& registry = *e.registry;
+    beginLevels(registry, e.link);
+    for (int k = 0; k < kBandCount; ++k)
+        writeLevel(registry, e.link, k, static_cast<float>(own[k]));
+    publishBlock(registry, e.link, hostSamplePos, n);
+    double e0 = 0.0;
+    double e1 = 0.0;
+    for (int k = 0; k < kBandCount; ++k)
+    {
+        e0 += e.gates.bandEnvelope0[k];
+        e1 += e.gates.bandEnvelope1[k];
+    }
+    publishBalance(registry, e.link, static_cast<float>((e0 - e1) / (e0 + e1 + 1e-20)));
+}
+
+// Step 18: copies the coordinator's gains while passes keep coming (half a
+// second of audio); returns whether they are to be used.
+bool takeCoordinatorGains(SpectralEngine& e, const MaskingDecision& c, int n)
+{
+    if (!c.holdsSlot)
+        return false;
+    const int64_t passes = coordinatorPasses(*e.registry);
+    if (passes != e.tracking.passCountSeen)
+    {
+        e.tracking.passCountSeen = passes;
+        e.tracking.chunksSincePass = 0;
+    }
+    else
+    {
+        countUpTo(e.tracking.chunksSincePass);
+    }
+    const bool useCoord = e.tracking.chunksSincePass < std::ceil(0.5 * e.tables.sampleRate / n);
+    if (useCoord)
+        copyCoordinatorGains(e.registry->slots[c.heldSlot], e.tracking.coordGainCopy);
+    return useCoord;
+}
+
+// The block-rate half, at the start of a period of n samples: source
+// selection and alignment, spread, own levels and publication, prominence,
+// guards, coordinator gains, balance and targets.
+void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool transportRunning,
+                         bool sidechainConnected, MaskingDecision& c)
+{
+    PeerRegistry& registry = *e.registry;
+    const bool self = e.chunkSettings.role == kRoleSelf;
+    const PeerSlot& tgt = registry.slots[slotOfChannelIndex(e.chunkSettings.channelIndex)];
+    c.heldSlot = heldSlot(registry, e.link);
+    c.holdsSlot = c.heldSlot >= 0;
+
+    double src[kBandCount];
+    selectSource(e, tgt, n, hostSamplePos, transportRunning, sidechainConnected, c, src);
+
+    // Masking spread (Self replaces it with its own neighbourhood below).
+    if (!self)
+        computeMaskingSpread(src, e.tables.centreHz, e.tables.barkOfBand, e.tables.bandWeight,
+                             c.spread);
+
+    // Depth after mute, thresholds.
+    double depthDb = e.chunkSettings.depthScaleDb;
+    if (c.holdsSlot && isSlotMuted(registry, c.heldSlot))
+        depthDb = 0.0;
+    c.thresholds =
+        chunkThresholds(self, e.chunkSettings.selectivity, depthDb, e.chunkSettings.depthBiasDb);
+
+    double own[kBandCount];
+    measureOwnLevels(e, c, hostSamplePos, n, own);
+
+    // Neighbour median and prominence; Self masks with its own neighbourhood.
+    double median[kBandCount];
+    computeProminence(own, median, c.prominenceDb);
+    if (self)
+    {
+        double peakW = 0.0;
+        for (int k = 0; k < kBandCount; ++k)
+        {
+            c.spread.maskSpread[k] = median[k];
+            c.spread.weightedSpread[k] = median[k] * e.tables.bandWeight[k];
+            peakW = std::max(peakW, c.spread.weightedSpread[k]);
+        }
+        c.spread.spreadFloor = std::max(1e-6, 1e-3 * peakW);
+    }
+
+    // Guards, attack and release.
+    updateGuardWeights(e.chunkSettings.lowGuardHz, e.chunkSettings.highGuardHz, e.tables.edgeHz,
+                       GuardWeightsRef{e.masking.lastLowGuardHz, e.masking.lastHighGuardHz,
+                                       e.masking.lowGuardWeight, e.masking.highGuardWeight});
+    const ChunkSmoothing smoothing = chunkSmoothing(n, e.tables.sampleRate);
+    const bool useCoord = takeCoordinatorGains(e, c, n);
+
+    // Stereo balance mismatch with the Source.
+    double mismatch = 0.0;
+    if (c.holdsSlot && c.sourceLive)
+    {
+        double p0 = 0.0;
+        double p1 = 0.0;
+        for (int k = 0; k < kBandCount; ++k)
+        {
+            p0 += e.stereo.bandEnergy0[k];
+            p1 += e.stereo.bandEnergy1[k];
+        }
+        mismatch = balanceMismatch(balanceOf(tgt), p0, p1);
+    }
+
+    // Target gain per band.
+    for (int k = 0; k < kBandCount; ++k)
+    {
+        BandTargetInputs in;
+        in.sourceLive = c.sourceLive;
+        in.useCoord = useCoord;
+        in.maskSpread = c.spread.maskSpread[k];
+        in.own = own[k];
+        in.coordGain = e.tracking.coordGainCopy[k];
+        in.mismatch = mismatch;
+        const double u = bandTargetGain(k, in, c.thresholds);
+        c.targetGain[k] =
+            smoothAndGuard(u, e.masking.blockGain[k], smoothing, c.thresholds.depthFloor,
+                           e.masking.lowGuardWeight[k], e.masking.highGuardWeight[k]);
+    }
+}
+
+GateSetupInputs gateInputsOfBand(const MaskingDecision& c, int band, double amountDivisor,
+                                 double targetGain)
+{
+    GateSetupInputs in;
+    in.sourceLive = c.sourceLive;
+    in.maskSpread = c.spread.maskSpread[band];
+    in.weightedSpread = c.spread.weightedSpread[band];
+    in.spreadFloor = c.spread.spreadFloor;
+    in.prominenceDb = c.prominenceDb[band];
+    in.prominenceThresholdDb = c.thresholds.prominenceThresholdDb;
+    in.openThresholdDb = c.thresholds.openThresholdDb;
+    in.closeThresholdDb = c.thresholds.closeThresholdDb;
+    in.amountDivisor = amountDivisor;
+    in.targetGain = targetGain;
+    return in;
+}
+
+// The period's block-rate set-up: decisions, stereo link from the smoothed
+// coherence of the closed periods, gate and bell set-ups, and empty sums.
+} // namespace
+
+void beginMaskerPeriod(SpectralEngine& e, int64_t hostSamplePos, bool transportRunning,
+                       bool sidechainConnected)
+{
+    MaskerPeriod& p = e.maskerPeriod;
+    const int n = e.period.length;
+    computeMaskingChunk(e, n, hostSamplePos, transportRunning, sidechainConnected, p.decision);
+    const MaskingDecision& c = p.decision;
+
+    for (int m = 0; m < kBandCount; ++m)
+    {
+        const StereoLinkBand link = stereoLinkFromStatistics(
+            e.stereo.bandCross[m], e.stereo.bandEnergy0[m], e.stereo.bandEnergy1[m]);
+        e.stereo.stereoLink[m] = link.stereoLink;
+        e.stereo.linkRatio[m] = link.linkRatio;
+        if (e.stereo.stereoLink[m] > 0.6)
+        {
+            const uint8_t either = (e.gates.gateOpen0[m] || e.gates.gateOpen1[m]) ? 1 : 0;
+            e.gates.gateOpen0[m] = either;
+            e.gates.gateOpen1[m] = either;
+        }
+        p.gates[m] =
+            makeGateSetup(gateInputsOfBand(c, m, c.thresholds.bandAmountDivisor, c.targetGain[m]));
+    }
+
+    for (int b = 0; b < kBellCount; ++b)
+    {
+        BellChunk& bell = p.bells[b];
+        setupBellChunk(e.bells[b], e.chunkSettings.bellFreqHz[b], e.chunkSettings.bellQ[b],
+                       e.chunkSettings.bellDepthPercent[b], e.chunkSettings.bellActive[b] != 0,
+                       e.tables.centreHz, n, e.tables.sampleRate, bell);
+        setBellGate(bell, gateInputsOfBand(c, bell.nearest, c.thresholds.bellAmountDivisor, 1.0));
+        beginBellMeter(e.bells[b]);
+    }
+    p.resetSums();
+}
+
+namespace
+{
+
+// Adds a smoothed statistic's new period mean, unless the period's sum
+// overflowed (a huge sample must not poison it for good).
+void smoothStatistic(double& value, double sum, int n, double k)
+{
+    const double mean = sum / n;
+    if (std::isfinite(mean))
+        value += k * (mean - value);
+}
+
+} // namespace
+
+// The period closes: bell meters, stereo statistics, band meters and the
+// local source's levels.
+void closeMaskerPeriod(SpectralEngine& e)
+{
+    MaskerPeriod& p = e.maskerPeriod;
+    const int n = e.period.length;
+    for (DynamicBell& bell : e.bells)
+        finishBellMeter(bell);
+
+    const double k = 1.0 - std::exp(-n / (0.08 * e.tables.sampleRate));
+    for (int m = 0; m < kBandCount; ++m)
+    {
+        smoothStatistic(e.stereo.bandCross[m], p.sumCross[m], n, k);
+        smoothStatistic(e.stereo.bandEnergy0[m], p.sumSquare0[m], n, k);
+        smoothStatistic(e.stereo.bandEnergy1[m], p.sumSquare1[m], n, k);
+    }
+
+    float dips[kBandCount];
+    for (int m = 0; m < kBandCount; ++m)
+    {
+        dips[m] = dipMeterDb(p.meterSums.outEnergy[m], p.meterSums.inEnergy[m]);
+        e.meters.dipMeter[m].store(dips[m], std::memory_order_relaxed);
+    }
+    e.meters.touchedCount.store(touchedBands(p.meterSums), std::memory_order_relaxed);
+    e.meters.nullSmoothed += (1.0 - std::exp(-n / (0.2 * e.tables.sampleRate))) *
+                             (nullTarget(dips) - e.meters.nullSmoothed);
+    e.meters.nullMeter.store(static_cast<float>(e.meters.nullSmoothed), std::memory_order_relaxed);
+
+    if (p.decision.localSource)
+        closeLocalSource(p.localSums, p.localLevels);
+}
+
+} // namespace ostrel
