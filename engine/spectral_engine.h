@@ -76,6 +76,9 @@ public:
                       const double* side1);
     void processReleaseChunk(const double* in0, const double* in1, double* out0, double* out1,
                              int n, int slot);
+    // The release path once nothing is left to release: a delay line.
+    void processSettledChunk(const double* in0, const double* in1, double* out0, double* out1,
+                             int n);
     void processSourceChunk(const double* in0, const double* in1, double* out0, double* out1, int n,
                             int64_t hostSamplePos, int slot);
     // Publishes the closed period's levels, priority and balance.

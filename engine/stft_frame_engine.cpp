@@ -1,7 +1,10 @@
 #include "engine/stft_frame_engine.h"
 
+#include "engine/vector_clones.h"
+
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <numbers>
 #include <utility>
@@ -43,6 +46,38 @@ void StftFrameEngine::init(const double edgeHz[kEdgeCount], double sampleRate)
     std::memset(fftIm, 0, sizeof(fftIm));
     ringPos = 0;
     hopCounter = 0;
+    // Empty rings: a plain delay from the start.
+    quietSamples = kStftSize;
+}
+
+void StftFrameEngine::stepPlainDelay(const double* dry0, const double* dry1, double* out0,
+                                     double* out1, int n)
+{
+    int done = 0;
+    while (done < n)
+    {
+        const int p = ringPos;
+        const int m = std::min(n - done, kStftSize - p);
+        const double* in[2] = {dry0 + done, dry1 + done};
+        double* out[2] = {out0 + done, out1 + done};
+        for (int c = 0; c < 2; ++c)
+        {
+            double* input = inputRing[c] + p;
+            double* dry = dryRing[c] + p;
+            for (int i = 0; i < m; ++i)
+            {
+                const double x = in[c][i];
+                const double delayed = dry[i];
+                input[i] = finiteOrZero(x);
+                dry[i] = x;
+                // dry - (0 + 0) is dry itself, then the non-finite guard.
+                out[c][i] = std::isfinite(delayed) ? delayed : 0.0;
+            }
+        }
+        ringPos = (p + m) & (kStftSize - 1);
+        hopCounter = (hopCounter + m) % kStftHop;
+        done += m;
+    }
 }
 
 namespace
@@ -68,6 +103,8 @@ void StftFrameEngine::processFrame(const double* gains0, const double* gains1)
 {
     const bool dip0 = anyGainBelowUnity(gains0);
     const bool dip1 = anyGainBelowUnity(gains1);
+    if (dip0 || dip1)
+        quietSamples = 0;
     if (dip0 && dip1)
         processBothChannels(gains0, gains1);
     else if (dip0)
@@ -84,7 +121,7 @@ void StftFrameEngine::processChannel(int channel, const double* gains)
         fftRe[k] = in[(ringPos + k) & (kStftSize - 1)] * window[k];
         fftIm[k] = 0.0;
     }
-    fft(fftRe, fftIm, kStftSize, -1);
+    fft(fftRe, fftIm, -1);
 
     // Keep only what the gains take away, conjugate-symmetric so the result is real.
     for (int j = 0; j < kStftBins; ++j)
@@ -98,7 +135,7 @@ void StftFrameEngine::processChannel(int channel, const double* gains)
             fftIm[kStftSize - j] = -fftIm[j];
         }
     }
-    fft(fftRe, fftIm, kStftSize, +1);
+    fft(fftRe, fftIm, +1);
 
     const double scale = 1.0 / (overlapNorm * kStftSize);
     double* out = outputRing[channel];
@@ -122,7 +159,7 @@ void StftFrameEngine::processBothChannels(const double* gains0, const double* ga
         fftRe[k] = in0[p] * window[k];
         fftIm[k] = in1[p] * window[k];
     }
-    fft(fftRe, fftIm, kStftSize, -1);
+    fft(fftRe, fftIm, -1);
 
     // DC and Nyquist are their own mirrors: the real part is channel 0's, the
     // imaginary part channel 1's.
@@ -149,7 +186,7 @@ void StftFrameEngine::processBothChannels(const double* gains0, const double* ga
         fftRe[mirror] = aRe + bIm;
         fftIm[mirror] = bRe - aIm;
     }
-    fft(fftRe, fftIm, kStftSize, +1);
+    fft(fftRe, fftIm, +1);
 
     const double scale = 1.0 / (overlapNorm * kStftSize);
     double* out0 = outputRing[0];
@@ -163,49 +200,109 @@ void StftFrameEngine::processBothChannels(const double* gains0, const double* ga
     }
 }
 
-void fft(double* re, double* im, int n, int direction)
+namespace
 {
-    for (int i = 1, j = 0; i < n; ++i)
+
+// The transform's fixed tables: the bit-reversal swaps, and the forward
+// twiddles of every stage (stage d's half starts at index d / 2 - 1... laid
+// out as stage after stage, kStftSize - 1 entries in all).
+struct FftTables
+{
+    int16_t swapA[kStftSize / 2];
+    int16_t swapB[kStftSize / 2];
+    int swaps = 0;
+    double twiddleRe[kStftSize];
+    double twiddleIm[kStftSize];
+
+    FftTables()
     {
-        int bit = n >> 1;
-        for (; j & bit; bit >>= 1)
-            j ^= bit;
-        j ^= bit;
-        if (i < j)
+        const int n = kStftSize;
+        for (int i = 1, j = 0; i < n; ++i)
         {
-            std::swap(re[i], re[j]);
-            std::swap(im[i], im[j]);
+            int bit = n >> 1;
+            for (; j & bit; bit >>= 1)
+                j ^= bit;
+            j ^= bit;
+            if (i < j)
+            {
+                swapA[swaps] = static_cast<int16_t>(i);
+                swapB[swaps] = static_cast<int16_t>(j);
+                ++swaps;
+            }
+        }
+        int at = 0;
+        for (int d = 2; d <= n; d <<= 1)
+        {
+            const double angle = -2.0 * std::numbers::pi / d;
+            const double stepRe = std::cos(angle);
+            const double stepIm = std::sin(angle);
+            double wRe = 1.0;
+            double wIm = 0.0;
+            for (int k = 0; k < d / 2; ++k)
+            {
+                twiddleRe[at + k] = wRe;
+                twiddleIm[at + k] = wIm;
+                const double nextRe = wRe * stepRe - wIm * stepIm;
+                wIm = wRe * stepIm + wIm * stepRe;
+                wRe = nextRe;
+            }
+            at += d / 2;
         }
     }
+};
 
-    for (int d = 2; d <= n; d <<= 1)
+const FftTables& fftTables()
+{
+    static const FftTables tables;
+    return tables;
+}
+
+// One stage of butterflies, groups of d points; conjugate twiddles for the
+// inverse (the recurrence from the conjugate step gives exactly those).
+template <bool Inverse>
+inline void fftStage(double* re, double* im, int d, const double* wRe, const double* wIm)
+{
+    const int half = d >> 1;
+    for (int group = 0; group < kStftSize; group += d)
     {
-        const double angle = direction * 2.0 * std::numbers::pi / d;
-        const double stepRe = std::cos(angle);
-        const double stepIm = std::sin(angle);
-        const int half = d >> 1;
-        // The twiddle of butterfly k in every group is the k-th step of the
-        // recurrence from 1; running all groups for one k reuses it, so the
-        // recurrence's dependency chain is half long instead of n/2.
-        double wRe = 1.0;
-        double wIm = 0.0;
+        double* reLo = re + group;
+        double* imLo = im + group;
+        double* reUp = reLo + half;
+        double* imUp = imLo + half;
         for (int k = 0; k < half; ++k)
         {
-            for (int group = 0; group < n; group += d)
-            {
-                const int lo = group + k;
-                const int up = lo + half;
-                const double tRe = wRe * re[up] - wIm * im[up];
-                const double tIm = wRe * im[up] + wIm * re[up];
-                re[up] = re[lo] - tRe;
-                im[up] = im[lo] - tIm;
-                re[lo] += tRe;
-                im[lo] += tIm;
-            }
-            const double nextRe = wRe * stepRe - wIm * stepIm;
-            wIm = wRe * stepIm + wIm * stepRe;
-            wRe = nextRe;
+            const double cRe = wRe[k];
+            const double cIm = Inverse ? -wIm[k] : wIm[k];
+            const double tRe = cRe * reUp[k] - cIm * imUp[k];
+            const double tIm = cRe * imUp[k] + cIm * reUp[k];
+            reUp[k] = reLo[k] - tRe;
+            imUp[k] = imLo[k] - tIm;
+            reLo[k] += tRe;
+            imLo[k] += tIm;
         }
+    }
+}
+
+} // namespace
+
+// Stage by stage, each group's butterflies in a row: independent, contiguous
+// and so vectorised, with the twiddles read from the table.
+OSTREL_VECTOR_CLONES void fft(double* re, double* im, int direction)
+{
+    const FftTables& t = fftTables();
+    for (int i = 0; i < t.swaps; ++i)
+    {
+        std::swap(re[t.swapA[i]], re[t.swapB[i]]);
+        std::swap(im[t.swapA[i]], im[t.swapB[i]]);
+    }
+    int at = 0;
+    for (int d = 2; d <= kStftSize; d <<= 1)
+    {
+        if (direction < 0)
+            fftStage<false>(re, im, d, t.twiddleRe + at, t.twiddleIm + at);
+        else
+            fftStage<true>(re, im, d, t.twiddleRe + at, t.twiddleIm + at);
+        at += d / 2;
     }
 }
 

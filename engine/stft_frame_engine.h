@@ -72,6 +72,11 @@ public:
         s.out0 = s.dry0 - s.removed0;
         s.out1 = s.dry1 - s.removed1;
 
+        // Nothing entered the rings but the dry signal: one sample nearer to
+        // the state in which the stage is a plain delay.
+        const bool quiet = sub0 == 0.0 && sub1 == 0.0 && bell0 == 0.0 && bell1 == 0.0;
+        quietSamples = quiet ? quietSamples + (quietSamples < kStftSize) : 0;
+
         ringPos = (p + 1) & (kStftSize - 1);
         if (++hopCounter == kStftHop)
         {
@@ -80,6 +85,17 @@ public:
         }
         return s;
     }
+
+    // Whether the stage is a plain delay now: for a whole frame length
+    // nothing but the dry signal entered and no frame added a removal, so
+    // every ring but the dry ones holds zeros.
+    bool isPlainDelay() const { return quietSamples >= kStftSize; }
+
+    // What step() computes for n samples with every gain at 1.0 and nothing
+    // to subtract, while isPlainDelay(): the dry rings advance, the outputs
+    // are the samples that went in kStftSize earlier (a non-finite one as
+    // silence). dry and out may not overlap.
+    void stepPlainDelay(const double* dry0, const double* dry1, double* out0, double* out1, int n);
 
     // Analysis, gain and overlap-add of the current frame for both channels.
     void processFrame(const double* gains0, const double* gains1);
@@ -95,6 +111,9 @@ public:
     double outputRing[2][kRingRow] = {};
     int32_t ringPos = 0;
     int32_t hopCounter = 0;
+    // Samples since anything but the dry signal entered or a frame removed
+    // something (counted up to kStftSize).
+    int32_t quietSamples = 0;
 
     double fftRe[kStftSize] = {};
     double fftIm[kStftSize] = {};
@@ -104,9 +123,10 @@ public:
     void processBothChannels(const double* gains0, const double* gains1);
 };
 
-// In-place radix-2 complex transform of n points (a power of two); direction
-// -1 forward, +1 inverse; no scaling. Twiddles come from a recurrence (one
-// cosine and one sine per stage).
-void fft(double* re, double* im, int n, int direction);
+// In-place radix-2 complex transform of kStftSize points; direction -1
+// forward, +1 inverse; no scaling. The twiddles are tabulated from the same
+// recurrence a transform computing them on the fly would run (one cosine and
+// one sine per stage), so the result does not depend on where they come from.
+void fft(double* re, double* im, int direction);
 
 } // namespace ostrel

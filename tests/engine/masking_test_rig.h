@@ -15,6 +15,7 @@
 #include "engine/coordinator_pass.h"
 #include "engine/spectral_engine.h"
 #include "engine/stft_frame_engine.h"
+#include "engine/reference_paths.h"
 #include "engine_test_support.h"
 #include "link/monotonic_clock.h"
 
@@ -133,7 +134,7 @@ inline std::vector<double> bandPowers(const std::vector<double>& s, int from, in
             re[i] = s[start + i] * w;
             im[i] = 0.0;
         }
-        fft(re.data(), im.data(), kN, -1);
+        reference::fft(re.data(), im.data(), kN, -1);
         for (int j = 1; j < kN / 2; ++j)
         {
             const double hz = j * sampleRate / kN;

@@ -27,52 +27,6 @@ double finiteOrAlignedDry(double out, double alignedDry)
     return SpectralEngine::finiteOrAlignedDry(out, alignedDry);
 }
 
-void fft(double* re, double* im, int n, int direction)
-{
-    for (int i = 1, j = 0; i < n; ++i)
-    {
-        int bit = n >> 1;
-        for (; j & bit; bit >>= 1)
-            j ^= bit;
-        j ^= bit;
-        if (i < j)
-        {
-            std::swap(re[i], re[j]);
-            std::swap(im[i], im[j]);
-        }
-    }
-
-    for (int d = 2; d <= n; d <<= 1)
-    {
-        const double angle = direction * 2.0 * std::numbers::pi / d;
-        const double stepRe = std::cos(angle);
-        const double stepIm = std::sin(angle);
-        const int half = d >> 1;
-        // The twiddle of butterfly k in every group is the k-th step of the
-        // recurrence from 1; running all groups for one k reuses it, so the
-        // recurrence's dependency chain is half long instead of n/2.
-        double wRe = 1.0;
-        double wIm = 0.0;
-        for (int k = 0; k < half; ++k)
-        {
-            for (int group = 0; group < n; group += d)
-            {
-                const int lo = group + k;
-                const int up = lo + half;
-                const double tRe = wRe * re[up] - wIm * im[up];
-                const double tIm = wRe * im[up] + wIm * re[up];
-                re[up] = re[lo] - tRe;
-                im[up] = im[lo] - tIm;
-                re[lo] += tRe;
-                im[lo] += tIm;
-            }
-            const double nextRe = wRe * stepRe - wIm * stepIm;
-            wIm = wRe * stepIm + wIm * stepRe;
-            wRe = nextRe;
-        }
-    }
-}
-
 bool anyGainBelowUnity(const double* gains)
 {
     bool anyDip = false;
@@ -677,6 +631,52 @@ void slice(SpectralEngine& e, const double* in0, const double* in1, double* out0
 }
 
 } // namespace
+
+void fft(double* re, double* im, int n, int direction)
+{
+    for (int i = 1, j = 0; i < n; ++i)
+    {
+        int bit = n >> 1;
+        for (; j & bit; bit >>= 1)
+            j ^= bit;
+        j ^= bit;
+        if (i < j)
+        {
+            std::swap(re[i], re[j]);
+            std::swap(im[i], im[j]);
+        }
+    }
+
+    for (int d = 2; d <= n; d <<= 1)
+    {
+        const double angle = direction * 2.0 * std::numbers::pi / d;
+        const double stepRe = std::cos(angle);
+        const double stepIm = std::sin(angle);
+        const int half = d >> 1;
+        // The twiddle of butterfly k in every group is the k-th step of the
+        // recurrence from 1; running all groups for one k reuses it, so the
+        // recurrence's dependency chain is half long instead of n/2.
+        double wRe = 1.0;
+        double wIm = 0.0;
+        for (int k = 0; k < half; ++k)
+        {
+            for (int group = 0; group < n; group += d)
+            {
+                const int lo = group + k;
+                const int up = lo + half;
+                const double tRe = wRe * re[up] - wIm * im[up];
+                const double tIm = wRe * im[up] + wIm * re[up];
+                re[up] = re[lo] - tRe;
+                im[up] = im[lo] - tIm;
+                re[lo] += tRe;
+                im[lo] += tIm;
+            }
+            const double nextRe = wRe * stepRe - wIm * stepIm;
+            wIm = wRe * stepIm + wIm * stepRe;
+            wRe = nextRe;
+        }
+    }
+}
 
 void processChunk(SpectralEngine& e, const double* in0, const double* in1, double* out0,
                   double* out1, int n, int64_t hostSamplePos, bool transportRunning,

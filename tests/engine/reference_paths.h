@@ -12,4 +12,8 @@ void processChunk(SpectralEngine& e, const double* in0, const double* in1, doubl
                   double* out1, int n, int64_t hostSamplePos, bool transportRunning,
                   const double* side0, const double* side1);
 
+// The transform as it was: n points, twiddles from a recurrence inside the
+// butterfly loops.
+void fft(double* re, double* im, int n, int direction);
+
 } // namespace ostrel::reference
