@@ -8,6 +8,9 @@
 // - Source: measuring and publishing;
 // - Off, settled: a delay line, in 32- and 64-bit samples.
 // Counters: ns_per_sample (the instance), bank_ns_per_sample and x_bank.
+// Each block is timed alone (wall time less the clock's own cost), its input
+// freshly written as a host would; blocks during which the thread was
+// preempted are left out.
 #include "bench_material.h"
 #include "vst3_bench_rig.h"
 
@@ -16,6 +19,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -89,14 +93,71 @@ struct Material
         }
     }
 
-    void point(Rig& rig, size_t at) const
+    // Copies a block into the rig's own buffers, as a host fills its
+    // buffers just before calling process (so they are in the cache).
+    void feed(Rig& rig, size_t at) const
     {
         const bool use64 = rig.data.symbolicSampleSize == Vst::kSample64;
+        const size_t n = static_cast<size_t>(rig.block);
         for (int c = 0; c < 2; ++c)
-            rig.inPtrs[c] = use64 ? static_cast<void*>(const_cast<double*>(d[c].data() + at))
-                                  : static_cast<void*>(const_cast<float*>(f[c].data() + at));
+        {
+            if (use64)
+                std::copy_n(d[c].data() + at, n, rig.in64[c].data());
+            else
+                std::copy_n(f[c].data() + at, n, rig.in32[c].data());
+        }
     }
 };
+
+// Wall time of one call, less what reading the clock costs: blocks are too
+// short for the thread's CPU clock, whose reading is a system call.
+class BlockTimer
+{
+public:
+    BlockTimer()
+    {
+        double least = 1.0;
+        for (int i = 0; i < 1000; ++i)
+        {
+            const auto t0 = Clock::now();
+            least = std::min(least, seconds(t0, Clock::now()));
+        }
+        overhead = least;
+    }
+    template <class F> double time(F&& f) const
+    {
+        const auto t0 = Clock::now();
+        f();
+        return std::max(0.0, seconds(t0, Clock::now()) - overhead);
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    static double seconds(Clock::time_point a, Clock::time_point b)
+    {
+        return std::chrono::duration<double>(b - a).count();
+    }
+    double overhead = 0.0;
+};
+
+// The sum of a batch's block times, without the blocks during which the
+// thread was evidently preempted (over ten times the batch's median).
+double robustSum(std::vector<double>& times)
+{
+    std::vector<double> sorted = times;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<long>(sorted.size() / 2),
+                     sorted.end());
+    const double median = sorted[sorted.size() / 2];
+    double sum = 0.0;
+    size_t kept = 0;
+    for (double t : times)
+        if (t <= 10.0 * median + 1e-7)
+        {
+            sum += t;
+            ++kept;
+        }
+    return kept > 0 ? sum * static_cast<double>(times.size()) / static_cast<double>(kept) : 0.0;
+}
 
 Material materialOf(Role role)
 {
@@ -118,6 +179,8 @@ struct Scene
     Material sourceSignal{{}, {}};
     Material signal;
     size_t at = 0;
+    BlockTimer timer;
+    std::vector<double> times;
 
     Scene(Role role, bool use64, int block) : signal(materialOf(role))
     {
@@ -143,17 +206,17 @@ struct Scene
             // block ahead; the Masker finds its levels in the slot's history.
             for (int done = 0; done < kBatch; done += block)
             {
-                sourceSignal.point(*source, at + static_cast<size_t>(done));
+                sourceSignal.feed(*source, at + static_cast<size_t>(done));
                 source->Block();
             }
         }
-        const double t0 = threadSeconds();
+        times.clear();
         for (int done = 0; done < kBatch; done += block)
         {
-            signal.point(*measured, at + static_cast<size_t>(done));
-            measured->Block();
+            signal.feed(*measured, at + static_cast<size_t>(done));
+            times.push_back(timer.time([&] { measured->Block(); }));
         }
-        const double seconds = threadSeconds() - t0;
+        const double seconds = robustSum(times);
         // The idle ticks (and the coordinator pass) belong to the host's
         // main thread: run between batches, untimed.
         if (source)
@@ -174,14 +237,17 @@ void runScene(benchmark::State& state, Role role, bool use64)
     std::vector<double> out(kBatch);
     double instanceSeconds = 0.0;
     double bankSeconds = 0.0;
+    std::vector<double> bankTimes;
     for (auto _ : state)
     {
         const double seconds = scene.batch();
-        // The bank in the same block size as the instance, between the blocks.
-        const double t0 = threadSeconds();
+        // The bank in the same block size as the instance, timed alike.
+        bankTimes.clear();
         for (int done = 0; done < kBatch; done += block)
-            bank.run(left.data() + done, right.data() + done, out.data() + done, block);
-        const double bank1 = threadSeconds() - t0;
+            bankTimes.push_back(scene.timer.time(
+                [&]
+                { bank.run(left.data() + done, right.data() + done, out.data() + done, block); }));
+        const double bank1 = robustSum(bankTimes);
         benchmark::DoNotOptimize(out.data());
         instanceSeconds += seconds;
         bankSeconds += bank1;

@@ -94,6 +94,7 @@ void SpectralEngine::resetOnRoleChange(int role, bool bypassOn)
     meters.linked.store(0, std::memory_order_relaxed);
     path.lastRole = role;
     path.lastBypass = bypassOn ? 1 : 0;
+    path.restsSinceChange = 0;
 }
 
 void SpectralEngine::freshenMaskingState()

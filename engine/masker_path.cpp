@@ -184,6 +184,8 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
     if (n <= 0)
         return;
     MaskerPeriod& p = maskerPeriod;
+    path.restsSinceChange = 0;
+    refillStftRings();
     if (period.starts())
         beginMaskerPeriod(*this, hostSamplePos, transportRunning, side0 != nullptr);
 

@@ -12,6 +12,30 @@
 namespace ostrel
 {
 
+namespace
+{
+
+// One channel of a plain-delay run: the host's samples enter the lookahead
+// line at lineIn, and the line's samples from a whole latency ago (at
+// lineOut) come out, a non-finite one as silence. InPlace: x and y are one
+// buffer (each sample is read before it is overwritten).
+template <bool InPlace>
+inline void plainDelayRun(const double* __restrict x, double* __restrict y,
+                          double* __restrict lineIn, const double* __restrict lineOut, int m)
+{
+    // A select on one comparison (NaN fails it too), so the loop vectorises.
+    constexpr double kLargest = 1.7976931348623157e308;
+    for (int i = 0; i < m; ++i)
+    {
+        const double host = InPlace ? y[i] : x[i];
+        const double leaving = lineOut[i];
+        lineIn[i] = host;
+        y[i] = std::fabs(leaving) <= kLargest ? leaving : 0.0;
+    }
+}
+
+} // namespace
+
 OSTREL_VECTOR_CLONES void SpectralEngine::processSettledChunk(const double* in0, const double* in1,
                                                               double* out0, double* out1, int n)
 {
@@ -26,25 +50,44 @@ OSTREL_VECTOR_CLONES void SpectralEngine::processSettledChunk(const double* in0,
         out0[t] = finiteOrAlignedDry(s.out0, s.dry0);
         out1[t] = finiteOrAlignedDry(s.out1, s.dry1);
     }
-    // Then two plain delays in runs that wrap neither line and read nothing
-    // written in the same run.
-    double delayed[2][kLookaheadSamples];
+    // Then the lookahead line alone: what leaves the stage is what entered
+    // the line a whole latency ago, and the line keeps it all, so the
+    // stage's dry rings are left to be refilled when it steps again. Runs
+    // wrap neither end of the line and read nothing written in the same run.
+    constexpr int kPlainDelay = kLookaheadSamples + kStftSize;
+    static_assert(2 * kPlainDelay <= kDelayLength, "a run reads and writes apart");
+    if (t < n)
+        path.stftRingsInLine = 1;
     while (t < n)
     {
         const int w = delays.delayWritePos;
-        const int r = delays.lookaheadReadPos();
-        const int m = std::min({n - t, kLookaheadSamples, static_cast<int>(delays.lookaheadDelay),
-                                kDelayLength - w, kDelayLength - r});
-        const double* in[2] = {in0 + t, in1 + t};
+        const int r = (w + kDelayLength - delays.lookaheadDelay - kStftSize) % kDelayLength;
+        const int m = std::min({n - t, kPlainDelay, kDelayLength - w, kDelayLength - r});
+        const double* x[2] = {in0 + t, in1 + t};
+        double* y[2] = {out0 + t, out1 + t};
         for (int c = 0; c < 2; ++c)
         {
-            std::copy_n(delays.dryDelay[c] + r, m, delayed[c]);
-            std::copy_n(in[c], m, delays.dryDelay[c] + w);
+            if (x[c] == y[c])
+                plainDelayRun<true>(nullptr, y[c], delays.dryDelay[c] + w, delays.dryDelay[c] + r,
+                                    m);
+            else
+                plainDelayRun<false>(x[c], y[c], delays.dryDelay[c] + w, delays.dryDelay[c] + r, m);
         }
         delays.delayWritePos = (w + m) % kDelayLength;
-        stft.stepPlainDelay(delayed[0], delayed[1], out0 + t, out1 + t, m);
+        stft.skipPlainDelay(m);
         t += m;
     }
+}
+
+void SpectralEngine::refillStftRings()
+{
+    if (path.stftRingsInLine == 0)
+        return;
+    path.stftRingsInLine = 0;
+    const double* line[2] = {delays.dryDelay[0], delays.dryDelay[1]};
+    // The last sample that entered the stage left the line one sample ago.
+    const int newest = (delays.lookaheadReadPos() + kDelayLength - 1) % kDelayLength;
+    stft.refillDryRings(line, kDelayLength, newest);
 }
 
 void SpectralEngine::processReleaseChunk(const double* in0, const double* in1, double* out0,
@@ -52,14 +95,16 @@ void SpectralEngine::processReleaseChunk(const double* in0, const double* in1, d
 {
     meters.peersMeter.store(holderCountOf(registry->slots[slot]), std::memory_order_relaxed);
 
-    if (!anyDipOrListen())
+    if (path.restsSinceChange != 0 || !anyDipOrListen())
     {
+        path.restsSinceChange = 1;
         // Settled: nothing to release. Band and bell filters rest untouched.
         path.settled = 1;
         processSettledChunk(in0, in1, out0, out1, n);
         return;
     }
 
+    refillStftRings();
     double y0[kBandCount];
     double y1[kBandCount];
     for (int t = 0; t < n; ++t)

@@ -28,6 +28,8 @@ void SpectralEngine::processSourceChunk(const double* in0, const double* in1, do
 {
     (void)hostSamplePos; // the period's start position is what gets published
     path.settled = 0;
+    path.restsSinceChange = 0;
+    refillStftRings();
     const bool releasing = anyDipOrListen();
 
     if (period.starts())

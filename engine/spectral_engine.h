@@ -79,6 +79,9 @@ public:
     // The release path once nothing is left to release: a delay line.
     void processSettledChunk(const double* in0, const double* in1, double* out0, double* out1,
                              int n);
+    // Before the spectral stage steps again after a settled run: its dry
+    // rings as the run would have left them.
+    void refillStftRings();
     void processSourceChunk(const double* in0, const double* in1, double* out0, double* out1, int n,
                             int64_t hostSamplePos, int slot);
     // Publishes the closed period's levels, priority and balance.

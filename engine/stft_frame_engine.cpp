@@ -50,33 +50,19 @@ void StftFrameEngine::init(const double edgeHz[kEdgeCount], double sampleRate)
     quietSamples = kStftSize;
 }
 
-void StftFrameEngine::stepPlainDelay(const double* dry0, const double* dry1, double* out0,
-                                     double* out1, int n)
+void StftFrameEngine::refillDryRings(const double* const line[2], int lineLength, int newest)
 {
-    int done = 0;
-    while (done < n)
+    for (int c = 0; c < 2; ++c)
     {
-        const int p = ringPos;
-        const int m = std::min(n - done, kStftSize - p);
-        const double* in[2] = {dry0 + done, dry1 + done};
-        double* out[2] = {out0 + done, out1 + done};
-        for (int c = 0; c < 2; ++c)
+        int from = newest;
+        for (int k = 1; k <= kStftSize; ++k)
         {
-            double* input = inputRing[c] + p;
-            double* dry = dryRing[c] + p;
-            for (int i = 0; i < m; ++i)
-            {
-                const double x = in[c][i];
-                const double delayed = dry[i];
-                input[i] = finiteOrZero(x);
-                dry[i] = x;
-                // dry - (0 + 0) is dry itself, then the non-finite guard.
-                out[c][i] = std::isfinite(delayed) ? delayed : 0.0;
-            }
+            const int p = (ringPos - k) & (kStftSize - 1);
+            const double x = line[c][from];
+            dryRing[c][p] = x;
+            inputRing[c][p] = finiteOrZero(x);
+            from = from == 0 ? lineLength - 1 : from - 1;
         }
-        ringPos = (p + m) & (kStftSize - 1);
-        hopCounter = (hopCounter + m) % kStftHop;
-        done += m;
     }
 }
 

@@ -91,11 +91,19 @@ public:
     // every ring but the dry ones holds zeros.
     bool isPlainDelay() const { return quietSamples >= kStftSize; }
 
-    // What step() computes for n samples with every gain at 1.0 and nothing
-    // to subtract, while isPlainDelay(): the dry rings advance, the outputs
-    // are the samples that went in kStftSize earlier (a non-finite one as
-    // silence). dry and out may not overlap.
-    void stepPlainDelay(const double* dry0, const double* dry1, double* out0, double* out1, int n);
+    // n samples of a plain delay whose dry rings are not written: only the
+    // positions move on. The caller keeps the samples elsewhere and puts
+    // them back with refillDryRings before the stage steps again.
+    void skipPlainDelay(int n)
+    {
+        ringPos = (ringPos + n) & (kStftSize - 1);
+        hopCounter = (hopCounter + n) % kStftHop;
+    }
+
+    // Writes the dry rings as step() would have left them, from a line that
+    // holds every sample that entered the stage: newest is the position in
+    // line[c] (of length lineLength) of the last one.
+    void refillDryRings(const double* const line[2], int lineLength, int newest);
 
     // Analysis, gain and overlap-add of the current frame for both channels.
     void processFrame(const double* gains0, const double* gains1);

@@ -6,7 +6,7 @@
 // in the baseline.
 #pragma once
 
-#if defined(__x86_64__) && defined(__ELF__) && (defined(__GNUC__) || defined(__clang__)) &&       \
+#if defined(__x86_64__) && defined(__ELF__) && (defined(__GNUC__) || defined(__clang__)) &&        \
     !defined(__SANITIZE_THREAD__)
 #define OSTREL_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
