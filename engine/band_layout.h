@@ -9,6 +9,8 @@ namespace ostrel
 
 inline constexpr int kBandCount = 24;
 inline constexpr int kEdgeCount = kBandCount - 1;
+// The low-pass members per sample rounded up to whole vectors of four.
+inline constexpr int kLowpassLanes = (kEdgeCount + 3) / 4 * 4;
 inline constexpr double kLowestHz = 20.0;
 inline constexpr double kHighestHz = 20000.0;
 

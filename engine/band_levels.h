@@ -15,7 +15,8 @@ namespace ostrel
 // energies, the mid energy and the energies of the two channels.
 struct MidLevelSums
 {
-    double cumulative[kEdgeCount] = {};
+    // Past kEdgeCount: the low-pass bank's padding members, always 0.
+    double cumulative[kLowpassLanes] = {};
     double midEnergy = 0.0;
     double energy0 = 0.0;
     double energy1 = 0.0;

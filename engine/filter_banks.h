@@ -37,9 +37,12 @@ struct BandPassBank
 
 struct LowpassBank
 {
-    // Both sections of a member share these coefficients.
-    double b0[kEdgeCount], b1[kEdgeCount], b2[kEdgeCount], a1[kEdgeCount], a2[kEdgeCount];
-    double s1a[kEdgeCount], s2a[kEdgeCount], s1b[kEdgeCount], s2b[kEdgeCount];
+    // Both sections of a member share these coefficients. The members past
+    // kEdgeCount (all zero, so their output is 0) make the loops whole vectors.
+    double b0[kLowpassLanes] = {}, b1[kLowpassLanes] = {}, b2[kLowpassLanes] = {},
+           a1[kLowpassLanes] = {}, a2[kLowpassLanes] = {};
+    double s1a[kLowpassLanes] = {}, s2a[kLowpassLanes] = {}, s1b[kLowpassLanes] = {},
+           s2b[kLowpassLanes] = {};
 
     // Member j is a Linkwitz-Riley low-pass at edgeHz[j]; states cleared.
     void design(const double edgeHz[kEdgeCount], double sampleRate);
@@ -48,8 +51,26 @@ struct LowpassBank
 
     void step(double x, double y[kEdgeCount])
     {
+        run(x, [y](int j, double out) {
+            if (j < kEdgeCount)
+                y[j] = out;
+        });
+    }
+
+    // One sample of the band-energy measurement: adds each member's squared
+    // output to cumulative[j]. The outputs stay in registers: written out and
+    // read back in other widths they would stall the loads.
+    void accumulate(double x, double cumulative[kLowpassLanes])
+    {
+        run(x, [cumulative](int j, double out) { cumulative[j] += out * out; });
+    }
+
+private:
+    template <class Sink>
+    void run(double x, Sink sink)
+    {
         x = analysedSample(x);
-        for (int j = 0; j < kEdgeCount; ++j)
+        for (int j = 0; j < kLowpassLanes; ++j)
         {
             double m = b0[j] * x + s1a[j];
             s1a[j] = b1[j] * x - a1[j] * m + s2a[j];
@@ -58,18 +79,8 @@ struct LowpassBank
             const double out = b0[j] * m + s1b[j];
             s1b[j] = b1[j] * m - a1[j] * out + s2b[j];
             s2b[j] = b2[j] * m - a2[j] * out;
-            y[j] = out;
+            sink(j, out);
         }
-    }
-
-    // One sample of the band-energy measurement: adds each member's squared
-    // output to cumulative[j].
-    void accumulate(double x, double cumulative[kEdgeCount])
-    {
-        double y[kEdgeCount];
-        step(x, y);
-        for (int j = 0; j < kEdgeCount; ++j)
-            cumulative[j] += y[j] * y[j];
     }
 };
 

@@ -5,6 +5,7 @@
 // the period closes.
 #include "engine/band_levels.h"
 #include "engine/release_sample.h"
+#include "engine/vector_clones.h"
 
 #include <cmath>
 
@@ -23,67 +24,71 @@ double balanceOfEnergies(double energy0, double energy1)
 
 } // namespace
 
-void SpectralEngine::processSourceChunk(const double* in0, const double* in1, double* out0,
-                                        double* out1, int n, int64_t hostSamplePos, int slot)
+OSTREL_VECTOR_CLONES void SpectralEngine::processSourceChunk(const double* in0, const double* in1,
+                                                             double* out0, double* out1, int n,
+                                                             int64_t hostSamplePos, int slot)
 {
     (void)hostSamplePos; // the period's start position is what gets published
     path.settled = 0;
     path.restsSinceChange = 0;
-    refillStftRings();
     const bool releasing = anyDipOrListen();
 
     if (period.starts())
         sourceSums.reset();
     MidLevelSums& sums = sourceSums;
+
+    // The measurement: the mid signal's band energies and the channels'
+    // energies. A non-finite sample counts as silence in every measurement.
     double midEnergy = 0.0;
     double energy0 = 0.0;
     double energy1 = 0.0;
-
-    double y0[kBandCount];
-    double y1[kBandCount];
     for (int t = 0; t < n; ++t)
     {
-        const double x0 = in0[t];
-        const double x1 = in1[t];
-
-        // A non-finite sample counts as silence in every measurement.
-        const double a0 = analysedSample(x0);
-        const double a1 = analysedSample(x1);
+        const double a0 = analysedSample(in0[t]);
+        const double a1 = analysedSample(in1[t]);
         const double mid = (a0 + a1) * 0.5;
         analysisLowpassBank.accumulate(mid, sums.cumulative);
         midEnergy += mid * mid;
         energy0 += a0 * a0;
         energy1 += a1 * a1;
-
-        bandFilter[0].step(x0, y0);
-        bandFilter[1].step(x1, y1);
-
-        const int w = delays.delayWritePos;
-        const auto [r, d0, d1] = exchangeDry(x0, x1);
-
-        if (releasing)
-        {
-            // Dips left from a previous role fade exactly as on the release path.
-            releaseSample(x0, x1, y0, y1, r, d0, d1, out0[t], out1[t]);
-        }
-        else
-        {
-            for (int k = 0; k < kBandCount; ++k)
-            {
-                delays.bandDelay[0][w][k] = y0[k];
-                delays.bandDelay[1][w][k] = y1[k];
-            }
-            const StftSample s =
-                stft.step(d0, d1, 0.0, 0.0, 0.0, 0.0, tables.unityGains, tables.unityGains);
-            out0[t] = finiteOrAlignedDry(s.out0, s.dry0);
-            out1[t] = finiteOrAlignedDry(s.out1, s.dry1);
-        }
-        advanceDelayWritePos();
     }
     sums.midEnergy += midEnergy;
     sums.energy0 += energy0;
     sums.energy1 += energy1;
     sums.count += n;
+
+    if (releasing)
+    {
+        // Dips left from a previous role fade exactly as on the release path.
+        refillStftRings();
+        double y0[kBandCount];
+        double y1[kBandCount];
+        for (int t = 0; t < n; ++t)
+        {
+            const double x0 = in0[t];
+            const double x1 = in1[t];
+            bandFilter[0].step(x0, y0);
+            bandFilter[1].step(x1, y1);
+            const auto [r, d0, d1] = exchangeDry(x0, x1);
+            releaseSample(x0, x1, y0, y1, r, d0, d1, out0[t], out1[t]);
+            advanceDelayWritePos();
+        }
+    }
+    else
+    {
+        // The band signals go straight into their lookahead line (a later
+        // role reads them), then the audio passes through as on a settled
+        // Off instance; the outputs are written last, for hosts that process
+        // in place.
+        int w = delays.delayWritePos;
+        for (int t = 0; t < n; ++t)
+        {
+            bandFilter[0].step(in0[t], delays.bandDelay[0][w]);
+            bandFilter[1].step(in1[t], delays.bandDelay[1][w]);
+            w = w + 1 == kDelayLength ? 0 : w + 1;
+        }
+        processSettledChunk(in0, in1, out0, out1, n);
+    }
 
     if (period.closesWith(n))
         publishSourcePeriod(slot);

@@ -76,7 +76,8 @@ public:
                       const double* side1);
     void processReleaseChunk(const double* in0, const double* in1, double* out0, double* out1,
                              int n, int slot);
-    // The release path once nothing is left to release: a delay line.
+    // The release path once nothing is left to release, and the Source's
+    // audio: a delay line (the spectral stage passes its input unchanged).
     void processSettledChunk(const double* in0, const double* in1, double* out0, double* out1,
                              int n);
     // Before the spectral stage steps again after a settled run: its dry
