@@ -5,7 +5,7 @@ file(GLOB _entry_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/plugin/module_ent
 if(WIN32)
   list(FILTER _entry_sources EXCLUDE REGEX "_linux\\.cpp$")
 else()
-  list(FILTER _entry_sources EXCLUDE REGEX "_win\\.cpp$")
+  list(FILTER _entry_sources EXCLUDE REGEX "_windows\\.cpp$")
 endif()
 if(NOT _entry_sources)
   ostrel_missing_dependency("The module's entry points for this platform (plugin/module_entry*.cpp)"
