@@ -62,3 +62,15 @@ file(RELATIVE_PATH _bundle_module ${CMAKE_CURRENT_BINARY_DIR}
      ${CMAKE_BINARY_DIR}/Ostrel.vst3/Contents/x86_64-win/Ostrel.vst3)
 target_compile_definitions(test_windows PRIVATE OSTREL_TEST_BUNDLE_MODULE="${_bundle_module}")
 add_dependencies(test_windows ostrel_bundle)
+
+# A stand-in for the WebView2 runtime's DLL, which the loader's tests put
+# where a runtime would be.
+add_library(webview2_runtime_stand_in MODULE
+            ${CMAKE_CURRENT_SOURCE_DIR}/windows/runtime_stand_in/embedded_browser_stand_in.cpp)
+ostrel_warnings(webview2_runtime_stand_in)
+target_include_directories(webview2_runtime_stand_in PRIVATE ${CMAKE_SOURCE_DIR})
+set_target_properties(webview2_runtime_stand_in PROPERTIES
+  PREFIX "" OUTPUT_NAME EmbeddedBrowserWebView
+  LIBRARY_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/runtime_stand_in)
+target_link_libraries(webview2_runtime_stand_in PRIVATE ole32)
+add_dependencies(test_windows webview2_runtime_stand_in)
