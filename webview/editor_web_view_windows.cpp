@@ -343,15 +343,19 @@ void WebView2Backend::ControllerCreated(wv2::ICoreWebView2Controller* controller
     auto* newWindow = wv2::NewWindowRequested::Make(
         [this](wv2::ICoreWebView2*, wv2::ICoreWebView2NewWindowRequestedEventArgs* args)
         {
-            // Links for a new window open in the user's browser when online;
-            // otherwise the web view does what it does by default.
+            // Web links for a new window open in the user's browser when
+            // online; otherwise the web view does what it does by default.
+            // Only http and https go to the shell: "open" on a file or
+            // another scheme from a page would start programs.
             LPWSTR uri = nullptr;
             DWORD flags = 0;
             if (FAILED(args->get_Uri(&uri)) || !uri)
                 return S_OK;
             const std::wstring address(uri);
             CoTaskMemFree(uri);
-            if (InternetGetConnectedState(&flags, 0) &&
+            const bool web =
+                address.rfind(L"https://", 0) == 0 || address.rfind(L"http://", 0) == 0;
+            if (web && InternetGetConnectedState(&flags, 0) &&
                 reinterpret_cast<INT_PTR>(ShellExecuteW(GetParent(mArea), L"open", address.c_str(),
                                                         nullptr, nullptr, SW_SHOWNORMAL)) > 32)
                 args->put_Handled(TRUE);
