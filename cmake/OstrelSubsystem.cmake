@@ -1,13 +1,13 @@
 # ostrel_subsystem(name [DEPENDS targets...])
 # Builds the static library ostrel_<name> from <name>/*.cpp, one folder per
-# library. Platform files: *_linux.cpp is taken on Linux, *_win.cpp on Windows.
+# library. Platform files: *_linux.cpp is taken on Linux, *_windows.cpp on Windows.
 function(ostrel_subsystem name)
   cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${name}/*.cpp)
   if(WIN32)
     list(FILTER sources EXCLUDE REGEX "_linux\\.cpp$")
   else()
-    list(FILTER sources EXCLUDE REGEX "_win\\.cpp$")
+    list(FILTER sources EXCLUDE REGEX "_windows\\.cpp$")
   endif()
   # Entry points of the module are compiled into the bundle target only.
   list(FILTER sources EXCLUDE REGEX "/module_entry[^/]*\\.cpp$")

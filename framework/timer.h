@@ -1,19 +1,20 @@
 // plugfw::Timer: the plug-in's idle clock. It calls its function every
 // period "on the main thread". A host that offers a run loop drives it from
-// its own main thread (`HostTick`); while no host driver is attached, a
-// private thread ticks instead. Every tick runs under the instance's
-// main-thread mutex, so a private tick never overlaps the host's controller
-// calls, which take the same mutex.
+// its own main thread (`HostTick`); while no host driver is attached, the
+// platform's own ticker ticks instead (timer_ticker.h). Every tick runs under
+// the instance's main-thread mutex, so a tick never overlaps the host's
+// controller calls, which take the same mutex.
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
-#include <thread>
 
 namespace plugfw
 {
+
+class TimerTicker;
 
 class Timer
 {
@@ -32,12 +33,12 @@ public:
     Timer& operator=(const Timer&) = delete;
 
     // Begins ticking: from the host driver if one is attached, else from the
-    // private thread. Safe to call again.
+    // platform's ticker. Safe to call again.
     void Start();
     // No tick runs after this returns (may be called with the mutex held).
     void Stop();
 
-    // A host run loop takes over (the private thread ends) or gives back.
+    // A host run loop takes over (the ticker stops) or gives back.
     void AttachHostDriver();
     void DetachHostDriver();
     // Called by the host driver on the host's main thread.
@@ -46,16 +47,19 @@ public:
     int PeriodMs() const { return mPeriodMs; }
     bool Running() const { return mRunning; }
     bool HostDriven() const { return mHostDriven; }
-    bool PrivateThreadRunning() const { return mThread.joinable(); }
-    // True on the private thread: host interfaces reserved for the main
-    // thread must not be called from here.
+    // The platform's ticker is ticking (a private thread on Linux).
+    bool PrivateThreadRunning() const;
+    // True on a thread of the ticker's own that the host does not know:
+    // host interfaces reserved for the main thread must not be called from
+    // here.
     bool OnPrivateThread() const;
 
 private:
-    void StartThread();
-    void StopThread();
-    void ThreadMain();
+    friend class TimerTicker;
+
     void Fire();
+    // Runs the function if the mutex is free now; false when it was busy.
+    bool TryTick();
     void RunOffLock();
 
     std::recursive_mutex& mMutex;
@@ -66,11 +70,7 @@ private:
     std::atomic<bool> mRunning{false};
     std::atomic<bool> mHostDriven{false};
 
-    std::thread mThread;
-    std::mutex mWakeMutex;
-    std::condition_variable mWake;
-    bool mStopThread = false;
-    std::atomic<std::thread::id> mThreadId{};
+    std::unique_ptr<TimerTicker> mTicker;
 };
 
 } // namespace plugfw

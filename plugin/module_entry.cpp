@@ -1,6 +1,6 @@
 // The module's entry points, compiled into the bundle only: the factory with
-// its one class, InitDll/ExitDll, and the Linux ModuleEntry/ModuleExit that
-// hosts call around them.
+// its one class and InitDll/ExitDll. What a platform's hosts call around them
+// is in module_entry_<platform>.cpp.
 #include "link/peer_registry.h"
 #include "plugin/ostrel.h"
 #include "vst3/module_state.h"
@@ -112,16 +112,6 @@ extern "C"
     }
 
     SMTG_EXPORT_SYMBOL bool ExitDll()
-    {
-        return exitModule();
-    }
-
-    SMTG_EXPORT_SYMBOL bool ModuleEntry(void* sharedLibraryHandle)
-    {
-        return plugfw::ModuleInit(sharedLibraryHandle);
-    }
-
-    SMTG_EXPORT_SYMBOL bool ModuleExit()
     {
         return exitModule();
     }

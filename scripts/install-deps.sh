@@ -24,6 +24,13 @@ packages=(
   # A virtual X display for the web view helper's end-to-end test.
   xvfb
   xauth
+  # The Windows x64 build (MinGW-w64, posix threads), GoogleTest's sources
+  # for its tests, and Wine to run them.
+  g++-mingw-w64-x86-64-posix
+  mingw-w64-tools
+  googletest
+  wine64
+  wine
 )
 
 missing=()

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the plain Release build under CTest,
-# the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer
+# the Windows build with its tests under Wine, the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer
 # with leak detection, the fuzzers for a few seconds each, then the
 # concurrency tests again under ThreadSanitizer. With CI=true a missing dependency is an error, not a
 # skipped test.
@@ -26,6 +26,10 @@ elif $in_ci; then
   exit 1
 fi
 "${display[@]}" ctest --test-dir build --output-on-failure -j "$jobs"
+
+# The Windows x64 bundle, cross-built with MinGW-w64, and its tests under
+# Wine (build-windows/).
+OSTREL_JOBS="$jobs" scripts/test-windows.sh
 
 # Every test again with AddressSanitizer, UndefinedBehaviorSanitizer and leak
 # detection. Only the toolkit libraries of the web view helper may leak

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/editor_delegate.h"
+#include "vst3/keyboard_layout.h"
 
 #include <cstdint>
 
@@ -14,9 +15,5 @@ namespace plugfw
 inline constexpr int kVst3KeySpace = 7;
 
 KeyPress KeyPressFromVst3(char16_t key, int16_t virtualKey, int16_t modifiers);
-
-// The virtual-key code of the key that types `c` on a US keyboard layout
-// (0 when no key does).
-int VirtualKeyForCharacter(char32_t c);
 
 } // namespace plugfw

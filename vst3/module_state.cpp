@@ -10,14 +10,20 @@ namespace
 
 int gUseCount = 0;
 void* gHandle = nullptr;
+void* gLoadedHandle = nullptr;
 Steinberg::IPtr<Steinberg::FUnknown> gFactoryHostContext;
 
 } // namespace
 
+void ModuleLoaded(void* handle)
+{
+    gLoadedHandle = handle;
+}
+
 bool ModuleInit(void* handle)
 {
     if (gUseCount++ == 0)
-        gHandle = handle;
+        gHandle = handle ? handle : gLoadedHandle;
     return true;
 }
 
@@ -44,13 +50,6 @@ int ModuleUseCount()
 void* ModuleHandle()
 {
     return gHandle;
-}
-
-std::string ModuleFolder()
-{
-    const std::string& path = ModulePath();
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 void SetFactoryHostContext(Steinberg::FUnknown* context)

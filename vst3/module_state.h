@@ -10,7 +10,11 @@
 namespace plugfw
 {
 
-// InitDll: counts a user; the first one records the module handle.
+// The loader's handle of the module, where the platform hands it over at
+// load time (DllMain on Windows), for InitDll to record.
+void ModuleLoaded(void* handle);
+// InitDll: counts a user; the first one records the module handle (`handle`,
+// else the one given at load).
 bool ModuleInit(void* handle);
 // ExitDll: counts a user out; the last one runs the module clean-up. False
 // when there was no user left to count out.
@@ -18,8 +22,8 @@ bool ModuleExit();
 int ModuleUseCount();
 void* ModuleHandle();
 
-// Full path of the module's file and its folder (with a trailing '/'),
-// found from the address of the module's own code.
+// Full path of the module's file and its folder (with a trailing separator),
+// found from the address of the module's own code (module_state_<platform>.cpp).
 const std::string& ModulePath();
 std::string ModuleFolder();
 

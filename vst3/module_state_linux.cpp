@@ -25,4 +25,11 @@ const std::string& ModulePath()
     return path;
 }
 
+std::string ModuleFolder()
+{
+    const std::string& path = ModulePath();
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
 } // namespace plugfw

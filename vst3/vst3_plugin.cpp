@@ -7,7 +7,6 @@
 #include "vst3/vst3_parameter.h"
 #include "vst3/vst3_view.h"
 #include "webview/editor_web_view.h"
-#include "webview/helper_connection.h"
 
 #include "pluginterfaces/base/ibstream.h"
 #include "pluginterfaces/vst/ivsthostapplication.h"
@@ -42,7 +41,7 @@ Vst3Plugin::Vst3Plugin(const Config& config)
     : PluginApiBase(config), Vst3ProcessorBase(config),
       mTimer(
           mMainThreadMutex, [this] { OnTimerTick(); }, kTimerPeriodMs, [this] { IdleFileWork(); }),
-      mIdleClock(mTimer),
+      mIdleDriver(MakeHostIdleDriver(mTimer)),
       mPendingPerform(new std::atomic<uint8_t>[static_cast<size_t>(std::max(NParams(), 1))]),
       mHostGestureOpen(static_cast<size_t>(NParams()), 0),
       mPendingEnd(static_cast<size_t>(NParams()), 0)
@@ -53,7 +52,7 @@ Vst3Plugin::Vst3Plugin(const Config& config)
 
 Vst3Plugin::~Vst3Plugin()
 {
-    mIdleClock.Stop();
+    mIdleDriver->Stop();
     if (mView)
         mView->OwnerGone();
 }
@@ -61,7 +60,7 @@ Vst3Plugin::~Vst3Plugin()
 uint32 PLUGIN_API Vst3Plugin::release()
 {
     if (getRefCount() == 1)
-        mIdleClock.Stop();
+        mIdleDriver->Stop();
     return SingleComponentEffect::release();
 }
 
@@ -82,7 +81,7 @@ void Vst3Plugin::OnTimerTick()
         FlushDeferredHostCalls();
     // Page events (messages, content loaded) arrive here, under the mutex.
     PollWebView();
-    ReapClosedWebViewHelpers();
+    TidyClosedEditorWebViews();
     TimerTick();
 }
 
@@ -238,17 +237,13 @@ tresult PLUGIN_API Vst3Plugin::initialize(FUnknown* context)
     OnHostIdentified();
     OnParamReset();
 
-    IPtr<Linux::IRunLoop> loop = IdleClock::RunLoopOf(context);
-    if (!loop)
-        loop = IdleClock::RunLoopOf(FactoryHostContext());
-    mIdleClock.SetContextRunLoop(loop);
-    mIdleClock.Start();
+    mIdleDriver->Initialize(context, FactoryHostContext());
     return kResultOk;
 }
 
 tresult PLUGIN_API Vst3Plugin::terminate()
 {
-    mIdleClock.Stop();
+    mIdleDriver->Stop();
     std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
     return SingleComponentEffect::terminate();
 }
@@ -655,7 +650,7 @@ void Vst3Plugin::ViewDestroyed(Vst3View* view)
 
 void Vst3Plugin::OpenEditorWindow(void* parent)
 {
-    // Without a helper (not installed, no display) the editor stays empty.
+    // Without a web view (none installed, no display) the editor shows none.
     OpenEditorWebView(*this, parent, EditorWidth(), EditorHeight(), mView ? mView->Scale() : 1.0f);
 }
 

@@ -16,7 +16,7 @@
 
 #include "framework/plugin_api_base.h"
 #include "framework/timer.h"
-#include "vst3/idle_clock.h"
+#include "vst3/host_idle_driver.h"
 #include "vst3/single_component_effect.h"
 #include "vst3/vst3_controller_base.h"
 #include "vst3/vst3_processor_base.h"
@@ -131,7 +131,7 @@ public:
     // Serialises main-thread work (host calls, editor messages, ticks).
     std::recursive_mutex& MainThreadMutex() { return mMainThreadMutex; }
     Timer& IdleTimer() { return mTimer; }
-    IdleClock& GetIdleClock() { return mIdleClock; }
+    HostIdleDriver& IdleDriver() { return *mIdleDriver; }
     Vst3View* CurrentView() const { return mView; }
     void ViewDestroyed(Vst3View* view);
     // Host calls held back while the private timer thread was ticking.
@@ -146,7 +146,7 @@ private:
 
     std::recursive_mutex mMainThreadMutex;
     Timer mTimer;
-    IdleClock mIdleClock;
+    std::unique_ptr<HostIdleDriver> mIdleDriver;
     Vst3View* mView = nullptr;
 
     // Host edits held back from the private timer thread.

@@ -1,5 +1,6 @@
 #include "vst3/vst3_view.h"
 
+#include "vst3/editor_platform_type.h"
 #include "vst3/key_press_conversion.h"
 #include "vst3/vst3_plugin.h"
 
@@ -38,8 +39,7 @@ ViewRect Vst3View::ScaledSize() const
 
 tresult PLUGIN_API Vst3View::isPlatformTypeSupported(FIDString type)
 {
-    return type && std::strcmp(type, kPlatformTypeX11EmbedWindowID) == 0 ? kResultTrue
-                                                                         : kResultFalse;
+    return type && std::strcmp(type, EditorPlatformType()) == 0 ? kResultTrue : kResultFalse;
 }
 
 tresult PLUGIN_API Vst3View::attached(void* parent, FIDString type)
@@ -49,8 +49,8 @@ tresult PLUGIN_API Vst3View::attached(void* parent, FIDString type)
     std::lock_guard<std::recursive_mutex> lock(mOwner->MainThreadMutex());
     if (CPluginView::attached(parent, type) != kResultOk)
         return kResultFalse;
-    // While a view is attached the frame's run loop drives the idle timer.
-    mOwner->GetIdleClock().SetFrameRunLoop(IdleClock::RunLoopOf(plugFrame));
+    // The frame may bring what drives the idle timer while the view is open.
+    mOwner->IdleDriver().ViewAttached(plugFrame);
     mOwner->FlushDeferredHostCalls();
     mOwner->OpenEditorWindow(parent);
     return kResultTrue;
@@ -63,7 +63,7 @@ tresult PLUGIN_API Vst3View::removed()
     std::lock_guard<std::recursive_mutex> lock(mOwner->MainThreadMutex());
     if (mOwner->HasEditor())
         mOwner->CloseEditorWindow();
-    mOwner->GetIdleClock().SetFrameRunLoop(nullptr);
+    mOwner->IdleDriver().ViewRemoved();
     mOwner->FlushDeferredHostCalls();
     return CPluginView::removed();
 }
@@ -74,7 +74,7 @@ tresult PLUGIN_API Vst3View::setFrame(IPlugFrame* frame)
     if (mOwner && isAttached())
     {
         std::lock_guard<std::recursive_mutex> lock(mOwner->MainThreadMutex());
-        mOwner->GetIdleClock().SetFrameRunLoop(IdleClock::RunLoopOf(frame));
+        mOwner->IdleDriver().ViewAttached(frame);
     }
     return kResultTrue;
 }

@@ -1,7 +1,7 @@
-// plugfw::Vst3View: the editor view a host embeds. On Linux it lives
-// in an X11 window given as "X11EmbedWindowID"; attaching opens the editor
-// window (the web view host) inside it and moves the idle timer onto the
-// frame's run loop; removing closes it. The editor has a fixed size
+// plugfw::Vst3View: the editor view a host embeds, in a parent window of
+// the platform's type (editor_platform_type.h); attaching opens the editor
+// window (the web view host) inside it and tells the idle driver of the
+// frame; removing closes it. The editor has a fixed size
 // (scaled by the host's content scale) that hosts may not change.
 #pragma once
 

@@ -1,36 +1,21 @@
-// Opening the editor's web view: starts the helper browser inside the host's
-// parent window, hands it the document-start scripts, the editor's bounds and
-// scale and the page, and attaches it to the IWebView as its back end. If the
-// helper cannot start, nothing is attached and the editor area stays empty.
+// Opening the editor's web view inside the host's parent window: the
+// platform's browser gets the document-start scripts, the editor's bounds
+// and scale and the page, and becomes the IWebView's back end
+// (editor_web_view_<platform>.cpp). When it cannot be had, nothing is
+// attached.
 #pragma once
 
 #include "framework/iweb_view.h"
 
-#include <string>
-
 namespace plugfw
 {
 
-// The helper executable's file name, installed beside the module.
-inline constexpr const char* kWebViewHelperName = "ostrel-webview";
-
-struct EditorWebViewSettings
-{
-    std::string helperPath;
-    // The page is looked for relative to this folder.
-    std::string moduleFolder;
-    // The host's parent window (an X11 window id on Linux).
-    unsigned long parentWindow = 0;
-    // The editor's size in logical pixels and the host's content scale.
-    int width = 0;
-    int height = 0;
-    float scale = 1.0f;
-};
-
-// True when the helper started and is now the view's back end.
-bool OpenHelperWebView(IWebView& view, const EditorWebViewSettings& settings);
-
-// The module's own helper (beside the module file) in `parent`.
+// True when a back end was attached to `view`. `parent` is the host's window
+// of the platform's type; the size is in logical pixels.
 bool OpenEditorWebView(IWebView& view, void* parent, int width, int height, float scale);
+
+// Collects what closed editors left behind (from the idle timer; never
+// blocks).
+void TidyClosedEditorWebViews();
 
 } // namespace plugfw

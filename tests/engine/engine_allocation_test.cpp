@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -30,14 +32,26 @@ void* countedAlloc(std::size_t size)
     throw std::bad_alloc();
 }
 
+// Over-allocates with malloc and keeps malloc's pointer just below the
+// aligned block (not every C library has aligned_alloc: Windows' has not).
 void* countedAlignedAlloc(std::size_t size, std::align_val_t align)
 {
     if (counting.load(std::memory_order_relaxed))
         allocations.fetch_add(1, std::memory_order_relaxed);
-    const std::size_t a = static_cast<std::size_t>(align);
-    if (void* p = std::aligned_alloc(a, (size + a - 1) / a * a))
-        return p;
-    throw std::bad_alloc();
+    const std::size_t a = std::max(static_cast<std::size_t>(align), sizeof(void*));
+    void* raw = std::malloc(size + a + sizeof(void*));
+    if (raw == nullptr)
+        throw std::bad_alloc();
+    const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(raw) + sizeof(void*);
+    void** aligned = reinterpret_cast<void**>((first + a - 1) & ~(std::uintptr_t{a} - 1));
+    aligned[-1] = raw;
+    return aligned;
+}
+
+void alignedFree(void* p)
+{
+    if (p != nullptr)
+        std::free(static_cast<void**>(p)[-1]);
 }
 
 } // namespace
@@ -91,19 +105,19 @@ void operator delete[](void* p, std::size_t) noexcept
 }
 void operator delete(void* p, std::align_val_t) noexcept
 {
-    std::free(p);
+    alignedFree(p);
 }
 void operator delete[](void* p, std::align_val_t) noexcept
 {
-    std::free(p);
+    alignedFree(p);
 }
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept
 {
-    std::free(p);
+    alignedFree(p);
 }
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept
 {
-    std::free(p);
+    alignedFree(p);
 }
 
 // The same counter for the other allocation checks of this test program.

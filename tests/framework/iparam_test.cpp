@@ -172,7 +172,9 @@ TEST(ParamText, DecimalPointWhateverTheLocale)
     // Hosts may switch to a locale with a decimal comma; texts must not follow.
     const char* old = std::setlocale(LC_NUMERIC, nullptr);
     const std::string saved = old ? old : "C";
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "fr_FR.UTF-8"))
+    // Linux names first, then the Windows C runtime's.
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "fr_FR.UTF-8") &&
+        !std::setlocale(LC_NUMERIC, "German_Germany.1252"))
         OSTREL_SKIP_FOR_MISSING("no locale with a decimal comma installed");
     IParam p;
     p.DefineDouble("Q", 1.5, 0.3, 10.0, 0.01);

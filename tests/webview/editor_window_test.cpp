@@ -3,8 +3,8 @@
 // nothing else of the instance is disturbed.
 #include "plugin/ostrel.h"
 #include "vst3/vst3_view.h"
-#include "webview/editor_web_view.h"
 #include "webview/helper_connection.h"
+#include "webview/helper_web_view.h"
 
 #include <gtest/gtest.h>
 

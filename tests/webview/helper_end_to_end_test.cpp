@@ -3,8 +3,8 @@
 // page's messages arrive. Runs only where a display and the built helper
 // exist (for instance under xvfb-run); skipped otherwise.
 #include "missing_dependency.h"
-#include "webview/editor_web_view.h"
 #include "webview/helper_connection.h"
+#include "webview/helper_web_view.h"
 #include "webview/helper_web_view_backend.h"
 
 #include <gtest/gtest.h>

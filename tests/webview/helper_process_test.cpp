@@ -1,9 +1,9 @@
 // Starting, talking to and collecting real helper processes: small shell
 // scripts stand in for the browser.
-#include "webview/editor_web_view.h"
 #include "webview/frame_codec.h"
 #include "webview/helper_connection.h"
 #include "webview/helper_protocol.h"
+#include "webview/helper_web_view.h"
 #include "webview/helper_web_view_backend.h"
 
 #include <gtest/gtest.h>

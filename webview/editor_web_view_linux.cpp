@@ -1,7 +1,9 @@
+// The editor's web view on Linux: the helper process (helper_web_view.h).
 #include "webview/editor_web_view.h"
 
 #include "webview/editor_page_location.h"
 #include "webview/helper_connection.h"
+#include "webview/helper_web_view.h"
 #include "webview/helper_web_view_backend.h"
 #include "webview/injected_scripts.h"
 
@@ -46,6 +48,11 @@ bool OpenEditorWebView(IWebView& view, void* parent, int width, int height, floa
     settings.height = height;
     settings.scale = scale;
     return OpenHelperWebView(view, settings);
+}
+
+void TidyClosedEditorWebViews()
+{
+    ReapClosedWebViewHelpers();
 }
 
 } // namespace plugfw

@@ -1,24 +1,42 @@
-// The idle clock on Linux: host run loop when offered, private thread
-// otherwise (several hosts offer no run loop without an open editor).
-#include "framework/timer.h"
+// The idle clock's own ticks on Linux: a private thread (several hosts offer
+// no run loop without an open editor).
+#include "framework/timer_ticker.h"
 
 #include <chrono>
-#include <utility>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace plugfw
 {
 
-Timer::Timer(std::recursive_mutex& mainThreadMutex, Function function, int periodMs,
-             Function offLock)
-    : mMutex(mainThreadMutex), mFunction(std::move(function)), mOffLock(std::move(offLock)),
-      mPeriodMs(periodMs > 0 ? periodMs : 1)
+namespace
 {
-}
 
-Timer::~Timer()
+class ThreadTicker final : public TimerTicker
 {
-    mRunning = false;
-    if (OnPrivateThread())
+public:
+    explicit ThreadTicker(Timer& timer) : TimerTicker(timer) {}
+    ~ThreadTicker() override;
+
+    void Start() override;
+    void Stop() override;
+    bool Ticking() const override { return mThread.joinable(); }
+    bool OnOwnThread() const override { return mThreadId.load() == std::this_thread::get_id(); }
+
+private:
+    void ThreadMain();
+
+    std::thread mThread;
+    std::mutex mWakeMutex;
+    std::condition_variable mWake;
+    bool mStopThread = false;
+    std::atomic<std::thread::id> mThreadId{};
+};
+
+ThreadTicker::~ThreadTicker()
+{
+    if (OnOwnThread())
     {
         // Destroyed from its own tick: let the thread run out on its own.
         {
@@ -28,83 +46,14 @@ Timer::~Timer()
         mThread.detach();
         return;
     }
-    StopThread();
+    Stop();
 }
 
-void Timer::Start()
-{
-    if (mRunning)
-        return;
-    mRunning = true;
-    if (!mHostDriven)
-        StartThread();
-}
-
-void Timer::Stop()
-{
-    mRunning = false;
-    StopThread();
-}
-
-void Timer::AttachHostDriver()
-{
-    mHostDriven = true;
-    StopThread();
-}
-
-void Timer::DetachHostDriver()
-{
-    mHostDriven = false;
-    if (mRunning)
-        StartThread();
-}
-
-void Timer::HostTick()
-{
-    if (mRunning && mHostDriven)
-        Fire();
-}
-
-bool Timer::OnPrivateThread() const
-{
-    return mThreadId.load() == std::this_thread::get_id();
-}
-
-void Timer::Fire()
-{
-    RunOffLock();
-    {
-        std::lock_guard<std::recursive_mutex> lock(mMutex);
-        try
-        {
-            mFunction();
-        }
-        catch (...)
-        {
-            // An idle tick must never take the host down with it.
-        }
-    }
-    RunOffLock();
-}
-
-void Timer::RunOffLock()
-{
-    if (!mOffLock)
-        return;
-    try
-    {
-        mOffLock();
-    }
-    catch (...)
-    {
-    }
-}
-
-void Timer::StartThread()
+void ThreadTicker::Start()
 {
     // From a tick: the thread is this one; it keeps going. (The thread
     // object itself belongs to the other threads.)
-    if (OnPrivateThread())
+    if (OnOwnThread())
     {
         std::lock_guard<std::mutex> lock(mWakeMutex);
         mStopThread = false;
@@ -129,9 +78,9 @@ void Timer::StartThread()
     mThread = std::thread([this] { ThreadMain(); });
 }
 
-void Timer::StopThread()
+void ThreadTicker::Stop()
 {
-    if (OnPrivateThread())
+    if (OnOwnThread())
     {
         // Stopped from inside a tick: the thread ends after it; whoever
         // starts or stops it next from another thread joins it.
@@ -150,10 +99,10 @@ void Timer::StopThread()
     mThreadId.store(std::thread::id());
 }
 
-void Timer::ThreadMain()
+void ThreadTicker::ThreadMain()
 {
     using Clock = std::chrono::steady_clock;
-    const auto period = std::chrono::milliseconds(mPeriodMs);
+    const auto period = std::chrono::milliseconds(PeriodMs());
     mThreadId.store(std::this_thread::get_id());
 
     std::unique_lock<std::mutex> wake(mWakeMutex);
@@ -171,18 +120,7 @@ void Timer::ThreadMain()
         while (!fired && !mStopThread)
         {
             wake.unlock();
-            if (mMutex.try_lock())
-            {
-                try
-                {
-                    mFunction();
-                }
-                catch (...)
-                {
-                }
-                mMutex.unlock();
-                fired = true;
-            }
+            fired = TryTick();
             if (fired)
                 RunOffLock();
             wake.lock();
@@ -194,6 +132,13 @@ void Timer::ThreadMain()
         if (next < now)
             next = now + period; // late ticks are not made up in a burst
     }
+}
+
+} // namespace
+
+std::unique_ptr<TimerTicker> MakeTimerTicker(Timer& timer)
+{
+    return std::make_unique<ThreadTicker>(timer);
 }
 
 } // namespace plugfw

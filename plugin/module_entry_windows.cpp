@@ -1,0 +1,15 @@
+// The module's load on Windows: DllMain keeps the module's handle for InitDll.
+#include "vst3/module_state.h"
+
+#include <windows.h>
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+    {
+        // No per-thread work: spare every host thread the call.
+        DisableThreadLibraryCalls(instance);
+        plugfw::ModuleLoaded(instance);
+    }
+    return TRUE;
+}
