@@ -23,8 +23,8 @@ namespace
 
 // Local source (sidechain or, for Self, the main input): adds a slice's mid
 // signal to the period's sums.
-void accumulateLocalSource(SpectralEngine& e, const double* a, const double* b, int n,
-                           MidLevelSums& sums)
+OSTREL_INLINE_IN_CLONES void accumulateLocalSource(SpectralEngine& e, const double* a,
+                                                   const double* b, int n, MidLevelSums& sums)
 {
     double total = 0.0;
     for (int t = 0; t < n; ++t)
@@ -40,9 +40,11 @@ void accumulateLocalSource(SpectralEngine& e, const double* a, const double* b, 
 // One sample of the period's stereo sums, the band envelopes and the dip
 // meter's input: straight arithmetic over all bands that the compiler can
 // vectorise.
-void followBands(MaskerPeriod& p, GateState& gates, const BandTables& tables,
-                 const double x0[kBandCount], const double x1[kBandCount],
-                 const double meterIn0[kBandCount], const double meterIn1[kBandCount])
+OSTREL_INLINE_IN_CLONES void followBands(MaskerPeriod& p, GateState& gates,
+                                         const BandTables& tables, const double x0[kBandCount],
+                                         const double x1[kBandCount],
+                                         const double meterIn0[kBandCount],
+                                         const double meterIn1[kBandCount])
 {
     for (int m = 0; m < kBandCount; ++m)
     {
@@ -59,7 +61,7 @@ void followBands(MaskerPeriod& p, GateState& gates, const BandTables& tables,
 }
 
 // Adds this sample's larger channel dip of each band to the meter sums.
-void countDips(const BandGains& gains, MaskingMeterSums& sums)
+OSTREL_INLINE_IN_CLONES void countDips(const BandGains& gains, MaskingMeterSums& sums)
 {
     for (int m = 0; m < kBandCount; ++m)
     {
@@ -71,8 +73,9 @@ void countDips(const BandGains& gains, MaskingMeterSums& sums)
 }
 
 // One sample of the gates, glides and stereo link of every band.
-void stepBandGates(GateState& gates, BandGains& gains, const StereoStatistics& stereo,
-                   const BandTables& tables, const GateSetup setups[kBandCount])
+OSTREL_INLINE_IN_CLONES void stepBandGates(GateState& gates, BandGains& gains,
+                                           const StereoStatistics& stereo, const BandTables& tables,
+                                           const GateSetup setups[kBandCount])
 {
     for (int m = 0; m < kBandCount; ++m)
     {
@@ -105,8 +108,8 @@ void stepBandGates(GateState& gates, BandGains& gains, const StereoStatistics& s
 
 // The four lowest bands are removed here in the time domain (added to
 // sub0/sub1); the others are handed to the spectral stage.
-void removeLowBands(BandGains& gains, const double* delayed0, const double* delayed1, double& sub0,
-                    double& sub1)
+OSTREL_INLINE_IN_CLONES void removeLowBands(BandGains& gains, const double* delayed0,
+                                            const double* delayed1, double& sub0, double& sub1)
 {
     for (int m = 0; m < kTimeDomainBands; ++m)
     {
@@ -126,7 +129,7 @@ void removeLowBands(BandGains& gains, const double* delayed0, const double* dela
 // spectral stage kStftSize samples after it entered, so the crossfade follows
 // the selection that late. Returns the bell whose signal enters the stage now
 // (kept while a crossfade away from it still plays).
-int stepBellListenSelection(ListenState& l, int asked)
+OSTREL_INLINE_IN_CLONES int stepBellListenSelection(ListenState& l, int asked)
 {
     if (asked != l.bellListenAsked)
     {
@@ -143,8 +146,8 @@ int stepBellListenSelection(ListenState& l, int asked)
 }
 
 // Listen (toward what is removed) and Bell Listen (toward the heard bell).
-void applyListenMixes(ListenState& l, double glideCoef, const StftSample& s, double listenTarget,
-                      double& o0, double& o1)
+OSTREL_INLINE_IN_CLONES void applyListenMixes(ListenState& l, double glideCoef, const StftSample& s,
+                                              double listenTarget, double& o0, double& o1)
 {
     l.listenMix += (listenTarget - l.listenMix) * glideCoef;
     if (listenTarget == 0.0 && l.listenMix < 1e-6)

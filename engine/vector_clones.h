@@ -12,3 +12,11 @@
 #else
 #define OSTREL_VECTOR_CLONES
 #endif
+
+// A helper of a cloned loop: inlined into each version, so it is built for
+// that version's instruction set (called, it would run the baseline's).
+#if defined(__GNUC__) || defined(__clang__)
+#define OSTREL_INLINE_IN_CLONES [[gnu::always_inline]] inline
+#else
+#define OSTREL_INLINE_IN_CLONES inline
+#endif
