@@ -5,8 +5,9 @@
 // thread, in a seeded random order, changes parameters through the
 // controller and through the processor's queue, copies states, posts the
 // pages' messages (matrix edits, solo, gestures, presets), renames tracks,
-// opens and closes editors, restarts processing and replaces instances. Half
-// the instances tick on the host's run loop, half on their private timer.
+// opens and closes editors, restarts processing (or has the audio thread
+// restart it, as some hosts do) and replaces instances. Half the instances
+// tick on the host's run loop, half on their private timer.
 // The test command runs it under ThreadSanitizer for a minute:
 // OSTREL_STRESS_SECONDS sets the length (3 s by default), OSTREL_STRESS_SEED
 // the main thread's order.
@@ -72,6 +73,17 @@ const ProcessingSetup kSetups[] = {
     {{1, 1, 1}, 48000.0, 64, false, Vst::kRealtime},
     {{2, 2, 2}, 44100.0, 333, true, Vst::kPrefetch},
 };
+
+// Stops processing and starts it again with `setup`, from the thread that
+// processes the instance (or while that thread leaves it alone).
+bool Restart(host::PluginInstance& plugin, const ProcessingSetup& setup, bool playing)
+{
+    plugin.Stop();
+    plugin.SetPlaying(playing);
+    std::string error;
+    return plugin.SetBusLayout(setup.layout, error) &&
+           plugin.Prepare(setup.sampleRate, setup.maxBlock, setup.use64, error, setup.mode);
+}
 
 const char16_t* const kTrackNames[] = {
     u"Lead Vocal",
@@ -144,6 +156,8 @@ struct Lane
     std::unique_ptr<Instance> plugin;
     int maxBlock = 0; // of the running setup
     std::atomic<int> state{kHeld};
+    // A restart the audio thread makes itself, as some hosts do.
+    std::atomic<const ProcessingSetup*> audioRestart{nullptr};
     plugfw::SpscQueue<Change, 64> queue; // the processor's parameter changes
     std::atomic<long> blocks{0};
     // The open editor.
@@ -193,6 +207,12 @@ protected:
                 if (!lane.state.compare_exchange_strong(ready, kProcessing,
                                                         std::memory_order_acquire))
                     continue;
+                if (const ProcessingSetup* setup = lane.audioRestart.exchange(nullptr))
+                {
+                    if (!Restart(**lane.plugin, *setup, rng() % 4 != 0))
+                        mProcessErrors.fetch_add(1, kRelaxed);
+                    lane.maxBlock = setup->maxBlock;
+                }
                 const int n = 1 + static_cast<int>(rng() % static_cast<unsigned>(lane.maxBlock));
                 if (at + n > kSignalFrames)
                     at = 0;
@@ -232,13 +252,7 @@ protected:
     // Applies a setup to a held lane and hands it to its audio thread.
     void Start(Lane& lane, const ProcessingSetup& setup)
     {
-        host::PluginInstance& plugin = **lane.plugin;
-        plugin.Stop();
-        std::string error;
-        Check(plugin.SetBusLayout(setup.layout, error), "the host's buses are taken");
-        Check(plugin.Prepare(setup.sampleRate, setup.maxBlock, setup.use64, error, setup.mode),
-              "processing starts");
-        plugin.SetPlaying(mRng() % 4 != 0);
+        Check(Restart(**lane.plugin, setup, mRng() % 4 != 0), "processing starts");
         lane.maxBlock = setup.maxBlock;
         lane.state.store(kReady, std::memory_order_release);
     }
@@ -390,8 +404,14 @@ protected:
     void RestartProcessing()
     {
         Lane& lane = RandomLane();
+        const ProcessingSetup& setup = RandomSetup();
+        if (mRng() % 2 == 0)
+        {
+            lane.audioRestart.store(&setup);
+            return;
+        }
         Hold(lane);
-        Start(lane, RandomSetup());
+        Start(lane, setup);
     }
 
     void ReplaceInstance()
@@ -562,7 +582,7 @@ TEST_F(SessionConcurrency, AudioMainAndTimerThreadsAllAtOnce)
     }
     std::cout << std::endl;
     EXPECT_EQ(mNonFinite.load(), 0) << "blocks with a sample that is not finite";
-    EXPECT_EQ(mProcessErrors.load(), 0) << "blocks refused";
+    EXPECT_EQ(mProcessErrors.load(), 0) << "blocks refused or restarts failed";
     EXPECT_EQ(mFaultCount, 0) << ::testing::PrintToString(mFaults);
 
     // Every instance gone: every slot it held is free again.
