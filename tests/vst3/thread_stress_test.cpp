@@ -267,8 +267,12 @@ protected:
 
     // --- parameters --------------------------------------------------------------
 
+    // Role and Channel come up often, so that the copied states do not leave
+    // every lane with the same role.
     Vst::ParamID RandomParam()
     {
+        if (mRng() % 3 == 0)
+            return mRng() % 2 ? kRole : kChannel;
         const auto id = static_cast<Vst::ParamID>(mRng() % (kParamCount + 1));
         return id == kParamCount ? kHostBypassId : id;
     }
@@ -566,15 +570,18 @@ TEST_F(SessionConcurrency, AudioMainAndTimerThreadsAllAtOnce)
         thread.join();
 
     long blocks = 0;
+    std::array<int, 4> roles{}; // Off, Source, Masker, Self at the end
     for (Lane& lane : mLanes)
     {
         CloseEditor(lane);
         CheckHostCalls(lane);
         EXPECT_GT(lane.blocks.load(), 0) << "every instance was processed";
         blocks += lane.blocks.load();
+        ++roles[static_cast<size_t>(PluginObject(*lane.plugin).engine.settings.role.load() & 3)];
     }
     std::cout << "stress: " << blocks << " blocks, " << registry.header.coordinatorPassCount.load()
-              << " coordinator passes;";
+              << " coordinator passes, roles " << roles[0] << "/" << roles[1] << "/" << roles[2]
+              << "/" << roles[3] << ";";
     for (size_t a = 0; a < std::size(kActions); ++a)
     {
         std::cout << " " << kActions[a].name << " " << done[a];
