@@ -2,10 +2,17 @@
 # Builds everything and runs every test: the plain Release build under CTest,
 # the Windows build with its tests under Wine, the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer
 # with leak detection, the fuzzers for a few seconds each, then the
-# concurrency tests again under ThreadSanitizer. With CI=true a missing dependency is an error, not a
-# skipped test.
+# concurrency tests again under ThreadSanitizer, among them a stress run of a
+# whole session of instances for a minute (OSTREL_STRESS_SECONDS sets another
+# length for that run only). With CI=true a missing dependency is an error,
+# not a skipped test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+# The stress run's length under ThreadSanitizer; the plain and sanitizer runs
+# of the suite keep its short default.
+stress_seconds="${OSTREL_STRESS_SECONDS:-60}"
+unset OSTREL_STRESS_SECONDS
 
 scripts/install-deps.sh
 
@@ -49,10 +56,11 @@ else
   echo "test.sh: clang++ not found, the page-message fuzzers do not run" >&2
 fi
 
-# The lock-free code again under ThreadSanitizer (only the tests labelled
-# "concurrency" run there).
+# The lock-free code again under ThreadSanitizer, and a session of instances
+# of the bundle driven from every thread at once (only the tests named
+# "Concurrency" run there).
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_SANITIZE=thread \
   -DOSTREL_BUILD_BENCH=OFF
-cmake --build build-tsan -j "$jobs" --target test_link test_engine test_framework
-TSAN_OPTIONS="halt_on_error=1" ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
-  -R 'Concurrency'
+cmake --build build-tsan -j "$jobs" --target test_link test_engine test_framework test_vst3
+TSAN_OPTIONS="halt_on_error=1" OSTREL_STRESS_SECONDS="$stress_seconds" \
+  ctest --test-dir build-tsan --output-on-failure -j "$jobs" -R 'Concurrency'

@@ -1,5 +1,10 @@
 #include "bundle_fixture.h"
 
+#include "plugin/ostrel.h"
+
+#include "pluginterfaces/vst/ivstchannelcontextinfo.h"
+#include "public.sdk/source/vst/hosting/hostclasses.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -125,6 +130,32 @@ std::vector<std::vector<double>> Instance::Run(const std::vector<std::vector<dou
         mContext->RunLoop().Advance(1000.0 * n / 48000.0);
     }
     return output;
+}
+
+Ostrel& PluginObject(Instance& plugin)
+{
+    return *static_cast<Ostrel*>(plugin->Processor());
+}
+
+tresult SendTrackContext(Instance& plugin, const char16_t* name, int64 index)
+{
+    namespace Context = Vst::ChannelContext;
+    FUnknownPtr<Context::IInfoListener> listener(plugin->Controller());
+    EXPECT_TRUE(listener);
+    if (!listener)
+        return kNoInterface;
+    IPtr<Vst::HostAttributeList> list = owned(new Vst::HostAttributeList);
+    if (name)
+    {
+        int64 length = 0;
+        while (name[length] != 0)
+            ++length;
+        list->setInt(Context::kChannelNameLengthKey, length);
+        list->setString(Context::kChannelNameKey, reinterpret_cast<const Vst::TChar*>(name));
+    }
+    list->setInt(Context::kChannelIndexKey, index);
+    list->setInt(Context::kChannelColorKey, 0xFF336699);
+    return listener->setChannelContextInfos(list);
 }
 
 std::vector<std::vector<double>> TestSignal(int channels, int frames, unsigned seed)

@@ -18,6 +18,11 @@
 #include <string>
 #include <vector>
 
+namespace ostrel
+{
+class Ostrel;
+}
+
 namespace ostrel::test
 {
 
@@ -91,6 +96,16 @@ private:
     std::unique_ptr<host::PluginInstance> mInstance;
     int mBlock = 256;
 };
+
+// The plug-in object behind an instance: the bundle's own, so what it
+// reaches of process-wide state (the peer registry) is the bundle's, not this
+// program's.
+Ostrel& PluginObject(Instance& plugin);
+
+// The host's channel context for the instance's track through
+// setChannelContextInfos: the name (when given), the index and a colour.
+Steinberg::tresult SendTrackContext(Instance& plugin, const char16_t* name,
+                                    Steinberg::int64 index = 0);
 
 // A deterministic test signal: white noise with a slow sine, per channel.
 std::vector<std::vector<double>> TestSignal(int channels, int frames, unsigned seed = 7);

@@ -6,9 +6,6 @@
 #include "link/link_matrix.h"
 #include "plugin/ostrel.h"
 
-#include "pluginterfaces/vst/ivstchannelcontextinfo.h"
-#include "public.sdk/source/vst/hosting/hostclasses.h"
-
 using namespace Steinberg;
 using namespace Steinberg::Vst;
 
@@ -20,15 +17,10 @@ namespace
 constexpr double kMaskerRole = 2.0 / 3.0;
 constexpr double kSourceRole = 1.0 / 3.0;
 
-Ostrel& Object(Instance& plugin)
-{
-    return *static_cast<Ostrel*>(plugin->Processor());
-}
-
 // The bundle's own registry (not the one of this test program).
 PeerRegistry& RegistryOf(Instance& plugin)
 {
-    return *Object(plugin).engine.registry;
+    return *PluginObject(plugin).engine.registry;
 }
 
 std::string NameIn(PeerRegistry& registry, int slot)
@@ -40,12 +32,7 @@ std::string NameIn(PeerRegistry& registry, int slot)
 
 void SendTrackName(Instance& plugin, const std::u16string& name)
 {
-    FUnknownPtr<ChannelContext::IInfoListener> listener(plugin->Controller());
-    ASSERT_TRUE(listener);
-    IPtr<HostAttributeList> list = owned(new HostAttributeList);
-    list->setInt(ChannelContext::kChannelNameLengthKey, static_cast<int64>(name.size()));
-    list->setString(ChannelContext::kChannelNameKey, reinterpret_cast<const TChar*>(name.c_str()));
-    ASSERT_EQ(listener->setChannelContextInfos(list), kResultTrue);
+    ASSERT_EQ(SendTrackContext(plugin, name.c_str()), kResultTrue);
 }
 
 // Prepares the instance with a role (and channel) and runs `frames` of audio,
@@ -57,7 +44,7 @@ int Start(Instance& plugin, double role, int channel, int frames = 4096)
     changes.Add(kRole, 0, role);
     changes.Add(kChannel, 0, (channel - 1) / 63.0);
     plugin.Run(TestSignal(2, frames), &changes);
-    return Object(plugin).engine.link.slotIndex.load();
+    return PluginObject(plugin).engine.link.slotIndex.load();
 }
 
 bool HostSawEdit(Instance& plugin, ParamID id)

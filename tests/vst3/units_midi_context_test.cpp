@@ -6,7 +6,6 @@
 #include "pluginterfaces/vst/ivstchannelcontextinfo.h"
 #include "pluginterfaces/vst/ivstmidicontrollers.h"
 #include "pluginterfaces/vst/ivstunits.h"
-#include "public.sdk/source/vst/hosting/hostclasses.h"
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
@@ -84,29 +83,11 @@ std::string TrackNameOf(Instance& plugin)
     return name;
 }
 
-tresult SendContext(Instance& plugin, const char16_t* name, int64 index)
-{
-    FUnknownPtr<ChannelContext::IInfoListener> listener(plugin->Controller());
-    EXPECT_TRUE(listener);
-    IPtr<HostAttributeList> list = owned(new HostAttributeList);
-    if (name)
-    {
-        int64 length = 0;
-        while (name[length] != 0)
-            ++length;
-        list->setInt(ChannelContext::kChannelNameLengthKey, length);
-        list->setString(ChannelContext::kChannelNameKey, reinterpret_cast<const TChar*>(name));
-    }
-    list->setInt(ChannelContext::kChannelIndexKey, index);
-    list->setInt(ChannelContext::kChannelColorKey, 0xFF336699);
-    return listener->setChannelContextInfos(list);
-}
-
 TEST(ChannelContextInfo, TrackNameReachesThePlugin)
 {
     Instance plugin;
     EXPECT_EQ(TrackNameOf(plugin), "");
-    ASSERT_EQ(SendContext(plugin, u"Lead Vocal", 4), kResultTrue);
+    ASSERT_EQ(SendTrackContext(plugin, u"Lead Vocal", 4), kResultTrue);
     EXPECT_EQ(TrackNameOf(plugin), "Lead Vocal");
     auto* object = static_cast<plugfw::Vst3Plugin*>(plugin->Processor());
     EXPECT_EQ(object->TrackIndex(), 4);
@@ -120,8 +101,8 @@ TEST(ChannelContextInfo, TrackNameReachesThePlugin)
 TEST(ChannelContextInfo, LaterCallWithoutANameKeepsIt)
 {
     Instance plugin;
-    ASSERT_EQ(SendContext(plugin, u"Guitars", 1), kResultTrue);
-    ASSERT_EQ(SendContext(plugin, nullptr, 2), kResultTrue);
+    ASSERT_EQ(SendTrackContext(plugin, u"Guitars", 1), kResultTrue);
+    ASSERT_EQ(SendTrackContext(plugin, nullptr, 2), kResultTrue);
     EXPECT_EQ(TrackNameOf(plugin), "Guitars");
     EXPECT_EQ(static_cast<plugfw::Vst3Plugin*>(plugin->Processor())->TrackIndex(), 2);
 }
@@ -129,7 +110,7 @@ TEST(ChannelContextInfo, LaterCallWithoutANameKeepsIt)
 TEST(ChannelContextInfo, NonAsciiNamesAreKeptAsUtf8)
 {
     Instance plugin;
-    ASSERT_EQ(SendContext(plugin, u"Chœur \u00e9t\u00e9 \U0001F3A4", 0), kResultTrue);
+    ASSERT_EQ(SendTrackContext(plugin, u"Chœur \u00e9t\u00e9 \U0001F3A4", 0), kResultTrue);
     EXPECT_EQ(TrackNameOf(plugin), "Chœur été 🎤");
 }
 
