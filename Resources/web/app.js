@@ -472,7 +472,8 @@
     const name = state.currentPreset;
     const modified = name !== null && state.presetModified;
     $('preset-value').textContent = name !== null ? name + (modified ? ' *' : '') : 'Presets';
-    $('preset-button').title = modified ? 'Changed since the preset was loaded' : '';
+    // The name may be cut in the header: the whole of it on hover.
+    $('preset-button').title = name !== null ? name + (modified ? ': changed since it was loaded' : '') : '';
     showSlot();
   }
 

@@ -1,7 +1,6 @@
 // One drag on a depth slider of the link matrix. Like a knob, it moves the
-// value by how far the pointer travels (the slider's width for the whole
-// range, ten times that with Shift), never to the point where it was
-// pressed. It is one gesture for the instance that holds the row, so one
+// value by how far the pointer travels (200 px for the whole range, ten
+// times that with Shift), never to the point where it was pressed. It is one gesture for the instance that holds the row, so one
 // undo step in its host: "begin" with the first change, "drag" for values
 // on the way (at most ten a second: each becomes a parameter edit over
 // there), "end" with the last one. A press without a move sends nothing.
@@ -16,6 +15,8 @@
   const MIN = 0;
   const MAX = 100;
   const SEND_EVERY_MS = 100;
+  // As the knobs: 200 px of travel for the whole range.
+  const TRAVEL_PX = 200;
   const FINE_FACTOR = 10;
 
   class DepthDrag {
@@ -24,14 +25,13 @@
       this.active = false;
     }
 
-    // The pointer went down at x on a slider `widthPx` wide showing `value`.
-    start(x, value, widthPx, fine) {
+    // The pointer went down at x on a slider showing `value`.
+    start(x, value, fine) {
       this.active = true;
       this.began = false;
       this.anchorX = x;
       this.anchorValue = Math.min(MAX, Math.max(MIN, Number.isFinite(value) ? value : MIN));
       this.value = this.anchorValue;
-      this.width = widthPx > 0 ? widthPx : 1;
       this.fine = !!fine;
       this.lastSentMs = -Infinity;
       this.unsent = false;
@@ -47,7 +47,7 @@
         this.anchorValue = this.value;
         return this.value;
       }
-      const range = this.fine ? this.width * FINE_FACTOR : this.width;
+      const range = this.fine ? TRAVEL_PX * FINE_FACTOR : TRAVEL_PX;
       const next = Math.round(Math.min(MAX, Math.max(MIN, this.anchorValue + ((x - this.anchorX) / range) * (MAX - MIN))));
       if (next === this.value) return this.value;
       this.value = next;
@@ -82,5 +82,5 @@
     }
   }
 
-  return { DepthDrag, SEND_EVERY_MS, FINE_FACTOR };
+  return { DepthDrag, SEND_EVERY_MS, TRAVEL_PX, FINE_FACTOR };
 });

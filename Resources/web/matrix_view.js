@@ -149,7 +149,7 @@
         slider.setPointerCapture(e.pointerId);
         this.dragging = ch;
         this.drag = new MD.DepthDrag((v, gesture) => this.actions.depth(ch, v, gesture));
-        this.drag.start(e.clientX, r.depthValue, slider.getBoundingClientRect().width, e.shiftKey);
+        this.drag.start(e.clientX, r.depthValue, e.shiftKey);
       });
       slider.addEventListener('pointermove', (e) => {
         if (this.dragging !== ch) return;

@@ -3,14 +3,14 @@ const test = require('node:test');
 const assert = require('node:assert/strict');
 const { DepthDrag, SEND_EVERY_MS } = require('../../Resources/web/matrix_drag.js');
 
-// Plays pointer events on a 200 px slider that shows `value` when pressed
-// at x = 100: ['move', x, ms, shift] and ['flush', ms]; returns what was sent
+// Plays pointer events on a slider that shows `value` when pressed at
+// x = 100 (200 px of travel for the whole range): ['move', x, ms, shift] and ['flush', ms]; returns what was sent
 // as [value, gesture] and the values shown.
 function play(value, events) {
   const sent = [];
   const shown = [];
   const drag = new DepthDrag((v, gesture) => sent.push([v, gesture]));
-  drag.start(100, value, 200, false);
+  drag.start(100, value, false);
   for (const [kind, a, b, c] of events) {
     if (kind === 'move') shown.push(drag.move(a, !!c, b));
     else if (kind === 'flush') drag.flush(a);
@@ -23,7 +23,7 @@ test('a drag moves by the distance travelled, never to where it was pressed', ()
   // [label, value at the press, events, values shown]
   const cases = [
     ['a press in the middle of a low value', 10, [['move', 102, 0]], [11]],
-    ['right by a quarter of the width', 30, [['move', 150, 0]], [55]],
+    ['right by a quarter of the travel', 30, [['move', 150, 0]], [55]],
     ['left by a tenth', 30, [['move', 80, 0]], [20]],
     ['past either end', 90, [['move', 400, 0], ['move', -400, 500]], [100, 0]],
     ['with Shift, ten times finer', 30, [['move', 100, 0, true], ['move', 140, 0, true]], [30, 32]],
