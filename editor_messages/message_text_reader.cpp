@@ -46,8 +46,12 @@ int ParseInteger(std::string_view text, size_t pos)
     return magnitude > int64_t{INT_MAX} ? INT_MAX : static_cast<int>(magnitude);
 }
 
-double ParseReal(std::string_view text, size_t pos)
+// The real at `pos` (white space first); `end` is set to the position after
+// it, or to npos when no number is there.
+double ParseReal(std::string_view text, size_t pos, size_t* end = nullptr)
 {
+    if (end)
+        *end = std::string_view::npos;
     pos = SkipSpace(text, pos);
     if (pos < text.size() && text[pos] == '+')
     {
@@ -59,6 +63,10 @@ double ParseReal(std::string_view text, size_t pos)
     double value = 0.0;
     const char* first = text.data() + pos;
     const auto result = std::from_chars(first, text.data() + text.size(), value);
+    if (result.ec == std::errc::invalid_argument)
+        return 0.0;
+    if (end)
+        *end = static_cast<size_t>(result.ptr - text.data());
     if (result.ec == std::errc::result_out_of_range)
     {
         // Out of range: as strtod, overflow gives an infinity (caught below)
@@ -122,6 +130,31 @@ std::optional<double> MessageText::Real(std::string_view name) const
     if (pos == std::string_view::npos)
         return std::nullopt;
     return ParseReal(mText, pos);
+}
+
+std::vector<double> MessageText::NumberList(std::string_view name, size_t maxCount) const
+{
+    std::vector<double> values;
+    size_t pos = AfterNameAndColon(name);
+    if (pos == std::string_view::npos)
+        return values;
+    pos = SkipSpace(mText, pos);
+    if (pos >= mText.size() || mText[pos] != '[')
+        return values;
+    ++pos;
+    while (values.size() < maxCount)
+    {
+        size_t end = std::string_view::npos;
+        const double value = ParseReal(mText, pos, &end);
+        if (end == std::string_view::npos)
+            break;
+        values.push_back(value);
+        pos = SkipSpace(mText, end);
+        if (pos >= mText.size() || mText[pos] != ',')
+            break;
+        ++pos;
+    }
+    return values;
 }
 
 std::string MessageText::QuotedText(std::string_view name) const

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ostrel
 {
@@ -36,6 +37,13 @@ public:
     // The text between "name":" and the next double quote; empty when either
     // is missing.
     std::string QuotedText(std::string_view name) const;
+
+    // The numbers of the array after "name": ("[1,2.5, -3]"), in order, at
+    // most `maxCount` of them. Reading stops at the closing bracket, at the
+    // end of the text or at the first element that is no number; numbers out
+    // of range read as 0. Empty when the key or the opening bracket is
+    // missing.
+    std::vector<double> NumberList(std::string_view name, size_t maxCount) const;
 
     // The string value of "name": after the key, the next colon, then the
     // next double quote; up to the next unescaped double quote, a backslash

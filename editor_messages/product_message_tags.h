@@ -12,6 +12,7 @@ inline constexpr int kTagSources = 2;
 inline constexpr int kTagMatrix = 9;
 inline constexpr int kTagPresets = 11;
 inline constexpr int kTagOnboarded = 13;
+inline constexpr int kTagSettings = 17; // settings slot, preset name and modified mark
 
 // Page -> plug-in.
 inline constexpr int kTagParameter = 1;
@@ -22,5 +23,9 @@ inline constexpr int kTagHostKeys = 20;
 inline constexpr int kTagSolo = 21;
 inline constexpr int kTagMatrixEdit = 22;
 inline constexpr int kTagOpenLink = 23;
+// A preset applied (or saved, or let go of) as one edit: its name and values.
+inline constexpr int kTagPreset = 30;
+// Settings slots A and B: switch to one, or copy the active one to the other.
+inline constexpr int kTagCompare = 31;
 
 } // namespace ostrel

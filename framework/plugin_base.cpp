@@ -18,8 +18,33 @@ void PluginBase::SetParamFromEditor(int paramIdx, double normalisedValue)
     if (!param)
         return;
     param->SetNormalised(normalisedValue);
+    NoteParamsEdited();
     InformHostOfParamChange(paramIdx, normalisedValue);
     OnParamChange(paramIdx);
+}
+
+void PluginBase::SetParamsFromEditorAsOneEdit(const std::vector<ParamEdit>& edits)
+{
+    if (edits.empty())
+        return;
+    if (!HostGroupsEdits())
+    {
+        for (const ParamEdit& e : edits)
+        {
+            BeginHostEdit(e.paramIdx);
+            SetParamFromEditor(e.paramIdx, e.normalisedValue);
+            EndHostEdit(e.paramIdx);
+        }
+        return;
+    }
+    BeginHostEditGroup();
+    for (const ParamEdit& e : edits)
+        BeginHostEdit(e.paramIdx);
+    for (const ParamEdit& e : edits)
+        SetParamFromEditor(e.paramIdx, e.normalisedValue);
+    for (const ParamEdit& e : edits)
+        EndHostEdit(e.paramIdx);
+    EndHostEditGroup();
 }
 
 bool PluginBase::SerializeParams(IByteChunk& chunk) const

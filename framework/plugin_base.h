@@ -5,13 +5,22 @@
 #pragma once
 
 #include "framework/byte_chunk.h"
+#include "framework/state_records.h"
 #include "framework/web_view_editor_delegate.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
 namespace plugfw
 {
+
+// One parameter's new value in an edit of several at once.
+struct ParamEdit
+{
+    int paramIdx = 0;
+    double normalisedValue = 0.0;
+};
 
 class PluginBase : public WebViewEditorDelegate
 {
@@ -30,6 +39,29 @@ public:
     // How an editor edit reaches the host; the plug-in API layer provides it.
     virtual void InformHostOfParamChange(int /*paramIdx*/, double /*normalisedValue*/) {}
 
+    // Several editor edits that the user made with one action (a preset, a
+    // settings slot): one undo step in the host. Where the host groups edits
+    // they go out as one group (every begin, every value, every end);
+    // elsewhere each parameter gets a complete gesture of its own.
+    void SetParamsFromEditorAsOneEdit(const std::vector<ParamEdit>& edits);
+    // The plug-in API layer provides the grouping.
+    virtual bool HostGroupsEdits() const { return false; }
+    virtual void BeginHostEditGroup() {}
+    virtual void EndHostEditGroup() {}
+    // Something besides the parameter values changed (what the state
+    // records hold): the host should offer to save.
+    virtual void MarkStateDirty() {}
+
+    // Whether the host or the editor changed a parameter's value since the
+    // object was made (restoring a state is the plug-in class's business).
+    // Any thread.
+    bool ParamsEditedSinceCreation() const { return mParamsEdited.load(std::memory_order_relaxed); }
+    void NoteParamsEdited()
+    {
+        if (!mParamsEdited.load(std::memory_order_relaxed))
+            mParamsEdited.store(true, std::memory_order_relaxed);
+    }
+
     // State: the parameter chunk is every parameter's real value as a
     // little-endian double, in index order, and nothing else.
     bool SerializeParams(IByteChunk& chunk) const;
@@ -44,6 +76,11 @@ public:
     }
     // OnParamChange and the editor-side hook for every parameter, in order.
     void OnParamReset();
+    // What the host's state keeps besides the values: the plug-in adds its
+    // records when saving, and gets those of a restored state (none for a
+    // state that has no records).
+    virtual void SaveStateRecords(StateRecords& /*records*/) const {}
+    virtual void LoadStateRecords(const StateRecords& /*records*/) {}
 
     // Presets.
     static constexpr int kPresetNameSize = 256;
@@ -65,6 +102,7 @@ private:
 
     std::vector<Preset> mPresets;
     int mCurrentPresetIdx = 0;
+    std::atomic<bool> mParamsEdited{false};
 };
 
 } // namespace plugfw

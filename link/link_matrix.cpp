@@ -46,7 +46,8 @@ int soloChannel(const PeerRegistry& registry)
     return solo < 0 ? -1 : solo + 1;
 }
 
-bool applyMatrixEdit(PeerRegistry& registry, int channelNumber, double value, MatrixEdit edit)
+bool applyMatrixEdit(PeerRegistry& registry, int channelNumber, double value, MatrixEdit edit,
+                     RequestGesture gesture)
 {
     if (channelNumber < 1 || channelNumber > kPeerSlotCount || !std::isfinite(value))
         return false;
@@ -57,6 +58,7 @@ bool applyMatrixEdit(PeerRegistry& registry, int channelNumber, double value, Ma
         // The value goes in before the counter moves: a holder that sees the
         // new count reads this request.
         slot.depthRequest.store(static_cast<float>(value), kRelaxed);
+        slot.depthRequestGesture.store(static_cast<uint8_t>(gesture), kRelaxed);
         slot.depthRequestSeq.fetch_add(1, kAcqRel);
         return true;
     case MatrixEdit::Priority:
@@ -132,7 +134,7 @@ bool adoptRequestsOfNewClaim(const PeerLink& link, uint32_t& seenClaims, int32_t
 }
 
 bool takeDepthRequest(const PeerRegistry& registry, const PeerLink& link, int32_t& lastSeq,
-                      float& depthPercent, const uint32_t* seenClaims)
+                      float& depthPercent, const uint32_t* seenClaims, RequestGesture* gesture)
 {
     const PeerSlot* slot = ownedSlot(registry, link);
     if (slot == nullptr || claimPending(link, seenClaims))
@@ -145,6 +147,12 @@ bool takeDepthRequest(const PeerRegistry& registry, const PeerLink& link, int32_
     if (!(request >= 0.0f))
         return false; // none (negative) or not a number
     depthPercent = request;
+    if (gesture != nullptr)
+    {
+        const uint8_t g = slot->depthRequestGesture.load(kRelaxed);
+        *gesture = g <= static_cast<uint8_t>(RequestGesture::Ended) ? static_cast<RequestGesture>(g)
+                                                                    : RequestGesture::Single;
+    }
     return true;
 }
 

@@ -25,10 +25,23 @@ enum class MatrixEdit
     Mute,     // mute = v > 0.5
 };
 
+// Where a depth request stands in the requesting editor's drag, so that one
+// drag on a matrix slider is one gesture at the holder's host: the first and
+// every further value of a drag are Held, its last value Ended; a request
+// outside a drag is Single (a complete edit of its own).
+enum class RequestGesture : uint8_t
+{
+    Single = 0,
+    Held = 1,
+    Ended = 2,
+};
+
 // A matrix edit on channel 1..64 from any instance's editor (main thread).
 // Returns whether anything was written: a channel outside 1..64 or a value
-// that is not a finite number changes nothing.
-bool applyMatrixEdit(PeerRegistry& registry, int channelNumber, double value, MatrixEdit edit);
+// that is not a finite number changes nothing. `gesture` concerns depth
+// requests only.
+bool applyMatrixEdit(PeerRegistry& registry, int channelNumber, double value, MatrixEdit edit,
+                     RequestGesture gesture = RequestGesture::Single);
 
 // A row of the matrix: a live slot whose role is Source or Masker.
 bool isMatrixRow(const PeerSlot& slot, int64_t nowMs);
@@ -72,11 +85,13 @@ bool adoptRequestsOfNewClaim(const PeerLink& link, uint32_t& seenClaims, int32_t
                              int32_t& lastPrioritySeq);
 
 // A depth request the holder has not seen yet: remembers the new counter in
-// `lastSeq` and returns true with the request when it is 0 or more. With
+// `lastSeq` and returns true with the request when it is 0 or more (and its
+// place in the requester's drag in `gesture`, when given). With
 // `seenClaims`, nothing is taken while a claim newer than that is pending
 // adoption.
 bool takeDepthRequest(const PeerRegistry& registry, const PeerLink& link, int32_t& lastSeq,
-                      float& depthPercent, const uint32_t* seenClaims = nullptr);
+                      float& depthPercent, const uint32_t* seenClaims = nullptr,
+                      RequestGesture* gesture = nullptr);
 
 // A priority request the holder has not seen yet (no sign test: the Priority
 // parameter clamps it when applied).

@@ -60,6 +60,7 @@ struct PeerSlot
     std::atomic<uint8_t> evictable{0}; // 1 when taken by a Masker's free search
     std::atomic<float> balance{0.0f};
     std::atomic<float> depthRequest{-1.0f};
+    std::atomic<uint8_t> depthRequestGesture{0}; // a RequestGesture (link_matrix.h)
     std::atomic<int32_t> depthRequestSeq{0};
     std::atomic<int32_t> priorityRequest{0};
     std::atomic<int32_t> priorityRequestSeq{0};

@@ -216,13 +216,14 @@ void Ostrel::EditorClosed()
 {
     editorOpen = false;
     keyForwarding = false;
+    settingsShown.reset();
     for (int i = 0; i < kNumParams; ++i)
     {
         if (!gestureOpen[i])
             continue;
-        EndHostEdit(i);
         gestureOpen[i] = false;
         gestureTicks[i] = 0;
+        ReleaseHostGesture(i);
     }
 }
 

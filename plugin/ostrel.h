@@ -6,8 +6,11 @@
 #pragma once
 
 #include "editor_messages/meter_report.h"
+#include "editor_messages/settings_message.h"
 #include "engine/spectral_engine.h"
+#include "link/link_matrix.h"
 #include "plugin/ostrel_params.h"
+#include "plugin/settings_slots.h"
 #include "storage/file_work_queue.h"
 #include "vst3/vst3_plugin.h"
 
@@ -50,7 +53,10 @@ public:
     void IdleFileWork() override;
     // Sets a parameter on behalf of the link matrix as if the user had moved
     // it in the page: host gesture (unless the page holds one), edit, echo.
-    void SetParamFromPeer(int paramIdx, double plainValue);
+    // A drag in another editor's matrix is one host gesture here: Held opens
+    // it (or stays in it), Ended closes it.
+    void SetParamFromPeer(int paramIdx, double plainValue,
+                          RequestGesture gesture = RequestGesture::Single);
     // The engine's meters as the "meters" message shows them.
     MeterSnapshot TakeMeterSnapshot() const;
     // The host reported track information: the name is taken and published.
@@ -64,12 +70,27 @@ public:
     // Host and page keys reach the page's key handler while it asked for them.
     bool KeyDown(const plugfw::KeyPress& key) override;
 
+    // --- the user's settings (plugin/ostrel_settings.cpp) --------------------
+    // The user's last settings, at the first tick, for an instance that
+    // neither its host nor its user has set since it was made: one edit for
+    // the host, the monitoring switches never.
+    void RestoreLastStateOnce();
+    // The settings slots and the preset marks in the host's state.
+    void SaveStateRecords(plugfw::StateRecords& records) const override;
+    void LoadStateRecords(const plugfw::StateRecords& records) override;
+    ParamValues LiveValues() const;
+    // What the page's header shows: slot, preset and its modified mark.
+    SettingsView CurrentSettingsView() const;
+
     // --- state ---------------------------------------------------------------
     SpectralEngine engine;
 
     // Idle driver and editor bridge (main thread unless said otherwise).
     bool gestureOpen[kNumParams] = {};
     int32_t gestureTicks[kNumParams] = {};
+    // Host gestures held by a drag in some editor's link matrix (Depth).
+    bool peerGestureOpen[kNumParams] = {};
+    int32_t peerGestureTicks[kNumParams] = {};
     bool editorOpen = false;
     bool refreshPending = false;
     bool hostStateRestored = false;
@@ -88,6 +109,8 @@ public:
     uint32_t seenClaimCount = 0; // the link's claimCount whose requests were adopted
     std::string cachedTrackName;
     bool keyForwarding = false;
+    SettingsSlots settingsSlots;
+    std::optional<SettingsView> settingsShown; // as the page was last told
 
     // Second output of a mono block (audio thread; sized by ResetProcessing).
     std::vector<double> monoScratch;
@@ -96,13 +119,14 @@ public:
     // the files it shows to have been read there.
     struct PageFiles
     {
-        std::string lastState;
         std::string presets;
         size_t onboardedLength = 0;
         uint64_t presetsGeneration = 0; // of the presets file as read
     };
     FileWorkQueue fileWork;
     std::atomic<bool> pageFilesWanted{false};
+    // The last-state file, read outside the lock for the first tick.
+    std::atomic<bool> lastStateWanted{true};
     // The presets file's generation this instance's page last got; another
     // instance's write moves the process-wide one on.
     uint64_t presetsSeen = 0;
@@ -111,6 +135,7 @@ public:
 private:
     std::mutex mPageFilesMutex;
     std::optional<PageFiles> mPageFiles; // read outside the lock, for the next refresh
+    std::optional<std::string> mLastStateText;
 
     void DefineParameters();
     // Idle driver and editor-message helpers.
@@ -123,6 +148,16 @@ private:
     void SendTextToPage(int msgTag, const std::string& text);
     void ParameterFromPage(const MessageText& text);
     void MatrixEditFromPage(const MessageText& text);
+    // Ends the host gesture of a parameter once neither the page nor a
+    // matrix drag holds it.
+    void ReleaseHostGesture(int paramIdx);
+    // Settings: one edit for the host of every `which` parameter whose value
+    // differs from `plain`, echoed to the page.
+    void ApplyValuesAsOneEdit(const ParamValues& plain, bool (*which)(int));
+    void PresetFromPage(const MessageText& text);
+    void CompareFromPage(const MessageText& text);
+    void SendSettingsToPage();
+    std::optional<std::string> TakeLastStateText();
 };
 
 } // namespace ostrel

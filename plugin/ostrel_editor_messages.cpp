@@ -70,6 +70,14 @@ bool Ostrel::OnEditorMessage(int msgTag, int /*ctrlTag*/, int dataSize, const vo
         if (hasBytes)
             OpenWebLink(MessageText(data, dataSize).EscapedString("url"));
         break;
+    case kTagPreset:
+        if (hasBytes)
+            PresetFromPage(MessageText(data, dataSize));
+        break;
+    case kTagCompare:
+        if (hasBytes)
+            CompareFromPage(MessageText(data, dataSize));
+        break;
     default:
         break;
     }
@@ -99,9 +107,9 @@ void Ostrel::ParameterFromPage(const MessageText& text)
             setAndEcho();
         if (open)
         {
-            EndHostEdit(index);
             gestureOpen[index] = false;
             gestureTicks[index] = 0;
+            ReleaseHostGesture(index);
         }
     }
     else if (!gesture.empty())
@@ -137,8 +145,14 @@ void Ostrel::MatrixEditFromPage(const MessageText& text)
     const double v = text.Real("v").value_or(0.0);
     if (channel < 1 || channel > kPeerSlotCount)
         return;
+    // A drag on a depth slider: "end" with its last value, any other word
+    // while it lasts.
+    const std::string gesture = text.QuotedText("gesture");
+    const RequestGesture phase = gesture.empty()    ? RequestGesture::Single
+                                 : gesture == "end" ? RequestGesture::Ended
+                                                    : RequestGesture::Held;
     if (text.Has("depth"))
-        applyMatrixEdit(sharedRegistry(), channel, v, MatrixEdit::Depth);
+        applyMatrixEdit(sharedRegistry(), channel, v, MatrixEdit::Depth, phase);
     else if (text.Has("pri"))
         applyMatrixEdit(sharedRegistry(), channel, v, MatrixEdit::Priority);
     else if (text.Has("mute"))
@@ -147,6 +161,7 @@ void Ostrel::MatrixEditFromPage(const MessageText& text)
 
 void Ostrel::ContentLoaded()
 {
+    settingsShown.reset();
     refreshPending = true;
     pageFilesWanted = true;
     WebViewEditorDelegate::ContentLoaded();

@@ -62,7 +62,7 @@ void Ostrel::SendTextToPage(int msgTag, const std::string& text)
     SendArbitraryMsgToPage(msgTag, static_cast<int>(text.size()), text.data());
 }
 
-void Ostrel::SetParamFromPeer(int paramIdx, double plainValue)
+void Ostrel::SetParamFromPeer(int paramIdx, double plainValue, RequestGesture gesture)
 {
     plugfw::IParam* param = GetParam(paramIdx);
     if (param == nullptr)
@@ -73,8 +73,34 @@ void Ostrel::SetParamFromPeer(int paramIdx, double plainValue)
         // The user is dragging that control: stay inside their gesture.
         SetParamFromEditor(paramIdx, normalised);
     }
+    else if (gesture == RequestGesture::Held)
+    {
+        if (!peerGestureOpen[paramIdx])
+        {
+            BeginHostEdit(paramIdx);
+            peerGestureOpen[paramIdx] = true;
+        }
+        peerGestureTicks[paramIdx] = 0;
+        SetParamFromEditor(paramIdx, normalised);
+    }
+    else if (peerGestureOpen[paramIdx])
+    {
+        SetParamFromEditor(paramIdx, normalised);
+        if (gesture == RequestGesture::Ended)
+        {
+            peerGestureOpen[paramIdx] = false;
+            peerGestureTicks[paramIdx] = 0;
+            ReleaseHostGesture(paramIdx);
+        }
+        else
+        {
+            peerGestureTicks[paramIdx] = 0;
+        }
+    }
     else
     {
+        // A request on its own, or the end of a drag whose start this
+        // instance never saw: a complete edit.
         BeginHostEdit(paramIdx);
         SetParamFromEditor(paramIdx, normalised);
         EndHostEdit(paramIdx);
@@ -82,21 +108,35 @@ void Ostrel::SetParamFromPeer(int paramIdx, double plainValue)
     SendParamValueToPage(paramIdx, normalised, true);
 }
 
+void Ostrel::ReleaseHostGesture(int paramIdx)
+{
+    if (!gestureOpen[paramIdx] && !peerGestureOpen[paramIdx])
+        EndHostEdit(paramIdx);
+}
+
 void Ostrel::IdleTick()
 {
     PeerRegistry& registry = sharedRegistry();
     PeerLink& link = engine.link;
 
-    // 1. Gestures the page opened and never closed.
+    // The user's last settings, for an instance nobody has set yet.
+    RestoreLastStateOnce();
+
+    // 1. Gestures the page, or a drag in some editor's matrix, opened and
+    // never closed.
     for (int i = 0; i < kNumParams; ++i)
     {
-        if (!gestureOpen[i])
-            continue;
-        if (++gestureTicks[i] > kGestureTimeoutTicks)
+        if (gestureOpen[i] && ++gestureTicks[i] > kGestureTimeoutTicks)
         {
-            EndHostEdit(i);
             gestureOpen[i] = false;
             gestureTicks[i] = 0;
+            ReleaseHostGesture(i);
+        }
+        if (peerGestureOpen[i] && ++peerGestureTicks[i] > kGestureTimeoutTicks)
+        {
+            peerGestureOpen[i] = false;
+            peerGestureTicks[i] = 0;
+            ReleaseHostGesture(i);
         }
     }
 
@@ -135,8 +175,10 @@ void Ostrel::IdleTick()
 
     // 6, 7. Requests that another editor left in the slot.
     float depthRequest = 0.0f;
-    if (takeDepthRequest(registry, link, lastDepthRequestSeq, depthRequest, &seenClaimCount))
-        SetParamFromPeer(kParamDepth, depthRequest);
+    RequestGesture depthGesture = RequestGesture::Single;
+    if (takeDepthRequest(registry, link, lastDepthRequestSeq, depthRequest, &seenClaimCount,
+                         &depthGesture))
+        SetParamFromPeer(kParamDepth, depthRequest, depthGesture);
     int32_t priorityRequest = 0;
     if (takePriorityRequest(registry, link, lastPriorityRequestSeq, priorityRequest,
                             &seenClaimCount))
@@ -186,6 +228,11 @@ void Ostrel::IdleTick()
         }
     }
 
+    // The settings slot and preset shown in the page's header, when they
+    // changed (after the refresh, which brings the presets they name).
+    if (!refreshPending)
+        SendSettingsToPage();
+
     // 11. Last state, at most once per 20 ticks; written outside the lock.
     if (lastStateDirty && ++lastStateSaveTicks % kLastStateSavePeriod == 0)
     {
@@ -230,11 +277,16 @@ void Ostrel::IdleFileWork()
     fileWork.RunWrites();
     if (presetsQueued)
         notePresetsFileWritten();
+    if (lastStateWanted.exchange(false))
+    {
+        std::string text = ReadLastStateFileText();
+        std::lock_guard<std::mutex> lock(mPageFilesMutex);
+        mLastStateText = std::move(text);
+    }
     if (!pageFilesWanted.exchange(false))
         return;
     PageFiles files;
     files.presetsGeneration = presetsFileGeneration();
-    files.lastState = ReadLastStateFileText();
     files.presets = ReadPresetsFile();
     files.onboardedLength = OnboardedFileLength();
     std::lock_guard<std::mutex> lock(mPageFilesMutex);
@@ -249,6 +301,14 @@ std::optional<Ostrel::PageFiles> Ostrel::TakePageFiles()
     return files;
 }
 
+std::optional<std::string> Ostrel::TakeLastStateText()
+{
+    std::optional<std::string> text;
+    std::lock_guard<std::mutex> lock(mPageFilesMutex);
+    text.swap(mLastStateText);
+    return text;
+}
+
 void Ostrel::SendPresetsToPage(const PageFiles& files)
 {
     // A write queued since the file was read is what it holds now.
@@ -260,38 +320,12 @@ void Ostrel::SendPresetsToPage(const PageFiles& files)
 
 void Ostrel::RefreshPage(const PageFiles& files)
 {
-    // A write queued since the files were read is what they hold now.
-    auto current = [this](const char* name, const std::string& read)
-    { return fileWork.Queued(UsablePathInDataFolder(name)).value_or(read); };
-
-    // The last-state file, once per instance and never over a host's state.
-    if (!hostStateRestored && !lastStateRestoreTried)
-    {
-        lastStateRestoreTried = true;
-        const std::string text = current(kLastStateFileName, files.lastState);
-        if (text.size() > 2)
-        {
-            // Role and Channel (positions 0 and 1) belong to the project, not
-            // to the user's habits: they are read and not applied.
-            const std::vector<double> values = ParseLastStateText(text);
-            restoringLastState = true;
-            const int count = std::min<int>(static_cast<int>(values.size()), kNumParams);
-            for (int i = kParamDepth; i < count; ++i)
-            {
-                plugfw::IParam* param = GetParam(i);
-                param->Set(
-                    param->FromNormalised(std::clamp(values[static_cast<size_t>(i)], 0.0, 1.0)));
-                OnParamChange(i);
-            }
-            restoringLastState = false;
-        }
-    }
-
     for (int i = 0; i < kNumParams; ++i)
         SendParamValueToPage(i, GetParam(i)->Normalised(), true);
 
     SendPresetsToPage(files);
 
+    // A write queued since the files were read is what they hold now.
     const std::optional<std::string> onboarded =
         fileWork.Queued(UsablePathInDataFolder(kOnboardedFileName));
     SendTextToPage(kTagOnboarded,

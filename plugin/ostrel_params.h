@@ -34,4 +34,26 @@ inline constexpr int bellParam(int bell, int offset)
     return kParamBell1Freq + kParamsPerBell * bell + offset;
 }
 
+// The monitoring switches and Bypass change what the user hears for a
+// moment, not the settings: nothing restores them behind the user's back.
+inline constexpr bool isMonitoringParam(int index)
+{
+    return index == kParamBypass || index == kParamListen || index == kParamBellListen;
+}
+
+// What a new instance takes from the user's last settings: not its place in
+// the session (Role, Channel), not the monitoring switches.
+inline constexpr bool isLastStateParam(int index)
+{
+    return index >= kParamDepth && index < kNumParams && !isMonitoringParam(index);
+}
+
+// The sound of an instance, which presets and the settings slots A and B
+// hold: everything but its place in the session (Role, Channel, Sidechain)
+// and the monitoring switches.
+inline constexpr bool isSoundParam(int index)
+{
+    return isLastStateParam(index) && index != kParamSidechain;
+}
+
 } // namespace ostrel

@@ -102,28 +102,85 @@ void Vst3Plugin::FlushDeferredHostCalls()
     }
     if (mAnyPendingPerform.exchange(false))
     {
+        std::vector<int> pending;
         for (int i = 0; i < NParams(); ++i)
+            if (mPendingPerform[static_cast<size_t>(i)].exchange(0))
+                pending.push_back(i);
+        // A lone value change is reported as a complete gesture (inside one
+        // the host already has open, just the value). What one tick changed
+        // together (the last state) stays one edit for a host that groups
+        // edits.
+        auto gestureOpen = [this](int i) { return mHostGestureOpen[static_cast<size_t>(i)] != 0; };
+        auto perform = [this](int i)
+        { componentHandler->performEdit(static_cast<Vst::ParamID>(i), GetParam(i)->Normalised()); };
+        if (componentHandler2 && pending.size() > 1)
         {
-            const auto idx = static_cast<size_t>(i);
-            if (!mPendingPerform[idx].exchange(0))
-                continue;
-            const auto id = static_cast<Vst::ParamID>(i);
-            const double value = GetParam(i)->Normalised();
-            // A lone value change is reported as a complete gesture.
-            if (mHostGestureOpen[idx])
+            componentHandler2->startGroupEdit();
+            for (const int i : pending)
+                if (!gestureOpen(i))
+                    componentHandler->beginEdit(static_cast<Vst::ParamID>(i));
+            for (const int i : pending)
+                perform(i);
+            for (const int i : pending)
+                if (!gestureOpen(i))
+                    componentHandler->endEdit(static_cast<Vst::ParamID>(i));
+            componentHandler2->finishGroupEdit();
+        }
+        else
+        {
+            for (const int i : pending)
             {
-                componentHandler->performEdit(id, value);
-            }
-            else
-            {
-                componentHandler->beginEdit(id);
-                componentHandler->performEdit(id, value);
-                componentHandler->endEdit(id);
+                if (!gestureOpen(i))
+                    componentHandler->beginEdit(static_cast<Vst::ParamID>(i));
+                perform(i);
+                if (!gestureOpen(i))
+                    componentHandler->endEdit(static_cast<Vst::ParamID>(i));
             }
         }
     }
     if (const int32 flags = mPendingRestartFlags.exchange(0))
         componentHandler->restartComponent(flags);
+    if (mPendingDirty.exchange(false) && componentHandler2)
+        componentHandler2->setDirty(true);
+}
+
+void Vst3Plugin::DropPendingPerforms()
+{
+    if (!mAnyPendingPerform.exchange(false))
+        return;
+    for (int i = 0; i < NParams(); ++i)
+        mPendingPerform[static_cast<size_t>(i)].store(0);
+}
+
+bool Vst3Plugin::HostGroupsEdits() const
+{
+    return componentHandler != nullptr && componentHandler2 != nullptr && !OnTimerThread();
+}
+
+void Vst3Plugin::BeginHostEditGroup()
+{
+    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    if (HostGroupsEdits())
+        componentHandler2->startGroupEdit();
+}
+
+void Vst3Plugin::EndHostEditGroup()
+{
+    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    if (HostGroupsEdits())
+        componentHandler2->finishGroupEdit();
+}
+
+void Vst3Plugin::MarkStateDirty()
+{
+    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    if (OnTimerThread() || !componentHandler2)
+    {
+        // Told at the next main-thread call (a handler set later included).
+        mPendingDirty.store(true);
+        return;
+    }
+    componentHandler2->setDirty(true);
 }
 
 void Vst3Plugin::BeginHostEdit(int paramIdx)
@@ -423,7 +480,10 @@ void Vst3Plugin::ApplyParameterChanges(Vst::ProcessData& data)
         else if (id < static_cast<Vst::ParamID>(NParams()))
         {
             IParam* param = GetParam(static_cast<int>(id));
+            const double before = param->Value();
             param->Set(param->FromNormalised(value));
+            if (param->Value() != before)
+                NoteParamsEdited();
             OnParamChange(static_cast<int>(id));
         }
         else if (id >= kMidiControllerParamBase)
@@ -458,6 +518,9 @@ tresult PLUGIN_API Vst3Plugin::getState(IBStream* state)
         return kResultFalse;
     int32 bypass = GetBypassed() ? 1 : 0;
     chunk.Put(bypass);
+    StateRecords records;
+    SaveStateRecords(records);
+    records.WriteTo(chunk);
     int32 written = 0;
     if (state->write(chunk.GetData(), chunk.Size(), &written) != kResultOk ||
         written != chunk.Size())
@@ -470,7 +533,6 @@ tresult PLUGIN_API Vst3Plugin::setState(IBStream* state)
     if (!state)
         return kInvalidArgument;
     std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
-    FlushDeferredHostCalls();
 
     IByteChunk chunk;
     const bool readOnErrors = GetHost() == kHostWaveLab;
@@ -486,24 +548,35 @@ tresult PLUGIN_API Vst3Plugin::setState(IBStream* state)
             chunk.PutBytes(piece, std::min(got, kStateReadPiece));
         // Refused whole, before anything changes.
         if (chunk.Size() > longest)
+        {
+            FlushDeferredHostCalls();
             return kResultFalse;
+        }
         // This host reports an error on the last, short piece of a stream.
         if ((result != kResultOk && !readOnErrors) || got <= 0)
             break;
     }
+
+    // The host's values replace what a private tick set and has not
+    // reported yet: telling the host of those now would only be undone.
+    DropPendingPerforms();
+    FlushDeferredHostCalls();
 
     // A short chunk still restores the values that fit whole (older, shorter
     // states rely on it) and the engine follows them; the host-side bypass
     // comes after the parameters, so without it the restore is incomplete.
     const int pos = LoadState(chunk, 0);
     int32 bypass = 0;
-    const bool complete = pos >= 0 && chunk.Get(bypass, pos) >= 0;
+    const int recordsPos = pos >= 0 ? chunk.Get(bypass, pos) : -1;
+    const bool complete = recordsPos >= 0;
     if (complete)
     {
         SetBypassed(bypass != 0);
         if (Vst::Parameter* parameter = parameters.getParameter(kBypassParamId))
             parameter->setNormalized(bypass ? 1.0 : 0.0);
     }
+    // States written before records existed have none.
+    LoadStateRecords(StateRecords::ReadFrom(chunk, recordsPos));
 
     // Whatever the answer, the controller and the page show what the
     // processor now holds.
@@ -616,7 +689,11 @@ tresult PLUGIN_API Vst3Plugin::setParamNormalized(Vst::ParamID id, Vst::ParamVal
     if (id < static_cast<Vst::ParamID>(NParams()))
     {
         IParam* param = GetParam(static_cast<int>(id));
+        const double before = param->Value();
         param->Set(param->FromNormalised(value));
+        // Hosts echo values they already hold; only a change counts.
+        if (param->Value() != before)
+            NoteParamsEdited();
         OnParamChangeUI(static_cast<int>(id));
         SendParamValueToPage(static_cast<int>(id), param->Normalised(), true);
     }

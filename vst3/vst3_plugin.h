@@ -118,6 +118,12 @@ public:
     void EndHostEdit(int paramIdx) override;
     void InformHostOfParamChange(int paramIdx, double normalisedValue) override;
     void InformHostOfLatencyChange() override;
+    // Grouped edits through IComponentHandler2, where the host offers it and
+    // only from the main thread.
+    bool HostGroupsEdits() const override;
+    void BeginHostEditGroup() override;
+    void EndHostEditGroup() override;
+    void MarkStateDirty() override;
     int PluginBusCount(Direction dir) const override;
     bool IsPluginBusActive(Direction dir, int busIdx) const override;
 
@@ -142,6 +148,9 @@ private:
     void AddBusesOfConfig(int inputConfigIdx, int outputConfigIdx);
     void ApplyParameterChanges(Steinberg::Vst::ProcessData& data);
     void ReportPendingEdits(Steinberg::Vst::ProcessData& data);
+    // Values a private tick set and the host has not heard of yet: a state
+    // the host restores replaces them.
+    void DropPendingPerforms();
     bool OnTimerThread() const { return mTimer.OnPrivateThread(); }
 
     std::recursive_mutex mMainThreadMutex;
@@ -155,6 +164,7 @@ private:
     std::vector<uint8_t> mHostGestureOpen; // begin edit reached the host
     std::vector<uint8_t> mPendingEnd;
     std::atomic<Steinberg::int32> mPendingRestartFlags{0};
+    std::atomic<bool> mPendingDirty{false};
 };
 
 } // namespace plugfw

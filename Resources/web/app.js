@@ -140,6 +140,10 @@
       e.stopPropagation();
       togglePopover('preset-pop', renderPresets);
     });
+    for (const b of document.querySelectorAll('#compare .cmp-slot')) {
+      b.addEventListener('click', () => selectSlot(Number(b.dataset.slot)));
+    }
+    $('compare-copy').addEventListener('click', () => sendTag(W.TAG.compare, W.compareText('copy')));
     $('guide-button').addEventListener('click', () => showGuide(true));
     $('manual-button').addEventListener('click', () => sendTag(W.TAG.openLink, W.linkText(MANUAL_URL)));
   }
@@ -233,8 +237,8 @@
       pending.ask(ch, 'mute', on ? 1 : 0, performance.now());
       redrawMatrix();
     },
-    depth(ch, v) {
-      const t = W.matrixEditText(ch, 'depth', v);
+    depth(ch, v, gesture) {
+      const t = W.matrixEditText(ch, 'depth', v, gesture);
       if (!t) return;
       sendTag(W.TAG.matrixEdit, t);
       pending.ask(ch, 'depth', v, performance.now());
@@ -311,13 +315,34 @@
     return null;
   }
 
-  function loadPreset(p) {
-    for (const e of PR.edits(p, state.set, currentValues())) {
-      const d = state.set.byId.get(e.idx);
-      edit.set(d, e.value);
-    }
-    state.currentPreset = p.name;
+  // The plug-in takes the preset as one edit (one undo step in the host) and
+  // keeps its name with the settings.
+  function markPreset(name, values) {
+    sendTag(W.TAG.preset, W.presetText(name || '', values || []));
+    state.currentPreset = name || null;
+    state.presetModified = false;
     derivedDirty = true;
+  }
+
+  function loadPreset(p) {
+    for (const e of PR.edits(p, state.set, currentValues())) local(state.set.byId.get(e.idx), e.value);
+    markPreset(p.name, PR.applied(p, state.set));
+  }
+
+  // ---- Settings slots A and B -----------------------------------------------
+
+  function selectSlot(slot) {
+    if (slot === state.slot) return;
+    sendTag(W.TAG.compare, W.compareText(slot));
+    state.slot = slot;
+    showSlot();
+  }
+
+  function showSlot() {
+    for (const b of document.querySelectorAll('#compare .cmp-slot')) b.classList.toggle('on', Number(b.dataset.slot) === state.slot);
+    const copy = $('compare-copy');
+    copy.textContent = state.slot === 0 ? 'A→B' : 'B→A';
+    copy.title = 'Copy the settings of ' + (state.slot === 0 ? 'A to B' : 'B to A');
   }
 
   function renderPresets(message) {
@@ -349,7 +374,7 @@
               return;
             }
             savePresets(PR.remove(state.presets, p.name, state.set));
-            if (state.currentPreset === p.name) state.currentPreset = null;
+            if (state.currentPreset === p.name) markPreset(null);
             derivedDirty = true;
             renderPresets();
           });
@@ -379,8 +404,7 @@
         note.textContent = error;
         return;
       }
-      state.currentPreset = p.name;
-      derivedDirty = true;
+      markPreset(p.name, PR.applied(p, state.set));
       renderPresets('Saved “' + p.name + '”');
     };
     save.addEventListener('click', doSave);
@@ -443,12 +467,14 @@
       bells,
       bellListen: Math.round(value('Bell Listen')),
     });
-    // The preset name, marked when the settings have moved away from it.
+    // The preset name, marked when the settings have moved away from it
+    // (the plug-in keeps both).
     const name = state.currentPreset;
-    const p = name ? PR.find(state.presets, name) || PR.FACTORY.find((f) => f.name === name) : null;
-    const modified = p ? !PR.matches(p, state.set, state.values) : false;
-    $('preset-value').textContent = p ? name + (modified ? ' *' : '') : 'Presets';
-    $('preset-button').title = modified ? 'Changed since the preset was loaded' : '';
+    const modified = name !== null && state.presetModified;
+    $('preset-value').textContent = name !== null ? name + (modified ? ' *' : '') : 'Presets';
+    // The name may be cut in the header: the whole of it on hover.
+    $('preset-button').title = name !== null ? name + (modified ? ': changed since it was loaded' : '') : '';
+    showSlot();
   }
 
   // What this instance publishes as a Source: its row of the matrix.
@@ -494,6 +520,10 @@
       if (openPopover === 'preset-pop' && !document.activeElement.classList.contains('preset-input')) renderPresets();
       derivedDirty = true;
     },
+    settings() {
+      if (openPopover === 'preset-pop' && !document.activeElement.classList.contains('preset-input')) renderPresets();
+      derivedDirty = true;
+    },
     showGuide: () => showGuide(true),
   };
   const calls = PC.makePluginCalls(state, (id) => sender.isHeld(id), pluginView);
@@ -534,6 +564,7 @@
 
   function frame(now) {
     sender.flush(now);
+    matrixView.flush(now);
     if (derivedDirty) refreshDerived();
     spectrum.frame(now);
     root.requestAnimationFrame(frame);

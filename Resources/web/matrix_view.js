@@ -7,6 +7,7 @@
   'use strict';
   const L = root.OstrelLinkModel;
   const B = root.OstrelBands;
+  const MD = root.OstrelMatrixDrag;
   const { el } = root.OstrelControls;
 
   const SPARK_W = 48;
@@ -33,7 +34,7 @@
   }
 
   class MatrixView {
-    // actions: solo(ch), mute(ch, on), depth(ch, v, done), pri(ch, v)
+    // actions: solo(ch), mute(ch, on), depth(ch, v, gesture), pri(ch, v)
     constructor(list, foot, actions) {
       this.list = list;
       this.foot = foot;
@@ -41,6 +42,7 @@
       this.signature = null;
       this.rows = new Map(); // ch -> row refs
       this.dragging = null; // ch of a depth drag
+      this.drag = null; // its DepthDrag
       this.footText = el('span', 'mx-summary', foot);
       this.endSolo = el('button', 'mx-endsolo', foot, 'End solo');
       this.endSolo.type = 'button';
@@ -141,40 +143,34 @@
       r.depthText = el('span', 'mx-depth-text', slider);
       this.mute(r, ch, row);
       r.mute.title = 'Mute: this Masker stops dipping';
-      const valueAt = (e) => {
-        const b = slider.getBoundingClientRect();
-        return Math.round(Math.min(1, Math.max(0, (e.clientX - b.left) / b.width)) * 100);
-      };
-      let lastSent = 0;
       slider.addEventListener('pointerdown', (e) => {
         if (e.button !== 0) return;
         e.preventDefault();
         slider.setPointerCapture(e.pointerId);
         this.dragging = ch;
-        r.depthValue = valueAt(e);
-        this.showDepth(r, r.depthValue);
-        this.actions.depth(ch, r.depthValue, false);
-        lastSent = performance.now();
+        this.drag = new MD.DepthDrag((v, gesture) => this.actions.depth(ch, v, gesture));
+        this.drag.start(e.clientX, r.depthValue, e.shiftKey);
       });
       slider.addEventListener('pointermove', (e) => {
         if (this.dragging !== ch) return;
-        r.depthValue = valueAt(e);
+        r.depthValue = this.drag.move(e.clientX, e.shiftKey, performance.now());
         this.showDepth(r, r.depthValue);
-        // Each request becomes a parameter edit at the holder: ten a second
-        // is plenty while dragging.
-        if (performance.now() - lastSent > 100) {
-          this.actions.depth(ch, r.depthValue, false);
-          lastSent = performance.now();
-        }
       });
       const finish = () => {
         if (this.dragging !== ch) return;
         this.dragging = null;
-        this.actions.depth(ch, r.depthValue, true);
+        this.drag.end();
+        this.drag = null;
       };
       slider.addEventListener('pointerup', finish);
       slider.addEventListener('pointercancel', finish);
+      slider.addEventListener('lostpointercapture', finish);
       return r;
+    }
+
+    // Values a drag held back go out in time.
+    flush(nowMs) {
+      if (this.drag) this.drag.flush(nowMs);
     }
 
     showDepth(r, v) {

@@ -25,7 +25,12 @@
       matrix: null,
       presets: PR.emptyCollection(),
       presetsUnreadable: false,
+      // The plug-in keeps these (they survive the editor and the project):
+      // the active settings slot (0 A, 1 B), the preset the settings came
+      // from and whether they have moved away from it.
+      slot: 0,
       currentPreset: null,
+      presetModified: false,
       onboarded: null,
       guideShown: false,
       hostKeys: null,
@@ -51,6 +56,7 @@
   //   params()                    the parameter set was replaced
   //   meters(m, linkedChanged)    a meter report; whether "linked" flipped
   //   sources(), matrix(), presets()
+  //   settings()                  slot, preset name or modified mark
   //   showGuide()                 first run, and the guide not shown yet
   function makePluginCalls(state, isHeld, view) {
     function SPVFD(paramIdx, normalised) {
@@ -94,6 +100,12 @@
             state.presetsUnreadable = false;
           }
           view.presets();
+          break;
+        case 'settings':
+          state.slot = m.slot;
+          state.currentPreset = m.preset === '' ? null : m.preset;
+          state.presetModified = m.preset !== '' && m.modified;
+          view.settings();
           break;
         case 'onboarded':
           state.onboarded = m.onboarded;

@@ -131,19 +131,26 @@
     return { collection: next, text: writeCollection(next, paramSet) };
   }
 
-  // The parameter edits that apply a preset: [{ idx, value }] for every
-  // stored value the current table knows that differs from the current one.
-  function edits(preset, paramSet, valuesById) {
+  // What applying a preset sets: [{ idx, value }] for every stored value the
+  // current table knows. The plug-in applies them as one edit and keeps
+  // them, to mark the preset modified once the settings move away.
+  function applied(preset, paramSet) {
     const out = [];
     for (const [name, stored] of preset.values) {
       if (NOT_STORED.has(name)) continue;
       const d = paramSet.byName.get(name);
-      if (!d) continue;
-      const value = params.clampPlain(d, stored);
-      const now = valuesById.get(d.id);
-      if (now === undefined || Math.abs(params.clampPlain(d, now) - value) > 1e-9) out.push({ idx: d.id, value });
+      if (d) out.push({ idx: d.id, value: params.clampPlain(d, stored) });
     }
     return out;
+  }
+
+  // Those of them that differ from the current values.
+  function edits(preset, paramSet, valuesById) {
+    return applied(preset, paramSet).filter((e) => {
+      const d = paramSet.byId.get(e.idx);
+      const now = valuesById.get(e.idx);
+      return now === undefined || Math.abs(params.clampPlain(d, now) - e.value) > 1e-9;
+    });
   }
 
   // Whether the current values are those of the preset (for the "modified"
@@ -195,6 +202,7 @@
     capture,
     store,
     remove,
+    applied,
     edits,
     matches,
   };

@@ -25,6 +25,7 @@
     matrix: 9,
     presets: 11,
     onboarded: 13,
+    settings: 17,
     parameter: 1,
     focus: 8,
     savePresets: 10,
@@ -33,6 +34,8 @@
     solo: 21,
     matrixEdit: 22,
     openLink: 23,
+    preset: 30,
+    compare: 31,
   });
 
   const BANDS = 24;
@@ -208,12 +211,22 @@
     };
   }
 
+  function readSettings(obj) {
+    return {
+      kind: 'settings',
+      slot: int(obj.slot, 0) === 1 ? 1 : 0,
+      preset: text(obj.preset),
+      modified: int(obj.modified, 0) !== 0,
+    };
+  }
+
   const READERS = new Map([
     [TAG.meters, ['meters', readMeters]],
     [TAG.sources, ['sources', readSources]],
     [TAG.matrix, ['matrix', readMatrix]],
     [TAG.presets, ['presets', (o) => ({ kind: 'presets', json: o.json })]],
     [TAG.onboarded, ['onboarded', (o) => ({ kind: 'onboarded', onboarded: int(o.onboarded, 0) !== 0 })]],
+    [TAG.settings, ['settings', readSettings]],
   ]);
 
   // One SAMFD call: the tag, and the base64 of a UTF-8 JSON text. Returns the
@@ -263,12 +276,38 @@
   const MATRIX_FIELDS = new Set(['depth', 'pri', 'mute']);
 
   // One of "depth", "pri" or "mute" on channel ch; the plug-in reads the
-  // number after "v":.
-  function matrixEditText(ch, field, v) {
+  // number after "v":. A depth value inside a drag names its place in it
+  // ("begin", "drag", "end"), so the drag is one gesture at the holder.
+  function matrixEditText(ch, field, v, gesture) {
     if (!MATRIX_FIELDS.has(field) || !validChannel(ch)) return null;
     const value = formatNumber(v);
     if (value === null) return null;
-    return '{"ch":' + Math.trunc(ch) + ',"' + field + '":1,"v":' + value + '}';
+    const g = gesture && field === 'depth' ? ',"gesture":"' + gesture + '"' : '';
+    return '{"ch":' + Math.trunc(ch) + ',"' + field + '":1,"v":' + value + g + '}';
+  }
+
+  // A string member the plug-in reads up to the next unescaped quote.
+  function quoted(s) {
+    return '"' + String(s).replace(/[\\"]/g, (c) => '\\' + c) + '"';
+  }
+
+  // A preset applied as one edit: its values as parameter index and plain
+  // value in turn, then its name (empty: the settings come from no preset).
+  // The values go first: a name can never hide the key of the list.
+  function presetText(name, edits) {
+    const list = [];
+    for (const e of edits || []) {
+      const v = formatNumber(e.value);
+      if (v === null || !Number.isInteger(e.idx) || e.idx < 0) continue;
+      list.push(e.idx, v);
+    }
+    return '{"values":[' + list.join(',') + '],"preset":' + quoted(String(name || '').replace(/[\u0000-\u001f\u007f]/g, '')) + '}';
+  }
+
+  // Settings slot A (0) or B (1) made active, or the active one copied to
+  // the other.
+  function compareText(what) {
+    return what === 'copy' ? '{"copy":1}' : '{"slot":' + (what === 1 ? 1 : 0) + '}';
   }
 
   // Channel 0 ends the solo.
@@ -282,7 +321,7 @@
   function linkText(url) {
     const s = String(url);
     if (!/^https?:\/\//.test(s) || /[\u0000-\u001f\u007f]/.test(s)) return null;
-    return '{"url":"' + s.replace(/[\\"]/g, (c) => '\\' + c) + '"}';
+    return '{"url":' + quoted(s) + '}';
   }
 
   // The object handed to the injected PluginSendMsg.
@@ -307,6 +346,8 @@
     formatNumber,
     parameterText,
     matrixEditText,
+    presetText,
+    compareText,
     soloText,
     linkText,
     arbitraryMessage,

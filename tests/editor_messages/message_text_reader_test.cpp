@@ -5,6 +5,7 @@
 #include <climits>
 #include <clocale>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -67,6 +68,28 @@ TEST(MessageTextReader, Reals)
     };
     for (const Case& c : cases)
         EXPECT_EQ(MessageText(c.text).Real("v"), c.value) << c.text;
+}
+
+TEST(MessageTextReader, NumberLists)
+{
+    struct Case
+    {
+        const char* text;
+        std::vector<double> values;
+    };
+    const Case cases[] = {
+        {R"({"values":[2,40.5,26,3]})", {2, 40.5, 26, 3}},
+        {R"({"values": [ 1 , -2.5 ,+3 ]})", {1, -2.5, 3}},
+        {R"({"values":[]})", {}},
+        {R"({"values":[1,"x",3]})", {1}},                      // stops at what is no number
+        {R"({"values":[1,2)", {1, 2}},                         // a text that ends early
+        {R"({"values":[1e999,4]})", {0, 4}},                   // out of range reads as 0
+        {R"({"values":7})", {}},                               // no array
+        {R"({"values" :[1]})", {}},                            // key hidden by the space
+        {R"({"values":[1,2,3,4,5,6,7]})", {1, 2, 3, 4, 5, 6}}, // at most six asked for
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MessageText(c.text).NumberList("values", 6), c.values) << c.text;
 }
 
 TEST(MessageTextReader, GestureText)

@@ -3,6 +3,7 @@
 #include "editor_messages/meter_report.h"
 #include "editor_messages/peer_list.h"
 #include "editor_messages/peer_name_text.h"
+#include "editor_messages/settings_message.h"
 #include "editor_messages/stored_file_messages.h"
 #include "link/monotonic_clock.h"
 
@@ -93,6 +94,32 @@ TEST(StoredFileMessages, OnboardedByFileLength)
     EXPECT_EQ(BuildOnboardedMessage(0), "{\"t\":\"onboarded\",\"onboarded\":0}");
     EXPECT_EQ(BuildOnboardedMessage(1), "{\"t\":\"onboarded\",\"onboarded\":1}");
     EXPECT_EQ(BuildOnboardedMessage(4096), "{\"t\":\"onboarded\",\"onboarded\":1}");
+}
+
+TEST(SettingsMessage, ExactTextAndNamesThatStayJson)
+{
+    struct Case
+    {
+        SettingsView view;
+        const char* text;
+    };
+    const Case cases[] = {
+        {{0, "", false}, R"({"t":"settings","slot":0,"preset":"","modified":0})"},
+        {{1, "Lead vocal", true},
+         R"({"t":"settings","slot":1,"preset":"Lead vocal","modified":1})"},
+        {{0, "A \"b\" \\ <c>", false},
+         R"({"t":"settings","slot":0,"preset":"A \"b\" \\ <c>","modified":0})"},
+        {{0, "tab\there\x01", false},
+         R"({"t":"settings","slot":0,"preset":"tab\u0009here\u0001","modified":0})"},
+        {{0, "B\xc3\xbchne", false},
+         "{\"t\":\"settings\",\"slot\":0,\"preset\":\"B\xc3\xbchne\",\"modified\":0}"},
+    };
+    for (const Case& c : cases)
+    {
+        const std::string text = BuildSettingsMessage(c.view);
+        EXPECT_EQ(text, c.text);
+        EXPECT_EQ(nlohmann::json::parse(text)["preset"], c.view.presetName) << text;
+    }
 }
 
 TEST(PeerNameText, EscapesQuotesAndBackslashesDropsControlsAndBrackets)

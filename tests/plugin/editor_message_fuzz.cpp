@@ -46,7 +46,8 @@ ostrel::Ostrel& Instance()
 
 constexpr int kTags[] = {ostrel::kTagParameter,    ostrel::kTagFocus,    ostrel::kTagSavePresets,
                          ostrel::kTagSetOnboarded, ostrel::kTagHostKeys, ostrel::kTagSolo,
-                         ostrel::kTagMatrixEdit,   ostrel::kTagOpenLink};
+                         ostrel::kTagMatrixEdit,   ostrel::kTagOpenLink, ostrel::kTagPreset,
+                         ostrel::kTagCompare};
 
 } // namespace
 

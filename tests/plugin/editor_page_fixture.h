@@ -123,6 +123,7 @@ protected:
         for (ostrel::PeerSlot& s : r.slots)
         {
             s.depthRequest.store(-1.0f);
+            s.depthRequestGesture.store(0);
             s.depthRequestSeq.store(0);
             s.priorityRequest.store(0);
             s.priorityRequestSeq.store(0);

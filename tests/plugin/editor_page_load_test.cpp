@@ -60,16 +60,19 @@ TEST_F(PageLoad, RefreshAtTheNextTickSendsValuesPresetsAndFlag)
         EXPECT_EQ(web.scripts[static_cast<size_t>(i)].rfind("SPVFD(" + std::to_string(i) + ", ", 0),
                   0u);
     const auto messages = web.Messages();
-    ASSERT_EQ(messages.size(), 3u);
+    ASSERT_EQ(messages.size(), 4u);
     EXPECT_EQ(messages[0].tag, kTagPresets);
     EXPECT_EQ(messages[0].text, "{\"t\":\"presets\",\"json\":[{\"n\":\"x\"}]}");
     EXPECT_EQ(messages[1].tag, kTagOnboarded);
     EXPECT_EQ(messages[1].text, "{\"t\":\"onboarded\",\"onboarded\":0}");
-    EXPECT_EQ(messages[2].tag, kTagMeters);
+    EXPECT_EQ(messages[2].tag, kTagSettings);
+    EXPECT_EQ(messages[2].text, "{\"t\":\"settings\",\"slot\":0,\"preset\":\"\",\"modified\":0}");
+    EXPECT_EQ(messages[3].tag, kTagMeters);
 
     web.scripts.clear();
     p.Ticks(1);
     EXPECT_TRUE(web.ScriptsStartingWith("SPVFD(").empty()) << "refresh only once";
+    EXPECT_TRUE(web.MessagesWithTag(kTagSettings).empty()) << "settings only when they change";
 }
 
 TEST_F(PageLoad, EmptyPresetsFileSendsNoPresetsMessage)

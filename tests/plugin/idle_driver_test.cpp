@@ -92,10 +92,13 @@ TEST_F(LastState, ThreeNumbersApplyOnlyDepth)
     EXPECT_DOUBLE_EQ(p.Plain(kParamChannel), 9.0);
     EXPECT_DOUBLE_EQ(p.Plain(kParamSelectivity), 30.0);
     EXPECT_DOUBLE_EQ(p.Plain(kParamPriority), 4.0);
-    EXPECT_TRUE(p.host.empty()) << "the host is not told of a last-state restore";
+    EXPECT_EQ(p.host, (Strings{"begin 2", "edit 2 0.800000", "end 2"}))
+        << "the host hears of every value the last state changes";
+    // The restored value, then the refresh with all of them.
     const auto values = web.ScriptsStartingWith("SPVFD(");
-    ASSERT_EQ(values.size(), static_cast<size_t>(kNumParams));
-    EXPECT_EQ(values[2], "SPVFD(2, 0.800000)");
+    ASSERT_EQ(values.size(), static_cast<size_t>(kNumParams) + 1);
+    EXPECT_EQ(values[0], "SPVFD(2, 0.800000)");
+    EXPECT_EQ(values[3], "SPVFD(2, 0.800000)");
     EXPECT_FALSE(p.lastStateDirty) << "a restore is not a change to save";
 }
 
@@ -106,7 +109,7 @@ TEST_F(LastState, OutOfRangeNumbersAreClampedAndAMalformedTailStopsTheWalk)
     p.OpenEditor();
     p.Ticks(1);
     EXPECT_DOUBLE_EQ(p.Plain(kParamDepth), 100.0);
-    EXPECT_DOUBLE_EQ(p.Plain(kParamBypass), 1.0);
+    EXPECT_DOUBLE_EQ(p.Plain(kParamBypass), 0.0) << "never restored";
     EXPECT_DOUBLE_EQ(p.Plain(kParamSelectivity), 0.0);
     EXPECT_DOUBLE_EQ(p.Plain(kParamListen), 0.0);
     EXPECT_DOUBLE_EQ(p.Plain(kParamLowGuard), 20.0);
@@ -239,7 +242,10 @@ TEST_F(PageFeed, MetersEveryTickSourcesAndMatrixEveryEighth)
     for (int t = 1; t <= 16; ++t)
     {
         if (t == 1)
+        {
             expected.push_back(kTagOnboarded);
+            expected.push_back(kTagSettings);
+        }
         expected.push_back(kTagMeters);
         if (t % 8 == 0)
         {
@@ -248,7 +254,7 @@ TEST_F(PageFeed, MetersEveryTickSourcesAndMatrixEveryEighth)
         }
     }
     EXPECT_EQ(tags, expected);
-    EXPECT_EQ(web.Messages()[1].text.rfind("{\"t\":\"meters\",\"role\":0,\"linked\":0,\"peers\":0,"
+    EXPECT_EQ(web.Messages()[2].text.rfind("{\"t\":\"meters\",\"role\":0,\"linked\":0,\"peers\":0,"
                                            "\"null\":-120.0,",
                                            0),
               0u);

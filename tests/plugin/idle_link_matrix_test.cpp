@@ -148,6 +148,61 @@ TEST_F(LinkMatrix, RequestWhileThePageHoldsTheControlStaysInItsGesture)
     EXPECT_EQ(echoes[0], "SPVFD(2, 0.700000)");
 }
 
+// A drag on a depth slider in some editor's matrix, as the holder's host
+// sees it: one gesture, however the holder's ticks fall between the
+// requests. Steps: a gesture word and a value sent, or "tick N".
+struct DragCase
+{
+    const char* label;
+    std::vector<std::pair<std::string, double>> steps;
+    Strings heard;
+};
+
+class MatrixDrag : public LinkMatrix, public ::testing::WithParamInterface<DragCase>
+{
+};
+
+TEST_P(MatrixDrag, OneDragIsOneGestureAtTheHolder)
+{
+    const DragCase& c = GetParam();
+    RecordingOstrel& masker = Instance(2, 5);
+    const std::string ch = std::to_string(masker.engine.link.slotIndex.load() + 1);
+    RecordingOstrel& editor = Instance(0, 1);
+    for (const auto& [word, value] : c.steps)
+    {
+        if (word == "tick")
+        {
+            masker.Ticks(static_cast<int>(value));
+            continue;
+        }
+        std::string text = R"({"ch":)" + ch + R"(,"depth":1,"v":)" + std::to_string(value);
+        text += word.empty() ? "}" : R"(,"gesture":")" + word + R"("})";
+        editor.Message(kTagMatrixEdit, text);
+    }
+    masker.Ticks(1);
+    EXPECT_EQ(masker.host, c.heard);
+    EXPECT_FALSE(masker.peerGestureOpen[kParamDepth]);
+    EXPECT_TRUE(editor.host.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, MatrixDrag,
+    ::testing::Values(
+        DragCase{"every_step_seen",
+                 {{"begin", 40}, {"tick", 1}, {"drag", 45}, {"tick", 1}, {"end", 50}},
+                 {"begin 2", "edit 2 0.400000", "edit 2 0.450000", "edit 2 0.500000", "end 2"}},
+        DragCase{"steps_between_two_ticks_coalesce",
+                 {{"begin", 40}, {"drag", 45}, {"tick", 1}, {"drag", 48}, {"end", 50}},
+                 {"begin 2", "edit 2 0.450000", "edit 2 0.500000", "end 2"}},
+        DragCase{"whole_drag_between_two_ticks",
+                 {{"begin", 40}, {"drag", 45}, {"end", 50}},
+                 {"begin 2", "edit 2 0.500000", "end 2"}},
+        DragCase{"end_never_arrives",
+                 {{"begin", 40}, {"tick", 1}, {"drag", 45}, {"tick", 481}},
+                 {"begin 2", "edit 2 0.400000", "edit 2 0.450000", "end 2"}},
+        DragCase{"request_outside_a_drag", {{"", 30}}, {"begin 2", "edit 2 0.300000", "end 2"}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 TEST_F(LinkMatrix, EditsOutsideTheChannelsOrWithoutAKeyChangeNothing)
 {
     RecordingOstrel& editor = Instance(0, 1);

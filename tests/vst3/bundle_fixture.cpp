@@ -46,8 +46,9 @@ IPluginFactory* Factory()
     return Bundle().Factory();
 }
 
-Instance::Instance(const std::string& hostName, bool offerRunLoop)
-    : mContext(std::make_unique<host::HostContext>(hostName, offerRunLoop))
+Instance::Instance(const std::string& hostName, bool offerRunLoop, bool handlerGroupsEdits)
+    : mContext(std::make_unique<host::HostContext>(hostName, offerRunLoop)),
+      mHandler(handlerGroupsEdits)
 {
     std::string error;
     mInstance = host::PluginInstance::Create(Factory(), 0, mContext.get(), error);

@@ -55,11 +55,13 @@ enum ParamId : Steinberg::Vst::ParamID
 host::Vst3Module& Bundle();
 Steinberg::IPluginFactory* Factory();
 
-// One instance with its own host context and component handler.
+// One instance with its own host context and component handler (which
+// offers edit groups, IComponentHandler2, when asked to).
 class Instance
 {
 public:
-    explicit Instance(const std::string& hostName = "ostrel-tests", bool offerRunLoop = true);
+    explicit Instance(const std::string& hostName = "ostrel-tests", bool offerRunLoop = true,
+                      bool handlerGroupsEdits = false);
     ~Instance();
 
     host::PluginInstance& operator*() { return *mInstance; }

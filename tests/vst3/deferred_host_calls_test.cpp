@@ -10,13 +10,16 @@
 #include "vst3/vst3_plugin.h"
 
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
+#include "public.sdk/source/common/memorystream.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <thread>
+#include <vector>
 
 using namespace Steinberg;
 using Call = ostrel::host::ComponentHandler::Call;
@@ -182,6 +185,25 @@ TEST_F(DeferredHostCalls, WithoutAudioTheValueArrivesAsACompleteGesture)
         EXPECT_EQ(c.id == 0 || c.call == Call::Restart, true);
         EXPECT_EQ(c.thread, mainThread);
     }
+}
+
+TEST_F(DeferredHostCalls, AHostRestoreReplacesValuesNotYetReported)
+{
+    Make(EditFromTheTick, false);
+    ASSERT_TRUE(WaitFor(plugin->acted));
+    // Two values and the host bypass: the project the host restores.
+    std::vector<uint8_t> bytes(2 * sizeof(double) + sizeof(int32));
+    const double values[2] = {10.0, 20.0};
+    std::memcpy(bytes.data(), values, sizeof(values));
+    IPtr<MemoryStream> stream =
+        owned(new MemoryStream(bytes.data(), static_cast<TSize>(bytes.size())));
+    EXPECT_EQ(plugin->setState(stream), kResultOk);
+    EXPECT_DOUBLE_EQ(plugin->GetParam(0)->Value(), 10.0);
+    for (const auto& c : Calls())
+        EXPECT_EQ(c.call, Call::Restart) << "the tick's 0.25 would only be undone";
+    ostrel::host::ParameterChanges out;
+    ProcessBlock(out);
+    EXPECT_EQ(out.getParameterCount(), 0);
 }
 
 TEST_F(DeferredHostCalls, EndWithoutAnOpenGestureIsDropped)

@@ -20,6 +20,7 @@ function makePage(held = new Set()) {
     sources: () => log.push('sources'),
     matrix: () => log.push('matrix'),
     presets: () => log.push('presets'),
+    settings: () => log.push('settings'),
     showGuide: () => {
       log.push('guide');
       state.guideShown = true;
@@ -89,6 +90,7 @@ test('the replayed messages land in the page\'s state', () => {
   assert.deepEqual(s.presets.presets.map((p) => p.name), ['Verse guitars']);
   assert.equal(s.presetsUnreadable, false);
   assert.equal(s.onboarded, false);
+  assert.deepEqual([s.slot, s.currentPreset, s.presetModified], [0, null, false], 'a fresh instance: slot A, no preset');
 
   const g = link.groupMatrix(s.matrix);
   assert.equal(g.sources.length, 1);
@@ -115,6 +117,7 @@ test('the replay asks the view for each redraw once per change', () => {
     ['sources', 1],
     ['matrix', 1],
     ['presets', 1],
+    ['settings', 1],
     ['guide', 1],
   ];
   for (const [entry, n] of cases) assert.equal(count(entry), n, entry);
@@ -199,5 +202,21 @@ test('the first-run guide shows once, and never for an onboarded user', () => {
     for (const f of flags) samfd(page, 13, '{"t":"onboarded","onboarded":' + f + '}');
     assert.deepEqual(page.log, shown, JSON.stringify(flags));
     assert.equal(page.state.onboarded, flags[flags.length - 1] === 1);
+  }
+});
+
+test('the settings the plug-in keeps reach the page: slot, preset and its modified mark', () => {
+  // [message members, slot, preset, modified]
+  const cases = [
+    ['"slot":1,"preset":"Lead vocal","modified":0', 1, 'Lead vocal', false],
+    ['"slot":0,"preset":"Bühne \\"A\\" \\\\","modified":1', 0, 'Bühne "A" \\', true],
+    ['"slot":0,"preset":"","modified":1', 0, null, false],
+    ['"slot":7,"preset":42', 0, null, false],
+  ];
+  for (const [members, slot, preset, modified] of cases) {
+    const page = makePage();
+    samfd(page, 17, '{"t":"settings",' + members + '}');
+    assert.deepEqual([page.state.slot, page.state.currentPreset, page.state.presetModified], [slot, preset, modified], members);
+    assert.deepEqual(page.log, ['settings'], members);
   }
 });

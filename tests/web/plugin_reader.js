@@ -36,4 +36,42 @@ function quoted(text, name) {
   return end < 0 ? '' : text.slice(at, end);
 }
 
-module.exports = { integer, real, has, quoted };
+// The numbers of the array after "name":, up to the closing bracket or the
+// first element that is no number.
+function numberList(text, name) {
+  let at = after(text, '"' + name + '":');
+  if (at < 0) return [];
+  const rest = text.slice(at).replace(/^\s*/, '');
+  if (rest[0] !== '[') return [];
+  const out = [];
+  let i = 1;
+  for (;;) {
+    const m = /^\s*\+?(-?(?:\d+\.?\d*|\.\d+)(?:[eE][+-]?\d+)?)\s*/.exec(rest.slice(i));
+    if (!m) break;
+    out.push(parseFloat(m[1]));
+    i += m[0].length;
+    if (rest[i] !== ',') break;
+    i++;
+  }
+  return out;
+}
+
+// The string after "name", its colon and the next quote, up to the next
+// unescaped quote; a backslash takes the following character as it is.
+function escaped(text, name) {
+  let at = after(text, '"' + name + '"');
+  if (at < 0) return '';
+  at = text.indexOf(':', at);
+  if (at < 0) return '';
+  at = text.indexOf('"', at);
+  if (at < 0) return '';
+  let out = '';
+  for (let i = at + 1; i < text.length; i++) {
+    if (text[i] === '"') return out;
+    if (text[i] === '\\') i++;
+    if (i < text.length) out += text[i];
+  }
+  return '';
+}
+
+module.exports = { integer, real, has, quoted, numberList, escaped };

@@ -140,3 +140,14 @@ test('factory presets name real parameters with values in range', () => {
     }
   }
 });
+
+test('applying a preset hands the plug-in all its known values; the edits are those that differ', () => {
+  const text =
+    '{"format":"ostrel-presets","version":1,"params":["Depth","Listen","Air","Priority"],"presets":[{"name":"p","values":[40,1,3,4]}]}';
+  const p = comesBack(text).presets[0];
+  assert.deepEqual(presets.applied(p, set), [
+    { idx: id('Depth'), value: 40 },
+    { idx: id('Priority'), value: 4 },
+  ]);
+  assert.deepEqual(presets.edits(p, set, values({ Priority: 4 })), [{ idx: id('Depth'), value: 40 }]);
+});

@@ -204,6 +204,43 @@ test('matrix edits and solo keep to the channels that exist', () => {
   assert.equal(wire.soloText(undefined), '{"ch":0}');
 });
 
+test('a depth drag names its place in the gesture; other matrix edits never do', () => {
+  const cases = [
+    ['depth', 40, 'begin', 'begin'],
+    ['depth', 41, 'drag', 'drag'],
+    ['depth', 42, 'end', 'end'],
+    ['depth', 43, undefined, ''],
+    ['pri', 2, 'begin', ''],
+    ['mute', 1, 'end', ''],
+  ];
+  for (const [field, v, gesture, read] of cases) {
+    const t = wire.matrixEditText(9, field, v, gesture);
+    assert.equal(reader.quoted(t, 'gesture'), read, t);
+    assert.equal(reader.real(t, 'v'), v, t);
+    assert.doesNotThrow(() => JSON.parse(t));
+  }
+});
+
+test('a preset goes out as one text: its values by index, then its name', () => {
+  const edits = [
+    { idx: 2, value: 42.5 },
+    { idx: 8, value: 2517.5 },
+    { idx: 26, value: 3 },
+    { idx: 4, value: NaN },
+  ];
+  const names = ['Lead vocal', 'Bühne "A" \\ end', 'tricky "values":[1,2] ', 'tab\there', ''];
+  for (const name of names) {
+    const t = wire.presetText(name, edits);
+    assert.deepEqual(reader.numberList(t, 'values'), [2, 42.5, 8, 2517.5, 26, 3], name);
+    assert.equal(reader.escaped(t, 'preset'), name.replace('\t', ''), name);
+    assert.doesNotThrow(() => JSON.parse(t), name);
+  }
+  assert.equal(wire.presetText('', []), '{"values":[],"preset":""}');
+  assert.equal(wire.compareText(1), '{"slot":1}');
+  assert.equal(wire.compareText(0), '{"slot":0}');
+  assert.equal(wire.compareText('copy'), '{"copy":1}');
+});
+
 test('links: only http and https leave the page, quotes kept inside the value', () => {
   assert.equal(wire.linkText('https://talmesh.example/ostrel'), '{"url":"https://talmesh.example/ostrel"}');
   assert.equal(wire.linkText('https://x.example/a"b\\c'), '{"url":"https://x.example/a\\"b\\\\c"}');

@@ -1,6 +1,8 @@
 // The host's component handler: records what a plug-in reports (edit
 // gestures, values, restart requests) and on which thread, so that a host,
-// or a test, can see that main-thread calls came from the main thread.
+// or a test, can see that main-thread calls came from the main thread. On
+// request it also offers IComponentHandler2 (edit groups, the dirty flag), as
+// many hosts do.
 #pragma once
 
 #include "pluginterfaces/vst/ivsteditcontroller.h"
@@ -12,7 +14,8 @@
 namespace ostrel::host
 {
 
-class ComponentHandler : public Steinberg::Vst::IComponentHandler
+class ComponentHandler : public Steinberg::Vst::IComponentHandler,
+                         public Steinberg::Vst::IComponentHandler2
 {
 public:
     enum class Call
@@ -20,7 +23,10 @@ public:
         Begin,
         Perform,
         End,
-        Restart
+        Restart,
+        GroupStart,
+        GroupFinish,
+        Dirty
     };
     struct Record
     {
@@ -30,7 +36,7 @@ public:
         std::thread::id thread;
     };
 
-    ComponentHandler() = default;
+    explicit ComponentHandler(bool offersGroups = false) : mOffersGroups(offersGroups) {}
     virtual ~ComponentHandler() = default;
 
     Steinberg::tresult PLUGIN_API beginEdit(Steinberg::Vst::ParamID id) override
@@ -56,8 +62,34 @@ public:
         return Steinberg::kResultOk;
     }
 
+    // IComponentHandler2
+    Steinberg::tresult PLUGIN_API setDirty(Steinberg::TBool state) override
+    {
+        Add({Call::Dirty, 0, state ? 1.0 : 0.0, std::this_thread::get_id()});
+        return Steinberg::kResultOk;
+    }
+    Steinberg::tresult PLUGIN_API requestOpenEditor(Steinberg::FIDString /*name*/) override
+    {
+        return Steinberg::kResultFalse;
+    }
+    Steinberg::tresult PLUGIN_API startGroupEdit() override
+    {
+        Add({Call::GroupStart, 0, 0.0, std::this_thread::get_id()});
+        return Steinberg::kResultOk;
+    }
+    Steinberg::tresult PLUGIN_API finishGroupEdit() override
+    {
+        Add({Call::GroupFinish, 0, 0.0, std::this_thread::get_id()});
+        return Steinberg::kResultOk;
+    }
+
     Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) override
     {
+        if (mOffersGroups)
+        {
+            QUERY_INTERFACE(iid, obj, Steinberg::Vst::IComponentHandler2::iid,
+                            Steinberg::Vst::IComponentHandler2)
+        }
         QUERY_INTERFACE(iid, obj, Steinberg::Vst::IComponentHandler::iid,
                         Steinberg::Vst::IComponentHandler)
         QUERY_INTERFACE(iid, obj, Steinberg::FUnknown::iid, Steinberg::Vst::IComponentHandler)
@@ -85,6 +117,7 @@ private:
         mRecords.push_back(r);
     }
 
+    bool mOffersGroups;
     mutable std::mutex mMutex;
     std::vector<Record> mRecords;
 };
