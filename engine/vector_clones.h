@@ -6,7 +6,8 @@
 // -ffp-contract=off), so every operation rounds as in the baseline.
 #pragma once
 
-#if defined(__x86_64__) && defined(__ELF__) && (defined(__GNUC__) || defined(__clang__)) &&        \
+// GCC only: clang 14 leaves cloned member functions undefined at link time.
+#if defined(__x86_64__) && defined(__ELF__) && defined(__GNUC__) && !defined(__clang__) &&         \
     !defined(__SANITIZE_THREAD__)
 #define OSTREL_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 #else
