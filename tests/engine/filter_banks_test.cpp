@@ -83,7 +83,7 @@ TEST_F(FilterBanks, LowPassesSplitASineIntoComplementaryEnergies)
     // removes it: the cumulative energies rise with the edge index.
     const double rate = 44100.0;
     const std::vector<double> s = testing::sine(1000.0, rate, 20000);
-    double cumulative[kEdgeCount] = {};
+    double cumulative[kLowpassLanes] = {};
     for (int i = 0; i < 20000; ++i)
     {
         if (i == 10000)
