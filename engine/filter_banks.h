@@ -51,10 +51,12 @@ struct LowpassBank
 
     void step(double x, double y[kEdgeCount])
     {
-        run(x, [y](int j, double out) {
-            if (j < kEdgeCount)
-                y[j] = out;
-        });
+        run(x,
+            [y](int j, double out)
+            {
+                if (j < kEdgeCount)
+                    y[j] = out;
+            });
     }
 
     // One sample of the band-energy measurement: adds each member's squared
@@ -66,8 +68,7 @@ struct LowpassBank
     }
 
 private:
-    template <class Sink>
-    void run(double x, Sink sink)
+    template <class Sink> void run(double x, Sink sink)
     {
         x = analysedSample(x);
         for (int j = 0; j < kLowpassLanes; ++j)

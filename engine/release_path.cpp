@@ -104,6 +104,12 @@ void SpectralEngine::processReleaseChunk(const double* in0, const double* in1, d
         return;
     }
 
+    processReleasingRun(in0, in1, out0, out1, n);
+}
+
+void SpectralEngine::processReleasingRun(const double* in0, const double* in1, double* out0,
+                                         double* out1, int n)
+{
     refillStftRings();
     double y0[kBandCount];
     double y1[kBandCount];

@@ -60,19 +60,7 @@ OSTREL_VECTOR_CLONES void SpectralEngine::processSourceChunk(const double* in0, 
     if (releasing)
     {
         // Dips left from a previous role fade exactly as on the release path.
-        refillStftRings();
-        double y0[kBandCount];
-        double y1[kBandCount];
-        for (int t = 0; t < n; ++t)
-        {
-            const double x0 = in0[t];
-            const double x1 = in1[t];
-            bandFilter[0].step(x0, y0);
-            bandFilter[1].step(x1, y1);
-            const auto [r, d0, d1] = exchangeDry(x0, x1);
-            releaseSample(x0, x1, y0, y1, r, d0, d1, out0[t], out1[t]);
-            advanceDelayWritePos();
-        }
+        processReleasingRun(in0, in1, out0, out1, n);
     }
     else
     {

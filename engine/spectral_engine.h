@@ -80,6 +80,10 @@ public:
     // audio: a delay line (the spectral stage passes its input unchanged).
     void processSettledChunk(const double* in0, const double* in1, double* out0, double* out1,
                              int n);
+    // The release of dips sample by sample, shared by the release path and
+    // a Source that still has dips from a previous role to release.
+    void processReleasingRun(const double* in0, const double* in1, double* out0, double* out1,
+                             int n);
     // Before the spectral stage steps again after a settled run: its dry
     // rings as the run would have left them.
     void refillStftRings();
