@@ -537,7 +537,7 @@
       showParams();
       schedule();
     },
-    // The plug-in's messages are drawn as they arrive (meters 16 a second),
+    // The plug-in's messages are drawn as they arrive (meters 12.5 a second),
     // not at the next animation frame: asking for frames keeps the web
     // view's frame clock running between them.
     meters(m, statusChanged) {

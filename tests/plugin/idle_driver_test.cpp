@@ -231,17 +231,17 @@ class PageFeed : public OstrelPageTest
 {
 };
 
-TEST_F(PageFeed, MetersWhenTheyChangeAtMostEveryThirdTickSourcesAndMatrixEveryEighthWhenChanged)
+TEST_F(PageFeed, MetersWhenTheyChangeAtMostEveryFourthTickSourcesAndMatrixEveryEighthWhenChanged)
 {
     RecordingOstrel& p = NewInstance();
     auto& web = p.OpenEditor();
     web.scripts.clear();
-    // The meters move on ticks 1 to 6 and from 12 on, and stand still between.
+    // The meters move on ticks 1 to 6 and from 15 on, and stand still between.
     std::vector<int> meterTicks;
     std::vector<int> otherTags;
-    for (int t = 1; t <= 16; ++t)
+    for (int t = 1; t <= 20; ++t)
     {
-        if (t <= 6 || t >= 12)
+        if (t <= 6 || t >= 15)
             p.engine.meters.dipMeter[5].store(-0.5f * static_cast<float>(t));
         const size_t before = web.Messages().size();
         p.Ticks(1);
@@ -254,8 +254,8 @@ TEST_F(PageFeed, MetersWhenTheyChangeAtMostEveryThirdTickSourcesAndMatrixEveryEi
                 otherTags.push_back(messages[i].tag);
         }
     }
-    // Every third tick from the first, unless nothing changed since the last report.
-    EXPECT_EQ(meterTicks, (std::vector<int>{1, 4, 7, 13, 16}));
+    // Every fourth tick from the first, unless nothing changed since the last report.
+    EXPECT_EQ(meterTicks, (std::vector<int>{1, 5, 9, 17}));
     // The peer list and matrix at the 8th tick; at the 16th they were the same.
     EXPECT_EQ(otherTags, (std::vector<int>{kTagOnboarded, kTagSettings, kTagSources, kTagMatrix}));
     EXPECT_EQ(web.MessagesWithTag(kTagMeters)[0].text.rfind(
@@ -295,20 +295,20 @@ TEST_F(PageFeed, ThePageLearnsWhenTheHostBypassesAndWhenAudioStops)
             p.Ticks(1);
         }
     };
-    playTicks(3);
+    playTicks(4);
     EXPECT_EQ(flags(), ",\"hostBypass\":0,\"stale\":0}");
     p.SetBypassed(true);
-    playTicks(3);
+    playTicks(4);
     EXPECT_EQ(flags(), ",\"hostBypass\":1,\"stale\":0}");
     p.SetBypassed(false);
-    playTicks(3);
+    playTicks(4);
     EXPECT_EQ(flags(), ",\"hostBypass\":0,\"stale\":0}");
     // The audio stops: a quarter of a second later the meters are stale.
     const size_t before = web.MessagesWithTag(kTagMeters).size();
-    p.Ticks(3);
+    p.Ticks(4);
     EXPECT_EQ(web.MessagesWithTag(kTagMeters).size(), before) << "nothing moved, nothing sent";
     std::this_thread::sleep_for(std::chrono::milliseconds(260));
-    p.Ticks(3);
+    p.Ticks(4);
     EXPECT_EQ(flags(), ",\"hostBypass\":0,\"stale\":1}");
 }
 
