@@ -286,7 +286,7 @@ int main(int argc, char** argv)
         SetParam(maskerChanges, *masker, 0x10000, 1.0);
 
     ostrel::test::X11HostWindow window;
-    if (!window.Open(o.width, o.height, 0x000000))
+    if (!window.Open(0, 0, o.width, o.height, 0x000000))
     {
         std::fprintf(stderr, "no X display\n");
         return 1;

@@ -30,9 +30,11 @@ public:
     X11HostWindow(const X11HostWindow&) = delete;
     X11HostWindow& operator=(const X11HostWindow&) = delete;
 
-    // Opens the display and a mapped top-level window with the given
-    // background (0xRRGGBB on a true-colour display); false without them.
-    bool Open(unsigned width, unsigned height, unsigned long background)
+    // Opens the display and a mapped top-level window at (x, y) with the
+    // given background (0xRRGGBB on a true-colour display); false without
+    // them. What is read back must lie on the screen and under no other
+    // window: tests that run at the same time keep to their own places.
+    bool Open(int x, int y, unsigned width, unsigned height, unsigned long background)
     {
         mLibrary = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
         if (mLibrary == nullptr || !Load())
@@ -40,7 +42,7 @@ public:
         mDisplay = mOpenDisplay(nullptr);
         if (mDisplay == nullptr)
             return false;
-        mWindow = mCreateSimpleWindow(mDisplay, mDefaultRootWindow(mDisplay), 0, 0, width, height,
+        mWindow = mCreateSimpleWindow(mDisplay, mDefaultRootWindow(mDisplay), x, y, width, height,
                                       0, 0, background);
         mMapWindow(mDisplay, mWindow);
         mSync(mDisplay, 0);
