@@ -2,6 +2,7 @@
 
 #include "framework/number_text.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace ostrel
@@ -23,6 +24,20 @@ void AppendValues(std::string& out, const float* values, int count, int decimals
             out += ',';
         const double v = std::isfinite(values[i]) ? values[i] : 0.0;
         plugfw::AppendFixedInBuffer(out, v, decimals, kValueBuffer);
+    }
+}
+
+void AppendLevelsDb(std::string& out, const float* levels, int count)
+{
+    for (int i = 0; i < count; ++i)
+    {
+        if (i > 0)
+            out += ',';
+        const double level = levels[i];
+        const double db = std::isfinite(level) && level > 0.0
+                              ? std::max(kMeterFloorDb, 20.0 * std::log10(level))
+                              : kMeterFloorDb;
+        plugfw::AppendFixedInBuffer(out, std::isfinite(db) ? db : kMeterFloorDb, 1, kValueBuffer);
     }
 }
 
@@ -50,12 +65,16 @@ std::string BuildMeterReport(const MeterSnapshot& meters)
         out.resize(kHeadLimit);
     AppendValues(out, meters.dipDb, kMeterBands, 1);
     out += "],\"src\":[";
-    AppendValues(out, meters.src, kMeterBands, 2);
+    AppendLevelsDb(out, meters.src, kMeterBands);
     out += "],\"mask\":[";
-    AppendValues(out, meters.mask, kMeterBands, 2);
+    AppendLevelsDb(out, meters.mask, kMeterBands);
     out += "],\"bellDip\":[";
     AppendValues(out, meters.bellDipDb, kMeterBells, 1);
-    out += "]}";
+    out += "],\"hostBypass\":";
+    plugfw::AppendInt(out, meters.hostBypass ? 1 : 0);
+    out += ",\"stale\":";
+    plugfw::AppendInt(out, meters.stale ? 1 : 0);
+    out += '}';
     return out;
 }
 

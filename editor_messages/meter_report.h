@@ -19,14 +19,21 @@ struct MeterSnapshot
     float nullDb = -150.0f; // shown no lower than -120
     int touched = 0;        // bands being dipped
     float dipDb[kMeterBands] = {};
-    float src[kMeterBands] = {};
-    float mask[kMeterBands] = {};
+    float src[kMeterBands] = {};  // linear band levels, shown in dBFS
+    float mask[kMeterBands] = {}; // likewise
     float bellDipDb[kMeterBells] = {};
+    bool hostBypass = false; // the host bypasses the plug-in
+    bool stale = false;      // no audio processed lately: the values stand still
 };
 
+// The lowest level the "src" and "mask" curves show (silence).
+inline constexpr double kMeterFloorDb = -120.0;
+
 // {"t":"meters","role":..,"linked":..,"peers":..,"null":%.1f,"touched":..,
-//  "dip":[24 x %.1f],"src":[24 x %.2f],"mask":[24 x %.2f],"bellDip":[4 x %.1f]}
-// A value that is not a finite number is shown as 0 (the null meter as
+//  "dip":[24 x %.1f],"src":[24 x %.1f],"mask":[24 x %.1f],"bellDip":[4 x %.1f],
+//  "hostBypass":0|1,"stale":0|1}
+// "src" and "mask" are band levels in dBFS, no lower than -120. A value that
+// is not a finite number is shown as 0 (the null meter and the levels as
 // -120) so that the text stays valid JSON.
 std::string BuildMeterReport(const MeterSnapshot& meters);
 

@@ -27,5 +27,8 @@ inline constexpr int kTagOpenLink = 23;
 inline constexpr int kTagPreset = 30;
 // Settings slots A and B: switch to one, or copy the active one to the other.
 inline constexpr int kTagCompare = 31;
+// {"w":..,"h":..}: the page's resize corner asks for an editor size in
+// logical pixels.
+inline constexpr int kTagResize = 40;
 
 } // namespace ostrel

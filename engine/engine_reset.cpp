@@ -35,6 +35,7 @@ void SpectralEngine::resetEngine(double rate)
     bandFilter[1].design(tables.edgeHz, rate);
     outputBandFilter.design(tables.edgeHz, rate);
     analysisLowpassBank.design(tables.edgeHz, rate);
+    meterLowpassBank.design(tables.edgeHz, rate);
     stft.init(tables.edgeHz, rate);
 
     // Every group of state back to neutral; the next chunk performs the
@@ -88,6 +89,8 @@ void SpectralEngine::resetOnRoleChange(int role, bool bypassOn)
     sourceSums.reset();
     maskerPeriod.reset();
 
+    // The level curves of another role describe other signals.
+    meters.clearLevels();
     meters.touchedCount.store(0, std::memory_order_relaxed);
     meters.nullSmoothed = -120.0;
     meters.nullMeter.store(-150.0f, std::memory_order_relaxed);

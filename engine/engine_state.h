@@ -194,22 +194,39 @@ struct ListenState
 struct EngineMeters
 {
     std::atomic<float> dipMeter[kBandCount] = {};
+    // Band levels (linear RMS of a mid signal, smoothed) on one scale: the
+    // Source's as published, and this track's own measured the same way.
     std::atomic<float> srcMeter[kBandCount] = {};
     std::atomic<float> maskMeter[kBandCount] = {};
     std::atomic<int32_t> touchedCount{0};
     std::atomic<float> nullMeter{-150.0f};
     std::atomic<int32_t> peersMeter{0};
     std::atomic<uint8_t> linked{0};
+    // An editor shows the meters (main thread): only then does a Masker
+    // measure its own track for them. Kept through resets.
+    std::atomic<uint8_t> wanted{0};
     double nullSmoothed = -120.0; // audio thread only
+    // Smoothed band energies behind srcMeter and maskMeter (audio thread only).
+    double srcEnergy[kBandCount] = {};
+    double maskEnergy[kBandCount] = {};
+
+    // The two level curves back to silence.
+    void clearLevels()
+    {
+        for (int k = 0; k < kBandCount; ++k)
+        {
+            srcEnergy[k] = 0.0;
+            maskEnergy[k] = 0.0;
+            srcMeter[k].store(0.0f, std::memory_order_relaxed);
+            maskMeter[k].store(0.0f, std::memory_order_relaxed);
+        }
+    }
 
     void reset()
     {
         for (int k = 0; k < kBandCount; ++k)
-        {
             dipMeter[k].store(0.0f, std::memory_order_relaxed);
-            srcMeter[k].store(0.0f, std::memory_order_relaxed);
-            maskMeter[k].store(0.0f, std::memory_order_relaxed);
-        }
+        clearLevels();
         touchedCount.store(0, std::memory_order_relaxed);
         nullMeter.store(-150.0f, std::memory_order_relaxed);
         peersMeter.store(0, std::memory_order_relaxed);

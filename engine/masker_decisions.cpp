@@ -117,15 +117,10 @@ void selectSource(SpectralEngine& e, const PeerSlot& tgt, int n, int64_t hostSam
         for (int k = 0; k < kBandCount; ++k)
             src[k] = useRegistry ? use[k] : -1.0;
     }
-    double peak = 0.0;
     for (int k = 0; k < kBandCount; ++k)
-    {
         src[k] = std::max(0.0, src[k]);
-        peak = std::max(peak, src[k]);
-    }
-    for (int k = 0; k < kBandCount; ++k)
-        e.meters.srcMeter[k].store(peak > 1e-9 ? static_cast<float>(src[k] / peak) : 0.0f,
-                                   std::memory_order_relaxed);
+    smoothLevelMeter(e.meters.srcEnergy, src, levelMeterStep(n, e.tables.sampleRate),
+                     e.meters.srcMeter);
 
     // Peak hold: instant attack, 100 ms release.
     const double holdDecay = std::exp(-n / (0.1 * e.tables.sampleRate));
@@ -137,21 +132,14 @@ void selectSource(SpectralEngine& e, const PeerSlot& tgt, int n, int64_t hostSam
 }
 
 // Step 12 and 13: the instance's own levels from the envelopes as they stand
-// at the period's start (and the "mask" meter); a Masker that holds a slot
+// at the period's start; a Masker that holds a slot
 // publishes them with its balance for the coordinator.
 void measureOwnLevels(SpectralEngine& e, const MaskingDecision& c, int64_t hostSamplePos, int n,
                       double own[kBandCount])
 {
-    double peakOwn = 0.0;
     for (int k = 0; k < kBandCount; ++k)
-    {
         own[k] =
             std::sqrt(0.5 * (e.gates.bandEnvelope0[k] + e.gates.bandEnvelope1[k]) + kLevelFloor);
-        peakOwn = std::max(peakOwn, own[k]);
-    }
-    for (int k = 0; k < kBandCount; ++k)
-        e.meters.maskMeter[k].store(peakOwn > 1e-9 ? static_cast<float>(own[k] / peakOwn) : 0.0f,
-                                    std::memory_order_relaxed);
     if (!c.holdsSlot)
         return;
     PeerRegistry& registry = *e.registry;
@@ -301,6 +289,14 @@ void beginMaskerPeriod(SpectralEngine& e, int64_t hostSamplePos, bool transportR
     MaskerPeriod& p = e.maskerPeriod;
     const int n = e.period.length;
     computeMaskingChunk(e, n, hostSamplePos, transportRunning, sidechainConnected, p.decision);
+
+    // A Masker measures its own track for the "mask" meter only while an
+    // editor shows it (Self has it already: its source is its own input).
+    const bool ownMetered = e.meters.wanted.load(std::memory_order_relaxed) != 0 &&
+                            e.chunkSettings.role == kRoleMasker;
+    if (ownMetered && !p.ownMetered)
+        e.meterLowpassBank.clearState();
+    p.ownMetered = ownMetered;
     const MaskingDecision& c = p.decision;
 
     for (int m = 0; m < kBandCount; ++m)
@@ -375,6 +371,17 @@ void closeMaskerPeriod(SpectralEngine& e)
 
     if (p.decision.localSource)
         closeLocalSource(p.localSums, p.localLevels);
+
+    // This track's level curve, measured as a Source measures its own.
+    const double step = levelMeterStep(n, e.tables.sampleRate);
+    if (e.chunkSettings.role == kRoleSelf)
+        smoothLevelMeter(e.meters.maskEnergy, p.localLevels, step, e.meters.maskMeter);
+    else if (p.ownMetered)
+    {
+        double own[kBandCount];
+        closeLocalSource(p.ownSums, own);
+        smoothLevelMeter(e.meters.maskEnergy, own, step, e.meters.maskMeter);
+    }
 }
 
 } // namespace ostrel

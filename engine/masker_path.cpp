@@ -21,20 +21,27 @@ namespace ostrel
 namespace
 {
 
-// Local source (sidechain or, for Self, the main input): adds a slice's mid
-// signal to the period's sums.
-OSTREL_INLINE_IN_CLONES void accumulateLocalSource(SpectralEngine& e, const double* a,
-                                                   const double* b, int n, MidLevelSums& sums)
+// Adds a slice's mid signal to a period's band-level sums, as the Source
+// path measures its own.
+OSTREL_INLINE_IN_CLONES void accumulateMidLevels(LowpassBank& bank, const double* a,
+                                                 const double* b, int n, MidLevelSums& sums)
 {
     double total = 0.0;
     for (int t = 0; t < n; ++t)
     {
         const double mid = (analysedSample(a[t]) + analysedSample(b[t])) * 0.5;
-        e.analysisLowpassBank.accumulate(mid, sums.cumulative);
+        bank.accumulate(mid, sums.cumulative);
         total += mid * mid;
     }
     sums.midEnergy += total;
     sums.count += n;
+}
+
+// Local source (sidechain or, for Self, the main input).
+OSTREL_INLINE_IN_CLONES void accumulateLocalSource(SpectralEngine& e, const double* a,
+                                                   const double* b, int n, MidLevelSums& sums)
+{
+    accumulateMidLevels(e.analysisLowpassBank, a, b, n, sums);
 }
 
 // One sample of the period's stereo sums, the band envelopes and the dip
@@ -216,6 +223,8 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
         else
             accumulateLocalSource(*this, in0, in1, n, p.localSums);
     }
+    if (p.ownMetered)
+        accumulateMidLevels(meterLowpassBank, in0, in1, n, p.ownSums);
 
     // Listen: the parameter, or the link matrix's solo of this instance's slot.
     const MaskingDecision& c = p.decision;

@@ -40,6 +40,9 @@ struct MaskerPeriod
     double sumSquare0[kBandCount] = {};
     double sumSquare1[kBandCount] = {};
     MidLevelSums localSums;
+    // This track's own mid signal, while ownMetered (for the "mask" meter).
+    MidLevelSums ownSums;
+    bool ownMetered = false;
 
     // The local source's levels of the last closed period.
     double localLevels[kBandCount] = {};
@@ -54,11 +57,13 @@ struct MaskerPeriod
             sumSquare1[k] = 0.0;
         }
         localSums.reset();
+        ownSums.reset();
     }
     void reset()
     {
         resetSums();
         decision = MaskingDecision{};
+        ownMetered = false;
         for (double& level : localLevels)
             level = 0.0;
     }

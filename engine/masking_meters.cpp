@@ -38,4 +38,23 @@ double nullTarget(const float dipMeter[kBandCount])
     return std::max(-120.0, deepest);
 }
 
+double levelMeterStep(int n, double sampleRate)
+{
+    return 1.0 - std::exp(-std::max(n, 1) / (0.15 * sampleRate));
+}
+
+void smoothLevelMeter(double energy[kBandCount], const double levels[kBandCount], double k,
+                      std::atomic<float> meter[kBandCount])
+{
+    for (int b = 0; b < kBandCount; ++b)
+    {
+        const double level = std::isfinite(levels[b]) ? std::max(0.0, levels[b]) : 0.0;
+        energy[b] += k * (level * level - energy[b]);
+        // Far below anything audible: silence, so the curve reaches its floor.
+        if (energy[b] < 1e-14)
+            energy[b] = 0.0;
+        meter[b].store(static_cast<float>(std::sqrt(energy[b])), std::memory_order_relaxed);
+    }
+}
+
 } // namespace ostrel

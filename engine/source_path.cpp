@@ -4,6 +4,7 @@
 // priority and the stereo balance are published in the instance's slot when
 // the period closes.
 #include "engine/band_levels.h"
+#include "engine/masking_meters.h"
 #include "engine/release_sample.h"
 #include "engine/vector_clones.h"
 
@@ -87,13 +88,20 @@ OSTREL_VECTOR_CLONES void SpectralEngine::processSourceChunk(const double* in0, 
 void SpectralEngine::publishSourcePeriod(int slot)
 {
     const MidLevelSums& sums = sourceSums;
+    float levels[kBandCount];
+    bandLevelsFromEnergies(sums.cumulative, sums.midEnergy, sums.count, levels);
+    // The editor shows the levels whether or not the channel could be held.
+    double shown[kBandCount];
+    for (int k = 0; k < kBandCount; ++k)
+        shown[k] = levels[k];
+    smoothLevelMeter(meters.srcEnergy, shown, levelMeterStep(sums.count, tables.sampleRate),
+                     meters.srcMeter);
+
     // Publication into the held slot, under its level sequence counter.
     const PeerSlot& channelSlot = registry->slots[slot];
     // Never write into a slot that another instance has taken over.
     if (slotHasOwner(channelSlot) && heldSlot(*registry, link) >= 0)
     {
-        float levels[kBandCount];
-        bandLevelsFromEnergies(sums.cumulative, sums.midEnergy, sums.count, levels);
         beginLevels(*registry, link);
         for (int k = 0; k < kBandCount; ++k)
             writeLevel(*registry, link, k, levels[k]);

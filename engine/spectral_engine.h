@@ -120,6 +120,8 @@ public:
     BandPassBank bandFilter[2];
     BandPassBank outputBandFilter;
     LowpassBank analysisLowpassBank;
+    // Measures a Masker's own track for its level meter.
+    LowpassBank meterLowpassBank;
     DelayLines delays;
     StftFrameEngine stft;
 

@@ -1,5 +1,7 @@
 #include "framework/plugin_api_base.h"
 
+#include "framework/editor_size.h"
+
 #include <algorithm>
 
 namespace plugfw
@@ -9,7 +11,8 @@ PluginApiBase::PluginApiBase(const Config& config)
     : PluginBase(config.nParams, config.nPresets), mPluginName(config.pluginName),
       mProductName(config.productName), mMakerName(config.makerName), mVersion(config.version),
       mUniqueId(config.uniqueId), mMakerId(config.makerId), mHasEditor(config.hasEditor),
-      mHostCanResize(config.hostCanResizeEditor), mEditorWidth(config.editorWidth),
+      mHostCanResize(config.hostCanResizeEditor), mDesignWidth(config.editorWidth),
+      mDesignHeight(config.editorHeight), mEditorWidth(config.editorWidth),
       mEditorHeight(config.editorHeight),
       mMinWidth(std::min(config.editorMinWidth, config.editorMaxWidth)),
       mMaxWidth(std::max(config.editorMinWidth, config.editorMaxWidth)),
@@ -27,6 +30,15 @@ std::string PluginApiBase::GetPluginVersionString() const
     const unsigned v = static_cast<unsigned>(mVersion);
     return std::to_string(v >> 16) + "." + std::to_string((v >> 8) & 0xFF) + "." +
            std::to_string(v & 0xFF);
+}
+
+void PluginApiBase::SetEditorSize(int width, int height)
+{
+    const EditorSize size = NearestEditorSize(
+        {mDesignWidth, mDesignHeight, mMinWidth, mMaxWidth, mMinHeight, mMaxHeight}, width, height,
+        1.0);
+    mEditorWidth = size.width;
+    mEditorHeight = size.height;
 }
 
 void PluginApiBase::SetHost(std::string_view name, int version)

@@ -46,8 +46,19 @@ public:
     int GetMakerId() const { return mMakerId; }
     bool HasEditor() const { return mHasEditor; }
     bool HostCanResizeEditor() const { return mHostCanResize; }
+    // The editor's size in logical pixels: the design size of the
+    // configuration until the host or the user resizes a resizable editor.
     int EditorWidth() const { return mEditorWidth; }
     int EditorHeight() const { return mEditorHeight; }
+    int EditorDesignWidth() const { return mDesignWidth; }
+    int EditorDesignHeight() const { return mDesignHeight; }
+    bool EditorHasDesignSize() const
+    {
+        return mEditorWidth == mDesignWidth && mEditorHeight == mDesignHeight;
+    }
+    // The nearest size the editor may take (editor_size.h), in logical
+    // pixels; becomes the editor's size. Main thread.
+    void SetEditorSize(int width, int height);
     int EditorMinWidth() const { return mMinWidth; }
     int EditorMaxWidth() const { return mMaxWidth; }
     int EditorMinHeight() const { return mMinHeight; }
@@ -100,6 +111,8 @@ private:
     int mMakerId;
     bool mHasEditor;
     bool mHostCanResize;
+    int mDesignWidth;
+    int mDesignHeight;
     int mEditorWidth;
     int mEditorHeight;
     int mMinWidth;

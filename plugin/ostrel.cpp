@@ -35,7 +35,7 @@ plugfw::Config ostrelConfig()
     c.editorMaxWidth = 3252;
     c.editorMinHeight = 181;
     c.editorMaxHeight = 1629;
-    c.hostCanResizeEditor = false;
+    c.hostCanResizeEditor = true;
     c.bundleId = "";
     c.appGroupId = "";
     return c;
@@ -210,6 +210,12 @@ void Ostrel::EditorOpened()
     refreshPending = true;
     pageFilesWanted = true;
     keyForwarding = false;
+    // A new page has seen no meters yet; the engine measures for it.
+    meterTicks = 0;
+    lastMetersSent.clear();
+    lastSourcesSent.clear();
+    lastMatrixSent.clear();
+    engine.meters.wanted.store(1, std::memory_order_relaxed);
 }
 
 void Ostrel::EditorClosed()
@@ -217,6 +223,7 @@ void Ostrel::EditorClosed()
     editorOpen = false;
     keyForwarding = false;
     settingsShown.reset();
+    engine.meters.wanted.store(0, std::memory_order_relaxed);
     for (int i = 0; i < kNumParams; ++i)
     {
         if (!gestureOpen[i])

@@ -57,8 +57,14 @@ public:
     // it (or stays in it), Ended closes it.
     void SetParamFromPeer(int paramIdx, double plainValue,
                           RequestGesture gesture = RequestGesture::Single);
+    // --- meters (plugin/ostrel_meters.cpp) ------------------------------------
     // The engine's meters as the "meters" message shows them.
     MeterSnapshot TakeMeterSnapshot() const;
+    // Every tick with the editor open: the meters, when they changed, at
+    // most every fourth tick (12.5 a second).
+    void SendMetersToPage();
+    // Every tick: notes when the engine's block counter last moved.
+    void NoteAudioProgress(int32_t blockCounter);
     // The host reported track information: the name is taken and published.
     void TrackInfoChanged() override;
 
@@ -111,6 +117,14 @@ public:
     bool keyForwarding = false;
     SettingsSlots settingsSlots;
     std::optional<SettingsView> settingsShown; // as the page was last told
+    // Meters (main thread): when audio was last processed (monotonic ms, -1
+    // never), the ticks since the page opened, and the report it last got.
+    int64_t lastAudioMs = -1;
+    int32_t meterTicks = 0;
+    // What the page last got of the messages sent only when they changed.
+    std::string lastMetersSent;
+    std::string lastSourcesSent;
+    std::string lastMatrixSent;
 
     // Second output of a mono block (audio thread; sized by ResetProcessing).
     std::vector<double> monoScratch;
@@ -146,6 +160,8 @@ private:
     // The cached track name into the held slot (an empty one empties it).
     void PublishTrackName();
     void SendTextToPage(int msgTag, const std::string& text);
+    // Sends `text` unless it is what `last` holds (the page has it), and keeps it.
+    void SendChangedTextToPage(int msgTag, std::string text, std::string& last);
     void ParameterFromPage(const MessageText& text);
     void MatrixEditFromPage(const MessageText& text);
     // Ends the host gesture of a parameter once neither the page nor a

@@ -1,6 +1,7 @@
 // The page's side of the plug-in object: the product messages the page sends
 // (parameter gestures, focus, presets, first-run flag, host keys, solo,
-// matrix edits, links), the page-loaded hook and key forwarding. Main thread.
+// matrix edits, links, editor size), the page-loaded hook and key
+// forwarding. Main thread.
 #include "plugin/ostrel.h"
 
 #include "editor_messages/message_text_reader.h"
@@ -77,6 +78,16 @@ bool Ostrel::OnEditorMessage(int msgTag, int /*ctrlTag*/, int dataSize, const vo
     case kTagCompare:
         if (hasBytes)
             CompareFromPage(MessageText(data, dataSize));
+        break;
+    case kTagResize:
+        if (hasBytes)
+        {
+            const MessageText text(data, dataSize);
+            const std::optional<int> w = text.Integer("w");
+            const std::optional<int> h = text.Integer("h");
+            if (w && h)
+                RequestEditorSize(*w, *h);
+        }
         break;
     default:
         break;

@@ -5,7 +5,6 @@
 #include "plugin/presets_generation.h"
 
 #include "editor_messages/matrix_report.h"
-#include "editor_messages/meter_report.h"
 #include "editor_messages/peer_list.h"
 #include "editor_messages/product_message_tags.h"
 #include "editor_messages/stored_file_messages.h"
@@ -37,25 +36,6 @@ constexpr int32_t kSlowTickPeriod = 8;
 constexpr int32_t kLastStateSavePeriod = 20;
 
 } // namespace
-
-MeterSnapshot Ostrel::TakeMeterSnapshot() const
-{
-    MeterSnapshot m;
-    m.role = engine.settings.role.load(kRelaxed);
-    m.linked = engine.meters.linked.load(kRelaxed) != 0;
-    m.peers = engine.meters.peersMeter.load(kRelaxed);
-    m.nullDb = engine.meters.nullMeter.load(kRelaxed);
-    m.touched = engine.meters.touchedCount.load(kRelaxed);
-    for (int k = 0; k < kMeterBands; ++k)
-    {
-        m.dipDb[k] = engine.meters.dipMeter[k].load(kRelaxed);
-        m.src[k] = engine.meters.srcMeter[k].load(kRelaxed);
-        m.mask[k] = engine.meters.maskMeter[k].load(kRelaxed);
-    }
-    for (int b = 0; b < kMeterBells; ++b)
-        m.bellDipDb[b] = engine.bells[b].bellDipMeter.load(kRelaxed);
-    return m;
-}
 
 void Ostrel::SendTextToPage(int msgTag, const std::string& text)
 {
@@ -151,6 +131,7 @@ void Ostrel::IdleTick()
     // take effect. Runs only while the block counter stands still, so it
     // never overlaps the audio thread's own attach.
     const int32_t blockCounter = link.blockCounter.load(std::memory_order_acquire);
+    NoteAudioProgress(blockCounter);
     if (blockCounterSeen && blockCounter == lastBlockCounter)
     {
         const SettingsSnapshot s = engine.settings.snapshot();
@@ -243,14 +224,14 @@ void Ostrel::IdleTick()
         fileWork.QueueWrite(UsablePathInDataFolder(kLastStateFileName), BuildLastStateText(values));
     }
 
-    // 12. Meters at every tick.
-    SendTextToPage(kTagMeters, BuildMeterReport(TakeMeterSnapshot()));
+    // 12. Meters (plugin/ostrel_meters.cpp).
+    SendMetersToPage();
 
     // 13. Peer list and matrix every 8th tick.
     if (++peerListTicks % kSlowTickPeriod == 0)
     {
-        SendTextToPage(kTagSources, BuildPeerList(registry));
-        SendTextToPage(kTagMatrix, BuildMatrixReport(registry, link));
+        SendChangedTextToPage(kTagSources, BuildPeerList(registry), lastSourcesSent);
+        SendChangedTextToPage(kTagMatrix, BuildMatrixReport(registry, link), lastMatrixSent);
     }
 }
 

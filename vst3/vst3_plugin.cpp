@@ -1,6 +1,7 @@
 #include "vst3/vst3_plugin.h"
 
 #include "framework/iparam.h"
+#include "framework/state_records.h"
 #include "vst3/midi_controller_ids.h"
 #include "vst3/module_state.h"
 #include "vst3/speaker_arrangement.h"
@@ -29,6 +30,8 @@ constexpr int32 kStateReadPiece = 128;
 // Room beyond the bytes a state of this version holds (values of parameters a
 // later version may add); a longer stream is not a state of ours.
 constexpr int kStateMargin = 64 * 1024;
+// The record of a user-chosen editor size (two 32-bit logical pixel counts).
+constexpr uint32_t kEditorSizeRecord = StateRecordId('E', 'd', 'S', 'z');
 
 std::string narrowText(const Vst::TChar* text)
 {
@@ -520,6 +523,14 @@ tresult PLUGIN_API Vst3Plugin::getState(IBStream* state)
     chunk.Put(bypass);
     StateRecords records;
     SaveStateRecords(records);
+    // A size the user chose for the editor; the design size needs no record.
+    if (!EditorHasDesignSize())
+    {
+        IByteChunk size;
+        size.Put(static_cast<int32>(EditorWidth()));
+        size.Put(static_cast<int32>(EditorHeight()));
+        records.Add(kEditorSizeRecord, std::move(size));
+    }
     records.WriteTo(chunk);
     int32 written = 0;
     if (state->write(chunk.GetData(), chunk.Size(), &written) != kResultOk ||
@@ -576,7 +587,9 @@ tresult PLUGIN_API Vst3Plugin::setState(IBStream* state)
             parameter->setNormalized(bypass ? 1.0 : 0.0);
     }
     // States written before records existed have none.
-    LoadStateRecords(StateRecords::ReadFrom(chunk, recordsPos));
+    const StateRecords records = StateRecords::ReadFrom(chunk, recordsPos);
+    LoadStateRecords(records);
+    RestoreEditorSize(records);
 
     // Whatever the answer, the controller and the page show what the
     // processor now holds.
@@ -734,6 +747,34 @@ void Vst3Plugin::OpenEditorWindow(void* parent)
 void Vst3Plugin::SetEditorScale(float scale)
 {
     SetWebViewScale(scale);
+}
+
+void Vst3Plugin::EditorViewResized(float width, float height)
+{
+    SetWebViewBounds(0, 0, static_cast<int>(std::lround(width)),
+                     static_cast<int>(std::lround(height)));
+}
+
+bool Vst3Plugin::RequestEditorSize(int width, int height)
+{
+    return mView != nullptr && mView->RequestSize(width, height);
+}
+
+void Vst3Plugin::RestoreEditorSize(const StateRecords& records)
+{
+    // A state without the record had the design size.
+    int32 width = EditorDesignWidth();
+    int32 height = EditorDesignHeight();
+    if (const IByteChunk* size = records.Find(kEditorSizeRecord); size && size->Size() >= 8)
+    {
+        size->Get(width, 0);
+        size->Get(height, 4);
+    }
+    const bool changed = width != EditorWidth() || height != EditorHeight();
+    SetEditorSize(width, height);
+    // An open editor takes the restored size when the host agrees.
+    if (changed && mView != nullptr && mView->isAttached())
+        mView->RequestSize(EditorWidth(), EditorHeight());
 }
 
 void Vst3Plugin::CloseEditorWindow()

@@ -133,6 +133,10 @@ public:
     virtual void CloseEditorWindow();
     // The host's content scale for the editor.
     virtual void SetEditorScale(float scale);
+    // The host gave the view a new size (logical pixels): the web view follows.
+    virtual void EditorViewResized(float width, float height);
+    // The page asks for a new editor size (logical pixels); the host decides.
+    bool RequestEditorSize(int width, int height);
 
     // Serialises main-thread work (host calls, editor messages, ticks).
     std::recursive_mutex& MainThreadMutex() { return mMainThreadMutex; }
@@ -145,6 +149,8 @@ public:
 
 private:
     void OnTimerTick();
+    // The editor size a host state carries after its bypass flag.
+    void RestoreEditorSize(const StateRecords& records);
     void AddBusesOfConfig(int inputConfigIdx, int outputConfigIdx);
     void ApplyParameterChanges(Steinberg::Vst::ProcessData& data);
     void ReportPendingEdits(Steinberg::Vst::ProcessData& data);

@@ -1,10 +1,12 @@
 #include "vst3/vst3_view.h"
 
+#include "framework/editor_size.h"
 #include "vst3/editor_platform_type.h"
 #include "vst3/key_press_conversion.h"
 #include "vst3/vst3_plugin.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace plugfw
@@ -28,13 +30,28 @@ Vst3View::~Vst3View()
     }
 }
 
+int32 Vst3View::ScaledLength(int logical) const
+{
+    return static_cast<int32>(static_cast<float>(logical) * mScale + 0.5f);
+}
+
+ViewRect Vst3View::NearestSize(double width, double height) const
+{
+    if (!mOwner)
+        return ViewRect(0, 0, 0, 0);
+    const EditorSize size = NearestEditorSize(
+        {mOwner->EditorDesignWidth(), mOwner->EditorDesignHeight(), mOwner->EditorMinWidth(),
+         mOwner->EditorMaxWidth(), mOwner->EditorMinHeight(), mOwner->EditorMaxHeight()},
+        width, height, mScale);
+    return ViewRect(0, 0, ScaledLength(size.width), ScaledLength(size.height));
+}
+
 ViewRect Vst3View::ScaledSize() const
 {
     if (!mOwner)
         return ViewRect(0, 0, 0, 0);
-    const auto w = static_cast<int32>(static_cast<float>(mOwner->EditorWidth()) * mScale + 0.5f);
-    const auto h = static_cast<int32>(static_cast<float>(mOwner->EditorHeight()) * mScale + 0.5f);
-    return ViewRect(0, 0, w, h);
+    return ViewRect(0, 0, ScaledLength(mOwner->EditorWidth()),
+                    ScaledLength(mOwner->EditorHeight()));
 }
 
 tresult PLUGIN_API Vst3View::isPlatformTypeSupported(FIDString type)
@@ -91,33 +108,55 @@ tresult PLUGIN_API Vst3View::onSize(ViewRect* newSize)
 {
     if (!newSize)
         return kInvalidArgument;
-    // The editor's size is fixed; a host confirming that size is answered
-    // yes, any other size no.
     const ViewRect current = ScaledSize();
-    if (newSize->getWidth() == current.getWidth() && newSize->getHeight() == current.getHeight())
-    {
-        rect = *newSize;
-        return kResultTrue;
-    }
-    return kResultFalse;
+    const bool same =
+        newSize->getWidth() == current.getWidth() && newSize->getHeight() == current.getHeight();
+    if (!mOwner || (!same && !mOwner->HostCanResizeEditor()))
+        return same ? kResultTrue : kResultFalse;
+    std::lock_guard<std::recursive_mutex> lock(mOwner->MainThreadMutex());
+    // The view takes the host's size as it is (the page fits itself to it);
+    // the editor keeps the nearest allowed size, which getSize and the
+    // state report from now on.
+    rect = *newSize;
+    if (!same)
+        mOwner->SetEditorSize(static_cast<int>(std::lround(newSize->getWidth() / mScale)),
+                              static_cast<int>(std::lround(newSize->getHeight() / mScale)));
+    mOwner->EditorViewResized(static_cast<float>(newSize->getWidth()) / mScale,
+                              static_cast<float>(newSize->getHeight()) / mScale);
+    return kResultTrue;
 }
 
 tresult PLUGIN_API Vst3View::canResize()
 {
-    return kResultFalse;
+    return mOwner && mOwner->HostCanResizeEditor() ? kResultTrue : kResultFalse;
 }
 
 tresult PLUGIN_API Vst3View::checkSizeConstraint(ViewRect* r)
 {
     if (!r || !mOwner)
         return kInvalidArgument;
-    const int32 w =
-        std::clamp<int32>(r->getWidth(), mOwner->EditorMinWidth(), mOwner->EditorMaxWidth());
-    const int32 h =
-        std::clamp<int32>(r->getHeight(), mOwner->EditorMinHeight(), mOwner->EditorMaxHeight());
-    r->right = r->left + w;
-    r->bottom = r->top + h;
+    ViewRect allowed;
+    if (mOwner->HostCanResizeEditor())
+        allowed = NearestSize(r->getWidth(), r->getHeight());
+    else
+        allowed = ScaledSize();
+    r->right = r->left + allowed.getWidth();
+    r->bottom = r->top + allowed.getHeight();
     return kResultTrue;
+}
+
+bool Vst3View::RequestSize(int logicalWidth, int logicalHeight)
+{
+    if (!mOwner || !mOwner->HostCanResizeEditor() || !plugFrame)
+        return false;
+    ViewRect wanted = NearestSize(logicalWidth * static_cast<double>(mScale),
+                                  logicalHeight * static_cast<double>(mScale));
+    const ViewRect current = ScaledSize();
+    if (wanted.getWidth() == current.getWidth() && wanted.getHeight() == current.getHeight() &&
+        rect.getWidth() == current.getWidth() && rect.getHeight() == current.getHeight())
+        return true;
+    // Hosts answer by calling onSize, during this call or later.
+    return plugFrame->resizeView(this, &wanted) == kResultTrue;
 }
 
 tresult Vst3View::ForwardKey(bool down, char16 key, int16 keyCode, int16 modifiers)

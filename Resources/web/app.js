@@ -11,9 +11,13 @@
   const L = root.OstrelLinkModel;
   const PC = root.OstrelPluginCalls;
   const HK = root.OstrelHostKeys;
+  const M = root.OstrelMeterModel;
+  const FIT = root.OstrelPageFit;
+  const H = root.OstrelHelpTexts;
   const { Knob, Switch, Segmented, el } = root.OstrelControls;
 
-  const MANUAL_URL = 'https://talmesh.example/ostrel/manual';
+  // The manual ships beside this page and opens inside the editor.
+  const MANUAL_PAGE = 'manual.html';
   const FOCUS_EVERY_MS = 500;
 
   const state = PC.makePageState();
@@ -45,12 +49,31 @@
     if (records.some((r) => r.removedNodes.length > 0)) hostKeyTracker.sync();
   }).observe(root.document.documentElement, { childList: true, subtree: true });
 
+  // ---- Writing the page ---------------------------------------------------------
+
+  // Every write into the page costs style, layout or paint work in the web
+  // view, even when it writes what is there already: write only changes.
+  function setText(e, text) {
+    if (e.textContent !== text) e.textContent = text;
+  }
+
+  function setData(e, key, v) {
+    if (e.dataset[key] !== v) e.dataset[key] = v;
+  }
+
   // ---- Parameters -----------------------------------------------------------
 
   const controls = new Map(); // parameter name -> [controls]
   let derivedDirty = true;
 
+  // What follows from the parameters and messages is redrawn at the next frame.
+  function markDerived() {
+    derivedDirty = true;
+    schedule();
+  }
+
   function register(c) {
+    if (!c.root.dataset.tip) c.root.dataset.tip = H.forParam(c.name);
     if (!controls.has(c.name)) controls.set(c.name, []);
     controls.get(c.name).push(c);
     const d = state.set.byName.get(c.name);
@@ -70,12 +93,13 @@
     const d = state.set.byId.get(id);
     if (!d) return;
     for (const c of controls.get(d.name) || []) c.update(state.values.get(id));
-    derivedDirty = true;
+    markDerived();
   }
 
   function local(d, v) {
     state.values.set(d.id, v);
     showParam(d.id);
+    schedule();
   }
 
   const edit = {
@@ -118,7 +142,7 @@
       }
     }
     spectrum.setDescs(spectrumDescs());
-    derivedDirty = true;
+    markDerived();
   }
 
   // ---- The page -------------------------------------------------------------
@@ -129,8 +153,7 @@
   const bellMeters = [];
 
   function buildHeader() {
-    const role = register(new Segmented($('role'), 'Role', P.ROLE_TEXTS, edit));
-    role.root.title = 'Source: the track that must stay clear. Masker: a track that makes room for it. Self: works alone.';
+    register(new Segmented($('role'), 'Role', P.ROLE_TEXTS, edit));
     $('channel').addEventListener('click', (e) => {
       e.stopPropagation();
       togglePopover('channel-pop', renderChannels);
@@ -145,19 +168,15 @@
     }
     $('compare-copy').addEventListener('click', () => sendTag(W.TAG.compare, W.compareText('copy')));
     $('guide-button').addEventListener('click', () => showGuide(true));
-    $('manual-button').addEventListener('click', () => sendTag(W.TAG.openLink, W.linkText(MANUAL_URL)));
+    $('manual-button').addEventListener('click', () => showManual(true));
   }
 
   function buildMain() {
     const strip = $('main-knobs');
-    register(new Knob(strip, 'Depth', 'Depth', edit, 56)).root.title = 'How deep the dips may go';
-    register(new Knob(strip, 'Selectivity', 'Selectivity', edit, 56)).root.title = 'How far a band must stand out before it is touched';
-    register(new Knob(strip, 'Priority', 'Priority', edit, 56)).root.title = 'Source: how far below it its Maskers are held (1 protects most)';
-    register(new Knob(strip, 'Low Guard', 'Low Guard', edit, 56)).root.title = 'Bands below this are left alone';
-    register(new Knob(strip, 'High Guard', 'High Guard', edit, 56)).root.title = 'Bands above this are left alone';
+    for (const name of ['Depth', 'Selectivity', 'Priority', 'Low Guard', 'High Guard']) register(new Knob(strip, name, name, edit, 56));
     const sw = $('main-switches');
-    register(new Switch(sw, 'Listen', 'Listen', edit)).root.title = 'Hear only what is removed';
-    register(new Switch(sw, 'Sidechain', 'Sidechain', edit)).root.title = 'Masker: take the Source from the sidechain input';
+    register(new Switch(sw, 'Listen', 'Listen', edit));
+    register(new Switch(sw, 'Sidechain', 'Sidechain', edit));
   }
 
   function buildBells() {
@@ -167,16 +186,17 @@
       const head = el('div', 'bell-head', card);
       el('span', 'bell-badge', head, String(k));
       register(new Switch(head, 'Bell ' + k + ' Active', 'Active', edit, 'small'));
-      register(new BellListen(head, k)).root.title = 'Hear only what bell ' + k + ' removes';
+      register(new BellListen(head, k)).root.dataset.tip = 'Hear only what bell ' + k + ' removes.';
       const knobs = el('div', 'bell-knobs', card);
       register(new Knob(knobs, 'Bell ' + k + ' Freq', 'Freq', edit, 42, 'small'));
       register(new Knob(knobs, 'Bell ' + k + ' Q', 'Q', edit, 42, 'small'));
       register(new Knob(knobs, 'Bell ' + k + ' Depth', 'Depth', edit, 42, 'small'));
       const meter = el('div', 'bell-meter', card);
+      meter.dataset.tip = H.forSymbol('bell-meter');
       const bar = el('div', 'bell-meter-bar', meter);
       const fill = el('div', 'bell-meter-fill', bar);
       const text = el('span', 'bell-meter-text', meter, '0.0 dB');
-      bellMeters.push({ fill, text, last: null });
+      bellMeters.push({ meter, fill, text, last: null, paused: null });
     }
   }
 
@@ -218,6 +238,7 @@
       b.addEventListener('click', () => {
         for (const o of document.querySelectorAll('.tabs button')) o.classList.toggle('on', o === b);
         for (const t of document.querySelectorAll('.tab')) t.classList.toggle('on', t.id === 'tab-' + b.dataset.tab);
+        showBellMeters(state.meters);
       });
     }
   }
@@ -295,7 +316,7 @@
       cell.classList.toggle('taken', role === L.ROLE_SOURCE && c.taken);
       el('span', 'channel-no', cell, String(c.ch));
       el('span', 'channel-name', cell, c.name);
-      cell.title = c.live ? 'Channel ' + c.ch + ': ' + (c.name || 'unnamed Source') : 'Channel ' + c.ch + ': no Source';
+      cell.dataset.tip = c.live ? 'Channel ' + c.ch + ': ' + (c.name || 'unnamed Source') : 'Channel ' + c.ch + ': no Source';
       cell.addEventListener('click', () => {
         if (d) edit.set(d, c.ch);
         closePopover();
@@ -321,7 +342,7 @@
     sendTag(W.TAG.preset, W.presetText(name || '', values || []));
     state.currentPreset = name || null;
     state.presetModified = false;
-    derivedDirty = true;
+    markDerived();
   }
 
   function loadPreset(p) {
@@ -341,8 +362,8 @@
   function showSlot() {
     for (const b of document.querySelectorAll('#compare .cmp-slot')) b.classList.toggle('on', Number(b.dataset.slot) === state.slot);
     const copy = $('compare-copy');
-    copy.textContent = state.slot === 0 ? 'A→B' : 'B→A';
-    copy.title = 'Copy the settings of ' + (state.slot === 0 ? 'A to B' : 'B to A');
+    setText(copy, state.slot === 0 ? 'A→B' : 'B→A');
+    setData(copy, 'tip', H.forSymbol(state.slot === 0 ? 'compare-copy-ab' : 'compare-copy-ba'));
   }
 
   function renderPresets(message) {
@@ -364,7 +385,7 @@
         if (deletable) {
           const del = el('button', 'preset-delete', row, '✕');
           del.type = 'button';
-          del.title = 'Delete this preset';
+          del.dataset.tip = 'Delete this preset (a second click confirms).';
           del.addEventListener('click', (e) => {
             e.stopPropagation();
             // A second click confirms.
@@ -375,7 +396,7 @@
             }
             savePresets(PR.remove(state.presets, p.name, state.set));
             if (state.currentPreset === p.name) markPreset(null);
-            derivedDirty = true;
+            markDerived();
             renderPresets();
           });
         }
@@ -425,6 +446,14 @@
     }
   }
 
+  // The manual, loaded the first time it is opened.
+  function showManual(on) {
+    const frame = $('manual-frame');
+    if (on && frame.getAttribute('src') !== MANUAL_PAGE) frame.setAttribute('src', MANUAL_PAGE);
+    $('manual').hidden = !on;
+    if (on) $('manual-close').focus();
+  }
+
   function dismissGuide() {
     showGuide(false);
     if (state.onboarded === false) {
@@ -440,7 +469,7 @@
     const role = Math.round(value('Role'));
     const sidechain = value('Sidechain') >= 0.5;
     const bypass = value('Bypass') >= 0.5;
-    document.body.dataset.role = String(role);
+    setData(document.body, 'role', String(role));
     for (const [name, list] of controls) {
       const used = L.inUse(name, role, sidechain);
       for (const c of list) c.root.classList.toggle('idle', !used);
@@ -449,16 +478,15 @@
     const chButton = $('channel');
     chButton.classList.toggle('idle', !L.inUse('Channel', role, sidechain));
     const label = L.channelLabel(ch, state.sources);
-    $('channel-value').textContent = label;
-    chButton.title = 'Channel ' + label;
+    setText($('channel-value'), label);
+    setData(chButton, 'tip', H.forParam('Channel') + ' Now: channel ' + label + '.');
     const status = L.linkStatus({ role, channel: ch, bypass, sidechain }, state.meters, state.sources, state.matrix && state.matrix.diag);
-    $('link-status').textContent = status.text;
-    $('status').dataset.level = status.level;
+    setText($('link-status'), status.text);
+    setData($('status'), 'level', status.level);
     const bells = [1, 2, 3, 4].map((k) => ({
       freq: value('Bell ' + k + ' Freq'),
       active: value('Bell ' + k + ' Active') >= 0.5,
     }));
-    spectrum.setOwnLevels(ownSourceLevels(role));
     spectrum.setState({
       role,
       bypass,
@@ -471,28 +499,28 @@
     // (the plug-in keeps both).
     const name = state.currentPreset;
     const modified = name !== null && state.presetModified;
-    $('preset-value').textContent = name !== null ? name + (modified ? ' *' : '') : 'Presets';
-    // The name may be cut in the header: the whole of it on hover.
-    $('preset-button').title = name !== null ? name + (modified ? ': changed since it was loaded' : '') : '';
+    setText($('preset-value'), name !== null ? name + (modified ? ' *' : '') : 'Presets');
+    // The name may be cut in the header: the whole of it in the hint.
+    setData($('preset-button'), 'tip', (name !== null ? name + (modified ? ': changed since it was loaded. ' : '. ') : '') + H.forSymbol('presets'));
     showSlot();
   }
 
-  // What this instance publishes as a Source: its row of the matrix.
-  function ownSourceLevels(role) {
-    if (role !== L.ROLE_SOURCE || !state.matrix) return null;
-    const ch = state.matrix.diag.my + 1;
-    const row = state.matrix.slots.find((s) => s.role === L.ROLE_SOURCE && s.ch === ch);
-    return row ? row.e : null;
-  }
-
+  // The fill is scaled, not resized, so a moving meter costs no layout.
   function showBellMeters(m) {
+    // Hidden behind the other tab: shown again when the tab is.
+    if (!$('tab-bells').classList.contains('on')) return;
+    const paused = !M.meterState(m).live;
     for (let i = 0; i < bellMeters.length; i++) {
       const db = m ? m.bellDip[i] : 0;
       const b = bellMeters[i];
+      if (b.paused !== paused) {
+        b.paused = paused;
+        b.meter.classList.toggle('paused', paused);
+      }
       const shown = Math.round(db * 10);
       if (b.last === shown) continue;
       b.last = shown;
-      b.fill.style.width = Math.min(100, (-db / 24) * 100).toFixed(1) + '%';
+      b.fill.style.transform = 'scaleX(' + Math.min(1, Math.max(0, -db / 24)).toFixed(3) + ')';
       b.text.textContent = (db < 0 ? db.toFixed(1) : '0.0') + ' dB';
     }
   }
@@ -501,28 +529,42 @@
 
   // What the page redraws when the plug-in's calls have changed the state.
   const pluginView = {
-    param: showParam,
-    params: showParams,
-    meters(m, linkedChanged) {
-      spectrum.setMeters(m);
+    param(id) {
+      showParam(id);
+      schedule();
+    },
+    params() {
+      showParams();
+      schedule();
+    },
+    // The plug-in's messages are drawn as they arrive (meters 12.5 a second),
+    // not at the next animation frame: asking for frames keeps the web
+    // view's frame clock running between them.
+    meters(m, statusChanged) {
+      spectrum.setMeters(m, performance.now());
       showBellMeters(m);
-      if (linkedChanged) derivedDirty = true;
+      if (statusChanged) derivedDirty = true;
+      drawNow();
     },
     sources() {
       if (openPopover === 'channel-pop') renderChannels();
       derivedDirty = true;
+      drawNow();
     },
     matrix() {
       redrawMatrix();
       derivedDirty = true;
+      drawNow();
     },
     presets() {
       if (openPopover === 'preset-pop' && !document.activeElement.classList.contains('preset-input')) renderPresets();
       derivedDirty = true;
+      drawNow();
     },
     settings() {
       if (openPopover === 'preset-pop' && !document.activeElement.classList.contains('preset-input')) renderPresets();
       derivedDirty = true;
+      drawNow();
     },
     showGuide: () => showGuide(true),
   };
@@ -542,6 +584,7 @@
       if (special === 3) {
         closePopover();
         if (!$('guide').hidden) dismissGuide();
+        showManual(false);
       }
       return;
     }
@@ -562,12 +605,83 @@
 
   // ---- Start ----------------------------------------------------------------
 
+  // Frames are drawn only when something asked for one; while the page
+  // holds a gesture they keep coming, so its values are sent once a frame.
+  let framePending = false;
+
+  function schedule() {
+    if (framePending) return;
+    framePending = true;
+    root.requestAnimationFrame(frame);
+  }
+
+  // A message from the plug-in: drawn at once, unless a frame is coming.
+  function drawNow() {
+    if (framePending) return;
+    if (derivedDirty) refreshDerived();
+    spectrum.frame();
+  }
+
   function frame(now) {
+    framePending = false;
     sender.flush(now);
     matrixView.flush(now);
     if (derivedDirty) refreshDerived();
-    spectrum.frame(now);
-    root.requestAnimationFrame(frame);
+    spectrum.frame();
+    if (sender.active.size > 0) schedule();
+  }
+
+  // ---- Size -------------------------------------------------------------------
+
+  // The page keeps its proportions at any editor size: scaled as a whole to
+  // the view, laid out again only when the view's size changes.
+  let pageFit = { scale: 1, x: 0, y: 0 };
+
+  function fitToView() {
+    const f = FIT.fit(root.innerWidth, root.innerHeight);
+    if (f.scale === pageFit.scale && f.x === pageFit.x && f.y === pageFit.y) return;
+    pageFit = f;
+    // At the design size no transform at all: the cheapest way to paint.
+    document.body.style.transform = f.scale === 1 && f.x === 0 && f.y === 0 ? '' : 'translate(' + f.x + 'px, ' + f.y + 'px) scale(' + f.scale + ')';
+    document.body.dataset.scale = f.scale.toFixed(3);
+    spectrum.resize(f.scale);
+    matrixView.setPageScale(f.scale);
+    schedule();
+  }
+
+  // The corner asks the plug-in (and through it the host) for a new size;
+  // the page follows when the host has resized the view.
+  function bindResizeCorner() {
+    const grip = $('resize-corner');
+    let start = null;
+    let lastSent = 0;
+    let lastText = '';
+    const request = (e, force) => {
+      const size = FIT.resizeTarget(start.w, start.h, e.clientX - start.x, e.clientY - start.y);
+      const text = FIT.resizeText(size);
+      const now = performance.now();
+      if (!text || text === lastText || (!force && now - lastSent < 50)) return;
+      lastText = text;
+      lastSent = now;
+      sendTag(W.TAG.resize, text);
+    };
+    grip.addEventListener('pointerdown', (e) => {
+      if (e.button !== 0) return;
+      e.preventDefault();
+      grip.setPointerCapture(e.pointerId);
+      start = { x: e.clientX, y: e.clientY, w: root.innerWidth, h: root.innerHeight };
+      lastText = '';
+    });
+    grip.addEventListener('pointermove', (e) => {
+      if (start) request(e, false);
+    });
+    const finish = (e) => {
+      if (!start) return;
+      request(e, true);
+      start = null;
+    };
+    grip.addEventListener('pointerup', finish);
+    grip.addEventListener('pointercancel', finish);
   }
 
   function start() {
@@ -575,12 +689,19 @@
     buildMain();
     buildBells();
     buildTabs();
-    spectrum = new root.OstrelSpectrumView($('scope'), edit);
+    spectrum = new root.OstrelSpectrumView($('scope'), $('scope-readout'), edit);
+    spectrum.onDirty = schedule;
     spectrum.setDescs(spectrumDescs());
     matrixView = new root.OstrelMatrixView($('matrix-list'), $('matrix-foot'), matrixActions);
     redrawMatrix();
     $('guide-done').addEventListener('click', dismissGuide);
-    $('guide-manual').addEventListener('click', () => sendTag(W.TAG.openLink, W.linkText(MANUAL_URL)));
+    $('guide-manual').addEventListener('click', () => {
+      dismissGuide();
+      showManual(true);
+    });
+    $('manual-close').addEventListener('click', () => showManual(false));
+    for (const e of document.querySelectorAll('[data-tip-key]')) e.dataset.tip = H.forSymbol(e.dataset.tipKey);
+    new root.OstrelTooltips(document.body);
 
     let lastFocus = -Infinity;
     document.addEventListener(
@@ -600,13 +721,16 @@
       if (e.key === 'Escape') {
         closePopover();
         if (!$('guide').hidden) dismissGuide();
+        showManual(false);
       }
     });
     // A gesture must not stay open when the page goes away mid-drag.
     root.addEventListener('pagehide', () => sender.endAll());
     root.addEventListener('blur', () => sender.flush(performance.now()));
-    root.addEventListener('resize', () => spectrum.resize());
-    root.requestAnimationFrame(frame);
+    root.addEventListener('resize', fitToView);
+    bindResizeCorner();
+    fitToView();
+    schedule();
   }
 
   // The scripts sit at the end of the body: the document is there, and the

@@ -75,6 +75,7 @@
   // diag: the last matrix diagnostics or null.
   function linkStatus(state, meters, sourcesList, diag) {
     if (state.bypass) return { text: 'Bypassed: the signal passes untouched', level: 'warn' };
+    if (meters && meters.hostBypass) return { text: 'Bypassed by the host: the signal passes untouched', level: 'warn' };
     switch (state.role) {
       case ROLE_SOURCE: {
         // Two Sources cannot share a channel: the one that holds it is
@@ -101,11 +102,41 @@
     }
   }
 
-  // Short stereo-balance text: "C", "L25", "R100".
+  // What a matrix row is called. Rows are addressed by the registry slot
+  // they hold ("ch"), but only a Source's slot is its channel: a Masker
+  // takes any free slot, so it is shown with the channel it follows (its
+  // Channel), never with its slot number.
+  function rowChannel(row) {
+    if (!row) return 0;
+    return row.role === ROLE_MASKER ? (row.target >= 1 && row.target <= 64 ? row.target : 0) : row.ch;
+  }
+
+  function rowLabel(row) {
+    const ch = rowChannel(row);
+    const masker = row && row.role === ROLE_MASKER;
+    const kind = masker ? 'Masker' : 'Source';
+    const name = row && row.name ? row.name : kind;
+    return {
+      badge: ch ? String(ch) : '–',
+      name,
+      text: ch ? name + ' (' + kind + (masker ? ' following channel ' : ' on channel ') + ch + ')' : name + ' (' + kind + ')',
+    };
+  }
+
+  // The matrix foot's words for a solo of slot `solo` (0: none).
+  function soloText(matrix, solo) {
+    if (!solo) return '';
+    const row = matrix && Array.isArray(matrix.slots) ? matrix.slots.find((s) => s.ch === solo) : null;
+    return row ? 'solo: ' + rowLabel(row).text : 'solo: an instance that has left';
+  }
+
+  // Short stereo-balance text: "C", "L25", "R100". The plug-in reports the
+  // balance x 100 with +100 for a signal only in the left channel (the
+  // first) and -100 for one only in the right.
   function balanceText(bal) {
     const b = Math.trunc(bal);
     if (b === 0) return 'C';
-    return (b < 0 ? 'L' : 'R') + Math.abs(b);
+    return (b > 0 ? 'L' : 'R') + Math.abs(b);
   }
 
   // Matrix edits travel to the instance that holds the row and come back
@@ -155,5 +186,21 @@
     }
   }
 
-  return { inUse, PendingEdits, PENDING_MS, marginDb, groupMatrix, channelChoices, channelLabel, linkStatus, balanceText, ROLE_SOURCE, ROLE_MASKER, ROLE_SELF };
+  return {
+    inUse,
+    PendingEdits,
+    PENDING_MS,
+    marginDb,
+    groupMatrix,
+    channelChoices,
+    channelLabel,
+    linkStatus,
+    rowChannel,
+    rowLabel,
+    soloText,
+    balanceText,
+    ROLE_SOURCE,
+    ROLE_MASKER,
+    ROLE_SELF,
+  };
 });

@@ -6,19 +6,33 @@
 (function (root) {
   'use strict';
   const L = root.OstrelLinkModel;
+  const H = root.OstrelHelpTexts;
   const B = root.OstrelBands;
   const MD = root.OstrelMatrixDrag;
   const { el } = root.OstrelControls;
 
+  // Writes only what changed: each write costs the web view work.
+  function setText(e, text) {
+    if (e.textContent !== text) e.textContent = text;
+  }
+
+  function setData(e, key, v) {
+    if (e.dataset[key] !== v) e.dataset[key] = v;
+  }
+
   const SPARK_W = 48;
   const SPARK_H = 16;
   const SPARK_FLOOR_DB = -72;
+  const SPARK_EVERY_MS = 400;
+
+  // Pixels behind one page pixel: the screen's and the page's scale.
+  let sparkRatio = 1;
 
   function drawSpark(canvas, levels) {
-    const dpr = root.devicePixelRatio || 1;
-    if (canvas.width !== SPARK_W * dpr) {
-      canvas.width = SPARK_W * dpr;
-      canvas.height = SPARK_H * dpr;
+    const dpr = sparkRatio * (root.devicePixelRatio || 1);
+    if (canvas.width !== Math.round(SPARK_W * dpr)) {
+      canvas.width = Math.round(SPARK_W * dpr);
+      canvas.height = Math.round(SPARK_H * dpr);
     }
     const c = canvas.getContext('2d');
     c.setTransform(dpr, 0, 0, dpr, 0, 0);
@@ -46,7 +60,14 @@
       this.footText = el('span', 'mx-summary', foot);
       this.endSolo = el('button', 'mx-endsolo', foot, 'End solo');
       this.endSolo.type = 'button';
+      this.endSolo.dataset.tip = H.forSymbol('matrix-end-solo');
       this.endSolo.addEventListener('click', () => actions.solo(0));
+    }
+
+    // The page is scaled: the level curves are drawn again at its pixels.
+    setPageScale(scale) {
+      sparkRatio = scale > 0 ? scale : 1;
+      for (const r of this.rows.values()) if (r.levels) drawSpark(r.spark, r.levels);
     }
 
     update(matrix, pending, nowMs) {
@@ -65,9 +86,8 @@
       }
       const d = matrix ? matrix.diag : { src: 0, msk: 0 };
       const solo = pending.shown(0, 'solo', g.solo, nowMs);
-      this.footText.textContent =
-        d.src + (d.src === 1 ? ' Source' : ' Sources') + ' · ' + d.msk + (d.msk === 1 ? ' Masker' : ' Maskers') + (solo ? ' · solo on channel ' + solo : '');
-      this.endSolo.hidden = !solo;
+      setText(this.footText, d.src + (d.src === 1 ? ' Source' : ' Sources') + ' · ' + d.msk + (d.msk === 1 ? ' Masker' : ' Maskers') + (solo ? ' · ' + L.soloText(matrix, solo) : ''));
+      if (this.endSolo.hidden !== !solo) this.endSolo.hidden = !solo;
     }
 
     build(g) {
@@ -87,7 +107,7 @@
       }
       if (g.unlinked.length) {
         const card = el('div', 'mx-card mx-unlinked', this.list);
-        el('div', 'mx-heading', card, 'Maskers without a live Source');
+        el('div', 'mx-heading', card, 'Maskers without a live Source').dataset.tip = H.forSymbol('matrix-unlinked');
         for (const m of g.unlinked) this.rows.set(m.row.ch, this.maskerRow(card, m.row.ch));
       }
     }
@@ -96,13 +116,16 @@
       const r = { row };
       r.solo = el('button', 'mx-btn mx-solo', row, 'S');
       r.solo.type = 'button';
-      r.solo.title = 'Solo: hear what this instance removes';
+      r.solo.dataset.tip = H.forSymbol('matrix-solo');
       r.solo.addEventListener('click', () => this.actions.solo(r.soloed ? 0 : ch));
-      r.ch = el('span', 'mx-ch', row, String(ch));
+      // Filled by fill(): a Masker shows the channel it follows.
+      r.ch = el('span', 'mx-ch', row, '');
       const nameBox = el('span', 'mx-namebox', row);
       r.name = el('span', 'mx-name', nameBox);
       r.mine = el('span', 'mx-this', nameBox, 'this');
+      r.mine.dataset.tip = H.forSymbol('matrix-this');
       r.spark = el('canvas', 'mx-spark', row);
+      r.spark.dataset.tip = H.forSymbol('matrix-levels');
       r.spark.style.width = SPARK_W + 'px';
       r.spark.style.height = SPARK_H + 'px';
       return r;
@@ -111,6 +134,7 @@
     mute(r, ch, row) {
       r.mute = el('button', 'mx-btn mx-mute', row, 'M');
       r.mute.type = 'button';
+      r.mute.dataset.tip = H.forSymbol('matrix-mute');
       r.mute.addEventListener('click', () => this.actions.mute(ch, !r.muted));
     }
 
@@ -119,6 +143,7 @@
       const r = this.common(row, ch);
       r.spark.dataset.color = '#35c9ae';
       const pri = el('div', 'mx-pri', row);
+      pri.dataset.tip = H.forSymbol('matrix-priority');
       el('span', 'mx-pri-label', pri, 'Priority');
       const down = el('button', 'mx-step', pri, '−');
       r.pri = el('span', 'mx-pri-value', pri);
@@ -127,7 +152,7 @@
       down.addEventListener('click', () => r.priValue > 1 && this.actions.pri(ch, r.priValue - 1));
       up.addEventListener('click', () => r.priValue < 8 && this.actions.pri(ch, r.priValue + 1));
       this.mute(r, ch, row);
-      r.mute.title = 'Mute the link (stored for a Source; it has no effect there)';
+
       return r;
     }
 
@@ -136,13 +161,12 @@
       const r = this.common(row, ch);
       r.spark.dataset.color = '#f0a63a';
       r.bal = el('span', 'mx-bal', row);
-      r.bal.title = 'Stereo balance';
+      r.bal.dataset.tip = H.forSymbol('matrix-balance');
       const slider = el('div', 'mx-depth', row);
-      slider.title = 'Depth of this Masker; drag to change';
+      slider.dataset.tip = H.forSymbol('matrix-depth');
       r.depthFill = el('div', 'mx-depth-fill', slider);
       r.depthText = el('span', 'mx-depth-text', slider);
       this.mute(r, ch, row);
-      r.mute.title = 'Mute: this Masker stops dipping';
       slider.addEventListener('pointerdown', (e) => {
         if (e.button !== 0) return;
         e.preventDefault();
@@ -173,34 +197,46 @@
       if (this.drag) this.drag.flush(nowMs);
     }
 
+    // The fill is scaled, not resized, so moving it costs no layout.
     showDepth(r, v) {
-      r.depthFill.style.width = v + '%';
-      r.depthText.textContent = v + ' %';
+      if (r.shownDepth === v) return;
+      r.shownDepth = v;
+      r.depthFill.style.transform = 'scaleX(' + (v / 100).toFixed(2) + ')';
+      setText(r.depthText, v + ' %');
     }
 
     fill(r, entry, g, pending, nowMs) {
       const s = entry.row;
-      r.name.textContent = s.name || (s.role === 1 ? 'Source' : 'Masker');
+      const label = L.rowLabel(s);
+      setText(r.ch, label.badge);
+      setData(r.ch, 'tip', H.forSymbol(s.role === 1 ? 'matrix-source-channel' : label.badge === '–' ? 'matrix-no-channel' : 'matrix-masker-channel'));
+      setData(r.name, 'tip', label.text);
+      setText(r.name, s.name || (s.role === 1 ? 'Source' : 'Masker'));
       r.name.classList.toggle('unnamed', !s.name);
-      r.mine.hidden = !entry.mine;
+      if (r.mine.hidden !== !entry.mine) r.mine.hidden = !entry.mine;
       r.row.classList.toggle('mine', entry.mine);
       r.soloed = pending.shown(0, 'solo', g.solo, nowMs) === s.ch;
       r.solo.classList.toggle('on', r.soloed);
       r.muted = pending.shown(s.ch, 'mute', s.mute ? 1 : 0, nowMs) >= 0.5;
       r.mute.classList.toggle('on', r.muted);
       r.row.classList.toggle('muted', r.muted);
-      drawSpark(r.spark, s.e);
+      // The small curve is drawn again when the levels moved, at most a few
+      // times a second: it is an overview, and every drawing costs paint.
+      if ((!r.levels || r.levels.some((v, k) => v !== s.e[k])) && !(nowMs - r.sparkAt < SPARK_EVERY_MS)) {
+        r.levels = s.e;
+        r.sparkAt = nowMs;
+        drawSpark(r.spark, s.e);
+      }
       if (s.role === 1) {
         r.priValue = pending.shown(s.ch, 'pri', s.pri, nowMs);
-        r.pri.textContent = String(r.priValue);
-        r.pri.title = 'Maskers held ' + (-L.marginDb(r.priValue)).toFixed(1) + ' dB below';
+        setText(r.pri, String(r.priValue));
+        setData(r.pri.parentNode, 'tip', H.forSymbol('matrix-priority') + ' Now: Maskers held ' + (-L.marginDb(r.priValue)).toFixed(1) + ' dB below.');
       } else {
-        r.bal.textContent = L.balanceText(s.bal);
+        setText(r.bal, L.balanceText(s.bal));
         if (this.dragging !== s.ch) {
           r.depthValue = Math.round(pending.shown(s.ch, 'depth', s.depth, nowMs));
           this.showDepth(r, r.depthValue);
         }
-        r.row.title = s.target ? 'Makes room for channel ' + s.target : 'Its Channel holds no live Source';
       }
     }
   }

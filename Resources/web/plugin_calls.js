@@ -54,7 +54,8 @@
   // view, each called after the state has changed:
   //   param(id)                   a value arrived
   //   params()                    the parameter set was replaced
-  //   meters(m, linkedChanged)    a meter report; whether "linked" flipped
+  //   meters(m, statusChanged)    a meter report; whether "linked", the host
+  //                               bypass or the audio's absence flipped
   //   sources(), matrix(), presets()
   //   settings()                  slot, preset name or modified mark
   //   showGuide()                 first run, and the guide not shown yet
@@ -80,9 +81,9 @@
           view.params();
           break;
         case 'meters': {
-          const linkedBefore = state.meters ? state.meters.linked : null;
+          const b = state.meters;
           state.meters = m;
-          view.meters(m, m.linked !== linkedBefore);
+          view.meters(m, !b || b.linked !== m.linked || b.hostBypass !== m.hostBypass || b.stale !== m.stale);
           break;
         }
         case 'sources':

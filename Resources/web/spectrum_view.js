@@ -1,12 +1,19 @@
 // The big picture: the Source's spectrum and this track's own across the 24
-// bands (upper part), the dips per band with peak hold (lower part), the
-// guards and the bells on the same frequency axis. Guards and bells can be
-// dragged along the axis. Drawn on one canvas, only when something changed,
-// at most once per animation frame.
+// bands on one absolute level axis (dBFS, upper part) with this track's
+// gain-reduction curve hanging from its own, the dips per band with peak
+// hold (lower part), the guards and the bells on the same frequency axis.
+// Guards and bells can be dragged along the axis. One opaque canvas, drawn
+// only when something changed: the grid is drawn once per size into a layer
+// of its own, and a meter update copies it back and draws again only the
+// rows its curves and bars reach (the web view paints no more than that).
+// The readout is a text of the page beside it. While the host bypasses the
+// plug-in or no audio arrives, the meters are greyed and say so.
 (function (root) {
   'use strict';
   const B = root.OstrelBands;
   const P = root.OstrelParams;
+  const M = root.OstrelMeterModel;
+  const H = root.OstrelHelpTexts;
 
   const COLORS = {
     bg: '#0f1115',
@@ -14,7 +21,9 @@
     gridText: '#5f6775',
     text: '#aeb6c4',
     src: '#35c9ae',
-    srcFill: 'rgba(53, 201, 174, 0.22)',
+    // Opaque (the teal at 22 % over the background): far cheaper to fill.
+    srcFill: '#173a37',
+    specGrid: 'rgba(255, 255, 255, 0.055)',
     mask: '#f0a63a',
     dip: '#ff5c7a',
     dipFill: 'rgba(255, 92, 122, 0.55)',
@@ -23,66 +32,160 @@
     guardLine: '#6d7687',
     bell: '#a98bff',
     hover: 'rgba(255, 255, 255, 0.05)',
+    page: '#14161b',
+    border: '#2b3039',
+    after: '#ffb3c1',
+    removed: 'rgba(255, 92, 122, 0.32)',
+    paused: '#6d7687',
+    pausedFill: '#20232a',
+    veil: 'rgba(15, 17, 21, 0.55)',
   };
 
-  const SPECTRUM_FLOOR_DB = -42;
   const DIP_RANGE_DB = 24;
+  // The radius of the box's rounded corners.
+  const CORNER = 6;
   const HOLD_FALL_DB_PER_S = 8;
   const PAD = { left: 42, right: 10, top: 22, bottom: 18 };
 
   class SpectrumView {
-    constructor(canvas, edit) {
+    // readout: the element that shows the readout line.
+    constructor(canvas, readout, edit) {
       this.canvas = canvas;
-      this.ctx = canvas.getContext('2d');
+      this.readoutEl = readout;
+      // Opaque: the web view then paints nothing under it at each frame.
+      this.ctx = canvas.getContext('2d', { alpha: false });
+      this.grid = document.createElement('canvas');
       this.edit = edit;
       this.meters = null;
+      this.live = M.meterState(null);
+      this.readout = new M.DeepestReadout();
+      this.readoutText = 'no dip';
       this.state = { role: 0, bypass: false, lowGuard: 20, highGuard: 20000, bells: [], bellListen: 0 };
       this.descs = { low: null, high: null, bells: [] };
       this.hold = new Float32Array(B.COUNT);
-      this.lastDraw = 0;
+      this.lastMeters = 0;
       this.dirty = true;
+      // Only meters moved since the last frame: the rows they reach suffice.
+      this.metersOnly = false;
+      this.lastRows = null;
       this.hover = -1;
       this.drag = null;
-      this.resize();
+      this.pageScale = 1;
+      // Called when a pointer move needs a frame drawn.
+      this.onDirty = () => {};
+      this.resize(1);
       this.bindPointer();
     }
 
-    resize() {
-      const r = this.canvas.getBoundingClientRect();
-      const dpr = root.devicePixelRatio || 1;
-      this.w = Math.max(1, Math.round(r.width));
-      this.h = Math.max(1, Math.round(r.height));
-      this.canvas.width = Math.round(this.w * dpr);
-      this.canvas.height = Math.round(this.h * dpr);
-      this.ctx.setTransform(dpr, 0, 0, dpr, 0, 0);
+    // The canvas's layout size in page pixels; `pageScale` is how much the
+    // whole page is scaled, so the pixels behind it match the screen's.
+    resize(pageScale) {
+      if (pageScale > 0) this.pageScale = pageScale;
+      const ratio = (root.devicePixelRatio || 1) * this.pageScale;
+      this.w = Math.max(1, this.canvas.clientWidth || Math.round(this.canvas.getBoundingClientRect().width / this.pageScale));
+      this.h = Math.max(1, this.canvas.clientHeight || Math.round(this.canvas.getBoundingClientRect().height / this.pageScale));
+      for (const cv of [this.canvas, this.grid]) {
+        cv.width = Math.round(this.w * ratio);
+        cv.height = Math.round(this.h * ratio);
+      }
+      this.ctx.setTransform(ratio, 0, 0, ratio, 0, 0);
       this.plotW = this.w - PAD.left - PAD.right;
       const plotH = this.h - PAD.top - PAD.bottom;
       this.specTop = PAD.top;
       this.specH = Math.round(plotH * 0.56);
       this.dipTop = this.specTop + this.specH + 8;
       this.dipH = this.h - PAD.bottom - this.dipTop;
-      this.dirty = true;
+      this.ratio = ratio;
+      this.layerDirty = true;
+      this.invalidate();
+    }
+
+    // What does not move with the meters, drawn once per size and role: the
+    // background, grid, axis labels and the legend.
+    drawLayer() {
+      this.layerDirty = false;
+      const g = this.grid.getContext('2d', { alpha: false });
+      g.setTransform(this.ratio, 0, 0, this.ratio, 0, 0);
+      // The page around the box shows in its rounded corners; the box's
+      // border is drawn here too.
+      g.fillStyle = COLORS.page;
+      g.fillRect(0, 0, this.w, this.h);
+      g.fillStyle = COLORS.bg;
+      g.strokeStyle = COLORS.border;
+      g.lineWidth = 1;
+      g.beginPath();
+      const x0 = 0.5;
+      const y0 = 0.5;
+      const x1 = this.w - 0.5;
+      const y1 = this.h - 0.5;
+      g.moveTo(x0 + CORNER, y0);
+      g.arcTo(x1, y0, x1, y1, CORNER);
+      g.arcTo(x1, y1, x0, y1, CORNER);
+      g.arcTo(x0, y1, x0, y0, CORNER);
+      g.arcTo(x0, y0, x1, y0, CORNER);
+      g.closePath();
+      g.fill();
+      g.stroke();
+      g.font = '10px system-ui, "Segoe UI", "DejaVu Sans", sans-serif';
+      this.drawGrid(g);
+      this.drawLegend(g);
+    }
+
+    // The rows a frame's curves and bars reach, from the highest curve to
+    // the lowest bar or hold mark (with room for line widths).
+    reach() {
+      const m = this.meters;
+      const s = this.state;
+      let top = this.specTop + this.specH;
+      let bottom = this.dipTop;
+      if (m && !s.bypass && s.role !== 0) {
+        for (let k = 0; k < B.COUNT; k++) {
+          top = Math.min(top, this.specY(m.src[k]));
+          if (s.role !== 1) top = Math.min(top, this.specY(m.mask[k]));
+        }
+        if (s.role !== 1)
+          for (let k = 0; k < B.COUNT; k++) {
+            const depth = Math.max(-m.dip[k], this.hold[k]);
+            bottom = Math.max(bottom, depth > DIP_RANGE_DB ? this.dipTop + this.dipH : this.dipTop + (depth / DIP_RANGE_DB) * this.dipH);
+          }
+      }
+      return [Math.floor(top) - 3, Math.ceil(bottom) + 3];
     }
 
     setDescs(descs) {
       this.descs = descs;
     }
 
-    setMeters(m) {
+    // Something else than the meters changed: the whole plot is drawn again.
+    invalidate() {
+      this.dirty = true;
+      this.metersOnly = false;
+    }
+
+    // A meter report arrived at `now` (ms): the readout and the peak holds
+    // move on with it, so nothing animates between reports.
+    setMeters(m, now) {
       this.meters = m;
+      this.live = M.meterState(m);
+      if (this.live.live) {
+        this.readoutText = this.readout.feed(m.dip, now);
+        const dt = this.lastMeters ? Math.min(0.25, (now - this.lastMeters) / 1000) : 0;
+        for (let k = 0; k < B.COUNT; k++) this.hold[k] = Math.max(-m.dip[k], this.hold[k] - HOLD_FALL_DB_PER_S * dt, 0);
+      }
+      this.lastMeters = now;
+      // A frame that follows only meter updates redraws the rows they reach.
+      if (!this.dirty) this.metersOnly = true;
       this.dirty = true;
     }
 
-    // A Source has no meters of its own spectrum: the page hands over the
-    // band levels it publishes (from the matrix report), or null.
-    setOwnLevels(levels) {
-      this.ownLevels = levels;
-      this.dirty = true;
-    }
-
+    // The parameters the picture shows; a state like the last one draws nothing.
     setState(s) {
+      const key = JSON.stringify(s);
+      if (key === this.stateKey) return;
+      this.layerDirty = this.layerDirty || !this.state || this.state.role !== s.role;
+      this.stateKey = key;
       this.state = s;
-      this.dirty = true;
+      this.invalidate();
     }
 
     xOfAxis(a) {
@@ -97,53 +200,110 @@
       return B.hzOfAxis((x - PAD.left) / this.plotW);
     }
 
-    // Draws if needed; `now` in milliseconds.
-    frame(now) {
-      const dt = this.lastDraw ? Math.min(0.25, (now - this.lastDraw) / 1000) : 0;
-      let falling = false;
-      const dips = this.meters ? this.meters.dip : null;
-      for (let k = 0; k < B.COUNT; k++) {
-        const depth = dips ? -dips[k] : 0;
-        const fallen = Math.max(0, this.hold[k] - HOLD_FALL_DB_PER_S * dt);
-        this.hold[k] = Math.max(depth, fallen);
-        if (this.hold[k] > depth + 0.01) falling = true;
-      }
-      if (!this.dirty && !falling) {
-        this.lastDraw = now;
-        return;
-      }
+    // Draws if anything changed since the last frame.
+    frame() {
+      if (!this.dirty) return;
       this.dirty = false;
-      this.lastDraw = now;
       this.draw();
     }
 
     draw() {
       const c = this.ctx;
       const s = this.state;
-      c.fillStyle = COLORS.bg;
-      c.fillRect(0, 0, this.w, this.h);
-      c.font = '10px system-ui, "Segoe UI", "DejaVu Sans", sans-serif';
-      this.drawGrid(c);
+      const full = this.layerDirty;
+      if (full) this.drawLayer();
+      // What this frame redraws: the whole canvas after a new layer, the
+      // plot after other changes, and after a meter update only the rows
+      // the curves and bars reach now or reached before.
+      const rows = this.reach();
+      let top = this.specTop - 7;
+      let bottom = this.dipTop + this.dipH + 1;
+      if (this.metersOnly && this.lastRows) {
+        top = Math.max(top, Math.min(rows[0], this.lastRows[0]));
+        bottom = Math.min(bottom, Math.max(rows[1], this.lastRows[1]));
+      }
+      this.lastRows = rows;
+      this.metersOnly = false;
+      const x = PAD.left - 8;
+      const w = this.plotW + 16;
+      const r = this.ratio;
+      c.save();
+      c.setTransform(1, 0, 0, 1, 0, 0);
+      if (full) c.drawImage(this.grid, 0, 0);
+      else {
+        const sx = Math.floor(x * r);
+        const sy = Math.floor(top * r);
+        const sw = Math.ceil((x + w) * r) - sx;
+        const sh = Math.ceil(bottom * r) - sy;
+        c.drawImage(this.grid, sx, sy, sw, sh, sx, sy, sw, sh);
+      }
+      c.restore();
+      c.save();
+      c.beginPath();
+      c.rect(x, top, w, bottom - top);
+      c.clip();
+      this.drawPlot(c);
+      c.restore();
+      this.showReadout();
+    }
+
+    // The level area's grid, over the filled Source.
+    specGridLines(c) {
+      c.strokeStyle = COLORS.specGrid;
+      c.lineWidth = 1;
+      c.beginPath();
+      for (const [hz] of B.GRID) {
+        const x = Math.round(this.xOfHz(hz)) + 0.5;
+        c.moveTo(x, this.specTop);
+        c.lineTo(x, this.specTop + this.specH);
+      }
+      for (const db of M.LEVEL_GRID_DB) {
+        const y = Math.round(this.specTop + M.levelFraction(db) * this.specH) + 0.5;
+        c.moveTo(PAD.left, y);
+        c.lineTo(PAD.left + this.plotW, y);
+      }
+      c.stroke();
+    }
+
+    drawPlot(c) {
+      const s = this.state;
       const m = this.meters;
       const bw = this.plotW / B.COUNT;
+      const active = !s.bypass && s.role !== 0;
+      const paused = !this.live.live;
+      if (m && active) this.drawSource(c, m.src, bw, paused);
+      this.specGridLines(c);
       if (this.hover >= 0) {
         c.fillStyle = COLORS.hover;
         c.fillRect(this.xOfAxis(this.hover / B.COUNT), this.specTop, bw, this.dipTop + this.dipH - this.specTop);
       }
-      const active = !s.bypass && s.role !== 0;
-      if (active && s.role === 1) {
-        if (this.ownLevels) this.drawSource(c, this.relative(this.ownLevels), bw);
-      } else if (m && active) {
-        this.drawSource(c, m.src, bw);
-        this.drawTrack(c, m.mask, bw);
-        this.drawDips(c, m, bw);
+      if (m && active && s.role !== 1) {
+        this.drawTrack(c, m.mask, m.dip, bw, paused);
+        this.drawDips(c, m, bw, paused);
       }
       // Guards and bells shape only what a Masker or Self removes.
       if (this.shaping()) {
         this.drawGuards(c);
         this.drawBells(c);
       }
-      this.drawReadouts(c, m, active);
+      if (!active) {
+        c.textAlign = 'center';
+        c.textBaseline = 'middle';
+        c.font = '13px system-ui, "Segoe UI", "DejaVu Sans", sans-serif';
+        c.fillStyle = '#6d7687';
+        c.fillText(s.bypass ? 'Bypassed: the signal passes untouched' : 'Choose a Role to start', PAD.left + this.plotW / 2, this.specTop + this.specH / 2);
+      } else if (paused) this.drawPaused(c);
+    }
+
+    // The meters stand still: a veil over the plot and the reason.
+    drawPaused(c) {
+      c.fillStyle = COLORS.veil;
+      c.fillRect(PAD.left, this.specTop, this.plotW, this.dipTop + this.dipH - this.specTop);
+      c.textAlign = 'center';
+      c.textBaseline = 'middle';
+      c.font = '13px system-ui, "Segoe UI", "DejaVu Sans", sans-serif';
+      c.fillStyle = COLORS.text;
+      c.fillText(this.live.text, PAD.left + this.plotW / 2, this.specTop + this.specH / 2);
     }
 
     drawGrid(c) {
@@ -152,25 +312,20 @@
       c.fillStyle = COLORS.gridText;
       c.textAlign = 'center';
       c.textBaseline = 'alphabetic';
+      // The level area's grid lines are drawn over its curves at each frame
+      // (specGridLines); here only their labels.
       const bottom = this.dipTop + this.dipH;
       for (const [hz, label] of B.GRID) {
         const x = Math.round(this.xOfHz(hz)) + 0.5;
         c.beginPath();
-        c.moveTo(x, this.specTop);
+        c.moveTo(x, this.dipTop);
         c.lineTo(x, bottom);
         c.stroke();
         c.fillText(label, Math.min(this.w - 12, x), this.h - 5);
       }
       c.textAlign = 'right';
       c.textBaseline = 'middle';
-      for (const db of [0, -12, -24, -36]) {
-        const y = Math.round(this.specTop + (db / SPECTRUM_FLOOR_DB) * this.specH) + 0.5;
-        c.beginPath();
-        c.moveTo(PAD.left, y);
-        c.lineTo(PAD.left + this.plotW, y);
-        c.stroke();
-        c.fillText(String(db), PAD.left - 6, y);
-      }
+      for (const db of M.LEVEL_GRID_DB) c.fillText(String(db), PAD.left - 6, Math.round(this.specTop + M.levelFraction(db) * this.specH) + 0.5);
       for (const db of [0, -6, -12, -18, -24]) {
         const y = Math.round(this.dipTop + (-db / DIP_RANGE_DB) * this.dipH) + 0.5;
         c.strokeStyle = db === 0 ? '#343a45' : COLORS.grid;
@@ -184,7 +339,7 @@
       c.translate(10, this.specTop + this.specH / 2);
       c.rotate(-Math.PI / 2);
       c.textAlign = 'center';
-      c.fillText('level dB', 0, 0);
+      c.fillText('dBFS', 0, 0);
       c.restore();
       c.save();
       c.translate(10, this.dipTop + this.dipH / 2);
@@ -194,23 +349,15 @@
       c.restore();
     }
 
-    specY(amplitude) {
-      const db = B.relativeDb(amplitude, SPECTRUM_FLOOR_DB);
-      return this.specTop + (db / SPECTRUM_FLOOR_DB) * this.specH;
+    specY(db) {
+      return this.specTop + M.levelFraction(db) * this.specH;
     }
 
-    relative(levels) {
-      let peak = 0;
-      for (let k = 0; k < B.COUNT; k++) peak = Math.max(peak, levels[k]);
-      const out = new Float32Array(B.COUNT);
-      if (peak > 0) for (let k = 0; k < B.COUNT; k++) out[k] = levels[k] / peak;
-      return out;
-    }
-
-    drawSource(c, src, bw) {
+    // The Source's band levels (for a Source its own), as published.
+    drawSource(c, src, bw, paused) {
       const base = this.specTop + this.specH;
-      c.fillStyle = COLORS.srcFill;
-      c.strokeStyle = COLORS.src;
+      c.fillStyle = paused ? COLORS.pausedFill : COLORS.srcFill;
+      c.strokeStyle = paused ? COLORS.paused : COLORS.src;
       c.lineWidth = 1.5;
       c.beginPath();
       c.moveTo(PAD.left, base);
@@ -232,49 +379,71 @@
       c.stroke();
     }
 
-    // This track's own spectrum, as a line through the band centres.
-    drawTrack(c, mask, bw) {
-      c.strokeStyle = COLORS.mask;
+    // This track's own levels through the band centres, and below them its
+    // levels after the dips: the band between the two is what is removed.
+    drawTrack(c, mask, dip, bw, paused) {
+      const x = (k) => PAD.left + (k + 0.5) * bw;
+      if (!paused) {
+        c.fillStyle = COLORS.removed;
+        c.beginPath();
+        for (let k = 0; k < B.COUNT; k++) {
+          if (k === 0) c.moveTo(x(k), this.specY(mask[k]));
+          else c.lineTo(x(k), this.specY(mask[k]));
+        }
+        for (let k = B.COUNT - 1; k >= 0; k--) c.lineTo(x(k), this.specY(M.levelAfterDip(mask[k], dip[k])));
+        c.closePath();
+        c.fill();
+        c.strokeStyle = COLORS.after;
+        c.lineWidth = 1.25;
+        c.setLineDash([4, 3]);
+        c.beginPath();
+        for (let k = 0; k < B.COUNT; k++) {
+          const y = this.specY(M.levelAfterDip(mask[k], dip[k]));
+          if (k === 0) c.moveTo(x(k), y);
+          else c.lineTo(x(k), y);
+        }
+        c.stroke();
+        c.setLineDash([]);
+      }
+      c.strokeStyle = paused ? COLORS.paused : COLORS.mask;
       c.lineWidth = 1.75;
       c.beginPath();
       for (let k = 0; k < B.COUNT; k++) {
-        const x = PAD.left + (k + 0.5) * bw;
-        const y = this.specY(mask[k]);
-        if (k === 0) c.moveTo(x, y);
-        else c.lineTo(x, y);
+        if (k === 0) c.moveTo(x(k), this.specY(mask[k]));
+        else c.lineTo(x(k), this.specY(mask[k]));
       }
       c.stroke();
-      c.fillStyle = COLORS.mask;
-      for (let k = 0; k < B.COUNT; k++) {
-        c.beginPath();
-        c.arc(PAD.left + (k + 0.5) * bw, this.specY(mask[k]), 1.8, 0, 2 * Math.PI);
-        c.fill();
-      }
     }
 
-    drawDips(c, m, bw) {
+    // The bars, their edges and the hold marks, each colour as one path:
+    // three fills a frame instead of a hundred.
+    drawDips(c, m, bw, paused) {
       const gap = Math.max(1, Math.round(bw * 0.14));
+      const w = bw - 2 * gap;
+      const bars = new Path2D();
+      const edges = new Path2D();
+      const holds = new Path2D();
       for (let k = 0; k < B.COUNT; k++) {
         const x = PAD.left + k * bw + gap;
-        const w = bw - 2 * gap;
         const depth = Math.min(DIP_RANGE_DB, -m.dip[k]);
         if (depth > 0.05) {
           const h = (depth / DIP_RANGE_DB) * this.dipH;
-          c.fillStyle = COLORS.dipFill;
-          c.fillRect(x, this.dipTop, w, h);
-          c.fillStyle = COLORS.dip;
-          c.fillRect(x, this.dipTop + h - 2, w, 2);
-          if (-m.dip[k] > DIP_RANGE_DB) {
-            // Deeper than the scale: a notch at the bottom says so.
-            c.fillRect(x, this.dipTop + this.dipH - 4, w, 4);
-          }
+          bars.rect(x, this.dipTop, w, h);
+          edges.rect(x, this.dipTop + h - 2, w, 2);
+          // Deeper than the scale: a notch at the bottom says so.
+          if (-m.dip[k] > DIP_RANGE_DB) edges.rect(x, this.dipTop + this.dipH - 4, w, 4);
         }
         const hold = Math.min(DIP_RANGE_DB, this.hold[k]);
-        if (hold > 0.3) {
-          c.fillStyle = COLORS.hold;
-          c.fillRect(x, this.dipTop + (hold / DIP_RANGE_DB) * this.dipH - 1, w, 1);
-        }
+        if (hold > 0.3) holds.rect(x, this.dipTop + (hold / DIP_RANGE_DB) * this.dipH - 1, w, 1);
       }
+      if (paused) c.globalAlpha = 0.35;
+      c.fillStyle = COLORS.dipFill;
+      c.fill(bars);
+      c.fillStyle = COLORS.dip;
+      c.fill(edges);
+      c.fillStyle = COLORS.hold;
+      c.fill(holds);
+      c.globalAlpha = 1;
     }
 
     drawGuards(c) {
@@ -328,7 +497,7 @@
       });
     }
 
-    drawReadouts(c, m, active) {
+    drawLegend(c) {
       const s = this.state;
       c.font = '11px system-ui, "Segoe UI", "DejaVu Sans", sans-serif';
       c.textBaseline = 'middle';
@@ -345,34 +514,46 @@
       key(COLORS.src, s.role === 3 ? 'own source' : s.role === 1 ? 'this Source' : 'Source');
       if (s.role !== 1) {
         key(COLORS.mask, 'this track');
+        key(COLORS.after, 'after the dips');
         key(COLORS.dip, 'dip');
       }
-      c.textAlign = 'right';
-      c.fillStyle = COLORS.text;
-      let right = '';
-      if (!active) right = s.bypass ? 'Bypassed' : 'Off';
-      else if (m && s.role !== 1) {
-        right = m.nullDb > -119.95 ? 'deepest ' + m.nullDb.toFixed(1) + ' dB' : 'no dip';
-        right += ' · ' + m.touched + (m.touched === 1 ? ' band' : ' bands') + ' touched';
-      } else if (s.role === 1) right = 'a Source is never dipped';
+    }
+
+    // The line above the plot's right half: the deepest dip and the bands
+    // touched, why the meters stand still, or the band under the pointer.
+    readoutLine() {
+      const s = this.state;
+      const m = this.meters;
+      const active = !s.bypass && s.role !== 0;
       if (this.hover >= 0) {
         const k = this.hover;
         const f = B.CENTRES[k];
         let t = 'band ' + (k + 1) + ' · ' + (f >= 1000 ? (f / 1000).toFixed(2) + ' kHz' : Math.round(f) + ' Hz');
         if (m && active && s.role !== 1) t += ' · dip ' + (m.dip[k] < 0 ? m.dip[k].toFixed(1) : '0.0') + ' dB';
-        right = t;
+        if (m && active && m.src[k] > -120) t += ' · Source ' + m.src[k].toFixed(1) + ' dBFS';
+        return t;
       }
-      c.fillText(right, this.w - PAD.right, y);
-      if (!active) {
-        c.textAlign = 'center';
-        c.font = '13px system-ui, "Segoe UI", "DejaVu Sans", sans-serif';
-        c.fillStyle = '#6d7687';
-        c.fillText(
-          s.bypass ? 'Bypassed: the signal passes untouched' : 'Choose a Role to start',
-          PAD.left + this.plotW / 2,
-          this.specTop + this.specH / 2
-        );
+      if (!active) return s.bypass ? 'Bypassed' : 'Off';
+      if (!this.live.live) return this.live.reason === 'hostBypass' ? 'bypassed by the host' : this.live.reason === 'stale' ? 'no audio' : '';
+      if (s.role === 1) return 'a Source is never dipped';
+      if (!m) return '';
+      return this.readoutText + ' · ' + m.touched + (m.touched === 1 ? ' band' : ' bands') + ' touched';
+    }
+
+    // The meter part of the line changes at most every HOLD_MS (the deepest
+    // dip is held that long anyway): readable, and little to paint.
+    showReadout() {
+      const t = this.readoutLine();
+      const now = this.lastMeters;
+      const meterOnly = this.hover < 0 && this.live.live && this.readoutEl.dataset.kind === 'meters';
+      if (meterOnly && now - (this.readoutAt || 0) < M.HOLD_MS) return;
+      this.readoutEl.dataset.kind = this.hover < 0 && this.live.live ? 'meters' : 'other';
+      if (this.readoutEl.textContent !== t) {
+        this.readoutEl.textContent = t;
+        this.readoutAt = now;
       }
+      const paused = !this.live.live;
+      if (this.readoutEl.classList.contains('paused') !== paused) this.readoutEl.classList.toggle('paused', paused);
     }
 
     // ---- Dragging guards and bells --------------------------------------
@@ -397,9 +578,10 @@
 
     bindPointer() {
       const cv = this.canvas;
+      // Pointer positions in the canvas's own (unscaled) pixels.
       const pos = (e) => {
         const r = cv.getBoundingClientRect();
-        return [e.clientX - r.left, e.clientY - r.top];
+        return [(e.clientX - r.left) / this.pageScale, (e.clientY - r.top) / this.pageScale];
       };
       cv.addEventListener('pointerdown', (e) => {
         if (e.button !== 0) return;
@@ -426,9 +608,15 @@
         const band = x >= PAD.left && x < PAD.left + this.plotW && y >= this.specTop && y <= this.dipTop + this.dipH ? Math.floor(((x - PAD.left) / this.plotW) * B.COUNT) : -1;
         if (band !== this.hover) {
           this.hover = band;
-          this.dirty = true;
+          this.invalidate();
+          this.onDirty();
         }
-        cv.style.cursor = this.hit(x, y) ? 'ew-resize' : 'default';
+        const h = this.hit(x, y);
+        cv.style.cursor = h ? 'ew-resize' : 'default';
+        // The hint follows what is under the pointer.
+        const key = h ? (h.key === 'low' ? 'scope-low-guard' : h.key === 'high' ? 'scope-high-guard' : 'scope-bell') : y < PAD.top && x > this.w / 2 ? 'readout' : 'scope';
+        const tip = H.forSymbol(key);
+        if (cv.dataset.tip !== tip) cv.dataset.tip = tip;
       });
       const finish = (e) => {
         if (!this.drag) return;
@@ -442,7 +630,8 @@
       cv.addEventListener('pointerleave', () => {
         if (this.hover !== -1 && !this.drag) {
           this.hover = -1;
-          this.dirty = true;
+          this.invalidate();
+          this.onDirty();
         }
       });
     }

@@ -36,6 +36,7 @@
     openLink: 23,
     preset: 30,
     compare: 31,
+    resize: 40,
   });
 
   const BANDS = 24;
@@ -160,9 +161,13 @@
       nullDb: finite(obj.null, -120),
       touched: int(obj.touched, 0),
       dip: numbers(obj.dip, BANDS, 0),
-      src: numbers(obj.src, BANDS, 0),
-      mask: numbers(obj.mask, BANDS, 0),
+      // Band levels in dBFS, -120 for silence.
+      src: numbers(obj.src, BANDS, -120),
+      mask: numbers(obj.mask, BANDS, -120),
       bellDip: numbers(obj.bellDip, BELLS, 0),
+      // The host bypasses the plug-in; no audio arrived lately.
+      hostBypass: int(obj.hostBypass, 0) !== 0,
+      stale: int(obj.stale, 0) !== 0,
     };
   }
 

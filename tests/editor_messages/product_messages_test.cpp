@@ -31,10 +31,58 @@ TEST(MeterReport, ResetEngineGivesTheExactText)
     MeterSnapshot m; // null meter at its reset value -150
     const std::string expected = "{\"t\":\"meters\",\"role\":0,\"linked\":0,\"peers\":0,"
                                  "\"null\":-120.0,\"touched\":0,\"dip\":[" +
-                                 Repeat("0.0", 24) + "],\"src\":[" + Repeat("0.00", 24) +
-                                 "],\"mask\":[" + Repeat("0.00", 24) + "],\"bellDip\":[" +
-                                 Repeat("0.0", 4) + "]}";
+                                 Repeat("0.0", 24) + "],\"src\":[" + Repeat("-120.0", 24) +
+                                 "],\"mask\":[" + Repeat("-120.0", 24) + "],\"bellDip\":[" +
+                                 Repeat("0.0", 4) + "],\"hostBypass\":0,\"stale\":0}";
     EXPECT_EQ(BuildMeterReport(m), expected);
+}
+
+TEST(MeterReport, LevelsGoOutInDbfsOnOneScaleWithAFloor)
+{
+    struct Case
+    {
+        float level;
+        const char* text;
+    };
+    const Case cases[] = {
+        {1.0f, "0.0"},
+        {0.5f, "-6.0"},
+        {0.001f, "-60.0"},
+        {2.0f, "6.0"}, // hotter than full scale stays honest
+        {1e-7f, "-120.0"},
+        {0.0f, "-120.0"},
+        {-0.5f, "-120.0"},
+        {std::numeric_limits<float>::quiet_NaN(), "-120.0"},
+        {std::numeric_limits<float>::infinity(), "-120.0"},
+    };
+    for (const Case& c : cases)
+    {
+        MeterSnapshot m;
+        m.src[7] = c.level;
+        m.mask[7] = c.level;
+        const std::string text = BuildMeterReport(m);
+        const std::string expected = std::string(",") + c.text + ",";
+        EXPECT_NE(text.find("\"src\":[" + Repeat("-120.0", 7) + expected), std::string::npos)
+            << c.level;
+        EXPECT_NE(text.find("\"mask\":[" + Repeat("-120.0", 7) + expected), std::string::npos)
+            << c.level;
+    }
+}
+
+TEST(MeterReport, TellsThePageWhenTheHostBypassesOrTheAudioStopped)
+{
+    for (const bool hostBypass : {false, true})
+        for (const bool stale : {false, true})
+        {
+            MeterSnapshot m;
+            m.hostBypass = hostBypass;
+            m.stale = stale;
+            const std::string text = BuildMeterReport(m);
+            const std::string tail = std::string(",\"hostBypass\":") + (hostBypass ? "1" : "0") +
+                                     ",\"stale\":" + (stale ? "1" : "0") + "}";
+            ASSERT_GE(text.size(), tail.size());
+            EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+        }
 }
 
 TEST(MeterReport, ValuesInBandOrderWithTheirDecimals)
@@ -48,8 +96,8 @@ TEST(MeterReport, ValuesInBandOrderWithTheirDecimals)
     for (int k = 0; k < kMeterBands; ++k)
     {
         m.dipDb[k] = -0.5f * static_cast<float>(k);
-        m.src[k] = static_cast<float>(k) / 23.0f;
-        m.mask[k] = 1.0f - static_cast<float>(k) / 23.0f;
+        m.src[k] = 0.5f;
+        m.mask[k] = 0.001f;
     }
     m.bellDipDb[0] = -6.04f;
     m.bellDipDb[3] = -1.25f;
@@ -62,12 +110,11 @@ TEST(MeterReport, ValuesInBandOrderWithTheirDecimals)
     EXPECT_EQ(j["touched"], 5);
     ASSERT_EQ(j["dip"].size(), 24u);
     EXPECT_DOUBLE_EQ(j["dip"][23].get<double>(), -11.5);
-    EXPECT_DOUBLE_EQ(j["src"][1].get<double>(), 0.04);
-    EXPECT_DOUBLE_EQ(j["mask"][0].get<double>(), 1.0);
+    EXPECT_DOUBLE_EQ(j["src"][1].get<double>(), -6.0);
+    EXPECT_DOUBLE_EQ(j["mask"][0].get<double>(), -60.0);
     ASSERT_EQ(j["bellDip"].size(), 4u);
     EXPECT_DOUBLE_EQ(j["bellDip"][0].get<double>(), -6.0);
     EXPECT_DOUBLE_EQ(j["bellDip"][3].get<double>(), -1.2); // -1.25f is exact: ties to even
-    EXPECT_NE(BuildMeterReport(m).find("\"src\":[0.00,0.04,0.09,"), std::string::npos);
 }
 
 TEST(MeterReport, NonFiniteMetersKeepTheTextValidJson)

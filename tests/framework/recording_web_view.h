@@ -25,6 +25,11 @@ class RecordingWebView : public plugfw::WebViewBackend
 public:
     void EvaluateScript(const std::string& script) override { scripts.push_back(script); }
     void TakeFocus() override { ++focusCount; }
+    void SetBounds(int x, int y, int width, int height) override
+    {
+        bounds.push_back(std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(width) +
+                         " " + std::to_string(height));
+    }
 
     // The SAMFD calls among the recorded scripts, decoded.
     std::vector<PageMessage> Messages() const
@@ -84,6 +89,7 @@ public:
 
     std::vector<std::string> scripts;
     int focusCount = 0;
+    std::vector<std::string> bounds; // "x y w h" of each SetBounds
 };
 
 } // namespace ostrel_test

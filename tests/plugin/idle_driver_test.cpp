@@ -7,8 +7,10 @@
 #include "storage/atomic_file_store.h"
 #include "storage/user_files.h"
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -229,35 +231,85 @@ class PageFeed : public OstrelPageTest
 {
 };
 
-TEST_F(PageFeed, MetersEveryTickSourcesAndMatrixEveryEighth)
+TEST_F(PageFeed, MetersWhenTheyChangeAtMostEveryFourthTickSourcesAndMatrixEveryEighthWhenChanged)
 {
     RecordingOstrel& p = NewInstance();
     auto& web = p.OpenEditor();
     web.scripts.clear();
-    p.Ticks(16);
-    std::vector<int> tags;
-    for (const auto& m : web.Messages())
-        tags.push_back(m.tag);
-    std::vector<int> expected;
-    for (int t = 1; t <= 16; ++t)
+    // The meters move on ticks 1 to 6 and from 15 on, and stand still between.
+    std::vector<int> meterTicks;
+    std::vector<int> otherTags;
+    for (int t = 1; t <= 20; ++t)
     {
-        if (t == 1)
+        if (t <= 6 || t >= 15)
+            p.engine.meters.dipMeter[5].store(-0.5f * static_cast<float>(t));
+        const size_t before = web.Messages().size();
+        p.Ticks(1);
+        const auto messages = web.Messages();
+        for (size_t i = before; i < messages.size(); ++i)
         {
-            expected.push_back(kTagOnboarded);
-            expected.push_back(kTagSettings);
-        }
-        expected.push_back(kTagMeters);
-        if (t % 8 == 0)
-        {
-            expected.push_back(kTagSources);
-            expected.push_back(kTagMatrix);
+            if (messages[i].tag == kTagMeters)
+                meterTicks.push_back(t);
+            else
+                otherTags.push_back(messages[i].tag);
         }
     }
-    EXPECT_EQ(tags, expected);
-    EXPECT_EQ(web.Messages()[2].text.rfind("{\"t\":\"meters\",\"role\":0,\"linked\":0,\"peers\":0,"
-                                           "\"null\":-120.0,",
-                                           0),
+    // Every fourth tick from the first, unless nothing changed since the last report.
+    EXPECT_EQ(meterTicks, (std::vector<int>{1, 5, 9, 17}));
+    // The peer list and matrix at the 8th tick; at the 16th they were the same.
+    EXPECT_EQ(otherTags, (std::vector<int>{kTagOnboarded, kTagSettings, kTagSources, kTagMatrix}));
+    EXPECT_EQ(web.MessagesWithTag(kTagMeters)[0].text.rfind(
+                  "{\"t\":\"meters\",\"role\":0,\"linked\":0,\"peers\":0,\"null\":-120.0,", 0),
               0u);
+}
+
+TEST_F(PageFeed, AReopenedPageGetsTheMetersAgain)
+{
+    RecordingOstrel& p = NewInstance();
+    auto& web = p.OpenEditor();
+    p.Ticks(4);
+    EXPECT_EQ(web.MessagesWithTag(kTagMeters).size(), 1u);
+    p.CloseEditor();
+    auto& again = p.OpenEditor();
+    p.Ticks(1);
+    EXPECT_EQ(again.MessagesWithTag(kTagMeters).size(), 1u);
+}
+
+TEST_F(PageFeed, ThePageLearnsWhenTheHostBypassesAndWhenAudioStops)
+{
+    RecordingOstrel& p = NewInstance();
+    auto& web = p.OpenEditor();
+    auto flags = [&web]
+    {
+        const std::string t = web.MessagesWithTag(kTagMeters).back().text;
+        return t.substr(t.find(",\"hostBypass\":"));
+    };
+    p.Ticks(1);
+    EXPECT_EQ(flags(), ",\"hostBypass\":0,\"stale\":1}") << "no audio yet";
+    // Audio arrives: the engine's block counter moves every tick.
+    auto playTicks = [&p](int n)
+    {
+        for (int i = 0; i < n; ++i)
+        {
+            p.engine.link.blockCounter.fetch_add(1);
+            p.Ticks(1);
+        }
+    };
+    playTicks(4);
+    EXPECT_EQ(flags(), ",\"hostBypass\":0,\"stale\":0}");
+    p.SetBypassed(true);
+    playTicks(4);
+    EXPECT_EQ(flags(), ",\"hostBypass\":1,\"stale\":0}");
+    p.SetBypassed(false);
+    playTicks(4);
+    EXPECT_EQ(flags(), ",\"hostBypass\":0,\"stale\":0}");
+    // The audio stops: a quarter of a second later the meters are stale.
+    const size_t before = web.MessagesWithTag(kTagMeters).size();
+    p.Ticks(4);
+    EXPECT_EQ(web.MessagesWithTag(kTagMeters).size(), before) << "nothing moved, nothing sent";
+    std::this_thread::sleep_for(std::chrono::milliseconds(260));
+    p.Ticks(4);
+    EXPECT_EQ(flags(), ",\"hostBypass\":0,\"stale\":1}");
 }
 
 TEST_F(PageFeed, NothingIsSentWithTheEditorClosed)
@@ -288,8 +340,8 @@ TEST_F(PageFeed, MetersFollowTheEngine)
     const std::string& t = meters[0].text;
     EXPECT_EQ(t.rfind("{\"t\":\"meters\",\"role\":3,\"linked\":1,\"peers\":", 0), 0u) << t;
     EXPECT_NE(t.find("\"null\":-20.1,\"touched\":2,\"dip\":[-3.4,0.0,"), std::string::npos) << t;
-    EXPECT_NE(t.find(",0.50],\"mask\":["), std::string::npos) << t;
-    EXPECT_NE(t.find("\"bellDip\":[0.0,-1.5,0.0,0.0]}"), std::string::npos) << t;
+    EXPECT_NE(t.find(",-6.0],\"mask\":["), std::string::npos) << t;
+    EXPECT_NE(t.find("\"bellDip\":[0.0,-1.5,0.0,0.0],"), std::string::npos) << t;
 }
 
 } // namespace

@@ -62,7 +62,7 @@ TEST(OstrelConfig, Record)
     EXPECT_EQ(c.makerId, 0x544C4D53);
     EXPECT_EQ(c.latency, 1264);
     EXPECT_TRUE(c.hasEditor);
-    EXPECT_FALSE(c.hostCanResizeEditor);
+    EXPECT_TRUE(c.hostCanResizeEditor);
     EXPECT_EQ(c.editorWidth, 1084);
     EXPECT_EQ(c.editorHeight, 543);
 }

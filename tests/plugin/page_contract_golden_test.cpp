@@ -133,8 +133,10 @@ public:
         for (int k = 0; k < kMeterBands; ++k)
         {
             m.dipDb[k] = k >= 10 && k <= 13 ? -1.5f * static_cast<float>(k - 9) : 0.0f;
-            m.src[k] = k == 11 ? 1.0f : 0.4f;
-            m.mask[k] = static_cast<float>(k) / 23.0f;
+            // Levels in full-scale terms: the Source at -20 dBFS in band 11
+            // and -34 elsewhere, this track at -26 where it covers it.
+            m.src[k] = k == 11 ? 0.1f : 0.02f;
+            m.mask[k] = k >= 9 && k <= 14 ? 0.05f : 0.005f;
         }
         m.bellDipDb[0] = -6.0f;
         m.bellDipDb[3] = -1.3f;

@@ -1,6 +1,9 @@
 // The host state through getState/setState: the 27 parameter values as
-// little-endian doubles, then the host-side bypass as a 32-bit integer.
+// little-endian doubles, then the host-side bypass as a 32-bit integer, then
+// records (among them a user-chosen editor size).
 #include "bundle_fixture.h"
+
+#include "pluginterfaces/gui/iplugview.h"
 
 #include <chrono>
 
@@ -207,6 +210,121 @@ INSTANTIATE_TEST_SUITE_P(Lengths, ShortState,
                                            ShortStateCase{"without_the_bypass", 216, true},
                                            ShortStateCase{"half_the_bypass", 218, true}),
                          [](const auto& info) { return std::string(info.param.label); });
+
+// The editor's size as the host sees it through a new view.
+std::pair<int32, int32> EditorSizeOf(Instance& plugin)
+{
+    IPlugView* view = plugin->Controller()->createView("editor");
+    ViewRect r;
+    view->getSize(&r);
+    view->release();
+    return {r.getWidth(), r.getHeight()};
+}
+
+void ResizeEditor(Instance& plugin, int32 width, int32 height)
+{
+    IPlugView* view = plugin->Controller()->createView("editor");
+    ViewRect r(0, 0, width, height);
+    ASSERT_EQ(view->onSize(&r), kResultTrue);
+    view->release();
+}
+
+// A record: four-letter tag, 32-bit size, body (little-endian).
+std::vector<uint8_t> Record(const char* tag, const std::vector<int32_t>& values)
+{
+    std::vector<uint8_t> out(tag, tag + 4);
+    auto put = [&out](int32_t v)
+    {
+        const auto u = static_cast<uint32_t>(v);
+        for (int shift = 0; shift < 32; shift += 8)
+            out.push_back(static_cast<uint8_t>(u >> shift));
+    };
+    put(static_cast<int32_t>(values.size() * 4));
+    for (int32_t v : values)
+        put(v);
+    return out;
+}
+
+TEST(HostStateEditorSize, AUserChosenSizeTravelsWithTheStateAndTheDesignSizeAddsNothing)
+{
+    Instance plugin;
+    ResizeEditor(plugin, 1626, 815);
+    const std::vector<uint8_t> state = plugin.GetState();
+    ASSERT_EQ(state.size(), 220u + 4u + 16u); // the records' mark, then the size record
+    Instance other;
+    EXPECT_EQ(EditorSizeOf(other), std::make_pair(1084, 543));
+    ASSERT_EQ(other.SetState(state), kResultOk);
+    EXPECT_EQ(EditorSizeOf(other), std::make_pair(1626, 815));
+    // Back at the design size the state is as short as ever.
+    ResizeEditor(other, 1084, 543);
+    EXPECT_EQ(other.GetState().size(), 220u);
+}
+
+struct SizeRecordCase
+{
+    const char* label;
+    std::vector<uint8_t> records; // after the bypass (and the records' mark)
+    std::pair<int32, int32> size;
+    bool marked = true;
+};
+
+class HostStateSizeRecords : public ::testing::TestWithParam<SizeRecordCase>
+{
+};
+
+TEST_P(HostStateSizeRecords, OlderAndForeignStatesStillLoad)
+{
+    const SizeRecordCase& c = GetParam();
+    Instance plugin;
+    ResizeEditor(plugin, 2168, 1086);
+    const int32_t bypass = 0;
+    std::vector<uint8_t> state = StateOf(kDefaults, &bypass);
+    if (c.marked && !c.records.empty())
+        state.insert(state.end(), {'S', 'R', 'E', 'C'});
+    state.insert(state.end(), c.records.begin(), c.records.end());
+    EXPECT_EQ(plugin.SetState(state), kResultOk) << c.label;
+    EXPECT_EQ(EditorSizeOf(plugin), c.size) << c.label;
+}
+
+std::vector<uint8_t> Join(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+std::vector<uint8_t> Cut(std::vector<uint8_t> bytes, size_t size)
+{
+    bytes.resize(size);
+    return bytes;
+}
+
+std::vector<uint8_t> Oversized()
+{
+    std::vector<uint8_t> r = Record("EdSz", {1626, 815});
+    r[4] = 0x7f;
+    return r;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, HostStateSizeRecords,
+    ::testing::Values(
+        SizeRecordCase{"an older state: the design size", {}, {1084, 543}},
+        SizeRecordCase{"the size record", Record("EdSz", {1626, 815}), {1626, 815}},
+        SizeRecordCase{"after a record of a later version",
+                       Join(Record("Nwer", {1, 2, 3}), Record("EdSz", {1626, 815})),
+                       {1626, 815}},
+        SizeRecordCase{"a size outside the bounds is held to them",
+                       Record("EdSz", {20000, 10000}),
+                       {3252, 1629}},
+        SizeRecordCase{
+            "a cut record is not read", Cut(Record("EdSz", {1626, 815}), 10), {1084, 543}},
+        SizeRecordCase{"a record claiming more bytes than follow", Oversized(), {1084, 543}},
+        SizeRecordCase{"records without their mark are none",
+                       Record("EdSz", {1626, 815}),
+                       {1084, 543},
+                       false}),
+    [](const ::testing::TestParamInfo<SizeRecordCase>& info)
+    { return "Case" + std::to_string(info.index); });
 
 } // namespace
 } // namespace ostrel::test

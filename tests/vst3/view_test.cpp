@@ -45,7 +45,7 @@ TEST_F(EditorView, EmbedsInX11WindowsOnly)
     EXPECT_EQ(view->attached(reinterpret_cast<void*>(0x400001), kPlatformTypeHWND), kResultFalse);
 }
 
-TEST_F(EditorView, HasItsFixedSize)
+TEST_F(EditorView, OpensAtItsDesignSizeAndMayBeResized)
 {
     ViewRect r;
     ASSERT_EQ(view->getSize(&r), kResultTrue);
@@ -53,30 +53,62 @@ TEST_F(EditorView, HasItsFixedSize)
     EXPECT_EQ(r.top, 0);
     EXPECT_EQ(r.getWidth(), 1084);
     EXPECT_EQ(r.getHeight(), 543);
-    EXPECT_EQ(view->canResize(), kResultFalse);
-    ViewRect same(0, 0, 1084, 543);
-    EXPECT_EQ(view->onSize(&same), kResultTrue);
-    ViewRect other(0, 0, 800, 400);
-    EXPECT_EQ(view->onSize(&other), kResultFalse);
+    EXPECT_EQ(view->canResize(), kResultTrue);
 }
 
-TEST_F(EditorView, SizeConstraintClampsToTheBounds)
+// The allowed size nearest to what the host asks: the design's proportions
+// (1084 x 543) within 361..3252 x 181..1629 logical pixels, times the
+// content scale.
+struct SizeCase
 {
-    ViewRect small(10, 20, 110, 120);
-    ASSERT_EQ(view->checkSizeConstraint(&small), kResultTrue);
-    EXPECT_EQ(small.left, 10);
-    EXPECT_EQ(small.top, 20);
-    EXPECT_EQ(small.getWidth(), 361);
-    EXPECT_EQ(small.getHeight(), 181);
-    ViewRect big(0, 0, 5000, 5000);
-    view->checkSizeConstraint(&big);
-    EXPECT_EQ(big.getWidth(), 3252);
-    EXPECT_EQ(big.getHeight(), 1629);
-    ViewRect fine(0, 0, 1500, 700);
-    view->checkSizeConstraint(&fine);
-    EXPECT_EQ(fine.getWidth(), 1500);
-    EXPECT_EQ(fine.getHeight(), 700);
+    float scale;
+    int32 width, height;
+    int32 allowedWidth, allowedHeight;
+};
+
+class EditorSizes : public EditorView, public ::testing::WithParamInterface<SizeCase>
+{
+};
+
+TEST_P(EditorSizes, SizeConstraintAnswersTheNearestAllowedSize)
+{
+    const SizeCase& c = GetParam();
+    FUnknownPtr<IPlugViewContentScaleSupport> scale(view);
+    ASSERT_EQ(scale->setContentScaleFactor(c.scale), kResultTrue);
+    ViewRect r(10, 20, 10 + c.width, 20 + c.height);
+    ASSERT_EQ(view->checkSizeConstraint(&r), kResultTrue);
+    EXPECT_EQ(r.left, 10);
+    EXPECT_EQ(r.top, 20);
+    EXPECT_EQ(r.getWidth(), c.allowedWidth);
+    EXPECT_EQ(r.getHeight(), c.allowedHeight);
+    // What the constraint answered is itself allowed.
+    ViewRect again = r;
+    view->checkSizeConstraint(&again);
+    EXPECT_EQ(again.getWidth(), r.getWidth());
+    EXPECT_EQ(again.getHeight(), r.getHeight());
 }
+
+TEST_P(EditorSizes, OnSizeTakesTheHostsSizeAndKeepsTheNearestAllowedOne)
+{
+    const SizeCase& c = GetParam();
+    FUnknownPtr<IPlugViewContentScaleSupport> scale(view);
+    ASSERT_EQ(scale->setContentScaleFactor(c.scale), kResultTrue);
+    ViewRect asked(0, 0, c.width, c.height);
+    EXPECT_EQ(view->onSize(&asked), kResultTrue);
+    ViewRect r;
+    ASSERT_EQ(view->getSize(&r), kResultTrue);
+    EXPECT_EQ(r.getWidth(), c.allowedWidth);
+    EXPECT_EQ(r.getHeight(), c.allowedHeight);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, EditorSizes,
+    ::testing::Values(SizeCase{1.0f, 1084, 543, 1084, 543}, SizeCase{1.0f, 2168, 1086, 2168, 1086},
+                      SizeCase{1.0f, 1500, 700, 1479, 741}, SizeCase{1.0f, 1084, 900, 1227, 615},
+                      SizeCase{1.0f, 800, 400, 800, 401}, SizeCase{1.0f, 100, 100, 361, 181},
+                      SizeCase{1.0f, 0, 0, 361, 181}, SizeCase{1.0f, 9000, 9000, 3252, 1629},
+                      SizeCase{2.0f, 100, 100, 722, 362}, SizeCase{2.0f, 2168, 1086, 2168, 1086},
+                      SizeCase{2.0f, 9000, 9000, 6504, 3258}));
 
 TEST_F(EditorView, ContentScaleResizesThroughTheFrame)
 {

@@ -79,8 +79,8 @@ test('priority margins are the plug-in\'s, clamped to 1..8', () => {
     assert.ok(Math.abs(link.marginDb(priority) - db) < 1e-5, `priority ${priority}: ${link.marginDb(priority)} dB, the plug-in ${db} dB`);
 });
 
-test('balance texts', () => {
-  assert.deepEqual([-25, 0, 99, 100, -100].map(link.balanceText), ['L25', 'C', 'R99', 'R100', 'L100']);
+test('balance texts: the plug-in\'s +100 is a signal only in the left channel', () => {
+  assert.deepEqual([-25, 0, 99, 100, -100].map(link.balanceText), ['R25', 'C', 'L99', 'L100', 'R100']);
 });
 
 test('band limits and centres are the plug-in\'s', () => {
@@ -137,4 +137,44 @@ test('which controls matter in which role', () => {
   // A Masker on its sidechain does not look at its Channel.
   assert.equal(link.inUse('Channel', 2, true), false);
   assert.equal(link.inUse('Depth', 2, true), true);
+});
+
+test('a Masker is shown with the channel it follows, never with the registry slot it holds', () => {
+  const bySlot = new Map(matrix.slots.map((s) => [s.ch, s]));
+  const cases = [
+    // slot, badge, words
+    [3, '3', 'Vocal (Source on channel 3)'],
+    [63, '3', 'Pad (Masker following channel 3)'],
+    [64, '3', 'Gtr (Masker following channel 3)'],
+    [41, '–', 'Masker (Masker)'], // aimed at no channel
+  ];
+  for (const [slot, badge, text] of cases) {
+    const label = link.rowLabel(bySlot.get(slot));
+    assert.equal(label.badge, badge, `slot ${slot}`);
+    assert.equal(label.text, text);
+    assert.doesNotMatch(label.text, slot === 3 ? /^$/ : new RegExp('\\b' + slot + '\\b'));
+  }
+  // A Masker on channel 1 that happens to hold the last slot.
+  const row = wire.readMessage(9, fx.b64('{"t":"matrix","slots":[' + fx.matrixRow(64, 2, 1, 4, 70, 0, 0, 'Guitar', Array(24).fill(0)) + '],"diag":{"shared":1,"src":0,"msk":1,"my":63,"solo":64}}'));
+  assert.equal(link.rowLabel(row.slots[0]).badge, '1');
+  assert.equal(link.soloText(row, 64), 'solo: Guitar (Masker following channel 1)');
+});
+
+test('the solo line names the soloed instance by its role and channel', () => {
+  const cases = [
+    [0, ''],
+    [3, 'solo: Vocal (Source on channel 3)'],
+    [63, 'solo: Pad (Masker following channel 3)'],
+    [12, 'solo: an instance that has left'],
+  ];
+  for (const [solo, text] of cases) assert.equal(link.soloText(matrix, solo), text, `solo ${solo}`);
+  assert.equal(link.soloText(null, 5), 'solo: an instance that has left');
+});
+
+test('a host bypass shows in the status line whatever the role', () => {
+  for (const role of [0, 1, 2, 3]) {
+    const s = link.linkStatus({ role, channel: 3, bypass: false, sidechain: false }, { linked: true, hostBypass: true }, sources, { my: 2 });
+    assert.equal(s.level, 'warn');
+    assert.match(s.text, /Bypassed by the host/);
+  }
 });

@@ -54,7 +54,9 @@ const session = fx.MASKER_PAGE_SESSION;
 test('the recording holds a page load and its ticks', () => {
   assert.match(session[0], /^SAMFD\(-1, \d+, '/, 'the "params" message comes first');
   assert.equal(session.filter((s) => s.startsWith('SPVFD(')).length, 54, 'values at the load and at the refresh');
-  assert.equal(session.filter((s) => s.startsWith('SAMFD(0, ')).length, 8, 'meters at every tick');
+  // Meters go out when they change, at most every fourth tick: without audio
+  // the first report (which says so) is the only one.
+  assert.equal(session.filter((s) => s.startsWith('SAMFD(0, ')).length, 1, 'meters only when they change');
 });
 
 test('a replayed page load leaves the page with the plug-in\'s parameters and values', () => {
@@ -113,7 +115,7 @@ test('the replay asks the view for each redraw once per change', () => {
     ['params', 1],
     ['param 2', 2],
     ['meters true', 1],
-    ['meters false', 7],
+    ['meters false', 0],
     ['sources', 1],
     ['matrix', 1],
     ['presets', 1],

@@ -8,7 +8,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 out="${1:-/tmp/ostrel-page}"
 shift || true
 scenes=("$@")
-[ ${#scenes[@]} -gt 0 ] || scenes=(masker source self off bells channel presets guide clicks)
+[ ${#scenes[@]} -gt 0 ] || scenes=(masker source self off bells channel presets guide clicks stale hostbypass manual)
 mkdir -p "$out"
 profile="$(mktemp -d)"
 trap 'rm -rf "$profile"' EXIT

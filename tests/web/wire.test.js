@@ -79,7 +79,10 @@ test('meter values arrive in band order', () => {
   assert.ok(Math.abs(m.nullDb + 7.4) < 1e-6);
   assert.ok(Math.abs(m.dip[13] + 6) < 1e-6);
   assert.equal(m.dip[9], 0);
-  assert.equal(m.src[11], 1);
+  assert.equal(m.src[11], -20);
+  assert.equal(m.mask[11], -26);
+  assert.equal(m.hostBypass, false);
+  assert.equal(m.stale, false);
   assert.ok(Math.abs(m.bellDip[3] + 1.3) < 1e-6);
 });
 

@@ -30,8 +30,16 @@ constexpr const char* kPostMessageShim =
     " window.chrome.webview.postMessage = post;"
     "})();";
 
-// How often the parent window's size and existence are checked.
+// How often the parent window's size and existence are checked (its
+// ConfigureNotify events bring a resize at once).
 constexpr guint kParentCheckMs = 250;
+
+// The page's own background (style.css): what shows from the first frame,
+// before the page has painted anything, so opening never flashes white.
+constexpr guint8 kBackgroundRed = 0x14;
+constexpr guint8 kBackgroundGreen = 0x16;
+constexpr guint8 kBackgroundBlue = 0x1b;
+constexpr const char* kBackgroundCss = "window, plug { background-color: #14161b; }";
 
 void AddDocumentStartScript(WebKitUserContentManager* scripts, const char* source)
 {
@@ -128,8 +136,22 @@ PageWindow::PageWindow(Window parent, PluginChannel& channel) : mParent(parent),
     // the page draws its own hints.
     g_signal_connect(mWebView, "query-tooltip", G_CALLBACK(OnQueryTooltip), nullptr);
 
+    const GdkRGBA background{kBackgroundRed / 255.0, kBackgroundGreen / 255.0,
+                             kBackgroundBlue / 255.0, 1.0};
+    webkit_web_view_set_background_color(mWebView, &background);
+
     mPlug = gtk_plug_new(mParent);
+    GtkCssProvider* css = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(css, kBackgroundCss, -1, nullptr);
+    gtk_style_context_add_provider(gtk_widget_get_style_context(mPlug), GTK_STYLE_PROVIDER(css),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(css);
     gtk_container_add(GTK_CONTAINER(mPlug), GTK_WIDGET(mWebView));
+    // The X server fills a newly mapped window with its background before
+    // the toolkit draws anything.
+    gtk_widget_realize(mPlug);
+    if (GdkWindow* window = gtk_widget_get_window(mPlug))
+        SetDarkXBackground(GDK_WINDOW_XID(window));
     gtk_widget_show_all(mPlug);
     // Hosts do not all speak XEmbed: the plug maps itself inside the parent
     // (its _XEMBED_INFO already says mapped).
@@ -141,13 +163,64 @@ PageWindow::PageWindow(Window parent, PluginChannel& channel) : mParent(parent),
     }
     ApplyGeometry();
     mParentCheck = g_timeout_add(kParentCheckMs, OnParentCheck, this);
+    WatchParent();
     mChannel.Send(proto::kReady, {});
+}
+
+void PageWindow::SetDarkXBackground(Window window)
+{
+    GdkDisplay* display = gdk_display_get_default();
+    gdk_x11_display_error_trap_push(display);
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(mDisplay, window, &attributes) != 0)
+    {
+        XColor color{};
+        color.red = static_cast<unsigned short>(kBackgroundRed * 257);
+        color.green = static_cast<unsigned short>(kBackgroundGreen * 257);
+        color.blue = static_cast<unsigned short>(kBackgroundBlue * 257);
+        color.flags = DoRed | DoGreen | DoBlue;
+        if (XAllocColor(mDisplay, attributes.colormap, &color) != 0)
+        {
+            XSetWindowBackground(mDisplay, window, color.pixel);
+            XClearWindow(mDisplay, window);
+        }
+    }
+    gdk_x11_display_error_trap_pop_ignored(display);
+}
+
+void PageWindow::WatchParent()
+{
+    GdkDisplay* display = gdk_display_get_default();
+    gdk_x11_display_error_trap_push(display);
+    mParentWindow = gdk_x11_window_foreign_new_for_display(display, mParent);
+    if (gdk_x11_display_error_trap_pop(display) != 0 || mParentWindow == nullptr)
+    {
+        mParentWindow = nullptr;
+        return;
+    }
+    gdk_window_set_events(
+        mParentWindow,
+        static_cast<GdkEventMask>(gdk_window_get_events(mParentWindow) | GDK_STRUCTURE_MASK));
+    gdk_window_add_filter(mParentWindow, OnParentEvent, this);
+}
+
+GdkFilterReturn PageWindow::OnParentEvent(GdkXEvent* xevent, GdkEvent*, gpointer self)
+{
+    // The host resized its window: follow now, not at the next check.
+    if (static_cast<XEvent*>(xevent)->type == ConfigureNotify)
+        static_cast<PageWindow*>(self)->ApplyGeometry();
+    return GDK_FILTER_CONTINUE;
 }
 
 PageWindow::~PageWindow()
 {
     if (mParentCheck != 0)
         g_source_remove(mParentCheck);
+    if (mParentWindow != nullptr)
+    {
+        gdk_window_remove_filter(mParentWindow, OnParentEvent, this);
+        g_object_unref(mParentWindow);
+    }
     for (auto& [id, pending] : mPending)
     {
         webkit_policy_decision_ignore(pending.decision);

@@ -47,10 +47,15 @@ private:
     static void OnDownloadStarted(WebKitWebContext*, WebKitDownload*, gpointer self);
     static gboolean OnButtonPress(GtkWidget*, GdkEventButton*, gpointer self);
     static gboolean OnParentCheck(gpointer self);
+    static GdkFilterReturn OnParentEvent(GdkXEvent* xevent, GdkEvent*, gpointer self);
     static void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
                                        gpointer self);
 
     void LoadFile(const std::string& path);
+    // The page's dark colour as the X window's own background.
+    void SetDarkXBackground(Window window);
+    // Follows the parent's size changes as they happen.
+    void WatchParent();
     void ApplyGeometry();
     void TakeFocus();
     void Answer(const plugfw::helper_protocol::Answer& answer);
@@ -72,6 +77,7 @@ private:
     int mAppliedWidth = -1;
     int mAppliedHeight = -1;
     unsigned mParentCheck = 0;
+    GdkWindow* mParentWindow = nullptr; // the parent, watched for its resizes
     // Questions the plug-in has not answered yet, with their decisions.
     struct Pending
     {
