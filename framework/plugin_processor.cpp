@@ -284,7 +284,7 @@ void PluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses
 
     // The input enters the bypass delay before processBlock may overwrite it
     // (hosts that process in place).
-    FeedBypassDelay(n);
+    FeedBypassDelay(n, mainLimit);
     processBlock(mChannelData[kInput].data(), mChannelData[kOutput].data(), n);
     MixBypass(n);
     // Host channels that no plug-in channel feeds (an inactive bus, more
@@ -382,7 +382,7 @@ void PluginProcessor::AttachOutputBus(const HostAudioBus& bus, int firstChannel,
     }
 }
 
-void PluginProcessor::FeedBypassDelay(int n)
+void PluginProcessor::FeedBypassDelay(int n, int mainChannels)
 {
     // One reading per slice: a state restore on the main thread may switch
     // the bypass between here and the mix.
@@ -394,7 +394,11 @@ void PluginProcessor::FeedBypassDelay(int n)
     double* const* in = mChannelData[kInput].data();
     const size_t length = mBypassDelay[0].size();
     const size_t frames = static_cast<size_t>(n);
-    for (size_t j = 0; j < mBypassDelay.size(); ++j)
+    // The sidechain never reaches the output, so only the main channels' rings
+    // are kept.
+    const size_t fed =
+        std::min(mBypassDelay.size(), static_cast<size_t>(std::max(mainChannels, 0)));
+    for (size_t j = 0; j < fed; ++j)
     {
         const double* x = in[j];
         double* leaving = mBypassOut[j].data();

@@ -118,7 +118,7 @@ private:
     void AttachInputBus(const HostAudioBus& bus, int firstChannel, bool is32, int offset, int n);
     void AttachOutputBus(const HostAudioBus& bus, int firstChannel, bool connect, bool is32,
                          int offset);
-    void FeedBypassDelay(int n);
+    void FeedBypassDelay(int n, int mainChannels);
     void MixBypass(int n);
 
     std::vector<IOConfig> mIOConfigs;
