@@ -1,19 +1,16 @@
 // ostrel-render: renders audio files through the Ostrel VST 3 bundle the way
 // a host does (see render_session.h).
 #include "tools/render/render_options.h"
+#include "tools/render/render_platform.h"
 #include "tools/render/render_session.h"
 
 #include <iostream>
 
-#ifndef OSTREL_DEFAULT_BUNDLE
-#define OSTREL_DEFAULT_BUNDLE "Ostrel.vst3"
-#endif
-
 int main(int argc, char** argv)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args = ostrel::render::CommandLineArguments(argc, argv);
     ostrel::render::RenderOptions options;
-    options.plugin = OSTREL_DEFAULT_BUNDLE;
+    options.plugin = ostrel::render::DefaultBundlePath();
     std::string error;
     if (!ostrel::render::ParseRenderOptions(args, options, error))
     {

@@ -1,5 +1,7 @@
 #include "tools/render/render_options.h"
 
+#include "tools/render/host/module_library.h"
+
 #include <cstdlib>
 
 namespace ostrel::render
@@ -23,9 +25,12 @@ bool parseInt(const std::string& text, int& value)
 std::string FileStem(const std::string& path)
 {
     std::string name = path;
-    const auto slash = name.find_last_of('/');
-    if (slash != std::string::npos)
-        name = name.substr(slash + 1);
+    for (size_t i = name.size(); i > 0; --i)
+        if (host::IsPathSeparator(name[i - 1]))
+        {
+            name = name.substr(i);
+            break;
+        }
     const auto dot = name.find_last_of('.');
     if (dot != std::string::npos && dot > 0)
         name = name.substr(0, dot);

@@ -4,6 +4,7 @@
 #include "tools/render/host/component_handler.h"
 #include "tools/render/host/host_context.h"
 #include "tools/render/host/plugin_instance.h"
+#include "tools/render/host/utf8_path.h"
 #include "tools/render/host/vst3_module.h"
 #include "tools/render/parameter_setting.h"
 #include "tools/render/wav_file.h"
@@ -477,7 +478,7 @@ int RunRender(const RenderOptions& options, std::ostream& out, std::ostream& err
     out << report.str();
     if (!options.summaryFile.empty())
     {
-        std::ofstream file(options.summaryFile);
+        std::ofstream file(host::Utf8Path(options.summaryFile));
         file << report.str();
         if (!file)
         {

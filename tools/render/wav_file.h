@@ -1,6 +1,6 @@
-// Audio files for the render tool, through libsndfile: a whole file read
-// into 64-bit channel buffers, and channel buffers written as a 32-bit
-// float WAV file.
+// Audio files for the render tool: a whole file read into 64-bit channel
+// buffers, and channel buffers written as a 32-bit float WAV file
+// (wav_file_<platform>.cpp: libsndfile on Linux, wave_codec.h on Windows).
 #pragma once
 
 #include <string>

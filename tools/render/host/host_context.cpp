@@ -2,124 +2,10 @@
 
 #include "public.sdk/source/vst/hosting/hostclasses.h"
 
-#include <algorithm>
-#include <poll.h>
-
 using namespace Steinberg;
 
 namespace ostrel::host
 {
-
-HostRunLoop::~HostRunLoop()
-{
-    for (auto& t : mTimers)
-        t.handler->release();
-    for (auto& h : mHandlers)
-        h.handler->release();
-}
-
-tresult PLUGIN_API HostRunLoop::registerEventHandler(Linux::IEventHandler* handler,
-                                                     Linux::FileDescriptor fd)
-{
-    if (!handler || fd < 0)
-        return kInvalidArgument;
-    handler->addRef();
-    mHandlers.push_back({handler, fd});
-    return kResultTrue;
-}
-
-tresult PLUGIN_API HostRunLoop::unregisterEventHandler(Linux::IEventHandler* handler)
-{
-    bool found = false;
-    for (auto it = mHandlers.begin(); it != mHandlers.end();)
-    {
-        if (it->handler == handler)
-        {
-            it->handler->release();
-            it = mHandlers.erase(it);
-            found = true;
-        }
-        else
-        {
-            ++it;
-        }
-    }
-    return found ? kResultTrue : kInvalidArgument;
-}
-
-tresult PLUGIN_API HostRunLoop::registerTimer(Linux::ITimerHandler* handler,
-                                              Linux::TimerInterval ms)
-{
-    if (!handler || ms == 0)
-        return kInvalidArgument;
-    handler->addRef();
-    const double interval = static_cast<double>(ms);
-    mTimers.push_back({handler, interval, mNowMs + interval});
-    return kResultTrue;
-}
-
-tresult PLUGIN_API HostRunLoop::unregisterTimer(Linux::ITimerHandler* handler)
-{
-    for (auto it = mTimers.begin(); it != mTimers.end(); ++it)
-    {
-        if (it->handler == handler)
-        {
-            it->handler->release();
-            mTimers.erase(it);
-            return kResultTrue;
-        }
-    }
-    return kInvalidArgument;
-}
-
-tresult PLUGIN_API HostRunLoop::queryInterface(const TUID iid, void** obj)
-{
-    QUERY_INTERFACE(iid, obj, Linux::IRunLoop::iid, Linux::IRunLoop)
-    QUERY_INTERFACE(iid, obj, FUnknown::iid, Linux::IRunLoop)
-    *obj = nullptr;
-    return kNoInterface;
-}
-
-void HostRunLoop::Advance(double ms)
-{
-    const double end = mNowMs + ms;
-    for (;;)
-    {
-        // The earliest due timer; a handler may (un)register others while it
-        // runs, so look it up afresh every time.
-        auto next = std::min_element(mTimers.begin(), mTimers.end(),
-                                     [](const TimerEntry& a, const TimerEntry& b)
-                                     { return a.dueMs < b.dueMs; });
-        if (next == mTimers.end() || next->dueMs > end)
-            break;
-        mNowMs = std::max(mNowMs, next->dueMs);
-        next->dueMs += next->intervalMs;
-        Linux::ITimerHandler* handler = next->handler;
-        handler->addRef();
-        handler->onTimer();
-        handler->release();
-        ++mFirings;
-    }
-    mNowMs = end;
-    PollHandlers();
-}
-
-void HostRunLoop::PollHandlers()
-{
-    const auto handlers = mHandlers;
-    for (const auto& h : handlers)
-    {
-        pollfd p{h.fd, POLLIN, 0};
-        if (poll(&p, 1, 0) > 0 && (p.revents & (POLLIN | POLLHUP)) != 0)
-        {
-            const bool stillRegistered =
-                std::any_of(mHandlers.begin(), mHandlers.end(),
-                            [&](const HandlerEntry& e) { return e.handler == h.handler; });
-            if (stillRegistered)
-                h.handler->onFDIsSet(h.fd);
-        }
-    }
-}
 
 HostContext::HostContext(std::string name, bool offerRunLoop)
     : mName(std::move(name)), mOfferRunLoop(offerRunLoop)
@@ -156,8 +42,8 @@ tresult PLUGIN_API HostContext::queryInterface(const TUID iid, void** obj)
 {
     QUERY_INTERFACE(iid, obj, Vst::IHostApplication::iid, Vst::IHostApplication)
     QUERY_INTERFACE(iid, obj, FUnknown::iid, Vst::IHostApplication)
-    if (mOfferRunLoop && FUnknownPrivate::iidEqual(iid, Linux::IRunLoop::iid))
-        return mRunLoop.queryInterface(iid, obj);
+    if (mOfferRunLoop && mRunLoop.Offer(iid, obj) == kResultOk)
+        return kResultOk;
     *obj = nullptr;
     return kNoInterface;
 }

@@ -30,9 +30,8 @@ public:
     {
         QUERY_INTERFACE(iid, obj, Steinberg::IPlugFrame::iid, Steinberg::IPlugFrame)
         QUERY_INTERFACE(iid, obj, Steinberg::FUnknown::iid, Steinberg::IPlugFrame)
-        if (mOfferRunLoop &&
-            Steinberg::FUnknownPrivate::iidEqual(iid, Steinberg::Linux::IRunLoop::iid))
-            return mRunLoop.queryInterface(iid, obj);
+        if (mOfferRunLoop && mRunLoop.Offer(iid, obj) == Steinberg::kResultOk)
+            return Steinberg::kResultOk;
         *obj = nullptr;
         return Steinberg::kNoInterface;
     }

@@ -1,7 +1,10 @@
 #include "tools/render/host/vst3_module.h"
 
-#include <dlfcn.h>
-#include <sys/stat.h>
+#include "tools/render/host/module_library.h"
+#include "tools/render/host/utf8_path.h"
+
+#include <filesystem>
+#include <system_error>
 
 namespace ostrel::host
 {
@@ -11,20 +14,32 @@ namespace
 
 bool isDirectory(const std::string& path)
 {
-    struct stat st
-    {
-    };
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    std::error_code ec;
+    return std::filesystem::is_directory(Utf8Path(path), ec);
+}
+
+bool exists(const std::string& path)
+{
+    std::error_code ec;
+    return std::filesystem::exists(Utf8Path(path), ec);
+}
+
+std::string withoutTrailingSeparators(std::string path)
+{
+    while (path.size() > 1 && IsPathSeparator(path.back()))
+        path.pop_back();
+    return path;
 }
 
 std::string stem(const std::string& bundlePath)
 {
-    std::string name = bundlePath;
-    while (!name.empty() && name.back() == '/')
-        name.pop_back();
-    const auto slash = name.find_last_of('/');
-    if (slash != std::string::npos)
-        name = name.substr(slash + 1);
+    std::string name = withoutTrailingSeparators(bundlePath);
+    for (size_t i = name.size(); i > 0; --i)
+        if (IsPathSeparator(name[i - 1]))
+        {
+            name = name.substr(i);
+            break;
+        }
     const auto dot = name.rfind(".vst3");
     if (dot != std::string::npos)
         name = name.substr(0, dot);
@@ -40,41 +55,30 @@ Vst3Module::~Vst3Module()
 
 std::string Vst3Module::LibraryInBundle(const std::string& bundlePath)
 {
-    std::string root = bundlePath;
-    while (root.size() > 1 && root.back() == '/')
-        root.pop_back();
-    return root + "/Contents/x86_64-linux/" + stem(bundlePath) + ".so";
+    return ModuleInBundle(withoutTrailingSeparators(bundlePath), stem(bundlePath));
 }
 
 bool Vst3Module::Load(const std::string& path, std::string& error)
 {
     Unload();
-    struct stat st
-    {
-    };
-    if (stat(path.c_str(), &st) != 0)
+    if (!exists(path))
     {
         error = "no plug-in at '" + path + "'";
         return false;
     }
     mLibraryPath = isDirectory(path) ? LibraryInBundle(path) : path;
-    mHandle = dlopen(mLibraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::string why;
+    mHandle = OpenLibrary(mLibraryPath, why);
     if (!mHandle)
     {
-        const char* why = dlerror();
-        error = "cannot load '" + mLibraryPath + "': " + (why ? why : "unknown error");
+        error = "cannot load '" + mLibraryPath + "': " + why;
         return false;
     }
-    using EntryFunction = bool (*)(void*);
-    if (auto entry = reinterpret_cast<EntryFunction>(Symbol("ModuleEntry")))
+    if (!EnterModule(mHandle, mEntered))
     {
-        if (!entry(mHandle))
-        {
-            error = "ModuleEntry of '" + mLibraryPath + "' failed";
-            Unload();
-            return false;
-        }
-        mEntered = true;
+        error = "the entry call of '" + mLibraryPath + "' failed";
+        Unload();
+        return false;
     }
     auto getFactory = reinterpret_cast<GetFactoryProc>(Symbol("GetPluginFactory"));
     if (!getFactory)
@@ -102,21 +106,19 @@ void Vst3Module::Unload()
     }
     if (mEntered)
     {
-        using ExitFunction = bool (*)();
-        if (auto exitModule = reinterpret_cast<ExitFunction>(Symbol("ModuleExit")))
-            exitModule();
+        ExitModule(mHandle);
         mEntered = false;
     }
     if (mHandle)
     {
-        dlclose(mHandle);
+        CloseLibrary(mHandle);
         mHandle = nullptr;
     }
 }
 
 void* Vst3Module::Symbol(const char* name) const
 {
-    return mHandle ? dlsym(mHandle, name) : nullptr;
+    return LibrarySymbol(mHandle, name);
 }
 
 } // namespace ostrel::host

@@ -1,6 +1,7 @@
-// A VST 3 module loaded the way a Linux host loads it: dlopen of the
-// bundle's shared object, ModuleEntry, GetPluginFactory; on destruction the
-// factory is released, ModuleExit called and the library closed.
+// A VST 3 module loaded the way a host of this platform loads it: the
+// bundle's module opened, its entry call (ModuleEntry on Linux, InitDll on
+// Windows), GetPluginFactory; on destruction the factory is released, the
+// exit call made and the library closed (module_library.h).
 #pragma once
 
 #include "pluginterfaces/base/ipluginbase.h"
