@@ -57,6 +57,11 @@ ostrel_windows_test(test_framework LIBRARY ostrel_framework FOLDERS framework
 # The storage tests stand on Linux folders and processes; tests/windows holds
 # the Windows side of the same store.
 ostrel_windows_test(test_windows LIBRARY ostrel_core FOLDERS windows)
+# The render tool's audio files and WAVE codec (the end-to-end render test
+# and the comparison with libsndfile stand on Linux; scripts/test-windows.sh
+# compares whole renders of both builds).
+ostrel_windows_test(test_tools LIBRARY ostrel_audio_files FOLDERS tools
+                    EXCLUDE tools/render_test.cpp tools/wave_codec_sndfile_test.cpp)
 # The bundle's module, from the folder of the test program.
 file(RELATIVE_PATH _bundle_module ${CMAKE_CURRENT_BINARY_DIR}
      ${CMAKE_BINARY_DIR}/Ostrel.vst3/Contents/x86_64-win/Ostrel.vst3)

@@ -143,7 +143,8 @@ void put32(std::vector<unsigned char>& out, uint32_t v)
 
 void putId(std::vector<unsigned char>& out, const char* id)
 {
-    out.insert(out.end(), id, id + 4);
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<unsigned char>(id[i]));
 }
 
 // Rounded to the nearest step and clipped to the format's range.
@@ -311,7 +312,8 @@ std::vector<unsigned char> EncodeWave(const AudioData& audio, WaveSampleFormat f
         put16(out, bits); // valid bits
         put32(out, 0);    // no speaker positions
         put16(out, tag);
-        out.insert(out.end(), std::begin(kSubformatTail), std::end(kSubformatTail));
+        for (unsigned char b : kSubformatTail)
+            out.push_back(b);
     }
     if (floating)
     {
