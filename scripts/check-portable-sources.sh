@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Compiles every source of the plug-in's folders that the Windows build takes
-# (all but *_linux.cpp) with MinGW-w64, syntax only, warnings as errors: a
+# Compiles every source of the plug-in's folders and of the render tool that
+# the Windows build takes (all but *_linux.cpp) with MinGW-w64, syntax only, warnings as errors: a
 # Linux type or header that leaks into portable code fails here, before any
 # Windows file needs it.
 #
@@ -29,7 +29,8 @@ ln -sfn /usr/include/nlohmann "$work/include/nlohmann"
 
 cd "$root"
 mapfile -t sources < <(ls link/*.cpp storage/*.cpp engine/*.cpp framework/*.cpp webview/*.cpp \
-  vst3/*.cpp editor_messages/*.cpp plugin/*.cpp 2>/dev/null | grep -v '_linux\.cpp$')
+  vst3/*.cpp editor_messages/*.cpp plugin/*.cpp tools/render/*.cpp tools/render/host/*.cpp \
+  2>/dev/null | grep -v '_linux\.cpp$')
 
 printf '%s\n' "${sources[@]}" |
   xargs -P "$(nproc)" -n 4 "$cxx" -std=c++20 -fsyntax-only -Wall -Wextra -Werror -DRELEASE=1 \

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Windows bundle with its test programs (scripts/build-windows.sh
 # --tests) and runs them under Wine, in a Wine prefix of their own inside
-# build-windows/. scripts/test.sh runs it; alone it takes a few minutes.
+# build-windows/; then renders one input with the render tool of both builds
+# and compares the outputs (scripts/compare-windows-render.sh, which builds
+# the Linux tools in build/ if needed). scripts/test.sh runs it; alone it
+# takes a few minutes.
 # Without Wine or MinGW-w64 it says so and stops, unless CI=true: then it
 # fails.
 set -euo pipefail
@@ -40,5 +43,6 @@ fi
 status=0
 "${display[@]}" ctest --test-dir build-windows -L windows --output-on-failure \
   -j "${OSTREL_JOBS:-$(nproc)}" || status=$?
+scripts/compare-windows-render.sh || status=1
 wineserver -k >/dev/null 2>&1 || true
 exit "$status"

@@ -56,7 +56,7 @@ template <typename Function> Function entryPoint(LibraryHandle library, const ch
 
 std::string ModuleInBundle(const std::string& bundleRoot, const std::string& name)
 {
-    return bundleRoot + "/Contents/x86_64-win/" + name + ".vst3";
+    return bundleRoot + "\\Contents\\x86_64-win\\" + name + ".vst3";
 }
 
 bool IsPathSeparator(char c)
