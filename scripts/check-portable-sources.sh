@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Compiles every source of the plug-in's folders and of the render tool that
-# the Windows build takes (all but *_linux.cpp) with MinGW-w64, syntax only, warnings as errors: a
-# Linux type or header that leaks into portable code fails here, before any
-# Windows file needs it.
+# the Windows build takes (all but *_linux.cpp) with MinGW-w64, syntax only,
+# warnings as errors: a Linux type or header that leaks into portable code
+# fails here, before any Windows file needs it.
 #
 #   scripts/check-portable-sources.sh [VST3_SDK_DIR [WORK_DIR]]
 #
