@@ -57,6 +57,8 @@ ostrel_windows_test(test_framework LIBRARY ostrel_framework FOLDERS framework
 # The storage tests stand on Linux folders and processes; tests/windows holds
 # the Windows side of the same store.
 ostrel_windows_test(test_windows LIBRARY ostrel_core FOLDERS windows)
+# The render tool's host side on Windows (its run loop).
+target_link_libraries(test_windows PRIVATE ostrel_vst3host)
 # The render tool's audio files and WAVE codec (the end-to-end render test
 # and the comparison with libsndfile stand on Linux; scripts/test-windows.sh
 # compares whole renders of both builds).

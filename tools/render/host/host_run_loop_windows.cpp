@@ -44,8 +44,9 @@ public:
         {
             mNowMs = std::max(mNowMs, mNextRoundMs);
             Pump(mRounds == 0 ? kFirstRoundWaitMs : 0);
-            // A timer a tick kills finds no callback behind its id and does
-            // nothing, as after a KillTimer on a real loop.
+            // A timer killed since keeps its place: its callback is called
+            // with an id it no longer holds, as for a WM_TIMER queued just
+            // before a KillTimer, which callbacks ignore.
             const auto timers = mTimers;
             for (const auto& t : timers)
             {
