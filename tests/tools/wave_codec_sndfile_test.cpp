@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,11 @@ struct Pairing
     WaveSampleFormat ours;
     int theirs;
 };
+
+void PrintTo(const Pairing& p, std::ostream* os)
+{
+    *os << p.name;
+}
 
 const Pairing kPairings[] = {
     {"Pcm8", WaveSampleFormat::Pcm8, SF_FORMAT_PCM_U8},

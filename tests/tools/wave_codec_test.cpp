@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,11 @@ struct FormatCase
     int bits;
     bool floating;
 };
+
+void PrintTo(const FormatCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 const FormatCase kFormats[] = {
     {"Pcm8", WaveSampleFormat::Pcm8, 8, false},
@@ -142,6 +148,11 @@ struct DamageCase
     std::function<void(std::vector<unsigned char>&)> damage;
     const char* message; // nullptr: still readable
 };
+
+void PrintTo(const DamageCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 const DamageCase kDamage[] = {
     {"Empty", [](auto& b) { b.clear(); }, "not a RIFF/WAVE file"},
