@@ -112,6 +112,52 @@ inline double gateStep(uint8_t& open, double& amount, double envelope, const Gat
     return 1.0 + amount * (g.targetGain - 1.0);
 }
 
+// 1.0 where c holds, else 0.0: conditions as numbers, so they combine without
+// branches (a branch over a comparison keeps a loop from vectorising).
+inline double laneMask(bool c)
+{
+    return c ? 1.0 : 0.0;
+}
+
+// gateStep over many gates at once (lanes), written as selects so a loop over
+// the lanes vectorises. open and the eligibilities are 0.0 or 1.0 here. An
+// open lane whose power lies between the open and the full power is left "on
+// the ramp": its amount takes a logarithm, which gateRampAmount computes
+// afterwards for those lanes only. Returns 1.0 for a lane on the ramp.
+inline double gateLaneStep(double& open, double& amount, double envelope, double eligibleClosed,
+                           double eligibleOpen, double openPower, double closePower,
+                           double fullPower, double levelDecay)
+{
+    const double power = envelope + 1e-30;
+    const double wasOpen = laneMask(open != 0.0);
+    const double eligible = wasOpen != 0.0 ? eligibleOpen : eligibleClosed;
+    const double considered = eligible * laneMask(power > kGateMinPower);
+    const double above = laneMask(power > openPower);
+    const double held = 1.0 - laneMask(power < closePower);
+    const double nowOpen = considered * (wasOpen != 0.0 ? held : above);
+    const double product = amount * levelDecay;
+    const double decayed = product < 1e-4 ? 0.0 : product;
+    const double openAmount = above != 0.0 ? 1.0 : decayed;
+    const double closedAmount = considered * (1.0 - wasOpen) != 0.0 ? amount : 0.0;
+    amount = nowOpen != 0.0 ? openAmount : closedAmount;
+    open = nowOpen;
+    return nowOpen * above * (1.0 - laneMask(power >= fullPower));
+}
+
+// The amount of a lane on the ramp, as gateStep computes it.
+inline double gateRampAmount(double envelope, const GateSetup& g)
+{
+    const double lvl = 10.0 * std::log10(envelope + 1e-30) - g.spreadDb;
+    const double a = (lvl - g.openThresholdDb) / g.amountDivisor;
+    return a < 1.0 ? a : 1.0;
+}
+
+// The gain a lane asks for after gateLaneStep (and gateRampAmount).
+inline double gateLaneTarget(double open, double amount, double targetGain)
+{
+    return open != 0.0 ? 1.0 + amount * (targetGain - 1.0) : 1.0;
+}
+
 // The 20 ms glide of an applied gain toward its target; snaps to exactly 1.0
 // at the end of a release so a settled instance passes bit-exact.
 inline void glideGain(double& gain, double target, double glideCoef)
@@ -119,6 +165,14 @@ inline void glideGain(double& gain, double target, double glideCoef)
     const double moved = gain + (target - gain) * glideCoef;
     const bool snap = target == 1.0 && std::fabs(1.0 - moved) < 1e-6;
     gain = snap ? 1.0 : moved;
+}
+
+// glideGain with its snap as a lane mask (a loop over lanes vectorises).
+inline void glideGainLane(double& gain, double target, double glideCoef)
+{
+    const double moved = gain + (target - gain) * glideCoef;
+    const double snap = laneMask(target == 1.0) * laneMask(std::fabs(1.0 - moved) < 1e-6);
+    gain = snap != 0.0 ? 1.0 : moved;
 }
 
 } // namespace ostrel

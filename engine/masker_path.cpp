@@ -79,37 +79,96 @@ OSTREL_INLINE_IN_CLONES void countDips(const BandGains& gains, MaskingMeterSums&
     }
 }
 
-// One sample of the gates, glides and stereo link of every band.
-OSTREL_INLINE_IN_CLONES void stepBandGates(GateState& gates, BandGains& gains,
-                                           const StereoStatistics& stereo, const BandTables& tables,
+// The chunk's band gates as lanes: their setups as structure of arrays and
+// the open flags as doubles, so a sample's step over the bands vectorises.
+struct BandGateLanes
+{
+    double eligibleClosed[kBandCount];
+    double eligibleOpen[kBandCount];
+    double openPower[kBandCount];
+    double closePower[kBandCount];
+    double fullPower[kBandCount];
+    double targetGain[kBandCount];
+    double open0[kBandCount];
+    double open1[kBandCount];
+    double ramp0[kBandCount];
+    double ramp1[kBandCount];
+
+    void load(const GateSetup setups[kBandCount], const GateState& gates)
+    {
+        for (int m = 0; m < kBandCount; ++m)
+        {
+            const GateSetup& g = setups[m];
+            eligibleClosed[m] = g.eligibleClosed ? 1.0 : 0.0;
+            eligibleOpen[m] = g.eligibleOpen ? 1.0 : 0.0;
+            openPower[m] = g.openPower;
+            closePower[m] = g.closePower;
+            fullPower[m] = g.fullPower;
+            targetGain[m] = g.targetGain;
+            open0[m] = gates.gateOpen0[m] != 0 ? 1.0 : 0.0;
+            open1[m] = gates.gateOpen1[m] != 0 ? 1.0 : 0.0;
+        }
+    }
+    void store(GateState& gates) const
+    {
+        for (int m = 0; m < kBandCount; ++m)
+        {
+            gates.gateOpen0[m] = open0[m] != 0.0 ? 1 : 0;
+            gates.gateOpen1[m] = open1[m] != 0.0 ? 1 : 0;
+        }
+    }
+};
+
+// One sample of the gates, glides and stereo link of every band. A band that
+// no gate considers and whose gains rest at 1.0 comes out of the full step
+// closed and at 1.0; the select keeps that exact whatever the link says.
+OSTREL_INLINE_IN_CLONES void stepBandGates(GateState& __restrict gates, BandGateLanes& __restrict l,
+                                           BandGains& __restrict gains,
+                                           const StereoStatistics& __restrict stereo,
+                                           const BandTables& tables,
                                            const GateSetup setups[kBandCount])
 {
+    const double levelDecay = tables.levelDecay;
+    const double glideCoef = tables.glideCoef;
     for (int m = 0; m < kBandCount; ++m)
     {
-        const GateSetup& g = setups[m];
-        if (!g.eligibleOpen && gates.gateGain0[m] == 1.0 && gates.gateGain1[m] == 1.0)
+        l.ramp0[m] = gateLaneStep(l.open0[m], gates.gateAmount0[m], gates.bandEnvelope0[m],
+                                  l.eligibleClosed[m], l.eligibleOpen[m], l.openPower[m],
+                                  l.closePower[m], l.fullPower[m], levelDecay);
+        l.ramp1[m] = gateLaneStep(l.open1[m], gates.gateAmount1[m], gates.bandEnvelope1[m],
+                                  l.eligibleClosed[m], l.eligibleOpen[m], l.openPower[m],
+                                  l.closePower[m], l.fullPower[m], levelDecay);
+    }
+    // Most samples have no lane on the ramp.
+    int anyRamp = 0;
+    for (int m = 0; m < kBandCount; ++m)
+        anyRamp |= (l.ramp0[m] != 0.0) | (l.ramp1[m] != 0.0);
+    if (anyRamp != 0)
+    {
+        for (int m = 0; m < kBandCount; ++m)
         {
-            // Not considered in either state and at rest: the full step would
-            // close the gates and leave every gain at 1.0.
-            gates.gateOpen0[m] = 0;
-            gates.gateOpen1[m] = 0;
-            gates.gateAmount0[m] = 0.0;
-            gates.gateAmount1[m] = 0.0;
-            gains.bandGain[0][m] = 1.0;
-            gains.bandGain[1][m] = 1.0;
-            continue;
+            if (l.ramp0[m] != 0.0)
+                gates.gateAmount0[m] = gateRampAmount(gates.bandEnvelope0[m], setups[m]);
+            if (l.ramp1[m] != 0.0)
+                gates.gateAmount1[m] = gateRampAmount(gates.bandEnvelope1[m], setups[m]);
         }
-        const double t0 = gateStep(gates.gateOpen0[m], gates.gateAmount0[m], gates.bandEnvelope0[m],
-                                   g, tables.levelDecay);
-        const double t1 = gateStep(gates.gateOpen1[m], gates.gateAmount1[m], gates.bandEnvelope1[m],
-                                   g, tables.levelDecay);
-        glideGain(gates.gateGain0[m], t0, tables.glideCoef);
-        glideGain(gates.gateGain1[m], t1, tables.glideCoef);
+    }
+    for (int m = 0; m < kBandCount; ++m)
+    {
+        const double rest = laneMask(l.eligibleOpen[m] == 0.0) *
+                            laneMask(gates.gateGain0[m] == 1.0) *
+                            laneMask(gates.gateGain1[m] == 1.0);
         double g0 = gates.gateGain0[m];
         double g1 = gates.gateGain1[m];
+        glideGainLane(g0, gateLaneTarget(l.open0[m], gates.gateAmount0[m], l.targetGain[m]),
+                      glideCoef);
+        glideGainLane(g1, gateLaneTarget(l.open1[m], gates.gateAmount1[m], l.targetGain[m]),
+                      glideCoef);
+        gates.gateGain0[m] = rest != 0.0 ? 1.0 : g0;
+        gates.gateGain1[m] = rest != 0.0 ? 1.0 : g1;
         linkChannelGains(g0, g1, stereo.stereoLink[m], stereo.linkRatio[m]);
-        gains.bandGain[0][m] = g0;
-        gains.bandGain[1][m] = g1;
+        gains.bandGain[0][m] = rest != 0.0 ? 1.0 : g0;
+        gains.bandGain[1][m] = rest != 0.0 ? 1.0 : g1;
     }
 }
 
@@ -236,6 +295,8 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
             : -1;
 
     MaskingMeterSums& sums = p.meterSums;
+    BandGateLanes gateLanes;
+    gateLanes.load(p.gates, gates);
     double x0[kBandCount];
     double x1[kBandCount];
     double outBand[kBandCount];
@@ -264,7 +325,7 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
 
         // Gates, glides and the stereo link, once the lookahead has filled.
         if (primed)
-            stepBandGates(gates, gains, stereo, tables, p.gates);
+            stepBandGates(gates, gateLanes, gains, stereo, tables, p.gates);
 
         double sub0 = 0.0;
         double sub1 = 0.0;
@@ -304,6 +365,7 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
         out0[t] = finiteOrAlignedDry(o0, s.dry0);
         out1[t] = finiteOrAlignedDry(o1, s.dry1);
     }
+    gateLanes.store(gates);
 
     if (period.closesWith(n))
         closeMaskerPeriod(*this);
