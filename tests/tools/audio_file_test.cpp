@@ -23,7 +23,9 @@ protected:
         folder = std::filesystem::temp_directory_path() /
                  ostrel::host::Utf8Path(
                      "ostrel-audio-\xC3\xB8-" +
-                     std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+                     std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                     // CTest runs the cases side by side: a folder each.
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(folder);
     }
     void TearDown() override { std::filesystem::remove_all(folder); }

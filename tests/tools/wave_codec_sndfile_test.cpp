@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -14,6 +15,8 @@
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace
 {
@@ -42,11 +45,14 @@ const Pairing kPairings[] = {
     {"Float64", WaveSampleFormat::Float64, SF_FORMAT_DOUBLE},
 };
 
+// One file per test case and process: CTest runs the cases side by side.
 std::string TempPath(const std::string& name)
 {
     const char* dir = std::getenv("TMPDIR");
-    return std::string(dir ? dir : "/tmp") + "/ostrel_wave_" + name + "_" +
-           std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".wav";
+    std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(test.begin(), test.end(), '/', '_');
+    return std::string(dir ? dir : "/tmp") + "/ostrel_wave_" + name + "_" + test + "_" +
+           std::to_string(getpid()) + ".wav";
 }
 
 // A signal the narrowest format cannot hold exactly, so each side's rounding
