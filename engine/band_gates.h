@@ -122,7 +122,7 @@ inline double laneMask(bool c)
 // gateStep over many gates at once (lanes), written as selects so a loop over
 // the lanes vectorises. open and the eligibilities are 0.0 or 1.0 here. An
 // open lane whose power lies between the open and the full power is left "on
-// the ramp": its amount takes a logarithm, which gateRampAmount computes
+// the ramp": its amount takes a logarithm, which gateRampAmountFromLog computes
 // afterwards for those lanes only. Returns 1.0 for a lane on the ramp.
 inline double gateLaneStep(double& open, double& amount, double envelope, double eligibleClosed,
                            double eligibleOpen, double openPower, double closePower,
@@ -144,15 +144,16 @@ inline double gateLaneStep(double& open, double& amount, double envelope, double
     return nowOpen * above * (1.0 - laneMask(power >= fullPower));
 }
 
-// The amount of a lane on the ramp, as gateStep computes it.
-inline double gateRampAmount(double envelope, const GateSetup& g)
+// The amount of a lane on the ramp, as gateStep computes it, from the
+// logarithm of its power (envelope + 1e-30).
+inline double gateRampAmountFromLog(double log10Power, const GateSetup& g)
 {
-    const double lvl = 10.0 * std::log10(envelope + 1e-30) - g.spreadDb;
+    const double lvl = 10.0 * log10Power - g.spreadDb;
     const double a = (lvl - g.openThresholdDb) / g.amountDivisor;
     return a < 1.0 ? a : 1.0;
 }
 
-// The gain a lane asks for after gateLaneStep (and gateRampAmount).
+// The gain a lane asks for after gateLaneStep (and gateRampAmountFromLog).
 inline double gateLaneTarget(double open, double amount, double targetGain)
 {
     return open != 0.0 ? 1.0 + amount * (targetGain - 1.0) : 1.0;

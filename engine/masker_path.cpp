@@ -10,6 +10,7 @@
 
 #include "engine/band_gates.h"
 #include "engine/band_levels.h"
+#include "engine/lane_log.h"
 #include "engine/masker_decisions.h"
 #include "engine/masking_meters.h"
 #include "engine/spectral_engine.h"
@@ -93,6 +94,9 @@ struct BandGateLanes
     double open1[kBandCount];
     double ramp0[kBandCount];
     double ramp1[kBandCount];
+    // The lanes on the ramp this sample (one past the end is written too).
+    int rampLane[2 * kBandCount + 1];
+    double rampValue[2 * kBandCount + 1];
 
     void load(const GateSetup setups[kBandCount], const GateState& gates)
     {
@@ -139,18 +143,31 @@ OSTREL_INLINE_IN_CLONES void stepBandGates(GateState& __restrict gates, BandGate
                                   l.eligibleClosed[m], l.eligibleOpen[m], l.openPower[m],
                                   l.closePower[m], l.fullPower[m], levelDecay);
     }
-    // Most samples have no lane on the ramp.
-    int anyRamp = 0;
+    // The lanes on the ramp take a logarithm: gathered into a short list
+    // without branches, their logarithms taken in one vectorised pass.
+    int rampCount = 0;
     for (int m = 0; m < kBandCount; ++m)
-        anyRamp |= (l.ramp0[m] != 0.0) | (l.ramp1[m] != 0.0);
-    if (anyRamp != 0)
     {
-        for (int m = 0; m < kBandCount; ++m)
+        l.rampLane[rampCount] = m;
+        l.rampValue[rampCount] = gates.bandEnvelope0[m] + 1e-30;
+        rampCount += l.ramp0[m] != 0.0 ? 1 : 0;
+    }
+    for (int m = 0; m < kBandCount; ++m)
+    {
+        l.rampLane[rampCount] = kBandCount + m;
+        l.rampValue[rampCount] = gates.bandEnvelope1[m] + 1e-30;
+        rampCount += l.ramp1[m] != 0.0 ? 1 : 0;
+    }
+    if (rampCount > 0)
+    {
+        for (int i = 0; i < rampCount; ++i)
+            l.rampValue[i] = log10Lane(l.rampValue[i]);
+        for (int i = 0; i < rampCount; ++i)
         {
-            if (l.ramp0[m] != 0.0)
-                gates.gateAmount0[m] = gateRampAmount(gates.bandEnvelope0[m], setups[m]);
-            if (l.ramp1[m] != 0.0)
-                gates.gateAmount1[m] = gateRampAmount(gates.bandEnvelope1[m], setups[m]);
+            const int lane = l.rampLane[i];
+            const int m = lane < kBandCount ? lane : lane - kBandCount;
+            double* amount = lane < kBandCount ? gates.gateAmount0 : gates.gateAmount1;
+            amount[m] = gateRampAmountFromLog(l.rampValue[i], setups[m]);
         }
     }
     for (int m = 0; m < kBandCount; ++m)

@@ -120,6 +120,26 @@ Material materialFor(const Case& c, int length)
     return m;
 }
 
+// 1e-9 of the signal's RMS at each output sample, or, where an absurd input
+// sample's frames reach the output, of that sample spread over a frame.
+std::vector<double> toleranceAlong(const Material& m, int length, double signalRms)
+{
+    std::vector<double> tolerance(static_cast<size_t>(length), 1e-9 * signalRms);
+    for (int i = 0; i < length; ++i)
+    {
+        const double peak = std::max(std::fabs(m.left[static_cast<size_t>(i)]),
+                                     std::fabs(m.right[static_cast<size_t>(i)]));
+        if (!std::isfinite(peak) || peak < 1e3)
+            continue;
+        const double spread = 1e-9 * peak / std::sqrt(static_cast<double>(kStftSize));
+        const int from = std::max(0, i + kEngineLatency - 2 * kStftSize);
+        const int to = std::min(length, i + kEngineLatency + 2 * kStftSize);
+        for (int j = from; j < to; ++j)
+            tolerance[static_cast<size_t>(j)] = std::max(tolerance[static_cast<size_t>(j)], spread);
+    }
+    return tolerance;
+}
+
 class ReferenceEquivalence : public ::testing::TestWithParam<Case>
 {
 };
@@ -169,6 +189,10 @@ TEST_P(ReferenceEquivalence, OutputMatchesTheReference)
     const double signalRms =
         std::sqrt(0.5 * (rms(m.left, 0, length / 3) * rms(m.left, 0, length / 3) +
                          rms(m.right, 0, length / 3) * rms(m.right, 0, length / 3)));
+    // An absurd but finite sample (1e200) enters the spectral frames it falls
+    // in; the output those frames build is held to the same 1e-9, but of
+    // the signal as fed there (the sample spread over its frame).
+    const std::vector<double> tolerance = toleranceAlong(m, length, signalRms);
     for (int ch = 0; ch < 2; ++ch)
     {
         double worst = 0.0;
@@ -179,13 +203,14 @@ TEST_P(ReferenceEquivalence, OutputMatchesTheReference)
             const double b = out[1][ch][static_cast<size_t>(i)];
             if (std::memcmp(&a, &b, sizeof a) != 0 && firstDifference < 0)
                 firstDifference = i;
-            worst = std::max(worst, std::fabs(a - b));
+            // As a multiple of the tolerance where it is not bit-exact.
+            worst = std::max(worst, std::fabs(a - b) / tolerance[static_cast<size_t>(i)]);
         }
         if (c.bitExact)
             EXPECT_EQ(firstDifference, -1)
                 << "channel " << ch << " differs first at sample " << firstDifference;
         else
-            EXPECT_LE(worst, 1e-9 * signalRms) << "channel " << ch;
+            EXPECT_LE(worst, 1.0) << "channel " << ch << ": worst difference in tolerances";
     }
     // The worst case must exercise what it claims: dips, not a pass-through.
     if (c.role == kRoleMasker && !c.bypass && c.depthPercent > 0.0 && !c.switchRoles)
