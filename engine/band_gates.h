@@ -146,10 +146,11 @@ inline double gateLaneStep(double& open, double& amount, double envelope, double
 
 // The amount of a lane on the ramp, as gateStep computes it, from the
 // logarithm of its power (envelope + 1e-30).
-inline double gateRampAmountFromLog(double log10Power, const GateSetup& g)
+inline double gateRampAmountFromLog(double log10Power, double spreadDb, double openThresholdDb,
+                                    double amountDivisor)
 {
-    const double lvl = 10.0 * log10Power - g.spreadDb;
-    const double a = (lvl - g.openThresholdDb) / g.amountDivisor;
+    const double lvl = 10.0 * log10Power - spreadDb;
+    const double a = (lvl - openThresholdDb) / amountDivisor;
     return a < 1.0 ? a : 1.0;
 }
 

@@ -94,9 +94,9 @@ struct BandGateLanes
     double open1[kBandCount];
     double ramp0[kBandCount];
     double ramp1[kBandCount];
-    // The lanes on the ramp this sample (one past the end is written too).
-    int rampLane[2 * kBandCount + 1];
-    double rampValue[2 * kBandCount + 1];
+    double spreadDb[kBandCount];
+    double openThresholdDb[kBandCount];
+    double amountDivisor[kBandCount];
 
     void load(const GateSetup setups[kBandCount], const GateState& gates)
     {
@@ -109,6 +109,9 @@ struct BandGateLanes
             closePower[m] = g.closePower;
             fullPower[m] = g.fullPower;
             targetGain[m] = g.targetGain;
+            spreadDb[m] = g.spreadDb;
+            openThresholdDb[m] = g.openThresholdDb;
+            amountDivisor[m] = g.amountDivisor;
             open0[m] = gates.gateOpen0[m] != 0 ? 1.0 : 0.0;
             open1[m] = gates.gateOpen1[m] != 0 ? 1.0 : 0.0;
         }
@@ -129,8 +132,7 @@ struct BandGateLanes
 OSTREL_INLINE_IN_CLONES void stepBandGates(GateState& __restrict gates, BandGateLanes& __restrict l,
                                            BandGains& __restrict gains,
                                            const StereoStatistics& __restrict stereo,
-                                           const BandTables& tables,
-                                           const GateSetup setups[kBandCount])
+                                           const BandTables& tables)
 {
     const double levelDecay = tables.levelDecay;
     const double glideCoef = tables.glideCoef;
@@ -143,31 +145,24 @@ OSTREL_INLINE_IN_CLONES void stepBandGates(GateState& __restrict gates, BandGate
                                   l.eligibleClosed[m], l.eligibleOpen[m], l.openPower[m],
                                   l.closePower[m], l.fullPower[m], levelDecay);
     }
-    // The lanes on the ramp take a logarithm: gathered into a short list
-    // without branches, their logarithms taken in one vectorised pass.
-    int rampCount = 0;
+    // Most samples have a few lanes on the ramp; their amounts take a
+    // logarithm, computed for every band in one vectorised pass and kept
+    // where a lane is on the ramp.
+    double anyRamp = 0.0;
     for (int m = 0; m < kBandCount; ++m)
+        anyRamp += l.ramp0[m] + l.ramp1[m];
+    if (anyRamp != 0.0)
     {
-        l.rampLane[rampCount] = m;
-        l.rampValue[rampCount] = gates.bandEnvelope0[m] + 1e-30;
-        rampCount += l.ramp0[m] != 0.0 ? 1 : 0;
-    }
-    for (int m = 0; m < kBandCount; ++m)
-    {
-        l.rampLane[rampCount] = kBandCount + m;
-        l.rampValue[rampCount] = gates.bandEnvelope1[m] + 1e-30;
-        rampCount += l.ramp1[m] != 0.0 ? 1 : 0;
-    }
-    if (rampCount > 0)
-    {
-        for (int i = 0; i < rampCount; ++i)
-            l.rampValue[i] = log10Lane(l.rampValue[i]);
-        for (int i = 0; i < rampCount; ++i)
+        for (int m = 0; m < kBandCount; ++m)
         {
-            const int lane = l.rampLane[i];
-            const int m = lane < kBandCount ? lane : lane - kBandCount;
-            double* amount = lane < kBandCount ? gates.gateAmount0 : gates.gateAmount1;
-            amount[m] = gateRampAmountFromLog(l.rampValue[i], setups[m]);
+            const double a0 =
+                gateRampAmountFromLog(log10Lane(gates.bandEnvelope0[m] + 1e-30), l.spreadDb[m],
+                                      l.openThresholdDb[m], l.amountDivisor[m]);
+            const double a1 =
+                gateRampAmountFromLog(log10Lane(gates.bandEnvelope1[m] + 1e-30), l.spreadDb[m],
+                                      l.openThresholdDb[m], l.amountDivisor[m]);
+            gates.gateAmount0[m] = l.ramp0[m] != 0.0 ? a0 : gates.gateAmount0[m];
+            gates.gateAmount1[m] = l.ramp1[m] != 0.0 ? a1 : gates.gateAmount1[m];
         }
     }
     for (int m = 0; m < kBandCount; ++m)
@@ -342,7 +337,7 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
 
         // Gates, glides and the stereo link, once the lookahead has filled.
         if (primed)
-            stepBandGates(gates, gateLanes, gains, stereo, tables, p.gates);
+            stepBandGates(gates, gateLanes, gains, stereo, tables);
 
         double sub0 = 0.0;
         double sub1 = 0.0;

@@ -243,18 +243,68 @@ const FftTables& fftTables()
     return tables;
 }
 
-// One stage of butterflies, groups of d points; conjugate twiddles for the
-// inverse (the recurrence from the conjugate step gives exactly those).
+// One butterfly: the upper point turned by the twiddle c, then sum and difference.
+inline void butterfly(double& reLo, double& imLo, double& reUp, double& imUp, double cRe,
+                      double cIm)
+{
+    const double tRe = cRe * reUp - cIm * imUp;
+    const double tIm = cRe * imUp + cIm * reUp;
+    reUp = reLo - tRe;
+    imUp = imLo - tIm;
+    reLo += tRe;
+    imLo += tIm;
+}
+
+// The first two stages (groups of two, then of four) for each group of four
+// points held in registers: the same butterflies with the same twiddles as
+// stage by stage, without the loop of one or two butterflies per group.
 template <bool Inverse>
-inline void fftStage(double* re, double* im, int d, const double* wRe, const double* wIm)
+inline void fftFirstStages(double* __restrict re, double* __restrict im, const double* wRe,
+                           const double* wIm)
+{
+    double cRe[3];
+    double cIm[3];
+    for (int k = 0; k < 3; ++k)
+    {
+        cRe[k] = wRe[k];
+        cIm[k] = Inverse ? -wIm[k] : wIm[k];
+    }
+    for (int group = 0; group < kStftSize; group += 4)
+    {
+        double r[4];
+        double i[4];
+        for (int k = 0; k < 4; ++k)
+        {
+            r[k] = re[group + k];
+            i[k] = im[group + k];
+        }
+        butterfly(r[0], i[0], r[1], i[1], cRe[0], cIm[0]);
+        butterfly(r[2], i[2], r[3], i[3], cRe[0], cIm[0]);
+        butterfly(r[0], i[0], r[2], i[2], cRe[1], cIm[1]);
+        butterfly(r[1], i[1], r[3], i[3], cRe[2], cIm[2]);
+        for (int k = 0; k < 4; ++k)
+        {
+            re[group + k] = r[k];
+            im[group + k] = i[k];
+        }
+    }
+}
+
+// One stage of butterflies, groups of d points; conjugate twiddles for the
+// inverse (the recurrence from the conjugate step gives exactly those). The
+// halves of a group never overlap, which the compiler is told so it
+// vectorises without checks.
+template <bool Inverse>
+inline void fftStage(double* __restrict re, double* __restrict im, int d,
+                     const double* __restrict wRe, const double* __restrict wIm)
 {
     const int half = d >> 1;
     for (int group = 0; group < kStftSize; group += d)
     {
-        double* reLo = re + group;
-        double* imLo = im + group;
-        double* reUp = reLo + half;
-        double* imUp = imLo + half;
+        double* __restrict reLo = re + group;
+        double* __restrict imLo = im + group;
+        double* __restrict reUp = reLo + half;
+        double* __restrict imUp = imLo + half;
         for (int k = 0; k < half; ++k)
         {
             const double cRe = wRe[k];
@@ -281,8 +331,12 @@ OSTREL_VECTOR_CLONES void fft(double* re, double* im, int direction)
         std::swap(re[t.swapA[i]], re[t.swapB[i]]);
         std::swap(im[t.swapA[i]], im[t.swapB[i]]);
     }
-    int at = 0;
-    for (int d = 2; d <= kStftSize; d <<= 1)
+    if (direction < 0)
+        fftFirstStages<false>(re, im, t.twiddleRe, t.twiddleIm);
+    else
+        fftFirstStages<true>(re, im, t.twiddleRe, t.twiddleIm);
+    int at = 3;
+    for (int d = 8; d <= kStftSize; d <<= 1)
     {
         if (direction < 0)
             fftStage<false>(re, im, d, t.twiddleRe + at, t.twiddleIm + at);

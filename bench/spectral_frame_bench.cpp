@@ -1,0 +1,57 @@
+// Cost of the spectral stage's parts: one transform of a frame, and a whole
+// frame of both channels (window, transform, band masks, inverse,
+// overlap-add), which runs once per hop.
+#include "engine/band_layout.h"
+#include "engine/stft_frame_engine.h"
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+namespace
+{
+
+using namespace ostrel;
+
+void BM_Fft1024(benchmark::State& state)
+{
+    std::vector<double> re(kStftSize), im(kStftSize);
+    for (int i = 0; i < kStftSize; ++i)
+    {
+        re[i] = (i * 37 % 101) * 0.01 - 0.5;
+        im[i] = (i * 53 % 97) * 0.01 - 0.5;
+    }
+    int direction = -1;
+    for (auto _ : state)
+    {
+        fft(re.data(), im.data(), direction);
+        direction = -direction;
+        benchmark::DoNotOptimize(re.data());
+    }
+}
+BENCHMARK(BM_Fft1024);
+
+void BM_SpectralFrameBothChannels(benchmark::State& state)
+{
+    auto stage = std::make_unique<StftFrameEngine>();
+    double edges[kEdgeCount];
+    computeBandEdges(edges);
+    stage->init(edges, 48000.0);
+    for (int i = 0; i < kStftSize; ++i)
+    {
+        stage->inputRing[0][i] = (i * 37 % 101) * 0.01 - 0.5;
+        stage->inputRing[1][i] = (i * 53 % 97) * 0.01 - 0.5;
+    }
+    double gains[kBandCount];
+    for (int m = 0; m < kBandCount; ++m)
+        gains[m] = m % 2 == 0 ? 0.5 : 1.0;
+    for (auto _ : state)
+    {
+        stage->processBothChannels(gains, gains);
+        benchmark::DoNotOptimize(stage->outputRing[0][0]);
+    }
+}
+BENCHMARK(BM_SpectralFrameBothChannels);
+
+} // namespace
