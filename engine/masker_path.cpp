@@ -148,10 +148,10 @@ OSTREL_INLINE_IN_CLONES void stepBandGates(GateState& __restrict gates, BandGate
     // Most samples have a few lanes on the ramp; their amounts take a
     // logarithm, computed for every band in one vectorised pass and kept
     // where a lane is on the ramp.
-    double anyRamp = 0.0;
+    int anyRamp = 0;
     for (int m = 0; m < kBandCount; ++m)
-        anyRamp += l.ramp0[m] + l.ramp1[m];
-    if (anyRamp != 0.0)
+        anyRamp |= (l.ramp0[m] != 0.0) | (l.ramp1[m] != 0.0);
+    if (anyRamp != 0)
     {
         for (int m = 0; m < kBandCount; ++m)
         {
