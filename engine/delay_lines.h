@@ -13,6 +13,8 @@ namespace ostrel
 // Length of every lookahead delay line; a chunk is at most this minus the lookahead.
 inline constexpr int kDelayLength = 5120;
 inline constexpr int kLookaheadSamples = 240;
+// The bands removed in the time domain (the others go to the spectral stage).
+inline constexpr int kTimeDomainBands = 4;
 
 struct DelayLines
 {
@@ -21,9 +23,12 @@ struct DelayLines
     // Rows are padded past kDelayLength (only positions below it are used) so
     // the two channels do not fall into the same cache sets.
     double dryDelay[2][kDelayLength + 8] = {};
-    // Lookahead delay of the band-pass outputs, indexed [channel][position][band]
-    // so one sample of all bands is contiguous.
-    double bandDelay[2][kDelayLength + 1][kBandCount] = {};
+    // Of the band-pass outputs only what is read later is kept: the lowest
+    // bands of both channels at the lookahead (a position's eight values in
+    // one cache line) and every band's mid signal for the dip meter. A
+    // sample then moves a third of the memory a line of all bands would.
+    alignas(64) double lowBandDelay[kDelayLength + 1][2][kTimeDomainBands] = {};
+    double midBandDelay[kDelayLength + 1][kBandCount] = {};
 
     // Silence in every line, write position at the start.
     void reset()
@@ -31,7 +36,8 @@ struct DelayLines
         lookaheadDelay = kLookaheadSamples;
         delayWritePos = 0;
         std::memset(dryDelay, 0, sizeof(dryDelay));
-        std::memset(bandDelay, 0, sizeof(bandDelay));
+        std::memset(lowBandDelay, 0, sizeof(lowBandDelay));
+        std::memset(midBandDelay, 0, sizeof(midBandDelay));
     }
 
     // Read position of the lookahead delay lines for the current sample.
@@ -39,6 +45,18 @@ struct DelayLines
     {
         const int r = delayWritePos - lookaheadDelay;
         return r < 0 ? r + kDelayLength : r;
+    }
+
+    // Writes one sample of both channels' band outputs at position w.
+    void writeBands(int w, const double x0[kBandCount], const double x1[kBandCount])
+    {
+        for (int m = 0; m < kTimeDomainBands; ++m)
+        {
+            lowBandDelay[w][0][m] = x0[m];
+            lowBandDelay[w][1][m] = x1[m];
+        }
+        for (int m = 0; m < kBandCount; ++m)
+            midBandDelay[w][m] = 0.5 * (x0[m] + x1[m]);
     }
 
     // Moves the common write position of all lookahead delay lines on by one.

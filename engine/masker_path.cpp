@@ -51,8 +51,7 @@ OSTREL_INLINE_IN_CLONES void accumulateLocalSource(SpectralEngine& e, const doub
 OSTREL_INLINE_IN_CLONES void followBands(MaskerPeriod& p, GateState& gates,
                                          const BandTables& tables, const double x0[kBandCount],
                                          const double x1[kBandCount],
-                                         const double meterIn0[kBandCount],
-                                         const double meterIn1[kBandCount])
+                                         const double meterMid[kBandCount])
 {
     for (int m = 0; m < kBandCount; ++m)
     {
@@ -63,8 +62,7 @@ OSTREL_INLINE_IN_CLONES void followBands(MaskerPeriod& p, GateState& gates,
                        tables.bandRelease[0][m]);
         followEnvelope(gates.bandEnvelope1[m], x1[m], tables.bandAttack[1][m],
                        tables.bandRelease[1][m]);
-        const double mid = 0.5 * (meterIn0[m] + meterIn1[m]);
-        p.meterSums.inEnergy[m] += mid * mid;
+        p.meterSums.inEnergy[m] += meterMid[m] * meterMid[m];
     }
 }
 
@@ -326,14 +324,11 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
         if (!primed)
             ++gates.warmupCount;
 
-        const double* delayed0 = delays.bandDelay[0][r];
-        const double* delayed1 = delays.bandDelay[1][r];
+        const double* delayed0 = delays.lowBandDelay[r][0];
+        const double* delayed1 = delays.lowBandDelay[r][1];
         // The dip meter compares with the input as the spectral stage sees it.
         const int rMeter = (r + kDelayLength - kStftSize) % kDelayLength;
-        const double* meterIn0 = delays.bandDelay[0][rMeter];
-        const double* meterIn1 = delays.bandDelay[1][rMeter];
-
-        followBands(p, gates, tables, x0, x1, meterIn0, meterIn1);
+        followBands(p, gates, tables, x0, x1, delays.midBandDelay[rMeter]);
 
         // Gates, glides and the stereo link, once the lookahead has filled.
         if (primed)
@@ -343,8 +338,7 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
         double sub1 = 0.0;
         removeLowBands(gains, delayed0, delayed1, sub0, sub1);
         countDips(gains, sums);
-        std::copy(x0, x0 + kBandCount, delays.bandDelay[0][w]);
-        std::copy(x1, x1 + kBandCount, delays.bandDelay[1][w]);
+        delays.writeBands(w, x0, x1);
 
         // Bells, and the signal Bell Listen hands to the spectral stage.
         const int bellFed = stepBellListenSelection(listening, primed ? bellListenSetting : -1);

@@ -24,8 +24,8 @@ inline void SpectralEngine::releaseSample(double in0, double in1, const double* 
     const int w = delays.delayWritePos;
     double sub0 = 0.0;
     double sub1 = 0.0;
-    const double* delayed0 = delays.bandDelay[0][readPos];
-    const double* delayed1 = delays.bandDelay[1][readPos];
+    const double* delayed0 = delays.lowBandDelay[readPos][0];
+    const double* delayed1 = delays.lowBandDelay[readPos][1];
     for (int k = 0; k < kBandCount; ++k)
     {
         gains.bandGain[0][k] = glideToUnity(gains.bandGain[0][k], tables.glideCoef);
@@ -43,11 +43,7 @@ inline void SpectralEngine::releaseSample(double in0, double in1, const double* 
         gains.stftBandGain[0][k] = gains.bandGain[0][k];
         gains.stftBandGain[1][k] = gains.bandGain[1][k];
     }
-    for (int k = 0; k < kBandCount; ++k)
-    {
-        delays.bandDelay[0][w][k] = y0[k];
-        delays.bandDelay[1][w][k] = y1[k];
-    }
+    delays.writeBands(w, y0, y1);
     releaseBellsSample(in0, in1, readPos, sub0, sub1);
 
     const StftSample s =

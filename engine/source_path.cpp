@@ -70,10 +70,13 @@ OSTREL_VECTOR_CLONES void SpectralEngine::processSourceChunk(const double* in0, 
         // Off instance; the outputs are written last, for hosts that process
         // in place.
         int w = delays.delayWritePos;
+        double y0[kBandCount];
+        double y1[kBandCount];
         for (int t = 0; t < n; ++t)
         {
-            bandFilter[0].step(in0[t], delays.bandDelay[0][w]);
-            bandFilter[1].step(in1[t], delays.bandDelay[1][w]);
+            bandFilter[0].step(in0[t], y0);
+            bandFilter[1].step(in1[t], y1);
+            delays.writeBands(w, y0, y1);
             w = w + 1 == kDelayLength ? 0 : w + 1;
         }
         processSettledChunk(in0, in1, out0, out1, n);

@@ -34,7 +34,6 @@ inline constexpr int kMaxChunk = kDelayLength - kLookaheadSamples; // 4880
 // Total latency of the engine: lookahead plus the spectral stage.
 inline constexpr int kEngineLatency = kLookaheadSamples + kStftSize; // 1264
 // Bands 0..3 are dipped in the time domain; the spectral stage dips 4..23.
-inline constexpr int kTimeDomainBands = 4;
 
 // Roles of the Role parameter.
 enum EngineRole : int

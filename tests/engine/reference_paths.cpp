@@ -182,8 +182,8 @@ void releaseSample(SpectralEngine& e, double in0, double in1, const double* y0, 
     const int w = e.delays.delayWritePos;
     double sub0 = 0.0;
     double sub1 = 0.0;
-    const double* delayed0 = e.delays.bandDelay[0][readPos];
-    const double* delayed1 = e.delays.bandDelay[1][readPos];
+    const double* delayed0 = e.delays.lowBandDelay[readPos][0];
+    const double* delayed1 = e.delays.lowBandDelay[readPos][1];
     for (int k = 0; k < kBandCount; ++k)
     {
         e.gains.bandGain[0][k] = glideToUnity(e.gains.bandGain[0][k], e.tables.glideCoef);
@@ -201,11 +201,7 @@ void releaseSample(SpectralEngine& e, double in0, double in1, const double* y0, 
         e.gains.stftBandGain[0][k] = e.gains.bandGain[0][k];
         e.gains.stftBandGain[1][k] = e.gains.bandGain[1][k];
     }
-    for (int k = 0; k < kBandCount; ++k)
-    {
-        e.delays.bandDelay[0][w][k] = y0[k];
-        e.delays.bandDelay[1][w][k] = y1[k];
-    }
+    e.delays.writeBands(w, y0, y1);
     e.releaseBellsSample(in0, in1, readPos, sub0, sub1);
 
     const StftSample s = stftStep(e.stft, d0, d1, sub0, sub1, 0.0, 0.0, e.gains.stftBandGain[0],
@@ -241,7 +237,7 @@ void accumulateLocalSource(SpectralEngine& e, const double* a, const double* b, 
 // vectorise.
 void followBands(MaskerPeriod& p, GateState& gates, const BandTables& tables,
                  const double x0[kBandCount], const double x1[kBandCount],
-                 const double meterIn0[kBandCount], const double meterIn1[kBandCount])
+                 const double meterMid[kBandCount])
 {
     for (int m = 0; m < kBandCount; ++m)
     {
@@ -252,7 +248,7 @@ void followBands(MaskerPeriod& p, GateState& gates, const BandTables& tables,
                        tables.bandRelease[0][m]);
         followEnvelope(gates.bandEnvelope1[m], x1[m], tables.bandAttack[1][m],
                        tables.bandRelease[1][m]);
-        const double mid = 0.5 * (meterIn0[m] + meterIn1[m]);
+        const double mid = meterMid[m];
         p.meterSums.inEnergy[m] += mid * mid;
     }
 }
@@ -454,11 +450,7 @@ void sourceChunk(SpectralEngine& e, const double* in0, const double* in1, double
         }
         else
         {
-            for (int k = 0; k < kBandCount; ++k)
-            {
-                e.delays.bandDelay[0][w][k] = y0[k];
-                e.delays.bandDelay[1][w][k] = y1[k];
-            }
+            e.delays.writeBands(w, y0, y1);
             const StftSample s = stftStep(e.stft, d0, d1, 0.0, 0.0, 0.0, 0.0, e.tables.unityGains,
                                           e.tables.unityGains);
             out0[t] = finiteOrAlignedDry(s.out0, s.dry0);
@@ -539,14 +531,13 @@ void maskerChunk(SpectralEngine& e, const double* in0, const double* in1, double
         if (!primed)
             ++e.gates.warmupCount;
 
-        const double* delayed0 = e.delays.bandDelay[0][r];
-        const double* delayed1 = e.delays.bandDelay[1][r];
+        const double* delayed0 = e.delays.lowBandDelay[r][0];
+        const double* delayed1 = e.delays.lowBandDelay[r][1];
         // The dip meter compares with the input as the spectral stage sees it.
         const int rMeter = (r + kDelayLength - kStftSize) % kDelayLength;
-        const double* meterIn0 = e.delays.bandDelay[0][rMeter];
-        const double* meterIn1 = e.delays.bandDelay[1][rMeter];
+        const double* meterMid = e.delays.midBandDelay[rMeter];
 
-        followBands(p, e.gates, e.tables, x0, x1, meterIn0, meterIn1);
+        followBands(p, e.gates, e.tables, x0, x1, meterMid);
 
         // Gates, glides and the stereo link, once the lookahead has filled.
         if (primed)
@@ -556,8 +547,7 @@ void maskerChunk(SpectralEngine& e, const double* in0, const double* in1, double
         double sub1 = 0.0;
         removeLowBands(e.gains, delayed0, delayed1, sub0, sub1);
         countDips(e.gains, sums);
-        std::copy(x0, x0 + kBandCount, e.delays.bandDelay[0][w]);
-        std::copy(x1, x1 + kBandCount, e.delays.bandDelay[1][w]);
+        e.delays.writeBands(w, x0, x1);
 
         // Bells, and the signal Bell Listen hands to the spectral stage.
         const int bellFed = stepBellListenSelection(e.listening, primed ? bellListenSetting : -1);
