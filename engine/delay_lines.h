@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/band_layout.h"
+#include "engine/vector_clones.h"
 
 #include <cstdint>
 #include <cstring>
@@ -48,7 +49,8 @@ struct DelayLines
     }
 
     // Writes one sample of both channels' band outputs at position w.
-    void writeBands(int w, const double x0[kBandCount], const double x1[kBandCount])
+    OSTREL_INLINE_IN_CLONES void writeBands(int w, const double x0[kBandCount],
+                                            const double x1[kBandCount])
     {
         for (int m = 0; m < kTimeDomainBands; ++m)
         {
