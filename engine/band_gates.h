@@ -122,7 +122,7 @@ inline double laneMask(bool c)
 // gateStep over many gates at once (lanes), written as selects so a loop over
 // the lanes vectorises. open and the eligibilities are 0.0 or 1.0 here. An
 // open lane whose power lies between the open and the full power is left "on
-// the ramp": its amount takes a logarithm, which gateRampAmountFromLog computes
+// the ramp": its amount takes a logarithm, which gateRampAmountFromLn computes
 // afterwards for those lanes only. Returns 1.0 for a lane on the ramp.
 inline double gateLaneStep(double& open, double& amount, double envelope, double eligibleClosed,
                            double eligibleOpen, double openPower, double closePower,
@@ -145,16 +145,28 @@ inline double gateLaneStep(double& open, double& amount, double envelope, double
 }
 
 // The amount of a lane on the ramp, as gateStep computes it, from the
-// logarithm of its power (envelope + 1e-30).
-inline double gateRampAmountFromLog(double log10Power, double spreadDb, double openThresholdDb,
-                                    double amountDivisor)
+// natural logarithm of its power (envelope + 1e-30): the chunk's constants
+// fold the decibels, the threshold and the divisor into one multiply-add
+// (no division per sample).
+struct GateRampLine
 {
-    const double lvl = 10.0 * log10Power - spreadDb;
-    const double a = (lvl - openThresholdDb) / amountDivisor;
+    double scale = 0.0;  // 10 log10(e) / amountDivisor
+    double offset = 0.0; // (spreadDb + openThresholdDb) / amountDivisor
+};
+
+inline GateRampLine gateRampLine(const GateSetup& g)
+{
+    return {4.3429448190325182765 / g.amountDivisor,
+            (g.spreadDb + g.openThresholdDb) / g.amountDivisor};
+}
+
+inline double gateRampAmountFromLn(double lnPower, double scale, double offset)
+{
+    const double a = scale * lnPower - offset;
     return a < 1.0 ? a : 1.0;
 }
 
-// The gain a lane asks for after gateLaneStep (and gateRampAmountFromLog).
+// The gain a lane asks for after gateLaneStep (and gateRampAmountFromLn).
 inline double gateLaneTarget(double open, double amount, double targetGain)
 {
     return open != 0.0 ? 1.0 + amount * (targetGain - 1.0) : 1.0;

@@ -1,4 +1,4 @@
-// A base-10 logarithm written as plain arithmetic on the number's bits, so a
+// Natural and base-10 logarithms written as plain arithmetic on the number's bits, so a
 // loop over many values vectorises (the library's log10 is a call per value).
 // Within 2 ulp of the exact result for positive normal numbers; the engine
 // calls it only for envelope powers well inside that range.
@@ -10,7 +10,7 @@
 namespace ostrel
 {
 
-inline double log10Lane(double x)
+inline double logLane(double x)
 {
     // x = 2^k * m with m in [sqrt(1/2), sqrt(2)), so log(m) = log(1 + f) with small |f|.
     constexpr uint64_t kSqrtHalfBits = 0x3fe6a09e667f3bcdull;
@@ -37,8 +37,12 @@ inline double log10Lane(double x)
     const double hfsq = 0.5 * f * f;
     constexpr double kLn2Hi = 6.93147180369123816490e-01;
     constexpr double kLn2Lo = 1.90821492927058770002e-10;
-    const double ln = k * kLn2Hi - ((hfsq - (s * (hfsq + r) + k * kLn2Lo)) - f);
-    return ln * 0.43429448190325182765; // 1 / ln(10)
+    return k * kLn2Hi - ((hfsq - (s * (hfsq + r) + k * kLn2Lo)) - f);
+}
+
+inline double log10Lane(double x)
+{
+    return logLane(x) * 0.43429448190325182765; // 1 / ln(10)
 }
 
 } // namespace ostrel

@@ -92,9 +92,8 @@ struct BandGateLanes
     double open1[kBandCount];
     double ramp0[kBandCount];
     double ramp1[kBandCount];
-    double spreadDb[kBandCount];
-    double openThresholdDb[kBandCount];
-    double amountDivisor[kBandCount];
+    double rampScale[kBandCount];
+    double rampOffset[kBandCount];
 
     void load(const GateSetup setups[kBandCount], const GateState& gates)
     {
@@ -107,9 +106,9 @@ struct BandGateLanes
             closePower[m] = g.closePower;
             fullPower[m] = g.fullPower;
             targetGain[m] = g.targetGain;
-            spreadDb[m] = g.spreadDb;
-            openThresholdDb[m] = g.openThresholdDb;
-            amountDivisor[m] = g.amountDivisor;
+            const GateRampLine ramp = gateRampLine(g);
+            rampScale[m] = ramp.scale;
+            rampOffset[m] = ramp.offset;
             open0[m] = gates.gateOpen0[m] != 0 ? 1.0 : 0.0;
             open1[m] = gates.gateOpen1[m] != 0 ? 1.0 : 0.0;
         }
@@ -153,12 +152,10 @@ OSTREL_INLINE_IN_CLONES void stepBandGates(GateState& __restrict gates, BandGate
     {
         for (int m = 0; m < kBandCount; ++m)
         {
-            const double a0 =
-                gateRampAmountFromLog(log10Lane(gates.bandEnvelope0[m] + 1e-30), l.spreadDb[m],
-                                      l.openThresholdDb[m], l.amountDivisor[m]);
-            const double a1 =
-                gateRampAmountFromLog(log10Lane(gates.bandEnvelope1[m] + 1e-30), l.spreadDb[m],
-                                      l.openThresholdDb[m], l.amountDivisor[m]);
+            const double a0 = gateRampAmountFromLn(logLane(gates.bandEnvelope0[m] + 1e-30),
+                                                   l.rampScale[m], l.rampOffset[m]);
+            const double a1 = gateRampAmountFromLn(logLane(gates.bandEnvelope1[m] + 1e-30),
+                                                   l.rampScale[m], l.rampOffset[m]);
             gates.gateAmount0[m] = l.ramp0[m] != 0.0 ? a0 : gates.gateAmount0[m];
             gates.gateAmount1[m] = l.ramp1[m] != 0.0 ? a1 : gates.gateAmount1[m];
         }
