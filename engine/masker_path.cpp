@@ -142,15 +142,19 @@ OSTREL_INLINE_IN_CLONES void stepBandGates(GateState& __restrict gates, BandGate
                                   l.eligibleClosed[m], l.eligibleOpen[m], l.openPower[m],
                                   l.closePower[m], l.fullPower[m], levelDecay);
     }
-    // Most samples have a few lanes on the ramp; their amounts take a
-    // logarithm, computed for every band in one vectorised pass and kept
-    // where a lane is on the ramp.
-    int anyRamp = 0;
-    for (int m = 0; m < kBandCount; ++m)
-        anyRamp |= (l.ramp0[m] != 0.0) | (l.ramp1[m] != 0.0);
-    if (anyRamp != 0)
+    // A few lanes are on the ramp at a time; their amounts take a logarithm,
+    // computed in one vectorised pass over each run of eight bands that
+    // holds one, and kept where a lane is on the ramp.
+    constexpr int kRun = 8;
+    static_assert(kBandCount % kRun == 0);
+    for (int first = 0; first < kBandCount; first += kRun)
     {
-        for (int m = 0; m < kBandCount; ++m)
+        int anyRamp = 0;
+        for (int m = first; m < first + kRun; ++m)
+            anyRamp |= (l.ramp0[m] != 0.0) | (l.ramp1[m] != 0.0);
+        if (anyRamp == 0)
+            continue;
+        for (int m = first; m < first + kRun; ++m)
         {
             const double a0 = gateRampAmountFromLn(logLane(gates.bandEnvelope0[m] + 1e-30),
                                                    l.rampScale[m], l.rampOffset[m]);
