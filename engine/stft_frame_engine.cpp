@@ -44,6 +44,8 @@ void StftFrameEngine::init(const double edgeHz[kEdgeCount], double sampleRate)
     std::memset(outputRing, 0, sizeof(outputRing));
     std::memset(fftRe, 0, sizeof(fftRe));
     std::memset(fftIm, 0, sizeof(fftIm));
+    std::memset(maskedRe, 0, sizeof(maskedRe));
+    std::memset(maskedIm, 0, sizeof(maskedIm));
     ringPos = 0;
     hopCounter = 0;
     // Empty rings: a plain delay from the start.
@@ -137,22 +139,26 @@ void StftFrameEngine::processChannel(int channel, const double* gains)
 // same result as two single-channel frames, for half the transforms.
 void StftFrameEngine::processBothChannels(const double* gains0, const double* gains1)
 {
+    // The frame enters the transform in bit-reversed order, and the masked
+    // spectrum leaves for the inverse in it too (through the second pair of
+    // arrays): the transforms' own reordering passes are not needed.
+    const int16_t* reversed = fftBitReversal();
     const double* in0 = inputRing[0];
     const double* in1 = inputRing[1];
     for (int k = 0; k < kStftSize; ++k)
     {
         const int p = (ringPos + k) & (kStftSize - 1);
-        fftRe[k] = in0[p] * window[k];
-        fftIm[k] = in1[p] * window[k];
+        fftRe[reversed[k]] = in0[p] * window[k];
+        fftIm[reversed[k]] = in1[p] * window[k];
     }
-    fft(fftRe, fftIm, -1);
+    fftFromBitReversed(fftRe, fftIm, -1);
 
     // DC and Nyquist are their own mirrors: the real part is channel 0's, the
     // imaginary part channel 1's.
     for (int j : {0, kStftSize / 2})
     {
-        fftRe[j] *= removedShare(gains0[bandOfBin[j]]);
-        fftIm[j] *= removedShare(gains1[bandOfBin[j]]);
+        maskedRe[reversed[j]] = fftRe[j] * removedShare(gains0[bandOfBin[j]]);
+        maskedIm[reversed[j]] = fftIm[j] * removedShare(gains1[bandOfBin[j]]);
     }
     for (int j = 1; j < kStftSize / 2; ++j)
     {
@@ -167,12 +173,12 @@ void StftFrameEngine::processBothChannels(const double* gains0, const double* ga
         const double bRe = 0.5 * (xi + yi) * m1;
         const double bIm = -0.5 * (xr - yr) * m1;
         // X'[j] = A + iB, X'[n-j] = conj A + i conj B.
-        fftRe[j] = aRe - bIm;
-        fftIm[j] = aIm + bRe;
-        fftRe[mirror] = aRe + bIm;
-        fftIm[mirror] = bRe - aIm;
+        maskedRe[reversed[j]] = aRe - bIm;
+        maskedIm[reversed[j]] = aIm + bRe;
+        maskedRe[reversed[mirror]] = aRe + bIm;
+        maskedIm[reversed[mirror]] = bRe - aIm;
     }
-    fft(fftRe, fftIm, +1);
+    fftFromBitReversed(maskedRe, maskedIm, +1);
 
     const double scale = 1.0 / (overlapNorm * kStftSize);
     double* out0 = outputRing[0];
@@ -181,8 +187,8 @@ void StftFrameEngine::processBothChannels(const double* gains0, const double* ga
     {
         const int p = (ringPos + k) & (kStftSize - 1);
         const double w = window[k] * scale;
-        out0[p] += fftRe[k] * w;
-        out1[p] += fftIm[k] * w;
+        out0[p] += maskedRe[k] * w;
+        out1[p] += maskedIm[k] * w;
     }
 }
 
@@ -194,6 +200,7 @@ namespace
 // out as stage after stage, kStftSize - 1 entries in all).
 struct FftTables
 {
+    int16_t bitReversed[kStftSize];
     int16_t swapA[kStftSize / 2];
     int16_t swapB[kStftSize / 2];
     int swaps = 0;
@@ -203,12 +210,14 @@ struct FftTables
     FftTables()
     {
         const int n = kStftSize;
+        bitReversed[0] = 0;
         for (int i = 1, j = 0; i < n; ++i)
         {
             int bit = n >> 1;
             for (; j & bit; bit >>= 1)
                 j ^= bit;
             j ^= bit;
+            bitReversed[i] = static_cast<int16_t>(j);
             if (i < j)
             {
                 swapA[swaps] = static_cast<int16_t>(i);
@@ -323,14 +332,9 @@ inline void fftStage(double* __restrict re, double* __restrict im, int d,
 
 // Stage by stage, each group's butterflies in a row: independent, contiguous
 // and so vectorised, with the twiddles read from the table.
-OSTREL_VECTOR_CLONES void fft(double* re, double* im, int direction)
+OSTREL_VECTOR_CLONES void fftFromBitReversed(double* re, double* im, int direction)
 {
     const FftTables& t = fftTables();
-    for (int i = 0; i < t.swaps; ++i)
-    {
-        std::swap(re[t.swapA[i]], re[t.swapB[i]]);
-        std::swap(im[t.swapA[i]], im[t.swapB[i]]);
-    }
     if (direction < 0)
         fftFirstStages<false>(re, im, t.twiddleRe, t.twiddleIm);
     else
@@ -344,6 +348,22 @@ OSTREL_VECTOR_CLONES void fft(double* re, double* im, int direction)
             fftStage<true>(re, im, d, t.twiddleRe + at, t.twiddleIm + at);
         at += d / 2;
     }
+}
+
+const int16_t* fftBitReversal()
+{
+    return fftTables().bitReversed;
+}
+
+void fft(double* re, double* im, int direction)
+{
+    const FftTables& t = fftTables();
+    for (int i = 0; i < t.swaps; ++i)
+    {
+        std::swap(re[t.swapA[i]], re[t.swapB[i]]);
+        std::swap(im[t.swapA[i]], im[t.swapB[i]]);
+    }
+    fftFromBitReversed(re, im, direction);
 }
 
 } // namespace ostrel

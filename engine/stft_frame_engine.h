@@ -125,6 +125,8 @@ public:
 
     double fftRe[kStftSize] = {};
     double fftIm[kStftSize] = {};
+    double maskedRe[kStftSize] = {};
+    double maskedIm[kStftSize] = {};
 
     // The frame of one channel alone, and of both channels in one transform.
     void processChannel(int channel, const double* gains);
@@ -136,5 +138,10 @@ public:
 // recurrence a transform computing them on the fly would run (one cosine and
 // one sine per stage), so the result does not depend on where they come from.
 void fft(double* re, double* im, int direction);
+
+// The same transform of points given in bit-reversed order (fftBitReversal()[k]
+// is where point k goes), which saves the reordering pass.
+void fftFromBitReversed(double* re, double* im, int direction);
+const int16_t* fftBitReversal();
 
 } // namespace ostrel
