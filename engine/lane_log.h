@@ -1,5 +1,5 @@
-// Natural and base-10 logarithms written as plain arithmetic on the number's bits, so a
-// loop over many values vectorises (the library's log10 is a call per value).
+// The natural logarithm written as plain arithmetic on the number's bits, so
+// a loop over many values vectorises (the library's is a call per value).
 // Within 2 ulp of the exact result for positive normal numbers; the engine
 // calls it only for envelope powers well inside that range.
 #pragma once
@@ -38,11 +38,6 @@ inline double logLane(double x)
     constexpr double kLn2Hi = 6.93147180369123816490e-01;
     constexpr double kLn2Lo = 1.90821492927058770002e-10;
     return k * kLn2Hi - ((hfsq - (s * (hfsq + r) + k * kLn2Lo)) - f);
-}
-
-inline double log10Lane(double x)
-{
-    return logLane(x) * 0.43429448190325182765; // 1 / ln(10)
 }
 
 } // namespace ostrel

@@ -46,11 +46,8 @@ TEST(LaneLog, EdgesOfItsReductionAreWithinTwoUlps)
                              std::numeric_limits<double>::min(),
                              std::numeric_limits<double>::max()};
     for (const double x : points)
-    {
         EXPECT_LE(ulpsApart(logLane(x), std::log(x)), 2.0) << "x = " << x;
-        EXPECT_LE(ulpsApart(log10Lane(x), std::log10(x)), 2.0) << "x = " << x;
-    }
-    EXPECT_EQ(log10Lane(1.0), 0.0);
+    EXPECT_EQ(logLane(1.0), 0.0);
 }
 
 TEST(LaneLog, RandomPowersOverTheGatesRangeAreWithinTwoUlps)
@@ -62,7 +59,6 @@ TEST(LaneLog, RandomPowersOverTheGatesRangeAreWithinTwoUlps)
     {
         const double x = std::pow(10.0, exponent(rng));
         worst = std::max(worst, ulpsApart(logLane(x), std::log(x)));
-        worst = std::max(worst, ulpsApart(log10Lane(x), std::log10(x)));
     }
     EXPECT_LE(worst, 2.0);
 }
