@@ -291,12 +291,16 @@ void beginMaskerPeriod(SpectralEngine& e, int64_t hostSamplePos, bool transportR
     computeMaskingChunk(e, n, hostSamplePos, transportRunning, sidechainConnected, p.decision);
 
     // A Masker measures its own track for the "mask" meter only while an
-    // editor shows it (Self has it already: its source is its own input).
-    const bool ownMetered = e.meters.wanted.load(std::memory_order_relaxed) != 0 &&
-                            e.chunkSettings.role == kRoleMasker;
+    // editor shows it (Self has it already: its source is its own input);
+    // the dip meters likewise.
+    const bool editorShown = e.meters.wanted.load(std::memory_order_relaxed) != 0;
+    const bool ownMetered = editorShown && e.chunkSettings.role == kRoleMasker;
     if (ownMetered && !p.ownMetered)
         e.meterLowpassBank.clearState();
     p.ownMetered = ownMetered;
+    if (editorShown && !p.dipMetered)
+        e.outputBandFilter.clearState();
+    p.dipMetered = editorShown;
     const MaskingDecision& c = p.decision;
 
     for (int m = 0; m < kBandCount; ++m)

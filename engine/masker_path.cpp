@@ -45,13 +45,11 @@ OSTREL_INLINE_IN_CLONES void accumulateLocalSource(SpectralEngine& e, const doub
     accumulateMidLevels(e.analysisLowpassBank, a, b, n, sums);
 }
 
-// One sample of the period's stereo sums, the band envelopes and the dip
-// meter's input: straight arithmetic over all bands that the compiler can
-// vectorise.
+// One sample of the period's stereo sums and the band envelopes: straight
+// arithmetic over all bands that the compiler can vectorise.
 OSTREL_INLINE_IN_CLONES void followBands(MaskerPeriod& p, GateState& gates,
                                          const BandTables& tables, const double x0[kBandCount],
-                                         const double x1[kBandCount],
-                                         const double meterMid[kBandCount])
+                                         const double x1[kBandCount])
 {
     for (int m = 0; m < kBandCount; ++m)
     {
@@ -62,7 +60,6 @@ OSTREL_INLINE_IN_CLONES void followBands(MaskerPeriod& p, GateState& gates,
                        tables.bandRelease[0][m]);
         followEnvelope(gates.bandEnvelope1[m], x1[m], tables.bandAttack[1][m],
                        tables.bandRelease[1][m]);
-        p.meterSums.inEnergy[m] += meterMid[m] * meterMid[m];
     }
 }
 
@@ -327,9 +324,15 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
 
         const double* delayed0 = delays.lowBandDelay[r][0];
         const double* delayed1 = delays.lowBandDelay[r][1];
-        // The dip meter compares with the input as the spectral stage sees it.
-        const int rMeter = (r + kDelayLength - kStftSize) % kDelayLength;
-        followBands(p, gates, tables, x0, x1, delays.midBandDelay[rMeter]);
+        followBands(p, gates, tables, x0, x1);
+        if (p.dipMetered)
+        {
+            // The dip meter compares with the input as the spectral stage sees it.
+            const double* meterMid =
+                delays.midBandDelay[(r + kDelayLength - kStftSize) % kDelayLength];
+            for (int m = 0; m < kBandCount; ++m)
+                sums.inEnergy[m] += meterMid[m] * meterMid[m];
+        }
 
         // Gates, glides and the stereo link, once the lookahead has filled.
         if (primed)
@@ -362,9 +365,12 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
         const StftSample s = stft.step(d0, d1, sub0, sub1, bellSignal0, bellSignal1,
                                        gains.stftBandGain[0], gains.stftBandGain[1]);
 
-        outputBandFilter.step(0.5 * (s.out0 + s.out1), outBand);
-        for (int m = 0; m < kBandCount; ++m)
-            sums.outEnergy[m] += outBand[m] * outBand[m];
+        if (p.dipMetered)
+        {
+            outputBandFilter.step(0.5 * (s.out0 + s.out1), outBand);
+            for (int m = 0; m < kBandCount; ++m)
+                sums.outEnergy[m] += outBand[m] * outBand[m];
+        }
 
         double o0 = s.out0;
         double o1 = s.out1;

@@ -43,6 +43,10 @@ struct MaskerPeriod
     // This track's own mid signal, while ownMetered (for the "mask" meter).
     MidLevelSums ownSums;
     bool ownMetered = false;
+    // The dip meters (each band's energy before and after) are measured
+    // while an editor shows them: nothing else reads them, and the output's
+    // band filters cost a third of the band analysis.
+    bool dipMetered = false;
 
     // The local source's levels of the last closed period.
     double localLevels[kBandCount] = {};
@@ -64,6 +68,7 @@ struct MaskerPeriod
         resetSums();
         decision = MaskingDecision{};
         ownMetered = false;
+        dipMetered = false;
         for (double& level : localLevels)
             level = 0.0;
     }

@@ -33,6 +33,8 @@ protected:
     void setUpPair(double depthPercent, int seconds)
     {
         masker = makeEngineOn(*registry, kRoleMasker, kChannel, depthPercent);
+        // An editor shows the Masker: its dip meters are measured.
+        masker->meters.wanted.store(1);
         const int n = seconds * kSecond;
         sourceTrack.engine = source.get();
         sourceTrack.in0 = sourceTrack.in1 = vowel(n, 0.05);
@@ -89,6 +91,37 @@ TEST_F(MaskingPairTest, DepthZeroPassesTheInputDelayedBitExact)
         EXPECT_NEAR(masker->meters.dipMeter[k].load(), 0.0f, 0.01f) << "band " << k;
     EXPECT_EQ(masker->meters.touchedCount.load(), 0);
     EXPECT_EQ(masker->meters.nullMeter.load(), -120.0f);
+}
+
+// The dip meters are measured only while an editor shows them; whether
+// they are changes nothing the track plays.
+TEST_F(MaskingPairTest, DipMetersFollowTheEditorAndNeverTheSound)
+{
+    setUpPair(100.0, 3);
+    masker->meters.wanted.store(0);
+    run(0, 2 * kSecond);
+    for (int k = 0; k < kBandCount; ++k)
+        EXPECT_EQ(masker->meters.dipMeter[k].load(), 0.0f) << "band " << k;
+    EXPECT_EQ(masker->meters.nullMeter.load(), -120.0f);
+    const std::vector<double> unmetered = maskerTrack.out0;
+
+    masker->meters.wanted.store(1);
+    run(2 * kSecond, 3 * kSecond);
+    EXPECT_LT(masker->meters.nullMeter.load(), -3.0f);
+    double deepest = 0.0;
+    for (int k = 0; k < kBandCount; ++k)
+        deepest = std::min(deepest, static_cast<double>(masker->meters.dipMeter[k].load()));
+    EXPECT_LT(deepest, -3.0);
+
+    // The same pair, afresh, with the editor open throughout plays the same samples.
+    masker.reset();
+    source.reset();
+    registry = makeRegistry();
+    source = makeEngineOn(*registry, kRoleSource, kChannel);
+    setUpPair(100.0, 3);
+    run(0, 2 * kSecond);
+    for (int t = 0; t < 2 * kSecond; ++t)
+        ASSERT_EQ(maskerTrack.out0[t], unmetered[t]) << "sample " << t;
 }
 
 TEST_F(MaskingPairTest, TheSourceOutputIsNeverDipped)
