@@ -341,7 +341,8 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
         double sub0 = 0.0;
         double sub1 = 0.0;
         removeLowBands(gains, delayed0, delayed1, sub0, sub1);
-        countDips(gains, sums);
+        if (p.dipMetered)
+            countDips(gains, sums);
         delays.writeBands(w, x0, x1);
 
         // Bells, and the signal Bell Listen hands to the spectral stage.

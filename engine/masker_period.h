@@ -43,9 +43,9 @@ struct MaskerPeriod
     // This track's own mid signal, while ownMetered (for the "mask" meter).
     MidLevelSums ownSums;
     bool ownMetered = false;
-    // The dip meters (each band's energy before and after) are measured
-    // while an editor shows them: nothing else reads them, and the output's
-    // band filters cost a third of the band analysis.
+    // The dip meters (each band's energy before and after, how often and how
+    // far it is dipped) are measured while an editor shows them: nothing else
+    // reads them, and the output's band filters cost a third of the analysis.
     bool dipMetered = false;
 
     // The local source's levels of the last closed period.

@@ -103,11 +103,13 @@ TEST_F(MaskingPairTest, DipMetersFollowTheEditorAndNeverTheSound)
     for (int k = 0; k < kBandCount; ++k)
         EXPECT_EQ(masker->meters.dipMeter[k].load(), 0.0f) << "band " << k;
     EXPECT_EQ(masker->meters.nullMeter.load(), -120.0f);
+    EXPECT_EQ(masker->meters.touchedCount.load(), 0);
     const std::vector<double> unmetered = maskerTrack.out0;
 
     masker->meters.wanted.store(1);
     run(2 * kSecond, 3 * kSecond);
     EXPECT_LT(masker->meters.nullMeter.load(), -3.0f);
+    EXPECT_GT(masker->meters.touchedCount.load(), 3);
     double deepest = 0.0;
     for (int k = 0; k < kBandCount; ++k)
         deepest = std::min(deepest, static_cast<double>(masker->meters.dipMeter[k].load()));
