@@ -7,6 +7,25 @@
 namespace plugfw
 {
 
+namespace
+{
+
+// Sample conversions between the host's 32-bit buffers and the plug-in's own
+// 64-bit ones (never the same memory), written so that they vectorise.
+void widen(const float* __restrict src, double* __restrict dst, int n)
+{
+    for (int i = 0; i < n; ++i)
+        dst[i] = static_cast<double>(src[i]);
+}
+
+void narrow(const double* __restrict src, float* __restrict dst, int n)
+{
+    for (int i = 0; i < n; ++i)
+        dst[i] = static_cast<float>(src[i]);
+}
+
+} // namespace
+
 PluginProcessor::PluginProcessor(const Config& config)
 {
     ParseChannelIOStr(config.channelIOStr ? config.channelIOStr : "", mIOConfigs, mTotals);
@@ -312,11 +331,7 @@ void PluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses
         {
             const Channel& channel = mChannels[kOutput][ch];
             if (mConnected[kOutput][ch] && channel.hostOut32)
-            {
-                const double* src = mChannelData[kOutput][ch];
-                for (int i = 0; i < n; ++i)
-                    channel.hostOut32[i] = static_cast<float>(src[i]);
-            }
+                narrow(mChannelData[kOutput][ch], channel.hostOut32, n);
         }
     }
 }
@@ -337,9 +352,7 @@ void PluginProcessor::AttachInputBus(const HostAudioBus& bus, int firstChannel, 
         {
             if (!bus.channels32 || !bus.channels32[c])
                 continue;
-            const float* src = bus.channels32[c] + offset;
-            for (int i = 0; i < n; ++i)
-                channel.scratch[static_cast<size_t>(i)] = src[i];
+            widen(bus.channels32[c] + offset, channel.scratch.data(), n);
             channel.scratchHoldsInput = true;
             data = channel.scratch.data();
         }
