@@ -88,6 +88,23 @@ void SpectralEngine::processSlice(const double* in0, const double* in1, double* 
         period.pos = 0;
 }
 
+void SpectralEngine::readRecentInput(int c, int endAgo, int count, double* dst) const
+{
+    const double* line = delays.dryDelay[c];
+    int pos = (delays.delayWritePos - endAgo - count) % kDelayLength;
+    if (pos < 0)
+        pos += kDelayLength;
+    // At most two runs: up to the line's end, then from its start.
+    while (count > 0)
+    {
+        const int run = std::min(count, kDelayLength - pos);
+        std::copy_n(line + pos, run, dst);
+        dst += run;
+        count -= run;
+        pos = 0;
+    }
+}
+
 bool SpectralEngine::anyDipOrListen() const
 {
     if (listening.listenMix > 0.0)

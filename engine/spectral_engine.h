@@ -67,6 +67,12 @@ public:
                       int64_t hostSamplePos, bool transportRunning, const double* side0,
                       const double* side1);
 
+    // The lookahead line holds every sample processChunk received, on every
+    // path: writes input channel c's samples from (endAgo + count) to
+    // endAgo + 1 samples ago, oldest first (endAgo + count at most
+    // kDelayLength).
+    void readRecentInput(int c, int endAgo, int count, double* dst) const;
+
     // Samples left in the running analysis period.
     int samplesLeftInPeriod() const { return period.length - period.pos; }
 

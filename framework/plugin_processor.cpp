@@ -200,6 +200,7 @@ void PluginProcessor::ResetBypassDelay()
                           std::vector<double>(static_cast<size_t>(std::max(mBlockSize, 1)), 0.0));
     }
     mBypassWritePos = 0;
+    mBypassMissing = 0;
     // 5 ms: short enough to answer the switch at once, long enough not to click.
     mBypassFadeLength = std::max(1, static_cast<int>(0.005 * mSampleRate));
     mBypassFade = GetBypassed() ? mBypassFadeLength : 0;
@@ -411,6 +412,19 @@ void PluginProcessor::FeedBypassDelay(int n, int mainChannels)
     // are kept.
     const size_t fed =
         std::min(mBypassDelay.size(), static_cast<size_t>(std::max(mainChannels, 0)));
+    if (mLatency > 0)
+    {
+        if (!heard && KeepsMainInput(static_cast<int>(fed)))
+        {
+            mBypassKeptChannels = mBypassMissing == 0 ? fed : std::min(mBypassKeptChannels, fed);
+            mBypassMissing =
+                static_cast<int>(std::min(static_cast<size_t>(mBypassMissing) + frames, length));
+            mBypassWritePos =
+                static_cast<int>((static_cast<size_t>(mBypassWritePos) + frames) % length);
+            return;
+        }
+        RefillBypassDelay(fed);
+    }
     for (size_t j = 0; j < fed; ++j)
     {
         const double* x = in[j];
@@ -441,6 +455,28 @@ void PluginProcessor::FeedBypassDelay(int n, int mainChannels)
         }
     }
     mBypassWritePos = static_cast<int>((static_cast<size_t>(mBypassWritePos) + frames) % length);
+}
+
+void PluginProcessor::RefillBypassDelay(size_t channels)
+{
+    if (mBypassMissing == 0)
+        return;
+    const size_t length = mBypassDelay[0].size();
+    const size_t missing = static_cast<size_t>(mBypassMissing);
+    // The missing samples end just before the write position: at most two
+    // runs, up to the ring's end and from its start.
+    const size_t start = (static_cast<size_t>(mBypassWritePos) + length - missing) % length;
+    const size_t first = std::min(missing, length - start);
+    for (size_t j = 0; j < std::min(channels, mBypassKeptChannels); ++j)
+    {
+        double* ring = mBypassDelay[j].data();
+        const int channel = static_cast<int>(j);
+        ReadKeptMainInput(channel, static_cast<int>(missing - first), static_cast<int>(first),
+                          ring + start);
+        if (first < missing)
+            ReadKeptMainInput(channel, 0, static_cast<int>(missing - first), ring);
+    }
+    mBypassMissing = 0;
 }
 
 void PluginProcessor::MixBypass(int n)
