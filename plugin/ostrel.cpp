@@ -209,12 +209,12 @@ bool Ostrel::KeepsMainInput(int channels) const
     // mono block carries the first in both); every path of the engine writes
     // the line. Further input channels count only while unconnected, when
     // they read zeros.
-    if (NChannels(plugfw::kInput) < 2 || NChannels(plugfw::kOutput) < 2)
+    const bool* in = ConnectedFlags(plugfw::kInput);
+    const bool* out = ConnectedFlags(plugfw::kOutput);
+    if (NChannels(plugfw::kInput) < 2 || NChannels(plugfw::kOutput) < 2 || !in[1] || !out[1])
         return false;
-    if (!IsChannelConnected(plugfw::kInput, 1) || !IsChannelConnected(plugfw::kOutput, 1))
-        return false;
-    for (int ch = 2; ch < channels; ++ch)
-        if (IsChannelConnected(plugfw::kInput, ch))
+    for (int ch = 2; ch < std::min(channels, NChannels(plugfw::kInput)); ++ch)
+        if (in[ch])
             return false;
     return true;
 }
