@@ -146,11 +146,11 @@ TEST(Processing, MonoLayoutPassesThroughWithTheSameLatency)
 // engine alone and the bypass takes it from there when it engages: after any
 // history of roles, block sizes and bypass switches, an engaged bypass must
 // give the input late by exactly the latency once its 5 ms fade is over, and
-// an Off instance must do so throughout.
+// an instance that has been Off throughout must do so all the time.
 struct BypassHistoryCase
 {
     const char* label;
-    int role; // 0 Off, 1 Source, 2 Masker, 3 Self
+    std::vector<int> roles; // per phase: 0 Off, 1 Source, 2 Masker, 3 Self
     bool use64;
     bool inPlace;
 };
@@ -178,16 +178,16 @@ TEST_P(BypassHistory, EngagedBypassGivesTheInputLateByTheLatency)
     std::vector<std::vector<double>> out(2, std::vector<double>(static_cast<size_t>(frames)));
     int start = 0;
     size_t nextBlock = 0;
+    bool offThroughout = true;
     for (size_t p = 0; p < phases.size(); ++p)
     {
+        const int role = c.roles[p % c.roles.size()];
+        offThroughout = offThroughout && role == 0;
         host::ParameterChanges changes;
         changes.Add(kHostBypassId, 0, phases[p].first ? 1.0 : 0.0);
-        if (p == 0)
-        {
-            changes.Add(kRole, 0, c.role / 3.0);
-            changes.Add(kDepth, 0, 1.0);
-            changes.Add(kSelectivity, 0, 0.0);
-        }
+        changes.Add(kRole, 0, role / 3.0);
+        changes.Add(kDepth, 0, 1.0);
+        changes.Add(kSelectivity, 0, 0.0);
         const int end = start + phases[p].second;
         for (int t = start; t < end;)
         {
@@ -198,7 +198,7 @@ TEST_P(BypassHistory, EngagedBypassGivesTheInputLateByTheLatency)
                       kResultOk);
             t += n;
         }
-        const int checkFrom = c.role == 0 ? start : phases[p].first ? start + kFade : end;
+        const int checkFrom = offThroughout ? start : phases[p].first ? start + kFade : end;
         for (size_t ch = 0; ch < 2; ++ch)
             for (int t = checkFrom; t < end; ++t)
             {
@@ -211,15 +211,16 @@ TEST_P(BypassHistory, EngagedBypassGivesTheInputLateByTheLatency)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Roles, BypassHistory,
-                         ::testing::Values(BypassHistoryCase{"off32", 0, false, false},
-                                           BypassHistoryCase{"off64", 0, true, false},
-                                           BypassHistoryCase{"off64_in_place", 0, true, true},
-                                           BypassHistoryCase{"source32", 1, false, false},
-                                           BypassHistoryCase{"masker64_in_place", 2, true, true},
-                                           BypassHistoryCase{"self32", 3, false, false},
-                                           BypassHistoryCase{"self64", 3, true, false}),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(
+    Roles, BypassHistory,
+    ::testing::Values(BypassHistoryCase{"off32", {0}, false, false},
+                      BypassHistoryCase{"off64", {0}, true, false},
+                      BypassHistoryCase{"off64_in_place", {0}, true, true},
+                      BypassHistoryCase{"source32", {1}, false, false},
+                      BypassHistoryCase{"self64", {3}, true, false},
+                      BypassHistoryCase{"off_masker_off32", {0, 2, 0, 2, 0, 0}, false, false},
+                      BypassHistoryCase{"masker_off_self64_in_place", {2, 0, 3}, true, true}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 } // namespace
 } // namespace ostrel::test
