@@ -111,6 +111,10 @@ struct Rig
         plugin->initialize(&host);
         Vst::SpeakerArrangement stereo = Vst::SpeakerArr::kStereo;
         plugin->setBusArrangements(&stereo, 1, &stereo, 1);
+        // As a host does: without an active output bus the plug-in's output
+        // would never reach the host's buffers.
+        plugin->activateBus(Vst::kAudio, Vst::kInput, 0, true);
+        plugin->activateBus(Vst::kAudio, Vst::kOutput, 0, true);
         Vst::ProcessSetup setup{Vst::kRealtime, use64 ? Vst::kSample64 : Vst::kSample32, block,
                                 48000.0};
         plugin->setupProcessing(setup);

@@ -55,6 +55,12 @@ DepthDb EngineSettings::depth() const
 SettingsSnapshot EngineSettings::snapshot() const
 {
     SettingsSnapshot s;
+    snapshotInto(s);
+    return s;
+}
+
+void EngineSettings::snapshotInto(SettingsSnapshot& s) const
+{
     s.role = role.load(kRelaxed);
     s.channelIndex = channelIndex.load(kRelaxed);
     const DepthDb d = depth();
@@ -75,7 +81,6 @@ SettingsSnapshot EngineSettings::snapshot() const
     s.bellListen = bellListen.load(kRelaxed);
     s.highGuardHz = highGuardHz.load(kRelaxed);
     s.priority = priority.load(kRelaxed);
-    return s;
 }
 
 } // namespace ostrel

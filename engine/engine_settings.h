@@ -66,6 +66,8 @@ public:
     DepthDb depth() const;
 
     SettingsSnapshot snapshot() const;
+    // The same, written over an existing copy (no temporary on the audio thread).
+    void snapshotInto(SettingsSnapshot& s) const;
 
 private:
     std::atomic<uint64_t> depthBits;

@@ -36,4 +36,36 @@ public:
     FloatModeGuard& operator=(const FloatModeGuard&) = delete;
 };
 
+// The same mode, entered only once some part of the chunk computes: a plain
+// delay copies samples and needs none, and switching the mode costs about as
+// much as a short block of such copying.
+class DeferredFloatModeGuard
+{
+public:
+    DeferredFloatModeGuard() = default;
+    DeferredFloatModeGuard(const DeferredFloatModeGuard&) = delete;
+    DeferredFloatModeGuard& operator=(const DeferredFloatModeGuard&) = delete;
+#if defined(OSTREL_HAS_MXCSR)
+    void engage()
+    {
+        if (engaged)
+            return;
+        saved = _mm_getcsr();
+        _mm_setcsr(saved | _MM_FLUSH_ZERO_ON | _MM_DENORMALS_ZERO_ON);
+        engaged = true;
+    }
+    ~DeferredFloatModeGuard()
+    {
+        if (engaged)
+            _mm_setcsr(saved);
+    }
+
+private:
+    unsigned int saved = 0;
+    bool engaged = false;
+#else
+    void engage() {}
+#endif
+};
+
 } // namespace ostrel

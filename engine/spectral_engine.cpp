@@ -25,7 +25,7 @@ void SpectralEngine::processChunk(const double* in0, const double* in1, double* 
                                   int n, int64_t hostSamplePos, bool transportRunning,
                                   const double* side0, const double* side1)
 {
-    const FloatModeGuard floatMode;
+    DeferredFloatModeGuard floatMode;
     // Slices end where an analysis period ends, so the block-rate work runs
     // once per period whatever the host's block size.
     int done = 0;
@@ -35,23 +35,33 @@ void SpectralEngine::processChunk(const double* in0, const double* in1, double* 
         processSlice(in0 + done, in1 + done, out0 + done, out1 + done, m,
                      hostSamplePos >= 0 ? hostSamplePos + done : -1, transportRunning,
                      side0 != nullptr ? side0 + done : nullptr,
-                     side1 != nullptr ? side1 + done : nullptr);
+                     side1 != nullptr ? side1 + done : nullptr, floatMode);
         done += m;
     }
 }
 
 void SpectralEngine::processSlice(const double* in0, const double* in1, double* out0, double* out1,
                                   int n, int64_t hostSamplePos, bool transportRunning,
-                                  const double* side0, const double* side1)
+                                  const double* side0, const double* side1,
+                                  DeferredFloatModeGuard& floatMode)
 {
     // One consistent copy of the settings for the whole slice.
-    chunkSettings = settings.snapshot();
+    settings.snapshotInto(chunkSettings);
     const int role = chunkSettings.role;
     const int slot = slotOfChannelIndex(chunkSettings.channelIndex);
     const bool bypassOn = chunkSettings.bypass != 0 || hostBypassed;
+    const bool releasing = bypassOn || role == kRoleOff;
 
     if (role != path.lastRole || static_cast<uint8_t>(bypassOn) != path.lastBypass)
+    {
+        floatMode.engage();
         resetOnRoleChange(role, bypassOn);
+    }
+    // A settled release whose spectral stage is empty only moves samples
+    // along the lookahead line (processReleaseChunk, processSettledChunk);
+    // everything else computes.
+    if (!(releasing && path.restsSinceChange != 0 && stft.isPlainDelay()))
+        floatMode.engage();
 
     if (period.starts())
     {
@@ -60,10 +70,13 @@ void SpectralEngine::processSlice(const double* in0, const double* in1, double* 
     }
 
     // The idle thread watches this to tell whether audio is running.
-    link.blockCounter.fetch_add(1, std::memory_order_relaxed);
+    // Only this thread writes it, so no read-modify-write is needed; it
+    // wraps as the increment of an unsigned count would.
+    const auto count = static_cast<uint32_t>(link.blockCounter.load(std::memory_order_relaxed));
+    link.blockCounter.store(static_cast<int32_t>(count + 1u), std::memory_order_relaxed);
     attach(*registry, link, role, slot, bypassOn, chunkSettings.sidechainOn != 0);
 
-    if (bypassOn || role == kRoleOff)
+    if (releasing)
         processReleaseChunk(in0, in1, out0, out1, n, slot);
     else if (role == kRoleSource)
         processSourceChunk(in0, in1, out0, out1, n, hostSamplePos, slot);
@@ -73,6 +86,23 @@ void SpectralEngine::processSlice(const double* in0, const double* in1, double* 
     period.pos += n;
     if (period.pos >= period.length)
         period.pos = 0;
+}
+
+void SpectralEngine::readRecentInput(int c, int endAgo, int count, double* dst) const
+{
+    const double* line = delays.dryDelay[c];
+    int pos = (delays.delayWritePos - endAgo - count) % kDelayLength;
+    if (pos < 0)
+        pos += kDelayLength;
+    // At most two runs: up to the line's end, then from its start.
+    while (count > 0)
+    {
+        const int run = std::min(count, kDelayLength - pos);
+        std::copy_n(line + pos, run, dst);
+        dst += run;
+        count -= run;
+        pos = 0;
+    }
 }
 
 bool SpectralEngine::anyDipOrListen() const

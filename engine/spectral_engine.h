@@ -30,6 +30,8 @@
 namespace ostrel
 {
 
+class DeferredFloatModeGuard;
+
 inline constexpr int kMaxChunk = kDelayLength - kLookaheadSamples; // 4880
 // Total latency of the engine: lookahead plus the spectral stage.
 inline constexpr int kEngineLatency = kLookaheadSamples + kStftSize; // 1264
@@ -65,14 +67,21 @@ public:
                       int64_t hostSamplePos, bool transportRunning, const double* side0,
                       const double* side1);
 
+    // The lookahead line holds every sample processChunk received, on every
+    // path: writes input channel c's samples from (endAgo + count) to
+    // endAgo + 1 samples ago, oldest first (endAgo + count at most
+    // kDelayLength).
+    void readRecentInput(int c, int endAgo, int count, double* dst) const;
+
     // Samples left in the running analysis period.
     int samplesLeftInPeriod() const { return period.length - period.pos; }
 
     // --- paths (called from processChunk only, with slices that do not
     // cross an analysis period's end) ---------------------------------------
+    // floatMode is engaged for every slice that computes.
     void processSlice(const double* in0, const double* in1, double* out0, double* out1, int n,
                       int64_t hostSamplePos, bool transportRunning, const double* side0,
-                      const double* side1);
+                      const double* side1, DeferredFloatModeGuard& floatMode);
     void processReleaseChunk(const double* in0, const double* in1, double* out0, double* out1,
                              int n, int slot);
     // The release path once nothing is left to release, and the Source's

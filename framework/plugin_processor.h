@@ -50,6 +50,20 @@ public:
     // By default: the largest layout's bus count, only bus 0 active.
     virtual int PluginBusCount(Direction dir) const { return MaxBusCount(dir); }
     virtual bool IsPluginBusActive(Direction /*dir*/, int busIdx) const { return busIdx == 0; }
+    // A plug-in that keeps its recent main input itself (the samples exactly
+    // as processBlock receives them) spares the host bypass its own copy
+    // while the bypass is not heard; the copy is refilled from the plug-in
+    // before it is next read or fed. Audio thread.
+    // Before processBlock: whether this slice's main input channels
+    // 0..channels-1 will be kept.
+    virtual bool KeepsMainInput(int /*channels*/) const { return false; }
+    // Main input `channel` from (endAgo + count) to endAgo + 1 samples ago,
+    // oldest first; asked only for samples the plug-in said it keeps, at
+    // most the latency back.
+    virtual void ReadKeptMainInput(int /*channel*/, int /*endAgo*/, int /*count*/,
+                                   double* /*dst*/) const
+    {
+    }
 
     // Audio thread: one host block (sampleBits 32 or 64; anything else is skipped).
     void ProcessBuffers(const HostAudioBus* inputs, int numInputBuses, const HostAudioBus* outputs,
@@ -119,6 +133,7 @@ private:
     void AttachOutputBus(const HostAudioBus& bus, int firstChannel, bool connect, bool is32,
                          int offset);
     void FeedBypassDelay(int n, int mainChannels);
+    void RefillBypassDelay(size_t channels);
     void MixBypass(int n);
 
     std::vector<IOConfig> mIOConfigs;
@@ -143,6 +158,9 @@ private:
     std::vector<std::vector<double>> mBypassDelay;
     std::vector<std::vector<double>> mBypassOut;
     int mBypassWritePos = 0;
+    // The newest samples the rings lack because the plug-in kept them.
+    int mBypassMissing = 0;
+    size_t mBypassKeptChannels = 0; // the channels the plug-in said it keeps
     // Crossfade between the processed output (0) and the bypass (mBypassFadeLength).
     int mBypassFade = 0;
     int mBypassFadeLength = 1;

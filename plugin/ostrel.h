@@ -42,6 +42,9 @@ public:
     void ResetProcessing() override;
     int LoadState(const plugfw::IByteChunk& chunk, int startPos) override;
     void processBlock(double** inputs, double** outputs, int nFrames) override;
+    // A stereo block's main input stays in the engine's lookahead line.
+    bool KeepsMainInput(int channels) const override;
+    void ReadKeptMainInput(int channel, int endAgo, int count, double* dst) const override;
     void EditorOpened() override;
     void EditorClosed() override;
 

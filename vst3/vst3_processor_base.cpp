@@ -12,27 +12,23 @@ Vst3ProcessorBase::~Vst3ProcessorBase() = default;
 void Vst3ProcessorBase::ApplyProcessContext(const Steinberg::Vst::ProcessData& data)
 {
     using Steinberg::Vst::ProcessContext;
-    if (data.processContext)
-    {
-        mProcessContext = *data.processContext;
-        mHasProcessContext = true;
-    }
-    const ProcessContext& c = mProcessContext;
+    // A block without a context keeps the time info the last context gave:
+    // only the processing mode is refreshed.
     ITimeInfo info = GetTimeInfo();
-    if (mHasProcessContext)
+    if (const ProcessContext* c = data.processContext)
     {
-        info.tempo = c.tempo;
+        info.tempo = c->tempo;
         // Project time in samples is always part of a process context; only
         // the musical time depends on the flag.
-        info.samplePos = static_cast<double>(c.projectTimeSamples);
-        info.ppqPos = c.projectTimeMusic;
-        info.lastBar = c.barPositionMusic;
-        info.cycleStart = c.cycleStartMusic;
-        info.cycleEnd = c.cycleEndMusic;
-        info.numerator = c.timeSigNumerator;
-        info.denominator = c.timeSigDenominator;
-        info.transportIsRunning = (c.state & ProcessContext::kPlaying) != 0;
-        info.transportLoopEnabled = (c.state & ProcessContext::kCycleActive) != 0;
+        info.samplePos = static_cast<double>(c->projectTimeSamples);
+        info.ppqPos = c->projectTimeMusic;
+        info.lastBar = c->barPositionMusic;
+        info.cycleStart = c->cycleStartMusic;
+        info.cycleEnd = c->cycleEndMusic;
+        info.numerator = c->timeSigNumerator;
+        info.denominator = c->timeSigDenominator;
+        info.transportIsRunning = (c->state & ProcessContext::kPlaying) != 0;
+        info.transportLoopEnabled = (c->state & ProcessContext::kCycleActive) != 0;
     }
     info.isOffline = data.processMode == Steinberg::Vst::kOffline;
     SetTimeInfo(info);
@@ -48,8 +44,9 @@ void Vst3ProcessorBase::ProcessAudio(Steinberg::Vst::ProcessData& data)
     else if (data.symbolicSampleSize == Steinberg::Vst::kSample64)
         sampleBits = 64;
 
-    HostAudioBus ins[kMaxHostBuses];
-    HostAudioBus outs[kMaxHostBuses];
+    // Members rather than locals: only the entries in use are written.
+    HostAudioBus* ins = mHostInputs;
+    HostAudioBus* outs = mHostOutputs;
     const int nIns = data.inputs ? std::clamp(data.numInputs, 0, kMaxHostBuses) : 0;
     const int nOuts = data.outputs ? std::clamp(data.numOutputs, 0, kMaxHostBuses) : 0;
     for (int i = 0; i < nIns; ++i)

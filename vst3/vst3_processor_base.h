@@ -29,8 +29,7 @@ public:
     virtual void ProcessMidiMsg(const MidiMsg& /*msg*/) {}
 
 protected:
-    // Keeps a copy of the context when the block brings one, then refreshes
-    // the time info from the kept copy.
+    // Refreshes the time info from the block's context when it brings one.
     void ApplyProcessContext(const Steinberg::Vst::ProcessData& data);
     // Hands the block's audio buses to ProcessBuffers (no allocation).
     void ProcessAudio(Steinberg::Vst::ProcessData& data);
@@ -39,10 +38,13 @@ protected:
     // Sends and clears queued MIDI output (none in an effect without MIDI out).
     void FlushMidiOutput(Steinberg::Vst::ProcessData& data);
 
-    Steinberg::Vst::ProcessContext mProcessContext{};
-    bool mHasProcessContext = false;
     Steinberg::uint32 mProcessContextRequirements = 0;
     std::vector<MidiMsg> mMidiOutputQueue;
+
+private:
+    // The current block's buses as ProcessBuffers takes them (audio thread).
+    HostAudioBus mHostInputs[kMaxHostBuses];
+    HostAudioBus mHostOutputs[kMaxHostBuses];
 };
 
 } // namespace plugfw

@@ -142,5 +142,85 @@ TEST(Processing, MonoLayoutPassesThroughWithTheSameLatency)
     ExpectDelayedCopy(in, plugin.Run(in), kLatency);
 }
 
+// While the host's bypass is off, a stereo instance's input is kept by the
+// engine alone and the bypass takes it from there when it engages: after any
+// history of roles, block sizes and bypass switches, an engaged bypass must
+// give the input late by exactly the latency once its 5 ms fade is over, and
+// an instance that has been Off throughout must do so all the time.
+struct BypassHistoryCase
+{
+    const char* label;
+    std::vector<int> roles; // per phase: 0 Off, 1 Source, 2 Masker, 3 Self
+    bool use64;
+    bool inPlace;
+};
+
+class BypassHistory : public ::testing::TestWithParam<BypassHistoryCase>
+{
+};
+
+TEST_P(BypassHistory, EngagedBypassGivesTheInputLateByTheLatency)
+{
+    const BypassHistoryCase& c = GetParam();
+    constexpr int kFade = 240;
+    // Bypass off, on, off shorter than the latency, on, off long, on.
+    const std::vector<std::pair<bool, int>> phases = {{false, 12000}, {true, 3000},   {false, 700},
+                                                      {true, 3000},   {false, 20000}, {true, 3000}};
+    const std::vector<int> blocks = {1, 64, 333, 8192, 7, 512, 4096, 2, 1000};
+    int frames = 0;
+    for (const auto& phase : phases)
+        frames += phase.second;
+
+    Instance plugin;
+    plugin.Prepare(2, 8192, c.use64);
+    plugin->SetInPlace(c.inPlace);
+    const auto in = TestSignal(2, frames);
+    std::vector<std::vector<double>> out(2, std::vector<double>(static_cast<size_t>(frames)));
+    int start = 0;
+    size_t nextBlock = 0;
+    bool offThroughout = true;
+    for (size_t p = 0; p < phases.size(); ++p)
+    {
+        const int role = c.roles[p % c.roles.size()];
+        offThroughout = offThroughout && role == 0;
+        host::ParameterChanges changes;
+        changes.Add(kHostBypassId, 0, phases[p].first ? 1.0 : 0.0);
+        changes.Add(kRole, 0, role / 3.0);
+        changes.Add(kDepth, 0, 1.0);
+        changes.Add(kSelectivity, 0, 0.0);
+        const int end = start + phases[p].second;
+        for (int t = start; t < end;)
+        {
+            const int n = std::min(blocks[nextBlock++ % blocks.size()], end - t);
+            const double* ins[2] = {in[0].data() + t, in[1].data() + t};
+            double* outs[2] = {out[0].data() + t, out[1].data() + t};
+            ASSERT_EQ(plugin->Process(ins, nullptr, outs, n, t == start ? &changes : nullptr),
+                      kResultOk);
+            t += n;
+        }
+        const int checkFrom = offThroughout ? start : phases[p].first ? start + kFade : end;
+        for (size_t ch = 0; ch < 2; ++ch)
+            for (int t = checkFrom; t < end; ++t)
+            {
+                const double expected =
+                    t >= kLatency ? in[ch][static_cast<size_t>(t - kLatency)] : 0.0;
+                ASSERT_EQ(out[ch][static_cast<size_t>(t)], expected)
+                    << "phase " << p << " channel " << ch << " frame " << t;
+            }
+        start = end;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Roles, BypassHistory,
+    ::testing::Values(BypassHistoryCase{"off32", {0}, false, false},
+                      BypassHistoryCase{"off64", {0}, true, false},
+                      BypassHistoryCase{"off64_in_place", {0}, true, true},
+                      BypassHistoryCase{"source32", {1}, false, false},
+                      BypassHistoryCase{"self64", {3}, true, false},
+                      BypassHistoryCase{"off_masker_off32", {0, 2, 0, 2, 0, 0}, false, false},
+                      BypassHistoryCase{"masker_off_self64_in_place", {2, 0, 3}, true, true}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 } // namespace
 } // namespace ostrel::test
