@@ -7,6 +7,8 @@
 // - Self, worst case: tones standing out in many bands, four bells;
 // - Source: measuring and publishing;
 // - Off, settled: a delay line, in 32- and 64-bit samples.
+// The Masker and Self measure their dip meters only while an editor shows
+// them; their EditorOpen cases time that too.
 // Counters: ns_per_sample (the instance), bank_ns_per_sample and x_bank.
 // Each block is timed alone (wall time less the clock's own cost), its input
 // freshly written as a host would; blocks during which the thread was
@@ -182,7 +184,7 @@ struct Scene
     BlockTimer timer;
     std::vector<double> times;
 
-    Scene(Role role, bool use64, int block) : signal(materialOf(role))
+    Scene(Role role, bool use64, int block, bool editorShown) : signal(materialOf(role))
     {
         if (role == Role::Masker)
         {
@@ -190,6 +192,8 @@ struct Scene
             sourceSignal = Material(harmonicSource(kLoop, 0.02), harmonicSource(kLoop, 0.02));
         }
         measured = instance(role, use64, block);
+        // What an open editor asks of the engine: its meters measured.
+        measured->plugin->engine.meters.wanted.store(editorShown ? 1 : 0);
         // Warm up (about 2 s): envelopes, statistics and gates reach their
         // working state; an Off instance settles.
         for (int i = 0; i < 24; ++i)
@@ -227,10 +231,10 @@ struct Scene
     }
 };
 
-void runScene(benchmark::State& state, Role role, bool use64)
+void runScene(benchmark::State& state, Role role, bool use64, bool editorShown = false)
 {
     const int block = static_cast<int>(state.range(0));
-    Scene scene(role, use64, block);
+    Scene scene(role, use64, block, editorShown);
     ReferenceBank bank;
     const std::vector<double> left = noise(kBatch, 21, 0.5);
     const std::vector<double> right = noise(kBatch, 22, 0.5);
@@ -267,6 +271,14 @@ void BM_CostSelfWorstCase(benchmark::State& state)
 {
     runScene(state, Role::Self, false);
 }
+void BM_CostMaskerWorstCaseEditorOpen(benchmark::State& state)
+{
+    runScene(state, Role::Masker, false, true);
+}
+void BM_CostSelfWorstCaseEditorOpen(benchmark::State& state)
+{
+    runScene(state, Role::Self, false, true);
+}
 void BM_CostSource(benchmark::State& state)
 {
     runScene(state, Role::Source, false);
@@ -284,6 +296,8 @@ void BM_CostOffSettled64(benchmark::State& state)
     BENCHMARK(name)->Arg(512)->Arg(64)->UseManualTime()->Unit(benchmark::kMicrosecond)
 OSTREL_COST_CASE(BM_CostMaskerWorstCase);
 OSTREL_COST_CASE(BM_CostSelfWorstCase);
+OSTREL_COST_CASE(BM_CostMaskerWorstCaseEditorOpen);
+OSTREL_COST_CASE(BM_CostSelfWorstCaseEditorOpen);
 OSTREL_COST_CASE(BM_CostSource);
 OSTREL_COST_CASE(BM_CostOffSettled32);
 OSTREL_COST_CASE(BM_CostOffSettled64);
