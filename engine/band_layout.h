@@ -9,6 +9,10 @@ namespace ostrel
 
 inline constexpr int kBandCount = 24;
 inline constexpr int kEdgeCount = kBandCount - 1;
+// Per-band arrays on the sample loops start on a cache line: a vector of
+// eight doubles that straddles two lines costs two accesses, and a load that
+// straddles the line a store just wrote waits for it.
+inline constexpr int kLaneAlign = 64;
 // The low-pass members per sample rounded up to whole vectors of four.
 inline constexpr int kLowpassLanes = (kEdgeCount + 3) / 4 * 4;
 inline constexpr double kLowestHz = 20.0;

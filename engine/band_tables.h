@@ -16,8 +16,8 @@ struct BandTables
     double barkOfBand[kBandCount] = {};
     double bandWeight[kBandCount] = {};
     // Envelope follower coefficients, one set per channel.
-    double bandAttack[2][kBandCount] = {};
-    double bandRelease[2][kBandCount] = {};
+    alignas(kLaneAlign) double bandAttack[2][kBandCount] = {};
+    alignas(kLaneAlign) double bandRelease[2][kBandCount] = {};
     double glideCoef = 0.0;
     double levelDecay = 0.0;
     double unityGains[kBandCount] = {};

@@ -38,8 +38,8 @@ struct PathState
 // The per-band gains applied to each channel, and what the spectral stage gets.
 struct BandGains
 {
-    double bandGain[2][kBandCount];
-    double stftBandGain[2][kBandCount];
+    alignas(kLaneAlign) double bandGain[2][kBandCount];
+    alignas(kLaneAlign) double stftBandGain[2][kBandCount];
 
     BandGains() { reset(); }
     void reset()
@@ -111,11 +111,11 @@ struct MaskingState
 // link derived from them each period.
 struct StereoStatistics
 {
-    double bandEnergy0[kBandCount] = {};
-    double bandEnergy1[kBandCount] = {};
-    double bandCross[kBandCount] = {};
-    double stereoLink[kBandCount] = {};
-    double linkRatio[kBandCount];
+    alignas(kLaneAlign) double bandEnergy0[kBandCount] = {};
+    alignas(kLaneAlign) double bandEnergy1[kBandCount] = {};
+    alignas(kLaneAlign) double bandCross[kBandCount] = {};
+    alignas(kLaneAlign) double stereoLink[kBandCount] = {};
+    alignas(kLaneAlign) double linkRatio[kBandCount];
 
     StereoStatistics() { reset(); }
     void reset()
@@ -131,14 +131,14 @@ struct StereoStatistics
 // The band gates of both channels: envelopes, open flags, amounts and gains.
 struct GateState
 {
-    double bandEnvelope0[kBandCount] = {};
-    double bandEnvelope1[kBandCount] = {};
+    alignas(kLaneAlign) double bandEnvelope0[kBandCount] = {};
+    alignas(kLaneAlign) double bandEnvelope1[kBandCount] = {};
     uint8_t gateOpen0[kBandCount] = {};
     uint8_t gateOpen1[kBandCount] = {};
-    double gateAmount0[kBandCount] = {};
-    double gateAmount1[kBandCount] = {};
-    double gateGain0[kBandCount];
-    double gateGain1[kBandCount];
+    alignas(kLaneAlign) double gateAmount0[kBandCount] = {};
+    alignas(kLaneAlign) double gateAmount1[kBandCount] = {};
+    alignas(kLaneAlign) double gateGain0[kBandCount];
+    alignas(kLaneAlign) double gateGain1[kBandCount];
     // Samples processed since the Masker/Self path started from rest.
     int32_t warmupCount = kLookaheadSamples;
 

@@ -13,8 +13,13 @@ namespace ostrel
 
 struct BandPassBank
 {
-    double b0[kBandCount], b1[kBandCount], b2[kBandCount], a1[kBandCount], a2[kBandCount];
-    double s1[kBandCount], s2[kBandCount];
+    alignas(kLaneAlign) double b0[kBandCount];
+    alignas(kLaneAlign) double b1[kBandCount];
+    alignas(kLaneAlign) double b2[kBandCount];
+    alignas(kLaneAlign) double a1[kBandCount];
+    alignas(kLaneAlign) double a2[kBandCount];
+    alignas(kLaneAlign) double s1[kBandCount];
+    alignas(kLaneAlign) double s2[kBandCount];
 
     // Tunes band k to its centre with Q = centre / width (width at least 1 Hz,
     // Q at least 0.1); states cleared.
@@ -39,10 +44,15 @@ struct LowpassBank
 {
     // Both sections of a member share these coefficients. The members past
     // kEdgeCount (all zero, so their output is 0) make the loops whole vectors.
-    double b0[kLowpassLanes] = {}, b1[kLowpassLanes] = {}, b2[kLowpassLanes] = {},
-           a1[kLowpassLanes] = {}, a2[kLowpassLanes] = {};
-    double s1a[kLowpassLanes] = {}, s2a[kLowpassLanes] = {}, s1b[kLowpassLanes] = {},
-           s2b[kLowpassLanes] = {};
+    alignas(kLaneAlign) double b0[kLowpassLanes] = {};
+    alignas(kLaneAlign) double b1[kLowpassLanes] = {};
+    alignas(kLaneAlign) double b2[kLowpassLanes] = {};
+    alignas(kLaneAlign) double a1[kLowpassLanes] = {};
+    alignas(kLaneAlign) double a2[kLowpassLanes] = {};
+    alignas(kLaneAlign) double s1a[kLowpassLanes] = {};
+    alignas(kLaneAlign) double s2a[kLowpassLanes] = {};
+    alignas(kLaneAlign) double s1b[kLowpassLanes] = {};
+    alignas(kLaneAlign) double s2b[kLowpassLanes] = {};
 
     // Member j is a Linkwitz-Riley low-pass at edgeHz[j]; states cleared.
     void design(const double edgeHz[kEdgeCount], double sampleRate);

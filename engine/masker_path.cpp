@@ -79,18 +79,18 @@ OSTREL_INLINE_IN_CLONES void countDips(const BandGains& gains, MaskingMeterSums&
 // the open flags as doubles, so a sample's step over the bands vectorises.
 struct BandGateLanes
 {
-    double eligibleClosed[kBandCount];
-    double eligibleOpen[kBandCount];
-    double openPower[kBandCount];
-    double closePower[kBandCount];
-    double fullPower[kBandCount];
-    double targetGain[kBandCount];
-    double open0[kBandCount];
-    double open1[kBandCount];
-    double ramp0[kBandCount];
-    double ramp1[kBandCount];
-    double rampScale[kBandCount];
-    double rampOffset[kBandCount];
+    alignas(kLaneAlign) double eligibleClosed[kBandCount];
+    alignas(kLaneAlign) double eligibleOpen[kBandCount];
+    alignas(kLaneAlign) double openPower[kBandCount];
+    alignas(kLaneAlign) double closePower[kBandCount];
+    alignas(kLaneAlign) double fullPower[kBandCount];
+    alignas(kLaneAlign) double targetGain[kBandCount];
+    alignas(kLaneAlign) double open0[kBandCount];
+    alignas(kLaneAlign) double open1[kBandCount];
+    alignas(kLaneAlign) double ramp0[kBandCount];
+    alignas(kLaneAlign) double ramp1[kBandCount];
+    alignas(kLaneAlign) double rampScale[kBandCount];
+    alignas(kLaneAlign) double rampOffset[kBandCount];
 
     void load(const GateSetup setups[kBandCount], const GateState& gates)
     {
@@ -305,9 +305,9 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
     MaskingMeterSums& sums = p.meterSums;
     BandGateLanes gateLanes;
     gateLanes.load(p.gates, gates);
-    double x0[kBandCount];
-    double x1[kBandCount];
-    double outBand[kBandCount];
+    alignas(kLaneAlign) double x0[kBandCount];
+    alignas(kLaneAlign) double x1[kBandCount];
+    alignas(kLaneAlign) double outBand[kBandCount];
     for (int t = 0; t < n; ++t)
     {
         const double a0 = in0[t];

@@ -36,9 +36,9 @@ struct MaskerPeriod
 
     // Sums over the period's samples.
     MaskingMeterSums meterSums;
-    double sumCross[kBandCount] = {};
-    double sumSquare0[kBandCount] = {};
-    double sumSquare1[kBandCount] = {};
+    alignas(kLaneAlign) double sumCross[kBandCount] = {};
+    alignas(kLaneAlign) double sumSquare0[kBandCount] = {};
+    alignas(kLaneAlign) double sumSquare1[kBandCount] = {};
     MidLevelSums localSums;
     // This track's own mid signal, while ownMetered (for the "mask" meter).
     MidLevelSums ownSums;

@@ -111,8 +111,8 @@ void SpectralEngine::processReleasingRun(const double* in0, const double* in1, d
                                          double* out1, int n)
 {
     refillStftRings();
-    double y0[kBandCount];
-    double y1[kBandCount];
+    alignas(kLaneAlign) double y0[kBandCount];
+    alignas(kLaneAlign) double y1[kBandCount];
     for (int t = 0; t < n; ++t)
     {
         const double x0 = in0[t];

@@ -70,8 +70,8 @@ OSTREL_VECTOR_CLONES void SpectralEngine::processSourceChunk(const double* in0, 
         // Off instance; the outputs are written last, for hosts that process
         // in place.
         int w = delays.delayWritePos;
-        double y0[kBandCount];
-        double y1[kBandCount];
+        alignas(kLaneAlign) double y0[kBandCount];
+        alignas(kLaneAlign) double y1[kBandCount];
         for (int t = 0; t < n; ++t)
         {
             bandFilter[0].step(in0[t], y0);
