@@ -14,11 +14,14 @@ namespace ostrel
 // Per-chunk sums the sample loop fills and the meters are made from.
 struct MaskingMeterSums
 {
-    alignas(kLaneAlign) double inEnergy[kBandCount] = {}; // mid of the delayed input band signals
-    alignas(kLaneAlign) double outEnergy[kBandCount] =
-        {}; // mid of the output through the output band filters
-    alignas(kLaneAlign) double dipSum[kBandCount] = {}; // sum of the larger channel dip (1 - gain)
-    alignas(kLaneAlign) int dipCount[kBandCount] = {};  // samples with a dip above 1e-6
+    // Mid of the delayed input band signals.
+    alignas(kLaneAlign) double inEnergy[kBandCount] = {};
+    // Mid of the output through the output band filters.
+    alignas(kLaneAlign) double outEnergy[kBandCount] = {};
+    // Sum of the larger channel dip (1 - gain).
+    alignas(kLaneAlign) double dipSum[kBandCount] = {};
+    // Samples with a dip above 1e-6.
+    alignas(kLaneAlign) int dipCount[kBandCount] = {};
 };
 
 // Output over input energy of a band in dB, -120..0; 0 when the input is silent.
