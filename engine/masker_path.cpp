@@ -6,6 +6,7 @@
 //
 // Audio thread only: no allocation, no lock, bounded registry reads.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "engine/band_gates.h"
@@ -146,9 +147,11 @@ OSTREL_INLINE_IN_CLONES void stepBandGates(GateState& __restrict gates, BandGate
     static_assert(kBandCount % kRun == 0);
     for (int first = 0; first < kBandCount; first += kRun)
     {
-        int anyRamp = 0;
+        // The flags are +0.0 or 1.0: OR-ing their bits is a vector reduction,
+        // where comparing each would be a scalar chain.
+        uint64_t anyRamp = 0;
         for (int m = first; m < first + kRun; ++m)
-            anyRamp |= (l.ramp0[m] != 0.0) | (l.ramp1[m] != 0.0);
+            anyRamp |= std::bit_cast<uint64_t>(l.ramp0[m]) | std::bit_cast<uint64_t>(l.ramp1[m]);
         if (anyRamp == 0)
             continue;
         for (int m = first; m < first + kRun; ++m)
