@@ -42,6 +42,19 @@ struct BandGains
     alignas(kLaneAlign) double stftBandGain[2][kBandCount];
 
     BandGains() { reset(); }
+    // The spectral stage reads its gains only when a sample completes a hop:
+    // the band gains then, with the lowest bands (removed in the time domain)
+    // at 1.0.
+    void handToSpectralStage()
+    {
+        for (int c = 0; c < 2; ++c)
+        {
+            for (int k = 0; k < kTimeDomainBands; ++k)
+                stftBandGain[c][k] = 1.0;
+            for (int k = kTimeDomainBands; k < kBandCount; ++k)
+                stftBandGain[c][k] = bandGain[c][k];
+        }
+    }
     void reset()
     {
         for (int c = 0; c < 2; ++c)

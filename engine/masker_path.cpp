@@ -184,21 +184,14 @@ OSTREL_INLINE_IN_CLONES void stepBandGates(GateState& __restrict gates, BandGate
 }
 
 // The four lowest bands are removed here in the time domain (added to
-// sub0/sub1); the others are handed to the spectral stage.
-OSTREL_INLINE_IN_CLONES void removeLowBands(BandGains& gains, const double* delayed0,
+// sub0/sub1); the others are left to the spectral stage.
+OSTREL_INLINE_IN_CLONES void removeLowBands(const BandGains& gains, const double* delayed0,
                                             const double* delayed1, double& sub0, double& sub1)
 {
     for (int m = 0; m < kTimeDomainBands; ++m)
     {
-        gains.stftBandGain[0][m] = 1.0;
-        gains.stftBandGain[1][m] = 1.0;
         sub0 += delayed0[m] * (1.0 - gains.bandGain[0][m]);
         sub1 += delayed1[m] * (1.0 - gains.bandGain[1][m]);
-    }
-    for (int m = kTimeDomainBands; m < kBandCount; ++m)
-    {
-        gains.stftBandGain[0][m] = gains.bandGain[0][m];
-        gains.stftBandGain[1][m] = gains.bandGain[1][m];
     }
 }
 
@@ -366,6 +359,8 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
         }
         delays.delayWritePos = (w + 1) % kDelayLength;
 
+        if (stft.nextStepCompletesHop())
+            gains.handToSpectralStage();
         const StftSample s = stft.step(d0, d1, sub0, sub1, bellSignal0, bellSignal1,
                                        gains.stftBandGain[0], gains.stftBandGain[1]);
 

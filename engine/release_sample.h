@@ -33,18 +33,13 @@ inline void SpectralEngine::releaseSample(double in0, double in1, const double* 
     }
     for (int k = 0; k < kTimeDomainBands; ++k)
     {
-        gains.stftBandGain[0][k] = 1.0;
-        gains.stftBandGain[1][k] = 1.0;
         sub0 += (1.0 - gains.bandGain[0][k]) * delayed0[k];
         sub1 += (1.0 - gains.bandGain[1][k]) * delayed1[k];
     }
-    for (int k = kTimeDomainBands; k < kBandCount; ++k)
-    {
-        gains.stftBandGain[0][k] = gains.bandGain[0][k];
-        gains.stftBandGain[1][k] = gains.bandGain[1][k];
-    }
     delays.writeBands(w, y0, y1);
     releaseBellsSample(in0, in1, readPos, sub0, sub1);
+    if (stft.nextStepCompletesHop())
+        gains.handToSpectralStage();
 
     const StftSample s =
         stft.step(d0, d1, sub0, sub1, 0.0, 0.0, gains.stftBandGain[0], gains.stftBandGain[1]);

@@ -86,6 +86,9 @@ public:
         return s;
     }
 
+    // Whether the next step completes a hop (and reads the band gains).
+    bool nextStepCompletesHop() const { return hopCounter == kStftHop - 1; }
+
     // Whether the stage is a plain delay now: for a whole frame length
     // nothing but the dry signal entered and no frame added a removal, so
     // every ring but the dry ones holds zeros.
