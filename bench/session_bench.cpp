@@ -3,8 +3,8 @@
 // (8 Sources, 32 Maskers spread over them, 8 Self, 16 Off), with every
 // instance's idle tick (and so the coordinator pass) run every 20 ms of
 // audio between blocks, untimed as the host's main thread would run it.
-// Reported: the share of the real-time budget the audio thread uses, and the
-// worst block against the block's duration.
+// Reported: the share of the real-time budget the audio thread uses, the
+// worst block and the 99.9th-percentile block against the block's duration.
 #include "vst3_bench_rig.h"
 
 #include <benchmark/benchmark.h>
@@ -91,6 +91,8 @@ void BM_Session64Instances(benchmark::State& state)
     double worst = 0.0;
     double total = 0.0;
     long blocks = 0;
+    std::vector<double> times;
+    times.reserve(static_cast<size_t>(state.max_iterations));
     for (auto _ : state)
     {
         const size_t offset = static_cast<size_t>(blocks % kLoopBlocks) * kSessionBlock;
@@ -109,11 +111,20 @@ void BM_Session64Instances(benchmark::State& state)
                 m.rig->plugin->IdleTick();
         state.SetIterationTime(seconds);
         worst = std::max(worst, seconds);
+        times.push_back(seconds);
         total += seconds;
         ++blocks;
     }
     state.counters["budget_used"] = total / (static_cast<double>(blocks) * blockSeconds);
     state.counters["worst_block_vs_duration"] = worst / blockSeconds;
+    // The worst block on a shared machine is often a scheduling delay; the
+    // block that only one in a thousand exceeds shows the plug-ins' own peaks.
+    if (!times.empty())
+    {
+        const auto rank = times.begin() + static_cast<long>(times.size() * 999 / 1000);
+        std::nth_element(times.begin(), rank, times.end());
+        state.counters["block_p999_vs_duration"] = *rank / blockSeconds;
+    }
 }
 BENCHMARK(BM_Session64Instances)->UseManualTime()->Iterations(3000);
 
