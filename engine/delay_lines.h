@@ -28,7 +28,7 @@ struct DelayLines
     // bands of both channels at the lookahead (a position's eight values in
     // one cache line) and every band's mid signal for the dip meter. A
     // sample then moves a third of the memory a line of all bands would.
-    alignas(64) double lowBandDelay[kDelayLength + 1][2][kTimeDomainBands] = {};
+    alignas(kLaneAlign) double lowBandDelay[kDelayLength + 1][2][kTimeDomainBands] = {};
     double midBandDelay[kDelayLength + 1][kBandCount] = {};
 
     // Silence in every line, write position at the start.
