@@ -27,8 +27,6 @@ void resetBellState(DynamicBell& bell, double sampleRate)
     bell.bellQSmoothed = -1.0f;
     bell.bellFilter0.clearState();
     bell.bellFilter1.clearState();
-    std::fill(std::begin(bell.bellDelay0), std::end(bell.bellDelay0), 0.0);
-    std::fill(std::begin(bell.bellDelay1), std::end(bell.bellDelay1), 0.0);
     bell.bellAttack = onePoleFromMs(kBellAttackMs, sampleRate);
     bell.bellRelease = onePoleFromMs(kBellReleaseMs, sampleRate);
     bell.bellEnvelope0 = 0.0;

@@ -11,20 +11,43 @@
 #include "engine/band_gates.h"
 #include "engine/band_layout.h"
 #include "engine/biquad.h"
+#include "engine/engine_settings.h"
 
 namespace ostrel
 {
 
 // Same length as the engine's other lookahead delay lines (one shared write position).
 inline constexpr int kBellDelayLength = 5120;
+// The bells' channels as lanes: lane = channel * kBellCount + bell.
+inline constexpr int kBellLanes = 2 * kBellCount;
+
+inline constexpr int bellLane(int bell, int channel)
+{
+    return channel * kBellCount + bell;
+}
+
+// The bells' lookahead line: a position's eight lanes in one cache line, so
+// a sample writes one line and reads one.
+struct BellDelayLine
+{
+    alignas(kLaneAlign) double lanes[kBellDelayLength][kBellLanes] = {};
+
+    // Silence in one bell's two lanes.
+    void clearBell(int bell)
+    {
+        for (auto& row : lanes)
+        {
+            row[bellLane(bell, 0)] = 0.0;
+            row[bellLane(bell, 1)] = 0.0;
+        }
+    }
+};
 
 struct DynamicBell
 {
     float bellFreqSmoothed = -1.0f; // Hz; negative = unset (snaps to the setting)
     float bellQSmoothed = -1.0f;
     Biquad bellFilter0, bellFilter1;
-    double bellDelay0[kBellDelayLength] = {};
-    double bellDelay1[kBellDelayLength] = {};
     double bellAttack = 0.0; // envelope coefficients, both channels
     double bellRelease = 0.0;
     double bellEnvelope0 = 0.0, bellEnvelope1 = 0.0;
@@ -39,7 +62,8 @@ struct DynamicBell
 };
 
 // Full reset (engine reset): filters silent and set to pass nothing through
-// the bell path, gains 1.0, gates closed, envelopes and delay lines zeroed,
+// the bell path, gains 1.0, gates closed, envelopes zeroed (the delay line is
+// cleared apart),
 // smoothed frequency and Q unset, envelope coefficients from 1.5 ms / 35 ms.
 void resetBellState(DynamicBell& bell, double sampleRate);
 
@@ -73,62 +97,18 @@ void setupBellChunk(DynamicBell& bell, double freqHz, double q, double depthPerc
 // Completes the chunk's gate set-up from the nearest band's masking values.
 void setBellGate(BellChunk& chunk, const GateSetupInputs& nearestBandInputs);
 
-// One sample of a bell on the Masker/Self path. readPos/writePos: the shared
-// delay-line positions. Adds the removed part to sub0/sub1 and returns, via
-// y0/y1, the bell's lookahead-delayed signal (zero when not primed).
-inline void bellSampleStep(DynamicBell& bell, const BellChunk& chunk, double in0, double in1,
-                           int readPos, int writePos, bool primed, double glideCoef,
-                           double levelDecay, double& sub0, double& sub1, double& y0, double& y1)
-{
-    const double z0 = bell.bellFilter0.step(in0);
-    const double z1 = bell.bellFilter1.step(in1);
-    bell.bellDelay0[writePos] = z0;
-    bell.bellDelay1[writePos] = z1;
-    followEnvelope(bell.bellEnvelope0, z0, bell.bellAttack, bell.bellRelease);
-    followEnvelope(bell.bellEnvelope1, z1, bell.bellAttack, bell.bellRelease);
-    if (!primed)
-    {
-        y0 = 0.0;
-        y1 = 0.0;
-        return;
-    }
-    y0 = bell.bellDelay0[readPos];
-    y1 = bell.bellDelay1[readPos];
-    double target0 = 1.0;
-    double target1 = 1.0;
-    if (chunk.active)
-    {
-        target0 = gateStep(bell.bellGateOpen0, bell.bellGateAmount0, bell.bellEnvelope0, chunk.gate,
-                           levelDecay);
-        target1 = gateStep(bell.bellGateOpen1, bell.bellGateAmount1, bell.bellEnvelope1, chunk.gate,
-                           levelDecay);
-    }
-    glideGain(bell.bellGain0, target0, glideCoef);
-    glideGain(bell.bellGain1, target1, glideCoef);
-    sub0 += (1.0 - bell.bellGain0) * y0;
-    sub1 += (1.0 - bell.bellGain1) * y1;
-    const double d0 = 1.0 - bell.bellGain0;
-    const double d1 = 1.0 - bell.bellGain1;
-    const double v = d0 > d1 ? d0 : d1;
-    if (v > 1e-6)
-    {
-        bell.dipSum += v;
-        ++bell.dipCount;
-    }
-}
-
 // One sample of a bell on the release and Source paths: the filters and the
 // delay lines keep running and both gains glide back to 1.0, so a bell dip
 // fades out instead of stopping when the role changes.
-inline void bellReleaseStep(DynamicBell& bell, double in0, double in1, int readPos, int writePos,
-                            double glideCoef, double& sub0, double& sub1)
+inline void bellReleaseStep(DynamicBell& bell, int b, BellDelayLine& line, double in0, double in1,
+                            int readPos, int writePos, double glideCoef, double& sub0, double& sub1)
 {
     const double z0 = bell.bellFilter0.step(in0);
     const double z1 = bell.bellFilter1.step(in1);
-    const double y0 = bell.bellDelay0[readPos];
-    const double y1 = bell.bellDelay1[readPos];
-    bell.bellDelay0[writePos] = z0;
-    bell.bellDelay1[writePos] = z1;
+    const double y0 = line.lanes[readPos][bellLane(b, 0)];
+    const double y1 = line.lanes[readPos][bellLane(b, 1)];
+    line.lanes[writePos][bellLane(b, 0)] = z0;
+    line.lanes[writePos][bellLane(b, 1)] = z1;
     glideGain(bell.bellGain0, 1.0, glideCoef);
     glideGain(bell.bellGain1, 1.0, glideCoef);
     sub0 += (1.0 - bell.bellGain0) * y0;

@@ -58,8 +58,11 @@ void SpectralEngine::resetEngine(double rate)
 
     // Bells: their settings stay as the parameters set them; the working
     // state starts unset and neutral.
-    for (DynamicBell& bell : bells)
-        resetBellState(bell, rate);
+    for (int b = 0; b < kBellCount; ++b)
+    {
+        resetBellState(bells[b], rate);
+        bellDelay.clearBell(b);
+    }
 }
 
 void SpectralEngine::resetOnRoleChange(int role, bool bypassOn)
@@ -106,14 +109,16 @@ void SpectralEngine::freshenMaskingState()
     // from before, so the gates start from silence.
     fillArray(gates.bandEnvelope0, 0.0);
     fillArray(gates.bandEnvelope1, 0.0);
-    for (DynamicBell& bell : bells)
+    for (int b = 0; b < kBellCount; ++b)
     {
+        DynamicBell& bell = bells[b];
         if (bellAtRest(bell))
         {
             // Its filters and delay lines stood still and hold old audio.
             const float freq = bell.bellFreqSmoothed;
             const float q = bell.bellQSmoothed;
             resetBellState(bell, tables.sampleRate);
+            bellDelay.clearBell(b);
             bell.bellFreqSmoothed = freq;
             bell.bellQSmoothed = q;
         }

@@ -11,6 +11,7 @@
 
 #include "engine/band_gates.h"
 #include "engine/band_levels.h"
+#include "engine/bell_lanes.h"
 #include "engine/lane_log.h"
 #include "engine/masker_decisions.h"
 #include "engine/masking_meters.h"
@@ -301,6 +302,8 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
     MaskingMeterSums& sums = p.meterSums;
     BandGateLanes gateLanes;
     gateLanes.load(p.gates, gates);
+    BellLanes bellLanes;
+    bellLanes.load(bells, p.bells);
     alignas(kLaneAlign) double x0[kBandCount];
     alignas(kLaneAlign) double x1[kBandCount];
     alignas(kLaneAlign) double outBand[kBandCount];
@@ -343,20 +346,10 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
 
         // Bells, and the signal Bell Listen hands to the spectral stage.
         const int bellFed = stepBellListenSelection(listening, primed ? bellListenSetting : -1);
-        double bellSignal0 = 0.0;
-        double bellSignal1 = 0.0;
-        for (int b = 0; b < kBellCount; ++b)
-        {
-            double y0;
-            double y1;
-            bellSampleStep(bells[b], p.bells[b], a0, a1, r, w, primed, tables.glideCoef,
-                           tables.levelDecay, sub0, sub1, y0, y1);
-            if (b == bellFed)
-            {
-                bellSignal0 = y0;
-                bellSignal1 = y1;
-            }
-        }
+        bellLanes.step(bellDelay, a0, a1, r, w, primed, tables.glideCoef, tables.levelDecay, sub0,
+                       sub1);
+        const double bellSignal0 = bellFed >= 0 ? bellLanes.y[bellLane(bellFed, 0)] : 0.0;
+        const double bellSignal1 = bellFed >= 0 ? bellLanes.y[bellLane(bellFed, 1)] : 0.0;
         delays.delayWritePos = (w + 1) % kDelayLength;
 
         if (stft.nextStepCompletesHop())
@@ -378,6 +371,7 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
         out1[t] = finiteOrAlignedDry(o1, s.dry1);
     }
     gateLanes.store(gates);
+    bellLanes.store(bells);
 
     if (period.closesWith(n))
         closeMaskerPeriod(*this);

@@ -148,6 +148,7 @@ public:
     StereoStatistics stereo;
     GateState gates;
     DynamicBell bells[kBellCount];
+    BellDelayLine bellDelay;
     ListenState listening;
 
     // --- meters, read by the idle thread (relaxed) --------------------------
@@ -195,9 +196,9 @@ public:
     // glide toward 1.0 and what they still remove is added to sub0/sub1.
     void releaseBellsSample(double in0, double in1, int readPos, double& sub0, double& sub1)
     {
-        for (DynamicBell& bell : bells)
-            bellReleaseStep(bell, in0, in1, readPos, delays.delayWritePos, tables.glideCoef, sub0,
-                            sub1);
+        for (int b = 0; b < kBellCount; ++b)
+            bellReleaseStep(bells[b], b, bellDelay, in0, in1, readPos, delays.delayWritePos,
+                            tables.glideCoef, sub0, sub1);
     }
 };
 

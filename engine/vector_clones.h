@@ -21,3 +21,12 @@
 #else
 #define OSTREL_INLINE_IN_CLONES inline
 #endif
+
+// Before a short loop over lanes: GCC unrolls a loop of eight or so
+// iterations before it would vectorise it, and then leaves it scalar; kept
+// as a loop it becomes one or two vector steps.
+#if defined(__GNUC__) && !defined(__clang__)
+#define OSTREL_LANE_LOOP _Pragma("GCC unroll 1")
+#else
+#define OSTREL_LANE_LOOP
+#endif

@@ -4,6 +4,7 @@
 #include <memory>
 #include <numbers>
 
+#include "engine/bell_lanes.h"
 #include "engine/dynamic_bells.h"
 #include "masking_test_tables.h"
 
@@ -21,13 +22,21 @@ class DynamicBellTest : public ::testing::Test
 {
 protected:
     MaskingTables t;
-    std::unique_ptr<DynamicBell> bell = std::make_unique<DynamicBell>();
-    BellChunk chunk;
+    // Bell 0 is under test; the others stay inactive beside it.
+    std::unique_ptr<DynamicBell[]> bells = std::make_unique<DynamicBell[]>(kBellCount);
+    DynamicBell* bell = &bells[0];
+    BellChunk chunks[kBellCount];
+    BellChunk& chunk = chunks[0];
+    std::unique_ptr<BellDelayLine> line = std::make_unique<BellDelayLine>();
     const double glide = 1.0 - std::exp(-1.0 / (0.02 * kRate));
     const double decay = std::exp(-1.0 / (0.08 * kRate));
     int writePos = 0;
 
-    void SetUp() override { resetBellState(*bell, kRate); }
+    void SetUp() override
+    {
+        for (int b = 0; b < kBellCount; ++b)
+            resetBellState(bells[b], kRate);
+    }
 
     // A gate setup whose nearest band is loud over a small spread: the gate opens.
     GateSetupInputs openingBand() const
@@ -45,21 +54,28 @@ protected:
         return in;
     }
 
-    // Runs the bell on a sine for n samples; returns the largest |sub|.
+    // Runs the bells on a sine for n samples, as one chunk; returns the largest |sub|.
     double run(double hz, int n, bool primed = true)
     {
+        BellLanes lanes;
+        lanes.load(bells.get(), chunks);
         double largest = 0.0;
         for (int i = 0; i < n; ++i)
         {
             const double x = 0.5 * std::sin(2.0 * std::numbers::pi * hz * i / kRate);
-            const int readPos = (writePos - 240 + kBellDelayLength) % kBellDelayLength;
-            double sub0 = 0.0, sub1 = 0.0, y0 = 0.0, y1 = 0.0;
-            bellSampleStep(*bell, chunk, x, x, readPos, writePos, primed, glide, decay, sub0, sub1,
-                           y0, y1);
-            writePos = (writePos + 1) % kBellDelayLength;
-            largest = std::max(largest, std::fabs(sub0));
+            largest = std::max(largest, std::fabs(step(lanes, x, x, primed)));
         }
+        lanes.store(bells.get());
         return largest;
+    }
+
+    double step(BellLanes& lanes, double x0, double x1, bool primed)
+    {
+        const int readPos = (writePos - 240 + kBellDelayLength) % kBellDelayLength;
+        double sub0 = 0.0, sub1 = 0.0;
+        lanes.step(*line, x0, x1, readPos, writePos, primed, glide, decay, sub0, sub1);
+        writePos = (writePos + 1) % kBellDelayLength;
+        return sub0;
     }
 };
 
@@ -176,7 +192,7 @@ TEST_F(DynamicBellTest, ReleaseStepGlidesADipBackWithoutAStep)
         const double x = 0.5 * std::sin(2.0 * std::numbers::pi * 1000.0 * (4800 + i) / kRate);
         const int readPos = (writePos - 240 + kBellDelayLength) % kBellDelayLength;
         double sub0 = 0.0, sub1 = 0.0;
-        bellReleaseStep(*bell, x, x, readPos, writePos, glide, sub0, sub1);
+        bellReleaseStep(*bell, 0, *line, x, x, readPos, writePos, glide, sub0, sub1);
         writePos = (writePos + 1) % kBellDelayLength;
         // The gain moves at most the glide coefficient's share each sample.
         ASSERT_LE(bell->bellGain0 - previousGain, glide * (1.0 - previousGain) + 1e-6);
@@ -189,11 +205,10 @@ TEST_F(DynamicBellTest, NonFiniteInputDoesNotPoisonTheBell)
 {
     setupBellChunk(*bell, 1000.0, 1.5, 100.0, true, t.centreHz, 512, kRate, chunk);
     setBellGate(chunk, openingBand());
-    const int readPos = (writePos - 240 + kBellDelayLength) % kBellDelayLength;
-    double sub0 = 0.0, sub1 = 0.0, y0 = 0.0, y1 = 0.0;
-    bellSampleStep(*bell, chunk, std::nan(""), HUGE_VAL, readPos, writePos, true, glide, decay,
-                   sub0, sub1, y0, y1);
-    writePos = (writePos + 1) % kBellDelayLength;
+    BellLanes lanes;
+    lanes.load(bells.get(), chunks);
+    step(lanes, std::nan(""), HUGE_VAL, true);
+    lanes.store(bells.get());
     run(1000.0, 4800);
     EXPECT_TRUE(std::isfinite(bell->bellEnvelope0));
     EXPECT_TRUE(std::isfinite(bell->bellEnvelope1));

@@ -218,6 +218,49 @@ void releaseSample(SpectralEngine& e, double in0, double in1, const double* y0, 
     out1 = finiteOrAlignedDry(o1, s.dry1);
 }
 
+// One sample of one bell on the Masker/Self path, a bell at a time.
+void bellSampleStep(DynamicBell& bell, int b, BellDelayLine& line, const BellChunk& chunk,
+                    double in0, double in1, int readPos, int writePos, bool primed,
+                    double glideCoef, double levelDecay, double& sub0, double& sub1, double& y0,
+                    double& y1)
+{
+    const double z0 = bell.bellFilter0.step(in0);
+    const double z1 = bell.bellFilter1.step(in1);
+    line.lanes[writePos][bellLane(b, 0)] = z0;
+    line.lanes[writePos][bellLane(b, 1)] = z1;
+    followEnvelope(bell.bellEnvelope0, z0, bell.bellAttack, bell.bellRelease);
+    followEnvelope(bell.bellEnvelope1, z1, bell.bellAttack, bell.bellRelease);
+    if (!primed)
+    {
+        y0 = 0.0;
+        y1 = 0.0;
+        return;
+    }
+    y0 = line.lanes[readPos][bellLane(b, 0)];
+    y1 = line.lanes[readPos][bellLane(b, 1)];
+    double target0 = 1.0;
+    double target1 = 1.0;
+    if (chunk.active)
+    {
+        target0 = gateStep(bell.bellGateOpen0, bell.bellGateAmount0, bell.bellEnvelope0, chunk.gate,
+                           levelDecay);
+        target1 = gateStep(bell.bellGateOpen1, bell.bellGateAmount1, bell.bellEnvelope1, chunk.gate,
+                           levelDecay);
+    }
+    glideGain(bell.bellGain0, target0, glideCoef);
+    glideGain(bell.bellGain1, target1, glideCoef);
+    sub0 += (1.0 - bell.bellGain0) * y0;
+    sub1 += (1.0 - bell.bellGain1) * y1;
+    const double d0 = 1.0 - bell.bellGain0;
+    const double d1 = 1.0 - bell.bellGain1;
+    const double v = d0 > d1 ? d0 : d1;
+    if (v > 1e-6)
+    {
+        bell.dipSum += v;
+        ++bell.dipCount;
+    }
+}
+
 void accumulateLocalSource(SpectralEngine& e, const double* a, const double* b, int n,
                            MidLevelSums& sums)
 {
@@ -557,8 +600,8 @@ void maskerChunk(SpectralEngine& e, const double* in0, const double* in1, double
         {
             double y0;
             double y1;
-            bellSampleStep(e.bells[b], p.bells[b], a0, a1, r, w, primed, e.tables.glideCoef,
-                           e.tables.levelDecay, sub0, sub1, y0, y1);
+            bellSampleStep(e.bells[b], b, e.bellDelay, p.bells[b], a0, a1, r, w, primed,
+                           e.tables.glideCoef, e.tables.levelDecay, sub0, sub1, y0, y1);
             if (b == bellFed)
             {
                 bellSignal0 = y0;

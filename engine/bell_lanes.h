@@ -1,0 +1,150 @@
+// The four bells of the Masker/Self path as eight lanes (lane = channel * 4 +
+// bell), so one sample of all their filters, envelopes, gates and glides is a
+// loop over the lanes that the compiler vectorises. The bells' state lives in
+// DynamicBell between chunks; a chunk loads it here and stores it back.
+//
+// Each lane computes exactly what a bell's channel computes alone, and the
+// removed parts are summed bell by bell in the same order, so the output is
+// the same to the bit.
+#pragma once
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "engine/band_gates.h"
+#include "engine/band_layout.h"
+#include "engine/dynamic_bells.h"
+#include "engine/engine_settings.h"
+#include "engine/vector_clones.h"
+
+namespace ostrel
+{
+
+struct BellLanes
+{
+    // Filters (a bell's two channels share its coefficients).
+    alignas(kLaneAlign) double b0[kBellLanes];
+    alignas(kLaneAlign) double b1[kBellLanes];
+    alignas(kLaneAlign) double b2[kBellLanes];
+    alignas(kLaneAlign) double a1[kBellLanes];
+    alignas(kLaneAlign) double a2[kBellLanes];
+    alignas(kLaneAlign) double s1[kBellLanes];
+    alignas(kLaneAlign) double s2[kBellLanes];
+    // Envelopes.
+    alignas(kLaneAlign) double attack[kBellLanes];
+    alignas(kLaneAlign) double release[kBellLanes];
+    alignas(kLaneAlign) double envelope[kBellLanes];
+    // Gates; an inactive bell's gate keeps its state and asks for 1.0.
+    alignas(kLaneAlign) double active[kBellLanes];
+    alignas(kLaneAlign) double eligibleClosed[kBellLanes];
+    alignas(kLaneAlign) double eligibleOpen[kBellLanes];
+    alignas(kLaneAlign) double openPower[kBellLanes];
+    alignas(kLaneAlign) double closePower[kBellLanes];
+    alignas(kLaneAlign) double fullPower[kBellLanes];
+    alignas(kLaneAlign) double targetGain[kBellLanes];
+    alignas(kLaneAlign) double open[kBellLanes];
+    alignas(kLaneAlign) double amount[kBellLanes];
+    alignas(kLaneAlign) double ramp[kBellLanes];
+    alignas(kLaneAlign) double gain[kBellLanes];
+    // A ramp's amount takes the library's logarithm, as a lone gate's does.
+    alignas(kLaneAlign) double spreadDb[kBellLanes];
+    alignas(kLaneAlign) double openThresholdDb[kBellLanes];
+    alignas(kLaneAlign) double amountDivisor[kBellLanes];
+    // This sample's lookahead-delayed signals.
+    alignas(kLaneAlign) double y[kBellLanes];
+    // Dip meter sums, per bell.
+    alignas(kLaneAlign) double dipSum[kBellCount];
+    alignas(kLaneAlign) double dipCount[kBellCount];
+
+    void load(DynamicBell bells[kBellCount], const BellChunk chunks[kBellCount]);
+    void store(DynamicBell bells[kBellCount]) const;
+
+    // One sample of every bell: what the bells remove is added to sub0/sub1
+    // (bell by bell), and y holds each lane's lookahead-delayed signal (zero
+    // until primed).
+    OSTREL_INLINE_IN_CLONES void step(BellDelayLine& line, double in0, double in1, int readPos,
+                                      int writePos, bool primed, double glideCoef,
+                                      double levelDecay, double& sub0, double& sub1)
+    {
+        alignas(kLaneAlign) double x[kBellLanes];
+        for (int b = 0; b < kBellCount; ++b)
+        {
+            x[bellLane(b, 0)] = analysedSample(in0);
+            x[bellLane(b, 1)] = analysedSample(in1);
+        }
+        alignas(kLaneAlign) double z[kBellLanes];
+        OSTREL_LANE_LOOP
+        for (int l = 0; l < kBellLanes; ++l)
+        {
+            const double out = b0[l] * x[l] + s1[l];
+            s1[l] = b1[l] * x[l] - a1[l] * out + s2[l];
+            s2[l] = b2[l] * x[l] - a2[l] * out;
+            z[l] = out;
+            followEnvelope(envelope[l], out, attack[l], release[l]);
+        }
+        std::memcpy(line.lanes[writePos], z, sizeof z);
+        if (!primed)
+        {
+            OSTREL_LANE_LOOP
+            for (int l = 0; l < kBellLanes; ++l)
+                y[l] = 0.0;
+            return;
+        }
+        std::memcpy(y, line.lanes[readPos], sizeof y);
+
+        uint64_t anyRamp = 0;
+        OSTREL_LANE_LOOP
+        for (int l = 0; l < kBellLanes; ++l)
+        {
+            double o = open[l];
+            double a = amount[l];
+            const double r = gateLaneStep(o, a, envelope[l], eligibleClosed[l], eligibleOpen[l],
+                                          openPower[l], closePower[l], fullPower[l], levelDecay);
+            const bool on = active[l] != 0.0;
+            open[l] = on ? o : open[l];
+            amount[l] = on ? a : amount[l];
+            ramp[l] = on ? r : 0.0;
+            anyRamp |= std::bit_cast<uint64_t>(ramp[l]);
+        }
+        if (anyRamp != 0)
+        {
+            for (int l = 0; l < kBellLanes; ++l)
+            {
+                if (ramp[l] == 0.0)
+                    continue;
+                const double lvl = 10.0 * std::log10(envelope[l] + 1e-30) - spreadDb[l];
+                const double a = (lvl - openThresholdDb[l]) / amountDivisor[l];
+                amount[l] = a < 1.0 ? a : 1.0;
+            }
+        }
+        alignas(kLaneAlign) double removed[kBellLanes];
+        alignas(kLaneAlign) double dip[kBellLanes];
+        OSTREL_LANE_LOOP
+        for (int l = 0; l < kBellLanes; ++l)
+        {
+            const double target =
+                active[l] != 0.0 ? gateLaneTarget(open[l], amount[l], targetGain[l]) : 1.0;
+            glideGainLane(gain[l], target, glideCoef);
+            dip[l] = 1.0 - gain[l];
+            removed[l] = dip[l] * y[l];
+        }
+        for (int b = 0; b < kBellCount; ++b)
+        {
+            sub0 += removed[bellLane(b, 0)];
+            sub1 += removed[bellLane(b, 1)];
+        }
+        for (int b = 0; b < kBellCount; ++b)
+        {
+            const double d0 = dip[bellLane(b, 0)];
+            const double d1 = dip[bellLane(b, 1)];
+            const double v = d0 > d1 ? d0 : d1;
+            const bool dipped = v > 1e-6;
+            dipSum[b] += dipped ? v : 0.0;
+            dipCount[b] += dipped ? 1.0 : 0.0;
+        }
+    }
+};
+
+} // namespace ostrel
