@@ -299,39 +299,52 @@ inline void fftFirstStages(double* __restrict re, double* __restrict im, const d
     }
 }
 
-// One stage of butterflies, groups of d points; conjugate twiddles for the
-// inverse (the recurrence from the conjugate step gives exactly those). The
-// halves of a group never overlap, which the compiler is told so it
-// vectorises without checks.
-template <bool Inverse>
-inline void fftStage(double* __restrict re, double* __restrict im, int d,
-                     const double* __restrict wRe, const double* __restrict wIm)
+// Two stages in one pass, d and 2d: each group of 2d points is four runs of
+// d / 2 points, whose butterflies of both stages are made in registers. The
+// same butterflies with the same twiddles as stage after stage, in half the
+// passes over the arrays.
+template <bool Inverse, int d>
+inline void fftStagePair(double* __restrict re, double* __restrict im, const double* wRe,
+                         const double* wIm, const double* wRe2, const double* wIm2)
 {
-    const int half = d >> 1;
-    for (int group = 0; group < kStftSize; group += d)
+    constexpr int quarter = d >> 1;
+    for (int group = 0; group < kStftSize; group += 2 * d)
     {
         double* __restrict reLo = re + group;
         double* __restrict imLo = im + group;
-        double* __restrict reUp = reLo + half;
-        double* __restrict imUp = imLo + half;
-        for (int k = 0; k < half; ++k)
+        double* __restrict reUp = reLo + d;
+        double* __restrict imUp = imLo + d;
+        for (int k = 0; k < quarter; ++k)
         {
             const double cRe = wRe[k];
             const double cIm = Inverse ? -wIm[k] : wIm[k];
-            const double tRe = cRe * reUp[k] - cIm * imUp[k];
-            const double tIm = cRe * imUp[k] + cIm * reUp[k];
-            reUp[k] = reLo[k] - tRe;
-            imUp[k] = imLo[k] - tIm;
-            reLo[k] += tRe;
-            imLo[k] += tIm;
+            const double c2Re = wRe2[k];
+            const double c2Im = Inverse ? -wIm2[k] : wIm2[k];
+            const double c3Re = wRe2[quarter + k];
+            const double c3Im = Inverse ? -wIm2[quarter + k] : wIm2[quarter + k];
+            double r0 = reLo[k], i0 = imLo[k], r1 = reLo[quarter + k], i1 = imLo[quarter + k];
+            double r2 = reUp[k], i2 = imUp[k], r3 = reUp[quarter + k], i3 = imUp[quarter + k];
+            butterfly(r0, i0, r1, i1, cRe, cIm);
+            butterfly(r2, i2, r3, i3, cRe, cIm);
+            butterfly(r0, i0, r2, i2, c2Re, c2Im);
+            butterfly(r1, i1, r3, i3, c3Re, c3Im);
+            reLo[k] = r0;
+            imLo[k] = i0;
+            reLo[quarter + k] = r1;
+            imLo[quarter + k] = i1;
+            reUp[k] = r2;
+            imUp[k] = i2;
+            reUp[quarter + k] = r3;
+            imUp[quarter + k] = i3;
         }
     }
 }
 
 } // namespace
 
-// Stage by stage, each group's butterflies in a row: independent, contiguous
-// and so vectorised, with the twiddles read from the table.
+// Two stages at a time, each group's butterflies in a row: independent,
+// contiguous and so vectorised, with the twiddles read from the table. Each
+// pair's group size is a constant, so the compiler sees every loop's length.
 OSTREL_VECTOR_CLONES void fftFromBitReversed(double* re, double* im, int direction)
 {
     const FftTables& t = fftTables();
@@ -339,14 +352,24 @@ OSTREL_VECTOR_CLONES void fftFromBitReversed(double* re, double* im, int directi
         fftFirstStages<false>(re, im, t.twiddleRe, t.twiddleIm);
     else
         fftFirstStages<true>(re, im, t.twiddleRe, t.twiddleIm);
-    int at = 3;
-    for (int d = 8; d <= kStftSize; d <<= 1)
+    // Stages 8 and 16, 32 and 64, 128 and 256, 512 and 1024: their twiddles
+    // start after the 1 + 2 of the first two.
+    static_assert(kStftSize == 1024);
+    const double* wRe = t.twiddleRe;
+    const double* wIm = t.twiddleIm;
+    if (direction < 0)
     {
-        if (direction < 0)
-            fftStage<false>(re, im, d, t.twiddleRe + at, t.twiddleIm + at);
-        else
-            fftStage<true>(re, im, d, t.twiddleRe + at, t.twiddleIm + at);
-        at += d / 2;
+        fftStagePair<false, 8>(re, im, wRe + 3, wIm + 3, wRe + 7, wIm + 7);
+        fftStagePair<false, 32>(re, im, wRe + 15, wIm + 15, wRe + 31, wIm + 31);
+        fftStagePair<false, 128>(re, im, wRe + 63, wIm + 63, wRe + 127, wIm + 127);
+        fftStagePair<false, 512>(re, im, wRe + 255, wIm + 255, wRe + 511, wIm + 511);
+    }
+    else
+    {
+        fftStagePair<true, 8>(re, im, wRe + 3, wIm + 3, wRe + 7, wIm + 7);
+        fftStagePair<true, 32>(re, im, wRe + 15, wIm + 15, wRe + 31, wIm + 31);
+        fftStagePair<true, 128>(re, im, wRe + 63, wIm + 63, wRe + 127, wIm + 127);
+        fftStagePair<true, 512>(re, im, wRe + 255, wIm + 255, wRe + 511, wIm + 511);
     }
 }
 
