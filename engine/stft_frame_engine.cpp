@@ -85,6 +85,18 @@ double removedShare(double gain)
     return std::clamp(1.0 - gain, 0.0, 1.0);
 }
 
+// out[k] += frame[k] * window[k] * scale for both channels, k < n.
+void addWindowed(double* __restrict out0, double* __restrict out1, const double* __restrict re,
+                 const double* __restrict im, const double* __restrict window, double scale, int n)
+{
+    for (int k = 0; k < n; ++k)
+    {
+        const double w = window[k] * scale;
+        out0[k] += re[k] * w;
+        out1[k] += im[k] * w;
+    }
+}
+
 } // namespace
 
 void StftFrameEngine::processFrame(const double* gains0, const double* gains1)
@@ -153,20 +165,28 @@ void StftFrameEngine::processBothChannels(const double* gains0, const double* ga
     }
     fftFromBitReversed(fftRe, fftIm, -1);
 
+    // Each band's share, once per band rather than per bin.
+    double share0[kBandCount];
+    double share1[kBandCount];
+    for (int k = 0; k < kBandCount; ++k)
+    {
+        share0[k] = removedShare(gains0[k]);
+        share1[k] = removedShare(gains1[k]);
+    }
     // DC and Nyquist are their own mirrors: the real part is channel 0's, the
     // imaginary part channel 1's.
     for (int j : {0, kStftSize / 2})
     {
-        maskedRe[reversed[j]] = fftRe[j] * removedShare(gains0[bandOfBin[j]]);
-        maskedIm[reversed[j]] = fftIm[j] * removedShare(gains1[bandOfBin[j]]);
+        maskedRe[reversed[j]] = fftRe[j] * share0[bandOfBin[j]];
+        maskedIm[reversed[j]] = fftIm[j] * share1[bandOfBin[j]];
     }
     for (int j = 1; j < kStftSize / 2; ++j)
     {
         const int mirror = kStftSize - j;
         const double xr = fftRe[j], xi = fftIm[j];
         const double yr = fftRe[mirror], yi = fftIm[mirror];
-        const double m0 = removedShare(gains0[bandOfBin[j]]);
-        const double m1 = removedShare(gains1[bandOfBin[j]]);
+        const double m0 = share0[bandOfBin[j]];
+        const double m1 = share1[bandOfBin[j]];
         // Channel 0's bin A = (X[j] + conj X[n-j]) / 2, channel 1's B = (X[j] - conj X[n-j]) / 2i.
         const double aRe = 0.5 * (xr + yr) * m0;
         const double aIm = 0.5 * (xi - yi) * m0;
@@ -180,16 +200,13 @@ void StftFrameEngine::processBothChannels(const double* gains0, const double* ga
     }
     fftFromBitReversed(maskedRe, maskedIm, +1);
 
+    // The ring from ringPos on, then its start: two contiguous runs.
     const double scale = 1.0 / (overlapNorm * kStftSize);
-    double* out0 = outputRing[0];
-    double* out1 = outputRing[1];
-    for (int k = 0; k < kStftSize; ++k)
-    {
-        const int p = (ringPos + k) & (kStftSize - 1);
-        const double w = window[k] * scale;
-        out0[p] += maskedRe[k] * w;
-        out1[p] += maskedIm[k] * w;
-    }
+    const int head = kStftSize - ringPos;
+    addWindowed(outputRing[0] + ringPos, outputRing[1] + ringPos, maskedRe, maskedIm, window, scale,
+                head);
+    addWindowed(outputRing[0], outputRing[1], maskedRe + head, maskedIm + head, window + head,
+                scale, ringPos);
 }
 
 namespace
