@@ -30,6 +30,7 @@ struct Case
     int bellListen = -1;
     bool switchRoles = false;  // Masker, then Off, Source and Masker again
     bool spikes = false;       // non-finite and absurd samples in the input
+    bool bellsSwitch = false;  // bells at mixed depths, switched off and on again
     bool floatSamples = false; // material a 32-bit host delivers
     double rate = 48000.0;
     std::vector<int> blocks = {512};
@@ -66,6 +67,18 @@ void configure(SpectralEngine& e, const Case& c)
         e.settings.bellDepthPercent[b] = 100.0f;
         e.settings.bellFreqHz[b] = static_cast<float>(300.0 * (1 << (2 * b)));
     }
+}
+
+// Bells 1 and 2 are switched off and on every tenth of the run, out of step,
+// while the others dip on at their own depths.
+void switchBells(EngineSettings& settings, int t, int length)
+{
+    constexpr float kDepths[kBellCount] = {100.0f, 60.0f, 35.0f, 80.0f};
+    for (int b = 0; b < kBellCount; ++b)
+        settings.bellDepthPercent[b] = kDepths[b];
+    const int tenth = t / (length / 10);
+    settings.bellActive[1] = tenth % 2 == 0 ? 1 : 0;
+    settings.bellActive[2] = tenth % 3 != 1 ? 1 : 0;
 }
 
 World makeWorld(const Case& c, bool reference)
@@ -168,6 +181,8 @@ TEST_P(ReferenceEquivalence, OutputMatchesTheReference)
         {
             World& world = worlds[w];
             world.subject->settings.role = role;
+            if (c.bellsSwitch)
+                switchBells(world.subject->settings, t, length);
             if (world.source)
                 world.chunk(*world.source, m.source.data() + t, m.source.data() + t,
                             sourceOut.data() + t, sourceOut.data() + t, n, t, nullptr, nullptr);
@@ -244,6 +259,12 @@ INSTANTIATE_TEST_SUITE_P(
         Case{.name = "MaskerListen", .role = kRoleMasker, .listen = true, .blocks = {256}},
         Case{.name = "MaskerBellListen", .role = kRoleMasker, .bellListen = 2},
         Case{.name = "MaskerSpikes", .role = kRoleMasker, .spikes = true},
+        Case{.name = "BellsSwitching",
+             .role = kRoleMasker,
+             .depthPercent = 0.0,
+             .bellsSwitch = true,
+             .blocks = kRandomBlocks,
+             .bitExact = true},
         Case{.name = "Self", .role = kRoleSelf, .blocks = kRandomBlocks},
         Case{.name = "SelfFloat", .role = kRoleSelf, .floatSamples = true, .blocks = {64}},
         Case{.name = "RoleSwitches",
