@@ -144,6 +144,18 @@ inline double gateLaneStep(double& open, double& amount, double envelope, double
     return nowOpen * above * (1.0 - laneMask(power >= fullPower));
 }
 
+// Copies a gate's chunk set-up into lane i of a structure of arrays (the
+// band gates' and the bells' lanes name these fields alike).
+template <class Lanes> void loadGateSetupLane(Lanes& lanes, int i, const GateSetup& g)
+{
+    lanes.eligibleClosed[i] = g.eligibleClosed ? 1.0 : 0.0;
+    lanes.eligibleOpen[i] = g.eligibleOpen ? 1.0 : 0.0;
+    lanes.openPower[i] = g.openPower;
+    lanes.closePower[i] = g.closePower;
+    lanes.fullPower[i] = g.fullPower;
+    lanes.targetGain[i] = g.targetGain;
+}
+
 // The amount of a lane on the ramp, as gateStep computes it, from the
 // natural logarithm of its power (envelope + 1e-30): the chunk's constants
 // fold the decibels, the threshold and the divisor into one multiply-add

@@ -25,12 +25,7 @@ void BellLanes::load(DynamicBell bells[kBellCount], const BellChunk chunks[kBell
             release[l] = bell.bellRelease;
             envelope[l] = c == 0 ? bell.bellEnvelope0 : bell.bellEnvelope1;
             active[l] = chunk.active ? 1.0 : 0.0;
-            eligibleClosed[l] = g.eligibleClosed ? 1.0 : 0.0;
-            eligibleOpen[l] = g.eligibleOpen ? 1.0 : 0.0;
-            openPower[l] = g.openPower;
-            closePower[l] = g.closePower;
-            fullPower[l] = g.fullPower;
-            targetGain[l] = g.targetGain;
+            loadGateSetupLane(*this, l, g);
             open[l] = (c == 0 ? bell.bellGateOpen0 : bell.bellGateOpen1) != 0 ? 1.0 : 0.0;
             amount[l] = c == 0 ? bell.bellGateAmount0 : bell.bellGateAmount1;
             gain[l] = c == 0 ? bell.bellGain0 : bell.bellGain1;

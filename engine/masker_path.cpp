@@ -99,12 +99,7 @@ struct BandGateLanes
         for (int m = 0; m < kBandCount; ++m)
         {
             const GateSetup& g = setups[m];
-            eligibleClosed[m] = g.eligibleClosed ? 1.0 : 0.0;
-            eligibleOpen[m] = g.eligibleOpen ? 1.0 : 0.0;
-            openPower[m] = g.openPower;
-            closePower[m] = g.closePower;
-            fullPower[m] = g.fullPower;
-            targetGain[m] = g.targetGain;
+            loadGateSetupLane(*this, m, g);
             const GateRampLine ramp = gateRampLine(g);
             rampScale[m] = ramp.scale;
             rampOffset[m] = ramp.offset;
