@@ -29,9 +29,9 @@ void BellLanes::load(DynamicBell bells[kBellCount], const BellChunk chunks[kBell
             open[l] = (c == 0 ? bell.bellGateOpen0 : bell.bellGateOpen1) != 0 ? 1.0 : 0.0;
             amount[l] = c == 0 ? bell.bellGateAmount0 : bell.bellGateAmount1;
             gain[l] = c == 0 ? bell.bellGain0 : bell.bellGain1;
-            spreadDb[l] = g.spreadDb;
-            openThresholdDb[l] = g.openThresholdDb;
-            amountDivisor[l] = g.amountDivisor;
+            const GateRampLine line = gateRampLine(g);
+            rampScale[l] = line.scale;
+            rampOffset[l] = line.offset;
         }
         dipSum[b] = bell.dipSum;
         dipCount[b] = bell.dipCount;

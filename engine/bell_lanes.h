@@ -3,13 +3,12 @@
 // loop over the lanes that the compiler vectorises. The bells' state lives in
 // DynamicBell between chunks; a chunk loads it here and stores it back.
 //
-// Each lane computes exactly what a bell's channel computes alone, and the
-// removed parts are summed bell by bell in the same order, so the output is
-// the same to the bit.
+// Each lane computes what a bell's channel computes alone, and the removed
+// parts are summed bell by bell in the same order. A gate on its ramp takes
+// its amount from the vectorised logarithm, as the band gates do.
 #pragma once
 
 #include <bit>
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -17,6 +16,7 @@
 #include "engine/band_layout.h"
 #include "engine/dynamic_bells.h"
 #include "engine/engine_settings.h"
+#include "engine/lane_log.h"
 #include "engine/vector_clones.h"
 
 namespace ostrel
@@ -48,10 +48,9 @@ struct BellLanes
     alignas(kLaneAlign) double amount[kBellLanes];
     alignas(kLaneAlign) double ramp[kBellLanes];
     alignas(kLaneAlign) double gain[kBellLanes];
-    // A ramp's amount takes the library's logarithm, as a lone gate's does.
-    alignas(kLaneAlign) double spreadDb[kBellLanes];
-    alignas(kLaneAlign) double openThresholdDb[kBellLanes];
-    alignas(kLaneAlign) double amountDivisor[kBellLanes];
+    // A ramp's amount as a line in the logarithm of the power.
+    alignas(kLaneAlign) double rampScale[kBellLanes];
+    alignas(kLaneAlign) double rampOffset[kBellLanes];
     // This sample's lookahead-delayed signals.
     alignas(kLaneAlign) double y[kBellLanes];
     // Dip meter sums, per bell.
@@ -110,13 +109,12 @@ struct BellLanes
         }
         if (anyRamp != 0)
         {
+            OSTREL_LANE_LOOP
             for (int l = 0; l < kBellLanes; ++l)
             {
-                if (ramp[l] == 0.0)
-                    continue;
-                const double lvl = 10.0 * std::log10(envelope[l] + 1e-30) - spreadDb[l];
-                const double a = (lvl - openThresholdDb[l]) / amountDivisor[l];
-                amount[l] = a < 1.0 ? a : 1.0;
+                const double a =
+                    gateRampAmountFromLn(logLane(envelope[l] + 1e-30), rampScale[l], rampOffset[l]);
+                amount[l] = ramp[l] != 0.0 ? a : amount[l];
             }
         }
         alignas(kLaneAlign) double removed[kBellLanes];
