@@ -5,6 +5,7 @@
 // - Masker, worst case: a live Source under it, dips in most bands, the four
 //   bells active at full depth, the idle tick (coordinator pass) every 20 ms;
 // - Self, worst case: tones standing out in many bands, four bells;
+// - Masker, its Source silent: the gates released and at rest, the bells on;
 // - Source: measuring and publishing;
 // - Off, settled: a delay line, in 32- and 64-bit samples.
 // The Masker and Self measure their dip meters only while an editor shows
@@ -184,12 +185,14 @@ struct Scene
     BlockTimer timer;
     std::vector<double> times;
 
-    Scene(Role role, bool use64, int block, bool editorShown) : signal(materialOf(role))
+    Scene(Role role, bool use64, int block, bool editorShown, double sourceLevel = 0.02)
+        : signal(materialOf(role))
     {
         if (role == Role::Masker)
         {
             source = instance(Role::Source, false, block);
-            sourceSignal = Material(harmonicSource(kLoop, 0.02), harmonicSource(kLoop, 0.02));
+            sourceSignal =
+                Material(harmonicSource(kLoop, sourceLevel), harmonicSource(kLoop, sourceLevel));
         }
         measured = instance(role, use64, block);
         // What an open editor asks of the engine: its meters measured.
@@ -231,10 +234,11 @@ struct Scene
     }
 };
 
-void runScene(benchmark::State& state, Role role, bool use64, bool editorShown = false)
+void runScene(benchmark::State& state, Role role, bool use64, bool editorShown = false,
+              double sourceLevel = 0.02)
 {
     const int block = static_cast<int>(state.range(0));
-    Scene scene(role, use64, block, editorShown);
+    Scene scene(role, use64, block, editorShown, sourceLevel);
     ReferenceBank bank;
     const std::vector<double> left = noise(kBatch, 21, 0.5);
     const std::vector<double> right = noise(kBatch, 22, 0.5);
@@ -279,6 +283,10 @@ void BM_CostSelfWorstCaseEditorOpen(benchmark::State& state)
 {
     runScene(state, Role::Self, false, true);
 }
+void BM_CostMaskerSourceSilent(benchmark::State& state)
+{
+    runScene(state, Role::Masker, false, false, 0.0);
+}
 void BM_CostSource(benchmark::State& state)
 {
     runScene(state, Role::Source, false);
@@ -298,6 +306,7 @@ OSTREL_COST_CASE(BM_CostMaskerWorstCase);
 OSTREL_COST_CASE(BM_CostSelfWorstCase);
 OSTREL_COST_CASE(BM_CostMaskerWorstCaseEditorOpen);
 OSTREL_COST_CASE(BM_CostSelfWorstCaseEditorOpen);
+OSTREL_COST_CASE(BM_CostMaskerSourceSilent);
 OSTREL_COST_CASE(BM_CostSource);
 OSTREL_COST_CASE(BM_CostOffSettled32);
 OSTREL_COST_CASE(BM_CostOffSettled64);

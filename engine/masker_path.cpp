@@ -115,6 +115,30 @@ struct BandGateLanes
             gates.gateOpen1[m] = open1[m] != 0.0 ? 1 : 0;
         }
     }
+
+    // Whether any gate may open in this chunk.
+    bool anyEligible() const
+    {
+        uint64_t any = 0;
+        for (int m = 0; m < kBandCount; ++m)
+            any |= std::bit_cast<uint64_t>(eligibleClosed[m]) |
+                   std::bit_cast<uint64_t>(eligibleOpen[m]);
+        return any != 0;
+    }
+
+    // Every gate closed with no amount and every gain at exactly 1.0. With
+    // no gate eligible this is where a step leaves them, so the steps after
+    // it change nothing and may be left out.
+    bool atRest(const GateState& gates, const BandGains& gains) const
+    {
+        bool rest = true;
+        for (int m = 0; m < kBandCount; ++m)
+            rest &= open0[m] == 0.0 && open1[m] == 0.0 && gates.gateAmount0[m] == 0.0 &&
+                    gates.gateAmount1[m] == 0.0 && gates.gateGain0[m] == 1.0 &&
+                    gates.gateGain1[m] == 1.0 && gains.bandGain[0][m] == 1.0 &&
+                    gains.bandGain[1][m] == 1.0;
+        return rest;
+    }
 };
 
 // One sample of the gates, glides and stereo link of every band. A band that
@@ -297,6 +321,10 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
     MaskingMeterSums& sums = p.meterSums;
     BandGateLanes gateLanes;
     gateLanes.load(p.gates, gates);
+    // With no gate eligible (the source quiet) the gates release, and once
+    // at rest they stay there for the chunk.
+    const bool gatesMayOpen = gateLanes.anyEligible();
+    bool gatesResting = false;
     BellLanes bellLanes;
     bellLanes.load(bells, p.bells);
     alignas(kLaneAlign) double x0[kBandCount];
@@ -329,8 +357,11 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
         }
 
         // Gates, glides and the stereo link, once the lookahead has filled.
-        if (primed)
+        if (primed && !gatesResting)
+        {
             stepBandGates(gates, gateLanes, gains, stereo, tables);
+            gatesResting = !gatesMayOpen && gateLanes.atRest(gates, gains);
+        }
 
         double sub0 = 0.0;
         double sub1 = 0.0;

@@ -6,6 +6,7 @@
 // patterns.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -31,6 +32,7 @@ struct Case
     int bellListen = -1;
     bool switchRoles = false;  // Masker, then Off, Source and Masker again
     bool spikes = false;       // non-finite and absurd samples in the input
+    bool sourcePause = false;  // the Source falls silent long enough for the gates to rest
     bool bells = true;         // the four bells active at full depth
     bool bellsSwitch = false;  // bells at mixed depths, switched off and on again
     bool floatSamples = false; // material a 32-bit host delivers
@@ -122,6 +124,8 @@ Material materialFor(const Case& c, int length)
         m.left[t] += tone[t];
         m.right[t] += 0.5 * tone[t];
     }
+    if (c.sourcePause)
+        std::fill(m.source.begin() + length * 3 / 10, m.source.begin() + length * 7 / 10, 0.0);
     if (c.spikes)
     {
         m.left[length / 3] = std::nan("");
@@ -266,6 +270,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{.name = "MaskerListen", .role = kRoleMasker, .listen = true, .blocks = {256}},
         Case{.name = "MaskerBellListen", .role = kRoleMasker, .bellListen = 2},
         Case{.name = "MaskerSpikes", .role = kRoleMasker, .spikes = true},
+        Case{.name = "MaskerSourcePause",
+             .role = kRoleMasker,
+             .sourcePause = true,
+             .blocks = kRandomBlocks},
         Case{.name = "BellsSwitching",
              .role = kRoleMasker,
              .depthPercent = 0.0,
