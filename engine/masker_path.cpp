@@ -116,23 +116,23 @@ struct BandGateLanes
         }
     }
 
-    // Whether any gate may open in this chunk.
-    bool anyEligible() const
+    // Whether any gate of bands [from, to) may open in this chunk.
+    bool anyEligible(int from, int to) const
     {
         uint64_t any = 0;
-        for (int m = 0; m < kBandCount; ++m)
+        for (int m = from; m < to; ++m)
             any |= std::bit_cast<uint64_t>(eligibleClosed[m]) |
                    std::bit_cast<uint64_t>(eligibleOpen[m]);
         return any != 0;
     }
 
-    // Every gate closed with no amount and every gain at exactly 1.0. With
-    // no gate eligible this is where a step leaves them, so the steps after
-    // it change nothing and may be left out.
-    bool atRest(const GateState& gates, const BandGains& gains) const
+    // Every gate of bands [from, to) closed with no amount and every gain at
+    // exactly 1.0. With none of them eligible this is where a step leaves
+    // them, so the steps after it change nothing there and may be left out.
+    bool atRest(const GateState& gates, const BandGains& gains, int from, int to) const
     {
         bool rest = true;
-        for (int m = 0; m < kBandCount; ++m)
+        for (int m = from; m < to; ++m)
             rest &= open0[m] == 0.0 && open1[m] == 0.0 && gates.gateAmount0[m] == 0.0 &&
                     gates.gateAmount1[m] == 0.0 && gates.gateGain0[m] == 1.0 &&
                     gates.gateGain1[m] == 1.0 && gains.bandGain[0][m] == 1.0 &&
@@ -141,17 +141,68 @@ struct BandGateLanes
     }
 };
 
+// Runs of eight bands: a run of gates that none may open comes to rest and is
+// then left out of the sample steps for the rest of the chunk. The steps
+// cover the runs from the first to the last that still move.
+class GateRuns
+{
+public:
+    static constexpr int kRun = 8;
+    static constexpr int kRuns = kBandCount / kRun;
+    static_assert(kBandCount % kRun == 0);
+
+    explicit GateRuns(const BandGateLanes& lanes)
+    {
+        for (int r = 0; r < kRuns; ++r)
+        {
+            ineligible[r] = !lanes.anyEligible(r * kRun, r * kRun + kRun);
+            waking += ineligible[r] ? 1 : 0;
+        }
+    }
+
+    int from() const { return first; }
+    int to() const { return last; }
+    bool all() const { return first == 0 && last == kBandCount; }
+
+    // After a step: marks the runs that have come to rest.
+    void update(const BandGateLanes& lanes, const GateState& gates, const BandGains& gains)
+    {
+        if (waking == 0)
+            return;
+        for (int r = 0; r < kRuns; ++r)
+            if (ineligible[r] && !resting[r] &&
+                lanes.atRest(gates, gains, r * kRun, r * kRun + kRun))
+            {
+                resting[r] = true;
+                --waking;
+            }
+        first = 0;
+        while (first < kBandCount && resting[first / kRun])
+            first += kRun;
+        last = kBandCount;
+        while (last > first && resting[last / kRun - 1])
+            last -= kRun;
+    }
+
+private:
+    bool ineligible[kRuns] = {};
+    bool resting[kRuns] = {};
+    int waking = 0; // ineligible runs not yet at rest
+    int first = 0;
+    int last = kBandCount;
+};
+
 // One sample of the gates, glides and stereo link of every band. A band that
 // no gate considers and whose gains rest at 1.0 comes out of the full step
 // closed and at 1.0; the select keeps that exact whatever the link says.
 OSTREL_INLINE_IN_CLONES void stepBandGates(GateState& __restrict gates, BandGateLanes& __restrict l,
                                            BandGains& __restrict gains,
                                            const StereoStatistics& __restrict stereo,
-                                           const BandTables& tables)
+                                           const BandTables& tables, int from, int to)
 {
     const double levelDecay = tables.levelDecay;
     const double glideCoef = tables.glideCoef;
-    for (int m = 0; m < kBandCount; ++m)
+    for (int m = from; m < to; ++m)
     {
         l.ramp0[m] = gateLaneStep(l.open0[m], gates.gateAmount0[m], gates.bandEnvelope0[m],
                                   l.eligibleClosed[m], l.eligibleOpen[m], l.openPower[m],
@@ -165,7 +216,7 @@ OSTREL_INLINE_IN_CLONES void stepBandGates(GateState& __restrict gates, BandGate
     // holds one, and kept where a lane is on the ramp.
     constexpr int kRun = 8;
     static_assert(kBandCount % kRun == 0);
-    for (int first = 0; first < kBandCount; first += kRun)
+    for (int first = from; first < to; first += kRun)
     {
         // The flags are +0.0 or 1.0: OR-ing their bits is a vector reduction,
         // where comparing each would be a scalar chain.
@@ -184,7 +235,7 @@ OSTREL_INLINE_IN_CLONES void stepBandGates(GateState& __restrict gates, BandGate
             gates.gateAmount1[m] = l.ramp1[m] != 0.0 ? a1 : gates.gateAmount1[m];
         }
     }
-    for (int m = 0; m < kBandCount; ++m)
+    for (int m = from; m < to; ++m)
     {
         const double rest = laneMask(l.eligibleOpen[m] == 0.0) *
                             laneMask(gates.gateGain0[m] == 1.0) *
@@ -321,10 +372,9 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
     MaskingMeterSums& sums = p.meterSums;
     BandGateLanes gateLanes;
     gateLanes.load(p.gates, gates);
-    // With no gate eligible (the source quiet) the gates release, and once
+    // Gates that none may open (where the source is quiet) release, and once
     // at rest they stay there for the chunk.
-    const bool gatesMayOpen = gateLanes.anyEligible();
-    bool gatesResting = false;
+    GateRuns gateRuns(gateLanes);
     BellLanes bellLanes;
     bellLanes.load(bells, p.bells);
     alignas(kLaneAlign) double x0[kBandCount];
@@ -357,10 +407,16 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
         }
 
         // Gates, glides and the stereo link, once the lookahead has filled.
-        if (primed && !gatesResting)
+        if (primed && gateRuns.all())
         {
-            stepBandGates(gates, gateLanes, gains, stereo, tables);
-            gatesResting = !gatesMayOpen && gateLanes.atRest(gates, gains);
+            // Bounds known to the compiler: all bands as whole vectors.
+            stepBandGates(gates, gateLanes, gains, stereo, tables, 0, kBandCount);
+            gateRuns.update(gateLanes, gates, gains);
+        }
+        else if (primed && gateRuns.from() < gateRuns.to())
+        {
+            stepBandGates(gates, gateLanes, gains, stereo, tables, gateRuns.from(), gateRuns.to());
+            gateRuns.update(gateLanes, gates, gains);
         }
 
         double sub0 = 0.0;

@@ -30,12 +30,13 @@ struct Case
     bool sidechain = false; // the Masker follows a sidechain, no Source peer
     bool listen = false;
     int bellListen = -1;
-    bool switchRoles = false;  // Masker, then Off, Source and Masker again
-    bool spikes = false;       // non-finite and absurd samples in the input
-    bool sourcePause = false;  // the Source falls silent long enough for the gates to rest
-    bool bells = true;         // the four bells active at full depth
-    bool bellsSwitch = false;  // bells at mixed depths, switched off and on again
-    bool floatSamples = false; // material a 32-bit host delivers
+    bool switchRoles = false;      // Masker, then Off, Source and Masker again
+    bool spikes = false;           // non-finite and absurd samples in the input
+    bool sourcePause = false;      // the Source falls silent long enough for the gates to rest
+    bool sourceLosesHighs = false; // the Source's high bands end while its low ones go on
+    bool bells = true;             // the four bells active at full depth
+    bool bellsSwitch = false;      // bells at mixed depths, switched off and on again
+    bool floatSamples = false;     // material a 32-bit host delivers
     double rate = 48000.0;
     std::vector<int> blocks = {512};
     bool bitExact = false;
@@ -123,6 +124,15 @@ Material materialFor(const Case& c, int length)
     {
         m.left[t] += tone[t];
         m.right[t] += 0.5 * tone[t];
+    }
+    if (c.sourceLosesHighs)
+    {
+        // A low tone throughout, with a first difference of noise (mostly
+        // high bands) over its first 40 %.
+        const std::vector<double> hiss = noise(length, 9, 0.1);
+        for (int t = 0; t < length; ++t)
+            m.source[t] = 0.1 * std::sin(0.02 * t) +
+                          (t > 0 && t < length * 4 / 10 ? hiss[t] - hiss[t - 1] : 0.0);
     }
     if (c.sourcePause)
         std::fill(m.source.begin() + length * 3 / 10, m.source.begin() + length * 7 / 10, 0.0);
@@ -270,6 +280,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{.name = "MaskerListen", .role = kRoleMasker, .listen = true, .blocks = {256}},
         Case{.name = "MaskerBellListen", .role = kRoleMasker, .bellListen = 2},
         Case{.name = "MaskerSpikes", .role = kRoleMasker, .spikes = true},
+        Case{.name = "MaskerSourceLosesHighs",
+             .role = kRoleMasker,
+             .sourceLosesHighs = true,
+             .blocks = {256}},
         Case{.name = "MaskerSourcePause",
              .role = kRoleMasker,
              .sourcePause = true,
