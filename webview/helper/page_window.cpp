@@ -152,6 +152,10 @@ PageWindow::PageWindow(Window parent, PluginChannel& channel) : mParent(parent),
     gtk_widget_realize(mPlug);
     if (GdkWindow* window = gtk_widget_get_window(mPlug))
         SetDarkXBackground(GDK_WINDOW_XID(window));
+    // Sized to the host's window before it first shows: mapped at the
+    // toolkit's default size, it would leave most of the host's window
+    // unpainted for a frame or more.
+    ApplyGeometry();
     gtk_widget_show_all(mPlug);
     // Hosts do not all speak XEmbed: the plug maps itself inside the parent
     // (its _XEMBED_INFO already says mapped).
@@ -161,6 +165,9 @@ PageWindow::PageWindow(Window parent, PluginChannel& channel) : mParent(parent),
         XMapWindow(mDisplay, GDK_WINDOW_XID(window));
         gdk_x11_display_error_trap_pop_ignored(display);
     }
+    // Once more now that it is shown, should showing have changed its size.
+    mAppliedWidth = -1;
+    mAppliedHeight = -1;
     ApplyGeometry();
     mParentCheck = g_timeout_add(kParentCheckMs, OnParentCheck, this);
     WatchParent();
