@@ -214,8 +214,7 @@ OSTREL_INLINE_IN_CLONES void stepBandGates(GateState& __restrict gates, BandGate
     // A few lanes are on the ramp at a time; their amounts take a logarithm,
     // computed in one vectorised pass over each run of eight bands that
     // holds one, and kept where a lane is on the ramp.
-    constexpr int kRun = 8;
-    static_assert(kBandCount % kRun == 0);
+    constexpr int kRun = GateRuns::kRun;
     for (int first = from; first < to; first += kRun)
     {
         // The flags are +0.0 or 1.0: OR-ing their bits is a vector reduction,
@@ -407,15 +406,14 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
         }
 
         // Gates, glides and the stereo link, once the lookahead has filled.
-        if (primed && gateRuns.all())
+        if (primed && gateRuns.from() < gateRuns.to())
         {
-            // Bounds known to the compiler: all bands as whole vectors.
-            stepBandGates(gates, gateLanes, gains, stereo, tables, 0, kBandCount);
-            gateRuns.update(gateLanes, gates, gains);
-        }
-        else if (primed && gateRuns.from() < gateRuns.to())
-        {
-            stepBandGates(gates, gateLanes, gains, stereo, tables, gateRuns.from(), gateRuns.to());
+            // All bands with bounds known to the compiler: whole vectors.
+            if (gateRuns.all())
+                stepBandGates(gates, gateLanes, gains, stereo, tables, 0, kBandCount);
+            else
+                stepBandGates(gates, gateLanes, gains, stereo, tables, gateRuns.from(),
+                              gateRuns.to());
             gateRuns.update(gateLanes, gates, gains);
         }
 
