@@ -16,8 +16,6 @@ void BandPassBank::design(const double edgeHz[kEdgeCount], double sampleRate)
         const double q = std::max(centre / std::max(upper - lower, 1.0), 0.1);
         const BiquadCoefficients c = bandPassCoefficients(centre, q, sampleRate);
         b0[k] = c.b0;
-        b1[k] = c.b1;
-        b2[k] = c.b2;
         a1[k] = c.a1;
         a2[k] = c.a2;
     }
@@ -32,7 +30,7 @@ void BandPassBank::clearState()
 
 BiquadCoefficients BandPassBank::coefficients(int band) const
 {
-    return {b0[band], b1[band], b2[band], a1[band], a2[band]};
+    return {b0[band], 0.0, -b0[band], a1[band], a2[band]};
 }
 
 void LowpassBank::design(const double edgeHz[kEdgeCount], double sampleRate)
@@ -41,8 +39,6 @@ void LowpassBank::design(const double edgeHz[kEdgeCount], double sampleRate)
     {
         const BiquadCoefficients c = lowPassSectionCoefficients(edgeHz[j], sampleRate);
         b0[j] = c.b0;
-        b1[j] = c.b1;
-        b2[j] = c.b2;
         a1[j] = c.a1;
         a2[j] = c.a2;
     }
@@ -59,7 +55,7 @@ void LowpassBank::clearState()
 
 BiquadCoefficients LowpassBank::coefficients(int member) const
 {
-    return {b0[member], b1[member], b2[member], a1[member], a2[member]};
+    return {b0[member], 2.0 * b0[member], b0[member], a1[member], a2[member]};
 }
 
 } // namespace ostrel

@@ -11,11 +11,13 @@
 namespace ostrel
 {
 
+// The band-pass numerator is (b0, 0, -b0): a step takes one product of the
+// input where a general biquad takes three. The results are the general
+// step's bit for bit, bar the sign of an exact zero, which no sum or square
+// downstream can tell apart.
 struct BandPassBank
 {
     alignas(kLaneAlign) double b0[kBandCount];
-    alignas(kLaneAlign) double b1[kBandCount];
-    alignas(kLaneAlign) double b2[kBandCount];
     alignas(kLaneAlign) double a1[kBandCount];
     alignas(kLaneAlign) double a2[kBandCount];
     alignas(kLaneAlign) double s1[kBandCount];
@@ -32,21 +34,23 @@ struct BandPassBank
         x = analysedSample(x);
         for (int k = 0; k < kBandCount; ++k)
         {
-            const double out = b0[k] * x + s1[k];
-            s1[k] = b1[k] * x - a1[k] * out + s2[k];
-            s2[k] = b2[k] * x - a2[k] * out;
+            const double bx = b0[k] * x;
+            const double out = bx + s1[k];
+            s1[k] = s2[k] - a1[k] * out;
+            s2[k] = -(bx + a2[k] * out); // (-b0) x - a2 out, rounded alike
             y[k] = out;
         }
     }
 };
 
+// The low-pass numerator is (b0, 2 b0, b0): a section takes one product of
+// its input, doubled exactly by an addition, where a general biquad takes
+// three, with the same results.
 struct LowpassBank
 {
     // Both sections of a member share these coefficients. The members past
     // kEdgeCount (all zero, so their output is 0) make the loops whole vectors.
     alignas(kLaneAlign) double b0[kLowpassLanes] = {};
-    alignas(kLaneAlign) double b1[kLowpassLanes] = {};
-    alignas(kLaneAlign) double b2[kLowpassLanes] = {};
     alignas(kLaneAlign) double a1[kLowpassLanes] = {};
     alignas(kLaneAlign) double a2[kLowpassLanes] = {};
     alignas(kLaneAlign) double s1a[kLowpassLanes] = {};
@@ -83,13 +87,15 @@ private:
         x = analysedSample(x);
         for (int j = 0; j < kLowpassLanes; ++j)
         {
-            double m = b0[j] * x + s1a[j];
-            s1a[j] = b1[j] * x - a1[j] * m + s2a[j];
-            s2a[j] = b2[j] * x - a2[j] * m;
+            const double bx = b0[j] * x;
+            double m = bx + s1a[j];
+            s1a[j] = (bx + bx) - a1[j] * m + s2a[j];
+            s2a[j] = bx - a2[j] * m;
             m = finiteOrZero(m);
-            const double out = b0[j] * m + s1b[j];
-            s1b[j] = b1[j] * m - a1[j] * out + s2b[j];
-            s2b[j] = b2[j] * m - a2[j] * out;
+            const double bm = b0[j] * m;
+            const double out = bm + s1b[j];
+            s1b[j] = (bm + bm) - a1[j] * out + s2b[j];
+            s2b[j] = bm - a2[j] * out;
             sink(j, out);
         }
     }

@@ -77,6 +77,25 @@ TEST_F(FilterBanks, NonFiniteInputCountsAsSilence)
     EXPECT_EQ(b.s2, 0.0);
 }
 
+// The banks keep only b0 of each numerator: the designs must give the shapes
+// they assume, exactly, at every tuning and rate.
+TEST(FilterDesigns, NumeratorsHaveTheShapeTheBanksAssume)
+{
+    for (const double rate : {22050.0, 44100.0, 48000.0, 96000.0, 192000.0, 384000.0})
+        for (const double hz : {20.0, 97.5, 1000.0, 8123.0, 20000.0, 200000.0})
+        {
+            for (const double q : {0.05, 0.7, 4.3, 30.0})
+            {
+                const BiquadCoefficients b = bandPassCoefficients(hz, q, rate);
+                EXPECT_EQ(b.b1, 0.0) << hz << " Hz at " << rate;
+                EXPECT_EQ(b.b2, -b.b0) << hz << " Hz at " << rate;
+            }
+            const BiquadCoefficients l = lowPassSectionCoefficients(hz, rate);
+            EXPECT_EQ(l.b1, l.b0 + l.b0) << hz << " Hz at " << rate;
+            EXPECT_EQ(l.b2, l.b0) << hz << " Hz at " << rate;
+        }
+}
+
 TEST_F(FilterBanks, LowPassesSplitASineIntoComplementaryEnergies)
 {
     // Well below an edge the low-pass passes a sine at 0 dB, well above it
