@@ -149,7 +149,7 @@ void StftFrameEngine::processChannel(int channel, const double* gains)
 // masked (conjugate-symmetric) spectra are recombined so the inverse gives
 // channel 0 back in the real part and channel 1 in the imaginary part. The
 // same result as two single-channel frames, for half the transforms.
-void StftFrameEngine::processBothChannels(const double* gains0, const double* gains1)
+OSTREL_VECTOR_CLONES void StftFrameEngine::processBothChannels(const double* gains0, const double* gains1)
 {
     // The frame enters the transform in bit-reversed order, and the masked
     // spectrum leaves for the inverse in it too (through the second pair of
