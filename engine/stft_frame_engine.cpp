@@ -36,6 +36,9 @@ void StftFrameEngine::init(const double edgeHz[kEdgeCount], double sampleRate)
         }
         bandOfBin[j] = band;
     }
+    const int16_t* reversed = fftBitReversal();
+    for (int j = 0; j < kStftSize; ++j)
+        bandAtPosition[reversed[j]] = bandOfBin[std::min(j, kStftSize - j)];
 
     std::memset(inputRing, 0, sizeof(inputRing));
     std::memset(dryRing, 0, sizeof(dryRing));
@@ -149,21 +152,26 @@ void StftFrameEngine::processChannel(int channel, const double* gains)
 // masked (conjugate-symmetric) spectra are recombined so the inverse gives
 // channel 0 back in the real part and channel 1 in the imaginary part. The
 // same result as two single-channel frames, for half the transforms.
-OSTREL_VECTOR_CLONES void StftFrameEngine::processBothChannels(const double* gains0, const double* gains1)
+OSTREL_VECTOR_CLONES void StftFrameEngine::processBothChannels(const double* gains0,
+                                                               const double* gains1)
 {
-    // The frame enters the transform in bit-reversed order, and the masked
-    // spectrum leaves for the inverse in it too (through the second pair of
-    // arrays): the transforms' own reordering passes are not needed.
-    const int16_t* reversed = fftBitReversal();
+    // The frame enters the forward transform in natural order and leaves it
+    // at bit-reversed positions, where it is masked and enters the inverse:
+    // no pass reorders the points, and no loop scatters them.
     const double* in0 = inputRing[0];
     const double* in1 = inputRing[1];
-    for (int k = 0; k < kStftSize; ++k)
+    const int head = kStftSize - ringPos;
+    for (int k = 0; k < head; ++k)
     {
-        const int p = (ringPos + k) & (kStftSize - 1);
-        fftRe[reversed[k]] = in0[p] * window[k];
-        fftIm[reversed[k]] = in1[p] * window[k];
+        fftRe[k] = in0[ringPos + k] * window[k];
+        fftIm[k] = in1[ringPos + k] * window[k];
     }
-    fftFromBitReversed(fftRe, fftIm, -1);
+    for (int k = head; k < kStftSize; ++k)
+    {
+        fftRe[k] = in0[k - head] * window[k];
+        fftIm[k] = in1[k - head] * window[k];
+    }
+    fftToBitReversed(fftRe, fftIm);
 
     // Each band's share, once per band rather than per bin.
     double share0[kBandCount];
@@ -173,36 +181,42 @@ OSTREL_VECTOR_CLONES void StftFrameEngine::processBothChannels(const double* gai
         share0[k] = removedShare(gains0[k]);
         share1[k] = removedShare(gains1[k]);
     }
-    // DC and Nyquist are their own mirrors: the real part is channel 0's, the
-    // imaginary part channel 1's.
-    for (int j : {0, kStftSize / 2})
+    // DC (position 0) and Nyquist (position 1) are their own mirrors: the
+    // real part is channel 0's, the imaginary part channel 1's.
+    for (int i : {0, 1})
     {
-        maskedRe[reversed[j]] = fftRe[j] * share0[bandOfBin[j]];
-        maskedIm[reversed[j]] = fftIm[j] * share1[bandOfBin[j]];
+        maskedRe[i] = fftRe[i] * share0[bandAtPosition[i]];
+        maskedIm[i] = fftIm[i] * share1[bandAtPosition[i]];
     }
-    for (int j = 1; j < kStftSize / 2; ++j)
+    // The bins at positions [b, 2b) are the odd multiples of kStftSize / 2b,
+    // and bin j's mirror kStftSize - j lies at 3b - 1 less j's position. The
+    // even positions hold the bins below Nyquist.
+    for (int b = 2; b < kStftSize; b *= 2)
     {
-        const int mirror = kStftSize - j;
-        const double xr = fftRe[j], xi = fftIm[j];
-        const double yr = fftRe[mirror], yi = fftIm[mirror];
-        const double m0 = share0[bandOfBin[j]];
-        const double m1 = share1[bandOfBin[j]];
-        // Channel 0's bin A = (X[j] + conj X[n-j]) / 2, channel 1's B = (X[j] - conj X[n-j]) / 2i.
-        const double aRe = 0.5 * (xr + yr) * m0;
-        const double aIm = 0.5 * (xi - yi) * m0;
-        const double bRe = 0.5 * (xi + yi) * m1;
-        const double bIm = -0.5 * (xr - yr) * m1;
-        // X'[j] = A + iB, X'[n-j] = conj A + i conj B.
-        maskedRe[reversed[j]] = aRe - bIm;
-        maskedIm[reversed[j]] = aIm + bRe;
-        maskedRe[reversed[mirror]] = aRe + bIm;
-        maskedIm[reversed[mirror]] = bRe - aIm;
+        for (int i = b; i < 2 * b; i += 2)
+        {
+            const int mirror = 3 * b - 1 - i;
+            const double xr = fftRe[i], xi = fftIm[i];
+            const double yr = fftRe[mirror], yi = fftIm[mirror];
+            const double m0 = share0[bandAtPosition[i]];
+            const double m1 = share1[bandAtPosition[i]];
+            // Channel 0's bin A = (X[j] + conj X[n-j]) / 2, channel 1's B = (X[j] - conj X[n-j]) /
+            // 2i.
+            const double aRe = 0.5 * (xr + yr) * m0;
+            const double aIm = 0.5 * (xi - yi) * m0;
+            const double bRe = 0.5 * (xi + yi) * m1;
+            const double bIm = -0.5 * (xr - yr) * m1;
+            // X'[j] = A + iB, X'[n-j] = conj A + i conj B.
+            maskedRe[i] = aRe - bIm;
+            maskedIm[i] = aIm + bRe;
+            maskedRe[mirror] = aRe + bIm;
+            maskedIm[mirror] = bRe - aIm;
+        }
     }
     fftFromBitReversed(maskedRe, maskedIm, +1);
 
     // The ring from ringPos on, then its start: two contiguous runs.
     const double scale = 1.0 / (overlapNorm * kStftSize);
-    const int head = kStftSize - ringPos;
     addWindowed(outputRing[0] + ringPos, outputRing[1] + ringPos, maskedRe, maskedIm, window, scale,
                 head);
     addWindowed(outputRing[0], outputRing[1], maskedRe + head, maskedIm + head, window + head,
@@ -223,6 +237,10 @@ struct FftTables
     int swaps = 0;
     double twiddleRe[kStftSize];
     double twiddleIm[kStftSize];
+    // The same twiddles with each stage's entries in bit-reversed order: the
+    // transform that leaves its result bit-reversed takes them in that order.
+    double reversedTwiddleRe[kStftSize];
+    double reversedTwiddleIm[kStftSize];
 
     FftTables()
     {
@@ -259,6 +277,19 @@ struct FftTables
                 wRe = nextRe;
             }
             at += d / 2;
+        }
+        at = 0;
+        for (int half = 1; half < n; half <<= 1)
+        {
+            for (int t = 0; t < half; ++t)
+            {
+                int k = 0;
+                for (int bit = 1, rbit = half >> 1; bit < half; bit <<= 1, rbit >>= 1)
+                    k |= (t & bit) != 0 ? rbit : 0;
+                reversedTwiddleRe[at + t] = twiddleRe[at + k];
+                reversedTwiddleIm[at + t] = twiddleIm[at + k];
+            }
+            at += half;
         }
     }
 };
@@ -388,6 +419,63 @@ OSTREL_VECTOR_CLONES void fftFromBitReversed(double* re, double* im, int directi
         fftStagePair<true, 128>(re, im, wRe + 63, wIm + 63, wRe + 127, wIm + 127);
         fftStagePair<true, 512>(re, im, wRe + 255, wIm + 255, wRe + 511, wIm + 511);
     }
+}
+
+namespace
+{
+
+// Stages d and 2d of the forward transform on points kept at bit-reversed
+// positions (they enter in natural order). Stage d pairs points kStftSize / d
+// apart, and every butterfly of a run of them takes the same twiddle: the
+// butterflies of fftFromBitReversed with their own twiddles, so the results
+// are its own, only placed bit-reversed.
+template <int d>
+inline void reversedStagePair(double* __restrict re, double* __restrict im, const double* cRe,
+                              const double* cIm, const double* c2Re, const double* c2Im)
+{
+    constexpr int span = kStftSize / d;
+    constexpr int span2 = span / 2;
+    for (int t = 0; t < d / 2; ++t)
+    {
+        const double wRe = cRe[t], wIm = cIm[t];
+        const double loRe = c2Re[2 * t], loIm = c2Im[2 * t];
+        const double upRe = c2Re[2 * t + 1], upIm = c2Im[2 * t + 1];
+        double* __restrict r = re + t * 2 * span;
+        double* __restrict i = im + t * 2 * span;
+        for (int u = 0; u < span2; ++u)
+        {
+            double r0 = r[u], i0 = i[u], r1 = r[span2 + u], i1 = i[span2 + u];
+            double r2 = r[span + u], i2 = i[span + u];
+            double r3 = r[span + span2 + u], i3 = i[span + span2 + u];
+            butterfly(r0, i0, r2, i2, wRe, wIm);
+            butterfly(r1, i1, r3, i3, wRe, wIm);
+            butterfly(r0, i0, r1, i1, loRe, loIm);
+            butterfly(r2, i2, r3, i3, upRe, upIm);
+            r[u] = r0;
+            i[u] = i0;
+            r[span2 + u] = r1;
+            i[span2 + u] = i1;
+            r[span + u] = r2;
+            i[span + u] = i2;
+            r[span + span2 + u] = r3;
+            i[span + span2 + u] = i3;
+        }
+    }
+}
+
+} // namespace
+
+OSTREL_VECTOR_CLONES void fftToBitReversed(double* re, double* im)
+{
+    const FftTables& t = fftTables();
+    const double* wRe = t.reversedTwiddleRe;
+    const double* wIm = t.reversedTwiddleIm;
+    static_assert(kStftSize == 1024);
+    reversedStagePair<2>(re, im, wRe, wIm, wRe + 1, wIm + 1);
+    reversedStagePair<8>(re, im, wRe + 3, wIm + 3, wRe + 7, wIm + 7);
+    reversedStagePair<32>(re, im, wRe + 15, wIm + 15, wRe + 31, wIm + 31);
+    reversedStagePair<128>(re, im, wRe + 63, wIm + 63, wRe + 127, wIm + 127);
+    reversedStagePair<512>(re, im, wRe + 255, wIm + 255, wRe + 511, wIm + 511);
 }
 
 const int16_t* fftBitReversal()

@@ -113,6 +113,9 @@ public:
 
     double window[kStftSize] = {};
     int32_t bandOfBin[kStftBins] = {};
+    // The band of the bin that the forward transform leaves at each position
+    // (fftToBitReversed), a bin above Nyquist counting as its mirror.
+    int32_t bandAtPosition[kStftSize] = {};
     double overlapNorm = 1.0;
 
     double inputRing[2][kRingRow] = {};
@@ -146,5 +149,10 @@ void fft(double* re, double* im, int direction);
 // is where point k goes), which saves the reordering pass.
 void fftFromBitReversed(double* re, double* im, int direction);
 const int16_t* fftBitReversal();
+
+// The forward transform of points in natural order, leaving the spectrum at
+// bit-reversed positions: bin k at fftBitReversal()[k]. Each value is the one
+// fft computes, bit for bit.
+void fftToBitReversed(double* re, double* im);
 
 } // namespace ostrel

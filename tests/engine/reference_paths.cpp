@@ -729,4 +729,9 @@ void processChunk(SpectralEngine& e, const double* in0, const double* in1, doubl
     }
 }
 
+void stftFrame(StftFrameEngine& s, const double* gains0, const double* gains1)
+{
+    frame(s, gains0, gains1);
+}
+
 } // namespace ostrel::reference

@@ -16,4 +16,7 @@ void processChunk(SpectralEngine& e, const double* in0, const double* in1, doubl
 // butterfly loops.
 void fft(double* re, double* im, int n, int direction);
 
+// One frame of the spectral stage as it was (StftFrameEngine::processFrame).
+void stftFrame(StftFrameEngine& s, const double* gains0, const double* gains1);
+
 } // namespace ostrel::reference

@@ -268,6 +268,57 @@ TEST(Fft, EqualsTheRecurrenceTransformBitForBit)
         EXPECT_EQ(0, std::memcmp(re.data(), refRe.data(), n * sizeof(double))) << direction;
         EXPECT_EQ(0, std::memcmp(im.data(), refIm.data(), n * sizeof(double))) << direction;
     }
+    // The forward transform that leaves its result bit-reversed: the same values.
+    std::vector<double> re = testing::noise(n, 33), im = testing::noise(n, 34);
+    std::vector<double> refRe = re, refIm = im;
+    fftToBitReversed(re.data(), im.data());
+    reference::fft(refRe.data(), refIm.data(), n, -1);
+    const int16_t* reversed = fftBitReversal();
+    for (int k = 0; k < n; ++k)
+    {
+        ASSERT_EQ(0, std::memcmp(&re[reversed[k]], &refRe[k], sizeof(double))) << k;
+        ASSERT_EQ(0, std::memcmp(&im[reversed[k]], &refIm[k], sizeof(double))) << k;
+    }
+}
+
+// A frame of either or both channels, at ring positions that split its
+// windowed runs anywhere, adds to the output ring what the frame computed
+// before its transforms and loops were reordered, bit for bit.
+TEST_F(StftStage, FramesAddExactlyWhatTheReferenceFrameAdds)
+{
+    struct Case
+    {
+        int ringPos;
+        double gain0, gain1;
+    };
+    const Case cases[] = {
+        {0, 0.3, 0.6}, {1, 0.3, 1.0}, {517, 1.0, 0.05}, {1023, -0.5, 0.9}, {256, 0.0, 2.0}};
+    const std::vector<double> l = testing::noise(kStftSize, 95);
+    const std::vector<double> r = testing::noise(kStftSize, 96);
+    for (const Case& c : cases)
+    {
+        double gains0[kBandCount], gains1[kBandCount];
+        for (int k = 0; k < kBandCount; ++k)
+        {
+            // Every band differs, so a bin masked with a neighbour's share shows.
+            gains0[k] = k % 5 == 4 ? 1.0 : c.gain0 + 0.01 * k;
+            gains1[k] = k % 7 == 6 ? 1.0 : c.gain1 - 0.01 * k;
+        }
+        auto engine = std::make_unique<StftFrameEngine>();
+        engine->init(edges, sampleRate);
+        std::copy(l.begin(), l.end(), engine->inputRing[0]);
+        std::copy(r.begin(), r.end(), engine->inputRing[1]);
+        engine->ringPos = c.ringPos;
+        for (int i = 0; i < kStftSize; ++i)
+            engine->outputRing[0][i] = engine->outputRing[1][i] = 0.001 * i;
+        auto reference = std::make_unique<StftFrameEngine>(*engine);
+        engine->processFrame(gains0, gains1);
+        reference::stftFrame(*reference, gains0, gains1);
+        for (int ch = 0; ch < 2; ++ch)
+            EXPECT_EQ(0, std::memcmp(engine->outputRing[ch], reference->outputRing[ch],
+                                     sizeof(double) * kStftSize))
+                << "ring position " << c.ringPos << ", channel " << ch;
+    }
 }
 
 } // namespace
