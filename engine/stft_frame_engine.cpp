@@ -200,8 +200,8 @@ OSTREL_VECTOR_CLONES void StftFrameEngine::processBothChannels(const double* gai
             const double yr = fftRe[mirror], yi = fftIm[mirror];
             const double m0 = share0[bandAtPosition[i]];
             const double m1 = share1[bandAtPosition[i]];
-            // Channel 0's bin A = (X[j] + conj X[n-j]) / 2, channel 1's B = (X[j] - conj X[n-j]) /
-            // 2i.
+            // Channel 0's bin A = (X[j] + conj X[n-j]) / 2,
+            // channel 1's B = (X[j] - conj X[n-j]) / 2i.
             const double aRe = 0.5 * (xr + yr) * m0;
             const double aIm = 0.5 * (xi - yi) * m0;
             const double bRe = 0.5 * (xi + yi) * m1;
@@ -278,14 +278,14 @@ struct FftTables
             }
             at += d / 2;
         }
+        // t reversed within a stage's log2(half) bits is its reversal over
+        // all ten bits, shifted down.
         at = 0;
         for (int half = 1; half < n; half <<= 1)
         {
             for (int t = 0; t < half; ++t)
             {
-                int k = 0;
-                for (int bit = 1, rbit = half >> 1; bit < half; bit <<= 1, rbit >>= 1)
-                    k |= (t & bit) != 0 ? rbit : 0;
+                const int k = bitReversed[t] / (n / half);
                 reversedTwiddleRe[at + t] = twiddleRe[at + k];
                 reversedTwiddleIm[at + t] = twiddleIm[at + k];
             }
