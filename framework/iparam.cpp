@@ -46,6 +46,33 @@ double ParseNumber(const char* text)
     return res.ec == std::errc() ? v : 0.0;
 }
 
+bool IsSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+std::string_view Trimmed(std::string_view s)
+{
+    while (!s.empty() && IsSpace(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsSpace(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+    {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
 // Appends one piece of text as a formatter with an 8192-byte buffer would.
 void AppendPiece(std::string& out, const std::string& piece)
 {
@@ -207,6 +234,71 @@ double IParam::ParseText(const char* text) const
     if (mType == kTypeBool || mType == kTypeEnum)
         return 0.0;
     double v = ParseNumber(text);
+    if (mFlags & NegatedDisplay)
+        v = -v;
+    return Clamp(v);
+}
+
+std::optional<double> IParam::ParseTypedText(std::string_view typed) const
+{
+    const std::string_view text = Trimmed(typed);
+    if (text.empty())
+        return std::nullopt;
+    for (const ValueText& entry : mValueTexts)
+        if (entry.text[0] != '\0' && EqualIgnoringCase(entry.text, text))
+            return entry.value;
+
+    // The number: a sign, digits with at most one decimal point or comma.
+    std::string number;
+    size_t i = 0;
+    if (text[i] == '+' || text[i] == '-')
+        number += text[i++];
+    bool digits = false;
+    bool separator = false;
+    for (; i < text.size(); ++i)
+    {
+        const char c = text[i];
+        if (c >= '0' && c <= '9')
+        {
+            digits = true;
+            number += c;
+        }
+        else if ((c == '.' || c == ',') && !separator)
+        {
+            separator = true;
+            number += '.';
+        }
+        else
+            break;
+    }
+    if (!digits)
+        return std::nullopt;
+
+    // Then the unit, with or without a multiplier before it.
+    std::string_view rest = Trimmed(text.substr(i));
+    double multiplier = 1.0;
+    const auto isUnit = [this](std::string_view u)
+    { return u.empty() || EqualIgnoringCase(u, mLabel); };
+    if (!isUnit(rest))
+    {
+        if (rest[0] == 'k' || rest[0] == 'K')
+            multiplier = 1e3;
+        else if (rest[0] == 'M')
+            multiplier = 1e6;
+        else
+            return std::nullopt;
+        rest = Trimmed(rest.substr(1));
+        if (!isUnit(rest))
+            return std::nullopt;
+    }
+
+    double v = 0.0;
+    const char* first = number.data() + (number[0] == '+' ? 1 : 0);
+    if (std::from_chars(first, number.data() + number.size(), v).ec != std::errc())
+        return std::nullopt;
+    v *= multiplier;
+    if (!std::isfinite(v))
+        return std::nullopt;
     if (mFlags & NegatedDisplay)
         v = -v;
     return Clamp(v);

@@ -11,7 +11,9 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace plugfw
@@ -88,6 +90,11 @@ public:
     void FormatValue(double v, bool isNormalised, char* text, bool withValueTexts = true) const;
     std::string FormatValue(double v, bool isNormalised, bool withValueTexts = true) const;
     double ParseText(const char* text) const;
+    // What a user typed: a value text in any case, or a number with a decimal
+    // point or comma, an optional k or M multiplier and the parameter's own
+    // unit ("5 kHz", "2,5k", "40 %"), clamped into range. Nothing when the
+    // text reads as none of these.
+    std::optional<double> ParseTypedText(std::string_view text) const;
     // Appends the parameter's one-line JSON description for the page.
     void DescribeJson(int index, std::string& out) const;
 

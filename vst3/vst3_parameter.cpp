@@ -91,7 +91,10 @@ bool Vst3Parameter::fromString(const Steinberg::Vst::TChar* string,
                                Steinberg::Vst::ParamValue& valueNormalized) const
 {
     const std::string text = Utf16ToUtf8(reinterpret_cast<const char16_t*>(string), 128);
-    valueNormalized = mParam->ToNormalised(mParam->ParseText(text.c_str()));
+    const std::optional<double> plain = mParam->ParseTypedText(text);
+    if (!plain)
+        return false;
+    valueNormalized = mParam->ToNormalised(*plain);
     return true;
 }
 

@@ -656,8 +656,12 @@ tresult PLUGIN_API Vst3Plugin::getParamValueByString(Vst::ParamID id, Vst::TChar
         return kInvalidArgument;
     if (id < static_cast<Vst::ParamID>(NParams()))
     {
+        // Text that reads as no value is refused; the host keeps the value it has.
         const IParam* param = GetParam(static_cast<int>(id));
-        valueNormalized = param->ToNormalised(param->ParseText(narrowText(string).c_str()));
+        const std::optional<double> plain = param->ParseTypedText(narrowText(string));
+        if (!plain)
+            return kResultFalse;
+        valueNormalized = param->ToNormalised(*plain);
         return kResultTrue;
     }
     return SingleComponentEffect::getParamValueByString(id, string, valueNormalized);

@@ -197,18 +197,21 @@
   }
 
   // Typed text to a plain value, or null when it reads as nothing:
-  // "2.5k", "2.5 kHz", "2500hz", "40 %", "40", a value text ("Masker", "on").
+  // "2.5k", "2.5 kHz", "2500hz", "1M", "40 %", "40", a value text ("Masker",
+  // "on"). A unit must be the parameter's own. The plug-in reads the host's
+  // typed texts by the same rules.
   function parseValue(d, typed) {
-    const s = String(typed).trim().toLowerCase().replace(',', '.');
+    const s = String(typed).trim().replace(',', '.');
     if (s === '') return null;
     if (d.texts) {
-      const i = d.texts.findIndex((t) => t.toLowerCase() === s);
+      const i = d.texts.findIndex((t) => t.toLowerCase() === s.toLowerCase());
       if (i >= 0) return clampPlain(d, d.min + i);
     }
-    const m = /^([-+]?(?:\d+\.?\d*|\.\d+))\s*(k?)(hz|%)?$/.exec(s);
-    if (!m) return null;
+    const m = /^([-+]?(?:\d+\.?\d*|\.\d+))\s*([kKM]?)\s*([a-zA-Z%]*)$/.exec(s);
+    if (!m || (m[3] !== '' && m[3].toLowerCase() !== d.unit.toLowerCase())) return null;
     let v = parseFloat(m[1]);
-    if (m[2] === 'k') v *= 1000;
+    if (m[2] === 'k' || m[2] === 'K') v *= 1000;
+    else if (m[2] === 'M') v *= 1e6;
     if (!Number.isFinite(v)) return null;
     return clampPlain(d, v);
   }

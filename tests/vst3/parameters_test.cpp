@@ -3,6 +3,7 @@
 #include "bundle_fixture.h"
 
 #include <cmath>
+#include <optional>
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
@@ -127,7 +128,6 @@ TEST_F(Parameters, DisplayStringsAcrossTheRange)
 TEST_F(Parameters, TextsAndPlainValuesConvertBothWays)
 {
     EXPECT_DOUBLE_EQ(FromText(kRole, "Masker"), 2.0 / 3.0);
-    EXPECT_DOUBLE_EQ(FromText(kRole, "no such role"), 0.0);
     EXPECT_DOUBLE_EQ(FromText(kDepth, "70"), 0.7);
     EXPECT_DOUBLE_EQ(FromText(kListen, "on"), 1.0);
     EXPECT_DOUBLE_EQ(FromText(kChannel, "3"), 2.0 / 63.0);
@@ -138,6 +138,85 @@ TEST_F(Parameters, TextsAndPlainValuesConvertBothWays)
     EXPECT_DOUBLE_EQ(Controller()->normalizedParamToPlain(kBell1Freq, 0.5), 2517.5);
     EXPECT_DOUBLE_EQ(Controller()->plainParamToNormalized(kDepth, 250.0), 1.0);
     EXPECT_DOUBLE_EQ(Controller()->plainParamToNormalized(kDepth, -5.0), 0.0);
+}
+
+// What a user types into the host's own field for a parameter: read as the
+// editor's page reads it, or refused with the value left as it was.
+struct TypedCase
+{
+    ParamID id;
+    const char* typed;
+    std::optional<double> plain; // none: refused
+};
+
+class TypedValues : public Parameters, public ::testing::WithParamInterface<TypedCase>
+{
+};
+
+TEST_P(TypedValues, ReadAsThePageReadsThemOrRefused)
+{
+    const TypedCase& c = GetParam();
+    ASSERT_EQ(Controller()->setParamNormalized(c.id, 0.25), kResultTrue);
+    String128 s{};
+    host::CopyToString128(c.typed, s);
+    ParamValue v = -1.0;
+    const tresult result = Controller()->getParamValueByString(c.id, s, v);
+    if (!c.plain)
+    {
+        EXPECT_EQ(result, kResultFalse);
+        EXPECT_EQ(v, -1.0);
+    }
+    else
+    {
+        ASSERT_EQ(result, kResultTrue);
+        EXPECT_NEAR(Controller()->normalizedParamToPlain(c.id, v), *c.plain, 1e-9);
+    }
+    EXPECT_EQ(Controller()->getParamNormalized(c.id), 0.25);
+}
+
+constexpr std::optional<double> kRefused = std::nullopt;
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryKind, TypedValues,
+    ::testing::Values(
+        TypedCase{kRole, "Masker", 2}, TypedCase{kRole, "self", 3}, TypedCase{kRole, "2", 2},
+        TypedCase{kRole, "xyz", kRefused}, TypedCase{kChannel, "3", 3},
+        TypedCase{kChannel, " 12 ", 12}, TypedCase{kChannel, "100", 64},
+        TypedCase{kChannel, "three", kRefused}, TypedCase{kDepth, "70", 70},
+        TypedCase{kDepth, "70 %", 70}, TypedCase{kDepth, "12,5", 12.5}, TypedCase{kDepth, "-3", 0},
+        TypedCase{kDepth, "40 Hz", kRefused}, TypedCase{kDepth, "", kRefused},
+        TypedCase{kDepth, "4 0", kRefused}, TypedCase{kDepth, "1.2.3", kRefused},
+        TypedCase{kBypass, "ON", 1}, TypedCase{kBypass, "maybe", kRefused},
+        TypedCase{kSelectivity, " 33.3% ", 33.3}, TypedCase{kListen, "Off", 0},
+        TypedCase{kLowGuard, "1k", 500}, TypedCase{kLowGuard, "250 hz", 250},
+        TypedCase{kLowGuard, "0.1 kHz", 100}, TypedCase{kLowGuard, "k", kRefused},
+        TypedCase{kSidechain, "on", 1}, TypedCase{kBell1Freq, "2,5 kHz", 2500},
+        TypedCase{kBell1Freq, "440.5Hz", 440.5}, TypedCase{kBell1Freq, "1M", 20000},
+        TypedCase{kBell1Q, "0.71", 0.71}, TypedCase{kBell1Q, "2 %", kRefused},
+        TypedCase{kBell1Depth, "45.5", 45.5}, TypedCase{kBell1Active, "On", 1},
+        TypedCase{kBellListen, "3", 3}, TypedCase{kBellListen, "9", 4},
+        TypedCase{kHighGuard, "5 kHz", 5000}, TypedCase{kHighGuard, "5khz", 5000},
+        TypedCase{kHighGuard, "5 MHz", 20000}, TypedCase{kHighGuard, "5 mHz", kRefused},
+        TypedCase{kHighGuard, "nan", kRefused}, TypedCase{kHighGuard, "inf", kRefused},
+        TypedCase{kPriority, "6", 6}, TypedCase{kPriority, "high", kRefused}));
+
+// Every parameter takes back the text the host shows for it.
+TEST_F(Parameters, EveryParameterReadsBackItsOwnDisplayText)
+{
+    for (ParamID id = 0; id < static_cast<ParamID>(kParamCount); ++id)
+        for (double x : {0.0, 0.37, 1.0})
+        {
+            const double plain = Controller()->normalizedParamToPlain(id, x);
+            const std::string text = Text(id, x);
+            String128 s{};
+            host::CopyToString128(text, s);
+            ParamValue v = -1.0;
+            ASSERT_EQ(Controller()->getParamValueByString(id, s, v), kResultTrue)
+                << id << " \"" << text << "\"";
+            EXPECT_NEAR(Controller()->normalizedParamToPlain(id, v), plain,
+                        Controller()->normalizedParamToPlain(id, 1.0) * 1e-3)
+                << id << " \"" << text << "\"";
+        }
 }
 
 TEST_F(Parameters, SettingThroughTheControllerReachesTheState)

@@ -119,6 +119,12 @@ test('typed values', () => {
     ['Depth', '', null],
     ['Depth', 'loud', null],
     ['Depth', '4 0', null],
+    ['Depth', '40 Hz', null],
+    ['High Guard', '5 kHz', 5000],
+    ['High Guard', '5 MHz', 20000],
+    ['High Guard', '5 mHz', null],
+    ['Low Guard', '1k', 500],
+    ['Bell 1 Q', '2 %', null],
   ];
   for (const [name, typed, v] of cases) assert.equal(params.parseValue(byName(name), typed), v, `${name} "${typed}"`);
 });
