@@ -173,7 +173,13 @@ void Ostrel::OnParamChange(int paramIdx)
         break;
     }
     }
+}
 
+void Ostrel::SetParamFromEditor(int paramIdx, double normalisedValue)
+{
+    Vst3Plugin::SetParamFromEditor(paramIdx, normalisedValue);
+    // The user's own edit (in this page, or in some editor's link matrix):
+    // the new last settings. Host restores and automation never get here.
     if (!restoringLastState)
         lastStateDirty = true;
 }
@@ -182,7 +188,7 @@ void Ostrel::ResetProcessing()
 {
     engine.resetEngine(GetSampleRate());
     refreshPending = true;
-    pageFilesWanted = true;
+    WantPageFiles();
     monoScratch.resize(static_cast<size_t>(std::max(1, GetBlockSize())), 0.0);
 }
 
@@ -232,7 +238,7 @@ void Ostrel::EditorOpened()
     SendAllParamValuesToPage();
     editorOpen = true;
     refreshPending = true;
-    pageFilesWanted = true;
+    WantPageFiles();
     keyForwarding = false;
     // A new page has seen no meters yet; the engine measures for it.
     meterTicks = 0;

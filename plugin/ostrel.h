@@ -39,6 +39,9 @@ public:
     // Parameter handler: writes the engine setting of parameter `paramIdx`.
     // Audio thread (changes with a block) or main thread (everything else).
     void OnParamChange(int paramIdx) override;
+    // Every edit made in an editor; the only changes that the last-state
+    // file keeps.
+    void SetParamFromEditor(int paramIdx, double normalisedValue) override;
     void ResetProcessing() override;
     int LoadState(const plugfw::IByteChunk& chunk, int startPos) override;
     void processBlock(double** inputs, double** outputs, int nFrames) override;
@@ -104,9 +107,9 @@ public:
     bool refreshPending = false;
     bool hostStateRestored = false;
     bool lastStateRestoreTried = false;
-    // Written by the tick, read by the parameter handler on the audio thread.
+    // Set while the tick applies the last-state file.
     std::atomic<bool> restoringLastState{false};
-    // Set by OnParamChange, so also from the audio thread.
+    // Set by the user's edits in an editor (SetParamFromEditor).
     std::atomic<bool> lastStateDirty{false};
     int32_t lastStateSaveTicks = 0;
     int32_t nameTicks = 0;
@@ -139,9 +142,19 @@ public:
         std::string presets;
         size_t onboardedLength = 0;
         uint64_t presetsGeneration = 0; // of the presets file as read
+        uint64_t request = 0;           // the pageFilesRequest it was read for
     };
     FileWorkQueue fileWork;
     std::atomic<bool> pageFilesWanted{false};
+    // Counts the refreshes that asked for the files: a read made for an
+    // earlier one (before a page load, say, and before the user's answer to
+    // the first-run guide) is not shown to a later page.
+    std::atomic<uint64_t> pageFilesRequest{0};
+    void WantPageFiles()
+    {
+        pageFilesRequest.fetch_add(1);
+        pageFilesWanted = true;
+    }
     // The last-state file, read outside the lock for the first tick.
     std::atomic<bool> lastStateWanted{true};
     // The presets file's generation this instance's page last got; another

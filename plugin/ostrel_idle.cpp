@@ -191,8 +191,10 @@ void Ostrel::IdleTick()
     if (refreshPending || presetsRefreshPending)
     {
         std::optional<PageFiles> files = TakePageFiles();
-        // Files read before the latest presets write are out of date.
-        if (files && files->presetsGeneration < presetsSeen)
+        // Files read before the latest presets write, or for an earlier
+        // refresh, are out of date.
+        if (files &&
+            (files->presetsGeneration < presetsSeen || files->request < pageFilesRequest.load()))
             files.reset();
         if (files)
         {
@@ -267,6 +269,7 @@ void Ostrel::IdleFileWork()
     if (!pageFilesWanted.exchange(false))
         return;
     PageFiles files;
+    files.request = pageFilesRequest.load();
     files.presetsGeneration = presetsFileGeneration();
     files.presets = ReadPresetsFile();
     files.onboardedLength = OnboardedFileLength();

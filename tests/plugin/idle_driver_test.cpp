@@ -175,10 +175,87 @@ TEST_F(LastState, AppliedOnlyAtTheFirstOpenOfAnInstance)
     EXPECT_DOUBLE_EQ(p.Plain(kParamDepth), 10.0);
 }
 
+// The user's last settings are what the user set in an editor: values the
+// host restored or automated never overwrite them, however often the editor
+// opens.
+TEST_F(LastState, HostSetValuesNeverBecomeTheUsersLastSettings)
+{
+    const std::string users = "[0.5,0.25,0.8]";
+    WriteLastState(users);
+    RecordingOstrel& project = NewInstance();
+    project.SetPlain(kParamDepth, 33.0);
+    project.SetPlain(kParamPriority, 7.0);
+    plugfw::IByteChunk chunk;
+    ASSERT_TRUE(project.SaveState(chunk));
+
+    RecordingOstrel& p = NewInstance();
+    ASSERT_GT(p.LoadState(chunk, 0), 0); // the host restores its project
+    p.OpenEditor();
+    p.Ticks(60);
+    p.SetPlain(kParamSelectivity, 50.0); // host automation, editor open
+    p.Ticks(60);
+    p.CloseEditor();
+    p.SetPlain(kParamBell1Freq, 500.0); // and with the editor closed
+    p.OpenEditor();
+    p.Ticks(60);
+    EXPECT_EQ(LastStateText(), users);
+    EXPECT_DOUBLE_EQ(p.Plain(kParamDepth), 33.0) << "the project's value stays";
+
+    // The user's own edit is what gets saved, with the settings it sits in.
+    p.Message(kTagParameter, R"({"paramIdx":4,"value":20})");
+    p.Ticks(20);
+    const std::vector<double> saved = ParseLastStateText(LastStateText());
+    ASSERT_EQ(saved.size(), static_cast<size_t>(kNumParams));
+    EXPECT_DOUBLE_EQ(saved[kParamSelectivity], 0.2);
+    EXPECT_DOUBLE_EQ(saved[kParamDepth], 0.33);
+}
+
+// Dismissed once, the first-run guide is never offered again: not on the
+// next open of the same editor, nor in another instance.
+TEST_F(LastState, TheFirstRunGuideIsOfferedUntilDismissed)
+{
+    RecordingOstrel& p = NewInstance();
+    const auto onboarded = [](RecordingOstrel& i)
+    {
+        const auto list = i.web->MessagesWithTag(kTagOnboarded);
+        return list.empty() ? std::string("none") : list.back().text;
+    };
+    const std::string no = "{\"t\":\"onboarded\",\"onboarded\":0}";
+    const std::string yes = "{\"t\":\"onboarded\",\"onboarded\":1}";
+    p.OpenEditor();
+    p.Ticks(2);
+    EXPECT_EQ(onboarded(p), no);
+    p.ResetProcessing(); // the host starts processing while the guide shows
+    p.Ticks(2);
+    // A second read of the files for the same page, as the timer thread
+    // makes when it runs between the two requests of a page load.
+    p.pageFilesWanted = true;
+    p.IdleFileWork();
+    p.Message(kTagSetOnboarded, "");
+    p.Ticks(2);
+    p.CloseEditor();
+    p.OpenEditor();
+    p.IdleTick(); // the timer's tick before its file work
+    p.Ticks(3);
+    EXPECT_EQ(onboarded(p), yes);
+    EXPECT_EQ(p.web->MessagesWithTag(kTagOnboarded).size(), 1u);
+    p.CloseEditor();
+    p.ResetProcessing(); // while closed
+    p.Ticks(5);
+    p.OpenEditor();
+    p.Ticks(3);
+    EXPECT_EQ(onboarded(p), yes);
+    RecordingOstrel& other = NewInstance();
+    other.OpenEditor();
+    other.Ticks(3);
+    EXPECT_EQ(onboarded(other), yes);
+}
+
 TEST_F(LastState, NothingIsWrittenWhileTheEditorIsClosed)
 {
     RecordingOstrel& p = NewInstance();
-    p.SetPlain(kParamDepth, 42.0);
+    // An edit in another editor's link matrix, say.
+    p.SetParamFromEditor(kParamDepth, 0.42);
     EXPECT_TRUE(p.lastStateDirty);
     p.Ticks(100);
     EXPECT_FALSE(std::filesystem::exists(DataFile(kLastStateFileName)));
@@ -214,10 +291,7 @@ TEST_F(LastState, AllParametersAtZeroGiveTheExactText)
     p.OpenEditor();
     p.Ticks(1);
     for (int i = 0; i < kNumParams; ++i)
-    {
-        p.GetParam(i)->SetNormalised(0.0);
-        p.OnParamChange(i);
-    }
+        p.SetParamFromEditor(i, 0.0);
     p.Ticks(40);
     std::string expected = "[";
     for (int i = 0; i < kNumParams; ++i)

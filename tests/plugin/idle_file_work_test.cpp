@@ -99,7 +99,7 @@ TEST_P(IdleFileWorkConcurrency, AudioThreadHostCallDoesNotWaitForALastStateWrite
     {
         std::lock_guard<std::recursive_mutex> lock(p.MainThreadMutex());
         p.OpenEditor();
-        p.SetPlain(kParamDepth, 50.0); // the last state is saved within 20 ticks
+        p.SetParamFromEditor(kParamDepth, 0.5); // the last state is saved within 20 ticks
     }
     ASSERT_TRUE(WriteStuck());
 

@@ -276,13 +276,16 @@ TEST_F(OstrelTest, EachBellWritesItsOwnSettings)
     }
 }
 
-TEST_F(OstrelTest, HandlerMarksStateDirtyExceptWhileRestoringLastState)
+TEST_F(OstrelTest, OnlyEditorEditsMarkTheLastStateForSaving)
 {
-    plugin->restoringLastState = true;
+    // The host's changes (restores, automation) reach only the handler.
     Apply(ostrel::kParamDepth, 40);
     EXPECT_FALSE(plugin->lastStateDirty);
+    plugin->restoringLastState = true;
+    plugin->SetParamFromEditor(ostrel::kParamDepth, 0.3);
+    EXPECT_FALSE(plugin->lastStateDirty);
     plugin->restoringLastState = false;
-    Apply(ostrel::kParamDepth, 41);
+    plugin->SetParamFromEditor(ostrel::kParamDepth, 0.41);
     EXPECT_TRUE(plugin->lastStateDirty);
 }
 
