@@ -33,6 +33,12 @@ void IWebView::FocusWebView()
         mBackend->TakeFocus();
 }
 
+void IWebView::ReleaseWebViewFocus()
+{
+    if (mBackend)
+        mBackend->ReleaseFocus();
+}
+
 void IWebView::LoadFile(const std::string& utf8Path)
 {
     if (mBackend)

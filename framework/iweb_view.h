@@ -23,6 +23,8 @@ public:
     virtual void EvaluateScript(const std::string& utf8Script) = 0;
     // Moves the keyboard focus into the page.
     virtual void TakeFocus() {}
+    // Gives the keyboard back to the host's window, if the page has it.
+    virtual void ReleaseFocus() {}
     // Maps the file's folder and navigates to the file.
     virtual void LoadFile(const std::string& /*utf8Path*/) {}
     // Editor area in logical pixels.
@@ -51,6 +53,7 @@ public:
     void EvaluateScript(const char* utf8Script);
     void EvaluateScript(const std::string& utf8Script);
     void FocusWebView();
+    void ReleaseWebViewFocus();
     void LoadFile(const std::string& utf8Path);
     void SetWebViewBounds(int x, int y, int width, int height);
     void SetWebViewScale(float scale);

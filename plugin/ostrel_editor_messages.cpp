@@ -57,7 +57,14 @@ bool Ostrel::OnEditorMessage(int msgTag, int /*ctrlTag*/, int dataSize, const vo
         fileWork.QueueWrite(UsablePathInDataFolder(kOnboardedFileName), "1");
         break;
     case kTagHostKeys:
+        // The page asks for the keys while a text field is being edited, and
+        // only then: the keyboard goes to the page and comes back when the
+        // field is done, so the host's transport keys work the rest of the time.
         keyForwarding = hasBytes && static_cast<const char*>(data)[0] == '1';
+        if (keyForwarding)
+            FocusWebView();
+        else
+            ReleaseWebViewFocus();
         break;
     case kTagSolo:
         if (hasBytes)
@@ -174,7 +181,7 @@ void Ostrel::ContentLoaded()
 {
     settingsShown.reset();
     refreshPending = true;
-    pageFilesWanted = true;
+    WantPageFiles();
     WebViewEditorDelegate::ContentLoaded();
 }
 

@@ -21,9 +21,11 @@ packages=(
   libwebkit2gtk-4.1-dev
   # A decimal-comma locale, so the tests can prove numbers ignore the locale.
   locales-all
-  # A virtual X display for the web view helper's end-to-end test.
+  # A virtual X display for the web view helper's end-to-end test, and the
+  # XTest extension through which the editor's test clicks and types.
   xvfb
   xauth
+  libxtst6
   # The Windows x64 build (MinGW-w64, posix threads), GoogleTest's sources
   # for its tests, and Wine to run them.
   g++-mingw-w64-x86-64-posix

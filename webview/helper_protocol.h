@@ -2,7 +2,7 @@
 // the small texts inside them). Shared by both sides; standard library only.
 //
 // Plug-in -> helper: document-start scripts, the page to load, scripts to
-// run, bounds, content scale, focus, answers to questions, close.
+// run, bounds, content scale, focus taken and given back, answers to questions, close.
 // Helper -> plug-in: ready, content loaded, page messages (JSON text) and
 // questions (may this address be opened, may this type be downloaded) that
 // the plug-in answers by number.
@@ -22,6 +22,7 @@ constexpr char kRunScript = 'E';
 constexpr char kBounds = 'B';
 constexpr char kScale = 'Z';
 constexpr char kFocus = 'F';
+constexpr char kReleaseFocus = 'K'; // the keyboard back to the host's window
 constexpr char kAnswer = 'A';
 constexpr char kClose = 'C';
 

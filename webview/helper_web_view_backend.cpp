@@ -39,6 +39,11 @@ void HelperWebViewBackend::TakeFocus()
     Send(proto::kFocus, {});
 }
 
+void HelperWebViewBackend::ReleaseFocus()
+{
+    Send(proto::kReleaseFocus, {});
+}
+
 void HelperWebViewBackend::LoadFile(const std::string& utf8Path)
 {
     Send(proto::kLoadFile, utf8Path);

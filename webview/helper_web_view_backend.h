@@ -31,6 +31,7 @@ public:
 
     void EvaluateScript(const std::string& utf8Script) override;
     void TakeFocus() override;
+    void ReleaseFocus() override;
     void LoadFile(const std::string& utf8Path) override;
     void SetBounds(int x, int y, int width, int height) override;
     void SetScale(float scale) override;

@@ -18,7 +18,6 @@
 
   // The manual ships beside this page and opens inside the editor.
   const MANUAL_PAGE = 'manual.html';
-  const FOCUS_EVERY_MS = 500;
 
   const state = PC.makePageState();
 
@@ -703,20 +702,29 @@
     for (const e of document.querySelectorAll('[data-tip-key]')) e.dataset.tip = H.forSymbol(e.dataset.tipKey);
     new root.OstrelTooltips(document.body);
 
-    let lastFocus = -Infinity;
+    // The keyboard is the host's (its transport keys, its shortcuts) except
+    // while a text field is edited (host_keys.js asks for it then). A click
+    // elsewhere ends the editing; buttons and knobs never take the focus, so
+    // neither space nor Enter can work them unless the user tabbed to them.
     document.addEventListener(
       'pointerdown',
       (e) => {
-        // The web view asks for the keyboard when it is clicked.
-        const now = performance.now();
-        if (now - lastFocus > FOCUS_EVERY_MS) {
-          lastFocus = now;
-          sendTag(W.TAG.focus);
-        }
+        const a = document.activeElement;
+        if (HK.takesText(a) && a !== e.target && !a.contains(e.target)) a.blur();
         if (openPopover && !e.target.closest('.popover, [data-pop]')) closePopover();
       },
       true
     );
+    document.addEventListener(
+      'mousedown',
+      (e) => {
+        if (!HK.takesText(e.target)) e.preventDefault();
+      },
+      true
+    );
+    const keyGuard = new HK.KeyActivationGuard(document);
+    document.addEventListener('keydown', (e) => keyGuard.keyDown(e), true);
+    document.addEventListener('keyup', (e) => keyGuard.keyUp(e), true);
     document.addEventListener('keydown', (e) => {
       if (e.key === 'Escape') {
         closePopover();

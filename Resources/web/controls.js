@@ -135,8 +135,8 @@
       const dial = this.dial;
       dial.addEventListener('pointerdown', (e) => {
         if (!this.desc || e.button !== 0) return;
+        // No focus: a knob reached with the mouse leaves the keyboard alone.
         e.preventDefault();
-        dial.focus();
         if (e.altKey || e.ctrlKey || e.metaKey) {
           this.edit.set(this.desc, this.desc.default);
           return;

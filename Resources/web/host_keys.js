@@ -47,5 +47,43 @@
     }
   }
 
-  return { HostKeyTracker, takesText };
+  // Space and Enter work a button (or any control) only when the user
+  // reached it with Tab; one clicked keeps no keyboard use. Enter and Escape
+  // in a text field end the editing: the field lets go of the focus, and with
+  // it the keyboard goes back to the host.
+  class KeyActivationGuard {
+    constructor(doc, schedule) {
+      this.doc = doc;
+      this.schedule = schedule || ((fn) => setTimeout(fn, 0));
+      this.tabbing = false;
+      this.tabbed = null;
+      doc.addEventListener('focusin', (e) => {
+        this.tabbed = this.tabbing ? e.target : null;
+        this.tabbing = false;
+      });
+    }
+
+    keyDown(e) {
+      const t = e.target;
+      if (e.key === 'Tab') {
+        this.tabbing = true;
+        return;
+      }
+      if (takesText(t)) {
+        if (e.key === 'Enter' || e.key === 'Escape')
+          this.schedule(() => {
+            if (this.doc.activeElement === t && typeof t.blur === 'function') t.blur();
+          });
+        return;
+      }
+      if ((e.key === ' ' || e.key === 'Enter') && t !== this.tabbed) e.preventDefault();
+    }
+
+    keyUp(e) {
+      // A button acts on the release of space.
+      if (e.key === ' ' && !takesText(e.target) && e.target !== this.tabbed) e.preventDefault();
+    }
+  }
+
+  return { HostKeyTracker, KeyActivationGuard, takesText };
 });

@@ -25,6 +25,7 @@ class RecordingWebView : public plugfw::WebViewBackend
 public:
     void EvaluateScript(const std::string& script) override { scripts.push_back(script); }
     void TakeFocus() override { ++focusCount; }
+    void ReleaseFocus() override { ++releaseCount; }
     void SetBounds(int x, int y, int width, int height) override
     {
         bounds.push_back(std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(width) +
@@ -89,6 +90,7 @@ public:
 
     std::vector<std::string> scripts;
     int focusCount = 0;
+    int releaseCount = 0;
     std::vector<std::string> bounds; // "x y w h" of each SetBounds
 };
 

@@ -178,18 +178,22 @@ TEST_F(EditorMessages, FocusMovesIntoTheWebView)
     EXPECT_EQ(plugin->web->focusCount, 2);
 }
 
-TEST_F(EditorMessages, HostKeysFollowTheFirstByte)
+TEST_F(EditorMessages, HostKeysFollowTheFirstByteAndTheKeyboardFollowsThem)
 {
     plugin->Message(kTagHostKeys, "1");
     EXPECT_TRUE(plugin->keyForwarding);
+    EXPECT_EQ(plugin->web->focusCount, 1);
     plugin->Message(kTagHostKeys, "0");
     EXPECT_FALSE(plugin->keyForwarding);
+    EXPECT_EQ(plugin->web->releaseCount, 1);
     plugin->Message(kTagHostKeys, "1 and more");
     EXPECT_TRUE(plugin->keyForwarding);
     plugin->OnEditorMessage(kTagHostKeys, 0, 0, nullptr);
     EXPECT_FALSE(plugin->keyForwarding);
     plugin->Message(kTagHostKeys, "true");
     EXPECT_FALSE(plugin->keyForwarding);
+    EXPECT_EQ(plugin->web->focusCount, 2);
+    EXPECT_EQ(plugin->web->releaseCount, 3);
 }
 
 Strings gLinks;

@@ -1,7 +1,8 @@
 // The editor of the built bundle in a host's window on a real X display,
 // with its real web view helper: from the first frame the display shows of
-// it the editor is dark (no white flash, even over a white host window), and
-// when the host resizes the view the page fills the new size. Runs only where
+// it the editor is dark (no white flash, even over a white host window),
+// when the host resizes the view the page fills the new size, and the host
+// keeps its keys except while a value is typed. Runs only where
 // a display and the built helper exist (under xvfb-run); skipped otherwise.
 #include "bundle_fixture.h"
 #include "missing_dependency.h"
@@ -21,6 +22,8 @@
 
 // Last: Xlib's macros must not meet the headers above.
 #include "x11_host_window.h"
+
+#include <X11/keysym.h>
 
 namespace ostrel::test
 {
@@ -242,6 +245,57 @@ TEST_F(EditorEndToEnd, IsDarkFromTheFirstFrameAndFillsTheSizeTheHostGives)
     view->getSize(&size);
     EXPECT_EQ(size.getWidth(), 1247);
     EXPECT_EQ(size.getHeight(), 625);
+}
+
+// Where the design (1084 x 543, the size of this window) puts what the
+// user clicks.
+constexpr int kBypassX = 917;
+constexpr int kBypassY = 22;
+constexpr int kDepthValueX = 62;
+constexpr int kDepthValueY = 477;
+
+TEST_F(EditorEndToEnd, TheHostKeepsItsKeysExceptWhileAValueIsTyped)
+{
+    ASSERT_EQ(view->attached(reinterpret_cast<void*>(window.Id()), kPlatformTypeX11EmbedWindowID),
+              kResultTrue);
+    attached = true;
+    ASSERT_TRUE(Pump([&] { return PagePainted(Capture()); }, 30000)) << "the page never painted";
+    Pump([] { return false; }, 1000);
+    if (!window.StartUserInput(16, 380))
+        OSTREL_SKIP_FOR_MISSING("no XTest extension library (libXtst.so.6)");
+    Vst::IEditController* controller = plugin->Controller();
+    const auto param = [&](Vst::ParamID id) { return controller->getParamNormalized(id); };
+    // A Masker, whose Depth is in use.
+    ASSERT_EQ(controller->setParamNormalized(kRole, 2.0 / 3.0), kResultTrue);
+
+    // A click on Bypass switches it; space then is the host's, and the
+    // switch stays as the click left it.
+    window.Click(kBypassX, kBypassY);
+    ASSERT_TRUE(Pump([&] { return param(kBypass) == 1.0; }, 5000)) << "the click missed Bypass";
+    window.KeyPressesSeen(XK_space);
+    window.Key(XK_space);
+    EXPECT_TRUE(Pump([&] { return window.KeyPressesSeen(XK_space) > 0; }, 3000))
+        << "space never reached the host after a click on a button";
+    Pump([] { return false; }, 500);
+    EXPECT_EQ(param(kBypass), 1.0) << "space worked the clicked button";
+
+    // A value typed under the Depth knob: the page has the keys while the
+    // field is open, and gives them back with Enter.
+    window.Click(kDepthValueX, kDepthValueY);
+    Pump([] { return false; }, 1000);
+    window.Key(XK_4);
+    window.Key(XK_2);
+    window.Key(XK_Return);
+    EXPECT_TRUE(Pump([&] { return std::abs(param(kDepth) - 0.42) < 1e-9; }, 5000))
+        << "the typed value never arrived: Depth " << param(kDepth);
+    Pump([] { return false; }, 500);
+    EXPECT_EQ(window.KeyPressesSeen(XK_4), 0) << "the host got what was typed in the page";
+    window.Key(XK_space);
+    EXPECT_TRUE(Pump([&] { return window.KeyPressesSeen(XK_space) > 0; }, 3000))
+        << "space never reached the host after a typed value";
+    Pump([] { return false; }, 500);
+    EXPECT_EQ(param(kBypass), 1.0);
+    EXPECT_NEAR(param(kDepth), 0.42, 1e-9);
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 // A host's editor window on a real X display, for the tests and benchmarks
 // that open the editor end to end: create, map, resize, and read back what
-// the display shows in it. Xlib is loaded at run time, so that programs
-// using this need no X11 library where they are skipped.
+// the display shows in it; a user's clicks and keys through the XTest
+// extension, and the keys that reach the window. Xlib and XTest are loaded
+// at run time, so that programs using this need no X11 library where they
+// are skipped.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -26,6 +28,8 @@ public:
                 mDestroyWindow(mDisplay, mWindow);
             mCloseDisplay(mDisplay);
         }
+        if (mXTest != nullptr)
+            dlclose(mXTest);
     }
     X11HostWindow(const X11HostWindow&) = delete;
     X11HostWindow& operator=(const X11HostWindow&) = delete;
@@ -50,6 +54,55 @@ public:
     }
 
     Window Id() const { return mWindow; }
+
+    // A user at the keyboard and mouse, as a host's window sees one: the
+    // window has the keyboard focus (as a window manager gives it to the
+    // active window) and takes key events. False without XTest.
+    bool StartUserInput(int x, int y)
+    {
+        mX = x;
+        mY = y;
+        mXTest = dlopen("libXtst.so.6", RTLD_NOW | RTLD_LOCAL);
+        if (mXTest == nullptr || !GetFrom(mXTest, mFakeMotion, "XTestFakeMotionEvent") ||
+            !GetFrom(mXTest, mFakeButton, "XTestFakeButtonEvent") ||
+            !GetFrom(mXTest, mFakeKey, "XTestFakeKeyEvent"))
+            return false;
+        mSelectInput(mDisplay, mWindow, KeyPressMask | KeyReleaseMask | StructureNotifyMask);
+        mSetInputFocus(mDisplay, mWindow, RevertToParent, CurrentTime);
+        mSync(mDisplay, 0);
+        return true;
+    }
+
+    // A left click at (x, y) in the window.
+    void Click(int x, int y)
+    {
+        mFakeMotion(mDisplay, -1, mX + x, mY + y, 0);
+        mFakeButton(mDisplay, 1, 1, 0);
+        mFakeButton(mDisplay, 1, 0, 0);
+        mSync(mDisplay, 0);
+    }
+
+    // Presses and releases the key of an X key symbol (XK_space, XK_Return...).
+    void Key(unsigned long keysym)
+    {
+        const unsigned code = mKeysymToKeycode(mDisplay, keysym);
+        mFakeKey(mDisplay, code, 1, 0);
+        mFakeKey(mDisplay, code, 0, 0);
+        mSync(mDisplay, 0);
+    }
+
+    // Key presses of that symbol that reached this window since the last call.
+    int KeyPressesSeen(unsigned long keysym)
+    {
+        const unsigned code = mKeysymToKeycode(mDisplay, keysym);
+        XEvent e;
+        while (mCheckWindowEvent(mDisplay, mWindow, KeyPressMask | KeyReleaseMask, &e) != 0)
+            if (e.type == KeyPress && e.xkey.keycode == code)
+                ++mPresses;
+        const int seen = mPresses;
+        mPresses = 0;
+        return seen;
+    }
 
     void Resize(unsigned width, unsigned height)
     {
@@ -114,15 +167,23 @@ private:
                Get(mCreateSimpleWindow, "XCreateSimpleWindow") && Get(mMapWindow, "XMapWindow") &&
                Get(mResizeWindow, "XResizeWindow") && Get(mDestroyWindow, "XDestroyWindow") &&
                Get(mSync, "XSync") && Get(mQueryTree, "XQueryTree") && Get(mFree, "XFree") &&
-               Get(mGetWindowAttributes, "XGetWindowAttributes") && Get(mGetImage, "XGetImage");
+               Get(mGetWindowAttributes, "XGetWindowAttributes") && Get(mGetImage, "XGetImage") &&
+               Get(mSelectInput, "XSelectInput") && Get(mSetInputFocus, "XSetInputFocus") &&
+               Get(mKeysymToKeycode, "XKeysymToKeycode") &&
+               Get(mCheckWindowEvent, "XCheckWindowEvent");
     }
-    template <typename F> bool Get(F& f, const char* name)
+    template <typename F> bool Get(F& f, const char* name) { return GetFrom(mLibrary, f, name); }
+    template <typename F> static bool GetFrom(void* library, F& f, const char* name)
     {
-        f = reinterpret_cast<F>(dlsym(mLibrary, name));
+        f = reinterpret_cast<F>(dlsym(library, name));
         return f != nullptr;
     }
 
     void* mLibrary = nullptr;
+    void* mXTest = nullptr;
+    int mX = 0;
+    int mY = 0;
+    int mPresses = 0;
     Display* mDisplay = nullptr;
     Window mWindow = 0;
 
@@ -140,6 +201,13 @@ private:
     Status (*mGetWindowAttributes)(Display*, Window, XWindowAttributes*) = nullptr;
     XImage* (*mGetImage)(Display*, Drawable, int, int, unsigned, unsigned, unsigned long,
                          int) = nullptr;
+    int (*mSelectInput)(Display*, Window, long) = nullptr;
+    int (*mSetInputFocus)(Display*, Window, int, Time) = nullptr;
+    KeyCode (*mKeysymToKeycode)(Display*, KeySym) = nullptr;
+    Bool (*mCheckWindowEvent)(Display*, Window, long, XEvent*) = nullptr;
+    int (*mFakeMotion)(Display*, int, int, int, unsigned long) = nullptr;
+    int (*mFakeButton)(Display*, unsigned, Bool, unsigned long) = nullptr;
+    int (*mFakeKey)(Display*, unsigned, Bool, unsigned long) = nullptr;
 };
 
 } // namespace ostrel::test

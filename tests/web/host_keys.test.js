@@ -1,7 +1,7 @@
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { HostKeyTracker, takesText } = require('../../Resources/web/host_keys.js');
+const { HostKeyTracker, KeyActivationGuard, takesText } = require('../../Resources/web/host_keys.js');
 
 // Just enough of a document: listeners, an active element, and a way to
 // move the focus the way a browser does (focusout, then focusin).
@@ -14,13 +14,13 @@ class FakeDocument {
     if (!this.listeners.has(type)) this.listeners.set(type, []);
     this.listeners.get(type).push(fn);
   }
-  fire(type) {
-    for (const fn of this.listeners.get(type) || []) fn();
+  fire(type, e) {
+    for (const fn of this.listeners.get(type) || []) fn(e || {});
   }
   focus(el) {
-    if (this.activeElement) this.fire('focusout');
+    if (this.activeElement) this.fire('focusout', { target: this.activeElement });
     this.activeElement = el;
-    if (el) this.fire('focusin');
+    if (el) this.fire('focusin', { target: el });
   }
 }
 
@@ -92,4 +92,66 @@ test('a removed field still named as active does not keep the keys', () => {
   name.isConnected = false; // some engines leave activeElement pointing at it
   tracker.sync();
   assert.deepEqual(sent, [true, false]);
+});
+
+// A key as the guard sees it: whether its default action was refused.
+function key(guard, phase, k, target) {
+  const e = { key: k, target, prevented: false, preventDefault() { this.prevented = true; } };
+  if (phase === 'down') guard.keyDown(e);
+  else guard.keyUp(e);
+  return e.prevented;
+}
+
+test('space and Enter work a control only when it was reached with Tab', () => {
+  const cases = [
+    // how the button got the focus, key, phase, refused
+    ['click', ' ', 'down', true],
+    ['click', ' ', 'up', true],
+    ['click', 'Enter', 'down', true],
+    ['click', 'a', 'down', false],
+    ['tab', ' ', 'down', false],
+    ['tab', ' ', 'up', false],
+    ['tab', 'Enter', 'down', false],
+  ];
+  for (const [how, k, phase, refused] of cases) {
+    const doc = new FakeDocument();
+    const guard = new KeyActivationGuard(doc, () => {});
+    const b = button();
+    if (how === 'tab') key(guard, 'down', 'Tab', doc.activeElement);
+    doc.focus(b);
+    assert.equal(key(guard, phase, k, b), refused, `${how} ${JSON.stringify(k)} ${phase}`);
+  }
+  // Tab reaches one control; a later click on another does not count.
+  const doc = new FakeDocument();
+  const guard = new KeyActivationGuard(doc, () => {});
+  const [first, second] = [button(), button()];
+  key(guard, 'down', 'Tab', null);
+  doc.focus(first);
+  doc.focus(second);
+  assert.equal(key(guard, 'down', ' ', second), true);
+});
+
+test('Enter and Escape in a text field let go of the focus, other keys type', () => {
+  for (const [k, blurred] of [['Enter', true], ['Escape', true], ['a', false], [' ', false]]) {
+    const doc = new FakeDocument();
+    const queued = [];
+    const guard = new KeyActivationGuard(doc, (fn) => queued.push(fn));
+    const f = { ...field('text'), blur() { doc.focus(null); } };
+    doc.focus(f);
+    assert.equal(key(guard, 'down', k, f), false, k);
+    queued.splice(0).forEach((fn) => fn());
+    assert.equal(doc.activeElement === null, blurred, k);
+  }
+  // A field its own Enter handler removed or replaced is left alone.
+  const doc = new FakeDocument();
+  const queued = [];
+  const guard = new KeyActivationGuard(doc, (fn) => queued.push(fn));
+  let blurs = 0;
+  const f = { ...field('text'), blur() { blurs++; } };
+  const other = field('text');
+  doc.focus(f);
+  key(guard, 'down', 'Enter', f);
+  doc.focus(other);
+  queued.splice(0).forEach((fn) => fn());
+  assert.equal(blurs, 0);
 });

@@ -129,7 +129,6 @@ PageWindow::PageWindow(Window parent, PluginChannel& channel) : mParent(parent),
     g_signal_connect(mWebView, "load-failed", G_CALLBACK(OnLoadFailed), this);
     g_signal_connect(mWebView, "context-menu", G_CALLBACK(OnContextMenu), this);
     g_signal_connect(mWebView, "create", G_CALLBACK(OnCreate), this);
-    g_signal_connect(mWebView, "button-press-event", G_CALLBACK(OnButtonPress), this);
     g_signal_connect(mWebView, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
     // The toolkit's tooltip windows for title attributes open outside the
     // host's window, at the wrong place and unpainted in an embedded view;
@@ -156,6 +155,8 @@ PageWindow::PageWindow(Window parent, PluginChannel& channel) : mParent(parent),
     // toolkit's default size, it would leave most of the host's window
     // unpainted for a frame or more.
     ApplyGeometry();
+    // The keyboard stays with the host until a text field asks for it.
+    SelectKeys(false);
     gtk_widget_show_all(mPlug);
     // Hosts do not all speak XEmbed: the plug maps itself inside the parent
     // (its _XEMBED_INFO already says mapped).
@@ -284,6 +285,9 @@ void PageWindow::HandleFrame(const plugfw::Frame& frame)
     case proto::kFocus:
         TakeFocus();
         break;
+    case proto::kReleaseFocus:
+        ReleaseFocus();
+        break;
     case proto::kAnswer:
         if (const auto a = proto::ParseAnswer(frame.text))
             Answer(*a);
@@ -351,15 +355,62 @@ void PageWindow::ApplyGeometry()
     }
 }
 
+void PageWindow::SelectKeys(bool on)
+{
+    GdkWindow* window = gtk_widget_get_window(mPlug);
+    if (window == nullptr)
+        return;
+    // A window that does not select key events passes them on to its
+    // ancestors: with the pointer over the editor, the keys then reach the
+    // host's window, not the page.
+    constexpr int kKeys = GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK;
+    const int events = gdk_window_get_events(window);
+    gdk_window_set_events(window, static_cast<GdkEventMask>(on ? events | kKeys : events & ~kKeys));
+}
+
 void PageWindow::TakeFocus()
 {
     gtk_widget_grab_focus(GTK_WIDGET(mWebView));
     GdkWindow* window = gtk_widget_get_window(mPlug);
     if (window == nullptr)
         return;
+    SelectKeys(true);
     GdkDisplay* display = gdk_display_get_default();
     gdk_x11_display_error_trap_push(display);
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(mDisplay, &focus, &revert);
+    // Where the keyboard goes back to: the window that had it, unless that
+    // is ours already.
+    if (focus != GDK_WINDOW_XID(window))
+        mFocusBefore = focus;
     XSetInputFocus(mDisplay, GDK_WINDOW_XID(window), RevertToParent, CurrentTime);
+    gdk_x11_display_error_trap_pop_ignored(display);
+}
+
+void PageWindow::ReleaseFocus()
+{
+    GdkWindow* window = gtk_widget_get_window(mPlug);
+    if (window == nullptr)
+        return;
+    SelectKeys(false);
+    GdkDisplay* display = gdk_display_get_default();
+    gdk_x11_display_error_trap_push(display);
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(mDisplay, &focus, &revert);
+    if (focus == GDK_WINDOW_XID(window))
+    {
+        // The window that had it, if it is still there and shown; else the
+        // host's window (PointerRoot or None is no window to give it to).
+        Window back = mFocusBefore > PointerRoot ? mFocusBefore : mParent;
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(mDisplay, back, &attributes) == 0 ||
+            attributes.map_state != IsViewable)
+            back = mParent;
+        XSetInputFocus(mDisplay, back, RevertToParent, CurrentTime);
+    }
+    mFocusBefore = 0;
     gdk_x11_display_error_trap_pop_ignored(display);
 }
 
@@ -519,13 +570,6 @@ void PageWindow::OnDownloadStarted(WebKitWebContext*, WebKitDownload* download, 
     // download attribute, a script) is cancelled before it writes anything.
     if (uri == nullptr || window->mAllowedDownloads.count(uri) == 0)
         webkit_download_cancel(download);
-}
-
-gboolean PageWindow::OnButtonPress(GtkWidget*, GdkEventButton*, gpointer self)
-{
-    // Hosts without XEmbed focus handling: a click gives us the keyboard.
-    static_cast<PageWindow*>(self)->TakeFocus();
-    return FALSE;
 }
 
 gboolean PageWindow::OnParentCheck(gpointer self)

@@ -45,7 +45,6 @@ private:
     static void OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self);
     static void OnPageRequest(WebKitURISchemeRequest* request, gpointer self);
     static void OnDownloadStarted(WebKitWebContext*, WebKitDownload*, gpointer self);
-    static gboolean OnButtonPress(GtkWidget*, GdkEventButton*, gpointer self);
     static gboolean OnParentCheck(gpointer self);
     static GdkFilterReturn OnParentEvent(GdkXEvent* xevent, GdkEvent*, gpointer self);
     static void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
@@ -57,7 +56,11 @@ private:
     // Follows the parent's size changes as they happen.
     void WatchParent();
     void ApplyGeometry();
+    // The keyboard: taken while the page edits a text field, else the
+    // host's (the window then lets key events pass to the host's window).
     void TakeFocus();
+    void ReleaseFocus();
+    void SelectKeys(bool on);
     void Answer(const plugfw::helper_protocol::Answer& answer);
     // Sends a question; `address` is what a yes to a download allows.
     void Ask(char kind, const std::string& subject, WebKitPolicyDecision* decision,
@@ -77,6 +80,7 @@ private:
     int mAppliedWidth = -1;
     int mAppliedHeight = -1;
     unsigned mParentCheck = 0;
+    Window mFocusBefore = 0;            // X focus when the page took the keyboard
     GdkWindow* mParentWindow = nullptr; // the parent, watched for its resizes
     // Questions the plug-in has not answered yet, with their decisions.
     struct Pending
