@@ -1,4 +1,4 @@
-// What the meters say: the deepest current dip as a readable line, whether
+// What the meters say: the deepest dip drawn now as a readable line, whether
 // the meters are live or stand still (the host bypasses the plug-in, or no
 // audio arrives), and the one level axis, in dBFS, that the Source's curve
 // and this track's curve share. No DOM here.
@@ -27,41 +27,6 @@
     return db === null ? 'no dip' : 'deepest ' + db.toFixed(1) + ' dB';
   }
 
-  // The readout changes at most every HOLD_MS, to the deepest dip of the
-  // reports received since its last change: readable, and never older than
-  // a quarter of a second.
-  const HOLD_MS = 250;
-
-  class DeepestReadout {
-    constructor() {
-      this.shown = null; // dB, or null for "no dip"
-      this.pending = undefined; // deepest since the last change; undefined: no report
-      this.changedAt = -Infinity;
-    }
-
-    // One meter report; returns the text to show.
-    feed(dips, nowMs) {
-      const d = deepestDip(dips);
-      if (this.pending === undefined || (d !== null && (this.pending === null || d < this.pending))) this.pending = d;
-      if (nowMs - this.changedAt >= HOLD_MS) {
-        this.shown = this.pending;
-        this.pending = undefined;
-        this.changedAt = nowMs;
-      }
-      return this.text();
-    }
-
-    text() {
-      return dipText(this.shown);
-    }
-
-    reset() {
-      this.shown = null;
-      this.pending = undefined;
-      this.changedAt = -Infinity;
-    }
-  }
-
   // Whether the meters show what is happening now. `meters` is the last
   // report (or null before the first one).
   function meterState(meters) {
@@ -69,6 +34,19 @@
     if (meters.hostBypass) return { live: false, reason: 'hostBypass', text: 'Bypassed by the host: the meters are paused' };
     if (meters.stale) return { live: false, reason: 'stale', text: 'No audio is arriving: the meters are paused' };
     return { live: true, reason: '', text: '' };
+  }
+
+  // The readout line while no band is under the pointer, for the role and
+  // Bypass the page shows and the last meter report: the deepest dip of the
+  // bars drawn now, or why there are none.
+  function meterLine(state, meters) {
+    if (state.bypass) return 'bypassed';
+    if (state.role === 0) return 'Off';
+    const live = meterState(meters);
+    if (!live.live) return live.reason === 'hostBypass' ? 'bypassed by the host' : live.reason === 'stale' ? 'no audio' : '';
+    if (state.role === 1) return 'a Source is never dipped';
+    const touched = meters.touched;
+    return dipText(deepestDip(meters.dip)) + ' · ' + touched + (touched === 1 ? ' band' : ' bands') + ' touched';
   }
 
   // The level axis of the spectrum: band RMS levels in dBFS.
@@ -92,13 +70,12 @@
 
   return {
     NO_DIP_DB,
-    HOLD_MS,
     LEVEL_TOP_DB,
     LEVEL_FLOOR_DB,
     LEVEL_GRID_DB,
     deepestDip,
     dipText,
-    DeepestReadout,
+    meterLine,
     meterState,
     levelFraction,
     levelAfterDip,

@@ -46,6 +46,7 @@
   const CORNER = 6;
   const HOLD_FALL_DB_PER_S = 8;
   const PAD = { left: 42, right: 10, top: 22, bottom: 18 };
+  const LABEL_MIN_SCREEN_PX = 9;
 
   class SpectrumView {
     // readout: the element that shows the readout line.
@@ -58,8 +59,6 @@
       this.edit = edit;
       this.meters = null;
       this.live = M.meterState(null);
-      this.readout = new M.DeepestReadout();
-      this.readoutText = 'no dip';
       this.state = { role: 0, bypass: false, lowGuard: 20, highGuard: 20000, bells: [], bellListen: 0 };
       this.descs = { low: null, high: null, bells: [] };
       this.hold = new Float32Array(B.COUNT);
@@ -126,7 +125,10 @@
       g.closePath();
       g.fill();
       g.stroke();
-      g.font = '10px system-ui, "Segoe UI", "DejaVu Sans", sans-serif';
+      // The axis labels stay readable on screen, at least 9 px, however far
+      // the page is scaled down.
+      this.labelPx = Math.max(10, LABEL_MIN_SCREEN_PX / this.pageScale);
+      g.font = this.labelPx.toFixed(1) + 'px system-ui, "Segoe UI", "DejaVu Sans", sans-serif';
       this.drawGrid(g);
       this.drawLegend(g);
     }
@@ -168,7 +170,6 @@
       this.meters = m;
       this.live = M.meterState(m);
       if (this.live.live) {
-        this.readoutText = this.readout.feed(m.dip, now);
         const dt = this.lastMeters ? Math.min(0.25, (now - this.lastMeters) / 1000) : 0;
         for (let k = 0; k < B.COUNT; k++) this.hold[k] = Math.max(-m.dip[k], this.hold[k] - HOLD_FALL_DB_PER_S * dt, 0);
       }
@@ -315,17 +316,29 @@
       // The level area's grid lines are drawn over its curves at each frame
       // (specGridLines); here only their labels.
       const bottom = this.dipTop + this.dipH;
+      // Labels that would run into the one before are left out (small sizes).
+      let right = -Infinity;
       for (const [hz, label] of B.GRID) {
         const x = Math.round(this.xOfHz(hz)) + 0.5;
         c.beginPath();
         c.moveTo(x, this.dipTop);
         c.lineTo(x, bottom);
         c.stroke();
-        c.fillText(label, Math.min(this.w - 12, x), this.h - 5);
+        const at = Math.min(this.w - 12, x);
+        const half = c.measureText(label).width / 2;
+        if (at - half < right + 3) continue;
+        right = at + half;
+        c.fillText(label, at, this.h - Math.max(5, this.labelPx / 2));
       }
       c.textAlign = 'right';
       c.textBaseline = 'middle';
-      for (const db of M.LEVEL_GRID_DB) c.fillText(String(db), PAD.left - 6, Math.round(this.specTop + M.levelFraction(db) * this.specH) + 0.5);
+      let above = -Infinity;
+      const yLabel = (text, y) => {
+        if (y - above < this.labelPx) return;
+        above = y;
+        c.fillText(text, PAD.left - 6, y);
+      };
+      for (const db of M.LEVEL_GRID_DB) yLabel(String(db), Math.round(this.specTop + M.levelFraction(db) * this.specH) + 0.5);
       for (const db of [0, -6, -12, -18, -24]) {
         const y = Math.round(this.dipTop + (-db / DIP_RANGE_DB) * this.dipH) + 0.5;
         c.strokeStyle = db === 0 ? '#343a45' : COLORS.grid;
@@ -333,7 +346,7 @@
         c.moveTo(PAD.left, y);
         c.lineTo(PAD.left + this.plotW, y);
         c.stroke();
-        c.fillText(String(db), PAD.left - 6, y);
+        yLabel(String(db), y);
       }
       c.save();
       c.translate(10, this.specTop + this.specH / 2);
@@ -533,25 +546,13 @@
         if (m && active && m.src[k] > -120) t += ' · Source ' + m.src[k].toFixed(1) + ' dBFS';
         return t;
       }
-      if (!active) return s.bypass ? 'Bypassed' : 'Off';
-      if (!this.live.live) return this.live.reason === 'hostBypass' ? 'bypassed by the host' : this.live.reason === 'stale' ? 'no audio' : '';
-      if (s.role === 1) return 'a Source is never dipped';
-      if (!m) return '';
-      return this.readoutText + ' · ' + m.touched + (m.touched === 1 ? ' band' : ' bands') + ' touched';
+      return M.meterLine(s, m);
     }
 
-    // The meter part of the line changes at most every HOLD_MS (the deepest
-    // dip is held that long anyway): readable, and little to paint.
+    // Drawn with the bars, so the line and the bars always agree.
     showReadout() {
       const t = this.readoutLine();
-      const now = this.lastMeters;
-      const meterOnly = this.hover < 0 && this.live.live && this.readoutEl.dataset.kind === 'meters';
-      if (meterOnly && now - (this.readoutAt || 0) < M.HOLD_MS) return;
-      this.readoutEl.dataset.kind = this.hover < 0 && this.live.live ? 'meters' : 'other';
-      if (this.readoutEl.textContent !== t) {
-        this.readoutEl.textContent = t;
-        this.readoutAt = now;
-      }
+      if (this.readoutEl.textContent !== t) this.readoutEl.textContent = t;
       const paused = !this.live.live;
       if (this.readoutEl.classList.contains('paused') !== paused) this.readoutEl.classList.toggle('paused', paused);
     }

@@ -25,26 +25,29 @@ test('the readout names the deepest current dip, or says there is none', () => {
   for (const [d, text] of cases) assert.equal(meter.dipText(meter.deepestDip(d)), text);
 });
 
-test('the readout never shows the glide of the smoothed null meter', () => {
-  // The plug-in's "null" glides towards -120 when the dips end; the readout
-  // follows the dips themselves.
-  const r = new meter.DeepestReadout();
-  let now = 0;
-  assert.equal(r.feed(dips([[10, -8]]), now), 'deepest -8.0 dB');
-  for (const t of [40, 80, 120, 160, 200, 240]) assert.equal(r.feed(dips([]), (now = t)), 'deepest -8.0 dB', `held at ${t} ms`);
-  assert.equal(r.feed(dips([]), 260), 'no dip', 'a quarter second later');
+test('the readout says what the bars show now, or why there are none', () => {
+  const report = (pairs, more) => Object.assign(wire.readMessage(0, fx.b64(fx.METERS_MASKER_TEXT)), { dip: dips(pairs), touched: pairs.length }, more);
+  const masker = { role: 2, bypass: false };
+  const cases = [
+    // page state, report, line
+    [masker, report([[4, -9]]), 'deepest -9.0 dB · 1 band touched'],
+    // The next report is what shows, deeper or not: no dip held from before.
+    [masker, report([[4, -2], [9, -0.5]]), 'deepest -2.0 dB · 2 bands touched'],
+    [masker, report([]), 'no dip · 0 bands touched'],
+    [{ role: 3, bypass: false }, report([[20, -30.04]]), 'deepest -30.0 dB · 1 band touched'],
+    [{ role: 2, bypass: true }, report([[4, -9]]), 'bypassed'],
+    [{ role: 0, bypass: true }, report([[4, -9]]), 'bypassed'],
+    [masker, report([[4, -9]], { hostBypass: true }), 'bypassed by the host'],
+    [masker, report([[4, -9]], { stale: true }), 'no audio'],
+    [{ role: 1, bypass: false }, report([[4, -9]]), 'a Source is never dipped'],
+    [{ role: 0, bypass: false }, report([[4, -9]]), 'Off'],
+    [masker, null, ''],
+  ];
+  for (const [state, m, line] of cases) assert.equal(meter.meterLine(state, m), line, JSON.stringify(state) + ' ' + line);
+  // The plug-in's smoothed "null" meter glides on when the dips end; the
+  // readout follows the dips themselves.
   const m = wire.readMessage(0, fx.b64(fx.METERS_RESET_TEXT.replace('"null":-120.0', '"null":-68.1')));
   assert.equal(meter.dipText(meter.deepestDip(m.dip)), 'no dip');
-});
-
-test('the readout shows the deepest dip of its quarter second, not just the last report', () => {
-  const r = new meter.DeepestReadout();
-  r.feed(dips([]), 0);
-  r.feed(dips([[4, -3]]), 40);
-  r.feed(dips([[4, -9]]), 80);
-  r.feed(dips([[4, -1]]), 120);
-  assert.equal(r.feed(dips([[4, -2]]), 250), 'deepest -9.0 dB');
-  assert.equal(r.feed(dips([[4, -2]]), 500), 'deepest -2.0 dB');
 });
 
 test('meters stand still, and say why, when the host bypasses or no audio arrives', () => {
