@@ -114,15 +114,18 @@ tresult PLUGIN_API Vst3View::onSize(ViewRect* newSize)
     if (!mOwner || (!same && !mOwner->HostCanResizeEditor()))
         return same ? kResultTrue : kResultFalse;
     std::lock_guard<std::recursive_mutex> lock(mOwner->MainThreadMutex());
-    // The view takes the host's size as it is (the page fits itself to it);
-    // the editor keeps the nearest allowed size, which getSize and the
-    // state report from now on.
+    // A size the constraint would change (a host that did not ask) becomes
+    // the nearest allowed one: the view is at the size getSize and the state
+    // report, never at another.
+    const ViewRect allowed = NearestSize(newSize->getWidth(), newSize->getHeight());
     rect = *newSize;
+    rect.right = rect.left + allowed.getWidth();
+    rect.bottom = rect.top + allowed.getHeight();
     if (!same)
-        mOwner->SetEditorSize(static_cast<int>(std::lround(newSize->getWidth() / mScale)),
-                              static_cast<int>(std::lround(newSize->getHeight() / mScale)));
-    mOwner->EditorViewResized(static_cast<float>(newSize->getWidth()) / mScale,
-                              static_cast<float>(newSize->getHeight()) / mScale);
+        mOwner->SetEditorSize(static_cast<int>(std::lround(allowed.getWidth() / mScale)),
+                              static_cast<int>(std::lround(allowed.getHeight() / mScale)));
+    mOwner->EditorViewResized(static_cast<float>(allowed.getWidth()) / mScale,
+                              static_cast<float>(allowed.getHeight()) / mScale);
     return kResultTrue;
 }
 

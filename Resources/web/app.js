@@ -101,20 +101,36 @@
     schedule();
   }
 
+  // A control that does nothing in the current role (Priority on a Masker)
+  // takes no edits; its hint still says why it is greyed.
+  function usable(d) {
+    return L.inUse(d.name, Math.round(value('Role')), value('Sidechain') >= 0.5);
+  }
+
+  function refused(d) {
+    if (usable(d) || sender.isHeld(d.id)) return false;
+    showParam(d.id);
+    return true;
+  }
+
   const edit = {
     begin(d, v) {
+      if (refused(d)) return;
       local(d, v);
       sender.begin(d.id, v);
     },
     move(d, v) {
+      if (refused(d)) return;
       local(d, v);
       sender.move(d.id, v);
     },
     end(d, v) {
+      if (refused(d)) return;
       local(d, v);
       sender.end(d.id, v);
     },
     set(d, v) {
+      if (refused(d)) return;
       const x = P.clampPlain(d, v);
       // A click that changes nothing leaves no edit in the host's undo list.
       if (!sender.isHeld(d.id) && state.values.get(d.id) === x) return;
@@ -122,6 +138,7 @@
       sender.set(d.id, x);
     },
     nudge(d, v) {
+      if (refused(d)) return;
       local(d, v);
       sender.nudge(d.id, v, performance.now());
     },
@@ -450,6 +467,9 @@
     const frame = $('manual-frame');
     if (on && frame.getAttribute('src') !== MANUAL_PAGE) frame.setAttribute('src', MANUAL_PAGE);
     $('manual').hidden = !on;
+    // The keyboard comes to the page while the manual is open, so that
+    // Escape (and the arrow keys in it) work; closing gives it back.
+    hostKeyTracker.hold(on);
     if (on) $('manual-close').focus();
   }
 
@@ -715,6 +735,19 @@
       },
       true
     );
+    // A greyed control: no drag, click, wheel or key reaches it.
+    for (const type of ['pointerdown', 'click', 'dblclick', 'wheel', 'keydown']) {
+      document.addEventListener(
+        type,
+        (e) => {
+          if (e.target.closest && e.target.closest('.idle')) {
+            e.stopPropagation();
+            if (type !== 'pointerdown') e.preventDefault();
+          }
+        },
+        { capture: true, passive: false }
+      );
+    }
     document.addEventListener(
       'mousedown',
       (e) => {
@@ -731,6 +764,10 @@
         if (!$('guide').hidden) dismissGuide();
         showManual(false);
       }
+    });
+    // Escape inside the manual's own page.
+    root.addEventListener('message', (e) => {
+      if (e.data && e.data.ostrel === 'close-manual') showManual(false);
     });
     // A gesture must not stay open when the page goes away mid-drag.
     root.addEventListener('pagehide', () => sender.endAll());

@@ -31,6 +31,7 @@
       this.doc = doc;
       this.send = send;
       this.on = false;
+      this.held = false;
       // Focus moves after focusout; look once it has settled.
       this.schedule = schedule || ((fn) => setTimeout(fn, 0));
       const later = () => this.schedule(() => this.sync());
@@ -38,9 +39,16 @@
       doc.addEventListener('focusout', later);
     }
 
+    // The page also wants the keys while something modal is open (the
+    // manual, which Escape closes).
+    hold(on) {
+      this.held = on;
+      this.sync();
+    }
+
     // Looks at the focus now and tells the host if the answer changed.
     sync() {
-      const want = takesText(this.doc.activeElement);
+      const want = this.held || takesText(this.doc.activeElement);
       if (want === this.on) return;
       this.on = want;
       this.send(want);

@@ -133,10 +133,22 @@
   // Short stereo-balance text: "C", "L25", "R100". The plug-in reports the
   // balance x 100 with +100 for a signal only in the left channel (the
   // first) and -100 for one only in the right.
+  // Within BALANCE_CENTRE of the middle reads as "C".
+  const BALANCE_CENTRE = 5;
   function balanceText(bal) {
     const b = Math.trunc(bal);
-    if (b === 0) return 'C';
+    if (Math.abs(b) < BALANCE_CENTRE) return 'C';
     return (b > 0 ? 'L' : 'R') + Math.abs(b);
+  }
+
+  // The balance a row shows: it moves only when the report has moved
+  // BALANCE_HYSTERESIS away from it, so a track whose sides differ by a few
+  // tenths of a dB, back and forth, does not jump between L4, C and R4.
+  const BALANCE_HYSTERESIS = 10;
+  function heldBalance(shown, bal) {
+    if (!Number.isFinite(bal)) return shown;
+    if (!Number.isFinite(shown) || Math.abs(bal - shown) >= BALANCE_HYSTERESIS) return bal;
+    return shown;
   }
 
   // Matrix edits travel to the instance that holds the row and come back
@@ -199,6 +211,7 @@
     rowLabel,
     soloText,
     balanceText,
+    heldBalance,
     ROLE_SOURCE,
     ROLE_MASKER,
     ROLE_SELF,

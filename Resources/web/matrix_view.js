@@ -232,7 +232,8 @@
         setText(r.pri, String(r.priValue));
         setData(r.pri.parentNode, 'tip', H.forSymbol('matrix-priority') + ' Now: Maskers held ' + (-L.marginDb(r.priValue)).toFixed(1) + ' dB below.');
       } else {
-        setText(r.bal, L.balanceText(s.bal));
+        r.balShown = L.heldBalance(r.balShown, s.bal);
+        setText(r.bal, L.balanceText(r.balShown));
         if (this.dragging !== s.ch) {
           r.depthValue = Math.round(pending.shown(s.ch, 'depth', s.depth, nowMs));
           this.showDepth(r, r.depthValue);

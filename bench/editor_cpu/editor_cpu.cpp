@@ -2,11 +2,13 @@
 // a vocal-like Source and a guitar-like Masker in real time on an audio
 // thread, opens the Masker's editor in an X window (its web view helper and
 // the browser's processes start beside it), and after a warm-up reads the
-// processor time of those processes over the measured seconds. Run under a
-// virtual display with software rendering (bench/editor_cpu.sh).
+// processor time of those processes over the measured seconds. With
+// --editors 2 the Source's editor is open too, in a window beside it. Run
+// under a virtual display with software rendering (bench/editor_cpu.sh).
 //
 //   ostrel-editor-cpu [--plugin Ostrel.vst3] [--seconds 20] [--warmup 5]
 //                     [--size 1084x543] [--screenshot file.ppm] [--host-bypass]
+//                     [--editors 1|2]
 #include "tools/render/host/host_context.h"
 #include "tools/render/host/parameter_changes.h"
 #include "tools/render/host/plug_frame.h"
@@ -57,6 +59,7 @@ struct Options
     unsigned height = 543;
     std::string screenshot;
     bool hostBypass = false;
+    int editors = 1;
 };
 
 bool ParseOptions(int argc, char** argv, Options& o)
@@ -77,10 +80,12 @@ bool ParseOptions(int argc, char** argv, Options& o)
             o.screenshot = argv[++i];
         else if (a == "--host-bypass")
             o.hostBypass = true;
+        else if (a == "--editors" && next)
+            o.editors = std::atoi(argv[++i]);
         else
             return false;
     }
-    return o.seconds > 0.0 && o.warmup >= 0.0;
+    return o.seconds > 0.0 && o.warmup >= 0.0 && o.editors >= 1 && o.editors <= 2;
 }
 
 // Processor time (seconds) and proportional memory (kB) of one process.
@@ -238,7 +243,7 @@ int main(int argc, char** argv)
     {
         std::fprintf(stderr,
                      "usage: %s [--plugin Ostrel.vst3] [--seconds 20] [--warmup 5] "
-                     "[--size WxH] [--screenshot file.ppm] [--host-bypass]\n",
+                     "[--size WxH] [--screenshot file.ppm] [--host-bypass] [--editors 1|2]\n",
                      argv[0]);
         return 2;
     }
@@ -285,12 +290,16 @@ int main(int argc, char** argv)
     if (o.hostBypass)
         SetParam(maskerChanges, *masker, 0x10000, 1.0);
 
-    ostrel::test::X11HostWindow window;
-    if (!window.Open(0, 0, o.width, o.height, 0x000000))
-    {
-        std::fprintf(stderr, "no X display\n");
-        return 1;
-    }
+    // The Masker's editor, and the Source's beside it (not over it: what a
+    // window hides is not painted).
+    ostrel::test::X11HostWindow windows[2];
+    for (int i = 0; i < o.editors; ++i)
+        if (!windows[i].Open(i * static_cast<int>(o.width + 16), 0, o.width, o.height, 0x000000))
+        {
+            std::fprintf(stderr, "no X display\n");
+            return 1;
+        }
+    ostrel::test::X11HostWindow& window = windows[0];
 
     // Audio in real time on its own thread.
     std::atomic<bool> playing{true};
@@ -317,21 +326,27 @@ int main(int argc, char** argv)
             }
         });
 
-    IPlugView* view = masker->Controller()->createView("editor");
-    host::PlugFrame frame;
-    view->setFrame(&frame);
-    if (o.width != 1084 || o.height != 543)
+    host::PluginInstance* edited[2] = {masker.get(), source.get()};
+    IPlugView* views[2] = {};
+    host::PlugFrame frames[2];
+    for (int i = 0; i < o.editors; ++i)
     {
-        ViewRect r(0, 0, static_cast<int32>(o.width), static_cast<int32>(o.height));
-        view->onSize(&r);
-    }
-    if (view->attached(reinterpret_cast<void*>(window.Id()), kPlatformTypeX11EmbedWindowID) !=
-        kResultTrue)
-    {
-        std::fprintf(stderr, "the editor did not attach\n");
-        playing = false;
-        audio.join();
-        return 1;
+        IPlugView* view = edited[i]->Controller()->createView("editor");
+        views[i] = view;
+        view->setFrame(&frames[i]);
+        if (o.width != 1084 || o.height != 543)
+        {
+            ViewRect r(0, 0, static_cast<int32>(o.width), static_cast<int32>(o.height));
+            view->onSize(&r);
+        }
+        if (view->attached(reinterpret_cast<void*>(windows[i].Id()),
+                           kPlatformTypeX11EmbedWindowID) != kResultTrue)
+        {
+            std::fprintf(stderr, "the editor did not attach\n");
+            playing = false;
+            audio.join();
+            return 1;
+        }
     }
 
     // The host's main thread: its run loops in real time.
@@ -346,7 +361,8 @@ int main(int argc, char** argv)
             const double ms = std::chrono::duration<double, std::milli>(now - last).count();
             last = now;
             context.RunLoop().Advance(ms);
-            frame.RunLoop().Advance(ms);
+            for (int i = 0; i < o.editors; ++i)
+                frames[i].RunLoop().Advance(ms);
         }
     };
 
@@ -374,9 +390,10 @@ int main(int argc, char** argv)
                       100.0 * used / elapsed);
         parts += text;
     }
-    std::printf("editor open %.1f s with audio playing: helper and web processes %.1f %% of one "
-                "core (%s), %.0f MB (PSS)\n",
-                elapsed, 100.0 * total / elapsed, parts.c_str(), static_cast<double>(pss) / 1024.0);
+    std::printf("%d editor%s open %.1f s with audio playing: helper and web processes %.1f %% of "
+                "one core (%s), %.0f MB (PSS)\n",
+                o.editors, o.editors > 1 ? "s" : "", elapsed, 100.0 * total / elapsed,
+                parts.c_str(), static_cast<double>(pss) / 1024.0);
     std::printf("host process (audio of two instances, their idle work): %.1f %% of one core\n",
                 100.0 * own / elapsed);
 
@@ -399,9 +416,12 @@ int main(int argc, char** argv)
         }
     }
 
-    view->removed();
-    view->setFrame(nullptr);
-    view->release();
+    for (int i = 0; i < o.editors; ++i)
+    {
+        views[i]->removed();
+        views[i]->setFrame(nullptr);
+        views[i]->release();
+    }
     playing = false;
     audio.join();
     std::filesystem::remove_all(folder);

@@ -116,13 +116,19 @@ TEST_F(EditorResize, AHostThatRefusesLeavesTheSizeAlone)
     EXPECT_EQ(frame.requests.size(), 1u) << "no frame, nobody to ask";
 }
 
-TEST_F(EditorResize, TheWebViewFollowsTheSizeTheHostGives)
+TEST_F(EditorResize, ASizeTheConstraintWouldChangeLeavesTheViewAtTheSizeItReports)
 {
     auto& web = plugin->OpenEditor();
-    ViewRect r(0, 0, 1300, 700); // not of the design's proportions: the page fits itself
+    ViewRect r(0, 0, 1300, 700); // not of the design's proportions: a host that did not ask
     ASSERT_EQ(view->onSize(&r), kResultTrue);
+    ViewRect checked(0, 0, 1300, 700);
+    view->checkSizeConstraint(&checked);
+    ViewRect reported;
+    view->getSize(&reported);
+    EXPECT_EQ(reported.getWidth(), checked.getWidth());
+    EXPECT_EQ(reported.getHeight(), checked.getHeight());
     ASSERT_FALSE(web.bounds.empty());
-    EXPECT_EQ(web.bounds.back(), "0 0 1300 700");
+    EXPECT_EQ(web.bounds.back(), "0 0 1320 661");
     EXPECT_EQ(ViewSize(), std::make_pair(1320, 661));
 }
 

@@ -155,3 +155,17 @@ test('Enter and Escape in a text field let go of the focus, other keys type', ()
   queued.splice(0).forEach((fn) => fn());
   assert.equal(blurs, 0);
 });
+
+test('a modal part of the page holds the keys whatever has the focus', () => {
+  const { doc, sent, tracker, settle } = rig();
+  tracker.hold(true);
+  doc.focus(button());
+  settle();
+  assert.deepEqual(sent, [true]);
+  tracker.hold(false);
+  assert.deepEqual(sent, [true, false]);
+  doc.focus(field('text'));
+  tracker.hold(true);
+  tracker.hold(false);
+  assert.deepEqual(sent, [true, false, true]);
+});

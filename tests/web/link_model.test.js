@@ -80,7 +80,7 @@ test('priority margins are the plug-in\'s, clamped to 1..8', () => {
 });
 
 test('balance texts: the plug-in\'s +100 is a signal only in the left channel', () => {
-  assert.deepEqual([-25, 0, 99, 100, -100].map(link.balanceText), ['R25', 'C', 'L99', 'L100', 'R100']);
+  assert.deepEqual([-25, 0, 4, -4, 5, 99, 100, -100].map(link.balanceText), ['R25', 'C', 'C', 'C', 'L5', 'L99', 'L100', 'R100']);
 });
 
 test('band limits and centres are the plug-in\'s', () => {
@@ -176,5 +176,21 @@ test('a host bypass shows in the status line whatever the role', () => {
     const s = link.linkStatus({ role, channel: 3, bypass: false, sidechain: false }, { linked: true, hostBypass: true }, sources, { my: 2 });
     assert.equal(s.level, 'warn');
     assert.match(s.text, /Bypassed by the host/);
+  }
+});
+
+test('a balance that wavers by a few tenths of a dB holds its text; a real move shows', () => {
+  const cases = [
+    // reports in turn, texts shown
+    [[4, -4, 3, -3, 4], ['C', 'C', 'C', 'C', 'C']],
+    [[12, 8, 15, 9, 13], ['L12', 'L12', 'L12', 'L12', 'L12']],
+    [[0, 30, 25, 35, -40], ['C', 'L30', 'L30', 'L30', 'R40']],
+    [[-100, -95, -91, -90], ['R100', 'R100', 'R100', 'R90']],
+    [[6, NaN, 6], ['L6', 'L6', 'L6']],
+  ];
+  for (const [reports, texts] of cases) {
+    let shown;
+    const seen = reports.map((b) => link.balanceText((shown = link.heldBalance(shown, b))));
+    assert.deepEqual(seen, texts, JSON.stringify(reports));
   }
 });
