@@ -3,7 +3,7 @@
 // iterations, so the machine's speed and load cancel out of the ratio. At
 // 48 kHz stereo, 512- and 64-frame blocks:
 // - Masker, worst case: a live Source under it, dips in most bands, the four
-//   bells active at full depth, the idle tick (coordinator pass) every 20 ms;
+//   bells active at full depth, the idle tick every 20 ms;
 // - Self, worst case: tones standing out in many bands, four bells;
 // - Masker, its Source silent: the gates released and at rest, the bells on;
 // - Source: measuring and publishing;
@@ -224,7 +224,7 @@ struct Scene
             times.push_back(timer.time([&] { measured->Block(); }));
         }
         const double seconds = robustSum(times);
-        // The idle ticks (and the coordinator pass) belong to the host's
+        // The idle ticks belong to the host's
         // main thread: run between batches, untimed.
         if (source)
             source->plugin->IdleTick();

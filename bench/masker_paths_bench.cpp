@@ -1,6 +1,6 @@
 // Cost of the Masker and Self paths at 48 kHz, stereo, 512-sample blocks, in
-// the worst case: a live Source that publishes every block, a coordinator
-// pass every idle tick, and dips active in most bands (broadband material on
+// the worst case: a live Source that publishes every block, the gains shared
+// with it worked out every period, and dips active in most bands (broadband material on
 // both sides; for Self, tones standing out in many bands), with the four
 // bells active. Only the dipping instance's chunk
 // is timed (thread CPU time). Reported as nanoseconds per sample and as the real-time factor
@@ -14,7 +14,6 @@
 #include <memory>
 #include <vector>
 
-#include "engine/coordinator_pass.h"
 #include "engine/spectral_engine.h"
 #include "link/monotonic_clock.h"
 
@@ -84,9 +83,6 @@ struct Rig
         const double end = threadSeconds();
         if (seconds != nullptr)
             *seconds = end - start;
-        // The idle tick runs about every 20 ms of audio.
-        if (index % 2 == 1)
-            coordinatorPass(*registry, monotonicMs());
     }
 
     int dippedBands() const

@@ -1,7 +1,7 @@
 // A whole session through the VST 3 entry points on one thread: 64 instances
 // at 48 kHz in 128-frame blocks, as a mix engineer's big project has them
 // (8 Sources, 32 Maskers spread over them, 8 Self, 16 Off), with every
-// instance's idle tick (and so the coordinator pass) run every 20 ms of
+// instance's idle tick run every 20 ms of
 // audio between blocks, untimed as the host's main thread would run it.
 // Reported: the share of the real-time budget the audio thread uses, the
 // worst block and the 99.9th-percentile block against the block's duration.

@@ -65,8 +65,8 @@ struct BandGains
     }
 };
 
-// Where a Masker's source levels and coordinator gains come from, and how
-// fresh they are.
+// Where a Masker's source levels come from, how fresh they are, and the
+// gains it shares with the other Maskers of its Source.
 struct SourceTracking
 {
     uint64_t sourceSeenSeq = 0;
@@ -79,11 +79,9 @@ struct SourceTracking
     const PeerSlot* publishedSlot = nullptr;
     uint64_t publishedSeen = 0;
     double heldSourceLevel[kBandCount] = {};
-    int64_t passCountSeen = 0;
-    int32_t chunksSincePass = kStaleCount;
-    float coordGainCopy[kBandCount];
+    float sharedGains[kBandCount];
 
-    SourceTracking() { std::fill(std::begin(coordGainCopy), std::end(coordGainCopy), 1.0f); }
+    SourceTracking() { std::fill(std::begin(sharedGains), std::end(sharedGains), 1.0f); }
     void reset()
     {
         sourceSeenSeq = 0;
@@ -93,9 +91,7 @@ struct SourceTracking
         publishedSlot = nullptr;
         publishedSeen = 0;
         std::fill(std::begin(heldSourceLevel), std::end(heldSourceLevel), 0.0);
-        passCountSeen = 0;
-        chunksSincePass = kStaleCount;
-        std::fill(std::begin(coordGainCopy), std::end(coordGainCopy), 1.0f);
+        std::fill(std::begin(sharedGains), std::end(sharedGains), 1.0f);
     }
 };
 

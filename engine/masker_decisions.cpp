@@ -10,8 +10,10 @@
 #include "engine/masking_meters.h"
 #include "engine/masking_prominence.h"
 #include "engine/masking_spread.h"
+#include "engine/shared_gains.h"
 #include "engine/spectral_engine.h"
 #include "engine/stereo_link.h"
+#include "link/monotonic_clock.h"
 
 namespace ostrel
 {
@@ -38,9 +40,12 @@ void closeLocalSource(const MidLevelSums& sums, double levels[kBandCount])
 // from hostSamplePos) starts: every publication since the last period is
 // taken from the slot's history into the engine's own, which is then
 // searched; a Source that ran a whole host block ahead is met where this
-// instance is. Without such levels, the newest ones.
+// instance is. Without such levels (the Source has just started, or the
+// transport jumped) the Source counts as silent for this period, as it
+// does for a host that runs this instance first: what it hears never
+// depends on which instance the host runs first.
 const float* alignedSourceLevels(SpectralEngine& e, const PeerSlot& source, int64_t hostSamplePos,
-                                 int n, const float newest[kBandCount])
+                                 int n)
 {
     const uint64_t count = publicationCount(source);
     // Another Source, or a new holder of its slot (its count started over):
@@ -66,15 +71,17 @@ const float* alignedSourceLevels(SpectralEngine& e, const PeerSlot& source, int6
     e.tracking.publishedSeen = count;
     const float* use =
         sourceLevelsEndingBy(e.tracking.sourceHistory, e.tracking.historyWritePos, hostSamplePos);
-    return use != nullptr ? use : newest;
+    static constexpr float kSilent[kBandCount] = {};
+    return use != nullptr ? use : kSilent;
 }
 
-// Steps 1 to 7 of the block-rate half: which source this period follows,
-// its level vector (aligned in time, peak-held) and the "linked", "peers"
-// and "src" meters. Fills c's source fields and src.
-void selectSource(SpectralEngine& e, const PeerSlot& tgt, int n, int64_t hostSamplePos,
+// Which source this period follows, its level vector (aligned in time,
+// peak-held) and the "linked", "peers" and "src" meters. Fills c's source
+// fields and src; when the Source's publications are used, `published`
+// receives them as read (before the peak hold) and the result is true.
+bool selectSource(SpectralEngine& e, const PeerSlot& tgt, int n, int64_t hostSamplePos,
                   bool transportRunning, bool sidechainConnected, MaskingDecision& c,
-                  double src[kBandCount])
+                  double src[kBandCount], float published[kBandCount])
 {
     const bool self = e.chunkSettings.role == kRoleSelf;
     const SourceState target = readSourceState(tgt);
@@ -113,9 +120,12 @@ void selectSource(SpectralEngine& e, const PeerSlot& tgt, int n, int64_t hostSam
         const float* use = levels;
         // The levels of the Source's period that ended when this one starts.
         if (useRegistry && transportRunning && srcEnd >= 0 && hostSamplePos >= 0)
-            use = alignedSourceLevels(e, tgt, hostSamplePos, n, levels);
+            use = alignedSourceLevels(e, tgt, hostSamplePos, n);
         for (int k = 0; k < kBandCount; ++k)
+        {
             src[k] = useRegistry ? use[k] : -1.0;
+            published[k] = useRegistry ? use[k] : 0.0f;
+        }
     }
     for (int k = 0; k < kBandCount; ++k)
         src[k] = std::max(0.0, src[k]);
@@ -129,59 +139,34 @@ void selectSource(SpectralEngine& e, const PeerSlot& tgt, int n, int64_t hostSam
         e.tracking.heldSourceLevel[k] = std::max(holdDecay * e.tracking.heldSourceLevel[k], src[k]);
         src[k] = e.tracking.heldSourceLevel[k];
     }
+    return useRegistry;
 }
 
-// Step 12 and 13: the instance's own levels from the envelopes as they stand
-// at the period's start; a Masker that holds a slot
-// publishes them with its balance for the coordinator.
-void measureOwnLevels(SpectralEngine& e, const MaskingDecision& c, int64_t hostSamplePos, int n,
-                      double own[kBandCount])
+// The instance's own levels, from the band envelopes as they stand now.
+void ownLevels(const GateState& gates, double own[kBandCount])
 {
     for (int k = 0; k < kBandCount; ++k)
-        own[k] =
-            std::sqrt(0.5 * (e.gates.bandEnvelope0[k] + e.gates.bandEnvelope1[k]) + kLevelFloor);
-    if (!c.holdsSlot)
-        return;
-    PeerRegistry& registry = *e.registry;
-    beginLevels(registry, e.link);
-    for (int k = 0; k < kBandCount; ++k)
-        writeLevel(registry, e.link, k, static_cast<float>(own[k]));
-    publishBlock(registry, e.link, hostSamplePos, n);
-    double e0 = 0.0;
-    double e1 = 0.0;
-    for (int k = 0; k < kBandCount; ++k)
-    {
-        e0 += e.gates.bandEnvelope0[k];
-        e1 += e.gates.bandEnvelope1[k];
-    }
-    publishBalance(registry, e.link, static_cast<float>((e0 - e1) / (e0 + e1 + 1e-20)));
+        own[k] = std::sqrt(0.5 * (gates.bandEnvelope0[k] + gates.bandEnvelope1[k]) + kLevelFloor);
 }
 
-// Step 18: copies the coordinator's gains while passes keep coming (half a
-// second of audio); returns whether they are to be used.
-bool takeCoordinatorGains(SpectralEngine& e, const MaskingDecision& c, int n)
+// A Masker that holds a slot shares the room its Source leaves with the
+// other Maskers of that Source: all of them compute the same curve from the
+// publications that ended by this period's start.
+bool takeSharedGains(SpectralEngine& e, const MaskingDecision& c, bool fromRegistry,
+                     const float published[kBandCount], int64_t hostSamplePos,
+                     bool transportRunning)
 {
-    if (!c.holdsSlot)
+    if (!c.holdsSlot || !fromRegistry)
         return false;
-    const int64_t passes = coordinatorPasses(*e.registry);
-    if (passes != e.tracking.passCountSeen)
-    {
-        e.tracking.passCountSeen = passes;
-        e.tracking.chunksSincePass = 0;
-    }
-    else
-    {
-        countUpTo(e.tracking.chunksSincePass);
-    }
-    const bool useCoord = e.tracking.chunksSincePass < std::ceil(0.5 * e.tables.sampleRate / n);
-    if (useCoord)
-        copyCoordinatorGains(e.registry->slots[c.heldSlot], e.tracking.coordGainCopy);
-    return useCoord;
+    const int64_t periodStart = transportRunning && hostSamplePos >= 0 ? hostSamplePos : -1;
+    sharedGainCurve(*e.registry, slotOfChannelIndex(e.chunkSettings.channelIndex), periodStart,
+                    published, monotonicMs(), e.tracking.sharedGains);
+    return true;
 }
 
 // The block-rate half, at the start of a period of n samples: source
 // selection and alignment, spread, own levels and publication, prominence,
-// guards, coordinator gains, balance and targets.
+// guards, shared gains, balance and targets.
 void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool transportRunning,
                          bool sidechainConnected, MaskingDecision& c)
 {
@@ -192,7 +177,9 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
     c.holdsSlot = c.heldSlot >= 0;
 
     double src[kBandCount];
-    selectSource(e, tgt, n, hostSamplePos, transportRunning, sidechainConnected, c, src);
+    float published[kBandCount];
+    const bool fromRegistry = selectSource(e, tgt, n, hostSamplePos, transportRunning,
+                                           sidechainConnected, c, src, published);
 
     // Masking spread (Self replaces it with its own neighbourhood below).
     if (!self)
@@ -207,7 +194,7 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
         chunkThresholds(self, e.chunkSettings.selectivity, depthDb, e.chunkSettings.depthBiasDb);
 
     double own[kBandCount];
-    measureOwnLevels(e, c, hostSamplePos, n, own);
+    ownLevels(e.gates, own);
 
     // Neighbour median and prominence; Self masks with its own neighbourhood.
     double median[kBandCount];
@@ -229,7 +216,8 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
                        GuardWeightsRef{e.masking.lastLowGuardHz, e.masking.lastHighGuardHz,
                                        e.masking.lowGuardWeight, e.masking.highGuardWeight});
     const ChunkSmoothing smoothing = chunkSmoothing(n, e.tables.sampleRate);
-    const bool useCoord = takeCoordinatorGains(e, c, n);
+    const bool useShared =
+        takeSharedGains(e, c, fromRegistry, published, hostSamplePos, transportRunning);
 
     // Stereo balance mismatch with the Source.
     double mismatch = 0.0;
@@ -250,10 +238,10 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
     {
         BandTargetInputs in;
         in.sourceLive = c.sourceLive;
-        in.useCoord = useCoord;
+        in.useShared = useShared;
         in.maskSpread = c.spread.maskSpread[k];
         in.own = own[k];
-        in.coordGain = e.tracking.coordGainCopy[k];
+        in.sharedGain = e.tracking.sharedGains[k];
         in.mismatch = mismatch;
         const double u = bandTargetGain(k, in, c.thresholds);
         c.targetGain[k] =
@@ -343,6 +331,31 @@ void smoothStatistic(double& value, double sum, int n, double k)
         value += k * (mean - value);
 }
 
+// A Masker that holds a slot publishes its levels as the period ends, with
+// the period's end position and its balance: the other Maskers of its
+// Source count them from their next period on, whichever runs first.
+void publishOwnLevels(SpectralEngine& e, int n)
+{
+    double own[kBandCount];
+    ownLevels(e.gates, own);
+    PeerRegistry& registry = *e.registry;
+    beginLevels(registry, e.link);
+    for (int k = 0; k < kBandCount; ++k)
+        writeLevel(registry, e.link, k, static_cast<float>(own[k]));
+    // Without a host position the end reads as unknown (-1), never as a
+    // position near the start.
+    const int64_t start = e.period.startPos >= 0 ? e.period.startPos : -1 - int64_t{n};
+    publishBlock(registry, e.link, start, n);
+    double e0 = 0.0;
+    double e1 = 0.0;
+    for (int k = 0; k < kBandCount; ++k)
+    {
+        e0 += e.gates.bandEnvelope0[k];
+        e1 += e.gates.bandEnvelope1[k];
+    }
+    publishBalance(registry, e.link, static_cast<float>((e0 - e1) / (e0 + e1 + 1e-20)));
+}
+
 } // namespace
 
 // The period closes: bell meters, stereo statistics, band meters and the
@@ -375,6 +388,8 @@ void closeMaskerPeriod(SpectralEngine& e)
 
     if (p.decision.localSource)
         closeLocalSource(p.localSums, p.localLevels);
+    if (p.decision.holdsSlot)
+        publishOwnLevels(e, n);
 
     // This track's level curve, measured as a Source measures its own.
     const double step = levelMeterStep(n, e.tables.sampleRate);

@@ -42,8 +42,8 @@ double bandTargetGain(int k, const BandTargetInputs& in, const ChunkThresholds& 
     double u;
     if (!in.sourceLive || !(in.maskSpread > kSilentLevel) || !(in.own > kSilentLevel))
         u = 1.0;
-    else if (in.useCoord)
-        u = std::min(1.0, std::max(in.coordGain, th.depthFloor));
+    else if (in.useShared)
+        u = std::min(1.0, std::max(in.sharedGain, th.depthFloor));
     else
         u = std::clamp(th.margin * in.maskSpread / in.own, th.depthFloor, 1.0);
     // A Masker panned away from its Source covers it less: give back 70 % of

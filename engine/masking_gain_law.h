@@ -1,7 +1,7 @@
 // The block-rate gain law of the Masker/Self path: the chunk's thresholds and
 // limits from Selectivity and Depth, the stereo-balance mismatch, and how
 // each band's target gain follows from the source's masking spread, the
-// instance's own level or the coordinator's shared gains, attack/release
+// instance's own level or the gains shared among the Maskers of one Source, attack/release
 // smoothing and the guards.
 #pragma once
 
@@ -43,10 +43,10 @@ double balanceMismatch(float srcBalance, double p0, double p1);
 struct BandTargetInputs
 {
     bool sourceLive = false;
-    bool useCoord = false;
+    bool useShared = false;
     double maskSpread = 0.0;
     double own = 0.0;
-    double coordGain = 1.0;
+    double sharedGain = 1.0;
     double mismatch = 0.0;
 };
 double bandTargetGain(int k, const BandTargetInputs& in, const ChunkThresholds& th);

@@ -90,10 +90,7 @@ size_t nameLength(const char* text)
 PeerSlot::PeerSlot()
 {
     for (int k = 0; k < kPeerBandCount; ++k)
-    {
         bandLevels[k].store(-1.0f, kRelaxed);
-        coordGains[k].store(1.0f, kRelaxed);
-    }
     for (int i = 0; i < kPeerNameBytes; ++i)
         name[i].store(0, kRelaxed);
     for (PublishedLevels& entry : levelHistory)
@@ -445,6 +442,27 @@ bool readPublishedLevels(const PeerSlot& slot, uint64_t index, float out[kPeerBa
     return false;
 }
 
+bool readLevelsEndingBy(const PeerSlot& slot, int64_t end, float out[kPeerBandCount])
+{
+    // Newest first; a holder publishes once a period, so the one wanted is
+    // among the last few unless its host runs it far ahead.
+    const uint64_t count = slot.levelHistoryCount.load(kAcquire);
+    const uint64_t oldest = count > kLevelHistorySize ? count - kLevelHistorySize : 0;
+    for (uint64_t i = count; i > oldest; --i)
+    {
+        float levels[kPeerBandCount];
+        int64_t endPos = -1;
+        if (!readPublishedLevels(slot, i - 1, levels, &endPos))
+            continue;
+        if (endPos >= 0 && endPos <= end)
+        {
+            std::memcpy(out, levels, sizeof(levels));
+            return true;
+        }
+    }
+    return false;
+}
+
 bool readLevels(const PeerSlot& slot, float out[kPeerBandCount], uint64_t* seqOut,
                 int64_t* blockEndOut)
 {
@@ -540,31 +558,6 @@ bool isSlotSoloed(const PeerRegistry& registry, int slot)
     return slot >= 0 && registry.header.soloIndex.load(kRelaxed) == slot;
 }
 
-int64_t coordinatorPasses(const PeerRegistry& registry)
-{
-    return registry.header.coordinatorPassCount.load(kAcquire);
-}
-
-void copyCoordinatorGains(const PeerSlot& slot, float out[kPeerBandCount])
-{
-    for (int k = 0; k < kPeerBandCount; ++k)
-    {
-        const float g = slot.coordGains[k].load(kRelaxed);
-        out[k] = std::isfinite(g) ? g : 1.0f;
-    }
-}
-
-void writeCoordinatorGains(PeerSlot& slot, const float gains[kPeerBandCount])
-{
-    for (int k = 0; k < kPeerBandCount; ++k)
-        slot.coordGains[k].store(gains[k], kRelaxed);
-}
-
-void countCoordinatorPass(PeerRegistry& registry)
-{
-    registry.header.coordinatorPassCount.fetch_add(1, std::memory_order_acq_rel);
-}
-
 int32_t targetOf(const PeerSlot& slot)
 {
     return slot.target.load(kRelaxed);
@@ -619,30 +612,6 @@ void readName(const PeerSlot& slot, char out[kPeerNameBytes])
     std::memset(out, 0, kPeerNameBytes);
 }
 
-bool acquireCoordinator(PeerRegistry& registry, const PeerLink& link)
-{
-    PeerRegistryHeader& header = registry.header;
-    const uint32_t id = link.instanceId;
-    const int64_t nowMs = monotonicMs();
-
-    uint32_t current = header.coordinatorId.load(kAcquire);
-    bool coordinator = current == id;
-    if (!coordinator && current == 0)
-    {
-        coordinator = header.coordinatorId.compare_exchange_strong(current, id, kAcqRel, kAcquire);
-    }
-    else if (!coordinator)
-    {
-        const int64_t beatMs = header.coordinatorHeartbeatMs.load(kRelaxed);
-        if (beatMs > 0 && nowMs - beatMs > kPeerStaleMs)
-            coordinator =
-                header.coordinatorId.compare_exchange_strong(current, id, kAcqRel, kAcquire);
-    }
-    if (coordinator)
-        header.coordinatorHeartbeatMs.store(nowMs, kRelaxed);
-    return coordinator;
-}
-
 void heartbeat(PeerRegistry& registry, PeerLink& link)
 {
     if (PeerSlot* slot = ownedSlot(registry, link))
@@ -652,8 +621,6 @@ void heartbeat(PeerRegistry& registry, PeerLink& link)
 void detachAtDestruction(PeerRegistry& registry, PeerLink& link)
 {
     release(registry, link);
-    uint32_t expected = link.instanceId;
-    registry.header.coordinatorId.compare_exchange_strong(expected, 0, kAcqRel, kRelaxed);
     link.attachKey.store(-1, kRelaxed);
 }
 

@@ -1,6 +1,6 @@
 // The process-wide table through which Ostrel instances find each other:
-// 64 slots in which Sources publish their band levels and Maskers publish
-// theirs and read back the coordinator's gains. Nothing here ever locks:
+// 64 slots in which Sources and Maskers publish their band levels, from
+// which every Masker works out its share of the room its Source leaves. Nothing here ever locks:
 // slot ownership changes by compare-and-swap, liveness is a millisecond
 // heartbeat, and multi-value data is guarded by sequence counters.
 //
@@ -55,7 +55,6 @@ struct PeerSlot
     std::atomic<char> name[kPeerNameBytes];
     std::atomic<int32_t> target{-1};     // Masker: slot index of its Source
     std::atomic<int64_t> heartbeatMs{0}; // 0 = never
-    std::atomic<float> coordGains[kPeerBandCount];
     std::atomic<int32_t> priority{4};
     std::atomic<uint8_t> evictable{0}; // 1 when taken by a Masker's free search
     std::atomic<float> balance{0.0f};
@@ -78,9 +77,6 @@ struct PeerRegistryHeader
 {
     std::atomic<int32_t> soloIndex{-1};
     std::atomic<int32_t> nextInstanceId{1};
-    std::atomic<uint32_t> coordinatorId{0};
-    std::atomic<int64_t> coordinatorHeartbeatMs{0};
-    std::atomic<int64_t> coordinatorPassCount{0};
     std::atomic<int32_t> liveLinks{0}; // instances that retained the registry
 };
 
@@ -164,6 +160,11 @@ void publishBlock(PeerRegistry& registry, PeerLink& link, int64_t hostSamplePos,
 bool readLevels(const PeerSlot& slot, float out[kPeerBandCount], uint64_t* seqOut = nullptr,
                 int64_t* blockEndOut = nullptr);
 
+// Reads the newest publication of the slot's history whose period ended at
+// or before `end` (levels outside 0..1e6 read as 0). False when the history
+// holds none that is consistent.
+bool readLevelsEndingBy(const PeerSlot& slot, int64_t end, float out[kPeerBandCount]);
+
 // Reads publication number `index` (counted by levelHistoryCount) from the
 // slot's history: false when it was never written, has been overwritten by
 // a newer one, or stayed torn over every attempt. Levels outside 0..1e6 read
@@ -205,13 +206,7 @@ void publishPriority(PeerRegistry& registry, const PeerLink& link, int32_t prior
 bool isSlotMuted(const PeerRegistry& registry, int slot);
 bool isSlotSoloed(const PeerRegistry& registry, int slot);
 
-// The coordinator's gain curves: how many passes have run, a Masker's copy
-// of its curve (a non-finite gain reads as 1.0), the curve written by the
-// pass, and the Source a Masker slot follows.
-int64_t coordinatorPasses(const PeerRegistry& registry);
-void copyCoordinatorGains(const PeerSlot& slot, float out[kPeerBandCount]);
-void writeCoordinatorGains(PeerSlot& slot, const float gains[kPeerBandCount]);
-void countCoordinatorPass(PeerRegistry& registry);
+// The Source a Masker slot follows, and the role of a slot's holder.
 int32_t targetOf(const PeerSlot& slot);
 int32_t roleOf(const PeerSlot& slot);
 
@@ -223,16 +218,11 @@ void publishName(PeerRegistry& registry, PeerLink& link, const char* text);
 void clearName(PeerRegistry& registry, PeerLink& link);
 void readName(const PeerSlot& slot, char out[kPeerNameBytes]);
 
-// Coordinator election, run at every idle tick before the pass. Returns true
-// when this instance is the coordinator for this tick (and has stamped the
-// coordinator heartbeat).
-bool acquireCoordinator(PeerRegistry& registry, const PeerLink& link);
-
 // Idle heartbeat of the held slot. Like every publication above, it does
 // nothing once the slot has been taken over by another instance.
 void heartbeat(PeerRegistry& registry, PeerLink& link);
 
-// Leaving at destruction: release the slot, give up the coordinator lock.
+// Leaving at destruction: release the slot and detach.
 void detachAtDestruction(PeerRegistry& registry, PeerLink& link);
 
 // Engine reset: release the slot and detach, so the next chunk attaches afresh.

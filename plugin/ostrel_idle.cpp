@@ -8,7 +8,6 @@
 #include "editor_messages/peer_list.h"
 #include "editor_messages/product_message_tags.h"
 #include "editor_messages/stored_file_messages.h"
-#include "engine/coordinator_pass.h"
 #include "framework/iparam.h"
 #include "framework/page_script.h"
 #include "link/link_matrix.h"
@@ -120,14 +119,11 @@ void Ostrel::IdleTick()
         }
     }
 
-    // 2. Coordinator lock and pass.
-    if (acquireCoordinator(registry, link))
-        coordinatorPass(registry, monotonicMs());
-
-    // 3. Heartbeat of the held slot.
+    // 2. Heartbeat of the held slot, for when audio stops (while it runs,
+    // the audio thread keeps it fresh; the dips never wait for this thread).
     heartbeat(registry, link);
 
-    // 4. Audio stopped: attach from here so role and channel changes still
+    // 3. Audio stopped: attach from here so role and channel changes still
     // take effect. Runs only while the block counter stands still, so it
     // never overlaps the audio thread's own attach.
     const int32_t blockCounter = link.blockCounter.load(std::memory_order_acquire);
@@ -140,7 +136,7 @@ void Ostrel::IdleTick()
     blockCounterSeen = true;
     lastBlockCounter = blockCounter;
 
-    // 5. A Masker publishes its Depth for the matrix.
+    // 4. A Masker publishes its Depth for the matrix.
     if (engine.settings.role.load(kRelaxed) == kRoleMasker)
         publishDepthPercent(registry, link, static_cast<float>(GetParam(kParamDepth)->Value()));
 
@@ -154,7 +150,7 @@ void Ostrel::IdleTick()
         PublishTrackName();
     }
 
-    // 6, 7. Requests that another editor left in the slot.
+    // 5, 6. Requests that another editor left in the slot.
     float depthRequest = 0.0f;
     RequestGesture depthGesture = RequestGesture::Single;
     if (takeDepthRequest(registry, link, lastDepthRequestSeq, depthRequest, &seenClaimCount,
@@ -165,7 +161,7 @@ void Ostrel::IdleTick()
                             &seenClaimCount))
         SetParamFromPeer(kParamPriority, priorityRequest);
 
-    // 8. Track name.
+    // 7. Track name.
     if (++nameTicks % kSlowTickPeriod == 0)
     {
         if (cachedTrackName.empty())
@@ -174,11 +170,11 @@ void Ostrel::IdleTick()
             publishName(registry, link, cachedTrackName.c_str());
     }
 
-    // 9. Everything below feeds the page.
+    // 8. Everything below feeds the page.
     if (!editorOpen)
         return;
 
-    // 10. Full refresh after a page load or a processing reset, once the
+    // 9. Full refresh after a page load or a processing reset, once the
     // files it shows have been read outside the lock (else at the next tick).
     // A presets write by any instance of the process sends this page the
     // collection as it now stands, so no page saves over another's preset.
@@ -216,7 +212,7 @@ void Ostrel::IdleTick()
     if (!refreshPending)
         SendSettingsToPage();
 
-    // 11. Last state, at most once per 20 ticks; written outside the lock.
+    // 10. Last state, at most once per 20 ticks; written outside the lock.
     if (lastStateDirty && ++lastStateSaveTicks % kLastStateSavePeriod == 0)
     {
         lastStateDirty = false;
@@ -226,10 +222,10 @@ void Ostrel::IdleTick()
         fileWork.QueueWrite(UsablePathInDataFolder(kLastStateFileName), BuildLastStateText(values));
     }
 
-    // 12. Meters (plugin/ostrel_meters.cpp).
+    // 11. Meters (plugin/ostrel_meters.cpp).
     SendMetersToPage();
 
-    // 13. Peer list and matrix every 8th tick.
+    // 12. Peer list and matrix every 8th tick.
     if (++peerListTicks % kSlowTickPeriod == 0)
     {
         SendChangedTextToPage(kTagSources, BuildPeerList(registry), lastSourcesSent);

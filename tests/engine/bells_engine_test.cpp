@@ -34,10 +34,7 @@ protected:
             maskerTrack.in1[t] += whistle[t];
         }
     }
-    void run(int from, int to)
-    {
-        runLockStep({&sourceTrack, &maskerTrack}, registry.get(), 512, 2, 0, from, to);
-    }
+    void run(int from, int to) { runLockStep({&sourceTrack, &maskerTrack}, 512, 0, from, to); }
     void placeBell(int b, float hz, float q, float depthPercent, bool active)
     {
         masker->settings.bellFreqHz[b] = hz;

@@ -98,7 +98,7 @@ TEST(EngineResetFull, ReleasesTheSlotAndRestoresEveryInitialValue)
     dirtyMaskingState(*engine);
     engine->bells[0].bellGain0 = 0.1;
     engine->bells[0].bellFreqSmoothed = 400.0f;
-    engine->tracking.chunksSincePass = 3;
+    engine->tracking.sharedGains[5] = 0.25f;
     engine->gates.warmupCount = 7;
 
     engine->resetEngine(96000.0);
@@ -113,13 +113,12 @@ TEST(EngineResetFull, ReleasesTheSlotAndRestoresEveryInitialValue)
         EXPECT_EQ(engine->gates.bandEnvelope0[k], 0.0);
         EXPECT_EQ(engine->gates.gateGain0[k], 1.0);
         EXPECT_EQ(engine->stereo.linkRatio[k], 1e9);
-        EXPECT_EQ(engine->tracking.coordGainCopy[k], 1.0f);
+        EXPECT_EQ(engine->tracking.sharedGains[k], 1.0f);
         EXPECT_EQ(engine->meters.dipMeter[k].load(), 0.0f);
         EXPECT_EQ(engine->bandFilter[0].s1[k], 0.0);
     }
     EXPECT_EQ(engine->bells[0].bellGain0, 1.0);
     EXPECT_EQ(engine->bells[0].bellFreqSmoothed, -1.0f);
-    EXPECT_EQ(engine->tracking.chunksSincePass, 0x10000000);
     EXPECT_EQ(engine->tracking.chunksSinceSourceUpdate, 0x10000000);
     EXPECT_EQ(engine->gates.warmupCount, 240);
     EXPECT_EQ(engine->meters.nullMeter.load(), -150.0f);

@@ -21,8 +21,7 @@ protected:
     StereoLinkInAMaskerTest() : SourceAndMasker(kChannel, 3 * kSecond) {}
     void runChunk(int from)
     {
-        runLockStep({&sourceTrack, &maskerTrack}, registry.get(), kChunk, 1, 0, from,
-                    from + kChunk);
+        runLockStep({&sourceTrack, &maskerTrack}, kChunk, 0, from, from + kChunk);
     }
 };
 

@@ -2,8 +2,7 @@
 // (1 sample to 8192, odd, changing every block) and any common sample rate.
 // Each case renders a Source and a Masker (through the registry, or with the
 // Source on the Masker's sidechain) or a Self instance through processBlock,
-// with a coordinator pass every 20 ms of audio as the idle timer does, and
-// measures the mean dip per band from the output against the delayed input.
+// and measures the mean dip per band from the output against the delayed input.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -186,8 +185,6 @@ std::vector<double> renderDips(Pairing setup, double rate, const BlockSizes& nex
 
     std::vector<double> out0(total), out1(total), sourceOut0(total), sourceOut1(total);
     std::vector<double> scratch(8192);
-    const int passEvery = static_cast<int>(0.02 * rate);
-    int nextPass = passEvery;
     for (int pos = 0; pos < total;)
     {
         const int n = std::min(nextBlock(), total - pos);
@@ -207,8 +204,6 @@ std::vector<double> renderDips(Pairing setup, double rate, const BlockSizes& nex
         processBlock(*dipped, ChannelList{in, nullptr, sidechain ? 4 : 2},
                      ChannelList{out, nullptr, 2}, 2, transport, n, scratch);
         pos += n;
-        for (; nextPass <= pos; nextPass += passEvery)
-            coordinatorPass(*registry, monotonicMs());
     }
 
     const std::vector<double> dry = testing::delayed(track, kEngineLatency);

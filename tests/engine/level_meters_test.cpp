@@ -61,7 +61,7 @@ TEST_P(OwnLevelCurve, MatchesWhatASourceShowsForTheSameSignal)
     s.in1 = pinkNoise(2 * kSecond, 6, 0.1);
     o.in0 = s.in0;
     o.in1 = s.in1;
-    runLockStep({&s, &o}, registry.get(), kChunk, 2);
+    runLockStep({&s, &o}, kChunk);
 
     for (int k = 0; k < kBandCount; ++k)
     {
@@ -90,13 +90,13 @@ TEST(LevelCurves, AreAbsoluteLevelsInFullScaleTerms)
     Track s;
     s.engine = source.get();
     s.in0 = s.in1 = sine(997.0, 48000.0, kSecond, 0.5);
-    runLockStep({&s}, registry.get(), kChunk, 0);
+    runLockStep({&s}, kChunk);
     EXPECT_NEAR(TotalDb(source->meters.srcMeter), -9.03, 0.3);
     // Half the amplitude, 6 dB lower: not scaled to the loudest band.
     auto quieter = makeEngineOn(*registry, kRoleSource, kChannel + 1);
     s.engine = quieter.get();
     s.in0 = s.in1 = sine(997.0, 48000.0, kSecond, 0.25);
-    runLockStep({&s}, registry.get(), kChunk, 0);
+    runLockStep({&s}, kChunk);
     EXPECT_NEAR(TotalDb(quieter->meters.srcMeter), -15.05, 0.3);
 }
 
@@ -108,11 +108,11 @@ TEST(LevelCurves, AMaskerMeasuresItsOwnTrackOnlyWhileAnEditorShowsIt)
     m.engine = masker.get();
     m.in0 = pinkNoise(kSecond, 1, 0.1);
     m.in1 = pinkNoise(kSecond, 2, 0.1);
-    runLockStep({&m}, registry.get(), kChunk, 0);
+    runLockStep({&m}, kChunk);
     for (int k = 0; k < kBandCount; ++k)
         EXPECT_EQ(masker->meters.maskMeter[k].load(), 0.0f) << "band " << k;
     masker->meters.wanted.store(1);
-    runLockStep({&m}, registry.get(), kChunk, 0);
+    runLockStep({&m}, kChunk);
     // The level of the track's mid signal over the last quarter second.
     double energy = 0.0;
     for (int t = kSecond * 3 / 4; t < kSecond; ++t)
@@ -130,10 +130,10 @@ TEST(LevelCurves, ARoleChangeStartsThemFromSilence)
     Track t;
     t.engine = engine.get();
     t.in0 = t.in1 = pinkNoise(kSecond / 2, 3, 0.1);
-    runLockStep({&t}, registry.get(), kChunk, 0);
+    runLockStep({&t}, kChunk);
     ASSERT_GT(engine->meters.srcMeter[10].load(), 0.0f);
     engine->settings.role = kRoleOff;
-    runLockStep({&t}, registry.get(), kChunk, 0, 0, 0, kChunk);
+    runLockStep({&t}, kChunk, 0, 0, kChunk);
     for (int k = 0; k < kBandCount; ++k)
         EXPECT_EQ(engine->meters.srcMeter[k].load(), 0.0f) << "band " << k;
 }

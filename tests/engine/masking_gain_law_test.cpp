@@ -95,26 +95,26 @@ TEST_F(MaskingTargetTest, NothingIsDippedWithoutSourceOrLevelsOrAtDepthZero)
     BandTargetInputs loud = in;
     loud.own = 10.0;
     EXPECT_EQ(bandTargetGain(3, loud, zero), 1.0);
-    loud.useCoord = true;
-    loud.coordGain = 0.01f;
+    loud.useShared = true;
+    loud.sharedGain = 0.01f;
     EXPECT_EQ(bandTargetGain(3, loud, zero), 1.0);
 }
 
-TEST_F(MaskingTargetTest, CoordinatorGainsAreUsedWithinTheDepth)
+TEST_F(MaskingTargetTest, SharedGainsAreUsedWithinTheDepth)
 {
-    in.useCoord = true;
-    in.coordGain = fromDb(-20.0);
+    in.useShared = true;
+    in.sharedGain = fromDb(-20.0);
     EXPECT_NEAR(toDb(bandTargetGain(0, in, full)), -20.0, 1e-6);
     const ChunkThresholds half = chunkThresholds(false, 4.0, -12.0, -16.0);
     EXPECT_NEAR(toDb(bandTargetGain(0, in, half)), -12.0, 1e-9);
-    in.coordGain = 1.5;
+    in.sharedGain = 1.5;
     EXPECT_EQ(bandTargetGain(0, in, full), 1.0);
 }
 
 TEST_F(MaskingTargetTest, BalanceMismatchGivesBackMoreInTheBassThanInTheTreble)
 {
-    in.useCoord = true;
-    in.coordGain = 0.0; // floored to -48 dB
+    in.useShared = true;
+    in.sharedGain = 0.0; // floored to -48 dB
     in.mismatch = 1.0;
     const double floor = full.depthFloor;
     EXPECT_NEAR(bandTargetGain(0, in, full), floor + 0.7 * (1.0 - floor), 1e-12);

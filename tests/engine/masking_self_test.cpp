@@ -25,7 +25,7 @@ protected:
         track.engine = self.get();
         track.in0 = std::move(left);
         track.in1 = std::move(right);
-        runLockStep({&track}, nullptr, 512, 0);
+        runLockStep({&track}, 512);
     }
 };
 

@@ -2,7 +2,7 @@
 // never meet each other's instances), test signals (a vowel-like tone with
 // formants, white and pink noise), per-band spectra measured with the
 // engine's own band edges, and a lock-step driver that runs a Source and its
-// Maskers chunk by chunk with a coordinator pass every idle tick.
+// Maskers chunk by chunk.
 #pragma once
 
 #include <cmath>
@@ -12,10 +12,9 @@
 #include <numbers>
 #include <vector>
 
-#include "engine/coordinator_pass.h"
+#include "engine/reference_paths.h"
 #include "engine/spectral_engine.h"
 #include "engine/stft_frame_engine.h"
-#include "engine/reference_paths.h"
 #include "engine_test_support.h"
 #include "link/monotonic_clock.h"
 
@@ -196,11 +195,10 @@ struct SourceAndMasker
     Track maskerTrack;
 };
 
-// Runs every track chunk by chunk in lock step (same host positions), with a
-// coordinator pass on `registry` every `passEvery` chunks (0: never). Allocates
-// nothing once the outputs have their size.
-inline void runLockStep(std::initializer_list<Track*> tracks, PeerRegistry* registry, int chunk,
-                        int passEvery, int64_t startPos = 0, int from = 0, int to = -1)
+// Runs every track chunk by chunk in lock step (same host positions).
+// Allocates nothing once the outputs have their size.
+inline void runLockStep(std::initializer_list<Track*> tracks, int chunk, int64_t startPos = 0,
+                        int from = 0, int to = -1)
 {
     const int total = static_cast<int>((*tracks.begin())->in0.size());
     if (to < 0 || to > total)
@@ -210,8 +208,7 @@ inline void runLockStep(std::initializer_list<Track*> tracks, PeerRegistry* regi
         tr->out0.resize(total, 0.0);
         tr->out1.resize(total, 0.0);
     }
-    int index = 0;
-    for (int done = from; done < to; done += chunk, ++index)
+    for (int done = from; done < to; done += chunk)
     {
         const int n = std::min(chunk, to - done);
         for (Track* tr : tracks)
@@ -219,8 +216,6 @@ inline void runLockStep(std::initializer_list<Track*> tracks, PeerRegistry* regi
                                      tr->out0.data() + done, tr->out1.data() + done, n,
                                      startPos + done, true, tr->side0 ? tr->side0 + done : nullptr,
                                      tr->side1 ? tr->side1 + done : nullptr);
-        if (registry != nullptr && passEvery > 0 && index % passEvery == passEvery - 1)
-            coordinatorPass(*registry, monotonicMs());
     }
 }
 

@@ -28,10 +28,7 @@ protected:
         maskerTrack.in0 = whiteNoise(n, 7, 0.2);
         maskerTrack.in1 = whiteNoise(n, 99, 0.2);
     }
-    void run(int from, int to)
-    {
-        runLockStep({&sourceTrack, &maskerTrack}, registry.get(), kChunk, 2, 0, from, to);
-    }
+    void run(int from, int to) { runLockStep({&sourceTrack, &maskerTrack}, kChunk, 0, from, to); }
     // What the Masker takes away from its (delayed) input, per channel.
     std::vector<double> removed(int channel) const
     {
@@ -90,7 +87,7 @@ TEST_F(MaskingTransitionTest, BypassFadesTheDipsOut)
 }
 
 // A twin Masker on the same input listening (by parameter or by the link
-// matrix's solo of its slot): the coordinator gives both the same curve, so
+// matrix's solo of its slot): both share the same curve, so
 // the twin's output is exactly what the first one takes away.
 class MaskingListenTest : public MaskingTransitionTest, public ::testing::WithParamInterface<bool>
 {
@@ -108,8 +105,7 @@ TEST_P(MaskingListenTest, ListeningPlaysExactlyWhatIsTakenAway)
         twin->settings.listen = 1;
     for (int from = 0; from < 2 * kSecond; from += kChunk)
     {
-        runLockStep({&sourceTrack, &maskerTrack, &twinTrack}, registry.get(), kChunk, 1, 0, from,
-                    from + kChunk);
+        runLockStep({&sourceTrack, &maskerTrack, &twinTrack}, kChunk, 0, from, from + kChunk);
         if (bySolo)
             registry->header.soloIndex.store(twin->link.slotIndex.load());
     }
@@ -125,8 +121,7 @@ TEST_P(MaskingListenTest, ListeningPlaysExactlyWhatIsTakenAway)
     // Listening back off glides to the normal output.
     twin->settings.listen = 0;
     registry->header.soloIndex.store(-1);
-    runLockStep({&sourceTrack, &maskerTrack, &twinTrack}, registry.get(), kChunk, 1, 0, 2 * kSecond,
-                3 * kSecond);
+    runLockStep({&sourceTrack, &maskerTrack, &twinTrack}, kChunk, 0, 2 * kSecond, 3 * kSecond);
     EXPECT_EQ(twin->listening.listenMix, 0.0);
 }
 
@@ -180,7 +175,7 @@ TEST_F(MaskingTransitionTest, NonFiniteInputGivesFiniteOutputAndLeavesNoTrace)
     sourceTrack.in0[kSecond + 10] = std::nan("");
     refSourceTrack.in0[kSecond + 10] = 0.0;
     run(0, n);
-    runLockStep({&refSourceTrack, &refMaskerTrack}, referenceRegistry.get(), kChunk, 2, 0, 0, n);
+    runLockStep({&refSourceTrack, &refMaskerTrack}, kChunk, 0, 0, n);
 
     ASSERT_GT(rms(removed(0), kSecond / 2, kSecond), 0.02) << "the Masker was not dipping";
     for (int t = 0; t < n; ++t)

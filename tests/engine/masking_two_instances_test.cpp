@@ -1,5 +1,5 @@
 // A Source and its Maskers as separate engines on one private registry, run
-// in lock step with a coordinator pass every idle tick: what a user hears on
+// in lock step: what a user hears on
 // the Masker's track.
 #include <gtest/gtest.h>
 
@@ -44,7 +44,7 @@ protected:
     }
     void run(int from = 0, int to = -1)
     {
-        runLockStep({&sourceTrack, &maskerTrack}, registry.get(), kChunk, 2, 0, from, to);
+        runLockStep({&sourceTrack, &maskerTrack}, kChunk, 0, from, to);
     }
     // Per-band change of the Masker's left output against its delayed input.
     std::vector<double> maskerChangeDb(int from, int to) const
@@ -139,14 +139,13 @@ TEST_F(MaskingPairTest, AMaskerStopsFollowingASourceThatNoLongerPublishes)
     setUpPair(100.0, 6);
     run(0, 2 * kSecond);
     // The Source's audio stops (its slot stays live through idle heartbeats);
-    // the Masker and the coordinator go on.
+    // the Masker goes on.
     for (int t = 2 * kSecond; t < 6 * kSecond; t += kChunk)
     {
         const int n = std::min(kChunk, 6 * kSecond - t);
         masker->processChunk(maskerTrack.in0.data() + t, maskerTrack.in1.data() + t,
                              maskerTrack.out0.data() + t, maskerTrack.out1.data() + t, n, t, true,
                              nullptr, nullptr);
-        coordinatorPass(*registry, monotonicMs());
         heartbeat(*registry, source->link);
         if (t >= 2 * kSecond + kSecond && t < 2 * kSecond + kSecond + kChunk)
         {
@@ -185,8 +184,7 @@ TEST_F(MaskingPairTest, ASeekClearsTheSourceHistory)
     run(0, kSecond);
     ASSERT_GT(masker->tracking.historyWritePos, 50);
     // Both jump back to the start of the song.
-    runLockStep({&sourceTrack, &maskerTrack}, registry.get(), kChunk, 2, -kSecond, kSecond,
-                kSecond + kChunk);
+    runLockStep({&sourceTrack, &maskerTrack}, kChunk, -kSecond, kSecond, kSecond + kChunk);
     EXPECT_EQ(masker->tracking.historyWritePos, 1);
     for (int i = 1; i < kSourceHistorySize; ++i)
         ASSERT_EQ(masker->tracking.sourceHistory[i].position, -1) << "entry " << i;
@@ -244,7 +242,7 @@ TEST_F(MaskingPairTest, TwoMaskersOfOneSourceGetOneCurve)
     secondTrack.engine = second.get();
     secondTrack.in0 = whiteNoise(2 * kSecond, 1234, 0.1);
     secondTrack.in1 = whiteNoise(2 * kSecond, 4321, 0.1);
-    runLockStep({&sourceTrack, &maskerTrack, &secondTrack}, registry.get(), kChunk, 2);
+    runLockStep({&sourceTrack, &maskerTrack, &secondTrack}, kChunk);
     const int a = masker->link.slotIndex.load();
     const int b = second->link.slotIndex.load();
     ASSERT_GE(a, 0);
@@ -253,9 +251,8 @@ TEST_F(MaskingPairTest, TwoMaskersOfOneSourceGetOneCurve)
     bool anyDip = false;
     for (int k = 0; k < kBandCount; ++k)
     {
-        EXPECT_EQ(registry->slots[a].coordGains[k].load(), registry->slots[b].coordGains[k].load());
-        EXPECT_EQ(masker->tracking.coordGainCopy[k], second->tracking.coordGainCopy[k]);
-        anyDip |= masker->tracking.coordGainCopy[k] < 1.0f;
+        EXPECT_EQ(masker->tracking.sharedGains[k], second->tracking.sharedGains[k]);
+        anyDip |= masker->tracking.sharedGains[k] < 1.0f;
     }
     EXPECT_TRUE(anyDip);
 }

@@ -187,8 +187,6 @@ TEST_P(ReferenceEquivalence, OutputMatchesTheReference)
 
     int t = 0;
     size_t blockIndex = 0;
-    int64_t nextPassAt = 0;
-    int64_t passMs = 1000;
     while (t < length)
     {
         const int n = std::min(length - t, c.blocks[blockIndex++ % c.blocks.size()]);
@@ -207,14 +205,6 @@ TEST_P(ReferenceEquivalence, OutputMatchesTheReference)
                         out[w][1].data() + t, n, t, side, side);
         }
         t += n;
-        if (t >= nextPassAt)
-        {
-            // The idle tick's coordinator pass, at the same moments in both.
-            for (World& world : worlds)
-                coordinatorPass(*world.registry, passMs);
-            passMs += 20;
-            nextPassAt += static_cast<int64_t>(0.02 * c.rate);
-        }
     }
 
     const double signalRms =

@@ -1,5 +1,5 @@
 // The registry under real contention: publication against readers, claims
-// against releases and evictions, and the coordinator election. Every case
+// against releases and evictions. Every case
 // runs for a fixed short time; the same tests run under ThreadSanitizer.
 #include "link/peer_registry.h"
 
@@ -300,29 +300,6 @@ TEST_F(PeerRegistryConcurrency, MaskersAndEvictingSourcesEndWithOneHolderPerSlot
         release(*registry, *link);
     for (const PeerSlot& slot : registry->slots)
         EXPECT_EQ(slot.ownerId.load(), 0u);
-}
-
-TEST_F(PeerRegistryConcurrency, ExactlyOneCoordinatorIsElected)
-{
-    constexpr int kThreads = 4;
-    auto links = makeLinks(kThreads);
-    std::atomic<uint32_t> winners[kThreads];
-    for (auto& winner : winners)
-        winner = 0;
-
-    runFor(kThreads,
-           [&](int index, std::atomic<bool>& stop)
-           {
-               while (!stop.load())
-               {
-                   if (acquireCoordinator(*registry, *links[index]))
-                       winners[index] = links[index]->instanceId;
-               }
-           });
-    int count = 0;
-    for (auto& winner : winners)
-        count += winner.load() != 0 ? 1 : 0;
-    EXPECT_EQ(count, 1);
 }
 
 } // namespace

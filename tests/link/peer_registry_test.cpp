@@ -90,7 +90,7 @@ TEST(PeerRegistryShared, IsFreedOnlyWhenNoInstanceRetainsIt)
     // The next user gets a fresh table.
     PeerRegistry& second = sharedRegistry();
     EXPECT_EQ(second.header.liveLinks.load(), 0);
-    EXPECT_EQ(second.header.coordinatorId.load(), 0u);
+    EXPECT_EQ(second.header.nextInstanceId.load(), 1);
 }
 
 TEST_F(PeerRegistryTest, InstanceIdsFollowConstructionOrder)
@@ -129,10 +129,7 @@ TEST_F(PeerRegistryTest, FreshSlotHasItsInitialValues)
     EXPECT_EQ(s.priority.load(), 4);
     EXPECT_EQ(s.depthRequest.load(), -1.0f);
     for (int k = 0; k < kPeerBandCount; ++k)
-    {
         EXPECT_EQ(s.bandLevels[k].load(), -1.0f);
-        EXPECT_EQ(s.coordGains[k].load(), 1.0f);
-    }
     EXPECT_EQ(registry->header.soloIndex.load(), -1);
     EXPECT_EQ(registry->header.nextInstanceId.load(), 1);
 }
@@ -635,56 +632,6 @@ TEST_F(PeerRegistryTest, EmptyOrMissingTextKeepsTheName)
     publishName(*registry, source, "");
     publishName(*registry, source, nullptr);
     EXPECT_EQ(name(0), "Drums");
-}
-
-// ---------------------------------------------------------------- coordinator
-
-TEST_F(PeerRegistryTest, FirstCallerBecomesCoordinatorAndOthersWait)
-{
-    PeerLink& a = newLink();
-    PeerLink& b = newLink();
-    EXPECT_TRUE(acquireCoordinator(*registry, a));
-    EXPECT_EQ(registry->header.coordinatorId.load(), a.instanceId);
-    EXPECT_EQ(registry->header.coordinatorHeartbeatMs.load(), 1000);
-    EXPECT_FALSE(acquireCoordinator(*registry, b));
-    fakeNowMs = 1020;
-    EXPECT_TRUE(acquireCoordinator(*registry, a));
-    EXPECT_EQ(registry->header.coordinatorHeartbeatMs.load(), 1020);
-}
-
-TEST_F(PeerRegistryTest, DestroyedCoordinatorIsReplacedAtTheNextTick)
-{
-    PeerLink& a = newLink();
-    PeerLink& b = newLink();
-    attach(*registry, a, kSource, 0, false, false);
-    ASSERT_TRUE(acquireCoordinator(*registry, a));
-    detachAtDestruction(*registry, a);
-    EXPECT_EQ(registry->header.coordinatorId.load(), 0u);
-    EXPECT_EQ(slot(0).ownerId.load(), 0u);
-    EXPECT_EQ(a.attachKey.load(), -1);
-    EXPECT_TRUE(acquireCoordinator(*registry, b));
-}
-
-TEST_F(PeerRegistryTest, DestroyingAnotherInstanceKeepsTheCoordinator)
-{
-    PeerLink& a = newLink();
-    PeerLink& b = newLink();
-    ASSERT_TRUE(acquireCoordinator(*registry, a));
-    detachAtDestruction(*registry, b);
-    EXPECT_EQ(registry->header.coordinatorId.load(), a.instanceId);
-}
-
-TEST_F(PeerRegistryTest, StaleCoordinatorIsTakenOverAfterMoreThan5000Ms)
-{
-    PeerLink& a = newLink();
-    PeerLink& b = newLink();
-    ASSERT_TRUE(acquireCoordinator(*registry, a));
-    fakeNowMs = 6000;
-    EXPECT_FALSE(acquireCoordinator(*registry, b));
-    fakeNowMs = 6001;
-    EXPECT_TRUE(acquireCoordinator(*registry, b));
-    EXPECT_EQ(registry->header.coordinatorId.load(), b.instanceId);
-    EXPECT_FALSE(acquireCoordinator(*registry, a));
 }
 
 } // namespace

@@ -14,7 +14,7 @@
 #include "editor_messages/meter_report.h"
 #include "editor_messages/product_message_tags.h"
 #include "engine/band_layout.h"
-#include "engine/coordinator_pass.h"
+#include "engine/shared_gains.h"
 #include "framework/number_text.h"
 #include "storage/atomic_file_store.h"
 #include "storage/data_folder.h"

@@ -2,6 +2,7 @@
 
 #include "tools/render/host/module_library.h"
 
+#include <charconv>
 #include <cstdlib>
 
 namespace ostrel::render
@@ -17,6 +18,18 @@ bool parseInt(const std::string& text, int& value)
     if (text.empty() || *end != 0 || v < 1 || v > 1 << 20)
         return false;
     value = static_cast<int>(v);
+    return true;
+}
+
+// A positive number of milliseconds, whatever the locale's decimal mark.
+bool parseMs(const std::string& text, double& value)
+{
+    double v = 0.0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, v);
+    if (ec != std::errc() || ptr != end || !(v > 0.0) || v > 3.6e6)
+        return false;
+    value = v;
     return true;
 }
 
@@ -50,6 +63,9 @@ std::string RenderUsage()
            "  --block N           host block size in frames (default 512)\n"
            "  --precision 32|64   sample size handed to the plug-in (default 32)\n"
            "  --realtime          realtime process mode (default offline)\n"
+           "  --idle-every MS|never\n"
+           "                      the host's main thread ticks every MS ms of audio, or never\n"
+           "                      during the render, as in an export (default 20)\n"
            "  --no-compensation   keep the plug-in's latency in the output files\n"
            "  --out-dir DIR       folder for outputs without --out (default .)\n"
            "  --summary FILE      also write the summary to FILE\n"
@@ -135,6 +151,19 @@ bool ParseRenderOptions(const std::vector<std::string>& args, RenderOptions& opt
         else if (a == "--realtime")
         {
             options.realtime = true;
+        }
+        else if (a == "--idle-every")
+        {
+            if (!needValue(i, value))
+                return false;
+            if (value == "never")
+                options.idleEveryMs = -1.0;
+            else if (!parseMs(value, options.idleEveryMs))
+            {
+                error =
+                    "--idle-every takes a positive number of ms or 'never', not '" + value + "'";
+                return false;
+            }
         }
         else if (a == "--no-compensation")
         {

@@ -27,6 +27,9 @@ struct RenderOptions
     bool use64 = false;
     bool realtime = false;
     bool compensateLatency = true;
+    // How often the host's main thread runs its timers, in ms of audio;
+    // negative: never during the render (a host busy exporting).
+    double idleEveryMs = 20.0;
     std::string outDir = ".";
     std::string summaryFile;
     bool help = false;

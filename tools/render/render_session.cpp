@@ -336,6 +336,12 @@ void render(const RenderOptions& options, std::ostream& report)
     std::vector<std::vector<double>> outBuf(2, std::vector<double>(static_cast<size_t>(block)));
     host::ParameterChanges firstChanges;
     const double blockMs = 1000.0 * block / sampleRate;
+    // The host's main thread: every 20 ms of audio (catching up every timer
+    // period, as a real-time host does), every `idleEveryMs` (one tick each
+    // time it comes back), or never.
+    const bool tickEveryTimer = options.idleEveryMs == 20.0;
+    double audioMs = 0.0;
+    double nextTickMs = options.idleEveryMs;
     for (long start = 0; start < total; start += block)
     {
         const int n = static_cast<int>(std::min<long>(block, total - start));
@@ -374,7 +380,17 @@ void render(const RenderOptions& options, std::ostream& report)
                 std::copy_n(outBuf[static_cast<size_t>(c)].begin(), n,
                             t->output.channels[static_cast<size_t>(c)].begin() + start);
         }
-        context.RunLoop().Advance(blockMs);
+        audioMs += blockMs;
+        if (tickEveryTimer)
+        {
+            context.RunLoop().Advance(blockMs);
+        }
+        else if (options.idleEveryMs > 0.0 && audioMs >= nextTickMs)
+        {
+            context.RunLoop().Advance(audioMs - context.RunLoop().NowMs(), false);
+            while (nextTickMs <= audioMs)
+                nextTickMs += options.idleEveryMs;
+        }
     }
 
     for (auto& t : tracks)
@@ -395,6 +411,12 @@ void render(const RenderOptions& options, std::ostream& report)
            << context.RunLoop().TimerFirings() << " timer ticks in "
            << static_cast<long>(1000.0 * static_cast<double>(total) / sampleRate)
            << " ms of audio\n";
+    report << "main thread: ";
+    if (options.idleEveryMs > 0.0)
+        report << "ticks every " << options.idleEveryMs << " ms of audio (--idle-every "
+               << options.idleEveryMs << ")\n";
+    else
+        report << "never ticks during the render (--idle-every never)\n";
     for (size_t i = 0; i < tracks.size(); ++i)
     {
         const Track& t = *tracks[i];

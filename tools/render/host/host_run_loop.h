@@ -30,8 +30,10 @@ public:
     Steinberg::tresult Offer(const Steinberg::TUID iid, void** obj);
 
     // Moves the clock on by `ms` and fires what came due (timers in due
-    // order; readable file descriptors once).
-    void Advance(double ms);
+    // order; readable file descriptors once). With `catchUp` false each
+    // timer fires at most once however many of its periods passed, as on a
+    // host whose main thread was busy (an export) and comes back.
+    void Advance(double ms, bool catchUp = true);
     double NowMs() const;
     size_t TimerCount() const;
     size_t EventHandlerCount() const;

@@ -32,7 +32,7 @@ public:
     uint32 PLUGIN_API addRef() override { return 1000; }
     uint32 PLUGIN_API release() override { return 1000; }
 
-    void Advance(double ms);
+    void Advance(double ms, bool catchUp);
     double NowMs() const { return mNowMs; }
     size_t TimerCount() const { return mTimers.size(); }
     size_t EventHandlerCount() const { return mHandlers.size(); }
@@ -129,7 +129,7 @@ tresult PLUGIN_API HostRunLoop::Platform::queryInterface(const TUID iid, void** 
     return kNoInterface;
 }
 
-void HostRunLoop::Platform::Advance(double ms)
+void HostRunLoop::Platform::Advance(double ms, bool catchUp)
 {
     const double end = mNowMs + ms;
     for (;;)
@@ -143,6 +143,8 @@ void HostRunLoop::Platform::Advance(double ms)
             break;
         mNowMs = std::max(mNowMs, next->dueMs);
         next->dueMs += next->intervalMs;
+        if (!catchUp)
+            next->dueMs = std::max(next->dueMs, end + next->intervalMs);
         Linux::ITimerHandler* handler = next->handler;
         handler->addRef();
         handler->onTimer();
@@ -180,9 +182,9 @@ tresult HostRunLoop::Offer(const TUID iid, void** obj)
     return mPlatform->queryInterface(iid, obj);
 }
 
-void HostRunLoop::Advance(double ms)
+void HostRunLoop::Advance(double ms, bool catchUp)
 {
-    mPlatform->Advance(ms);
+    mPlatform->Advance(ms, catchUp);
 }
 double HostRunLoop::NowMs() const
 {

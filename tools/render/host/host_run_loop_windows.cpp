@@ -37,7 +37,7 @@ struct ThreadTimer
 class HostRunLoop::Platform
 {
 public:
-    void Advance(double ms)
+    void Advance(double ms, bool catchUp)
     {
         const double end = mNowMs + ms;
         while (mNextRoundMs <= end)
@@ -61,6 +61,8 @@ public:
             }
             ++mRounds;
             mNextRoundMs += kPeriodMs;
+            if (!catchUp)
+                mNextRoundMs = std::max(mNextRoundMs, end + kPeriodMs);
         }
         mNowMs = end;
         Pump(0);
@@ -122,9 +124,9 @@ tresult HostRunLoop::Offer(const TUID, void** obj)
     return kNoInterface;
 }
 
-void HostRunLoop::Advance(double ms)
+void HostRunLoop::Advance(double ms, bool catchUp)
 {
-    mPlatform->Advance(ms);
+    mPlatform->Advance(ms, catchUp);
 }
 double HostRunLoop::NowMs() const
 {
