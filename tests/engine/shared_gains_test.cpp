@@ -11,6 +11,7 @@
 
 #include "engine/shared_gains.h"
 #include "link/monotonic_clock.h"
+#include "masking_test_rig.h"
 
 namespace ostrel
 {
@@ -184,6 +185,66 @@ TEST_F(SharedGainsTest, NoMaskerPublishedYetLeavesEveryBandAlone)
     join(kPeerRoleMasker, 0);
     for (float g : curve(0, 0, 0.1f))
         EXPECT_EQ(g, 1.0f);
+}
+
+// Nothing in the dips waits for the host's main thread: a Source and two
+// Maskers rendered with no idle tick at all, while the wall clock runs as
+// in real time, stands still (a render far faster than real time), or runs
+// a minute during three seconds of audio (a host busy with other work),
+// give the same output to the bit. The heartbeats come from the audio.
+TEST(SharedGainsInAudioTime, TheWallClockChangesNoSample)
+{
+    constexpr int kSeconds = 3;
+    constexpr int kChunk = 512;
+    const int total = kSeconds * static_cast<int>(testing::kRigRate);
+    struct Clock
+    {
+        const char* name;
+        double msPerSample;
+    } clocks[] = {{"real time", 1000.0 / testing::kRigRate},
+                  {"standing still", 0.0},
+                  {"a minute of wall time", 60000.0 / total}};
+    const std::vector<double> voice = testing::vowel(total, 0.1);
+    const std::vector<double> pads[2] = {testing::pinkNoise(total, 3, 0.3),
+                                         testing::pinkNoise(total, 4, 0.3)};
+    std::vector<double> first[2];
+    for (const Clock& clock : clocks)
+    {
+        gNowMs = 100000;
+        setMonotonicSourceForTesting([] { return gNowMs.load(); });
+        auto registry = testing::makeRegistry();
+        auto source = testing::makeEngineOn(*registry, kRoleSource, 9);
+        std::unique_ptr<SpectralEngine> maskers[2] = {
+            testing::makeEngineOn(*registry, kRoleMasker, 9, 100.0),
+            testing::makeEngineOn(*registry, kRoleMasker, 9, 70.0)};
+        testing::Track tracks[3];
+        tracks[0].engine = source.get();
+        tracks[0].in0 = tracks[0].in1 = voice;
+        for (int i = 0; i < 2; ++i)
+        {
+            tracks[i + 1].engine = maskers[i].get();
+            tracks[i + 1].in0 = tracks[i + 1].in1 = pads[i];
+        }
+        const double startMs = static_cast<double>(gNowMs.load());
+        for (int done = 0; done < total; done += kChunk)
+        {
+            gNowMs = static_cast<int64_t>(startMs + clock.msPerSample * done);
+            testing::runLockStep({&tracks[0], &tracks[1], &tracks[2]}, kChunk, 0, done,
+                                 done + kChunk);
+        }
+        setMonotonicSourceForTesting(nullptr);
+        for (int i = 0; i < 2; ++i)
+        {
+            if (first[i].empty())
+                first[i] = tracks[i + 1].out0;
+            else
+                EXPECT_EQ(tracks[i + 1].out0, first[i]) << clock.name << ", Masker " << i;
+        }
+        EXPECT_EQ(maskers[0]->meters.linked.load(), 1) << clock.name;
+    }
+    const double before = testing::rms(pads[0], total / 2, total);
+    const double after = testing::rms(first[0], total / 2, total);
+    EXPECT_LT(after, 0.95 * before) << "the Maskers really dip";
 }
 
 } // namespace
