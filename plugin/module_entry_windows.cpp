@@ -1,9 +1,10 @@
-// The module's load on Windows: DllMain keeps the module's handle for InitDll.
+// The module's load on Windows: DllMain keeps the module's handle for InitDll
+// and undoes what belongs to this load when it is unloaded.
 #include "vst3/module_state.h"
 
 #include <windows.h>
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/)
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     if (reason == DLL_PROCESS_ATTACH)
     {
@@ -11,5 +12,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserv
         DisableThreadLibraryCalls(instance);
         plugfw::ModuleLoaded(instance);
     }
+    // Unloaded by FreeLibrary (at process end, `reserved` is set and
+    // nothing needs undoing).
+    if (reason == DLL_PROCESS_DETACH && reserved == nullptr)
+        plugfw::ModuleUnloading();
     return TRUE;
 }

@@ -33,6 +33,8 @@ packages=(
   googletest
   wine64
   wine
+  # The Windows installer (makensis).
+  nsis
 )
 
 missing=()

@@ -1,5 +1,7 @@
 #include "vst3/module_state.h"
 
+#include "webview/editor_web_view.h"
+
 #include "pluginterfaces/base/smartpointer.h"
 
 namespace plugfw
@@ -35,9 +37,11 @@ bool ModuleExit()
         return false;
     if (--gUseCount == 0)
     {
-        // Last user: nothing is torn down; the peer registry and the web view
-        // environment live as long as the process.
+        // Last user: the host may unload the module now, so what the
+        // editors share goes (a creation still pending keeps the module
+        // loaded until it has answered).
         gFactoryHostContext = nullptr;
+        ReleaseEditorWebViewsAtModuleExit();
     }
     return true;
 }

@@ -13,6 +13,9 @@ namespace plugfw
 // The loader's handle of the module, where the platform hands it over at
 // load time (DllMain on Windows), for InitDll to record.
 void ModuleLoaded(void* handle);
+// The module is being unloaded (Windows: DLL_PROCESS_DETACH by FreeLibrary):
+// unregisters what belongs to this load of it.
+void ModuleUnloading();
 // InitDll: counts a user; the first one records the module handle (`handle`,
 // else the one given at load).
 bool ModuleInit(void* handle);

@@ -2,6 +2,8 @@
 // by address so it is right whether or not DllMain has run.
 #include "vst3/module_state.h"
 
+#include "webview/editor_area_windows.h"
+
 #include <windows.h>
 
 namespace plugfw
@@ -40,6 +42,13 @@ const std::string& ModulePath()
         return utf8;
     }();
     return path;
+}
+
+void ModuleUnloading()
+{
+    // Normally done at ExitDll already; this covers hosts that unload
+    // without it.
+    UnregisterEditorAreaClass();
 }
 
 std::string ModuleFolder()

@@ -18,4 +18,8 @@ bool OpenEditorWebView(IWebView& view, void* parent, int width, int height, floa
 // blocks).
 void TidyClosedEditorWebViews();
 
+// When the module's last user leaves (ExitDll): drops what the module's
+// editors share, so that nothing of this load outlives it.
+void ReleaseEditorWebViewsAtModuleExit();
+
 } // namespace plugfw

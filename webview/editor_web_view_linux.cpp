@@ -55,4 +55,6 @@ void TidyClosedEditorWebViews()
     ReapClosedWebViewHelpers();
 }
 
+void ReleaseEditorWebViewsAtModuleExit() {}
+
 } // namespace plugfw

@@ -1,18 +1,18 @@
 // The editor's web view on Windows: a WebView2 control in a child window of
 // our own inside the host's parent window. The browser environment is
-// created once per process and shared by every editor. Without a runtime, or
-// when creation fails, the child window says so in plain words instead of
+// created once per module load and shared by every editor. When the web view
+// cannot show the page, the child window says why in plain words instead of
 // staying empty.
 #include "webview/editor_web_view.h"
 
+#include "webview/editor_area_windows.h"
+#include "webview/editor_failure_windows.h"
 #include "webview/editor_page_location.h"
 #include "webview/injected_scripts.h"
 #include "webview/webview2_loader_windows.h"
 #include "webview/webview2_objects_windows.h"
 
 #include <shellapi.h>
-#include <shlobj.h>
-#include <wininet.h>
 
 #include <cmath>
 #include <deque>
@@ -25,18 +25,14 @@ namespace plugfw
 namespace
 {
 
-constexpr wchar_t kAreaClass[] = L"OstrelEditorArea";
 // Under a top-level domain reserved for examples: it resolves nowhere else.
 constexpr wchar_t kVirtualHost[] = L"ostrel-editor.example";
-constexpr wchar_t kNoRuntimeText[] =
-    L"This editor needs the Microsoft Edge WebView2 Runtime.\r\n\r\n"
-    L"Get it free from Microsoft at https://developer.microsoft.com/microsoft-edge/webview2/ "
-    L"(\"Evergreen Standalone Installer\"), install it, then close and reopen this editor.\r\n\r\n"
-    L"The plug-in itself works without it.";
 
-// The environment every editor of the process shares, kept for the life of
-// the process once created. Main thread only.
+// The environment every editor of this module load shares, and the count of
+// module exits, so that a creation still pending at an exit does not keep
+// its environment past it. Main thread only.
 wv2::ICoreWebView2Environment* gSharedEnvironment = nullptr;
+unsigned gModuleExits = 0;
 
 std::wstring Wide(const std::string& utf8)
 {
@@ -102,54 +98,6 @@ float DpiScaleOf(HWND window)
     return dpi == 0 || dpi == 96 ? 1.0f : static_cast<float>(dpi) / 96.0f;
 }
 
-LRESULT CALLBACK AreaProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_PAINT)
-    {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(window, &paint);
-        RECT area;
-        GetClientRect(window, &area);
-        FillRect(dc, &area, GetSysColorBrush(COLOR_WINDOW));
-        const int length = GetWindowTextLengthW(window);
-        if (length > 0)
-        {
-            std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-            text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), length + 1)));
-            InflateRect(&area, -24, -24);
-            SetBkMode(dc, TRANSPARENT);
-            SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-            HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
-            DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area,
-                      DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
-            SelectObject(dc, old);
-        }
-        EndPaint(window, &paint);
-        return 0;
-    }
-    if (message == WM_ERASEBKGND)
-        return 1;
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-HWND CreateArea(HWND parent, int width, int height)
-{
-    static const ATOM atom = []
-    {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = AreaProc;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-        windowClass.lpszClassName = kAreaClass;
-        return RegisterClassExW(&windowClass);
-    }();
-    if (atom == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-        return nullptr;
-    return CreateWindowExW(0, kAreaClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, width,
-                           height, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
-}
-
 class WebView2Backend final : public WebViewBackend
 {
 public:
@@ -172,21 +120,38 @@ private:
         Message,
     };
 
-    void Fail();
+    void Fail(EditorFailure failure, HRESULT result, const std::wstring& detail = {});
+    void RequestEnvironment(bool withOptions);
+    void EnvironmentArrived(HRESULT result, wv2::ICoreWebView2Environment* environment,
+                            bool withOptions);
     void CreateController(wv2::ICoreWebView2Environment* environment);
     void ControllerCreated(wv2::ICoreWebView2Controller* controller);
+    void AddScripts();
+    void Subscribe();
     void Navigate();
     void ApplyBounds();
+    void FollowParent();
 
     IWebView& mOwner;
     HWND mArea;
     // Callbacks that arrive after this back end is gone find the flag false.
     std::shared_ptr<bool> mAlive = std::make_shared<bool>(true);
+    bool mComInitialized = false;
+    bool mFailed = false;
     wv2::ICoreWebView2Environment* mEnvironment = nullptr;
     wv2::ICoreWebView2Controller* mController = nullptr;
     wv2::ICoreWebView2* mWebView = nullptr;
+    std::wstring mDataFolder;
     std::string mPagePath;
+    // Navigation waits until the runtime has confirmed every injected
+    // script: a page that ran before its bridge existed would lose its edits.
+    size_t mScriptsPending = 0;
+    bool mScriptsInjected = false;
+    bool mPageLoaded = false;
     RECT mBounds{};
+    // The parent as last seen: its place on screen and its client size.
+    RECT mParentOnScreen{};
+    RECT mParentClient{};
     std::deque<std::pair<Event, std::string>> mEvents;
 };
 
@@ -199,22 +164,33 @@ WebView2Backend::~WebView2Backend()
     ReleaseAndClear(mController);
     ReleaseAndClear(mEnvironment);
     DestroyWindow(mArea);
+    if (mComInitialized)
+        CoUninitialize();
 }
 
-void WebView2Backend::Fail()
+void WebView2Backend::Fail(EditorFailure failure, HRESULT result, const std::wstring& detail)
 {
-    SetWindowTextW(mArea, kNoRuntimeText);
-    InvalidateRect(mArea, nullptr, TRUE);
+    if (mFailed)
+        return; // the first cause is the one to fix
+    mFailed = true;
+    // The browser's window would cover the words.
+    if (mController)
+        mController->put_IsVisible(FALSE);
+    ShowEditorAreaText(mArea, EditorFailureText(failure, result, detail));
 }
 
 void WebView2Backend::Start()
 {
+    if (mFailed)
+        return;
     // WebView2 lives in a single-threaded apartment; a host's main thread
-    // usually is one already (then this only counts a use).
+    // usually is one already (then this only counts a use, undone on close).
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    if (com == RPC_E_CHANGED_MODE)
+    mComInitialized = SUCCEEDED(com);
+    if (FAILED(com))
     {
-        Fail();
+        Fail(com == RPC_E_CHANGED_MODE ? EditorFailure::Apartment : EditorFailure::RuntimeStart,
+             com);
         return;
     }
     if (gSharedEnvironment)
@@ -222,38 +198,73 @@ void WebView2Backend::Start()
         CreateController(gSharedEnvironment);
         return;
     }
-    wchar_t appData[MAX_PATH] = {};
-    std::wstring userData;
-    if (SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData) == S_OK)
-        userData = std::wstring(appData) + L"\\Talmesh\\WebViewCache";
+    mDataFolder = EditorWebViewDataFolder();
+    RequestEnvironment(true);
+}
 
+void WebView2Backend::RequestEnvironment(bool withOptions)
+{
     std::weak_ptr<bool> alive = mAlive;
+    const unsigned exits = gModuleExits;
     auto* handler = wv2::EnvironmentCompleted::Make(
-        [this, alive](HRESULT result, wv2::ICoreWebView2Environment* environment)
+        [this, alive, exits, withOptions](HRESULT result,
+                                          wv2::ICoreWebView2Environment* environment)
         {
-            if (SUCCEEDED(result) && environment)
+            if (SUCCEEDED(result) && environment && exits == gModuleExits)
             {
                 environment->AddRef();
                 ReleaseAndClear(gSharedEnvironment);
                 gSharedEnvironment = environment;
             }
             const auto flag = alive.lock();
-            if (!flag || !*flag)
-                return S_OK;
-            if (FAILED(result) || !environment)
-                Fail();
-            else
-                CreateController(environment);
+            if (flag && *flag)
+                EnvironmentArrived(result, environment, withOptions);
             return S_OK;
         });
-    auto* options = wv2::EnvironmentOptions::Make();
-    HRESULT started = CreateWebView2Environment(userData, options, handler);
-    if (FAILED(started) && started != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))
-        started = CreateWebView2Environment(userData, nullptr, handler);
-    options->Release();
+    wv2::EnvironmentOptions* options = withOptions ? wv2::EnvironmentOptions::Make() : nullptr;
+    WebView2Attempt attempt;
+    HRESULT started = CreateWebView2Environment(mDataFolder, options, handler, &attempt);
+    if (options)
+        options->Release();
     handler->Release();
-    if (FAILED(started))
-        Fail();
+    if (SUCCEEDED(started))
+        return;
+    switch (attempt.step)
+    {
+    case WebView2Attempt::Step::FindRuntime:
+        Fail(EditorFailure::NoRuntime, started);
+        break;
+    case WebView2Attempt::Step::DataFolder:
+        Fail(EditorFailure::DataFolder, started, attempt.runtime.userDataFolder);
+        break;
+    case WebView2Attempt::Step::LoadRuntime:
+        Fail(EditorFailure::RuntimeLoad, started, attempt.runtime.dll);
+        break;
+    case WebView2Attempt::Step::Create:
+        // A runtime that does not take our options may still start without.
+        if (withOptions)
+            RequestEnvironment(false);
+        else
+            Fail(EditorFailure::RuntimeStart, started);
+        break;
+    }
+}
+
+void WebView2Backend::EnvironmentArrived(HRESULT result, wv2::ICoreWebView2Environment* environment,
+                                         bool withOptions)
+{
+    if (SUCCEEDED(result) && environment)
+    {
+        CreateController(environment);
+        return;
+    }
+    if (result == E_ACCESSDENIED || result == HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED) ||
+        result == HRESULT_FROM_WIN32(ERROR_FILE_EXISTS))
+        Fail(EditorFailure::DataFolder, result, mDataFolder);
+    else if (withOptions)
+        RequestEnvironment(false); // as for a failure at once
+    else
+        Fail(EditorFailure::RuntimeStart, FAILED(result) ? result : E_POINTER);
 }
 
 void WebView2Backend::CreateController(wv2::ICoreWebView2Environment* environment)
@@ -267,28 +278,35 @@ void WebView2Backend::CreateController(wv2::ICoreWebView2Environment* environmen
         {
             const auto flag = alive.lock();
             if (!flag || !*flag)
+            {
+                // The editor closed meanwhile: its browser must not linger.
+                if (SUCCEEDED(result) && controller)
+                    controller->Close();
                 return S_OK;
+            }
             if (FAILED(result) || !controller)
-                Fail();
+                Fail(EditorFailure::Controller, FAILED(result) ? result : E_POINTER);
             else
                 ControllerCreated(controller);
             return S_OK;
         });
-    if (FAILED(environment->CreateCoreWebView2Controller(mArea, handler)))
-        Fail();
+    const HRESULT started = environment->CreateCoreWebView2Controller(mArea, handler);
     handler->Release();
+    if (FAILED(started))
+        Fail(EditorFailure::Controller, started);
 }
 
 void WebView2Backend::ControllerCreated(wv2::ICoreWebView2Controller* controller)
 {
     controller->AddRef();
     mController = controller;
-    if (FAILED(controller->get_CoreWebView2(&mWebView)) || !mWebView)
+    const HRESULT got = controller->get_CoreWebView2(&mWebView);
+    if (FAILED(got) || !mWebView)
     {
-        Fail();
+        Fail(EditorFailure::Controller, FAILED(got) ? got : E_POINTER);
         return;
     }
-    controller->put_IsVisible(TRUE);
+    controller->put_IsVisible(mFailed ? FALSE : TRUE);
     wv2::ICoreWebView2Settings* settings = nullptr;
     if (SUCCEEDED(mWebView->get_Settings(&settings)) && settings)
     {
@@ -299,13 +317,49 @@ void WebView2Backend::ControllerCreated(wv2::ICoreWebView2Controller* controller
         settings->put_AreDevToolsEnabled(mOwner.DeveloperToolsEnabled());
         settings->Release();
     }
+    Subscribe();
+    GetWindowRect(GetParent(mArea), &mParentOnScreen);
+    GetClientRect(GetParent(mArea), &mParentClient);
+    ApplyBounds();
+    mEvents.emplace_back(Event::Ready, std::string());
+    AddScripts();
+}
+
+void WebView2Backend::AddScripts()
+{
+    // Counted before the first call: a runtime may complete inside it.
+    mScriptsPending = std::size(kInjectedScripts);
+    std::weak_ptr<bool> alive = mAlive;
     for (std::string_view script : kInjectedScripts)
     {
-        auto* added = wv2::AddScriptCompleted::Make({});
-        mWebView->AddScriptToExecuteOnDocumentCreated(Wide(std::string(script)).c_str(), added);
+        auto* added = wv2::AddScriptCompleted::Make(
+            [this, alive](HRESULT result, LPCWSTR)
+            {
+                const auto flag = alive.lock();
+                if (!flag || !*flag)
+                    return S_OK;
+                if (FAILED(result))
+                    Fail(EditorFailure::Bridge, result);
+                else if (mScriptsPending > 0 && --mScriptsPending == 0)
+                {
+                    mScriptsInjected = true;
+                    Navigate();
+                }
+                return S_OK;
+            });
+        const HRESULT started =
+            mWebView->AddScriptToExecuteOnDocumentCreated(Wide(std::string(script)).c_str(), added);
         added->Release();
+        if (FAILED(started))
+        {
+            Fail(EditorFailure::Bridge, started);
+            return;
+        }
     }
+}
 
+void WebView2Backend::Subscribe()
+{
     wv2::Token token{};
     auto* message = wv2::WebMessageReceived::Make(
         [this](wv2::ICoreWebView2*, wv2::ICoreWebView2WebMessageReceivedEventArgs* args)
@@ -334,7 +388,20 @@ void WebView2Backend::ControllerCreated(wv2::ICoreWebView2Controller* controller
         {
             BOOL success = FALSE;
             if (SUCCEEDED(args->get_IsSuccess(&success)) && success)
+            {
+                mPageLoaded = true;
                 mEvents.emplace_back(Event::ContentLoaded, std::string());
+                return S_OK;
+            }
+            // Only the editor's own page failing leaves the editor dead; a
+            // later navigation of the page's own is the page's business.
+            if (!mPageLoaded)
+            {
+                int status = 0;
+                args->get_WebErrorStatus(&status);
+                Fail(EditorFailure::PageLoad, E_FAIL,
+                     L"web error status " + std::to_wstring(status));
+            }
             return S_OK;
         });
     mWebView->add_NavigationCompleted(completed, &token);
@@ -343,21 +410,25 @@ void WebView2Backend::ControllerCreated(wv2::ICoreWebView2Controller* controller
     auto* newWindow = wv2::NewWindowRequested::Make(
         [this](wv2::ICoreWebView2*, wv2::ICoreWebView2NewWindowRequestedEventArgs* args)
         {
-            // Web links for a new window open in the user's browser when
-            // online; otherwise the web view does what it does by default.
-            // Only http and https go to the shell: "open" on a file or
-            // another scheme from a page would start programs.
+            // Web links for a new window open in the user's browser. The
+            // shell may run a modal loop, which no runtime event may do, so
+            // it is asked from our own message once this handler has
+            // returned. Only http and https go to the shell: "open" on a
+            // file or another scheme from a page would start programs; the
+            // rest is left to the web view.
             LPWSTR uri = nullptr;
-            DWORD flags = 0;
             if (FAILED(args->get_Uri(&uri)) || !uri)
                 return S_OK;
             const std::wstring address(uri);
             CoTaskMemFree(uri);
             const bool web =
                 address.rfind(L"https://", 0) == 0 || address.rfind(L"http://", 0) == 0;
-            if (web && InternetGetConnectedState(&flags, 0) &&
-                reinterpret_cast<INT_PTR>(ShellExecuteW(GetParent(mArea), L"open", address.c_str(),
-                                                        nullptr, nullptr, SW_SHOWNORMAL)) > 32)
+            const HWND owner = GetParent(mArea);
+            if (web && PostToEditorArea(mArea,
+                                        [address, owner] {
+                                            ShellExecuteW(owner, L"open", address.c_str(), nullptr,
+                                                          nullptr, SW_SHOWNORMAL);
+                                        }))
                 args->put_Handled(TRUE);
             return S_OK;
         });
@@ -390,15 +461,11 @@ void WebView2Backend::ControllerCreated(wv2::ICoreWebView2Controller* controller
         download->Release();
         webView4->Release();
     }
-
-    ApplyBounds();
-    mEvents.emplace_back(Event::Ready, std::string());
-    Navigate();
 }
 
 void WebView2Backend::Navigate()
 {
-    if (!mWebView || mPagePath.empty())
+    if (!mWebView || !mScriptsInjected || mFailed || mPagePath.empty())
         return;
     const std::wstring path = Wide(mPagePath);
     const size_t slash = path.find_last_of(L"\\/");
@@ -417,7 +484,10 @@ void WebView2Backend::Navigate()
     std::wstring address = std::wstring(L"https://") + kVirtualHost + L"/" + file;
     if (address.size() > 2048)
         address.resize(2048);
-    mWebView->Navigate(address.c_str());
+    mPageLoaded = false;
+    const HRESULT started = mWebView->Navigate(address.c_str());
+    if (FAILED(started))
+        Fail(EditorFailure::PageLoad, started, address);
 }
 
 void WebView2Backend::EvaluateScript(const std::string& utf8Script)
@@ -438,6 +508,13 @@ void WebView2Backend::TakeFocus()
 void WebView2Backend::LoadFile(const std::string& utf8Path)
 {
     mPagePath = utf8Path;
+    // A page missing from the bundle would only give a blank view.
+    const DWORD attributes = GetFileAttributesW(Wide(utf8Path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    {
+        Fail(EditorFailure::PageMissing, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), Wide(utf8Path));
+        return;
+    }
     Navigate();
 }
 
@@ -457,6 +534,7 @@ void WebView2Backend::ApplyBounds()
     RECT parent{};
     if (GetClientRect(GetParent(mArea), &parent) && !IsRectEmpty(&parent))
         mBounds = parent;
+    mParentClient = parent;
     SetWindowPos(mArea, nullptr, mBounds.left, mBounds.top, mBounds.right - mBounds.left,
                  mBounds.bottom - mBounds.top, SWP_NOZORDER | SWP_NOACTIVATE);
     if (mController)
@@ -464,8 +542,26 @@ void WebView2Backend::ApplyBounds()
             RECT{0, 0, mBounds.right - mBounds.left, mBounds.bottom - mBounds.top}, 1.0);
 }
 
+void WebView2Backend::FollowParent()
+{
+    // Hosts move and resize their windows without telling the plug-in: the
+    // browser needs to know where it is on screen (for its popups and for
+    // accessibility) and should fill a parent that changed size.
+    const HWND parent = GetParent(mArea);
+    RECT onScreen{};
+    RECT client{};
+    if (!mController || !GetWindowRect(parent, &onScreen) || !GetClientRect(parent, &client))
+        return;
+    if (onScreen.left != mParentOnScreen.left || onScreen.top != mParentOnScreen.top)
+        mController->NotifyParentWindowPositionChanged();
+    mParentOnScreen = onScreen;
+    if (!EqualRect(&client, &mParentClient) && !IsRectEmpty(&client))
+        ApplyBounds();
+}
+
 void WebView2Backend::Poll()
 {
+    FollowParent();
     // Events reach the owner here, from the idle timer, like every other
     // main-thread call of the editor.
     while (!mEvents.empty())
@@ -494,7 +590,7 @@ bool OpenEditorWebView(IWebView& view, void* parent, int width, int height, floa
     HWND parentWindow = static_cast<HWND>(parent);
     if (!parentWindow || !IsWindow(parentWindow))
         return false;
-    HWND area = CreateArea(parentWindow, width, height);
+    HWND area = CreateEditorArea(parentWindow, width, height);
     if (!area)
         return false;
     auto backend = std::make_unique<WebView2Backend>(view, area);
@@ -507,5 +603,12 @@ bool OpenEditorWebView(IWebView& view, void* parent, int width, int height, floa
 }
 
 void TidyClosedEditorWebViews() {}
+
+void ReleaseEditorWebViewsAtModuleExit()
+{
+    ++gModuleExits;
+    ReleaseAndClear(gSharedEnvironment);
+    UnregisterEditorAreaClass();
+}
 
 } // namespace plugfw

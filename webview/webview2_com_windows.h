@@ -332,10 +332,11 @@ struct ICoreWebView2NavigationStartingEventArgs : IUnknown
     WV2_METHOD(get_Cancel, BOOL* cancel);
     WV2_METHOD(put_Cancel, BOOL cancel);
 };
-// Stops after slot 3 (the interface has 6 slots).
+// Stops after slot 4 (the interface has 6 slots).
 struct ICoreWebView2NavigationCompletedEventArgs : IUnknown
 {
     WV2_METHOD(get_IsSuccess, BOOL* isSuccess);
+    WV2_METHOD(get_WebErrorStatus, int* webErrorStatus);
 };
 // Stops after slot 6 (the interface has 11 slots). NewWindow and Handled put
 // before get.

@@ -1,5 +1,7 @@
 #include "webview/webview2_loader_windows.h"
 
+#include <shlobj.h>
+
 #include <array>
 #include <vector>
 
@@ -225,18 +227,74 @@ WebView2Runtime FindWebView2Runtime(const std::wstring& userDataFolder)
     return runtime;
 }
 
+HRESULT PrepareDataFolder(const std::wstring& folder)
+{
+    if (folder.empty())
+        return E_INVALIDARG;
+    const int created = SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    if (created != ERROR_SUCCESS && created != ERROR_ALREADY_EXISTS && created != ERROR_FILE_EXISTS)
+        return HRESULT_FROM_WIN32(static_cast<DWORD>(created));
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return HRESULT_FROM_WIN32(GetLastError());
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS); // a file in the way
+    // Creatable is not writable (a read-only share, a full drive): try.
+    const std::wstring probe = folder + L"\\write-check.tmp";
+    HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return HRESULT_FROM_WIN32(GetLastError());
+    CloseHandle(file);
+    return S_OK;
+}
+
+std::wstring EditorWebViewDataFolder(const std::wstring& localAppData, const std::wstring& temp)
+{
+    std::wstring base = localAppData.empty() ? temp : localAppData;
+    while (!base.empty() && (base.back() == L'\\' || base.back() == L'/'))
+        base.pop_back();
+    return base.empty() ? std::wstring() : base + L"\\Talmesh\\WebViewCache";
+}
+
+std::wstring EditorWebViewDataFolder()
+{
+    std::wstring local;
+    PWSTR known = nullptr;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &known)) && known)
+        local = known;
+    CoTaskMemFree(known);
+    std::wstring temp(MAX_PATH + 1, L'\0');
+    const DWORD length = GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
+    temp.resize(length <= MAX_PATH ? length : 0);
+    return EditorWebViewDataFolder(local, temp);
+}
+
 HRESULT
 CreateWebView2Environment(const std::wstring& userDataFolder,
                           wv2::ICoreWebView2EnvironmentOptions* options,
-                          wv2::ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler)
+                          wv2::ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler,
+                          WebView2Attempt* attempt)
 {
+    WebView2Attempt local;
+    WebView2Attempt& at = attempt ? *attempt : local;
+    at = WebView2Attempt{};
     if (handler == nullptr)
         return E_POINTER;
-    const WebView2Runtime runtime = FindWebView2Runtime(userDataFolder);
+    at.runtime = FindWebView2Runtime(userDataFolder);
+    const WebView2Runtime& runtime = at.runtime;
     if (FAILED(runtime.status))
         return runtime.status;
+    if (!runtime.userDataFolder.empty())
+    {
+        at.step = WebView2Attempt::Step::DataFolder;
+        const HRESULT folder = PrepareDataFolder(runtime.userDataFolder);
+        if (FAILED(folder))
+            return folder;
+    }
     // Kept loaded for the life of the process: the environment is shared by
     // every editor, and never unloading is always safe.
+    at.step = WebView2Attempt::Step::LoadRuntime;
     HMODULE module = LoadLibraryW(runtime.dll.c_str());
     if (module == nullptr)
         return HRESULT_FROM_WIN32(GetLastError());
@@ -244,6 +302,7 @@ CreateWebView2Environment(const std::wstring& userDataFolder,
         reinterpret_cast<void*>(GetProcAddress(module, kCreateExport)));
     if (create == nullptr)
         return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    at.step = WebView2Attempt::Step::Create;
     return create(true, runtime.kind,
                   runtime.userDataFolder.empty() ? nullptr : runtime.userDataFolder.c_str(),
                   options, handler);

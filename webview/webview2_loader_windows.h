@@ -30,12 +30,39 @@ struct WebView2Runtime
 // The runtime an environment would be created with.
 WebView2Runtime FindWebView2Runtime(const std::wstring& userDataFolder);
 
+// How far CreateWebView2Environment got, and with what.
+struct WebView2Attempt
+{
+    enum class Step
+    {
+        FindRuntime,
+        DataFolder,
+        LoadRuntime,
+        Create,
+    };
+    Step step = Step::FindRuntime;
+    WebView2Runtime runtime;
+};
+
 // Starts creating an environment on this thread (a single-threaded
 // apartment with a message loop); the result arrives in `handler`. An error
-// returned here means the handler is never called.
+// returned here means the handler is never called. The user data folder
+// (after the overrides) is created first and must be writable.
 HRESULT
 CreateWebView2Environment(const std::wstring& userDataFolder,
                           wv2::ICoreWebView2EnvironmentOptions* options,
-                          wv2::ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler);
+                          wv2::ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler,
+                          WebView2Attempt* attempt = nullptr);
+
+// Where the editor keeps the runtime's data: the local (never roaming, which
+// may sit on a network drive) application-data folder, else the temporary
+// folder; never the host's own folder, which is often not writable.
+std::wstring EditorWebViewDataFolder();
+// The same choice from the two folders (either may be empty).
+std::wstring EditorWebViewDataFolder(const std::wstring& localAppData, const std::wstring& temp);
+
+// Creates `folder` with its parents and proves it writable; S_OK or the
+// error that stops it.
+HRESULT PrepareDataFolder(const std::wstring& folder);
 
 } // namespace plugfw

@@ -2,6 +2,7 @@
 // handlers around a function, and the environment options.
 #pragma once
 
+#include "webview/module_hold_windows.h"
 #include "webview/webview2_com_windows.h"
 
 #include <atomic>
@@ -13,7 +14,7 @@ namespace plugfw::wv2
 {
 
 // A handler whose Invoke calls `function`. WebView2 keeps its own reference
-// while it needs the handler.
+// while it needs the handler, and the handler keeps the module loaded.
 template <typename Interface, const GUID& kIid, typename... Args>
 class Callback final : public Interface
 {
@@ -51,6 +52,7 @@ public:
 
 private:
     explicit Callback(Function function) : mFunction(std::move(function)) {}
+    ModuleHold mHold;
     std::atomic<ULONG> mRefs{1};
     Function mFunction;
 };
@@ -83,8 +85,12 @@ using DownloadStarting =
              ICoreWebView2*, ICoreWebView2DownloadStartingEventArgs*>;
 
 // The environment options: single sign-on, exclusive user-data-folder access
-// and custom crash reporting all off; no strings set (getters then answer
-// NULL). Later options interfaces are answered with E_NOINTERFACE.
+// and custom crash reporting all off; the browser version our declarations
+// were checked against, which has every interface we call; no other string
+// set (getters then answer NULL). Later options interfaces are answered with
+// E_NOINTERFACE.
+inline constexpr wchar_t kTargetCompatibleBrowserVersion[] = L"105.0.1343.22";
+
 class EnvironmentOptions final : public ICoreWebView2EnvironmentOptions,
                                  public ICoreWebView2EnvironmentOptions2,
                                  public ICoreWebView2EnvironmentOptions3
@@ -157,10 +163,11 @@ private:
     static HRESULT Get(BOOL stored, BOOL* value);
     static HRESULT Put(std::wstring& text, LPCWSTR value);
 
+    ModuleHold mHold;
     std::atomic<ULONG> mRefs{1};
     std::wstring mArguments;
     std::wstring mLanguage;
-    std::wstring mTargetVersion;
+    std::wstring mTargetVersion = kTargetCompatibleBrowserVersion;
     BOOL mSingleSignOn = FALSE;
     BOOL mExclusiveFolder = FALSE;
     BOOL mCustomCrashReporting = FALSE;

@@ -187,6 +187,7 @@ const SlotCase kSlots[] = {
     SLOT(ICoreWebView2NavigationStartingEventArgs, get_Cancel, 7),
     SLOT(ICoreWebView2NavigationStartingEventArgs, put_Cancel, 8),
     SLOT(ICoreWebView2NavigationCompletedEventArgs, get_IsSuccess, 3),
+    SLOT(ICoreWebView2NavigationCompletedEventArgs, get_WebErrorStatus, 4),
     SLOT(ICoreWebView2NewWindowRequestedEventArgs, get_Uri, 3),
     SLOT(ICoreWebView2NewWindowRequestedEventArgs, put_NewWindow, 4),
     SLOT(ICoreWebView2NewWindowRequestedEventArgs, get_NewWindow, 5),

@@ -2,10 +2,7 @@
 // the test prefix's registry (as the runtime's installer registers them),
 // each a stand-in DLL of ours that records what it receives and answers
 // through the completion handler; the overrides by environment variable and
-// by policy; and the editor's words when there is no runtime.
-#include "framework/iweb_view.h"
-#include "missing_dependency.h"
-#include "webview/editor_web_view.h"
+// by policy. editor_web_view_test.cpp has the editor's side.
 #include "webview/webview2_loader_windows.h"
 #include "webview/webview2_objects_windows.h"
 
@@ -250,67 +247,6 @@ TEST_F(WebView2Loader, NoRuntimeIsReportedAndTheHandlerNeverCalled)
     Received none;
     EXPECT_EQ(StartEnvironment(none, true), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(none.calls, 0);
-}
-
-class PageView : public plugfw::IWebView
-{
-};
-
-// Runs this thread's message loop for a moment.
-void Pump()
-{
-    MSG msg;
-    for (int i = 0; i < 20; ++i)
-    {
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&msg);
-        Sleep(5);
-    }
-}
-
-std::wstring TextOfOnlyChild(HWND parent)
-{
-    HWND child = GetWindow(parent, GW_CHILD);
-    if (!child)
-        return L"(no child window)";
-    wchar_t text[512] = {};
-    GetWindowTextW(child, text, 512);
-    return text;
-}
-
-TEST_F(WebView2Loader, EditorSaysWhatIsMissingWhenTheBrowserCannotStart)
-{
-    // The host's window (Wine needs a display for windows: the test command
-    // runs these tests on a virtual one).
-    HWND parent = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    if (parent == nullptr)
-        OSTREL_SKIP_FOR_MISSING("no display for Wine's windows (xvfb-run)");
-
-    struct Case
-    {
-        const char* what;
-        const wchar_t* answer; // nullptr: no runtime at all
-    };
-    for (const Case c : {Case{"no runtime", nullptr}, Case{"environment fails", L"fail"},
-                         Case{"controller fails", L"ok"}})
-    {
-        Clean();
-        if (c.answer)
-        {
-            Register(kStable, std::wstring(L"editor-") + c.answer);
-            SetEnvironmentVariableW(L"OSTREL_STAND_IN_ANSWER", c.answer);
-        }
-        PageView view;
-        ASSERT_TRUE(plugfw::OpenEditorWebView(view, parent, 400, 300, 1.0f)) << c.what;
-        Pump();
-        EXPECT_NE(TextOfOnlyChild(parent).find(L"Microsoft Edge WebView2 Runtime"),
-                  std::wstring::npos)
-            << c.what;
-        view.DetachWebViewBackend();
-        EXPECT_EQ(GetWindow(parent, GW_CHILD), nullptr) << "closing removes the editor area";
-    }
-    DestroyWindow(parent);
 }
 
 } // namespace
