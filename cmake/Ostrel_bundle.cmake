@@ -102,4 +102,21 @@ if(WIN32)
     COMMENT "Packing ${_zip_name}"
     VERBATIM)
   add_dependencies(ostrel_windows_zip ostrel_bundle)
+
+  # The installer beside it (NSIS, Debian's nsis package), made afresh with
+  # the zip.
+  find_program(OSTREL_MAKENSIS makensis)
+  if(OSTREL_MAKENSIS)
+    set(_setup_name Ostrel-${PROJECT_VERSION}-windows-x64-setup.exe)
+    add_custom_target(ostrel_windows_installer ALL
+      COMMAND ${OSTREL_MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION}
+              -DBUNDLE=${OSTREL_BUNDLE_DIR} -DLICENSE=${CMAKE_SOURCE_DIR}/LICENSE
+              -DOUTFILE=${CMAKE_BINARY_DIR}/${_setup_name}
+              ${CMAKE_SOURCE_DIR}/cmake/windows_installer.nsi
+      COMMENT "Building ${_setup_name}"
+      VERBATIM)
+    add_dependencies(ostrel_windows_installer ostrel_bundle ostrel_windows_zip)
+  else()
+    ostrel_missing_dependency("makensis (Debian: nsis)" "the Windows installer is not built")
+  endif()
 endif()

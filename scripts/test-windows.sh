@@ -3,7 +3,9 @@
 # --tests) and runs them under Wine, in a Wine prefix of their own inside
 # build-windows/; then renders one input with the render tool of both builds
 # and compares the outputs (scripts/compare-windows-render.sh, which builds
-# the Linux tools in build/ if needed). scripts/test.sh runs it; alone it
+# the Linux tools in build/ if needed); last installs, upgrades and
+# uninstalls the installer silently in a fresh prefix
+# (scripts/test-windows-installer.sh). scripts/test.sh runs it; alone it
 # takes a few minutes.
 # Without Wine or MinGW-w64 it says so and stops, unless CI=true: then it
 # fails.
@@ -11,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
-for tool in x86_64-w64-mingw32-g++-posix wine; do
+for tool in x86_64-w64-mingw32-g++-posix wine makensis; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     if [ "${CI:-}" = "true" ]; then
       echo "test-windows: $tool not found; CI=true needs it" >&2
@@ -45,4 +47,5 @@ status=0
   -j "${OSTREL_JOBS:-$(nproc)}" || status=$?
 scripts/compare-windows-render.sh || status=1
 wineserver -k >/dev/null 2>&1 || true
+scripts/test-windows-installer.sh || status=1
 exit "$status"

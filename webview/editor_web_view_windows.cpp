@@ -199,6 +199,13 @@ void WebView2Backend::Start()
         return;
     }
     mDataFolder = EditorWebViewDataFolder();
+    if (mDataFolder.empty())
+    {
+        // Without a folder of ours the runtime would write beside the host's
+        // program, in Program Files.
+        Fail(EditorFailure::DataFolder, E_UNEXPECTED, L"(no local or temporary folder)");
+        return;
+    }
     RequestEnvironment(true);
 }
 
