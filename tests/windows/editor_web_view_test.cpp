@@ -284,6 +284,31 @@ TEST_F(EditorWebView, EveryFailureSaysWhatFailed)
     fs::remove(blocker);
 }
 
+TEST_F(EditorWebView, ClosingLeavesTheThreadsComAsItFoundIt)
+{
+    // A thread the host never initialised COM on: once the editor is closed,
+    // the thread may still choose its apartment, as if the editor had never
+    // been there.
+    HRESULT afterwards = E_FAIL;
+    std::thread thread(
+        [&afterwards]
+        {
+            HWND host = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
+                                        nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+            {
+                PageView view;
+                plugfw::OpenEditorWebView(view, host, 400, 300, 1.0f);
+                stand_in::Pump(300);
+            }
+            DestroyWindow(host);
+            afterwards = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            if (SUCCEEDED(afterwards))
+                CoUninitialize();
+        });
+    thread.join();
+    EXPECT_EQ(afterwards, S_OK);
+}
+
 TEST_F(EditorWebView, ARuntimeThatRejectsTheOptionsLaterStartsWithout)
 {
     stand_in::Behave({{L"OSTREL_STAND_IN_ANSWER", L"fail-with-options"}});
