@@ -81,11 +81,24 @@ protected:
         stand_in::Clean();
     }
 
-    // Opens an editor, lets the runtime answer, and returns the area's text.
-    std::wstring OpenAndSettle(PageView& view, int milliseconds = 600)
+    enum class Until
+    {
+        PageRequested, // the runtime was asked for the page
+        Words,         // the area says something
+    };
+    // Opens an editor, lets the runtime answer until `until` (or a few
+    // seconds: a slow machine must not fail the test), and returns the
+    // area's text.
+    std::wstring OpenAndSettle(PageView& view, Until until = Until::PageRequested)
     {
         EXPECT_TRUE(plugfw::OpenEditorWebView(view, parent, 400, 300, 1.0f));
-        stand_in::Pump(milliseconds);
+        stand_in::PumpUntil(
+            [&] {
+                return until == Until::Words ? !AreaText(parent).empty()
+                                             : stand_in::Record().navigations > 0;
+            },
+            8000);
+        stand_in::Pump(100); // what follows at once (a second navigation would show)
         return AreaText(parent);
     }
 
@@ -115,7 +128,7 @@ TEST_F(EditorWebView, NavigatesOnlyOnceTheBridgeIsInWhateverTheOrderOfAnswers)
             stand_in::Behave({{c.variable, c.value}});
         stand_in::Reset();
         PageView view;
-        const std::wstring text = OpenAndSettle(view, 900);
+        const std::wstring text = OpenAndSettle(view);
         const StandInRecord record = stand_in::Record();
         EXPECT_EQ(text, L"") << c.order;
         EXPECT_EQ(record.controllersCreated, 1) << c.order;
@@ -257,7 +270,7 @@ TEST_F(EditorWebView, EveryFailureSaysWhatFailed)
         stand_in::Reset();
         const int callsBefore = stand_in::Record().environmentCalls;
         PageView view;
-        const std::wstring text = OpenAndSettle(view);
+        const std::wstring text = OpenAndSettle(view, Until::Words);
         for (const std::wstring& phrase : c.expected)
         {
             EXPECT_NE(text.find(phrase), std::wstring::npos)
@@ -347,7 +360,7 @@ TEST_F(EditorWebView, TheRuntimeKeepsItsDataInTheLocalApplicationDataFolder)
 
     // What the runtime was given, and the browser version we ask for.
     PageView view;
-    OpenAndSettle(view, 200);
+    OpenAndSettle(view);
     int kind = 0;
     int flags = 0;
     wchar_t folder[MAX_PATH] = {};
