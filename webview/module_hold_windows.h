@@ -16,9 +16,6 @@ public:
     ~ModuleHold();
     ModuleHold(const ModuleHold&) = delete;
     ModuleHold& operator=(const ModuleHold&) = delete;
-
-private:
-    HMODULE mModule = nullptr;
 };
 
 } // namespace plugfw
