@@ -384,6 +384,52 @@ TEST_F(EditorWebView, TheRuntimeKeepsItsDataInTheLocalApplicationDataFolder)
     view.DetachWebViewBackend();
 }
 
+TEST_F(EditorWebView, WebLinksOpenInTheUsersBrowserAndOtherAddressesStayWithTheWebView)
+{
+    // The user's browser, for this test: a command that notes what it got
+    // (the machine-wide association, as this prefix has it; put back after).
+    const fs::path opened = fs::temp_directory_path() / "ostrel-opened-link.txt";
+    fs::remove(opened);
+    const std::wstring command =
+        L"C:\\windows\\system32\\cmd.exe /c echo %1>\"" + opened.wstring() + L"\"";
+    constexpr wchar_t kHttps[] = L"Software\\Classes\\https\\shell\\open\\command";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kHttps, 0, nullptr, 0, KEY_READ | KEY_WRITE,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    wchar_t before[1024] = {};
+    DWORD bytes = sizeof before;
+    const bool hadBefore =
+        RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(before), &bytes) ==
+        ERROR_SUCCESS;
+    auto set = [key](const std::wstring& value)
+    {
+        RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    };
+    set(command);
+
+    PageView view;
+    ASSERT_EQ(OpenAndSettle(view), L"");
+    for (const wchar_t* other : {L"file:///C:/windows/system32/notepad.exe", L"about:blank"})
+    {
+        EXPECT_EQ(stand_in::RequestWindow(other), 0) << Narrow(other);
+    }
+    EXPECT_EQ(stand_in::RequestWindow(L"https://ostrel.example/manual"), 1);
+    EXPECT_TRUE(stand_in::PumpUntil([&] { return fs::exists(opened) && fs::file_size(opened) > 0; },
+                                    10000));
+    std::string noted;
+    std::getline(std::ifstream(opened), noted);
+    EXPECT_NE(noted.find("https://ostrel.example/manual"), std::string::npos) << noted;
+    view.DetachWebViewBackend();
+    if (hadBefore)
+        set(before);
+    else
+        RegDeleteValueW(key, nullptr);
+    RegCloseKey(key);
+    fs::remove(opened);
+}
+
 TEST_F(EditorWebView, TheBrowserFollowsTheHostWindowThatMovesOrResizes)
 {
     PageView view;

@@ -48,10 +48,13 @@ std::wstring Install()
                             ("ostrel-stand-in-" + std::to_string(GetCurrentProcessId())) /
                             "120.0.2210.91";
     const fs::path dll = folder / "EBWebView" / "x64" / "EmbeddedBrowserWebView.dll";
-    if (!fs::exists(dll))
+    // Fresh from the build unless this process has it loaded already (a
+    // process id, and so the folder, may recur across runs).
+    if (GetModuleHandleW(dll.c_str()) == nullptr)
     {
         fs::create_directories(dll.parent_path());
-        fs::copy_file(TestFolder() / "runtime_stand_in" / "EmbeddedBrowserWebView.dll", dll);
+        fs::copy_file(TestFolder() / "runtime_stand_in" / "EmbeddedBrowserWebView.dll", dll,
+                      fs::copy_options::overwrite_existing);
     }
     gDll = dll.wstring();
     HKEY key = nullptr;
@@ -86,6 +89,12 @@ StandInRecord Record()
     if (auto read = Export<void (*)(StandInRecord*)>("StandInRecordOf"))
         read(&record);
     return record;
+}
+
+int RequestWindow(const std::wstring& uri)
+{
+    auto request = Export<int (*)(const wchar_t*)>("StandInRequestWindow");
+    return request ? request(uri.c_str()) : -1;
 }
 
 void Reset()

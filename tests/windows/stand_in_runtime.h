@@ -23,6 +23,9 @@ void Clean();
 void Behave(std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> settings);
 // What the installed (loaded) runtime recorded; all zero before it loads.
 StandInRecord Record();
+// The open editor's page asks for a new window at `uri`: 1 when the editor
+// took the request, 0 when it left it to the web view, -1 with no editor.
+int RequestWindow(const std::wstring& uri);
 void Reset();
 // Runs this thread's message loop for about `milliseconds`.
 void Pump(int milliseconds);

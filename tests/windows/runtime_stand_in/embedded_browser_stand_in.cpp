@@ -138,6 +138,31 @@ private:
     bool mSuccess;
 };
 
+class NewWindowArgs final : public ICoreWebView2NewWindowRequestedEventArgs
+{
+public:
+    explicit NewWindowArgs(std::wstring uri) : mUri(std::move(uri)) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) override
+    {
+        *uri = Copy(mUri);
+        return S_OK;
+    }
+    NOT_USED(put_NewWindow, ICoreWebView2*)
+    NOT_USED(get_NewWindow, ICoreWebView2**)
+    HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) override
+    {
+        mHandled = handled;
+        return S_OK;
+    }
+    BOOL mHandled = FALSE;
+
+private:
+    std::wstring mUri;
+};
+
 class Settings final : public ICoreWebView2Settings
 {
 public:
@@ -186,6 +211,9 @@ template <typename T> void Drop(std::vector<T*>& list)
     list.clear();
 }
 
+class WebView;
+WebView* gOpenWebView = nullptr; // of the last controller not yet closed
+
 class WebView final : public ICoreWebView2
 {
 public:
@@ -207,6 +235,15 @@ public:
         if (left == 0)
             delete this;
         return left;
+    }
+
+    // A page asks for a new window; TRUE when the handlers took it.
+    BOOL RequestWindow(const std::wstring& uri)
+    {
+        NewWindowArgs args(uri);
+        for (auto* handler : std::vector(mNewWindows))
+            handler->Invoke(this, &args);
+        return args.mHandled;
     }
 
     // The controller closed: the runtime lets go of every handler.
@@ -373,6 +410,7 @@ public:
     {
         ++gRecord.controllersCreated;
         ++gRecord.controllersAlive;
+        gOpenWebView = mWebView;
     }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
     {
@@ -423,6 +461,8 @@ public:
             return S_OK;
         mClosed = true;
         --gRecord.controllersAlive;
+        if (gOpenWebView == mWebView)
+            gOpenWebView = nullptr;
         mWebView->Close();
         Release(); // the browser window's own reference
         return S_OK;
@@ -556,6 +596,13 @@ extern "C" __declspec(dllexport) int StandInCalls(int* kind, wchar_t* userDataFo
 extern "C" __declspec(dllexport) void StandInTargetVersion(wchar_t* version, int capacity)
 {
     lstrcpynW(version, gCall.targetVersion.c_str(), capacity);
+}
+
+// For the tests: the page of the last open editor asks for a new window
+// (-1: no open editor; else whether the editor took the request).
+extern "C" __declspec(dllexport) int StandInRequestWindow(const wchar_t* uri)
+{
+    return gOpenWebView ? gOpenWebView->RequestWindow(uri) : -1;
 }
 
 extern "C" __declspec(dllexport) void StandInRecordOf(StandInRecord* record)
