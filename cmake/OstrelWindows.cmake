@@ -26,7 +26,7 @@ endif()
 # The Windows libraries each subsystem's *_windows.cpp files call (all of
 # them Windows' own DLLs). Called once the subsystem libraries exist.
 function(ostrel_windows_system_libraries)
-  target_link_libraries(ostrel_storage PUBLIC shell32)
+  target_link_libraries(ostrel_storage PUBLIC shell32 advapi32)
   target_link_libraries(ostrel_framework PUBLIC user32)
   target_link_libraries(ostrel_editor_messages PUBLIC shell32 wininet)
   target_link_libraries(ostrel_vst3 PUBLIC user32)

@@ -12,7 +12,8 @@ inline constexpr int kTagSources = 2;
 inline constexpr int kTagMatrix = 9;
 inline constexpr int kTagPresets = 11;
 inline constexpr int kTagOnboarded = 13;
-inline constexpr int kTagSettings = 17; // settings slot, preset name and modified mark
+inline constexpr int kTagFileError = 15; // a write of the data folder failed, or it is refused
+inline constexpr int kTagSettings = 17;  // settings slot, preset name and modified mark
 
 // Page -> plug-in.
 inline constexpr int kTagParameter = 1;

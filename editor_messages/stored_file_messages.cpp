@@ -1,5 +1,7 @@
 #include "editor_messages/stored_file_messages.h"
 
+#include <nlohmann/json.hpp>
+
 namespace ostrel
 {
 
@@ -17,6 +19,15 @@ std::string BuildOnboardedMessage(size_t onboardedFileLength)
 {
     return onboardedFileLength > 0 ? "{\"t\":\"onboarded\",\"onboarded\":1}"
                                    : "{\"t\":\"onboarded\",\"onboarded\":0}";
+}
+
+std::string BuildFileErrorMessage(std::string_view file, std::string_view error)
+{
+    nlohmann::ordered_json message;
+    message["t"] = "fileError";
+    message["file"] = file;
+    message["error"] = error;
+    return message.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 } // namespace ostrel

@@ -143,6 +143,7 @@ public:
         size_t onboardedLength = 0;
         uint64_t presetsGeneration = 0; // of the presets file as read
         uint64_t request = 0;           // the pageFilesRequest it was read for
+        bool folderRefused = false;     // the data folder is not used at all
     };
     FileWorkQueue fileWork;
     std::atomic<bool> pageFilesWanted{false};
@@ -166,6 +167,7 @@ private:
     std::mutex mPageFilesMutex;
     std::optional<PageFiles> mPageFiles; // read outside the lock, for the next refresh
     std::optional<std::string> mLastStateText;
+    std::vector<FileWorkQueue::FailedWrite> mFailedWrites; // not yet told to the page
 
     void DefineParameters();
     // Idle driver and editor-message helpers.
@@ -173,6 +175,8 @@ private:
     // The page's presets after a write by any instance of the process.
     void SendPresetsToPage(const PageFiles& files);
     std::optional<PageFiles> TakePageFiles();
+    // The writes that failed, each with why, to the page.
+    void SendFileErrorsToPage();
     // The cached track name into the held slot (an empty one empties it).
     void PublishTrackName();
     void SendTextToPage(int msgTag, const std::string& text);

@@ -10,7 +10,6 @@
 #include "framework/iparam.h"
 #include "framework/page_script.h"
 #include "link/link_matrix.h"
-#include "storage/data_folder.h"
 #include "storage/user_files.h"
 
 #include <string_view>
@@ -49,12 +48,11 @@ bool Ostrel::OnEditorMessage(int msgTag, int /*ctrlTag*/, int dataSize, const vo
     case kTagSavePresets:
         // Written after the tick, outside the instance's lock.
         if (hasBytes)
-            fileWork.QueueWrite(
-                UsablePathInDataFolder(kPresetsFileName),
-                std::string(static_cast<const char*>(data), static_cast<size_t>(dataSize)));
+            fileWork.QueueWrite(kPresetsFileName, std::string(static_cast<const char*>(data),
+                                                              static_cast<size_t>(dataSize)));
         break;
     case kTagSetOnboarded:
-        fileWork.QueueWrite(UsablePathInDataFolder(kOnboardedFileName), "1");
+        fileWork.QueueWrite(kOnboardedFileName, "1");
         break;
     case kTagHostKeys:
         // The page asks for the keys while a text field is being edited, and

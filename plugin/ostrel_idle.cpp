@@ -219,8 +219,11 @@ void Ostrel::IdleTick()
         std::array<double, kNumParams> values{};
         for (int i = 0; i < kNumParams; ++i)
             values[static_cast<size_t>(i)] = GetParam(i)->Normalised();
-        fileWork.QueueWrite(UsablePathInDataFolder(kLastStateFileName), BuildLastStateText(values));
+        fileWork.QueueWrite(kLastStateFileName, BuildLastStateText(values));
     }
+
+    // Writes that failed since the last tick, and why.
+    SendFileErrorsToPage();
 
     // 11. Meters (plugin/ostrel_meters.cpp).
     SendMetersToPage();
@@ -251,11 +254,23 @@ void Ostrel::PublishTrackName()
 
 void Ostrel::IdleFileWork()
 {
-    const bool presetsQueued =
-        fileWork.Queued(UsablePathInDataFolder(kPresetsFileName)).has_value();
-    fileWork.RunWrites();
+    const bool presetsQueued = fileWork.Queued(kPresetsFileName).has_value();
+    std::vector<FileWorkQueue::FailedWrite> failed = fileWork.RunWrites();
+    // A failed presets write too: every page then gets the presets as they
+    // really stand.
     if (presetsQueued)
         notePresetsFileWritten();
+    if (!failed.empty())
+    {
+        std::lock_guard<std::mutex> lock(mPageFilesMutex);
+        for (FileWorkQueue::FailedWrite& write : failed)
+        {
+            // The latest failure of each file is the one that counts.
+            std::erase_if(mFailedWrites, [&write](const FileWorkQueue::FailedWrite& kept)
+                          { return kept.fileName == write.fileName; });
+            mFailedWrites.push_back(std::move(write));
+        }
+    }
     if (lastStateWanted.exchange(false))
     {
         std::string text = ReadLastStateFileText();
@@ -269,6 +284,7 @@ void Ostrel::IdleFileWork()
     files.presetsGeneration = presetsFileGeneration();
     files.presets = ReadPresetsFile();
     files.onboardedLength = OnboardedFileLength();
+    files.folderRefused = DataFolderRefused();
     std::lock_guard<std::mutex> lock(mPageFilesMutex);
     mPageFiles = std::move(files);
 }
@@ -292,8 +308,7 @@ std::optional<std::string> Ostrel::TakeLastStateText()
 void Ostrel::SendPresetsToPage(const PageFiles& files)
 {
     // A write queued since the file was read is what it holds now.
-    const std::string presets =
-        fileWork.Queued(UsablePathInDataFolder(kPresetsFileName)).value_or(files.presets);
+    const std::string presets = fileWork.Queued(kPresetsFileName).value_or(files.presets);
     if (!presets.empty())
         SendTextToPage(kTagPresets, BuildPresetsMessage(presets));
 }
@@ -306,10 +321,33 @@ void Ostrel::RefreshPage(const PageFiles& files)
     SendPresetsToPage(files);
 
     // A write queued since the files were read is what they hold now.
-    const std::optional<std::string> onboarded =
-        fileWork.Queued(UsablePathInDataFolder(kOnboardedFileName));
+    const std::optional<std::string> onboarded = fileWork.Queued(kOnboardedFileName);
     SendTextToPage(kTagOnboarded,
                    BuildOnboardedMessage(onboarded ? onboarded->size() : files.onboardedLength));
+
+    // Nothing of the data folder is read or kept: the page says so.
+    if (files.folderRefused)
+        SendTextToPage(
+            kTagFileError,
+            BuildFileErrorMessage("folder",
+                                  DescribeWriteFailure(WriteFailure::FolderRefused, DataFolder())));
+}
+
+void Ostrel::SendFileErrorsToPage()
+{
+    std::vector<FileWorkQueue::FailedWrite> failed;
+    {
+        std::lock_guard<std::mutex> lock(mPageFilesMutex);
+        failed.swap(mFailedWrites);
+    }
+    for (const FileWorkQueue::FailedWrite& write : failed)
+    {
+        const std::string_view file = write.fileName == kPresetsFileName     ? "presets"
+                                      : write.fileName == kLastStateFileName ? "laststate"
+                                                                             : "onboarded";
+        SendTextToPage(kTagFileError, BuildFileErrorMessage(
+                                          file, DescribeWriteFailure(write.failure, DataFolder())));
+    }
 }
 
 } // namespace ostrel

@@ -60,6 +60,13 @@ bool isTemporaryOf(std::string_view name, std::string_view target)
     return true;
 }
 
+// The last error's failure, never None: something did fail.
+WriteFailure lastFailureOrOther()
+{
+    const WriteFailure failure = platform_files::lastFailure();
+    return failure == WriteFailure::None ? WriteFailure::Other : failure;
+}
+
 std::string randomLetters()
 {
     // Seeded per thread from the system's entropy and a process-wide count,
@@ -94,11 +101,11 @@ std::string ReadWholeFile(const std::string& path, size_t maxBytes)
     return content;
 }
 
-void WriteFileAtomically(const std::string& path, std::string_view bytes)
+WriteFailure WriteFileAtomically(const std::string& path, std::string_view bytes)
 {
     // An empty path would put the temporary file in the host's working folder.
     if (path.empty() || path.back() == '/')
-        return;
+        return WriteFailure::Other;
     const std::string target = platform_files::nameOf(path);
     platform_files::removeStaleFiles(
         platform_files::folderOf(path),
@@ -115,13 +122,18 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes)
         case platform_files::CreateResult::Failed:
             // A short write (a full disk) must not replace a good file with a
             // cut one; the partial temporary is already gone.
-            return;
+            return lastFailureOrOther();
         case platform_files::CreateResult::Written:
-            if (!platform_files::replaceFile(temporary, path))
-                platform_files::removeFile(temporary);
-            return;
+        {
+            if (platform_files::replaceFile(temporary, path))
+                return WriteFailure::None;
+            const WriteFailure failure = lastFailureOrOther();
+            platform_files::removeFile(temporary);
+            return failure;
+        }
         }
     }
+    return WriteFailure::Other;
 }
 
 } // namespace ostrel

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "storage/write_failure.h"
+
 namespace ostrel
 {
 
@@ -13,10 +15,10 @@ namespace ostrel
 // Relative or empty variables count as unset.
 std::string DataFolder();
 
-// Creates DataFolder with every missing parent. Errors (including an existing
-// folder) are ignored. In a folder where other users may create entries (the
-// /tmp fallback) it is created readable by the user only.
-void CreateDataFolder();
+// Creates DataFolder with every missing parent; an existing folder is no
+// failure. In a folder where other users may create entries (the /tmp
+// fallback) it is created readable by the user only.
+WriteFailure CreateDataFolder();
 
 // DataFolder followed by the platform's separator and `fileName`.
 std::string PathInDataFolder(std::string_view fileName);
@@ -25,7 +27,12 @@ std::string PathInDataFolder(std::string_view fileName);
 // read or written, when DataFolder lies in a folder where other users may
 // create entries and is not a real folder of the user's own (missing, a
 // symbolic link, another user's): someone else's folder there could make us
-// read their files or overwrite files through their links.
+// read their files or overwrite files through their links. A write must
+// therefore create the folder before it asks.
 std::string UsablePathInDataFolder(std::string_view fileName);
+
+// Something stands at DataFolder that is not used for the reason above (a
+// missing folder is not refused: creating it makes it the user's own).
+bool DataFolderRefused();
 
 } // namespace ostrel

@@ -1,5 +1,8 @@
 #include "storage/data_folder.h"
 
+#include "storage/platform_files.h"
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <sys/stat.h>
@@ -63,22 +66,26 @@ std::string DataFolder()
     return base + kMakerFolder;
 }
 
-void CreateDataFolder()
+WriteFailure CreateDataFolder()
 {
     const std::string folder = DataFolder();
-    std::error_code ignored;
     if (!inSharedFolder(folder))
     {
-        std::filesystem::create_directories(folder, ignored);
-        return;
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+        return platform_files::failureOf(error.value());
     }
     // Private from the first moment: no window in which another user could
     // list it or drop files into it. One that an earlier version left open to
-    // others is closed.
+    // others is closed. Whatever else stands there is refused by the caller.
+    if (::mkdir(folder.c_str(), 0700) == 0)
+        return WriteFailure::None;
+    if (errno != EEXIST)
+        return platform_files::lastFailure();
     struct stat info = {};
-    if (::mkdir(folder.c_str(), 0700) != 0 && isOwnFolder(folder, info) &&
-        (info.st_mode & 0077) != 0)
+    if (isOwnFolder(folder, info) && (info.st_mode & 0077) != 0)
         ::chmod(folder.c_str(), 0700);
+    return WriteFailure::None;
 }
 
 std::string PathInDataFolder(std::string_view fileName)
@@ -96,6 +103,14 @@ std::string UsablePathInDataFolder(std::string_view fileName)
     if (inSharedFolder(folder) && !isOwnFolder(folder, info))
         return {};
     return PathInDataFolder(fileName);
+}
+
+bool DataFolderRefused()
+{
+    const std::string folder = DataFolder();
+    struct stat info = {};
+    return inSharedFolder(folder) && ::lstat(folder.c_str(), &info) == 0 &&
+           !isOwnFolder(folder, info);
 }
 
 } // namespace ostrel

@@ -8,27 +8,28 @@
 namespace ostrel
 {
 
-void FileWorkQueue::QueueWrite(std::string path, std::string bytes)
+void FileWorkQueue::QueueWrite(std::string fileName, std::string bytes)
 {
     std::lock_guard<std::mutex> lock(mMutex);
     auto same = std::find_if(mWrites.begin(), mWrites.end(),
-                             [&path](const auto& write) { return write.first == path; });
+                             [&fileName](const auto& write) { return write.first == fileName; });
     if (same != mWrites.end())
         mWrites.erase(same);
-    mWrites.emplace_back(std::move(path), std::move(bytes));
+    mWrites.emplace_back(std::move(fileName), std::move(bytes));
 }
 
-std::optional<std::string> FileWorkQueue::Queued(const std::string& path) const
+std::optional<std::string> FileWorkQueue::Queued(const std::string& fileName) const
 {
     std::lock_guard<std::mutex> lock(mMutex);
     for (const auto& write : mWrites)
-        if (write.first == path)
+        if (write.first == fileName)
             return write.second;
     return std::nullopt;
 }
 
-void FileWorkQueue::RunWrites()
+std::vector<FileWorkQueue::FailedWrite> FileWorkQueue::RunWrites()
 {
+    std::vector<FailedWrite> failed;
     std::lock_guard<std::mutex> run(mRunMutex);
     for (;;)
     {
@@ -36,12 +37,19 @@ void FileWorkQueue::RunWrites()
         {
             std::lock_guard<std::mutex> lock(mMutex);
             if (mWrites.empty())
-                return;
+                return failed;
             write = std::move(mWrites.front());
             mWrites.erase(mWrites.begin());
         }
-        CreateDataFolder();
-        WriteFileAtomically(write.first, write.second);
+        WriteFailure failure = CreateDataFolder();
+        if (failure == WriteFailure::None)
+        {
+            const std::string path = UsablePathInDataFolder(write.first);
+            failure = path.empty() ? WriteFailure::FolderRefused
+                                   : WriteFileAtomically(path, write.second);
+        }
+        if (failure != WriteFailure::None)
+            failed.push_back({std::move(write.first), failure});
     }
 }
 

@@ -8,11 +8,19 @@
 #include <string>
 #include <string_view>
 
+#include "storage/write_failure.h"
+
 namespace ostrel::platform_files
 {
 
 // The current process id in decimal.
 std::string processIdText();
+
+// What a system error code (errno, GetLastError) means for a write, and the
+// same for the calling thread's last error. Calls below that fail leave
+// that last error saying why.
+WriteFailure failureOf(int systemError);
+WriteFailure lastFailure();
 
 enum class ReadResult
 {

@@ -38,6 +38,32 @@ std::string processIdText()
     return std::to_string(::getpid());
 }
 
+WriteFailure failureOf(int systemError)
+{
+    switch (systemError)
+    {
+    case 0:
+        return WriteFailure::None;
+    case ENOSPC:
+    case EDQUOT:
+        return WriteFailure::DiskFull;
+    case EFBIG:
+        return WriteFailure::TooLarge;
+    case EACCES:
+    case EPERM:
+        return WriteFailure::NotPermitted;
+    case EROFS:
+        return WriteFailure::ReadOnly;
+    default:
+        return WriteFailure::Other;
+    }
+}
+
+WriteFailure lastFailure()
+{
+    return failureOf(errno);
+}
+
 ReadResult readRegularFile(const std::string& path, size_t maxBytes, std::string& content)
 {
     content.clear();
@@ -97,7 +123,9 @@ CreateResult writeNewFileDurably(const std::string& path, std::string_view bytes
     if (ok)
         return CreateResult::Written;
     // The file is ours (O_EXCL), so removing it can hit nothing else.
+    const int why = errno;
     ::unlink(path.c_str());
+    errno = why;
     return CreateResult::Failed;
 }
 

@@ -63,6 +63,31 @@ std::string processIdText()
     return std::to_string(GetCurrentProcessId());
 }
 
+WriteFailure failureOf(int systemError)
+{
+    switch (static_cast<DWORD>(systemError))
+    {
+    case ERROR_SUCCESS:
+        return WriteFailure::None;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return WriteFailure::DiskFull;
+    case ERROR_FILE_TOO_LARGE:
+        return WriteFailure::TooLarge;
+    case ERROR_ACCESS_DENIED:
+        return WriteFailure::NotPermitted;
+    case ERROR_WRITE_PROTECT:
+        return WriteFailure::ReadOnly;
+    default:
+        return WriteFailure::Other;
+    }
+}
+
+WriteFailure lastFailure()
+{
+    return failureOf(static_cast<int>(GetLastError()));
+}
+
 ReadResult readRegularFile(const std::string& path, size_t maxBytes, std::string& content)
 {
     content.clear();
@@ -106,7 +131,10 @@ CreateResult writeNewFileDurably(const std::string& path, std::string_view bytes
 {
     const std::wstring wide = widePath(path);
     if (wide.empty())
+    {
+        SetLastError(ERROR_INVALID_NAME);
         return CreateResult::Failed;
+    }
     // CREATE_NEW fails on any existing entry, a link included: nothing is
     // ever written through a name someone else put there.
     Handle file(CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -121,7 +149,9 @@ CreateResult writeNewFileDurably(const std::string& path, std::string_view bytes
     const bool closed = file.Close();
     if (written && closed)
         return CreateResult::Written;
+    const DWORD why = GetLastError();
     DeleteFileW(wide.c_str());
+    SetLastError(why);
     return CreateResult::Failed;
 }
 

@@ -69,38 +69,14 @@ std::string ReadPresetsFile()
     return ReadWholeFile(UsablePathInDataFolder(kPresetsFileName), kPresetsFileMaxBytes);
 }
 
-void WritePresetsFile(std::string_view bytes)
-{
-    CreateDataFolder();
-    WriteFileAtomically(UsablePathInDataFolder(kPresetsFileName), bytes);
-}
-
 std::string ReadLastStateFileText()
 {
     return ReadWholeFile(UsablePathInDataFolder(kLastStateFileName), kLastStateFileMaxBytes);
 }
 
-std::vector<double> ReadLastStateFile()
-{
-    return ParseLastStateText(ReadLastStateFileText());
-}
-
-void WriteLastStateFile(std::span<const double> normalisedValues)
-{
-    CreateDataFolder();
-    WriteFileAtomically(UsablePathInDataFolder(kLastStateFileName),
-                        BuildLastStateText(normalisedValues));
-}
-
 size_t OnboardedFileLength()
 {
     return ReadWholeFile(UsablePathInDataFolder(kOnboardedFileName)).size();
-}
-
-void WriteOnboardedFile()
-{
-    CreateDataFolder();
-    WriteFileAtomically(UsablePathInDataFolder(kOnboardedFileName), "1");
 }
 
 } // namespace ostrel

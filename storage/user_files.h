@@ -3,6 +3,7 @@
 // normalised values) and the first-run flag (any content = onboarded).
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,22 +33,16 @@ std::string BuildLastStateText(std::span<const double> values);
 // returns the numbers read so far (at most 27).
 std::vector<double> ParseLastStateText(std::string_view text);
 
-// Presets: stored and returned unchanged (empty when missing or too large).
-// The write creates the folder.
+// The reads of the three files (written through FileWorkQueue). Presets:
+// returned unchanged (empty when missing or too large).
 std::string ReadPresetsFile();
-void WritePresetsFile(std::string_view bytes);
 
-// Last state: the whole text (empty when missing, unreadable or too large),
-// and the numbers it holds.
+// Last state: the whole text (empty when missing, unreadable or too large);
+// ParseLastStateText gives the numbers it holds.
 std::string ReadLastStateFileText();
-// The write creates the folder too, so the state is kept even before the
-// first preset or first-run write.
-std::vector<double> ReadLastStateFile();
-void WriteLastStateFile(std::span<const double> normalisedValues);
 
-// First-run flag: length of the file (0 when missing); the write creates the
-// folder and stores the single byte "1".
+// First-run flag: length of the file (0 when missing); the product writes
+// the single byte "1".
 size_t OnboardedFileLength();
-void WriteOnboardedFile();
 
 } // namespace ostrel

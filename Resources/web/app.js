@@ -348,8 +348,23 @@
     if (result.error) return result.error;
     state.presets = result.collection;
     state.presetsUnreadable = false;
+    // A new try: an earlier failure is said again if this one fails too.
+    if (state.fileError !== null) {
+      state.fileError = null;
+      showFileError();
+    }
     sendTag(W.TAG.savePresets, result.text);
     return null;
+  }
+
+  // A file the plug-in could not keep takes the footer's hint until the next
+  // save, and the presets' note while they are open.
+  let footerHint = null;
+  function showFileError() {
+    const hint = document.querySelector('#status .status-hint');
+    if (footerHint === null) footerHint = hint.textContent;
+    hint.textContent = state.fileError !== null ? state.fileError : footerHint;
+    hint.classList.toggle('file-error', state.fileError !== null);
   }
 
   // The plug-in takes the preset as one edit (one undo step in the host) and
@@ -433,6 +448,7 @@
     save.type = 'button';
     const note = el('div', 'preset-note', pop);
     if (message) note.textContent = message;
+    else if (state.fileError !== null) note.textContent = state.fileError;
     else if (state.presetsUnreadable) note.textContent = 'The stored presets could not be read; saving replaces them.';
     const doSave = () => {
       const p = PR.capture(input.value, state.set, currentValues());
@@ -586,6 +602,10 @@
       drawNow();
     },
     showGuide: () => showGuide(true),
+    fileError() {
+      showFileError();
+      if (openPopover === 'preset-pop') $('preset-pop').querySelector('.preset-note').textContent = state.fileError;
+    },
   };
   const calls = PC.makePluginCalls(state, (id) => sender.isHeld(id), pluginView);
   root.SPVFD = calls.SPVFD;

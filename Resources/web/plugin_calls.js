@@ -34,6 +34,8 @@
       onboarded: null,
       guideShown: false,
       hostKeys: null,
+      // What the plug-in could not keep, in words for the user, or null.
+      fileError: null,
     };
     for (const d of state.set.list) state.values.set(d.id, d.default);
     return state;
@@ -49,6 +51,19 @@
     }
   }
 
+  // The plug-in's "fileError" as the page says it: which file could not be
+  // written (or that the data folder is not used at all), then why.
+  const FILE_ERROR_LEADS = {
+    presets: 'Could not save the preset: ',
+    laststate: 'Could not save the last settings: ',
+    onboarded: 'Could not save the first-run mark: ',
+    folder: 'Presets and settings are not kept: ',
+  };
+
+  function fileErrorText(m) {
+    return (FILE_ERROR_LEADS[m.file] || 'Could not save: ') + m.error;
+  }
+
   // isHeld(id): the page holds that parameter in a gesture of its own, so an
   // echo of an older value must not move the control under the user.
   // view, each called after the state has changed:
@@ -59,6 +74,7 @@
   //   sources(), matrix(), presets()
   //   settings()                  slot, preset name or modified mark
   //   showGuide()                 first run, and the guide not shown yet
+  //   fileError()                 a file could not be kept (state.fileError)
   function makePluginCalls(state, isHeld, view) {
     function SPVFD(paramIdx, normalised) {
       const d = state.set.byId.get(paramIdx);
@@ -108,6 +124,10 @@
           state.presetModified = m.preset !== '' && m.modified;
           view.settings();
           break;
+        case 'fileError':
+          state.fileError = fileErrorText(m);
+          view.fileError();
+          break;
         case 'onboarded':
           state.onboarded = m.onboarded;
           if (!m.onboarded && !state.guideShown) view.showGuide();
@@ -120,5 +140,5 @@
     return { SPVFD, SAMFD, SCVFD: ignored, SCMFD: ignored, SMMFD: ignored };
   }
 
-  return { makePageState, applyParams, makePluginCalls };
+  return { makePageState, applyParams, makePluginCalls, fileErrorText };
 });

@@ -25,6 +25,7 @@
     matrix: 9,
     presets: 11,
     onboarded: 13,
+    fileError: 15,
     settings: 17,
     parameter: 1,
     focus: 8,
@@ -232,6 +233,7 @@
     [TAG.presets, ['presets', (o) => ({ kind: 'presets', json: o.json })]],
     [TAG.onboarded, ['onboarded', (o) => ({ kind: 'onboarded', onboarded: int(o.onboarded, 0) !== 0 })]],
     [TAG.settings, ['settings', readSettings]],
+    [TAG.fileError, ['fileError', (o) => ({ kind: 'fileError', file: text(o.file), error: text(o.error) })]],
   ]);
 
   // One SAMFD call: the tag, and the base64 of a UTF-8 JSON text. Returns the

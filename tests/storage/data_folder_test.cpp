@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "storage/atomic_file_store.h"
+#include "storage/file_work_queue.h"
 #include "storage/user_files.h"
 #include "tests/storage/temp_data_folder.h"
 
@@ -159,8 +160,12 @@ TEST_P(SharedParentFolder, IsUsedOnlyWhenItIsTheUsersOwn)
     xdg.set(shared.string());
 
     const std::string readBefore = ReadPresetsFile();
-    WritePresetsFile("[\"mine\"]");
-    WriteOnboardedFile();
+    FileWorkQueue queue;
+    queue.QueueWrite(kPresetsFileName, "[\"mine\"]");
+    queue.QueueWrite(kOnboardedFileName, "1");
+    const std::vector<FileWorkQueue::FailedWrite> failed = queue.RunWrites();
+    EXPECT_EQ(failed.size(), c.used ? 0u : 2u) << c.what;
+    EXPECT_EQ(DataFolderRefused(), !c.used) << c.what;
 
     if (c.used)
     {
@@ -204,7 +209,10 @@ TEST_F(DataFolderTest, AFolderOfTheUsersOwnMayBeALink)
     std::filesystem::create_directories(root / "config");
     std::filesystem::create_directory_symlink(real / "Talmesh", root / "config" / "Talmesh");
     xdg.set((root / "config").string());
-    WritePresetsFile("[]");
+    FileWorkQueue queue;
+    queue.QueueWrite(kPresetsFileName, "[]");
+    EXPECT_TRUE(queue.RunWrites().empty());
+    EXPECT_FALSE(DataFolderRefused());
     EXPECT_EQ(ReadWholeFile((real / "Talmesh" / kPresetsFileName).string()), "[]");
 }
 

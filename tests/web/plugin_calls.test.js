@@ -21,6 +21,7 @@ function makePage(held = new Set()) {
     matrix: () => log.push('matrix'),
     presets: () => log.push('presets'),
     settings: () => log.push('settings'),
+    fileError: () => log.push('fileError'),
     showGuide: () => {
       log.push('guide');
       state.guideShown = true;
@@ -221,4 +222,27 @@ test('the settings the plug-in keeps reach the page: slot, preset and its modifi
     assert.deepEqual([page.state.slot, page.state.currentPreset, page.state.presetModified], [slot, preset, modified], members);
     assert.deepEqual(page.log, ['settings'], members);
   }
+});
+
+test('a file the plug-in could not keep is said with what it was and why', () => {
+  // As the plug-in writes "fileError" (BuildFileErrorMessage).
+  const cases = [
+    ['presets', 'the disk is full (/home/u/.config/Talmesh)', 'Could not save the preset: the disk is full (/home/u/.config/Talmesh)'],
+    ['laststate', 'no permission to write in C:\\Users\\u', 'Could not save the last settings: no permission to write in C:\\Users\\u'],
+    ['onboarded', 'the disk of /x is read-only', 'Could not save the first-run mark: the disk of /x is read-only'],
+    ['folder', 'Ostrel does not use /tmp/Talmesh: another user could have put it there', 'Presets and settings are not kept: Ostrel does not use /tmp/Talmesh: another user could have put it there'],
+    ['later', 'the system refused the write in /x', 'Could not save: the system refused the write in /x'],
+  ];
+  for (const [file, error, shown] of cases) {
+    const page = makePage();
+    samfd(page, 15, JSON.stringify({ t: 'fileError', file, error }));
+    assert.equal(page.state.fileError, shown, file);
+    assert.deepEqual(page.log, ['fileError'], file);
+  }
+  // A text of another kind under the tag, or no text at all, is no error.
+  const page = makePage();
+  samfd(page, 15, '{"t":"presets","file":"presets","error":"x"}');
+  samfd(page, 15, 'not json');
+  assert.equal(page.state.fileError, null);
+  assert.deepEqual(page.log, []);
 });
