@@ -165,21 +165,8 @@ void WebViewEditorDelegate::HandlePageMessage(std::string_view jsonText) noexcep
             ArbitraryMsgFromEditor(*msgTag, *ctrlTag, static_cast<int>(bytes.size()),
                                    bytes.empty() ? nullptr : bytes.data());
         }
-        else if (*msg == "SMMFUI")
-        {
-            const auto status = IntMember(message, "statusByte");
-            const auto data1 = IntMember(message, "dataByte1");
-            const auto data2 = IntMember(message, "dataByte2");
-            if (status && data1 && data2)
-            {
-                MidiMsg midi;
-                midi.offset = 0;
-                midi.status = static_cast<uint8_t>(*status & 0xFF);
-                midi.data1 = static_cast<uint8_t>(*data1 & 0xFF);
-                midi.data2 = static_cast<uint8_t>(*data2 & 0xFF);
-                MidiMsgFromEditor(midi);
-            }
-        }
+        // "SMMFUI", MIDI from the page, is refused: the plug-in neither takes
+        // nor makes MIDI, so nothing would ever read it.
         else if (*msg == "SKPFUI")
         {
             const auto alt = BoolMember(message, "A");

@@ -1,12 +1,10 @@
 // plugfw::WebViewEditorDelegate: the editor delegate whose page lives in a
 // web view. It turns page messages into framework calls and formats the
-// scripts that carry values and messages back to the page. Main thread only,
-// except the consumer side of the MIDI queue.
+// scripts that carry values and messages back to the page. Main thread only.
 #pragma once
 
 #include "framework/editor_delegate.h"
 #include "framework/iweb_view.h"
-#include "framework/spsc_queue.h"
 
 #include <string>
 #include <string_view>
@@ -17,10 +15,6 @@ namespace plugfw
 class WebViewEditorDelegate : public IEditorDelegate, public IWebView
 {
 public:
-    // MIDI from the page to the processing side: the page's main thread
-    // pushes, the audio thread pops; a message that finds it full is dropped.
-    using MidiFromEditorQueue = SpscQueue<MidiMsg, 33>;
-
     explicit WebViewEditorDelegate(int nParams);
     ~WebViewEditorDelegate() override;
 
@@ -31,10 +25,6 @@ public:
 
     // The "SAMFUI" road: hands the bytes to OnEditorMessage.
     void ArbitraryMsgFromEditor(int msgTag, int ctrlTag, int dataSize, const void* data);
-    // The "SMMFUI" road: queues the message for the processing side.
-    void MidiMsgFromEditor(const MidiMsg& msg) { mMidiFromEditor.Push(msg); }
-    // Audio thread: the next MIDI message that the page sent.
-    bool PopMidiMsgFromEditor(MidiMsg& msg) { return mMidiFromEditor.Pop(msg); }
 
     // The page has loaded: sends the "params" message (tag -1), then runs
     // EditorOpened.
@@ -53,9 +43,6 @@ public:
     // Web view events.
     void OnWebContentLoaded() override { ContentLoaded(); }
     void OnWebMessage(std::string_view json) override { HandlePageMessage(json); }
-
-private:
-    MidiFromEditorQueue mMidiFromEditor;
 };
 
 } // namespace plugfw

@@ -36,9 +36,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static FuzzDelegate delegate;
     delegate.HandlePageMessage(std::string_view(reinterpret_cast<const char*>(data), size));
-    plugfw::MidiMsg midi;
-    while (delegate.PopMidiMsgFromEditor(midi))
-    {
-    }
     return 0;
 }

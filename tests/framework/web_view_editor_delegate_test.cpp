@@ -204,8 +204,6 @@ TEST(PageMessageDispatch, MalformedMessagesChangeNothing)
         d.HandlePageMessage(json);
         EXPECT_TRUE(d.calls.empty()) << json;
         EXPECT_TRUE(d.web->scripts.empty()) << json;
-        plugfw::MidiMsg midi;
-        EXPECT_FALSE(d.PopMidiMsgFromEditor(midi)) << json;
     }
 }
 
@@ -218,25 +216,16 @@ TEST(PageMessageDispatch, DeeplyNestedInputIsHarmless)
     EXPECT_TRUE(d.calls.empty());
 }
 
-TEST(PageMessageDispatch, MidiMessagesKeepTheLowEightBitsAndDropWhenFull)
+// Nothing here takes MIDI: a well-formed MIDI message from the page is
+// refused like an unknown one, however many arrive.
+TEST(PageMessageDispatch, MidiMessagesFromThePageAreRefused)
 {
     RecordingDelegate d;
-    d.HandlePageMessage(R"({"msg":"SMMFUI","statusByte":400,"dataByte1":60,"dataByte2":-1})");
-    plugfw::MidiMsg m;
-    ASSERT_TRUE(d.PopMidiMsgFromEditor(m));
-    EXPECT_EQ(m.offset, 0);
-    EXPECT_EQ(m.status, 400 & 0xFF);
-    EXPECT_EQ(m.data1, 60);
-    EXPECT_EQ(m.data2, 0xFF);
-    EXPECT_FALSE(d.PopMidiMsgFromEditor(m));
-
     for (int i = 0; i < 40; ++i)
-        d.HandlePageMessage(R"({"msg":"SMMFUI","statusByte":176,"dataByte1":1,"dataByte2":)" +
+        d.HandlePageMessage(R"({"msg":"SMMFUI","statusByte":144,"dataByte1":60,"dataByte2":)" +
                             std::to_string(i) + "}");
-    int count = 0;
-    while (d.PopMidiMsgFromEditor(m))
-        EXPECT_EQ(m.data2, count++); // the oldest are kept, the newest dropped
-    EXPECT_EQ(count, 32);            // 33 entries, one always kept free
+    EXPECT_TRUE(d.calls.empty());
+    EXPECT_TRUE(d.web->scripts.empty());
 }
 
 TEST(PageScripts, ParamsMessageComesFirstWithTagMinusOneThenTheValues)
