@@ -42,15 +42,11 @@ std::string narrowText(const Vst::TChar* text)
 
 Vst3Plugin::Vst3Plugin(const Config& config)
     : PluginApiBase(config), Vst3ProcessorBase(config),
+      mThreads([this] { return OnTimerThread(); }),
       mTimer(
-          mMainThreadMutex, [this] { OnTimerTick(); }, kTimerPeriodMs, [this] { IdleFileWork(); }),
-      mIdleDriver(MakeHostIdleDriver(mTimer)),
-      mPendingPerform(new std::atomic<uint8_t>[static_cast<size_t>(std::max(NParams(), 1))]),
-      mHostGestureOpen(static_cast<size_t>(NParams()), 0),
-      mPendingEnd(static_cast<size_t>(NParams()), 0)
+          mThreads.Mutex(), [this] { OnTimerTick(); }, kTimerPeriodMs, [this] { IdleFileWork(); }),
+      mIdleDriver(MakeHostIdleDriver(mTimer)), mDeferred(NParams())
 {
-    for (int i = 0; i < std::max(NParams(), 1); ++i)
-        mPendingPerform[static_cast<size_t>(i)].store(0);
 }
 
 Vst3Plugin::~Vst3Plugin()
@@ -79,7 +75,8 @@ tresult PLUGIN_API Vst3Plugin::queryInterface(const TUID iid, void** obj)
 
 void Vst3Plugin::OnTimerTick()
 {
-    // Runs under the main-thread mutex (the Timer takes it).
+    // The Timer holds the lock around the tick.
+    const auto held = mThreads.AdoptTimerLock();
     if (!OnTimerThread())
         FlushDeferredHostCalls();
     // Page events (messages, content loaded) arrive here, under the mutex.
@@ -90,69 +87,10 @@ void Vst3Plugin::OnTimerTick()
 
 void Vst3Plugin::FlushDeferredHostCalls()
 {
-    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
-    if (!componentHandler)
-        return;
-    for (int i = 0; i < NParams(); ++i)
-    {
-        const auto idx = static_cast<size_t>(i);
-        if (mPendingEnd[idx])
-        {
-            mPendingEnd[idx] = 0;
-            mHostGestureOpen[idx] = 0;
-            componentHandler->endEdit(static_cast<Vst::ParamID>(i));
-        }
-    }
-    if (mAnyPendingPerform.exchange(false))
-    {
-        std::vector<int> pending;
-        for (int i = 0; i < NParams(); ++i)
-            if (mPendingPerform[static_cast<size_t>(i)].exchange(0))
-                pending.push_back(i);
-        // A lone value change is reported as a complete gesture (inside one
-        // the host already has open, just the value). What one tick changed
-        // together (the last state) stays one edit for a host that groups
-        // edits.
-        auto gestureOpen = [this](int i) { return mHostGestureOpen[static_cast<size_t>(i)] != 0; };
-        auto perform = [this](int i)
-        { componentHandler->performEdit(static_cast<Vst::ParamID>(i), GetParam(i)->Normalised()); };
-        if (componentHandler2 && pending.size() > 1)
-        {
-            componentHandler2->startGroupEdit();
-            for (const int i : pending)
-                if (!gestureOpen(i))
-                    componentHandler->beginEdit(static_cast<Vst::ParamID>(i));
-            for (const int i : pending)
-                perform(i);
-            for (const int i : pending)
-                if (!gestureOpen(i))
-                    componentHandler->endEdit(static_cast<Vst::ParamID>(i));
-            componentHandler2->finishGroupEdit();
-        }
-        else
-        {
-            for (const int i : pending)
-            {
-                if (!gestureOpen(i))
-                    componentHandler->beginEdit(static_cast<Vst::ParamID>(i));
-                perform(i);
-                if (!gestureOpen(i))
-                    componentHandler->endEdit(static_cast<Vst::ParamID>(i));
-            }
-        }
-    }
-    if (const int32 flags = mPendingRestartFlags.exchange(0))
-        componentHandler->restartComponent(flags);
-    if (mPendingDirty.exchange(false) && componentHandler2)
-        componentHandler2->setDirty(true);
-}
-
-void Vst3Plugin::DropPendingPerforms()
-{
-    if (!mAnyPendingPerform.exchange(false))
-        return;
-    for (int i = 0; i < NParams(); ++i)
-        mPendingPerform[static_cast<size_t>(i)].store(0);
+    mThreads.ExpectLocked("FlushDeferredHostCalls");
+    if (componentHandler)
+        mDeferred.Flush(*componentHandler, componentHandler2,
+                        [this](int i) { return GetParam(i)->Normalised(); });
 }
 
 bool Vst3Plugin::HostGroupsEdits() const
@@ -162,25 +100,25 @@ bool Vst3Plugin::HostGroupsEdits() const
 
 void Vst3Plugin::BeginHostEditGroup()
 {
-    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    mThreads.ExpectLocked("BeginHostEditGroup");
     if (HostGroupsEdits())
         componentHandler2->startGroupEdit();
 }
 
 void Vst3Plugin::EndHostEditGroup()
 {
-    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    mThreads.ExpectLocked("EndHostEditGroup");
     if (HostGroupsEdits())
         componentHandler2->finishGroupEdit();
 }
 
 void Vst3Plugin::MarkStateDirty()
 {
-    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    mThreads.ExpectLocked("MarkStateDirty");
     if (OnTimerThread() || !componentHandler2)
     {
         // Told at the next main-thread call (a handler set later included).
-        mPendingDirty.store(true);
+        mDeferred.DeferDirty();
         return;
     }
     componentHandler2->setDirty(true);
@@ -190,15 +128,14 @@ void Vst3Plugin::BeginHostEdit(int paramIdx)
 {
     if (paramIdx < 0 || paramIdx >= NParams())
         return;
-    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
-    const auto idx = static_cast<size_t>(paramIdx);
+    mThreads.ExpectLocked("BeginHostEdit");
     if (OnTimerThread())
         return; // no gesture from this thread; the value is reported on its own
-    mPendingEnd[idx] = 0;
-    if (componentHandler && !mHostGestureOpen[idx])
+    mDeferred.CancelEnd(paramIdx);
+    if (componentHandler && !mDeferred.GestureOpen(paramIdx))
     {
         componentHandler->beginEdit(static_cast<Vst::ParamID>(paramIdx));
-        mHostGestureOpen[idx] = 1;
+        mDeferred.GestureBegun(paramIdx);
     }
 }
 
@@ -206,16 +143,15 @@ void Vst3Plugin::EndHostEdit(int paramIdx)
 {
     if (paramIdx < 0 || paramIdx >= NParams())
         return;
-    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
-    const auto idx = static_cast<size_t>(paramIdx);
-    if (!mHostGestureOpen[idx])
+    mThreads.ExpectLocked("EndHostEdit");
+    if (!mDeferred.GestureOpen(paramIdx))
         return;
     if (OnTimerThread())
     {
-        mPendingEnd[idx] = 1;
+        mDeferred.DeferEnd(paramIdx);
         return;
     }
-    mHostGestureOpen[idx] = 0;
+    mDeferred.GestureEnded(paramIdx);
     if (componentHandler)
         componentHandler->endEdit(static_cast<Vst::ParamID>(paramIdx));
 }
@@ -228,8 +164,7 @@ void Vst3Plugin::InformHostOfParamChange(int paramIdx, double normalisedValue)
         parameter->setNormalized(normalisedValue);
     if (OnTimerThread())
     {
-        mPendingPerform[static_cast<size_t>(paramIdx)].store(1);
-        mAnyPendingPerform.store(true);
+        mDeferred.DeferPerform(paramIdx);
         return;
     }
     if (componentHandler)
@@ -240,7 +175,7 @@ void Vst3Plugin::InformHostOfLatencyChange()
 {
     if (OnTimerThread())
     {
-        mPendingRestartFlags.fetch_or(Vst::kLatencyChanged);
+        mDeferred.DeferRestart(Vst::kLatencyChanged);
         return;
     }
     if (componentHandler)
@@ -249,26 +184,24 @@ void Vst3Plugin::InformHostOfLatencyChange()
 
 void Vst3Plugin::ReportPendingEdits(Vst::ProcessData& data)
 {
-    if (!data.outputParameterChanges || !mAnyPendingPerform.load(std::memory_order_relaxed))
+    if (!data.outputParameterChanges || !mDeferred.AnyPerformPending())
         return;
-    mAnyPendingPerform.store(false);
-    for (int i = 0; i < NParams(); ++i)
-    {
-        if (!mPendingPerform[static_cast<size_t>(i)].exchange(0))
-            continue;
-        int32 queueIndex = 0;
-        int32 pointIndex = 0;
-        if (Vst::IParamValueQueue* queue = data.outputParameterChanges->addParameterData(
-                static_cast<Vst::ParamID>(i), queueIndex))
-            queue->addPoint(0, GetParam(i)->Normalised(), pointIndex);
-    }
+    mDeferred.TakePerforms(
+        [&](int i)
+        {
+            int32 queueIndex = 0;
+            int32 pointIndex = 0;
+            if (Vst::IParamValueQueue* queue = data.outputParameterChanges->addParameterData(
+                    static_cast<Vst::ParamID>(i), queueIndex))
+                queue->addPoint(0, GetParam(i)->Normalised(), pointIndex);
+        });
 }
 
 // ---- IPluginBase --------------------------------------------------------------
 
 tresult PLUGIN_API Vst3Plugin::initialize(FUnknown* context)
 {
-    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    const auto lock = mThreads.Enter(HostThread::Main, "initialize");
     const tresult result = SingleComponentEffect::initialize(context);
     if (result != kResultOk)
         return result;
@@ -303,8 +236,9 @@ tresult PLUGIN_API Vst3Plugin::initialize(FUnknown* context)
 
 tresult PLUGIN_API Vst3Plugin::terminate()
 {
+    mThreads.Expect(HostThread::Main, "terminate");
     mIdleDriver->Stop();
-    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    const auto lock = mThreads.Enter(HostThread::Main, "terminate");
     return SingleComponentEffect::terminate();
 }
 
@@ -357,11 +291,12 @@ bool Vst3Plugin::IsPluginBusActive(Direction dir, int busIdx) const
 tresult PLUGIN_API Vst3Plugin::setBusArrangements(Vst::SpeakerArrangement* inputs, int32 numIns,
                                                   Vst::SpeakerArrangement* outputs, int32 numOuts)
 {
+    mThreads.Expect(HostThread::Setup, "setBusArrangements");
     // These hosts ask for arrangements the plug-in cannot take and fail the
     // insert on a refusal; the plug-in keeps its buses and adapts per block.
     if (GetHost() == kHostArdour || GetHost() == kHostMixbus)
         return kResultOk;
-    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    const auto lock = mThreads.Enter(HostThread::Setup, "setBusArrangements");
 
     SetChannelConnections(kInput, 0, NChannels(kInput), false);
     SetChannelConnections(kOutput, 0, NChannels(kOutput), false);
@@ -400,6 +335,7 @@ tresult PLUGIN_API Vst3Plugin::setBusArrangements(Vst::SpeakerArrangement* input
 
 tresult PLUGIN_API Vst3Plugin::canProcessSampleSize(int32 symbolicSampleSize)
 {
+    mThreads.Expect(HostThread::Any, "canProcessSampleSize");
     return symbolicSampleSize == Vst::kSample32 || symbolicSampleSize == Vst::kSample64
                ? kResultTrue
                : kResultFalse;
@@ -407,17 +343,20 @@ tresult PLUGIN_API Vst3Plugin::canProcessSampleSize(int32 symbolicSampleSize)
 
 uint32 PLUGIN_API Vst3Plugin::getLatencySamples()
 {
+    mThreads.Expect(HostThread::Any, "getLatencySamples");
     return static_cast<uint32>(std::max(GetLatency(), 0));
 }
 
 uint32 PLUGIN_API Vst3Plugin::getTailSamples()
 {
+    mThreads.Expect(HostThread::Any, "getTailSamples");
     return GetTailIsInfinite() ? Vst::kInfiniteTail
                                : static_cast<uint32>(std::max(GetTailSize(), 0));
 }
 
 tresult PLUGIN_API Vst3Plugin::setupProcessing(Vst::ProcessSetup& setup)
 {
+    mThreads.Expect(HostThread::Setup, "setupProcessing");
     if (canProcessSampleSize(setup.symbolicSampleSize) != kResultTrue)
         return kResultFalse;
     // The engine's filters and time constants are meaningless outside this
@@ -426,7 +365,7 @@ tresult PLUGIN_API Vst3Plugin::setupProcessing(Vst::ProcessSetup& setup)
     if (!std::isfinite(setup.sampleRate) || setup.sampleRate <= 0.0 ||
         setup.sampleRate > kMaxSampleRate)
         return kResultFalse;
-    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    const auto lock = mThreads.Enter(HostThread::Setup, "setupProcessing");
     processSetup = setup;
     SetSampleRate(setup.sampleRate);
     SetBlockSize(setup.maxSamplesPerBlock);
@@ -438,9 +377,11 @@ tresult PLUGIN_API Vst3Plugin::setupProcessing(Vst::ProcessSetup& setup)
 
 tresult PLUGIN_API Vst3Plugin::setProcessing(TBool state)
 {
+    // Hosts call it on their main or their audio thread.
+    mThreads.Expect(HostThread::Any, "setProcessing");
     if (!state)
     {
-        std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+        const auto lock = mThreads.Enter(HostThread::Any, "setProcessing");
         ResetBypassDelay();
         ResetProcessing();
     }
@@ -449,12 +390,14 @@ tresult PLUGIN_API Vst3Plugin::setProcessing(TBool state)
 
 tresult PLUGIN_API Vst3Plugin::setActive(TBool state)
 {
+    mThreads.Expect(HostThread::Setup, "setActive");
     OnActivate(state != 0);
     return kResultOk;
 }
 
 uint32 PLUGIN_API Vst3Plugin::getProcessContextRequirements()
 {
+    mThreads.Expect(HostThread::Any, "getProcessContextRequirements");
     return mProcessContextRequirements;
 }
 
@@ -500,6 +443,7 @@ void Vst3Plugin::ApplyParameterChanges(Vst::ProcessData& data)
 
 tresult PLUGIN_API Vst3Plugin::process(Vst::ProcessData& data)
 {
+    const HostThreadCheck::ProcessScope audio(mThreads);
     ApplyProcessContext(data);
     ApplyParameterChanges(data);
     ProcessAudio(data);
@@ -512,9 +456,9 @@ tresult PLUGIN_API Vst3Plugin::process(Vst::ProcessData& data)
 
 tresult PLUGIN_API Vst3Plugin::getState(IBStream* state)
 {
+    const auto lock = mThreads.Enter(HostThread::Main, "getState");
     if (!state)
         return kInvalidArgument;
-    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
     FlushDeferredHostCalls();
     IByteChunk chunk;
     if (!SaveState(chunk))
@@ -541,9 +485,9 @@ tresult PLUGIN_API Vst3Plugin::getState(IBStream* state)
 
 tresult PLUGIN_API Vst3Plugin::setState(IBStream* state)
 {
+    const auto lock = mThreads.Enter(HostThread::Main, "setState");
     if (!state)
         return kInvalidArgument;
-    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
 
     IByteChunk chunk;
     const bool readOnErrors = GetHost() == kHostWaveLab;
@@ -570,7 +514,7 @@ tresult PLUGIN_API Vst3Plugin::setState(IBStream* state)
 
     // The host's values replace what a private tick set and has not
     // reported yet: telling the host of those now would only be undone.
-    DropPendingPerforms();
+    mDeferred.DropPerforms();
     FlushDeferredHostCalls();
 
     // A short chunk still restores the values that fit whole (older, shorter
@@ -609,6 +553,7 @@ tresult PLUGIN_API Vst3Plugin::setState(IBStream* state)
 
 tresult PLUGIN_API Vst3Plugin::setComponentState(IBStream* /*state*/)
 {
+    mThreads.Expect(HostThread::Main, "setComponentState");
     // The component's state already carries everything (one object).
     return kResultOk;
 }
@@ -619,6 +564,7 @@ tresult PLUGIN_API Vst3Plugin::setComponentState(IBStream* /*state*/)
 // an answer instead.
 tresult PLUGIN_API Vst3Plugin::getParameterInfo(int32 paramIndex, Vst::ParameterInfo& info)
 {
+    mThreads.Expect(HostThread::Any, "getParameterInfo");
     if (paramIndex < 0 || paramIndex >= parameters.getParameterCount())
         return kResultFalse;
     return SingleComponentEffect::getParameterInfo(paramIndex, info);
@@ -626,6 +572,7 @@ tresult PLUGIN_API Vst3Plugin::getParameterInfo(int32 paramIndex, Vst::Parameter
 
 tresult PLUGIN_API Vst3Plugin::getUnitInfo(int32 unitIndex, Vst::UnitInfo& info)
 {
+    mThreads.Expect(HostThread::Main, "getUnitInfo");
     if (unitIndex < 0 || unitIndex >= getUnitCount())
         return kResultFalse;
     return SingleComponentEffect::getUnitInfo(unitIndex, info);
@@ -635,6 +582,8 @@ tresult PLUGIN_API Vst3Plugin::getParamStringByValue(Vst::ParamID id,
                                                      Vst::ParamValue valueNormalized,
                                                      Vst::String128 string)
 {
+    // Hosts show values from any of their threads (automation lanes too).
+    mThreads.Expect(HostThread::Any, "getParamStringByValue");
     if (!string)
         return kInvalidArgument;
     if (id < static_cast<Vst::ParamID>(NParams()))
@@ -652,6 +601,7 @@ tresult PLUGIN_API Vst3Plugin::getParamStringByValue(Vst::ParamID id,
 tresult PLUGIN_API Vst3Plugin::getParamValueByString(Vst::ParamID id, Vst::TChar* string,
                                                      Vst::ParamValue& valueNormalized)
 {
+    mThreads.Expect(HostThread::Any, "getParamValueByString");
     if (!string)
         return kInvalidArgument;
     if (id < static_cast<Vst::ParamID>(NParams()))
@@ -670,6 +620,7 @@ tresult PLUGIN_API Vst3Plugin::getParamValueByString(Vst::ParamID id, Vst::TChar
 Vst::ParamValue PLUGIN_API Vst3Plugin::normalizedParamToPlain(Vst::ParamID id,
                                                               Vst::ParamValue valueNormalized)
 {
+    mThreads.Expect(HostThread::Any, "normalizedParamToPlain");
     if (id < static_cast<Vst::ParamID>(NParams()))
         return GetParam(static_cast<int>(id))->FromNormalised(valueNormalized);
     return SingleComponentEffect::normalizedParamToPlain(id, valueNormalized);
@@ -678,6 +629,7 @@ Vst::ParamValue PLUGIN_API Vst3Plugin::normalizedParamToPlain(Vst::ParamID id,
 Vst::ParamValue PLUGIN_API Vst3Plugin::plainParamToNormalized(Vst::ParamID id,
                                                               Vst::ParamValue plainValue)
 {
+    mThreads.Expect(HostThread::Any, "plainParamToNormalized");
     if (id < static_cast<Vst::ParamID>(NParams()))
         return GetParam(static_cast<int>(id))->ToNormalised(plainValue);
     return SingleComponentEffect::plainParamToNormalized(id, plainValue);
@@ -685,14 +637,14 @@ Vst::ParamValue PLUGIN_API Vst3Plugin::plainParamToNormalized(Vst::ParamID id,
 
 Vst::ParamValue PLUGIN_API Vst3Plugin::getParamNormalized(Vst::ParamID id)
 {
-    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    const auto lock = mThreads.Enter(HostThread::Any, "getParamNormalized");
     Vst::Parameter* parameter = parameters.getParameter(id);
     return parameter ? parameter->getNormalized() : 0.0;
 }
 
 tresult PLUGIN_API Vst3Plugin::setParamNormalized(Vst::ParamID id, Vst::ParamValue value)
 {
-    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    const auto lock = mThreads.Enter(HostThread::Main, "setParamNormalized");
     Vst::Parameter* parameter = parameters.getParameter(id);
     if (!parameter)
         return kResultFalse;
@@ -719,7 +671,7 @@ tresult PLUGIN_API Vst3Plugin::setParamNormalized(Vst::ParamID id, Vst::ParamVal
 
 tresult PLUGIN_API Vst3Plugin::setComponentHandler(Vst::IComponentHandler* handler)
 {
-    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    const auto lock = mThreads.Enter(HostThread::Main, "setComponentHandler");
     const tresult result = SingleComponentEffect::setComponentHandler(handler);
     FlushDeferredHostCalls();
     return result;
@@ -727,9 +679,9 @@ tresult PLUGIN_API Vst3Plugin::setComponentHandler(Vst::IComponentHandler* handl
 
 IPlugView* PLUGIN_API Vst3Plugin::createView(FIDString name)
 {
+    const auto lock = mThreads.Enter(HostThread::Main, "createView");
     if (!HasEditor() || !name || std::strcmp(name, Vst::ViewType::kEditor) != 0)
         return nullptr;
-    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
     FlushDeferredHostCalls();
     mView = new Vst3View(*this);
     return mView;
@@ -737,7 +689,7 @@ IPlugView* PLUGIN_API Vst3Plugin::createView(FIDString name)
 
 void Vst3Plugin::ViewDestroyed(Vst3View* view)
 {
-    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    const auto lock = mThreads.Enter(HostThread::Main, "view release");
     if (mView == view)
         mView = nullptr;
 }
@@ -793,13 +745,14 @@ tresult PLUGIN_API Vst3Plugin::getMidiControllerAssignment(int32 busIndex, int16
                                                            Vst::CtrlNumber midiControllerNumber,
                                                            Vst::ParamID& id)
 {
+    mThreads.Expect(HostThread::Main, "getMidiControllerAssignment");
     return MidiControllerAssignment(busIndex, channel, midiControllerNumber, id) ? kResultTrue
                                                                                  : kResultFalse;
 }
 
 tresult PLUGIN_API Vst3Plugin::setChannelContextInfos(Vst::IAttributeList* list)
 {
-    std::lock_guard<std::recursive_mutex> lock(mMainThreadMutex);
+    const auto lock = mThreads.Enter(HostThread::Main, "setChannelContextInfos");
     if (!ReadChannelContext(list, mChannelContext))
         return kResultFalse;
     TrackInfoChanged();

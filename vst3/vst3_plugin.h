@@ -5,18 +5,22 @@
 // the framework's host-facing hooks (edit gestures, editor edits, latency
 // changes) into calls on the host's component handler.
 //
-// Threads: `process` runs on the audio thread and takes no lock. Every other
-// host call, the editor's messages and the idle ticks run under one
-// per-instance mutex, so that a tick from the private timer thread (hosts
-// without a run loop) never overlaps them. A private tick never calls the
-// host: what it would report waits for the next main-thread opportunity, and
+// Threads: each host entry point names the thread it expects
+// (host_thread_check.h). `process` runs on the audio thread and takes no
+// lock. Every other host call that changes anything, the editor's messages
+// and the idle ticks take one per-instance lock once per entry, so that a
+// tick from the private timer thread (hosts without a run loop) never
+// overlaps them. A private tick never calls the host: what it would report
+// waits in DeferredHostCalls for the next main-thread opportunity, and
 // parameter values also reach the host through the processor's output
 // parameter changes.
 #pragma once
 
 #include "framework/plugin_api_base.h"
 #include "framework/timer.h"
+#include "vst3/deferred_host_calls.h"
 #include "vst3/host_idle_driver.h"
+#include "vst3/host_thread_check.h"
 #include "vst3/single_component_effect.h"
 #include "vst3/vst3_controller_base.h"
 #include "vst3/vst3_processor_base.h"
@@ -138,13 +142,27 @@ public:
     // The page asks for a new editor size (logical pixels); the host decides.
     bool RequestEditorSize(int width, int height);
 
-    // Serialises main-thread work (host calls, editor messages, ticks).
-    std::recursive_mutex& MainThreadMutex() { return mMainThreadMutex; }
+    // A host entry point: checks its thread, then holds the instance's lock
+    // (which serialises host calls, editor messages and ticks) for the entry.
+    [[nodiscard]] HostThreadCheck::Lock EnterFromHost(HostThread expected, const char* entry)
+    {
+        return mThreads.Enter(expected, entry);
+    }
+    // The lock for main-thread work that is not a host call (tests).
+    [[nodiscard]] HostThreadCheck::Lock LockMainThread()
+    {
+        return mThreads.Enter(HostThread::Any, "lock");
+    }
+    void ExpectHostThread(HostThread expected, const char* entry) const
+    {
+        mThreads.Expect(expected, entry);
+    }
     Timer& IdleTimer() { return mTimer; }
     HostIdleDriver& IdleDriver() { return *mIdleDriver; }
     Vst3View* CurrentView() const { return mView; }
     void ViewDestroyed(Vst3View* view);
-    // Host calls held back while the private timer thread was ticking.
+    // Host calls held back while the private timer thread was ticking
+    // (the caller holds the lock).
     void FlushDeferredHostCalls();
 
 private:
@@ -154,23 +172,13 @@ private:
     void AddBusesOfConfig(int inputConfigIdx, int outputConfigIdx);
     void ApplyParameterChanges(Steinberg::Vst::ProcessData& data);
     void ReportPendingEdits(Steinberg::Vst::ProcessData& data);
-    // Values a private tick set and the host has not heard of yet: a state
-    // the host restores replaces them.
-    void DropPendingPerforms();
     bool OnTimerThread() const { return mTimer.OnPrivateThread(); }
 
-    std::recursive_mutex mMainThreadMutex;
+    HostThreadCheck mThreads;
     Timer mTimer;
     std::unique_ptr<HostIdleDriver> mIdleDriver;
     Vst3View* mView = nullptr;
-
-    // Host edits held back from the private timer thread.
-    std::unique_ptr<std::atomic<uint8_t>[]> mPendingPerform;
-    std::atomic<bool> mAnyPendingPerform{false};
-    std::vector<uint8_t> mHostGestureOpen; // begin edit reached the host
-    std::vector<uint8_t> mPendingEnd;
-    std::atomic<Steinberg::int32> mPendingRestartFlags{0};
-    std::atomic<bool> mPendingDirty{false};
+    DeferredHostCalls mDeferred;
 };
 
 } // namespace plugfw

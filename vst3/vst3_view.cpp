@@ -63,7 +63,7 @@ tresult PLUGIN_API Vst3View::attached(void* parent, FIDString type)
 {
     if (!mOwner || !mOwner->HasEditor() || isPlatformTypeSupported(type) != kResultTrue)
         return kResultFalse;
-    std::lock_guard<std::recursive_mutex> lock(mOwner->MainThreadMutex());
+    const auto lock = mOwner->EnterFromHost(HostThread::Main, "attached");
     if (CPluginView::attached(parent, type) != kResultOk)
         return kResultFalse;
     // The frame may bring what drives the idle timer while the view is open.
@@ -77,7 +77,7 @@ tresult PLUGIN_API Vst3View::removed()
 {
     if (!mOwner)
         return CPluginView::removed();
-    std::lock_guard<std::recursive_mutex> lock(mOwner->MainThreadMutex());
+    const auto lock = mOwner->EnterFromHost(HostThread::Main, "removed");
     if (mOwner->HasEditor())
         mOwner->CloseEditorWindow();
     mOwner->IdleDriver().ViewRemoved();
@@ -90,7 +90,7 @@ tresult PLUGIN_API Vst3View::setFrame(IPlugFrame* frame)
     CPluginView::setFrame(frame);
     if (mOwner && isAttached())
     {
-        std::lock_guard<std::recursive_mutex> lock(mOwner->MainThreadMutex());
+        const auto lock = mOwner->EnterFromHost(HostThread::Main, "setFrame");
         mOwner->IdleDriver().ViewAttached(frame);
     }
     return kResultTrue;
@@ -113,7 +113,7 @@ tresult PLUGIN_API Vst3View::onSize(ViewRect* newSize)
         newSize->getWidth() == current.getWidth() && newSize->getHeight() == current.getHeight();
     if (!mOwner || (!same && !mOwner->HostCanResizeEditor()))
         return same ? kResultTrue : kResultFalse;
-    std::lock_guard<std::recursive_mutex> lock(mOwner->MainThreadMutex());
+    const auto lock = mOwner->EnterFromHost(HostThread::Main, "onSize");
     // A size the constraint would change (a host that did not ask) becomes
     // the nearest allowed one: the view is at the size getSize and the state
     // report, never at another.
@@ -166,7 +166,7 @@ tresult Vst3View::ForwardKey(bool down, char16 key, int16 keyCode, int16 modifie
 {
     if (!mOwner)
         return kResultFalse;
-    std::lock_guard<std::recursive_mutex> lock(mOwner->MainThreadMutex());
+    const auto lock = mOwner->EnterFromHost(HostThread::Main, "onKey");
     KeyPress press;
     if (mOwner->GetHost() == kHostReaper)
     {
@@ -202,7 +202,7 @@ tresult PLUGIN_API Vst3View::setContentScaleFactor(ScaleFactor factor)
     mScale = factor;
     if (!mOwner)
         return kResultTrue;
-    std::lock_guard<std::recursive_mutex> lock(mOwner->MainThreadMutex());
+    const auto lock = mOwner->EnterFromHost(HostThread::Main, "setContentScaleFactor");
     mOwner->SetEditorScale(factor);
     if (plugFrame)
     {

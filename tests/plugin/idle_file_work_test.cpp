@@ -97,7 +97,7 @@ TEST_P(IdleFileWorkConcurrency, AudioThreadHostCallDoesNotWaitForALastStateWrite
     ASSERT_EQ(p.setupProcessing(setup), Steinberg::kResultOk);
     Hold();
     {
-        std::lock_guard<std::recursive_mutex> lock(p.MainThreadMutex());
+        const auto lock = p.LockMainThread();
         p.OpenEditor();
         p.SetParamFromEditor(kParamDepth, 0.5); // the last state is saved within 20 ticks
     }
@@ -110,7 +110,7 @@ TEST_P(IdleFileWorkConcurrency, AudioThreadHostCallDoesNotWaitForALastStateWrite
     EXPECT_TRUE(answered) << GetParam().label << " waited for the file write";
     EXPECT_EQ(call.get(), Steinberg::kResultOk);
     {
-        std::lock_guard<std::recursive_mutex> lock(p.MainThreadMutex());
+        const auto lock = p.LockMainThread();
         p.CloseEditor();
     }
     p.terminate();

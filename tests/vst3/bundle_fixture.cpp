@@ -18,6 +18,14 @@ using namespace Steinberg;
 namespace ostrel::test
 {
 
+namespace
+{
+// Host entry points called on a thread the VST 3 rules do not allow abort
+// the test program (vst3/host_thread_check.h): set before any instance
+// exists, for the bundle's instances and the ones made here alike.
+const bool kHostThreadsChecked = setenv("OSTREL_CHECK_HOST_THREADS", "1", 1) == 0;
+} // namespace
+
 host::Vst3Module& Bundle()
 {
     static host::Vst3Module module;

@@ -226,7 +226,7 @@ TEST_F(DeferredHostCalls, OpenGestureEndedByAPrivateTickIsClosedOnTheMainThread)
         false);
     // Begin on the main thread before the first tick acts.
     {
-        std::lock_guard<std::recursive_mutex> lock(plugin->MainThreadMutex());
+        const auto lock = plugin->LockMainThread();
         plugin->BeginHostEdit(0);
         begun = true;
         // Let the tick run again if it already passed: reset its latch.

@@ -450,7 +450,7 @@ protected:
         Ostrel& object = PluginObject(*lane.plugin);
         lane.page = std::make_shared<PagePost>();
         lane.page->loaded = true;
-        std::lock_guard<std::recursive_mutex> lock(object.MainThreadMutex());
+        const auto lock = object.LockMainThread();
         object.AttachWebViewBackend(std::make_unique<PageStandIn>(object, lane.page));
     }
 
