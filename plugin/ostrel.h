@@ -67,7 +67,7 @@ public:
     // The engine's meters as the "meters" message shows them.
     MeterSnapshot TakeMeterSnapshot() const;
     // Every tick with the editor open: the meters, when they changed, at
-    // most every fourth tick (12.5 a second).
+    // most every fifth tick (10 a second).
     void SendMetersToPage();
     // Every tick: notes when the engine's block counter last moved.
     void NoteAudioProgress(int32_t blockCounter);

@@ -1,6 +1,6 @@
 // The meters the page shows: a snapshot of the engine's, with whether the
 // host bypasses the plug-in and whether audio still arrives, sent only when
-// it changed and at most 12.5 times a second. The page's other steady
+// it changed and at most 10 times a second. The page's other steady
 // messages (peer list, matrix) likewise go out only when they changed.
 #include "plugin/ostrel.h"
 
@@ -18,10 +18,11 @@ constexpr auto kRelaxed = std::memory_order_relaxed;
 // Without a processed block for this long the meters stand still, and the
 // page says so.
 constexpr int64_t kStaleAfterMs = 250;
-// Meters go out at most every fourth tick (80 ms, 12.5 a second): smooth
+// Meters go out at most every fifth tick (100 ms, 10 a second): smooth
 // enough for levels smoothed over 150 ms, and what keeps an open editor
-// light (each update costs the web view a repaint of the spectrum).
-constexpr int32_t kMeterTickPeriod = 4;
+// light. Each update costs the web view a repaint of the spectrum, and the
+// helper a copy of it to the screen: most of what an open editor costs.
+constexpr int32_t kMeterTickPeriod = 5;
 
 } // namespace
 

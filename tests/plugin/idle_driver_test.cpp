@@ -305,7 +305,7 @@ class PageFeed : public OstrelPageTest
 {
 };
 
-TEST_F(PageFeed, MetersWhenTheyChangeAtMostEveryFourthTickSourcesAndMatrixEveryEighthWhenChanged)
+TEST_F(PageFeed, MetersWhenTheyChangeAtMostEveryFifthTickSourcesAndMatrixEveryEighthWhenChanged)
 {
     RecordingOstrel& p = NewInstance();
     auto& web = p.OpenEditor();
@@ -328,8 +328,8 @@ TEST_F(PageFeed, MetersWhenTheyChangeAtMostEveryFourthTickSourcesAndMatrixEveryE
                 otherTags.push_back(messages[i].tag);
         }
     }
-    // Every fourth tick from the first, unless nothing changed since the last report.
-    EXPECT_EQ(meterTicks, (std::vector<int>{1, 5, 9, 17}));
+    // Every fifth tick from the first, unless nothing changed since the last report.
+    EXPECT_EQ(meterTicks, (std::vector<int>{1, 6, 16}));
     // The peer list and matrix at the 8th tick; at the 16th they were the same.
     EXPECT_EQ(otherTags, (std::vector<int>{kTagOnboarded, kTagSettings, kTagSources, kTagMatrix}));
     EXPECT_EQ(web.MessagesWithTag(kTagMeters)[0].text.rfind(
@@ -369,20 +369,20 @@ TEST_F(PageFeed, ThePageLearnsWhenTheHostBypassesAndWhenAudioStops)
             p.Ticks(1);
         }
     };
-    playTicks(4);
+    playTicks(5);
     EXPECT_EQ(flags(), ",\"hostBypass\":0,\"stale\":0}");
     p.SetBypassed(true);
-    playTicks(4);
+    playTicks(5);
     EXPECT_EQ(flags(), ",\"hostBypass\":1,\"stale\":0}");
     p.SetBypassed(false);
-    playTicks(4);
+    playTicks(5);
     EXPECT_EQ(flags(), ",\"hostBypass\":0,\"stale\":0}");
     // The audio stops: a quarter of a second later the meters are stale.
     const size_t before = web.MessagesWithTag(kTagMeters).size();
-    p.Ticks(4);
+    p.Ticks(5);
     EXPECT_EQ(web.MessagesWithTag(kTagMeters).size(), before) << "nothing moved, nothing sent";
     std::this_thread::sleep_for(std::chrono::milliseconds(260));
-    p.Ticks(4);
+    p.Ticks(5);
     EXPECT_EQ(flags(), ",\"hostBypass\":0,\"stale\":1}");
 }
 

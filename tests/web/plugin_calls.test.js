@@ -55,7 +55,7 @@ const session = fx.MASKER_PAGE_SESSION;
 test('the recording holds a page load and its ticks', () => {
   assert.match(session[0], /^SAMFD\(-1, \d+, '/, 'the "params" message comes first');
   assert.equal(session.filter((s) => s.startsWith('SPVFD(')).length, 54, 'values at the load and at the refresh');
-  // Meters go out when they change, at most every fourth tick: without audio
+  // Meters go out when they change, at most every fifth tick: without audio
   // the first report (which says so) is the only one.
   assert.equal(session.filter((s) => s.startsWith('SAMFD(0, ')).length, 1, 'meters only when they change');
 });
