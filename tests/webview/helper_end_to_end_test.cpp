@@ -10,6 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -18,6 +24,8 @@
 #include <fstream>
 #include <functional>
 #include <thread>
+
+extern char** environ;
 
 namespace
 {
@@ -214,6 +222,107 @@ TEST(HelperEndToEnd, EmbedsLoadsThePageAndCarriesMessagesBothWays)
     x.DestroyWindow(d, parent);
     x.CloseDisplay(d);
     fs::remove_all(folder);
+}
+
+// The host destroys its window right after opening the editor, before or
+// after it closes the stream: the helper goes without a word from the
+// toolkit (it destroys a plug whose window is gone by itself, and nothing of
+// it may be touched after that).
+TEST(HelperEndToEnd, AHostWindowGoneRightAfterOpeningLeavesTheToolkitQuiet)
+{
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0')
+        OSTREL_SKIP_FOR_MISSING("no X display (run under xvfb-run to include this test)");
+    const fs::path helper = BuiltHelper();
+    if (helper.empty() || access(helper.c_str(), X_OK) != 0)
+        OSTREL_SKIP_FOR_MISSING("helper not built: " << helper);
+    Xlib x;
+    if (!x.Load())
+        OSTREL_SKIP_FOR_MISSING("libX11 not available");
+    Xlib::Display* d = x.OpenDisplay(nullptr);
+    if (d == nullptr)
+        OSTREL_SKIP_FOR_MISSING("cannot open the display");
+
+    // The window's moment of going is a race with the helper's start-up:
+    // several tries catch the narrow part of it too.
+    for (int attempt = 0; attempt < 6; ++attempt)
+    {
+        const bool windowFirst = attempt < 5;
+        const Xlib::Window parent =
+            x.CreateSimpleWindow(d, x.DefaultRootWindow(d), 0, 0, 400, 300, 0, 0, 0x303030);
+        x.MapWindow(d, parent);
+        x.Sync(d, 0);
+        // The helper as the plug-in starts it, but with its error output here.
+        int stream[2];
+        int errors[2];
+        ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, stream), 0);
+        ASSERT_EQ(pipe2(errors, O_CLOEXEC), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, stream[1], 3);
+        posix_spawn_file_actions_adddup2(&actions, errors[1], STDERR_FILENO);
+        const std::string parentText = std::to_string(parent);
+        const std::string pidText = std::to_string(getpid());
+        std::string program = helper.string();
+        std::string fdText = "3";
+        std::string parentArg = parentText;
+        std::string pidArg = pidText;
+        char* argv[] = {program.data(), fdText.data(), parentArg.data(), pidArg.data(), nullptr};
+        pid_t pid = -1;
+        ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        close(stream[1]);
+        close(errors[1]);
+
+        if (windowFirst)
+        {
+            // Right after opening: the moment the helper's window shows up in
+            // the host's, while the helper is still setting itself up.
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            unsigned count = 0;
+            while (count == 0 && std::chrono::steady_clock::now() < end)
+            {
+                Xlib::Window root = 0;
+                Xlib::Window up = 0;
+                Xlib::Window* children = nullptr;
+                x.QueryTree(d, parent, &root, &up, &children, &count);
+                if (children != nullptr)
+                    x.Free(children);
+                if (count == 0)
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+            ASSERT_GT(count, 0u) << "the helper never showed";
+            x.DestroyWindow(d, parent);
+            x.Sync(d, 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            close(stream[0]);
+        }
+        else
+        {
+            // Ready (its first frame), then closed as a host closes.
+            pollfd ready{stream[0], POLLIN, 0};
+            ASSERT_EQ(poll(&ready, 1, 30000), 1) << "the helper never reported";
+            close(stream[0]);
+            x.DestroyWindow(d, parent);
+            x.Sync(d, 0);
+        }
+        int status = 0;
+        const bool exited = WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 10000);
+        if (!exited)
+        {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
+        EXPECT_TRUE(exited) << "the helper stayed";
+        std::string output;
+        char buffer[4096];
+        for (ssize_t n; (n = read(errors[0], buffer, sizeof buffer)) > 0;)
+            output.append(buffer, static_cast<size_t>(n));
+        close(errors[0]);
+        EXPECT_EQ(output.find("CRITICAL"), std::string::npos)
+            << (windowFirst ? "window first: " : "stream first: ") << output;
+    }
+    x.CloseDisplay(d);
 }
 
 } // namespace

@@ -67,13 +67,20 @@ int main(int argc, char** argv)
             if (window != nullptr)
                 window->HandleFrame(frame);
         },
-        [] { gtk_main_quit(); });
+        [&window]
+        {
+            if (window != nullptr)
+                window->Quit();
+            else if (gtk_main_level() > 0)
+                gtk_main_quit();
+        });
 
     auto page = std::make_unique<ostrel_webview::PageWindow>(static_cast<Window>(parent), channel);
     if (!page->Created())
         return 1;
     window = page.get();
-    gtk_main();
+    if (!page->Quitting())
+        gtk_main();
     window = nullptr;
     page.reset();
     return 0;

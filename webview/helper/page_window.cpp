@@ -140,6 +140,9 @@ PageWindow::PageWindow(Window parent, PluginChannel& channel) : mParent(parent),
     webkit_web_view_set_background_color(mWebView, &background);
 
     mPlug = gtk_plug_new(mParent);
+    // The toolkit destroys the plug itself when the host destroys its window
+    // first: from then on nothing of it may be touched.
+    g_signal_connect(mPlug, "destroy", G_CALLBACK(OnPlugDestroyed), this);
     GtkCssProvider* css = gtk_css_provider_new();
     gtk_css_provider_load_from_data(css, kBackgroundCss, -1, nullptr);
     gtk_style_context_add_provider(gtk_widget_get_style_context(mPlug), GTK_STYLE_PROVIDER(css),
@@ -237,6 +240,8 @@ PageWindow::~PageWindow()
     mPending.clear();
     if (mWebView != nullptr)
         g_signal_handlers_disconnect_by_data(mWebView, this);
+    if (mPlug != nullptr)
+        g_signal_handlers_disconnect_by_data(mPlug, this);
     if (mScripts != nullptr)
     {
         g_signal_handlers_disconnect_by_data(mScripts, this);
@@ -293,11 +298,22 @@ void PageWindow::HandleFrame(const plugfw::Frame& frame)
             Answer(*a);
         break;
     case proto::kClose:
-        gtk_main_quit();
+        Quit();
         break;
     default:
         break;
     }
+}
+
+void PageWindow::Quit()
+{
+    // The host may close its window while this one is still being made,
+    // before the main loop runs: quitting a loop that does not run is an
+    // error of the toolkit's, so the loop is not started at all.
+    if (gtk_main_level() > 0)
+        gtk_main_quit();
+    else
+        mQuit = true;
 }
 
 void PageWindow::LoadFile(const std::string& path)
@@ -309,6 +325,8 @@ void PageWindow::LoadFile(const std::string& path)
 
 void PageWindow::ApplyGeometry()
 {
+    if (mPlug == nullptr)
+        return;
     GdkDisplay* display = gdk_display_get_default();
     Window root = 0;
     int x = 0;
@@ -323,7 +341,7 @@ void PageWindow::ApplyGeometry()
     if (gdk_x11_display_error_trap_pop(display) != 0 || ok == 0)
     {
         // The host destroyed the editor's window without telling us.
-        gtk_main_quit();
+        Quit();
         return;
     }
     int w = 0;
@@ -572,16 +590,26 @@ void PageWindow::OnDownloadStarted(WebKitWebContext*, WebKitDownload* download, 
         webkit_download_cancel(download);
 }
 
+void PageWindow::OnPlugDestroyed(GtkWidget*, gpointer self)
+{
+    auto* window = static_cast<PageWindow*>(self);
+    // The web view went with it.
+    window->mPlug = nullptr;
+    window->mWebView = nullptr;
+    window->Quit();
+}
+
 gboolean PageWindow::OnParentCheck(gpointer self)
 {
     static_cast<PageWindow*>(self)->ApplyGeometry();
     return G_SOURCE_CONTINUE;
 }
 
-void PageWindow::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer)
+void PageWindow::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
+                                        gpointer self)
 {
     // The page is gone; the plug-in sees the stream close and stays quiet.
-    gtk_main_quit();
+    static_cast<PageWindow*>(self)->Quit();
 }
 
 } // namespace ostrel_webview

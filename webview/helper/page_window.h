@@ -31,6 +31,10 @@ public:
     PageWindow& operator=(const PageWindow&) = delete;
 
     bool Created() const { return mWebView != nullptr; }
+    // Closed before the main loop started (the host's window went away).
+    bool Quitting() const { return mQuit; }
+    // Ends the main loop, or keeps it from starting.
+    void Quit();
     void HandleFrame(const plugfw::Frame& frame);
 
 private:
@@ -46,6 +50,7 @@ private:
     static void OnPageRequest(WebKitURISchemeRequest* request, gpointer self);
     static void OnDownloadStarted(WebKitWebContext*, WebKitDownload*, gpointer self);
     static gboolean OnParentCheck(gpointer self);
+    static void OnPlugDestroyed(GtkWidget*, gpointer self);
     static GdkFilterReturn OnParentEvent(GdkXEvent* xevent, GdkEvent*, gpointer self);
     static void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
                                        gpointer self);
@@ -80,7 +85,8 @@ private:
     int mAppliedWidth = -1;
     int mAppliedHeight = -1;
     unsigned mParentCheck = 0;
-    Window mFocusBefore = 0;            // X focus when the page took the keyboard
+    Window mFocusBefore = 0; // X focus when the page took the keyboard
+    bool mQuit = false;
     GdkWindow* mParentWindow = nullptr; // the parent, watched for its resizes
     // Questions the plug-in has not answered yet, with their decisions.
     struct Pending
