@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing Ostrel need, only
-# when something is missing. Safe to run again; works as root or via sudo.
+# Installs the Debian packages that building and testing Ostrel need, and the
+# npm packages of the page's browser test, only when something is missing.
+# Safe to run again; works as root or via sudo.
 set -euo pipefail
 
 packages=(
@@ -35,6 +36,8 @@ packages=(
   wine
   # The Windows installer (makensis).
   nsis
+  # The browser the editor page's test drives (tests/web/browser).
+  chromium
 )
 
 missing=()
@@ -43,8 +46,26 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
+# Debian's nodejs comes without npm; other builds of Node bring their own.
+command -v npm >/dev/null 2>&1 || missing+=(npm)
+
+# The npm packages of the page's browser test, as its lockfile pins them
+# (npm ci), again whenever the lockfile has changed. Run as the calling
+# user: they go into the source tree.
+npm_packages() {
+  local dir
+  dir="$(cd "$(dirname "$0")/.." && pwd)/tests/web/browser"
+  local stamp="$dir/node_modules/.installed-lock.json"
+  if cmp -s "$dir/package-lock.json" "$stamp"; then
+    return 0
+  fi
+  echo "install-deps: installing the npm packages of tests/web/browser"
+  (cd "$dir" && npm ci --no-audit --no-fund --ignore-scripts)
+  cp "$dir/package-lock.json" "$stamp"
+}
 
 if [ ${#missing[@]} -eq 0 ]; then
+  npm_packages
   exit 0
 fi
 
@@ -61,3 +82,4 @@ echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 "${as_root[@]}" apt-get update -qq
 "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+npm_packages
