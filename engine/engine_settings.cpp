@@ -30,15 +30,69 @@ DepthDb unpackDepth(uint64_t bits)
 
 } // namespace
 
-EngineSettings::EngineSettings() : depthBits(packDepth(DepthDb{}))
+EngineSettings::EngineSettings()
+    : depthBits(packDepth(DepthDb{kEngineDefaults.depthScaleDb, kEngineDefaults.depthBiasDb}))
 {
-    const SettingsSnapshot defaults;
+    const SettingsSnapshot& defaults = kEngineDefaults;
     for (int b = 0; b < kBellCount; ++b)
     {
         bellFreqHz[b].store(defaults.bellFreqHz[b], kRelaxed);
         bellQ[b].store(defaults.bellQ[b], kRelaxed);
         bellDepthPercent[b].store(defaults.bellDepthPercent[b], kRelaxed);
         bellActive[b].store(defaults.bellActive[b], kRelaxed);
+    }
+}
+
+void EngineSettings::apply(const ParamRow& row, double v)
+{
+    const int b = row.bell >= 0 && row.bell < kBellCount ? row.bell : 0;
+    switch (row.field)
+    {
+    case EngineField::Role:
+        role.store(roleOf(v), kRelaxed);
+        break;
+    case EngineField::Channel:
+        channelIndex.store(channelIndexOf(v), kRelaxed);
+        break;
+    case EngineField::Depth:
+        setDepth(depthOf(v));
+        break;
+    case EngineField::Bypass:
+        bypass.store(switchOf(v), kRelaxed);
+        break;
+    case EngineField::Selectivity:
+        selectivity.store(selectivityDbOf(v), kRelaxed);
+        break;
+    case EngineField::Listen:
+        listen.store(switchOf(v), kRelaxed);
+        break;
+    case EngineField::LowGuard:
+        lowGuardHz.store(floatOf(v), kRelaxed);
+        break;
+    case EngineField::Sidechain:
+        sidechainOn.store(switchOf(v), kRelaxed);
+        break;
+    case EngineField::BellFreq:
+        bellFreqHz[b].store(floatOf(v), kRelaxed);
+        break;
+    case EngineField::BellQ:
+        bellQ[b].store(floatOf(v), kRelaxed);
+        break;
+    case EngineField::BellDepth:
+        bellDepthPercent[b].store(floatOf(v), kRelaxed);
+        break;
+    case EngineField::BellActive:
+        bellActive[b].store(switchOf(v), kRelaxed);
+        break;
+    case EngineField::BellListen:
+        bellListen.store(bellListenOf(v), kRelaxed);
+        break;
+    case EngineField::HighGuard:
+        highGuardHz.store(floatOf(v), kRelaxed);
+        break;
+    case EngineField::Priority:
+        priority.store(intOf(v), kRelaxed);
+        break;
     }
 }
 

@@ -3,9 +3,9 @@
 #include "engine/block_driver.h"
 #include "framework/iparam.h"
 #include "link/peer_registry.h"
+#include "plugin/param_definitions.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace ostrel
 {
@@ -63,116 +63,14 @@ Ostrel::~Ostrel()
 
 void Ostrel::DefineParameters()
 {
-    using plugfw::ShapePowCurve;
-    const ShapePowCurve curve(3.0);
-    const int none = 0;
-
-    // Definition order as the product has always made it (High Guard before
-    // Sidechain); the indices are what counts for state.
-    GetParam(kParamRole)
-        ->DefineEnum("Role", 0, 4, "", none, "", {"Off", "Source", "Masker", "Self"});
-    GetParam(kParamChannel)->DefineInt("Channel", 1, 1, 64, "", none, "");
-    GetParam(kParamDepth)->DefineDouble("Depth", 0.0, 0.0, 100.0, 0.1, "%", none, "");
-    GetParam(kParamBypass)->DefineBool("Bypass", 0, "", none, "", "off", "on");
-    GetParam(kParamSelectivity)->DefineDouble("Selectivity", 11.0, 0.0, 100.0, 0.1, "%", none, "");
-    GetParam(kParamListen)->DefineBool("Listen", 0, "", none, "", "off", "on");
-    GetParam(kParamLowGuard)
-        ->DefineDouble("Low Guard", 20.0, 20.0, 500.0, 1.0, "Hz", none, "", curve);
-    GetParam(kParamHighGuard)
-        ->DefineDouble("High Guard", 20000.0, 2000.0, 20000.0, 1.0, "Hz", none, "", curve);
-    GetParam(kParamSidechain)->DefineBool("Sidechain", 0, "", none, "", "off", "on");
-    for (int k = 0; k < kBellCount; ++k)
-    {
-        char name[32];
-        std::snprintf(name, sizeof(name), "Bell %d Freq", k + 1);
-        GetParam(bellParam(k, kBellFreqOffset))
-            ->DefineDouble(name, 1000.0, 20.0, 20000.0, 0.1, "Hz", none, "", curve);
-        std::snprintf(name, sizeof(name), "Bell %d Q", k + 1);
-        GetParam(bellParam(k, kBellQOffset))
-            ->DefineDouble(name, 1.5, 0.3, 10.0, 0.01, "", none, "");
-        std::snprintf(name, sizeof(name), "Bell %d Depth", k + 1);
-        GetParam(bellParam(k, kBellDepthOffset))
-            ->DefineDouble(name, 0.0, 0.0, 100.0, 0.1, "%", none, "");
-        std::snprintf(name, sizeof(name), "Bell %d Active", k + 1);
-        GetParam(bellParam(k, kBellActiveOffset))->DefineBool(name, 0, "", none, "", "off", "on");
-    }
-    GetParam(kParamBellListen)->DefineInt("Bell Listen", 0, 0, 4, "", none, "");
-    GetParam(kParamPriority)->DefineInt("Priority", 4, 1, 8, "", none, "");
+    for (int i = 0; i < kNumParams; ++i)
+        defineParam(*GetParam(i), kParamTable[i]);
 }
 
 void Ostrel::OnParamChange(int paramIdx)
 {
-    const plugfw::IParam* param = GetParam(paramIdx);
-    if (!param)
-        return;
-    const double v = param->Value();
-    const uint8_t on = v >= 0.5 ? 1 : 0;
-    EngineSettings& s = engine.settings;
-
-    switch (paramIdx)
-    {
-    case kParamRole:
-        s.role = static_cast<int>(v);
-        break;
-    case kParamChannel:
-        s.channelIndex = static_cast<int>(v) - 1;
-        break;
-    case kParamDepth:
-    {
-        // Single precision, as the dips have always been computed.
-        float f = static_cast<float>(v) * 0.01f;
-        if (f >= 1.0f)
-            f = 1.0f;
-        if (f < 0.0f)
-            f = 0.0f;
-        s.setDepth(DepthDb{-48.0f * f, -(30.0f * f + 6.0f)});
-        break;
-    }
-    case kParamBypass:
-        s.bypass = on;
-        break;
-    case kParamSelectivity:
-        s.selectivity = static_cast<float>(v * 9.0 * 0.01 + 3.0);
-        break;
-    case kParamListen:
-        s.listen = on;
-        break;
-    case kParamLowGuard:
-        s.lowGuardHz = static_cast<float>(v);
-        break;
-    case kParamSidechain:
-        s.sidechainOn = on;
-        break;
-    case kParamBellListen:
-        s.bellListen = static_cast<int>(v) - 1;
-        break;
-    case kParamHighGuard:
-        s.highGuardHz = static_cast<float>(v);
-        break;
-    case kParamPriority:
-        s.priority = static_cast<int>(v);
-        break;
-    default:
-    {
-        const int bell = (paramIdx - kParamBell1Freq) / kParamsPerBell;
-        switch ((paramIdx - kParamBell1Freq) % kParamsPerBell)
-        {
-        case kBellFreqOffset:
-            s.bellFreqHz[bell] = static_cast<float>(v);
-            break;
-        case kBellQOffset:
-            s.bellQ[bell] = static_cast<float>(v);
-            break;
-        case kBellDepthOffset:
-            s.bellDepthPercent[bell] = static_cast<float>(v);
-            break;
-        case kBellActiveOffset:
-            s.bellActive[bell] = on;
-            break;
-        }
-        break;
-    }
-    }
+    if (const plugfw::IParam* param = GetParam(paramIdx))
+        engine.settings.apply(kParamTable[paramIdx], param->Value());
 }
 
 void Ostrel::SetParamFromEditor(int paramIdx, double normalisedValue)

@@ -1,6 +1,10 @@
-// The indices of Ostrel's 27 parameters. The order is the state format: the
-// host's saved projects and the last-state file store values by index.
+// Names for the indices of Ostrel's parameters in code, and the groups they
+// fall into. The parameters themselves are the rows of kParamTable
+// (engine/engine_settings.h); the order is the state format: the host's
+// saved projects and the last-state file store values by index.
 #pragma once
+
+#include "engine/engine_settings.h"
 
 namespace ostrel
 {
@@ -20,7 +24,7 @@ enum ParamIndex : int
     kParamBellListen = 24,
     kParamHighGuard = 25,
     kParamPriority = 26,
-    kNumParams = 27,
+    kNumParams = kParamCount,
 };
 
 inline constexpr int kParamsPerBell = 4;
@@ -36,6 +40,22 @@ inline constexpr int bellParam(int bell, int offset)
 
 // The monitoring switches and Bypass change what the user hears for a
 // moment, not the settings: nothing restores them behind the user's back.
+// The names above are the table's rows.
+static_assert(kParamTable[kParamRole].name == "Role");
+static_assert(kParamTable[kParamChannel].name == "Channel");
+static_assert(kParamTable[kParamDepth].name == "Depth");
+static_assert(kParamTable[kParamBypass].name == "Bypass");
+static_assert(kParamTable[kParamSelectivity].name == "Selectivity");
+static_assert(kParamTable[kParamListen].name == "Listen");
+static_assert(kParamTable[kParamLowGuard].name == "Low Guard");
+static_assert(kParamTable[kParamSidechain].name == "Sidechain");
+static_assert(kParamTable[bellParam(0, kBellFreqOffset)].field == EngineField::BellFreq);
+static_assert(kParamTable[bellParam(3, kBellActiveOffset)].field == EngineField::BellActive);
+static_assert(kParamTable[bellParam(3, kBellActiveOffset)].bell == 3);
+static_assert(kParamTable[kParamBellListen].name == "Bell Listen");
+static_assert(kParamTable[kParamHighGuard].name == "High Guard");
+static_assert(kParamTable[kParamPriority].name == "Priority");
+
 inline constexpr bool isMonitoringParam(int index)
 {
     return index == kParamBypass || index == kParamListen || index == kParamBellListen;

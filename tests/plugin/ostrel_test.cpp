@@ -150,11 +150,11 @@ TEST_F(OstrelTest, RoleTexts)
         EXPECT_EQ(Param(ostrel::kParamRole).FormatValue(r, false), texts[r]);
 }
 
-TEST_F(OstrelTest, ConstructionRunsNoParameterHandler)
+TEST_F(OstrelTest, TheEngineStartsAtTheTableDefaultsConverted)
 {
-    // The engine keeps its own start value until the host initialises the
-    // controller; the converted default would be 3.99.
-    EXPECT_FLOAT_EQ(S().selectivity, 4.0f);
+    // A new engine holds the converted defaults before the host initialises
+    // the controller, and the parameter handlers bring it to the same place.
+    EXPECT_FLOAT_EQ(S().selectivity, 3.99f);
     EXPECT_FALSE(plugin->lastStateDirty);
     plugin->OnParamReset();
     EXPECT_FLOAT_EQ(S().selectivity, 3.99f);
