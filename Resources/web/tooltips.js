@@ -5,9 +5,9 @@
 // while the pointer moves over it (the spectrum does, per guard or bell).
 (function (root) {
   'use strict';
+  const PLACE = root.OstrelTooltipPlace;
 
   const SHOW_AFTER_MS = 450;
-  const GAP = 8;
 
   class Tooltips {
     // page: the element the tip is placed in (the scaled page body).
@@ -55,20 +55,17 @@
       this.tip.hidden = false;
       // Positions in the page's own pixels, whatever its scale.
       const scale = Number(document.body.dataset.scale) || 1;
-      const box = this.page.getBoundingClientRect();
-      const r = t.getBoundingClientRect();
-      const pageW = this.page.clientWidth;
-      const pageH = this.page.clientHeight;
-      const tw = this.tip.offsetWidth;
-      const th = this.tip.offsetHeight;
-      // A large element (the spectrum) gets its tip at the pointer.
-      const big = r.height / scale > 60;
-      const anchorX = ((big ? this.x : r.left + r.width / 2) - box.left) / scale;
-      const below = ((big ? this.y : r.bottom) - box.top) / scale + GAP;
-      const above = ((big ? this.y : r.top) - box.top) / scale - GAP - th;
-      const y = below + th <= pageH ? below : Math.max(0, above);
-      const x = Math.min(Math.max(4, anchorX - tw / 2), pageW - tw - 4);
-      this.tip.style.transform = 'translate(' + Math.round(x) + 'px, ' + Math.round(y) + 'px)';
+      const at = PLACE.place(
+        scale,
+        this.page.getBoundingClientRect(),
+        t.getBoundingClientRect(),
+        { x: this.x, y: this.y },
+        this.page.clientWidth,
+        this.page.clientHeight,
+        this.tip.offsetWidth,
+        this.tip.offsetHeight
+      );
+      this.tip.style.transform = 'translate(' + at.x + 'px, ' + at.y + 'px)';
     }
 
     hide() {
