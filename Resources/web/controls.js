@@ -7,6 +7,8 @@
 (function (root) {
   'use strict';
   const P = root.OstrelParams;
+  const K = root.OstrelKnobModel;
+  const arc = K.arc;
   const SVG = 'http://www.w3.org/2000/svg';
 
   function el(tag, cls, parent, text) {
@@ -22,21 +24,6 @@
     for (const k in attrs) e.setAttribute(k, attrs[k]);
     if (parent) parent.appendChild(e);
     return e;
-  }
-
-  // The dial sweeps 270 degrees, from 7:30 to 4:30.
-  const START = (135 * Math.PI) / 180;
-  const SWEEP = (270 * Math.PI) / 180;
-
-  function arc(cx, cy, r, from, to) {
-    const a0 = START + from * SWEEP;
-    const a1 = START + to * SWEEP;
-    const x0 = cx + r * Math.cos(a0);
-    const y0 = cy + r * Math.sin(a0);
-    const x1 = cx + r * Math.cos(a1);
-    const y1 = cy + r * Math.sin(a1);
-    const large = (to - from) * 270 > 180 ? 1 : 0;
-    return `M${x0.toFixed(2)} ${y0.toFixed(2)}A${r} ${r} 0 ${large} 1 ${x1.toFixed(2)} ${y1.toFixed(2)}`;
   }
 
   // The value under a knob can be typed: a click on it opens a text field.
@@ -118,9 +105,9 @@
       if (!this.desc) return;
       const x = P.toNormalised(this.desc, this.value);
       this.fill.setAttribute('d', x > 0.002 ? arc(30, 30, 24, 0, x) : '');
-      const a = START + x * SWEEP;
-      this.pointer.setAttribute('x2', (30 + 13 * Math.cos(a)).toFixed(2));
-      this.pointer.setAttribute('y2', (30 + 13 * Math.sin(a)).toFixed(2));
+      const end = K.pointerEnd(30, 30, 13, x);
+      this.pointer.setAttribute('x2', end.x);
+      this.pointer.setAttribute('y2', end.y);
       const f = P.formatValue(this.desc, this.value);
       this.valueText.textContent = f.value;
       this.unitText.textContent = f.unit;
@@ -154,10 +141,7 @@
       });
       dial.addEventListener('pointermove', (e) => {
         if (!dragging) return;
-        // 200 px of travel for the whole range, a tenth of that with Shift.
-        const scale = e.shiftKey ? 2000 : 200;
-        const dy = startY - e.clientY + (e.clientX - startX) * 0.25;
-        const norm = Math.min(1, Math.max(0, startNorm + dy / scale));
+        const norm = K.dragValue(startNorm, e.clientX - startX, e.clientY - startY, e.shiftKey);
         if (e.shiftKey !== this.fine) {
           // Keep the knob where it is when the fine mode changes mid-drag.
           this.fine = e.shiftKey;
@@ -209,16 +193,13 @@
     bindKeys() {
       this.dial.addEventListener('keydown', (e) => {
         if (!this.desc) return;
-        let steps = 0;
-        if (e.key === 'ArrowUp' || e.key === 'ArrowRight') steps = 1;
-        else if (e.key === 'ArrowDown' || e.key === 'ArrowLeft') steps = -1;
-        else if (e.key === 'PageUp') steps = 10;
-        else if (e.key === 'PageDown') steps = -10;
-        else if (e.key === 'Home' || e.key === 'End') {
+        const steps = K.keySteps(e.key);
+        if (steps === 0) return;
+        if (steps === 'min' || steps === 'max') {
           e.preventDefault();
-          this.edit.set(this.desc, e.key === 'Home' ? this.desc.min : this.desc.max);
+          this.edit.set(this.desc, steps === 'min' ? this.desc.min : this.desc.max);
           return;
-        } else return;
+        }
         e.preventDefault();
         const plain = P.nudge(this.desc, this.value, steps, e.shiftKey);
         this.update(plain);
