@@ -14,6 +14,7 @@
   const P = root.OstrelParams;
   const M = root.OstrelMeterModel;
   const H = root.OstrelHelpTexts;
+  const SL = root.OstrelSpectrumLayout;
 
   const COLORS = {
     bg: '#0f1115',
@@ -44,8 +45,7 @@
   const DIP_RANGE_DB = 24;
   // The radius of the box's rounded corners.
   const CORNER = 6;
-  const HOLD_FALL_DB_PER_S = 8;
-  const PAD = { left: 42, right: 10, top: 22, bottom: 18 };
+  const PAD = SL.PAD;
   const LABEL_MIN_SCREEN_PX = 9;
 
   class SpectrumView {
@@ -88,12 +88,12 @@
         cv.height = Math.round(this.h * ratio);
       }
       this.ctx.setTransform(ratio, 0, 0, ratio, 0, 0);
-      this.plotW = this.w - PAD.left - PAD.right;
-      const plotH = this.h - PAD.top - PAD.bottom;
-      this.specTop = PAD.top;
-      this.specH = Math.round(plotH * 0.56);
-      this.dipTop = this.specTop + this.specH + 8;
-      this.dipH = this.h - PAD.bottom - this.dipTop;
+      const l = SL.layout(this.w, this.h);
+      this.plotW = l.plotW;
+      this.specTop = l.specTop;
+      this.specH = l.specH;
+      this.dipTop = l.dipTop;
+      this.dipH = l.dipH;
       this.ratio = ratio;
       this.layerDirty = true;
       this.invalidate();
@@ -169,10 +169,7 @@
     setMeters(m, now) {
       this.meters = m;
       this.live = M.meterState(m);
-      if (this.live.live) {
-        const dt = this.lastMeters ? Math.min(0.25, (now - this.lastMeters) / 1000) : 0;
-        for (let k = 0; k < B.COUNT; k++) this.hold[k] = Math.max(-m.dip[k], this.hold[k] - HOLD_FALL_DB_PER_S * dt, 0);
-      }
+      if (this.live.live) SL.fallHolds(this.hold, m.dip, this.lastMeters ? (now - this.lastMeters) / 1000 : 0);
       this.lastMeters = now;
       // A frame that follows only meter updates redraws the rows they reach.
       if (!this.dirty) this.metersOnly = true;
@@ -190,15 +187,15 @@
     }
 
     xOfAxis(a) {
-      return PAD.left + a * this.plotW;
+      return SL.xOfAxis(this, a);
     }
 
     xOfHz(hz) {
-      return this.xOfAxis(B.axisOf(hz));
+      return SL.xOfHz(this, hz);
     }
 
     hzOfX(x) {
-      return B.hzOfAxis((x - PAD.left) / this.plotW);
+      return SL.hzOfX(this, x);
     }
 
     // Draws if anything changed since the last frame.
@@ -535,18 +532,8 @@
     // The line above the plot's right half: the deepest dip and the bands
     // touched, why the meters stand still, or the band under the pointer.
     readoutLine() {
-      const s = this.state;
-      const m = this.meters;
-      const active = !s.bypass && s.role !== 0;
-      if (this.hover >= 0) {
-        const k = this.hover;
-        const f = B.CENTRES[k];
-        let t = 'band ' + (k + 1) + ' · ' + (f >= 1000 ? (f / 1000).toFixed(2) + ' kHz' : Math.round(f) + ' Hz');
-        if (m && active && s.role !== 1) t += ' · dip ' + (m.dip[k] < 0 ? m.dip[k].toFixed(1) : '0.0') + ' dB';
-        if (m && active && m.src[k] > -120) t += ' · Source ' + m.src[k].toFixed(1) + ' dBFS';
-        return t;
-      }
-      return M.meterLine(s, m);
+      if (this.hover >= 0) return SL.bandLine(this.hover, this.state, this.meters);
+      return M.meterLine(this.state, this.meters);
     }
 
     // Drawn with the bars, so the line and the bars always agree.
@@ -564,17 +551,7 @@
     }
 
     hit(x, y) {
-      const s = this.state;
-      if (!this.shaping()) return null;
-      if (y < this.specTop - 10 || y > this.dipTop + this.dipH) return null;
-      const near = (hz, range) => Math.abs(this.xOfHz(hz) - x) <= range;
-      for (let i = s.bells.length - 1; i >= 0; i--) {
-        const b = s.bells[i];
-        if ((b.active || s.bellListen === i + 1) && near(b.freq, 7) && this.descs.bells[i]) return { desc: this.descs.bells[i], key: 'bell' + i };
-      }
-      if (this.descs.high && near(s.highGuard, 6)) return { desc: this.descs.high, key: 'high' };
-      if (this.descs.low && near(s.lowGuard, 6)) return { desc: this.descs.low, key: 'low' };
-      return null;
+      return SL.hit(this, this.state, this.descs, x, y);
     }
 
     bindPointer() {
@@ -606,7 +583,7 @@
           }
           return;
         }
-        const band = x >= PAD.left && x < PAD.left + this.plotW && y >= this.specTop && y <= this.dipTop + this.dipH ? Math.floor(((x - PAD.left) / this.plotW) * B.COUNT) : -1;
+        const band = SL.bandAt(this, x, y);
         if (band !== this.hover) {
           this.hover = band;
           this.invalidate();
@@ -615,8 +592,7 @@
         const h = this.hit(x, y);
         cv.style.cursor = h ? 'ew-resize' : 'default';
         // The hint follows what is under the pointer.
-        const key = h ? (h.key === 'low' ? 'scope-low-guard' : h.key === 'high' ? 'scope-high-guard' : 'scope-bell') : y < PAD.top && x > this.w / 2 ? 'readout' : 'scope';
-        const tip = H.forSymbol(key);
+        const tip = H.forSymbol(SL.tipKey(this, h, x, y));
         if (cv.dataset.tip !== tip) cv.dataset.tip = tip;
       });
       const finish = (e) => {

@@ -18,6 +18,7 @@ const { pathToFileURL } = require('node:url');
 
 const FIXTURES = require('../fixtures.js');
 const HELP = require('../../../Resources/web/help_texts.js');
+const SL = require('../../../Resources/web/spectrum_layout.js');
 
 const CHROMIUM = process.env.OSTREL_CHROMIUM || '/usr/bin/chromium';
 const PAGE_URL = pathToFileURL(path.join(__dirname, '..', '..', '..', 'Resources', 'web', 'index.html')).href;
@@ -333,6 +334,31 @@ describe('what the page sends', () => {
     assert.equal(texts[0].gesture, 'begin');
     assert.ok(texts.slice(1, -1).every((m) => m.gesture === 'drag'), JSON.stringify(texts));
     assert.deepEqual(texts[texts.length - 1], { ch: 64, depth: 1, v: 70, gesture: 'end' });
+  });
+
+  test('drag: a guard along the spectrum; the readout names the band under the pointer', async (t) => {
+    const page = await openPage(t);
+    await dismissGuide(page);
+    const box = await page.locator('#scope').boundingBox();
+    const l = SL.layout(box.width, box.height);
+    const y = box.y + l.specTop + l.specH / 2;
+    // Band 11 in the middle of its width.
+    await page.mouse.move(box.x + SL.PAD.left + (10.5 * l.plotW) / 24, y);
+    await settle(page);
+    assert.match(await page.textContent('#scope-readout'), /^band 11 · 1\.47 kHz/);
+    // The Low Guard stands at 20 Hz, the left end of the axis.
+    await page.mouse.move(box.x + SL.xOfHz(l, 20) + 2, y);
+    await page.mouse.down();
+    await page.mouse.move(box.x + SL.xOfHz(l, 200), y, { steps: 3 });
+    await page.mouse.up();
+    await settle(page);
+    const texts = (await takeSent(page)).map((m) => (assert.equal(m.tag, TAG.parameter), JSON.parse(m.text)));
+    assert.ok(texts.every((m) => m.paramIdx === ID['Low Guard']), JSON.stringify(texts));
+    assert.equal(texts[0].gesture, 'begin');
+    assert.equal(texts[texts.length - 1].gesture, 'end');
+    const last = texts.filter((m) => m.value !== undefined).pop().value;
+    assert.ok(Math.abs(last - 200) < 6, 'the last value ' + last);
+    assert.equal(await page.textContent('[data-param="Low Guard"] .knob-value'), Math.round(last) + 'Hz');
   });
 
   test('keys: arrows nudge a focused knob as one gesture that ends by itself', async (t) => {
