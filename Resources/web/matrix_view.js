@@ -7,7 +7,7 @@
   'use strict';
   const L = root.OstrelLinkModel;
   const H = root.OstrelHelpTexts;
-  const B = root.OstrelBands;
+  const MR = root.OstrelMatrixRows;
   const MD = root.OstrelMatrixDrag;
   const { el } = root.OstrelControls;
 
@@ -20,9 +20,8 @@
     if (e.dataset[key] !== v) e.dataset[key] = v;
   }
 
-  const SPARK_W = 48;
-  const SPARK_H = 16;
-  const SPARK_FLOOR_DB = -72;
+  const SPARK_W = MR.SPARK_W;
+  const SPARK_H = MR.SPARK_H;
   const SPARK_EVERY_MS = 400;
 
   // Pixels behind one page pixel: the screen's and the page's scale.
@@ -37,14 +36,8 @@
     const c = canvas.getContext('2d');
     c.setTransform(dpr, 0, 0, dpr, 0, 0);
     c.clearRect(0, 0, SPARK_W, SPARK_H);
-    const bw = SPARK_W / B.COUNT;
     c.fillStyle = canvas.dataset.color || '#35c9ae';
-    for (let k = 0; k < B.COUNT; k++) {
-      const db = B.levelDb(levels[k]);
-      if (!(db > SPARK_FLOOR_DB)) continue;
-      const h = Math.max(1, ((db - SPARK_FLOOR_DB) / -SPARK_FLOOR_DB) * SPARK_H);
-      c.fillRect(k * bw + 0.5, SPARK_H - h, bw - 1, h);
-    }
+    for (const b of MR.sparkBars(levels)) c.fillRect(b.x, b.y, b.w, b.h);
   }
 
   class MatrixView {
@@ -75,7 +68,7 @@
       const all = [];
       for (const s of g.sources) all.push(s, ...s.maskers);
       all.push(...g.unlinked);
-      const signature = g.sources.map((s) => s.row.ch + '[' + s.maskers.map((m) => m.row.ch).join(',') + ']').join(' ') + ' | ' + g.unlinked.map((m) => m.row.ch).join(',');
+      const signature = MR.signature(g);
       if (signature !== this.signature && this.dragging === null) {
         this.signature = signature;
         this.build(g);
@@ -84,9 +77,8 @@
         const r = this.rows.get(entry.row.ch);
         if (r) this.fill(r, entry, g, pending, nowMs);
       }
-      const d = matrix ? matrix.diag : { src: 0, msk: 0 };
       const solo = pending.shown(0, 'solo', g.solo, nowMs);
-      setText(this.footText, d.src + (d.src === 1 ? ' Source' : ' Sources') + ' · ' + d.msk + (d.msk === 1 ? ' Masker' : ' Maskers') + (solo ? ' · ' + L.soloText(matrix, solo) : ''));
+      setText(this.footText, MR.summary(matrix ? matrix.diag : null, solo ? L.soloText(matrix, solo) : ''));
       if (this.endSolo.hidden !== !solo) this.endSolo.hidden = !solo;
     }
 
@@ -209,7 +201,7 @@
       const s = entry.row;
       const label = L.rowLabel(s);
       setText(r.ch, label.badge);
-      setData(r.ch, 'tip', H.forSymbol(s.role === 1 ? 'matrix-source-channel' : label.badge === '–' ? 'matrix-no-channel' : 'matrix-masker-channel'));
+      setData(r.ch, 'tip', H.forSymbol(MR.channelTipKey(s.role, label.badge)));
       setData(r.name, 'tip', label.text);
       setText(r.name, s.name || (s.role === 1 ? 'Source' : 'Masker'));
       r.name.classList.toggle('unnamed', !s.name);

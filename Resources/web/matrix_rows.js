@@ -1,0 +1,49 @@
+// What the link matrix shows, worked out without the page: when its rows
+// must be built again, the footer's summary, each channel badge's hint and
+// the bars of a row's small level curve (matrix_view.js draws them).
+(function (root, make) {
+  const bands = typeof require === 'function' ? require('./bands.js') : root.OstrelBands;
+  const api = make(bands);
+  if (typeof module === 'object' && module.exports) module.exports = api;
+  else root.OstrelMatrixRows = api;
+})(typeof self !== 'undefined' ? self : this, function (B) {
+  'use strict';
+
+  const SPARK_W = 48;
+  const SPARK_H = 16;
+  const SPARK_FLOOR_DB = -72;
+
+  // Which rows there are and how they are grouped (from
+  // OstrelLinkModel.groupMatrix): rows are built again only when it changes.
+  function signature(g) {
+    return g.sources.map((s) => s.row.ch + '[' + s.maskers.map((m) => m.row.ch).join(',') + ']').join(' ') + ' | ' + g.unlinked.map((m) => m.row.ch).join(',');
+  }
+
+  // "1 Source · 2 Maskers", and what is soloed (its text) if anything.
+  function summary(diag, soloText) {
+    const d = diag || { src: 0, msk: 0 };
+    return d.src + (d.src === 1 ? ' Source' : ' Sources') + ' · ' + d.msk + (d.msk === 1 ? ' Masker' : ' Maskers') + (soloText ? ' · ' + soloText : '');
+  }
+
+  // The hint's key (help_texts.js) for a row's channel badge.
+  function channelTipKey(role, badge) {
+    return role === 1 ? 'matrix-source-channel' : badge === '–' ? 'matrix-no-channel' : 'matrix-masker-channel';
+  }
+
+  // The bars of the small curve for the message's band levels, in its own
+  // pixels (SPARK_W x SPARK_H): bands below the floor get none, the others
+  // at least one pixel.
+  function sparkBars(levels) {
+    const bw = SPARK_W / B.COUNT;
+    const bars = [];
+    for (let k = 0; k < B.COUNT; k++) {
+      const db = B.levelDb(levels[k]);
+      if (!(db > SPARK_FLOOR_DB)) continue;
+      const h = Math.max(1, ((db - SPARK_FLOOR_DB) / -SPARK_FLOOR_DB) * SPARK_H);
+      bars.push({ x: k * bw + 0.5, y: SPARK_H - h, w: bw - 1, h });
+    }
+    return bars;
+  }
+
+  return { SPARK_W, SPARK_H, signature, summary, channelTipKey, sparkBars };
+});
