@@ -532,11 +532,10 @@
     });
     // The preset name, marked when the settings have moved away from it
     // (the plug-in keeps both).
-    const name = state.currentPreset;
-    const modified = name !== null && state.presetModified;
-    setText($('preset-value'), name !== null ? name + (modified ? ' *' : '') : 'Presets');
+    const header = PR.headerLabel(state.currentPreset, state.presetModified);
+    setText($('preset-value'), header.text);
     // The name may be cut in the header: the whole of it in the hint.
-    setData($('preset-button'), 'tip', (name !== null ? name + (modified ? ': changed since it was loaded. ' : '. ') : '') + H.forSymbol('presets'));
+    setData($('preset-button'), 'tip', header.tipLead + H.forSymbol('presets'));
     showSlot();
   }
 
@@ -552,11 +551,11 @@
         b.paused = paused;
         b.meter.classList.toggle('paused', paused);
       }
-      const shown = Math.round(db * 10);
-      if (b.last === shown) continue;
-      b.last = shown;
-      b.fill.style.transform = 'scaleX(' + Math.min(1, Math.max(0, -db / 24)).toFixed(3) + ')';
-      b.text.textContent = (db < 0 ? db.toFixed(1) : '0.0') + ' dB';
+      const v = M.bellMeter(db);
+      if (b.last === v.shown) continue;
+      b.last = v.shown;
+      b.fill.style.transform = 'scaleX(' + v.fill + ')';
+      b.text.textContent = v.text;
     }
   }
 
@@ -631,14 +630,8 @@
       a.dispatchEvent(new KeyboardEvent('keydown', { key: special === 1 ? 'Enter' : 'Escape', bubbles: true }));
       return;
     }
-    const start = a.selectionStart;
-    const end = a.selectionEnd;
-    if (special === 2) {
-      if (start !== end) a.setRangeText('', start, end, 'end');
-      else if (start > 0) a.setRangeText('', start - 1, start, 'end');
-    } else if (charCode >= 32 && charCode < 127) {
-      a.setRangeText(String.fromCharCode(charCode), start, end, 'end');
-    }
+    const r = HK.typedEdit(a.selectionStart, a.selectionEnd, charCode, special);
+    if (r) a.setRangeText(r.text, r.start, r.end, 'end');
     a.dispatchEvent(new Event('input', { bubbles: true }));
   };
 
@@ -692,32 +685,24 @@
   // the page follows when the host has resized the view.
   function bindResizeCorner() {
     const grip = $('resize-corner');
-    let start = null;
-    let lastSent = 0;
-    let lastText = '';
-    const request = (e, force) => {
-      const size = FIT.resizeTarget(start.w, start.h, e.clientX - start.x, e.clientY - start.y);
-      const text = FIT.resizeText(size);
-      const now = performance.now();
-      if (!text || text === lastText || (!force && now - lastSent < 50)) return;
-      lastText = text;
-      lastSent = now;
-      sendTag(W.TAG.resize, text);
+    let drag = null;
+    const request = (e, last) => {
+      const text = drag.request(e.clientX, e.clientY, performance.now(), last);
+      if (text) sendTag(W.TAG.resize, text);
     };
     grip.addEventListener('pointerdown', (e) => {
       if (e.button !== 0) return;
       e.preventDefault();
       grip.setPointerCapture(e.pointerId);
-      start = { x: e.clientX, y: e.clientY, w: root.innerWidth, h: root.innerHeight };
-      lastText = '';
+      drag = new FIT.ResizeDrag(e.clientX, e.clientY, root.innerWidth, root.innerHeight);
     });
     grip.addEventListener('pointermove', (e) => {
-      if (start) request(e, false);
+      if (drag) request(e, false);
     });
     const finish = (e) => {
-      if (!start) return;
+      if (!drag) return;
       request(e, true);
-      start = null;
+      drag = null;
     };
     grip.addEventListener('pointerup', finish);
     grip.addEventListener('pointercancel', finish);

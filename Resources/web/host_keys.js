@@ -93,5 +93,18 @@
     }
   }
 
-  return { HostKeyTracker, KeyActivationGuard, takesText };
+  // A host key press in a text field whose selection runs from start to
+  // end: special 2 (Delete/Backspace) removes the selection or the character
+  // before the caret, a printable character replaces the selection. The
+  // range to replace and its new text, or null when nothing changes.
+  function typedEdit(start, end, charCode, special) {
+    if (special === 2) {
+      if (start !== end) return { start, end, text: '' };
+      return start > 0 ? { start: start - 1, end: start, text: '' } : null;
+    }
+    if (charCode >= 32 && charCode < 127) return { start, end, text: String.fromCharCode(charCode) };
+    return null;
+  }
+
+  return { HostKeyTracker, KeyActivationGuard, takesText, typedEdit };
 });

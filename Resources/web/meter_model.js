@@ -68,8 +68,21 @@
     return Math.max(LEVEL_FLOOR_DB, levelDb + Math.min(0, Number.isFinite(dipDb) ? dipDb : 0));
   }
 
+  // A bell's meter for its dip in dB: the bar's fill (0..1 of 24 dB, a
+  // scale text), its text, and what it shows in tenths of a dB, so that a
+  // report that changes nothing visible writes nothing.
+  const BELL_METER_RANGE_DB = 24;
+  function bellMeter(db) {
+    return {
+      shown: Math.round(db * 10),
+      fill: Math.min(1, Math.max(0, -db / BELL_METER_RANGE_DB)).toFixed(3),
+      text: (db < 0 ? db.toFixed(1) : '0.0') + ' dB',
+    };
+  }
+
   return {
     NO_DIP_DB,
+    bellMeter,
     LEVEL_TOP_DB,
     LEVEL_FLOOR_DB,
     LEVEL_GRID_DB,

@@ -48,5 +48,30 @@
     return '{"w":' + w + ',"h":' + h + '}';
   }
 
-  return { DESIGN_WIDTH, DESIGN_HEIGHT, MIN_SCALE, MAX_SCALE, fit, resizeTarget, resizeText };
+  // Requests sent during a drag of the corner: at most one each 50 ms
+  // (the host resizes its window for each), never one like the last, and
+  // the last one of the drag always.
+  const RESIZE_EVERY_MS = 50;
+
+  // A drag of the corner that started at (x, y) in a view of w x h.
+  class ResizeDrag {
+    constructor(x, y, w, h) {
+      this.start = { x, y, w, h };
+      this.lastSent = 0;
+      this.lastText = '';
+    }
+
+    // The pointer is at (x, y) at `now` ms; `last`: the drag ends here.
+    // The text to send, or null.
+    request(x, y, now, last) {
+      const s = this.start;
+      const text = resizeText(resizeTarget(s.w, s.h, x - s.x, y - s.y));
+      if (!text || text === this.lastText || (!last && now - this.lastSent < RESIZE_EVERY_MS)) return null;
+      this.lastText = text;
+      this.lastSent = now;
+      return text;
+    }
+  }
+
+  return { DESIGN_WIDTH, DESIGN_HEIGHT, MIN_SCALE, MAX_SCALE, RESIZE_EVERY_MS, fit, resizeTarget, resizeText, ResizeDrag };
 });

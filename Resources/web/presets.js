@@ -187,8 +187,17 @@
     factory('Self: tame resonances', [40, 60, 60, 18000, 4], []),
   ];
 
+  // The header's preset button: the preset's name, starred when the
+  // settings have moved away from it, or "Presets"; and what its hint says
+  // before the general help (the name may be cut in the header).
+  function headerLabel(name, modified) {
+    if (name === null) return { text: 'Presets', tipLead: '' };
+    return modified ? { text: name + ' *', tipLead: name + ': changed since it was loaded. ' } : { text: name, tipLead: name + '. ' };
+  }
+
   return {
     FORMAT,
+    headerLabel,
     MAX_STORED_BYTES,
     FACTORY,
     returnScriptLength,

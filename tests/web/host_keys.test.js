@@ -1,7 +1,7 @@
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { HostKeyTracker, KeyActivationGuard, takesText } = require('../../Resources/web/host_keys.js');
+const { HostKeyTracker, KeyActivationGuard, takesText, typedEdit } = require('../../Resources/web/host_keys.js');
 
 // Just enough of a document: listeners, an active element, and a way to
 // move the focus the way a browser does (focusout, then focusin).
@@ -168,4 +168,24 @@ test('a modal part of the page holds the keys whatever has the focus', () => {
   tracker.hold(true);
   tracker.hold(false);
   assert.deepEqual(sent, [true, false, true]);
+});
+
+test('a host key press edits the focused field: characters replace the selection, Delete takes it or the character before', () => {
+  const cases = [
+    // value, selection start, end, char code, special -> value after
+    ['abc', 3, 3, 120, 0, 'abcx'],
+    ['abc', 1, 1, 32, 0, 'a bc'],
+    ['abc', 0, 2, 126, 0, '~c'],
+    ['abc', 3, 3, 0, 2, 'ab'],
+    ['abc', 1, 3, 0, 2, 'a'],
+    ['abc', 0, 0, 0, 2, 'abc'], // nothing before the caret
+    ['abc', 3, 3, 127, 0, 'abc'], // not printable
+    ['abc', 3, 3, 10, 0, 'abc'],
+    ['abc', 3, 3, 0xe9, 0, 'abc'], // outside what the host's codes carry as text
+  ];
+  for (const [value, start, end, charCode, special, after] of cases) {
+    const r = typedEdit(start, end, charCode, special);
+    const result = r ? value.slice(0, r.start) + r.text + value.slice(r.end) : value;
+    assert.equal(result, after, JSON.stringify([value, start, end, charCode, special]));
+  }
 });

@@ -108,3 +108,16 @@ test('both level curves share one dBFS axis', () => {
   assert.equal(meter.levelAfterDip(-90, -20), meter.LEVEL_FLOOR_DB);
   assert.equal(meter.levelAfterDip(-120, -3), meter.LEVEL_FLOOR_DB);
 });
+
+test('a bell\'s meter: its fill over 24 dB, its text, and a change it shows only at a tenth of a dB', () => {
+  const cases = [
+    // dB -> shown, fill, text
+    [0, 0, '0.000', '0.0 dB'],
+    [-6, -60, '0.250', '-6.0 dB'],
+    [-1.34, -13, '0.056', '-1.3 dB'],
+    [-30, -300, '1.000', '-30.0 dB'],
+    [0.4, 4, '0.000', '0.0 dB'],
+  ];
+  for (const [db, shown, fill, text] of cases) assert.deepEqual(meter.bellMeter(db), { shown, fill, text }, String(db));
+  assert.equal(meter.bellMeter(-6.01).shown, meter.bellMeter(-5.99).shown);
+});

@@ -40,3 +40,18 @@ test('a drag of the resize corner asks for a size of the design\'s proportions w
   assert.equal(fit.resizeText({ width: 0, height: 815 }), null);
   assert.equal(fit.resizeText({ width: NaN, height: 815 }), null);
 });
+
+test('a corner drag asks at most every 50 ms, never twice for one size, and always at its end', () => {
+  // From 1084 x 543, the pointer at (1000, 500); each step: x, y, ms, end.
+  const steps = [
+    [1054, 500, 20, false, null], // the clock's start counts as a request
+    [1054, 500, 60, false, '{"w":1138,"h":570}'],
+    [1108, 500, 80, false, null], // too soon
+    [1108, 500, 120, false, '{"w":1192,"h":597}'],
+    [1108, 500, 300, false, null], // the same size
+    [1162, 500, 310, true, '{"w":1246,"h":624}'], // the end is never held back
+    [1162, 500, 320, true, null], // nor repeated
+  ];
+  const drag = new fit.ResizeDrag(1000, 500, 1084, 543);
+  for (const [x, y, ms, end, want] of steps) assert.equal(drag.request(x, y, ms, end), want, `${x} ${y} at ${ms}`);
+});

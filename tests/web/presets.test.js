@@ -151,3 +151,13 @@ test('applying a preset hands the plug-in all its known values; the edits are th
   ]);
   assert.deepEqual(presets.edits(p, set, values({ Priority: 4 })), [{ idx: id('Depth'), value: 40 }]);
 });
+
+test('the header names the preset the settings came from, starred once they moved away', () => {
+  const cases = [
+    [null, false, 'Presets', ''],
+    [null, true, 'Presets', ''],
+    ['Busy chorus', false, 'Busy chorus', 'Busy chorus. '],
+    ['Busy chorus', true, 'Busy chorus *', 'Busy chorus: changed since it was loaded. '],
+  ];
+  for (const [name, modified, text, tipLead] of cases) assert.deepEqual(presets.headerLabel(name, modified), { text, tipLead }, `${name} ${modified}`);
+});
