@@ -209,8 +209,13 @@ std::string WebViewEditorDelegate::ParamsMessage() const
         std::string description;
         GetParam(i)->DescribeJson(i, description);
         Json parsed = Json::parse(description, nullptr, false);
-        if (!parsed.is_discarded())
-            params.push_back(std::move(parsed));
+        if (parsed.is_discarded())
+            continue;
+        parsed["step"] = GetParam(i)->Step();
+        parsed["unit"] = GetParam(i)->Label();
+        if (const std::vector<std::string> texts = PageValueTexts(i); !texts.empty())
+            parsed["texts"] = texts;
+        params.push_back(std::move(parsed));
     }
     Json message = Json::object();
     message["id"] = "params";

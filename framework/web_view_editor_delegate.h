@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace plugfw
 {
@@ -29,9 +30,13 @@ public:
     // The page has loaded: sends the "params" message (tag -1), then runs
     // EditorOpened.
     virtual void ContentLoaded();
-    // The "params" message text: every parameter's description, as the JSON
-    // library writes it (members sorted, no spaces).
+    // The "params" message text: every parameter's description with its
+    // step, unit and the value texts the page shows, as the JSON library
+    // writes it (members sorted, no spaces).
     std::string ParamsMessage() const;
+    // The texts the page shows for a parameter's values min, min + 1, ...;
+    // none: the page shows numbers (and its own texts for a switch).
+    virtual std::vector<std::string> PageValueTexts(int /*paramIdx*/) const { return {}; }
 
     // Plug-in -> page.
     void SendParamValueToPage(int paramIdx, double value, bool isNormalised) override;

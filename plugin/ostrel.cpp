@@ -73,6 +73,17 @@ void Ostrel::OnParamChange(int paramIdx)
         engine.settings.apply(kParamTable[paramIdx], param->Value());
 }
 
+std::vector<std::string> Ostrel::PageValueTexts(int paramIdx) const
+{
+    std::vector<std::string> texts;
+    if (paramIdx < 0 || paramIdx >= kNumParams)
+        return texts;
+    for (const std::string_view text : kParamTable[paramIdx].pageTexts)
+        if (!text.empty())
+            texts.emplace_back(text);
+    return texts;
+}
+
 void Ostrel::SetParamFromEditor(int paramIdx, double normalisedValue)
 {
     Vst3Plugin::SetParamFromEditor(paramIdx, normalisedValue);

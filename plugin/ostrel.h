@@ -79,6 +79,7 @@ public:
     bool OnEditorMessage(int msgTag, int ctrlTag, int dataSize, const void* data) override;
     // Page loaded: a refresh is due at the next tick, then "params" and the values.
     void ContentLoaded() override;
+    std::vector<std::string> PageValueTexts(int paramIdx) const override;
     // Host and page keys reach the page's key handler while it asked for them.
     bool KeyDown(const plugfw::KeyPress& key) override;
 

@@ -1,74 +1,22 @@
-// The 27 parameters as the page knows them: the descriptions of the "params"
-// message (range, default, kind, shape) completed with what that message does
-// not carry (step, unit, value texts), the normalised <-> plain conversions
-// and the value texts shown and typed. No DOM here.
+// The parameters as the page knows them: the descriptions of the "params"
+// message (range, default, kind, shape, step, unit, value texts), the
+// normalised <-> plain conversions and the value texts shown and typed. Until
+// that message arrives the page uses the same list, written by the plug-in's
+// tests from its own table (param_table.js). No DOM here.
 (function (root, make) {
-  const api = make();
+  const table =
+    typeof module === 'object' && module.exports ? require('./param_table.js') : root.OstrelParamTable;
+  const api = make(table);
   if (typeof module === 'object' && module.exports) module.exports = api;
   else root.OstrelParams = api;
-})(typeof self !== 'undefined' ? self : this, function () {
+})(typeof self !== 'undefined' ? self : this, function (builtInTable) {
   'use strict';
 
-  const ROLE_TEXTS = ['Off', 'Source', 'Masker', 'Self'];
   const SWITCH_TEXTS = ['Off', 'On'];
-  const BELL_LISTEN_TEXTS = ['Off', 'Bell 1', 'Bell 2', 'Bell 3', 'Bell 4'];
-
-  // What the page shows for each parameter, by name.
-  const FIXED = {
-    Role: { step: 1, unit: '', texts: ROLE_TEXTS },
-    Channel: { step: 1, unit: '' },
-    Depth: { step: 0.1, unit: '%' },
-    Bypass: { step: 1, unit: '', texts: SWITCH_TEXTS },
-    Selectivity: { step: 0.1, unit: '%' },
-    Listen: { step: 1, unit: '', texts: SWITCH_TEXTS },
-    'Low Guard': { step: 1, unit: 'Hz' },
-    Sidechain: { step: 1, unit: '', texts: SWITCH_TEXTS },
-    'Bell Listen': { step: 1, unit: '', texts: BELL_LISTEN_TEXTS },
-    'High Guard': { step: 1, unit: 'Hz' },
-    Priority: { step: 1, unit: '' },
-  };
-  const BELL_FIXED = {
-    Freq: { step: 0.1, unit: 'Hz' },
-    Q: { step: 0.01, unit: '' },
-    Depth: { step: 0.1, unit: '%' },
-    Active: { step: 1, unit: '', texts: SWITCH_TEXTS },
-  };
-  const BELL_NAME = /^Bell (\d+) (Freq|Q|Depth|Active)$/;
-
-  function fixedFor(name) {
-    const bell = BELL_NAME.exec(name);
-    if (bell) return BELL_FIXED[bell[2]];
-    return FIXED[name] || null;
-  }
 
   // The plug-in's own table, used until its "params" message arrives.
-  function p(id, name, type, def, min, max, displayType) {
-    return { id, name, type, default: def, min, max, display_type: displayType || 0 };
-  }
-  const DEFAULT_DESCRIPTIONS = [
-    p(0, 'Role', 'enum', 0, 0, 3),
-    p(1, 'Channel', 'int', 1, 1, 64),
-    p(2, 'Depth', 'float', 0, 0, 100),
-    p(3, 'Bypass', 'bool', 0, 0, 1),
-    p(4, 'Selectivity', 'float', 11, 0, 100),
-    p(5, 'Listen', 'bool', 0, 0, 1),
-    p(6, 'Low Guard', 'float', 20, 20, 500, 6),
-    p(7, 'Sidechain', 'bool', 0, 0, 1),
-  ];
-  for (let k = 0; k < 4; k++) {
-    const b = 'Bell ' + (k + 1) + ' ';
-    DEFAULT_DESCRIPTIONS.push(
-      p(8 + 4 * k, b + 'Freq', 'float', 1000, 20, 20000, 6),
-      p(9 + 4 * k, b + 'Q', 'float', 1.5, 0.3, 10),
-      p(10 + 4 * k, b + 'Depth', 'float', 0, 0, 100),
-      p(11 + 4 * k, b + 'Active', 'bool', 0, 0, 1)
-    );
-  }
-  DEFAULT_DESCRIPTIONS.push(
-    p(24, 'Bell Listen', 'int', 0, 0, 4),
-    p(25, 'High Guard', 'float', 20000, 2000, 20000, 6),
-    p(26, 'Priority', 'int', 4, 1, 8)
-  );
+  const DEFAULT_DESCRIPTIONS = builtInTable || [];
+  const ROLE_TEXTS = (DEFAULT_DESCRIPTIONS.find((d) => d.name === 'Role') || {}).texts || [];
 
   // The power-curve exponent behind each display type: 6 cube root (the
   // plug-in's curved parameters, exponent 3), 4 square root, 5 cubed,
@@ -100,10 +48,9 @@
 
   // A full description: the message's fields and the page's own.
   function describe(desc) {
-    const fixed = fixedFor(desc.name);
     const stepped = desc.type === 'bool' || desc.type === 'enum' || desc.type === 'int';
-    const step = fixed ? fixed.step : stepped ? 1 : 0;
-    let texts = fixed && fixed.texts ? fixed.texts : null;
+    const step = Number.isFinite(desc.step) && desc.step > 0 ? desc.step : stepped ? 1 : 0;
+    let texts = Array.isArray(desc.texts) && desc.texts.length > 0 ? desc.texts : null;
     if (!texts && desc.type === 'bool') texts = SWITCH_TEXTS;
     return {
       id: desc.id,
@@ -117,7 +64,7 @@
       stepped,
       step,
       decimals: step > 0 ? decimalsOf(step) : 2,
-      unit: fixed ? fixed.unit : '',
+      unit: typeof desc.unit === 'string' ? desc.unit : '',
       texts,
     };
   }

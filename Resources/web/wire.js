@@ -148,6 +148,9 @@
         max,
         default: Math.min(max, Math.max(min, finite(p.default, min))),
         display_type: int(p.display_type, 0),
+        step: Math.max(0, finite(p.step, 0)),
+        unit: text(p.unit),
+        texts: Array.isArray(p.texts) ? p.texts.map(text) : [],
       });
     }
     return { kind: 'params', params };

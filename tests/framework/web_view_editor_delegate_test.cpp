@@ -248,13 +248,14 @@ TEST(PageScripts, ParamsMessageComesFirstWithTagMinusOneThenTheValues)
     // As the JSON library writes it: members sorted, no spaces, shortest numbers.
     EXPECT_EQ(first.text.rfind("{\"id\":\"params\",\"params\":[{\"default\":0.0,"
                                "\"display_type\":0,\"id\":0,\"max\":3.0,\"min\":0.0,"
-                               "\"name\":\"Role\",\"rate\":\"control\",\"type\":\"enum\"},",
+                               "\"name\":\"Role\",\"rate\":\"control\",\"step\":1.0,"
+                               "\"type\":\"enum\",\"unit\":\"\"},",
                                0),
               0u)
         << first.text;
     EXPECT_NE(first.text.find("{\"default\":20.0,\"display_type\":6,\"id\":6,\"max\":500.0,"
                               "\"min\":20.0,\"name\":\"Low Guard\",\"rate\":\"control\","
-                              "\"type\":\"float\"}"),
+                              "\"step\":1.0,\"type\":\"float\",\"unit\":\"Hz\"}"),
               std::string::npos);
     EXPECT_NE(first.text.find("\"type\":\"bool\""), std::string::npos);
 }

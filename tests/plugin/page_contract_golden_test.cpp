@@ -44,6 +44,7 @@ struct GoldenCase
 {
     const char* file;
     std::string (PageContract::*make)();
+    bool shipped = false; // a file of the page itself (Resources/web), not of its tests
 };
 
 void PrintTo(const GoldenCase& c, std::ostream* os)
@@ -199,6 +200,23 @@ public:
         return out + "}";
     }
 
+    // The page's parameter table until the "params" message arrives: that
+    // message's list, so the page never holds a copy of its own.
+    std::string PageParamTable()
+    {
+        const nlohmann::json message = nlohmann::json::parse(ParamsMessage(), nullptr, false);
+        if (message.is_discarded() || !message.contains("params"))
+            return "";
+        return "// Written by the plug-in's tests from its parameter table\n"
+               "// (tests/plugin/page_contract_golden_test.cpp): the \"params\" message's\n"
+               "// list, which the page uses until that message arrives. Do not edit.\n"
+               "(function (root, table) {\n"
+               "  if (typeof module === 'object' && module.exports) module.exports = table;\n"
+               "  else root.OstrelParamTable = table;\n"
+               "})(typeof self !== 'undefined' ? self : this, " +
+               message["params"].dump() + ");";
+    }
+
     // The margin in dB for each Priority, with one value on each side of the
     // range to show the clamping.
     std::string PriorityMargins()
@@ -220,7 +238,8 @@ TEST_P(PageContract, CommittedFileIsWhatThePluginBuilds)
 {
     const GoldenCase& c = GetParam();
     const std::string built = (this->*c.make)() + "\n";
-    const std::filesystem::path path = std::filesystem::path(OSTREL_PAGE_GOLDEN_DIR) / c.file;
+    const std::filesystem::path path =
+        std::filesystem::path(c.shipped ? OSTREL_PAGE_DIR : OSTREL_PAGE_GOLDEN_DIR) / c.file;
     if (UpdateRequested())
     {
         std::filesystem::create_directories(path.parent_path());
@@ -243,7 +262,8 @@ INSTANTIATE_TEST_SUITE_P(
                       GoldenCase{"meters_masker.json", &PageContract::MaskerMeterReport},
                       GoldenCase{"masker_page_session.json", &PageContract::MaskerPageSession},
                       GoldenCase{"bands.json", &PageContract::BandLimits},
-                      GoldenCase{"priority_margins.json", &PageContract::PriorityMargins}),
+                      GoldenCase{"priority_margins.json", &PageContract::PriorityMargins},
+                      GoldenCase{"param_table.js", &PageContract::PageParamTable, true}),
     [](const ::testing::TestParamInfo<GoldenCase>& info)
     {
         std::string name = info.param.file;

@@ -40,22 +40,27 @@ test('UTF-8 text survives the round trip; a name cut inside a character does not
   assert.equal(msg.list[0].name, 'B\ufffd');
 });
 
-test('"params" gives every parameter with its range, default, kind and shape', () => {
+test('"params" gives every parameter with its range, default, kind, shape, step, unit and texts', () => {
   const msg = wire.readMessage(-1, fx.b64(fx.PARAMS_TEXT));
   assert.equal(msg.kind, 'params');
   assert.equal(msg.params.length, 27);
-  assert.deepEqual(msg.params[6], { id: 6, name: 'Low Guard', type: 'float', min: 20, max: 500, default: 20, display_type: 6 });
-  assert.deepEqual(msg.params[0], { id: 0, name: 'Role', type: 'enum', min: 0, max: 3, default: 0, display_type: 0 });
+  assert.deepEqual(msg.params[6], { id: 6, name: 'Low Guard', type: 'float', min: 20, max: 500, default: 20, display_type: 6, step: 1, unit: 'Hz', texts: [] });
+  assert.deepEqual(msg.params[0], {
+    id: 0, name: 'Role', type: 'enum', min: 0, max: 3, default: 0, display_type: 0, step: 1, unit: '',
+    texts: ['Off', 'Source', 'Masker', 'Self'],
+  });
+  assert.deepEqual(msg.params[24].texts, ['Off', 'Bell 1', 'Bell 2', 'Bell 3', 'Bell 4']);
   assert.equal(msg.params[26].name, 'Priority');
   assert.equal(msg.params[26].default, 4);
 });
 
 test('"params" entries without a usable range are left out, the rest kept', () => {
-  const text = '{"id":"params","params":[{"id":0,"name":"A","min":0,"max":1},{"id":1,"name":"B"},7,{"id":2,"name":"C","min":"x","max":2},{"id":3,"name":"D","min":0,"max":10,"default":99,"type":"weird"}]}';
+  const text = '{"id":"params","params":[{"id":0,"name":"A","min":0,"max":1},{"id":1,"name":"B"},7,{"id":2,"name":"C","min":"x","max":2},{"id":3,"name":"D","min":0,"max":10,"default":99,"type":"weird","step":-1,"unit":5,"texts":"x"}]}';
   const msg = wire.readMessage(-1, fx.b64(text));
   assert.deepEqual(msg.params.map((p) => p.name), ['A', 'D']);
   assert.equal(msg.params[1].default, 10, 'default held to the range');
   assert.equal(msg.params[1].type, 'float');
+  assert.deepEqual([msg.params[1].step, msg.params[1].unit, msg.params[1].texts], [0, '', []], 'no usable step, unit or texts');
 });
 
 test('the meter report of a reset engine reads as silence', () => {
