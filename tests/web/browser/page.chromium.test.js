@@ -58,6 +58,50 @@ function recordSent() {
 let context = null;
 let profile = null;
 
+// OSTREL_PAGE_COVERAGE=<file>: the page's script lines each test ran are
+// gathered and their share per file written there at the end.
+const COVERAGE_OUT = process.env.OSTREL_PAGE_COVERAGE || '';
+const covered = new Map(); // url -> { source, counts per character, max over pages }
+
+function addCoverage(entries) {
+  for (const e of entries) {
+    if (!e.url.endsWith('.js')) continue;
+    let c = covered.get(e.url);
+    if (!c) covered.set(e.url, (c = { source: e.source, counts: new Uint8Array(e.source.length) }));
+    // The innermost range decides: the wider ones go first.
+    const ranges = e.functions.flatMap((f) => f.ranges).sort((a, b) => b.endOffset - b.startOffset - (a.endOffset - a.startOffset));
+    const run = new Uint8Array(e.source.length);
+    for (const r of ranges) run.fill(r.count > 0 ? 1 : 0, r.startOffset, r.endOffset);
+    for (let i = 0; i < run.length; i++) c.counts[i] |= run[i];
+  }
+}
+
+// Per file: code lines (not blank, not only a comment) and those whose
+// first character ran.
+function writeCoverage() {
+  const rows = [];
+  let all = 0;
+  let ran = 0;
+  for (const [url, c] of [...covered].sort()) {
+    let offset = 0;
+    let lines = 0;
+    let hit = 0;
+    for (const line of c.source.split('\n')) {
+      const first = line.search(/\S/);
+      if (first >= 0 && !line.trimStart().startsWith('//')) {
+        lines++;
+        if (c.counts[offset + first]) hit++;
+      }
+      offset += line.length + 1;
+    }
+    all += lines;
+    ran += hit;
+    rows.push(path.basename(url).padEnd(22) + String(hit).padStart(5) + ' of ' + String(lines).padStart(5) + ' code lines ran');
+  }
+  rows.push('all'.padEnd(22) + String(ran).padStart(5) + ' of ' + String(all).padStart(5));
+  fs.writeFileSync(COVERAGE_OUT, rows.join('\n') + '\n');
+}
+
 before(async () => {
   // A fresh, empty profile each run: nothing from an earlier run or the
   // user's own browser.
@@ -80,6 +124,7 @@ before(async () => {
 });
 
 after(async () => {
+  if (COVERAGE_OUT) writeCoverage();
   if (context) await context.close();
   if (profile) fs.rmSync(profile, { recursive: true, force: true });
 });
@@ -92,10 +137,12 @@ async function openPage(t) {
   const errors = [];
   page.on('pageerror', (e) => errors.push(e.message));
   t.after(async () => {
+    if (COVERAGE_OUT) addCoverage(await page.coverage.stopJSCoverage());
     await page.close();
     assert.deepEqual(errors, [], 'script errors in the page');
   });
   await page.addInitScript(recordSent);
+  if (COVERAGE_OUT) await page.coverage.startJSCoverage({ reportAnonymousScripts: false });
   await page.goto(PAGE_URL);
   await page.evaluate((calls) => {
     for (const call of calls) (0, eval)(call);
