@@ -5,6 +5,7 @@
 // parameters.
 #pragma once
 
+#include "plugin/ostrel_params.h"
 #include "tools/render/host/component_handler.h"
 #include "tools/render/host/host_context.h"
 #include "tools/render/host/plugin_instance.h"
@@ -27,27 +28,27 @@ namespace ostrel::test
 {
 
 inline constexpr int kLatency = 1264;
-inline constexpr int kParamCount = 27;
+inline constexpr int kParamCount = kNumParams;
 inline constexpr Steinberg::Vst::ParamID kHostBypassId = 0x10000;
 
-// Parameter ids of the plug-in (its parameter table order).
+// Short names for the plug-in's parameter ids (plugin/ostrel_params.h).
 enum ParamId : Steinberg::Vst::ParamID
 {
-    kRole = 0,
-    kChannel = 1,
-    kDepth = 2,
-    kBypass = 3,
-    kSelectivity = 4,
-    kListen = 5,
-    kLowGuard = 6,
-    kSidechain = 7,
-    kBell1Freq = 8,
-    kBell1Q = 9,
-    kBell1Depth = 10,
-    kBell1Active = 11,
-    kBellListen = 24,
-    kHighGuard = 25,
-    kPriority = 26,
+    kRole = kParamRole,
+    kChannel = kParamChannel,
+    kDepth = kParamDepth,
+    kBypass = kParamBypass,
+    kSelectivity = kParamSelectivity,
+    kListen = kParamListen,
+    kLowGuard = kParamLowGuard,
+    kSidechain = kParamSidechain,
+    kBell1Freq = bellParam(0, kBellFreqOffset),
+    kBell1Q = bellParam(0, kBellQOffset),
+    kBell1Depth = bellParam(0, kBellDepthOffset),
+    kBell1Active = bellParam(0, kBellActiveOffset),
+    kBellListen = kParamBellListen,
+    kHighGuard = kParamHighGuard,
+    kPriority = kParamPriority,
 };
 
 // The module, loaded on first use and kept for the whole test program (as a
