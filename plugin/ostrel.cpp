@@ -165,11 +165,8 @@ void Ostrel::EditorClosed()
     engine.meters.wanted.store(0, std::memory_order_relaxed);
     for (int i = 0; i < kNumParams; ++i)
     {
-        if (!gestureOpen[i])
-            continue;
-        gestureOpen[i] = false;
-        gestureTicks[i] = 0;
-        ReleaseHostGesture(i);
+        if (gestures.Close(GestureHolder::Page, i))
+            ReleaseHostGesture(i);
     }
 }
 

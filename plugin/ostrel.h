@@ -9,6 +9,7 @@
 #include "editor_messages/settings_message.h"
 #include "engine/spectral_engine.h"
 #include "link/link_matrix.h"
+#include "plugin/gesture_book.h"
 #include "plugin/ostrel_params.h"
 #include "plugin/settings_slots.h"
 #include "storage/file_work_queue.h"
@@ -99,11 +100,9 @@ public:
     SpectralEngine engine;
 
     // Idle driver and editor bridge (main thread unless said otherwise).
-    bool gestureOpen[kNumParams] = {};
-    int32_t gestureTicks[kNumParams] = {};
-    // Host gestures held by a drag in some editor's link matrix (Depth).
-    bool peerGestureOpen[kNumParams] = {};
-    int32_t peerGestureTicks[kNumParams] = {};
+    // Host gestures held by the page or by a drag in some editor's link
+    // matrix (Depth).
+    GestureBook gestures;
     bool editorOpen = false;
     bool refreshPending = false;
     bool hostStateRestored = false;

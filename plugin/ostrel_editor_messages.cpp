@@ -109,7 +109,7 @@ void Ostrel::ParameterFromPage(const MessageText& text)
     const std::optional<double> value = text.Real("value");
     const double normalised = param.ToNormalised(value ? *value : param.Value());
     const std::string gesture = text.QuotedText("gesture");
-    const bool open = gestureOpen[index];
+    const bool open = gestures.Held(GestureHolder::Page, index);
 
     auto setAndEcho = [&]
     {
@@ -121,22 +121,15 @@ void Ostrel::ParameterFromPage(const MessageText& text)
     {
         if (value)
             setAndEcho();
-        if (open)
-        {
-            gestureOpen[index] = false;
-            gestureTicks[index] = 0;
+        if (gestures.Close(GestureHolder::Page, index))
             ReleaseHostGesture(index);
-        }
     }
     else if (!gesture.empty())
     {
         // "begin", or any other word: the page is holding the control.
         if (!open)
-        {
             BeginHostEdit(index);
-            gestureOpen[index] = true;
-        }
-        gestureTicks[index] = 0;
+        gestures.Open(GestureHolder::Page, index);
         if (value)
             setAndEcho();
     }
@@ -151,7 +144,7 @@ void Ostrel::ParameterFromPage(const MessageText& text)
     else
     {
         setAndEcho();
-        gestureTicks[index] = 0;
+        gestures.Touch(GestureHolder::Page, index);
     }
 }
 

@@ -27,8 +27,6 @@ namespace
 
 constexpr auto kRelaxed = std::memory_order_relaxed;
 
-// A gesture the page began is closed after 480 ticks (9.6 s) without news.
-constexpr int32_t kGestureTimeoutTicks = 480;
 // The track name is refreshed, and the peer list and matrix sent, every 8th tick.
 constexpr int32_t kSlowTickPeriod = 8;
 // The last-state file is written at most every 20 ticks (400 ms).
@@ -47,33 +45,29 @@ void Ostrel::SetParamFromPeer(int paramIdx, double plainValue, RequestGesture ge
     if (param == nullptr)
         return;
     const double normalised = param->ToNormalised(plainValue);
-    if (gestureOpen[paramIdx])
+    if (gestures.Held(GestureHolder::Page, paramIdx))
     {
         // The user is dragging that control: stay inside their gesture.
         SetParamFromEditor(paramIdx, normalised);
     }
     else if (gesture == RequestGesture::Held)
     {
-        if (!peerGestureOpen[paramIdx])
-        {
+        if (!gestures.Held(GestureHolder::Peer, paramIdx))
             BeginHostEdit(paramIdx);
-            peerGestureOpen[paramIdx] = true;
-        }
-        peerGestureTicks[paramIdx] = 0;
+        gestures.Open(GestureHolder::Peer, paramIdx);
         SetParamFromEditor(paramIdx, normalised);
     }
-    else if (peerGestureOpen[paramIdx])
+    else if (gestures.Held(GestureHolder::Peer, paramIdx))
     {
         SetParamFromEditor(paramIdx, normalised);
         if (gesture == RequestGesture::Ended)
         {
-            peerGestureOpen[paramIdx] = false;
-            peerGestureTicks[paramIdx] = 0;
+            gestures.Close(GestureHolder::Peer, paramIdx);
             ReleaseHostGesture(paramIdx);
         }
         else
         {
-            peerGestureTicks[paramIdx] = 0;
+            gestures.Touch(GestureHolder::Peer, paramIdx);
         }
     }
     else
@@ -89,7 +83,7 @@ void Ostrel::SetParamFromPeer(int paramIdx, double plainValue, RequestGesture ge
 
 void Ostrel::ReleaseHostGesture(int paramIdx)
 {
-    if (!gestureOpen[paramIdx] && !peerGestureOpen[paramIdx])
+    if (!gestures.HeldByAnyone(paramIdx))
         EndHostEdit(paramIdx);
 }
 
@@ -103,21 +97,7 @@ void Ostrel::IdleTick()
 
     // 1. Gestures the page, or a drag in some editor's matrix, opened and
     // never closed.
-    for (int i = 0; i < kNumParams; ++i)
-    {
-        if (gestureOpen[i] && ++gestureTicks[i] > kGestureTimeoutTicks)
-        {
-            gestureOpen[i] = false;
-            gestureTicks[i] = 0;
-            ReleaseHostGesture(i);
-        }
-        if (peerGestureOpen[i] && ++peerGestureTicks[i] > kGestureTimeoutTicks)
-        {
-            peerGestureOpen[i] = false;
-            peerGestureTicks[i] = 0;
-            ReleaseHostGesture(i);
-        }
-    }
+    gestures.Tick([this](int i) { ReleaseHostGesture(i); });
 
     // 2. Heartbeat of the held slot, for when audio stops (while it runs,
     // the audio thread keeps it fresh; the dips never wait for this thread).

@@ -53,10 +53,8 @@ void Ostrel::ApplyValuesAsOneEdit(const ParamValues& plain, bool (*which)(int))
         edits.push_back({i, param.ToNormalised(value)});
         // The new settings end a gesture held on the parameter: the group's
         // own end closes it at the host.
-        gestureOpen[i] = false;
-        gestureTicks[i] = 0;
-        peerGestureOpen[i] = false;
-        peerGestureTicks[i] = 0;
+        gestures.Close(GestureHolder::Page, i);
+        gestures.Close(GestureHolder::Peer, i);
     }
     SetParamsFromEditorAsOneEdit(edits);
     for (const plugfw::ParamEdit& e : edits)

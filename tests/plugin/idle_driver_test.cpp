@@ -31,11 +31,11 @@ TEST_F(GestureCountdown, BeginWithoutEndIsClosed481TicksLater)
     p.host.clear();
     p.Ticks(480);
     EXPECT_TRUE(p.host.empty());
-    EXPECT_TRUE(p.gestureOpen[4]);
+    EXPECT_TRUE(p.gestures.Held(ostrel::GestureHolder::Page, 4));
     p.Ticks(1);
     EXPECT_EQ(p.host, Strings{"end 4"});
-    EXPECT_FALSE(p.gestureOpen[4]);
-    EXPECT_EQ(p.gestureTicks[4], 0);
+    EXPECT_FALSE(p.gestures.Held(ostrel::GestureHolder::Page, 4));
+    EXPECT_EQ(p.gestures.IdleTicks(ostrel::GestureHolder::Page, 4), 0);
     p.Ticks(600);
     EXPECT_EQ(p.host, Strings{"end 4"});
 }

@@ -181,7 +181,7 @@ TEST_P(MatrixDrag, OneDragIsOneGestureAtTheHolder)
     }
     masker.Ticks(1);
     EXPECT_EQ(masker.host, c.heard);
-    EXPECT_FALSE(masker.peerGestureOpen[kParamDepth]);
+    EXPECT_FALSE(masker.gestures.Held(ostrel::GestureHolder::Peer, kParamDepth));
     EXPECT_TRUE(editor.host.empty());
 }
 

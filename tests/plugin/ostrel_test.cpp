@@ -366,13 +366,12 @@ TEST_F(OstrelTest, EditorCloseEndsOpenGesturesExactlyOnce)
 {
     plugin->EditorOpened();
     plugin->keyForwarding = true;
-    plugin->gestureOpen[4] = true;
-    plugin->gestureTicks[4] = 17;
-    plugin->gestureOpen[26] = true;
+    plugin->gestures.Open(ostrel::GestureHolder::Page, 4);
+    plugin->gestures.Open(ostrel::GestureHolder::Page, 26);
     plugin->EditorClosed();
     EXPECT_EQ(plugin->endedGestures, (std::vector<int>{4, 26}));
-    EXPECT_FALSE(plugin->gestureOpen[4]);
-    EXPECT_EQ(plugin->gestureTicks[4], 0);
+    EXPECT_FALSE(plugin->gestures.Held(ostrel::GestureHolder::Page, 4));
+    EXPECT_EQ(plugin->gestures.IdleTicks(ostrel::GestureHolder::Page, 4), 0);
     EXPECT_FALSE(plugin->editorOpen);
     EXPECT_FALSE(plugin->keyForwarding);
     plugin->EditorClosed();
