@@ -150,10 +150,7 @@ void Ostrel::EditorOpened()
     WantPageFiles();
     keyForwarding = false;
     // A new page has seen no meters yet; the engine measures for it.
-    meterTicks = 0;
-    lastMetersSent.clear();
-    lastSourcesSent.clear();
-    lastMatrixSent.clear();
+    pageOutbox.PageOpened();
     engine.meters.wanted.store(1, std::memory_order_relaxed);
 }
 

@@ -11,6 +11,7 @@
 #include "link/link_matrix.h"
 #include "plugin/gesture_book.h"
 #include "plugin/ostrel_params.h"
+#include "plugin/page_outbox.h"
 #include "plugin/settings_slots.h"
 #include "storage/file_work_queue.h"
 #include "vst3/vst3_plugin.h"
@@ -124,13 +125,11 @@ public:
     SettingsSlots settingsSlots;
     std::optional<SettingsView> settingsShown; // as the page was last told
     // Meters (main thread): when audio was last processed (monotonic ms, -1
-    // never), the ticks since the page opened, and the report it last got.
+    // never).
     int64_t lastAudioMs = -1;
-    int32_t meterTicks = 0;
-    // What the page last got of the messages sent only when they changed.
-    std::string lastMetersSent;
-    std::string lastSourcesSent;
-    std::string lastMatrixSent;
+    // What the page last got of the messages sent only when they changed,
+    // and the meters' pace.
+    PageOutbox pageOutbox;
 
     // Second output of a mono block (audio thread; sized by ResetProcessing).
     std::vector<double> monoScratch;
@@ -180,8 +179,8 @@ private:
     // The cached track name into the held slot (an empty one empties it).
     void PublishTrackName();
     void SendTextToPage(int msgTag, const std::string& text);
-    // Sends `text` unless it is what `last` holds (the page has it), and keeps it.
-    void SendChangedTextToPage(int msgTag, std::string text, std::string& last);
+    // Sends `text` unless the page already has it as its `which` report.
+    void SendChangedTextToPage(int msgTag, const std::string& text, PageOutbox::Report which);
     void ParameterFromPage(const MessageText& text);
     void MatrixEditFromPage(const MessageText& text);
     // Ends the host gesture of a parameter once neither the page nor a

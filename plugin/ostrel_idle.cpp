@@ -211,8 +211,9 @@ void Ostrel::IdleTick()
     // 12. Peer list and matrix every 8th tick.
     if (++peerListTicks % kSlowTickPeriod == 0)
     {
-        SendChangedTextToPage(kTagSources, BuildPeerList(registry), lastSourcesSent);
-        SendChangedTextToPage(kTagMatrix, BuildMatrixReport(registry, link), lastMatrixSent);
+        SendChangedTextToPage(kTagSources, BuildPeerList(registry), PageOutbox::Report::Sources);
+        SendChangedTextToPage(kTagMatrix, BuildMatrixReport(registry, link),
+                              PageOutbox::Report::Matrix);
     }
 }
 

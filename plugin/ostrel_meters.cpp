@@ -18,11 +18,6 @@ constexpr auto kRelaxed = std::memory_order_relaxed;
 // Without a processed block for this long the meters stand still, and the
 // page says so.
 constexpr int64_t kStaleAfterMs = 250;
-// Meters go out at most every fifth tick (100 ms, 10 a second): smooth
-// enough for levels smoothed over 150 ms, and what keeps an open editor
-// light. Each update costs the web view a repaint of the spectrum, and the
-// helper a copy of it to the screen: most of what an open editor costs.
-constexpr int32_t kMeterTickPeriod = 5;
 
 } // namespace
 
@@ -55,19 +50,18 @@ void Ostrel::NoteAudioProgress(int32_t blockCounter)
         lastAudioMs = monotonicMs();
 }
 
-void Ostrel::SendChangedTextToPage(int msgTag, std::string text, std::string& last)
+void Ostrel::SendChangedTextToPage(int msgTag, const std::string& text, PageOutbox::Report which)
 {
-    if (text == last)
-        return;
-    SendTextToPage(msgTag, text);
-    last = std::move(text);
+    if (pageOutbox.IsNews(which, text))
+        SendTextToPage(msgTag, text);
 }
 
 void Ostrel::SendMetersToPage()
 {
-    if (meterTicks++ % kMeterTickPeriod != 0)
+    if (!pageOutbox.MeterTickDue())
         return;
-    SendChangedTextToPage(kTagMeters, BuildMeterReport(TakeMeterSnapshot()), lastMetersSent);
+    SendChangedTextToPage(kTagMeters, BuildMeterReport(TakeMeterSnapshot()),
+                          PageOutbox::Report::Meters);
 }
 
 } // namespace ostrel
