@@ -89,8 +89,7 @@ void Ostrel::SetParamFromEditor(int paramIdx, double normalisedValue)
     Vst3Plugin::SetParamFromEditor(paramIdx, normalisedValue);
     // The user's own edit (in this page, or in some editor's link matrix):
     // the new last settings. Host restores and automation never get here.
-    if (!restoringLastState)
-        lastStateDirty = true;
+    lastState.NoteEditorEdit();
 }
 
 void Ostrel::ResetProcessing()
@@ -103,7 +102,7 @@ void Ostrel::ResetProcessing()
 
 int Ostrel::LoadState(const plugfw::IByteChunk& chunk, int startPos)
 {
-    hostStateRestored = true;
+    lastState.NoteHostRestore();
     return PluginApiBase::LoadState(chunk, startPos);
 }
 

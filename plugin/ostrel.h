@@ -10,6 +10,7 @@
 #include "engine/spectral_engine.h"
 #include "link/link_matrix.h"
 #include "plugin/gesture_book.h"
+#include "plugin/last_state_keeper.h"
 #include "plugin/ostrel_params.h"
 #include "plugin/page_outbox.h"
 #include "plugin/settings_slots.h"
@@ -106,13 +107,8 @@ public:
     GestureBook gestures;
     bool editorOpen = false;
     bool refreshPending = false;
-    bool hostStateRestored = false;
-    bool lastStateRestoreTried = false;
-    // Set while the tick applies the last-state file.
-    std::atomic<bool> restoringLastState{false};
-    // Set by the user's edits in an editor (SetParamFromEditor).
-    std::atomic<bool> lastStateDirty{false};
-    int32_t lastStateSaveTicks = 0;
+    // The user's last settings: when to save them, whether to restore them.
+    LastStateKeeper lastState;
     int32_t nameTicks = 0;
     int32_t peerListTicks = 0;
     int32_t lastBlockCounter = 0;
@@ -155,8 +151,6 @@ public:
         pageFilesRequest.fetch_add(1);
         pageFilesWanted = true;
     }
-    // The last-state file, read outside the lock for the first tick.
-    std::atomic<bool> lastStateWanted{true};
     // The presets file's generation this instance's page last got; another
     // instance's write moves the process-wide one on.
     uint64_t presetsSeen = 0;
@@ -165,7 +159,6 @@ public:
 private:
     std::mutex mPageFilesMutex;
     std::optional<PageFiles> mPageFiles; // read outside the lock, for the next refresh
-    std::optional<std::string> mLastStateText;
     std::vector<FileWorkQueue::FailedWrite> mFailedWrites; // not yet told to the page
 
     void DefineParameters();
@@ -192,7 +185,6 @@ private:
     void PresetFromPage(const MessageText& text);
     void CompareFromPage(const MessageText& text);
     void SendSettingsToPage();
-    std::optional<std::string> TakeLastStateText();
 };
 
 } // namespace ostrel

@@ -29,8 +29,6 @@ constexpr auto kRelaxed = std::memory_order_relaxed;
 
 // The track name is refreshed, and the peer list and matrix sent, every 8th tick.
 constexpr int32_t kSlowTickPeriod = 8;
-// The last-state file is written at most every 20 ticks (400 ms).
-constexpr int32_t kLastStateSavePeriod = 20;
 
 } // namespace
 
@@ -193,9 +191,8 @@ void Ostrel::IdleTick()
         SendSettingsToPage();
 
     // 10. Last state, at most once per 20 ticks; written outside the lock.
-    if (lastStateDirty && ++lastStateSaveTicks % kLastStateSavePeriod == 0)
+    if (lastState.SaveDue())
     {
-        lastStateDirty = false;
         std::array<double, kNumParams> values{};
         for (int i = 0; i < kNumParams; ++i)
             values[static_cast<size_t>(i)] = GetParam(i)->Normalised();
@@ -252,12 +249,7 @@ void Ostrel::IdleFileWork()
             mFailedWrites.push_back(std::move(write));
         }
     }
-    if (lastStateWanted.exchange(false))
-    {
-        std::string text = ReadLastStateFileText();
-        std::lock_guard<std::mutex> lock(mPageFilesMutex);
-        mLastStateText = std::move(text);
-    }
+    lastState.ReadIfWanted([] { return ReadLastStateFileText(); });
     if (!pageFilesWanted.exchange(false))
         return;
     PageFiles files;
@@ -276,14 +268,6 @@ std::optional<Ostrel::PageFiles> Ostrel::TakePageFiles()
     std::lock_guard<std::mutex> lock(mPageFilesMutex);
     files.swap(mPageFiles);
     return files;
-}
-
-std::optional<std::string> Ostrel::TakeLastStateText()
-{
-    std::optional<std::string> text;
-    std::lock_guard<std::mutex> lock(mPageFilesMutex);
-    text.swap(mLastStateText);
-    return text;
 }
 
 void Ostrel::SendPresetsToPage(const PageFiles& files)

@@ -63,22 +63,19 @@ void Ostrel::ApplyValuesAsOneEdit(const ParamValues& plain, bool (*which)(int))
 
 void Ostrel::RestoreLastStateOnce()
 {
-    if (lastStateRestoreTried)
+    if (lastState.RestoreTried())
         return;
     // A project the host restored, or values the host or the user set, are
     // what this instance is meant to sound like.
-    if (hostStateRestored || ParamsEditedSinceCreation())
+    if (lastState.HostRestored() || ParamsEditedSinceCreation())
     {
-        lastStateRestoreTried = true;
+        lastState.RestoreDone();
         return;
     }
-    const std::optional<std::string> text = TakeLastStateText();
+    const std::optional<std::string> text = lastState.TakeText();
     if (!text)
-    {
-        lastStateWanted = true; // read before the next tick
-        return;
-    }
-    lastStateRestoreTried = true;
+        return; // read before the next tick
+    lastState.RestoreDone();
     if (text->size() <= 2)
         return;
     const std::vector<double> stored = ParseLastStateText(*text);
@@ -90,9 +87,8 @@ void Ostrel::RestoreLastStateOnce()
         if (isLastStateParam(i) && std::abs(x - param.Normalised()) > kLastStateResolution)
             values[static_cast<size_t>(i)] = param.FromNormalised(x);
     }
-    restoringLastState = true;
+    const LastStateKeeper::Restoring restoring(lastState);
     ApplyValuesAsOneEdit(values, isLastStateParam);
-    restoringLastState = false;
 }
 
 void Ostrel::PresetFromPage(const MessageText& text)

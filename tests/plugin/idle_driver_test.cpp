@@ -86,7 +86,7 @@ TEST_F(LastState, ThreeNumbersApplyOnlyDepth)
     auto& web = p.OpenEditor();
     web.scripts.clear();
     p.host.clear();
-    p.lastStateDirty = false;
+    p.lastState.MarkSaved();
     p.Ticks(1);
     EXPECT_DOUBLE_EQ(p.Plain(kParamDepth), 80.0);
     EXPECT_FLOAT_EQ(p.engine.settings.depth().scaleDb, -48.0f * 0.8f);
@@ -101,7 +101,7 @@ TEST_F(LastState, ThreeNumbersApplyOnlyDepth)
     ASSERT_EQ(values.size(), static_cast<size_t>(kNumParams) + 1);
     EXPECT_EQ(values[0], "SPVFD(2, 0.800000)");
     EXPECT_EQ(values[3], "SPVFD(2, 0.800000)");
-    EXPECT_FALSE(p.lastStateDirty) << "a restore is not a change to save";
+    EXPECT_FALSE(p.lastState.Dirty()) << "a restore is not a change to save";
 }
 
 TEST_F(LastState, OutOfRangeNumbersAreClampedAndAMalformedTailStopsTheWalk)
@@ -123,7 +123,7 @@ TEST_F(LastState, TwoByteFileIsNotApplied)
     RecordingOstrel& p = NewInstance();
     p.OpenEditor();
     p.Ticks(1);
-    EXPECT_TRUE(p.lastStateRestoreTried);
+    EXPECT_TRUE(p.lastState.RestoreTried());
     EXPECT_DOUBLE_EQ(p.Plain(kParamDepth), 0.0);
 }
 
@@ -154,7 +154,7 @@ TEST_F(LastState, HostStateRestorePreventsIt)
 
     RecordingOstrel& p = NewInstance();
     p.LoadState(chunk, 0);
-    EXPECT_TRUE(p.hostStateRestored);
+    EXPECT_TRUE(p.lastState.HostRestored());
     p.OpenEditor();
     p.Ticks(3);
     EXPECT_DOUBLE_EQ(p.Plain(kParamDepth), 33.0);
@@ -256,7 +256,7 @@ TEST_F(LastState, NothingIsWrittenWhileTheEditorIsClosed)
     RecordingOstrel& p = NewInstance();
     // An edit in another editor's link matrix, say.
     p.SetParamFromEditor(kParamDepth, 0.42);
-    EXPECT_TRUE(p.lastStateDirty);
+    EXPECT_TRUE(p.lastState.Dirty());
     p.Ticks(100);
     EXPECT_FALSE(std::filesystem::exists(DataFile(kLastStateFileName)));
 

@@ -155,7 +155,7 @@ TEST_F(OstrelTest, TheEngineStartsAtTheTableDefaultsConverted)
     // A new engine holds the converted defaults before the host initialises
     // the controller, and the parameter handlers bring it to the same place.
     EXPECT_FLOAT_EQ(S().selectivity, 3.99f);
-    EXPECT_FALSE(plugin->lastStateDirty);
+    EXPECT_FALSE(plugin->lastState.Dirty());
     plugin->OnParamReset();
     EXPECT_FLOAT_EQ(S().selectivity, 3.99f);
     EXPECT_EQ(S().bellListen, -1);
@@ -280,24 +280,25 @@ TEST_F(OstrelTest, OnlyEditorEditsMarkTheLastStateForSaving)
 {
     // The host's changes (restores, automation) reach only the handler.
     Apply(ostrel::kParamDepth, 40);
-    EXPECT_FALSE(plugin->lastStateDirty);
-    plugin->restoringLastState = true;
-    plugin->SetParamFromEditor(ostrel::kParamDepth, 0.3);
-    EXPECT_FALSE(plugin->lastStateDirty);
-    plugin->restoringLastState = false;
+    EXPECT_FALSE(plugin->lastState.Dirty());
+    {
+        const ostrel::LastStateKeeper::Restoring restoring(plugin->lastState);
+        plugin->SetParamFromEditor(ostrel::kParamDepth, 0.3);
+        EXPECT_FALSE(plugin->lastState.Dirty());
+    }
     plugin->SetParamFromEditor(ostrel::kParamDepth, 0.41);
-    EXPECT_TRUE(plugin->lastStateDirty);
+    EXPECT_TRUE(plugin->lastState.Dirty());
 }
 
 TEST_F(OstrelTest, HandlerIgnoresIndicesOutsideTheTable)
 {
     plugin->OnParamReset();
-    plugin->lastStateDirty = false;
+    plugin->lastState.MarkSaved();
     for (int i = 0; i < ostrel::kNumParams; ++i)
         Param(i).Set(Param(i).Max()); // values the handler would pick up if it ran for them
     plugin->OnParamChange(27);
     plugin->OnParamChange(-1);
-    EXPECT_FALSE(plugin->lastStateDirty);
+    EXPECT_FALSE(plugin->lastState.Dirty());
     EXPECT_EQ(S().role, 0);
     EXPECT_EQ(S().channelIndex, 0);
     EXPECT_EQ(S().priority, 4);
@@ -315,9 +316,9 @@ TEST_F(OstrelTest, HostStateRestoreIsNotedAndAppliedToTheEngine)
     EXPECT_EQ(chunk.Size(), 216);
 
     auto other = std::make_unique<RecordingOstrel>();
-    EXPECT_FALSE(other->hostStateRestored);
+    EXPECT_FALSE(other->lastState.HostRestored());
     EXPECT_EQ(other->LoadState(chunk, 0), 216);
-    EXPECT_TRUE(other->hostStateRestored);
+    EXPECT_TRUE(other->lastState.HostRestored());
     EXPECT_EQ(other->engine.settings.role, 2);
     EXPECT_EQ(other->engine.settings.channelIndex, 8);
     EXPECT_FLOAT_EQ(other->engine.settings.selectivity, 3.99f); // every setting re-derived
@@ -382,7 +383,7 @@ TEST_F(OstrelTest, EditorEditReachesTheEngine)
 {
     plugin->SetParamFromEditor(ostrel::kParamPriority, 1.0);
     EXPECT_EQ(S().priority, 8);
-    EXPECT_TRUE(plugin->lastStateDirty);
+    EXPECT_TRUE(plugin->lastState.Dirty());
 }
 
 } // namespace
