@@ -1,0 +1,80 @@
+#include "link/process_identity.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include <unistd.h>
+
+namespace ostrel
+{
+namespace
+{
+
+// Field 22 of /proc/<pid>/stat, in clock ticks since boot. The command name
+// (field 2) may hold spaces and parentheses, so fields are counted from the
+// last ')'.
+uint64_t startTimeFromStat(const std::string& stat, int32_t* parentPid)
+{
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos)
+        return 0;
+    std::istringstream fields(stat.substr(close + 1));
+    std::string field;
+    uint64_t start = 0;
+    for (int index = 3; fields >> field; ++index)
+    {
+        if (index == 4 && parentPid != nullptr)
+            *parentPid = static_cast<int32_t>(std::strtol(field.c_str(), nullptr, 10));
+        if (index == 22)
+        {
+            start = std::strtoull(field.c_str(), nullptr, 10);
+            break;
+        }
+    }
+    return start;
+}
+
+std::string readStat(int32_t pid)
+{
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    std::getline(file, text);
+    return text;
+}
+
+} // namespace
+
+ProcessIdentity currentProcessIdentity()
+{
+    ProcessIdentity me;
+    me.pid = static_cast<int32_t>(getpid());
+    me.startTime = startTimeFromStat(readStat(me.pid), &me.parentPid);
+    char path[4096];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length > 0)
+    {
+        std::string exe(path, static_cast<size_t>(length));
+        exe = exe.substr(exe.find_last_of('/') + 1);
+        std::transform(exe.begin(), exe.end(), exe.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        me.executable = exe;
+    }
+    return me;
+}
+
+uint64_t processStartTime(int32_t pid)
+{
+    if (pid <= 0)
+        return 0;
+    return startTimeFromStat(readStat(pid), nullptr);
+}
+
+bool isProcessRunning(int32_t pid, uint64_t startTime)
+{
+    return startTime != 0 && processStartTime(pid) == startTime;
+}
+
+} // namespace ostrel
