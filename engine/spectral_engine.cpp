@@ -15,6 +15,19 @@ SpectralEngine::SpectralEngine() : registry(&sharedRegistry()), retainedRegistry
     resetEngine(48000.0);
 }
 
+void SpectralEngine::adoptRegistry(PeerRegistry& other)
+{
+    if (&other == registry)
+        return;
+    detachAtDestruction(*registry, link);
+    releaseRegistryUse(*retainedRegistry);
+    registry = retainedRegistry = &other;
+    retainRegistry(other);
+    // Ids are drawn from the registry they are used in.
+    initPeerLink(other, link);
+    tracking.reset();
+}
+
 SpectralEngine::~SpectralEngine()
 {
     detachAtDestruction(*registry, link);

@@ -120,8 +120,13 @@ public:
     PeerLink link;
     // The process-wide registry; a test may point it at a registry of its own.
     PeerRegistry* registry = nullptr;
-    // The registry this instance keeps alive (the one it was made with).
-    PeerRegistry* const retainedRegistry;
+    // The registry this instance keeps alive (the one it was made with, or
+    // the one it moved to).
+    PeerRegistry* retainedRegistry;
+
+    // Moves the instance to another registry (its host session's shared
+    // one): main thread, before the host starts processing.
+    void adoptRegistry(PeerRegistry& other);
 
     // --- tables, filters and delay lines -----------------------------------
     BandTables tables;

@@ -6,6 +6,8 @@
 #include <mutex>
 
 #include "link/monotonic_clock.h"
+#include "link/process_identity.h"
+#include "link/registry_hub.h"
 
 // The sequence counters need standalone fences. ThreadSanitizer does not model
 // them, but every shared field here is an atomic, so it cannot miss a race on
@@ -41,7 +43,8 @@ void copyLevels(const std::atomic<float> from[kPeerBandCount], float out[kPeerBa
 
 bool isStale(int64_t heartbeatMs, int64_t nowMs)
 {
-    return heartbeatMs > 0 && nowMs - heartbeatMs > kPeerStaleMs;
+    // Compared so that no heartbeat, however absurd, overflows.
+    return heartbeatMs > 0 && heartbeatMs < nowMs - kPeerStaleMs;
 }
 
 // The slot this link holds, or nullptr when it holds none or has lost it to a
@@ -116,6 +119,11 @@ std::mutex& sharedRegistryMutex()
 
 PeerRegistry& sharedRegistry()
 {
+    if (PeerRegistry* session = sessionRegistry())
+        return *session;
+    // The claims record this process's id in their slots: cached here, off
+    // the audio thread.
+    thisProcessId();
     if (PeerRegistry* registry = gSharedRegistry.load(kAcquire))
         return *registry;
     std::lock_guard<std::mutex> lock(sharedRegistryMutex());
@@ -167,7 +175,7 @@ bool isSlotLive(const PeerSlot& slot, int64_t nowMs)
     if (slot.ownerId.load(kAcquire) == 0)
         return false;
     const int64_t heartbeatMs = slot.heartbeatMs.load(kRelaxed);
-    return heartbeatMs > 0 && nowMs - heartbeatMs <= kPeerStaleMs;
+    return heartbeatMs > 0 && heartbeatMs >= nowMs - kPeerStaleMs;
 }
 
 namespace
@@ -212,6 +220,7 @@ int recordClaim(PeerRegistry& registry, PeerLink& link, int index, int role, boo
     slot.role.store(role, kRelaxed);
     slot.evictable.store(evictable ? 1 : 0, kRelaxed);
     slot.heartbeatMs.store(nowMs, kRelaxed);
+    slot.ownerPid.store(thisProcessId(), kRelaxed);
     slot.holderCount.fetch_add(1, kAcqRel);
     noteClaim(link, slot);
     int32_t recorded = -1;

@@ -65,6 +65,7 @@ struct PeerSlot
     std::atomic<int32_t> priorityRequestSeq{0};
     std::atomic<uint8_t> mute{0};
     std::atomic<float> depthPercent{0.0f};
+    std::atomic<int32_t> ownerPid{0}; // the holder's process
     // Every publication also lands here; entry i % kLevelHistorySize holds
     // publication number i, levelHistoryCount counts them all.
     PublishedLevels levelHistory[kLevelHistorySize];

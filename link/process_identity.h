@@ -19,8 +19,19 @@ struct ProcessIdentity
 
 ProcessIdentity currentProcessIdentity();
 
+// This process's id, cached after the first call (no system call then).
+int32_t thisProcessId();
+
+// The user the shared blocks belong to (0 where the platform's namespace is
+// already the user's own).
+uint32_t currentUserId();
+
 // Whether the process `pid` that started at `startTime` still runs.
 bool isProcessRunning(int32_t pid, uint64_t startTime);
+
+// The executable's file name of process `pid`, as `executable` above ("" when
+// it cannot be read).
+std::string processExecutable(int32_t pid);
 
 // The start time of process `pid` (0 when it does not run or cannot be read).
 uint64_t processStartTime(int32_t pid);

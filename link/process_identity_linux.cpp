@@ -47,22 +47,43 @@ std::string readStat(int32_t pid)
 
 } // namespace
 
+std::string processExecutable(int32_t pid)
+{
+    if (pid <= 0)
+        return "";
+    char path[4096];
+    const std::string link = "/proc/" + std::to_string(pid) + "/exe";
+    const ssize_t length = readlink(link.c_str(), path, sizeof path - 1);
+    if (length <= 0)
+        return "";
+    std::string exe(path, static_cast<size_t>(length));
+    // A replaced executable reads as "name (deleted)".
+    if (const size_t deleted = exe.rfind(" (deleted)"); deleted != std::string::npos)
+        exe.resize(deleted);
+    exe = exe.substr(exe.find_last_of('/') + 1);
+    std::transform(exe.begin(), exe.end(), exe.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return exe;
+}
+
 ProcessIdentity currentProcessIdentity()
 {
     ProcessIdentity me;
     me.pid = static_cast<int32_t>(getpid());
     me.startTime = startTimeFromStat(readStat(me.pid), &me.parentPid);
-    char path[4096];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length > 0)
-    {
-        std::string exe(path, static_cast<size_t>(length));
-        exe = exe.substr(exe.find_last_of('/') + 1);
-        std::transform(exe.begin(), exe.end(), exe.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        me.executable = exe;
-    }
+    me.executable = processExecutable(me.pid);
     return me;
+}
+
+int32_t thisProcessId()
+{
+    static const int32_t pid = static_cast<int32_t>(getpid());
+    return pid;
+}
+
+uint32_t currentUserId()
+{
+    return static_cast<uint32_t>(geteuid());
 }
 
 uint64_t processStartTime(int32_t pid)

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cwctype>
 
-#include <tlhelp32.h>
 #include <windows.h>
+
+// After windows.h, whose types it uses.
+#include <tlhelp32.h>
 
 namespace ostrel
 {
@@ -37,7 +39,32 @@ int32_t parentOf(DWORD pid)
     return parent;
 }
 
+std::string executableOf(std::wstring exe)
+{
+    exe = exe.substr(exe.find_last_of(L"\\/") + 1);
+    if (exe.size() > 4 && _wcsicmp(exe.c_str() + exe.size() - 4, L".exe") == 0)
+        exe.resize(exe.size() - 4);
+    std::string name;
+    for (wchar_t c : exe)
+        name.push_back(c < 128 ? static_cast<char>(std::towlower(c)) : '_');
+    return name;
+}
+
 } // namespace
+
+std::string processExecutable(int32_t pid)
+{
+    if (pid <= 0)
+        return "";
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (process == nullptr)
+        return "";
+    wchar_t path[MAX_PATH];
+    DWORD length = MAX_PATH;
+    const bool ok = QueryFullProcessImageNameW(process, 0, path, &length) != 0;
+    CloseHandle(process);
+    return ok ? executableOf(std::wstring(path, length)) : "";
+}
 
 ProcessIdentity currentProcessIdentity()
 {
@@ -47,13 +74,19 @@ ProcessIdentity currentProcessIdentity()
     me.startTime = creationTime(GetCurrentProcess());
     wchar_t path[MAX_PATH];
     const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring exe(path, length);
-    exe = exe.substr(exe.find_last_of(L"\\/") + 1);
-    if (exe.size() > 4 && _wcsicmp(exe.c_str() + exe.size() - 4, L".exe") == 0)
-        exe.resize(exe.size() - 4);
-    for (wchar_t c : exe)
-        me.executable.push_back(c < 128 ? static_cast<char>(std::towlower(c)) : '_');
+    me.executable = executableOf(std::wstring(path, length));
     return me;
+}
+
+int32_t thisProcessId()
+{
+    static const int32_t pid = static_cast<int32_t>(GetCurrentProcessId());
+    return pid;
+}
+
+uint32_t currentUserId()
+{
+    return 0; // Local\ names are the logon session's own
 }
 
 uint64_t processStartTime(int32_t pid)

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace ostrel
 {
@@ -29,9 +30,10 @@ struct SharedMemoryMapping
 
 // Creates the block `name` (a plain name: no slash, no backslash) of exactly
 // `size` bytes, or opens it when it exists. Two processes that create at once
-// both end up with the same block. `why` says what went wrong.
+// both end up with the same block. `why` says what went wrong. With
+// `mayCreate` false a missing block is a failure.
 SharedMemoryOpen openSharedMemory(const std::string& name, size_t size, SharedMemoryMapping& out,
-                                  std::string& why);
+                                  std::string& why, bool mayCreate = true);
 
 // Unmaps the block and closes its handle.
 void closeSharedMemory(SharedMemoryMapping& mapping);
@@ -39,5 +41,9 @@ void closeSharedMemory(SharedMemoryMapping& mapping);
 // Removes the name, so that the next open creates a new block (Linux; on
 // Windows a mapping goes when its last handle closes).
 void removeSharedMemory(const std::string& name);
+
+// The names of the blocks that start with `prefix` (Linux; on Windows none
+// outlive their processes, so the list is empty).
+std::vector<std::string> listSharedMemory(const std::string& prefix);
 
 } // namespace ostrel

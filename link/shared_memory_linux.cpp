@@ -5,6 +5,7 @@
 #include <cstring>
 #include <thread>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -43,7 +44,7 @@ bool map(int fd, size_t size, SharedMemoryMapping& out, std::string& why)
 } // namespace
 
 SharedMemoryOpen openSharedMemory(const std::string& name, size_t size, SharedMemoryMapping& out,
-                                  std::string& why)
+                                  std::string& why, bool mayCreate)
 {
     out = SharedMemoryMapping{};
     if (name.empty() || name.find('/') != std::string::npos || size == 0)
@@ -54,7 +55,11 @@ SharedMemoryOpen openSharedMemory(const std::string& name, size_t size, SharedMe
     const std::string path = objectName(name);
     // Owner only; O_NOFOLLOW so that a link planted under the name is never
     // followed to somebody else's file.
-    int fd = shm_open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    int fd = mayCreate
+                 ? shm_open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)
+                 : -1;
+    if (!mayCreate)
+        errno = EEXIST;
     if (fd >= 0)
     {
         // The umask may have taken bits away; nothing may have added any.
@@ -114,6 +119,22 @@ void closeSharedMemory(SharedMemoryMapping& mapping)
     if (mapping.handle >= 0)
         close(static_cast<int>(mapping.handle));
     mapping = SharedMemoryMapping{};
+}
+
+std::vector<std::string> listSharedMemory(const std::string& prefix)
+{
+    std::vector<std::string> names;
+    DIR* folder = opendir("/dev/shm");
+    if (folder == nullptr)
+        return names;
+    while (const dirent* entry = readdir(folder))
+    {
+        const std::string name = entry->d_name;
+        if (name.compare(0, prefix.size(), prefix) == 0)
+            names.push_back(name);
+    }
+    closedir(folder);
+    return names;
 }
 
 void removeSharedMemory(const std::string& name)

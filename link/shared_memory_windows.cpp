@@ -23,7 +23,7 @@ std::string failure(const char* what)
 } // namespace
 
 SharedMemoryOpen openSharedMemory(const std::string& name, size_t size, SharedMemoryMapping& out,
-                                  std::string& why)
+                                  std::string& why, bool mayCreate)
 {
     out = SharedMemoryMapping{};
     if (name.empty() || name.find('\\') != std::string::npos || size == 0)
@@ -36,15 +36,16 @@ SharedMemoryOpen openSharedMemory(const std::string& name, size_t size, SharedMe
     const std::wstring path = L"Local\\" + widen(name);
     const auto high = static_cast<DWORD>(static_cast<unsigned long long>(size) >> 32);
     const auto low = static_cast<DWORD>(size & 0xFFFFFFFFu);
-    HANDLE mapping =
-        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, high, low, path.c_str());
+    HANDLE mapping = mayCreate ? CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+                                                    high, low, path.c_str())
+                               : OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, path.c_str());
     if (mapping == nullptr)
     {
         why = failure("CreateFileMappingW");
         return GetLastError() == ERROR_ACCESS_DENIED ? SharedMemoryOpen::Refused
                                                      : SharedMemoryOpen::Failed;
     }
-    const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    const bool existed = !mayCreate || GetLastError() == ERROR_ALREADY_EXISTS;
     void* base = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
     if (base == nullptr)
     {
@@ -75,6 +76,11 @@ void closeSharedMemory(SharedMemoryMapping& mapping)
     if (mapping.handle != -1 && mapping.handle != 0)
         CloseHandle(reinterpret_cast<HANDLE>(mapping.handle));
     mapping = SharedMemoryMapping{};
+}
+
+std::vector<std::string> listSharedMemory(const std::string&)
+{
+    return {};
 }
 
 void removeSharedMemory(const std::string&)

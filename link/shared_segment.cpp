@@ -198,14 +198,53 @@ int reapGoneProcesses(SharedSegment& segment, bool (*isRunning)(int32_t pid, uin
         if (isRunning(entry.pid.load(std::memory_order_relaxed),
                       entry.startTime.load(std::memory_order_relaxed)))
             continue;
+        const int32_t pid = entry.pid.load(std::memory_order_relaxed);
         uint32_t expected = kEntered;
-        if (entry.state.compare_exchange_strong(expected, kFree, std::memory_order_acq_rel))
+        if (!entry.state.compare_exchange_strong(expected, kFree, std::memory_order_acq_rel))
+            continue;
+        leave(segment.header);
+        ++freed;
+        // Its instances are gone with it: their slots are free at once, not
+        // only once their heartbeats are stale.
+        for (PeerSlot& slot : segment.registry.slots)
         {
-            leave(segment.header);
-            ++freed;
+            uint32_t owner = slot.ownerId.load(std::memory_order_acquire);
+            if (owner == 0 || slot.ownerPid.load(std::memory_order_relaxed) != pid)
+                continue;
+            if (slot.ownerId.compare_exchange_strong(owner, 0, std::memory_order_acq_rel))
+            {
+                slot.role.store(0, std::memory_order_relaxed);
+                slot.holderCount.fetch_sub(1, std::memory_order_acq_rel);
+            }
         }
     }
     return freed;
+}
+
+bool removeIfAbandoned(const std::string& name, bool (*isRunning)(int32_t pid, uint64_t startTime))
+{
+    SharedMemoryMapping mapping;
+    std::string why;
+    if (openSharedMemory(name, sizeof(SharedSegment), mapping, why, false) !=
+        SharedMemoryOpen::Opened)
+        return false; // gone already, or not ours to judge
+    auto* segment = static_cast<SharedSegment*>(mapping.base);
+    bool removed = false;
+    if (segmentHeaderIsValid(segment->header))
+    {
+        reapGoneProcesses(*segment, isRunning);
+        // Reaping the last user marks the block as being removed already.
+        uint32_t idle = 0;
+        if (segment->header.users.compare_exchange_strong(idle, kRemoving,
+                                                          std::memory_order_acq_rel) ||
+            idle == kRemoving)
+        {
+            removeSharedMemory(name);
+            removed = true;
+        }
+    }
+    closeSharedMemory(mapping);
+    return removed;
 }
 
 bool readSegmentProcess(const SharedSegment& segment, int index, SegmentProcessInfo& out)

@@ -101,6 +101,10 @@ bool segmentHeaderIsValid(const SegmentHeader& header);
 // how many were freed.
 int reapGoneProcesses(SharedSegment& segment, bool (*isRunning)(int32_t pid, uint64_t startTime));
 
+// Removes the block `name` when no process that entered it still runs (a
+// host that crashed or was killed leaves it behind). Returns whether it did.
+bool removeIfAbandoned(const std::string& name, bool (*isRunning)(int32_t pid, uint64_t startTime));
+
 // Reads an attached process's entry; false for a free, unfinished or
 // out-of-range one. Names are always zero-terminated.
 struct SegmentProcessInfo

@@ -2,6 +2,7 @@
 // its one class and InitDll/ExitDll. What a platform's hosts call around them
 // is in module_entry_<platform>.cpp.
 #include "link/peer_registry.h"
+#include "link/registry_hub.h"
 #include "plugin/ostrel.h"
 #include "vst3/module_state.h"
 #include "vst3/plugin_factory.h"
@@ -22,7 +23,10 @@ bool exitModule()
 {
     const bool counted = plugfw::ModuleExit();
     if (counted && plugfw::ModuleUseCount() == 0)
+    {
         ostrel::releaseSharedRegistry();
+        ostrel::leaveHostSession();
+    }
     return counted;
 }
 

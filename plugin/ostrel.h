@@ -76,6 +76,9 @@ public:
     void NoteAudioProgress(int32_t blockCounter);
     // The host reported track information: the name is taken and published.
     void TrackInfoChanged() override;
+    // The host's name is known: the instance joins its host session, in this
+    // process or shared with the host's other processes.
+    void OnHostIdentified() override;
 
     // --- editor messages (plugin/ostrel_editor_messages.cpp) -----------------
     // The product messages of the page, by tag; always reports them handled.

@@ -12,6 +12,7 @@
 #include "framework/page_script.h"
 #include "link/link_matrix.h"
 #include "link/monotonic_clock.h"
+#include "link/registry_hub.h"
 #include "storage/atomic_file_store.h"
 #include "storage/data_folder.h"
 #include "storage/user_files.h"
@@ -100,6 +101,7 @@ void Ostrel::IdleTick()
     // 2. Heartbeat of the held slot, for when audio stops (while it runs,
     // the audio thread keeps it fresh; the dips never wait for this thread).
     heartbeat(registry, link);
+    reapHostSession(monotonicMs());
 
     // 3. Audio stopped: attach from here so role and channel changes still
     // take effect. Runs only while the block counter stands still, so it

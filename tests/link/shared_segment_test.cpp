@@ -215,6 +215,30 @@ TEST_F(SharedSegmentTest, AKilledProcessIsFoundGoneAndTheBlockStillGoesAtTheEnd)
     close(ready[1]);
 }
 
+TEST_F(SharedSegmentTest, ABlockWhoseProcessesAreAllGoneIsRemovedByTheNextToLookAtIt)
+{
+    // A child enters the block and is killed: nobody leaves it properly.
+    const int killed = inChild(
+        [&]
+        {
+            SegmentAttachment a;
+            if (a.attach(name, currentProcessIdentity(), "Host") != SegmentStatus::Attached)
+                return 1;
+            raise(SIGKILL);
+            return 0;
+        });
+    ASSERT_EQ(killed, -SIGKILL);
+    ASSERT_TRUE(exists(name));
+    EXPECT_FALSE(removeIfAbandoned(uniqueName("none"), isProcessRunning)) << "nothing there";
+    EXPECT_TRUE(removeIfAbandoned(name, isProcessRunning));
+    EXPECT_FALSE(exists(name));
+    // One in use stays.
+    SegmentAttachment user;
+    ASSERT_EQ(user.attach(name, me, "Host"), SegmentStatus::Attached);
+    EXPECT_FALSE(removeIfAbandoned(name, isProcessRunning));
+    EXPECT_TRUE(exists(name));
+}
+
 TEST(ProcessIdentity, NamesThisProcessAndItsParent)
 {
     const ProcessIdentity me = currentProcessIdentity();

@@ -1,0 +1,190 @@
+// Which processes meet in one host session, for the process layouts hosts
+// use: plug-ins in the host's own process, one process per plug-in or per
+// group started by the host (named after it or not), and the layouts that
+// must stay apart (two hosts, one host started twice from a shell or from a
+// launcher named like it).
+#include "link/host_session.h"
+
+#include <gtest/gtest.h>
+
+namespace ostrel
+{
+namespace
+{
+
+struct Process
+{
+    int32_t pid;
+    int32_t parent;
+    uint64_t start;
+    const char* executable;
+};
+
+struct Layout
+{
+    const char* what;
+    const char* hostName;
+    Process a;
+    const char* aParentExecutable;
+    Process b;
+    const char* bParentExecutable;
+    bool meet;
+};
+
+// `other` is the other process of the layout: when it is this one's parent,
+// the parent's start time is its own.
+SessionView viewOf(const Process& p, const char* parentExecutable, const char* hostName,
+                   const Process* other = nullptr)
+{
+    SessionView view;
+    view.self.pid = p.pid;
+    view.self.parentPid = p.parent;
+    view.self.startTime = p.start;
+    view.self.executable = p.executable;
+    view.parentExecutable = parentExecutable;
+    view.parentStartTime = other != nullptr && other->pid == p.parent
+                               ? other->start
+                               : static_cast<uint64_t>(500 + p.parent);
+    view.hostName = hostName;
+    view.user = 1000;
+    return view;
+}
+
+const Layout kLayouts[] = {
+    {"two plug-in processes of one host",
+     "Bitwig Studio",
+     {201, 100, 7, "bitwigpluginhost64"},
+     "bitwig-studio",
+     {202, 100, 8, "bitwigpluginhost64"},
+     "bitwig-studio",
+     true},
+    {"the host and a bridge process it started",
+     "REAPER",
+     {100, 1, 5, "reaper"},
+     "bash",
+     {300, 100, 9, "reaper_host64"},
+     "reaper",
+     true},
+    {"the host and a sandbox named otherwise",
+     "Studio Host",
+     {100, 1, 5, "studio-host"},
+     "bash",
+     {301, 100, 9, "plugin-sandbox"},
+     "studio-host",
+     true},
+    {"two instances of one process",
+     "Ardour",
+     {100, 1, 5, "ardour-8.12"},
+     "bash",
+     {100, 1, 5, "ardour-8.12"},
+     "bash",
+     true},
+    {"two copies of a host from one shell",
+     "REAPER",
+     {100, 50, 5, "reaper"},
+     "bash",
+     {101, 50, 6, "reaper"},
+     "bash",
+     false},
+    {"two copies from a launcher named like the host",
+     "Ardour",
+     {100, 50, 5, "ardour-8.12"},
+     "ardour8",
+     {101, 50, 6, "ardour-8.12"},
+     "ardour8",
+     false},
+    {"two hosts",
+     "REAPER",
+     {100, 1, 5, "reaper"},
+     "bash",
+     {200, 1, 6, "bitwigstudio"},
+     "bash",
+     false},
+    {"plug-in processes of two copies of a host",
+     "Bitwig Studio",
+     {201, 100, 7, "bitwigpluginhost64"},
+     "bitwig-studio",
+     {202, 110, 8, "bitwigpluginhost64"},
+     "bitwig-studio",
+     false},
+    {"a sibling whose parent is a shell",
+     "ostrel-render",
+     {201, 50, 7, "helper"},
+     "bash",
+     {202, 50, 8, "helper"},
+     "bash",
+     false},
+};
+
+TEST(HostSession, ProcessesOfOneHostMeetAndOthersDoNot)
+{
+    for (const Layout& l : kLayouts)
+    {
+        const HostSession a = hostSessionFor(viewOf(l.a, l.aParentExecutable, l.hostName, &l.b),
+                                             CrossProcessLinking::Automatic);
+        const HostSession b = hostSessionFor(viewOf(l.b, l.bParentExecutable, l.hostName, &l.a),
+                                             CrossProcessLinking::Automatic);
+        EXPECT_FALSE(a.blockName.empty()) << l.what;
+        EXPECT_EQ(a.blockName == b.blockName, l.meet)
+            << l.what << ": " << a.blockName << " / " << b.blockName;
+    }
+}
+
+TEST(HostSession, ThePreferenceOverridesTheRule)
+{
+    const Layout& twoHosts = kLayouts[6];
+    const SessionView a = viewOf(twoHosts.a, twoHosts.aParentExecutable, twoHosts.hostName);
+    const SessionView b = viewOf(twoHosts.b, twoHosts.bParentExecutable, twoHosts.hostName);
+    EXPECT_EQ(hostSessionFor(a, CrossProcessLinking::Always).blockName,
+              hostSessionFor(b, CrossProcessLinking::Always).blockName);
+    EXPECT_TRUE(hostSessionFor(a, CrossProcessLinking::Never).blockName.empty())
+        << "this process's own registry";
+    SessionView otherUser = b;
+    otherUser.user = 1001;
+    EXPECT_NE(hostSessionFor(a, CrossProcessLinking::Always).blockName,
+              hostSessionFor(otherUser, CrossProcessLinking::Always).blockName);
+}
+
+TEST(HostSession, PreferenceTexts)
+{
+    const struct
+    {
+        const char* text;
+        CrossProcessLinking mode;
+    } cases[] = {{"never", CrossProcessLinking::Never},
+                 {"Always\n", CrossProcessLinking::Always},
+                 {"automatic", CrossProcessLinking::Automatic},
+                 {"", CrossProcessLinking::Automatic},
+                 {"sometimes", CrossProcessLinking::Automatic}};
+    for (const auto& c : cases)
+    {
+        EXPECT_EQ(crossProcessLinkingFromText(c.text), c.mode) << c.text;
+        EXPECT_EQ(crossProcessLinkingFromText(crossProcessLinkingText(c.mode)), c.mode);
+    }
+}
+
+TEST(HostSession, ExecutableNamesAgainstHostNames)
+{
+    const struct
+    {
+        const char* executable;
+        const char* host;
+        bool itself;
+        bool host_like;
+    } cases[] = {
+        {"reaper", "REAPER", true, true},
+        {"bitwig-studio", "Bitwig Studio", true, true},
+        {"reaper_host64", "REAPER", false, true},
+        {"bash", "REAPER", false, false},
+        {"", "REAPER", false, false},
+        {"ab", "Ab", true, false}, // too short a name to go by loosely
+    };
+    for (const auto& c : cases)
+    {
+        EXPECT_EQ(executableIsHostItself(c.executable, c.host), c.itself) << c.executable;
+        EXPECT_EQ(executableIsHost(c.executable, c.host), c.host_like) << c.executable;
+    }
+}
+
+} // namespace
+} // namespace ostrel
