@@ -12,6 +12,32 @@ namespace ostrel::peer
 inline constexpr double kRate = 48000.0;
 inline constexpr int kBlock = 512;
 
+// Pink noise: white noise through a sum of first-order low-passes, one
+// sample at a time, the same for the same seed.
+class PinkNoise
+{
+public:
+    explicit PinkNoise(unsigned seed) : mRng(seed) {}
+    double next()
+    {
+        const double w = mNoise(mRng);
+        mB[0] = 0.99886 * mB[0] + w * 0.0555179;
+        mB[1] = 0.99332 * mB[1] + w * 0.0750759;
+        mB[2] = 0.96900 * mB[2] + w * 0.1538520;
+        mB[3] = 0.86650 * mB[3] + w * 0.3104856;
+        mB[4] = 0.55000 * mB[4] + w * 0.5329522;
+        mB[5] = -0.7616 * mB[5] - w * 0.0168980;
+        const double out = mB[0] + mB[1] + mB[2] + mB[3] + mB[4] + mB[5] + mB[6] + w * 0.5362;
+        mB[6] = w * 0.115926;
+        return out;
+    }
+
+private:
+    std::mt19937 mRng;
+    std::normal_distribution<double> mNoise{0.0, 1.0};
+    double mB[7] = {};
+};
+
 // A voice (harmonics of 180 Hz under three formants) at about -24 dBFS, or
 // pink noise at about -8 dBFS; sample t of either is the same in every run.
 class Material
@@ -34,24 +60,13 @@ public:
             }
             return 0.03 * x;
         }
-        const double w = mNoise(mRng);
-        mB[0] = 0.99886 * mB[0] + w * 0.0555179;
-        mB[1] = 0.99332 * mB[1] + w * 0.0750759;
-        mB[2] = 0.96900 * mB[2] + w * 0.1538520;
-        mB[3] = 0.86650 * mB[3] + w * 0.3104856;
-        mB[4] = 0.55000 * mB[4] + w * 0.5329522;
-        mB[5] = -0.7616 * mB[5] - w * 0.0168980;
-        const double out = mB[0] + mB[1] + mB[2] + mB[3] + mB[4] + mB[5] + mB[6] + w * 0.5362;
-        mB[6] = w * 0.115926;
-        return 0.12 * out;
+        return 0.12 * mPink.next();
     }
 
 private:
     bool mVoice;
     long mT = 0;
-    std::mt19937 mRng{11};
-    std::normal_distribution<double> mNoise{0.0, 1.0};
-    double mB[7] = {};
+    PinkNoise mPink{11};
 };
 
 } // namespace ostrel::peer

@@ -8,12 +8,12 @@
 
 #include "engine/band_layout.h"
 #include "engine/filter_banks.h"
+#include "peer_process/peer_material.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numbers>
-#include <random>
 #include <string>
 #include <thread>
 
@@ -75,22 +75,10 @@ std::vector<double> Voice()
 
 std::vector<double> PinkNoise(unsigned seed)
 {
-    std::mt19937 rng(seed);
-    std::normal_distribution<double> white(0.0, 1.0);
+    peer::PinkNoise pink(seed);
     std::vector<double> s(kFrames);
-    double b[7] = {};
-    for (double& out : s)
-    {
-        const double x = white(rng);
-        b[0] = 0.99886 * b[0] + x * 0.0555179;
-        b[1] = 0.99332 * b[1] + x * 0.0750759;
-        b[2] = 0.96900 * b[2] + x * 0.1538520;
-        b[3] = 0.86650 * b[3] + x * 0.3104856;
-        b[4] = 0.55000 * b[4] + x * 0.5329522;
-        b[5] = -0.7616 * b[5] - x * 0.0168980;
-        out = b[0] + b[1] + b[2] + b[3] + b[4] + b[5] + b[6] + x * 0.5362;
-        b[6] = x * 0.115926;
-    }
+    for (double& x : s)
+        x = pink.next();
     scaleToDbfs(s, -8.0);
     return s;
 }
