@@ -67,9 +67,9 @@ test('every link of the page and the manual leads somewhere in the bundle', () =
   assert.match(read('app.js'), /MANUAL_PAGE = 'manual\.html'/);
 });
 
-test('the manual covers the roles, a first session, the controls, the matrix and troubleshooting', () => {
+test('the manual covers the roles, a first session, the controls, the matrix, hosts with plug-in processes and troubleshooting', () => {
   const text = read('manual.html');
-  for (const id of ['roles', 'first-session', 'controls', 'matrix', 'troubleshooting']) assert.match(text, new RegExp('<h2 id="' + id + '">'), id);
+  for (const id of ['roles', 'first-session', 'controls', 'matrix', 'processes', 'troubleshooting']) assert.match(text, new RegExp('<h2 id="' + id + '">'), id);
   assert.match(text, /<link rel="stylesheet" href="manual.css">/);
   for (const role of ['Source', 'Masker', 'Self', 'Off']) assert.match(text, new RegExp('chip [a-z]+">' + role + '<'), role);
 });
