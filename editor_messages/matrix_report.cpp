@@ -4,6 +4,8 @@
 #include "framework/number_text.h"
 #include "link/link_matrix.h"
 #include "link/monotonic_clock.h"
+#include "link/process_identity.h"
+#include "link/registry_hub.h"
 
 #include <climits>
 #include <cmath>
@@ -27,10 +29,29 @@ int TruncateToInt(double v)
     return static_cast<int>(v);
 }
 
-void AppendRow(std::string& out, const MatrixRow& row)
+// A text of ours (a reason) as a JSON string's content.
+void AppendEscapedText(std::string& out, const std::string& text)
+{
+    for (const char c : text)
+    {
+        if (static_cast<unsigned char>(c) < 32)
+            continue;
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+}
+
+// `pid`: the holder's process when it is another one than this (0: this).
+void AppendRow(std::string& out, const MatrixRow& row, int32_t pid)
 {
     out += "{\"ch\":";
     plugfw::AppendInt(out, row.channel);
+    if (pid != 0)
+    {
+        out += ",\"pid\":";
+        plugfw::AppendInt(out, pid);
+    }
     out += ",\"role\":";
     plugfw::AppendInt(out, row.role);
     out += ",\"target\":";
@@ -70,7 +91,8 @@ int MatrixLevelValue(float level)
     return static_cast<int>(v);
 }
 
-std::string BuildMatrixReport(const PeerRegistry& registry, const PeerLink& ownLink)
+std::string BuildMatrixReport(const PeerRegistry& registry, const PeerLink& ownLink,
+                              const RegistryPlace* place)
 {
     std::string out;
     out.reserve(256 * 8);
@@ -85,7 +107,8 @@ std::string BuildMatrixReport(const PeerRegistry& registry, const PeerLink& ownL
         if (!first)
             out += ',';
         first = false;
-        AppendRow(out, row);
+        const int32_t pid = slotProcessId(registry.slots[s]);
+        AppendRow(out, row, pid != thisProcessId() ? pid : 0);
     }
     out += ']';
 
@@ -98,6 +121,22 @@ std::string BuildMatrixReport(const PeerRegistry& registry, const PeerLink& ownL
     plugfw::AppendInt(out, ownLink.attachKey.load(std::memory_order_relaxed));
     out += ",\"solo\":";
     plugfw::AppendInt(out, soloChannel(registry));
+    // Where this instance meets its peers: across the host's processes, or
+    // in this process only (and why, when the shared table was refused).
+    if (place != nullptr && place->decided)
+    {
+        out += ",\"xproc\":";
+        plugfw::AppendInt(out, place->shared ? 1 : 0);
+        out += ",\"pid\":";
+        plugfw::AppendInt(out, place->processId);
+        out += ",\"inhost\":";
+        plugfw::AppendInt(out, place->inHostProcess ? 1 : 0);
+        out += ",\"link\":\"";
+        out += crossProcessLinkingText(place->mode);
+        out += "\",\"why\":\"";
+        AppendEscapedText(out, place->why);
+        out += '"';
+    }
     out += "}}";
     return out;
 }

@@ -160,6 +160,9 @@ public:
     bool presetsRefreshPending = false;
 
 private:
+    // The host has named itself and the instance joined its host session
+    // (the matrix then says where it meets its peers).
+    bool mHostSessionJoined = false;
     std::mutex mPageFilesMutex;
     std::optional<PageFiles> mPageFiles; // read outside the lock, for the next refresh
     std::vector<FileWorkQueue::FailedWrite> mFailedWrites; // not yet told to the page

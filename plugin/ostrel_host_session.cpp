@@ -20,6 +20,7 @@ void Ostrel::OnHostIdentified()
     const std::string preference = path.empty() ? std::string() : ReadWholeFile(path, 64);
     joinHostSession(GetHostName(), crossProcessLinkingFromText(preference));
     engine.adoptRegistry(sharedRegistry());
+    mHostSessionJoined = true;
 }
 
 } // namespace ostrel

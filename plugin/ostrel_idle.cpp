@@ -211,8 +211,10 @@ void Ostrel::IdleTick()
     if (++peerListTicks % kSlowTickPeriod == 0)
     {
         SendChangedTextToPage(kTagSources, BuildPeerList(registry), PageOutbox::Report::Sources);
-        SendChangedTextToPage(kTagMatrix, BuildMatrixReport(registry, link),
-                              PageOutbox::Report::Matrix);
+        const RegistryPlace place = registryPlace();
+        SendChangedTextToPage(
+            kTagMatrix, BuildMatrixReport(registry, link, mHostSessionJoined ? &place : nullptr),
+            PageOutbox::Report::Matrix);
     }
 }
 

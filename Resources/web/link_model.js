@@ -69,6 +69,24 @@
     return s && s.name ? ch + ' · ' + s.name : String(ch);
   }
 
+  // Why a Masker finds no Source: where it looked (the host's processes, or
+  // this process only), and how to link the host's processes when the
+  // preference keeps them apart or the shared table could not be used.
+  function noSourceText(label, diag) {
+    if (!diag || (diag.xproc !== 0 && diag.xproc !== 1)) return 'No Source on channel ' + label + ' yet';
+    if (diag.xproc === 1) return 'No Source on channel ' + label + ' in this host session';
+    let text = 'No Source on channel ' + label + ' in this process';
+    if (diag.why) text += ' (' + diag.why + ')';
+    else if (diag.link === 'never' && diag.inhost === 0)
+      text += ': the host runs its plug-ins in processes of their own, and Ostrel.link says never (see the manual to link them)';
+    return text;
+  }
+
+  // Where a matrix row's instance runs, when not in this process.
+  function rowProcessText(row) {
+    return row && row.pid > 0 ? 'another process of this host (pid ' + row.pid + ')' : '';
+  }
+
   // One line on where this instance stands, and whether that is fine.
   // state: the role, channel, bypass and sidechain parameters; meters: the
   // last "meters" message or null; sourcesList: the last "sources" list;
@@ -93,7 +111,7 @@
         }
         const label = channelLabel(state.channel, sourcesList);
         if (meters && meters.linked) return { text: 'Masker making room for ' + label, level: 'ok' };
-        return { text: 'No Source on channel ' + label + ' yet', level: 'warn' };
+        return { text: noSourceText(label, diag), level: 'warn' };
       }
       case ROLE_SELF:
         return { text: 'Self: taming the bands that stand out in this track', level: 'ok' };
@@ -207,6 +225,8 @@
     channelChoices,
     channelLabel,
     linkStatus,
+    noSourceText,
+    rowProcessText,
     rowChannel,
     rowLabel,
     soloText,

@@ -19,10 +19,12 @@
     return g.sources.map((s) => s.row.ch + '[' + s.maskers.map((m) => m.row.ch).join(',') + ']').join(' ') + ' | ' + g.unlinked.map((m) => m.row.ch).join(',');
   }
 
-  // "1 Source · 2 Maskers", and what is soloed (its text) if anything.
+  // "1 Source · 2 Maskers", what is soloed (its text) if anything, and where
+  // this instance meets its peers when the plug-in says.
   function summary(diag, soloText) {
     const d = diag || { src: 0, msk: 0 };
-    return d.src + (d.src === 1 ? ' Source' : ' Sources') + ' · ' + d.msk + (d.msk === 1 ? ' Masker' : ' Maskers') + (soloText ? ' · ' + soloText : '');
+    const where = d.xproc === 1 ? ' · across the host\'s processes' : d.xproc === 0 ? ' · this process only' : '';
+    return d.src + (d.src === 1 ? ' Source' : ' Sources') + ' · ' + d.msk + (d.msk === 1 ? ' Masker' : ' Maskers') + (soloText ? ' · ' + soloText : '') + where;
   }
 
   // The hint's key (help_texts.js) for a row's channel badge.

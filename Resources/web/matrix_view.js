@@ -202,8 +202,9 @@
       const label = L.rowLabel(s);
       setText(r.ch, label.badge);
       setData(r.ch, 'tip', H.forSymbol(MR.channelTipKey(s.role, label.badge)));
-      setData(r.name, 'tip', label.text);
-      setText(r.name, s.name || (s.role === 1 ? 'Source' : 'Masker'));
+      const elsewhere = L.rowProcessText(s);
+      setData(r.name, 'tip', elsewhere ? label.text + ' · in ' + elsewhere : label.text);
+      setText(r.name, (s.name || (s.role === 1 ? 'Source' : 'Masker')) + (s.pid > 0 ? ' · pid ' + s.pid : ''));
       r.name.classList.toggle('unnamed', !s.name);
       if (r.mine.hidden !== !entry.mine) r.mine.hidden = !entry.mine;
       r.row.classList.toggle('mine', entry.mine);

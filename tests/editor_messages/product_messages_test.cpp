@@ -6,6 +6,8 @@
 #include "editor_messages/settings_message.h"
 #include "editor_messages/stored_file_messages.h"
 #include "link/monotonic_clock.h"
+#include "link/process_identity.h"
+#include "link/process_identity.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -265,6 +267,18 @@ TEST_F(RegistryMessages, PeerListHasLiveSourcesOnlyInSlotOrder)
               "{\"t\":\"sources\",\"list\":[{\"ch\":3,\"name\":\"Lead \\\"Vox\\\" L\"},"
               "{\"ch\":9,\"name\":\"Edge\"},{\"ch\":10,\"name\":\"Bass\"},"
               "{\"ch\":12,\"name\":\"\"}]}");
+}
+
+// A row whose instance runs in another process of the host says which; rows
+// of this process do not.
+TEST_F(RegistryMessages, RowsInAnotherProcessNameIt)
+{
+    Row(2, kPeerRoleSource, "Vocal").ownerPid.store(thisProcessId());
+    Row(63, kPeerRoleMasker, "Gtr").ownerPid.store(thisProcessId() + 7);
+    const auto j = Parse(BuildMatrixReport(*registry, ownLink));
+    ASSERT_EQ(j["slots"].size(), 2u);
+    EXPECT_FALSE(j["slots"][0].contains("pid"));
+    EXPECT_EQ(j["slots"][1]["pid"], thisProcessId() + 7);
 }
 
 TEST_F(RegistryMessages, TwoMaskersOfOneSourceShowItAsTheirTarget)

@@ -66,6 +66,19 @@ test('the link status says what is wrong when something is', () => {
     assert.equal(s.level, level, s.text);
     assert.match(s.text, re);
   }
+  // Where a Masker without a Source looked, and how to link what the
+  // preference keeps apart.
+  const alone = [
+    [{ my: -1 }, /^No Source on channel 7 yet$/],
+    [{ my: -1, xproc: 1 }, /^No Source on channel 7 in this host session$/],
+    [{ my: -1, xproc: 0, link: 'automatic', inhost: 1, why: '' }, /^No Source on channel 7 in this process$/],
+    [{ my: -1, xproc: 0, link: 'never', inhost: 0, why: '' }, /processes of their own, and Ostrel.link says never/],
+    [{ my: -1, xproc: 0, link: 'automatic', inhost: 0, why: 'the shared memory has another size' }, /in this process \(the shared memory has another size\)/],
+  ];
+  for (const [diag, re] of alone) assert.match(link.linkStatus(st(2, 7), meters(false), sources, diag).text, re);
+  assert.equal(link.rowProcessText({ pid: 4321 }), 'another process of this host (pid 4321)');
+  assert.equal(link.rowProcessText({ ch: 3 }), '');
+
   // A Source whose channel is held by another instance.
   const taken = link.linkStatus(st(1, 9), null, sources, { my: -1 });
   assert.equal(taken.level, 'warn');

@@ -28,6 +28,8 @@ test('the footer counts Sources and Maskers and says what is soloed', () => {
     [null, '', '0 Sources · 0 Maskers'],
     [{ src: 1, msk: 1 }, '', '1 Source · 1 Masker'],
     [{ src: 2, msk: 3 }, 'Pad soloed', '2 Sources · 3 Maskers · Pad soloed'],
+    [{ src: 1, msk: 2, xproc: 1 }, '', "1 Source · 2 Maskers · across the host's processes"],
+    [{ src: 1, msk: 0, xproc: 0 }, 'Pad soloed', '1 Source · 0 Maskers · Pad soloed · this process only'],
   ];
   for (const [diag, solo, text] of cases) assert.equal(MR.summary(diag, solo), text);
 });
