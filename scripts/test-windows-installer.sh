@@ -64,7 +64,8 @@ case "$(value UninstallString)" in
 esac
 
 # The installed bundle renders, loaded from where hosts look.
-cmake --build build --target ostrel-make-demo >/dev/null
+cmake --build build --target ostrel-make-demo >"$work/make-demo.txt" ||
+  fail "could not build ostrel-make-demo: $(tail -5 "$work/make-demo.txt")"
 mkdir -p "$work/in" "$work/out"
 build/ostrel-make-demo "$work/in" --seconds 1 >/dev/null
 (cd "$work" && wine "$root/build-windows/ostrel-render.exe" \
