@@ -19,11 +19,13 @@ struct Hub
     int64_t lastReapMs = 0;
 };
 
+// Made before (and so gone after) the exit guard below; at module unload or
+// process exit no instance uses it any more.
+Hub gHub;
+
 Hub& hub()
 {
-    // Never destroyed: instances may outlive static destruction.
-    static Hub* const instance = new Hub();
-    return *instance;
+    return gHub;
 }
 
 std::atomic<PeerRegistry*> gSessionRegistry{nullptr};
