@@ -19,6 +19,17 @@
 namespace
 {
 
+// An instance whose host has named its track.
+class NamedOstrel : public ostrel::Ostrel
+{
+public:
+    explicit NamedOstrel(const std::string& name)
+    {
+        mChannelContext.name = name;
+        TrackInfoChanged();
+    }
+};
+
 // Takes the scripts and only counts their bytes.
 class CountingWebView : public plugfw::WebViewBackend
 {
@@ -44,11 +55,10 @@ struct Session
         // their own idle ticks (no audio runs here).
         for (int i = 0; i < peers; ++i)
         {
-            auto p = std::make_unique<ostrel::Ostrel>();
+            auto p = std::make_unique<NamedOstrel>("Track " + std::to_string(i));
             Set(*p, ostrel::kParamRole, i % 2 == 0 ? 1 : 2);
             Set(*p, ostrel::kParamChannel, i / 2 + 1);
             Set(*p, ostrel::kParamDepth, 40.0);
-            p->cachedTrackName = "Track " + std::to_string(i);
             others.push_back(std::move(p));
         }
         instance = std::make_unique<ostrel::Ostrel>();

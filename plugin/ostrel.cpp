@@ -56,9 +56,9 @@ Ostrel::~Ostrel()
 {
     // Leave the registry before anything else goes: other instances must not
     // keep reading a slot whose owner is being torn down.
-    detachAtDestruction(sharedRegistry(), engine.link);
+    detachAtDestruction(sharedRegistry(), mEngine.link);
     // The last queued writes (a preset saved just before the editor closed).
-    fileWork.RunWrites();
+    mFiles.RunWrites();
 }
 
 void Ostrel::DefineParameters()
@@ -70,7 +70,7 @@ void Ostrel::DefineParameters()
 void Ostrel::OnParamChange(int paramIdx)
 {
     if (const plugfw::IParam* param = GetParam(paramIdx))
-        engine.settings.apply(kParamTable[paramIdx], param->Value());
+        mEngine.settings.apply(kParamTable[paramIdx], param->Value());
 }
 
 std::vector<std::string> Ostrel::PageValueTexts(int paramIdx) const
@@ -89,20 +89,19 @@ void Ostrel::SetParamFromEditor(int paramIdx, double normalisedValue)
     Vst3Plugin::SetParamFromEditor(paramIdx, normalisedValue);
     // The user's own edit (in this page, or in some editor's link matrix):
     // the new last settings. Host restores and automation never get here.
-    lastState.NoteEditorEdit();
+    mLastState.NoteEditorEdit();
 }
 
 void Ostrel::ResetProcessing()
 {
-    engine.resetEngine(GetSampleRate());
-    refreshPending = true;
-    WantPageFiles();
-    monoScratch.resize(static_cast<size_t>(std::max(1, GetBlockSize())), 0.0);
+    mEngine.resetEngine(GetSampleRate());
+    WantPageRefresh();
+    mMonoScratch.resize(static_cast<size_t>(std::max(1, GetBlockSize())), 0.0);
 }
 
 int Ostrel::LoadState(const plugfw::IByteChunk& chunk, int startPos)
 {
-    lastState.NoteHostRestore();
+    mLastState.NoteHostRestore();
     return PluginApiBase::LoadState(chunk, startPos);
 }
 
@@ -112,9 +111,9 @@ void Ostrel::processBlock(double** inputs, double** outputs, int nFrames)
     const ChannelList out{outputs, ConnectedFlags(plugfw::kOutput), NChannels(plugfw::kOutput)};
     const plugfw::ITimeInfo& time = GetTimeInfo();
     const HostTransport transport{time.samplePos, time.transportIsRunning};
-    engine.hostBypassed = GetBypassed();
-    ostrel::processBlock(engine, in, out, GetSidechainStartChannel(), transport, nFrames,
-                         monoScratch);
+    mEngine.hostBypassed = GetBypassed();
+    ostrel::processBlock(mEngine, in, out, GetSidechainStartChannel(), transport, nFrames,
+                         mMonoScratch);
 }
 
 bool Ostrel::KeepsMainInput(int channels) const
@@ -136,32 +135,33 @@ bool Ostrel::KeepsMainInput(int channels) const
 void Ostrel::ReadKeptMainInput(int channel, int endAgo, int count, double* dst) const
 {
     if (channel >= 0 && channel < 2)
-        engine.readRecentInput(channel, endAgo, count, dst);
+        mEngine.readRecentInput(channel, endAgo, count, dst);
     else
         std::fill_n(dst, count, 0.0);
+}
+
+void Ostrel::WantPageRefresh()
+{
+    mPage.WantRefresh();
+    mFiles.WantPageFiles();
 }
 
 void Ostrel::EditorOpened()
 {
     SendAllParamValuesToPage();
-    editorOpen = true;
-    refreshPending = true;
-    WantPageFiles();
-    keyForwarding = false;
     // A new page has seen no meters yet; the engine measures for it.
-    pageOutbox.PageOpened();
-    engine.meters.wanted.store(1, std::memory_order_relaxed);
+    mPage.Opened();
+    mFiles.WantPageFiles();
+    mEngine.meters.wanted.store(1, std::memory_order_relaxed);
 }
 
 void Ostrel::EditorClosed()
 {
-    editorOpen = false;
-    keyForwarding = false;
-    settingsShown.reset();
-    engine.meters.wanted.store(0, std::memory_order_relaxed);
+    mPage.Closed();
+    mEngine.meters.wanted.store(0, std::memory_order_relaxed);
     for (int i = 0; i < kNumParams; ++i)
     {
-        if (gestures.Close(GestureHolder::Page, i))
+        if (mGestures.Close(GestureHolder::Page, i))
             ReleaseHostGesture(i);
     }
 }

@@ -48,18 +48,18 @@ bool Ostrel::OnEditorMessage(int msgTag, int /*ctrlTag*/, int dataSize, const vo
     case kTagSavePresets:
         // Written after the tick, outside the instance's lock.
         if (hasBytes)
-            fileWork.QueueWrite(kPresetsFileName, std::string(static_cast<const char*>(data),
-                                                              static_cast<size_t>(dataSize)));
+            mFiles.QueueWrite(kPresetsFileName, std::string(static_cast<const char*>(data),
+                                                            static_cast<size_t>(dataSize)));
         break;
     case kTagSetOnboarded:
-        fileWork.QueueWrite(kOnboardedFileName, "1");
+        mFiles.QueueWrite(kOnboardedFileName, "1");
         break;
     case kTagHostKeys:
         // The page asks for the keys while a text field is being edited, and
         // only then: the keyboard goes to the page and comes back when the
         // field is done, so the host's transport keys work the rest of the time.
-        keyForwarding = hasBytes && static_cast<const char*>(data)[0] == '1';
-        if (keyForwarding)
+        mPage.ForwardKeys(hasBytes && static_cast<const char*>(data)[0] == '1');
+        if (mPage.KeysForwarded())
             FocusWebView();
         else
             ReleaseWebViewFocus();
@@ -109,7 +109,7 @@ void Ostrel::ParameterFromPage(const MessageText& text)
     const std::optional<double> value = text.Real("value");
     const double normalised = param.ToNormalised(value ? *value : param.Value());
     const std::string gesture = text.QuotedText("gesture");
-    const bool open = gestures.Held(GestureHolder::Page, index);
+    const bool open = mGestures.Held(GestureHolder::Page, index);
 
     auto setAndEcho = [&]
     {
@@ -121,7 +121,7 @@ void Ostrel::ParameterFromPage(const MessageText& text)
     {
         if (value)
             setAndEcho();
-        if (gestures.Close(GestureHolder::Page, index))
+        if (mGestures.Close(GestureHolder::Page, index))
             ReleaseHostGesture(index);
     }
     else if (!gesture.empty())
@@ -129,7 +129,7 @@ void Ostrel::ParameterFromPage(const MessageText& text)
         // "begin", or any other word: the page is holding the control.
         if (!open)
             BeginHostEdit(index);
-        gestures.Open(GestureHolder::Page, index);
+        mGestures.Open(GestureHolder::Page, index);
         if (value)
             setAndEcho();
     }
@@ -144,7 +144,7 @@ void Ostrel::ParameterFromPage(const MessageText& text)
     else
     {
         setAndEcho();
-        gestures.Touch(GestureHolder::Page, index);
+        mGestures.Touch(GestureHolder::Page, index);
     }
 }
 
@@ -170,15 +170,14 @@ void Ostrel::MatrixEditFromPage(const MessageText& text)
 
 void Ostrel::ContentLoaded()
 {
-    settingsShown.reset();
-    refreshPending = true;
-    WantPageFiles();
+    mPage.Loaded();
+    mFiles.WantPageFiles();
     WebViewEditorDelegate::ContentLoaded();
 }
 
 bool Ostrel::KeyDown(const plugfw::KeyPress& key)
 {
-    if (!keyForwarding)
+    if (!mPage.KeysForwarded())
         return false;
     int charCode = 0;
     int specialCode = 0;

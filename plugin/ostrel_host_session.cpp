@@ -19,8 +19,8 @@ void Ostrel::OnHostIdentified()
     const std::string path = PathInDataFolder(kCrossProcessFile);
     const std::string preference = path.empty() ? std::string() : ReadWholeFile(path, 64);
     joinHostSession(GetHostName(), crossProcessLinkingFromText(preference));
-    engine.adoptRegistry(sharedRegistry());
-    mHostSessionJoined = true;
+    mEngine.adoptRegistry(sharedRegistry());
+    mLink.NoteSessionJoined();
 }
 
 } // namespace ostrel

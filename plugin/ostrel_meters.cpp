@@ -15,53 +15,43 @@ namespace
 
 constexpr auto kRelaxed = std::memory_order_relaxed;
 
-// Without a processed block for this long the meters stand still, and the
-// page says so.
-constexpr int64_t kStaleAfterMs = 250;
-
 } // namespace
 
 MeterSnapshot Ostrel::TakeMeterSnapshot() const
 {
     MeterSnapshot m;
-    m.role = engine.settings.role.load(kRelaxed);
-    m.linked = engine.meters.linked.load(kRelaxed) != 0;
-    m.peers = engine.meters.peersMeter.load(kRelaxed);
-    m.nullDb = engine.meters.nullMeter.load(kRelaxed);
-    m.touched = engine.meters.touchedCount.load(kRelaxed);
+    m.role = mEngine.settings.role.load(kRelaxed);
+    m.linked = mEngine.meters.linked.load(kRelaxed) != 0;
+    m.peers = mEngine.meters.peersMeter.load(kRelaxed);
+    m.nullDb = mEngine.meters.nullMeter.load(kRelaxed);
+    m.touched = mEngine.meters.touchedCount.load(kRelaxed);
     for (int k = 0; k < kMeterBands; ++k)
     {
-        m.dipDb[k] = engine.meters.dipMeter[k].load(kRelaxed);
-        m.src[k] = engine.meters.srcMeter[k].load(kRelaxed);
-        m.mask[k] = engine.meters.maskMeter[k].load(kRelaxed);
+        m.dipDb[k] = mEngine.meters.dipMeter[k].load(kRelaxed);
+        m.src[k] = mEngine.meters.srcMeter[k].load(kRelaxed);
+        m.mask[k] = mEngine.meters.maskMeter[k].load(kRelaxed);
     }
     for (int b = 0; b < kMeterBells; ++b)
-        m.bellDipDb[b] = engine.bells[b].bellDipMeter.load(kRelaxed);
+        m.bellDipDb[b] = mEngine.bells[b].bellDipMeter.load(kRelaxed);
     m.hostBypass = GetBypassed();
-    m.stale = lastAudioMs < 0 || monotonicMs() - lastAudioMs >= kStaleAfterMs;
+    // Without a processed block for a while the meters stand still, and the
+    // page says so.
+    m.stale = mLink.AudioStale(monotonicMs());
     return m;
 }
 
-void Ostrel::NoteAudioProgress(int32_t blockCounter)
+void Ostrel::SendChangedTextToPage(int msgTag, const std::string& text, PageBridge::Report which)
 {
-    // Before the first tick the counter stood at 0.
-    const int32_t before = blockCounterSeen ? lastBlockCounter : 0;
-    if (blockCounter != before)
-        lastAudioMs = monotonicMs();
-}
-
-void Ostrel::SendChangedTextToPage(int msgTag, const std::string& text, PageOutbox::Report which)
-{
-    if (pageOutbox.IsNews(which, text))
+    if (mPage.IsNews(which, text))
         SendTextToPage(msgTag, text);
 }
 
 void Ostrel::SendMetersToPage()
 {
-    if (!pageOutbox.MeterTickDue())
+    if (!mPage.MeterTickDue())
         return;
     SendChangedTextToPage(kTagMeters, BuildMeterReport(TakeMeterSnapshot()),
-                          PageOutbox::Report::Meters);
+                          PageBridge::Report::Meters);
 }
 
 } // namespace ostrel

@@ -11,6 +11,7 @@
 #include "storage/user_files.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace ostrel
@@ -53,8 +54,8 @@ void Ostrel::ApplyValuesAsOneEdit(const ParamValues& plain, bool (*which)(int))
         edits.push_back({i, param.ToNormalised(value)});
         // The new settings end a gesture held on the parameter: the group's
         // own end closes it at the host.
-        gestures.Close(GestureHolder::Page, i);
-        gestures.Close(GestureHolder::Peer, i);
+        mGestures.Close(GestureHolder::Page, i);
+        mGestures.Close(GestureHolder::Peer, i);
     }
     SetParamsFromEditorAsOneEdit(edits);
     for (const plugfw::ParamEdit& e : edits)
@@ -63,19 +64,19 @@ void Ostrel::ApplyValuesAsOneEdit(const ParamValues& plain, bool (*which)(int))
 
 void Ostrel::RestoreLastStateOnce()
 {
-    if (lastState.RestoreTried())
+    if (mLastState.RestoreTried())
         return;
     // A project the host restored, or values the host or the user set, are
     // what this instance is meant to sound like.
-    if (lastState.HostRestored() || ParamsEditedSinceCreation())
+    if (mLastState.HostRestored() || ParamsEditedSinceCreation())
     {
-        lastState.RestoreDone();
+        mLastState.RestoreDone();
         return;
     }
-    const std::optional<std::string> text = lastState.TakeText();
+    const std::optional<std::string> text = mLastState.TakeText();
     if (!text)
         return; // read before the next tick
-    lastState.RestoreDone();
+    mLastState.RestoreDone();
     if (text->size() <= 2)
         return;
     const std::vector<double> stored = ParseLastStateText(*text);
@@ -87,8 +88,18 @@ void Ostrel::RestoreLastStateOnce()
         if (isLastStateParam(i) && std::abs(x - param.Normalised()) > kLastStateResolution)
             values[static_cast<size_t>(i)] = param.FromNormalised(x);
     }
-    const LastStateKeeper::Restoring restoring(lastState);
+    const LastStateKeeper::Restoring restoring(mLastState);
     ApplyValuesAsOneEdit(values, isLastStateParam);
+}
+
+void Ostrel::SaveLastStateWhenDue()
+{
+    if (!mLastState.SaveDue())
+        return;
+    std::array<double, kNumParams> values{};
+    for (int i = 0; i < kNumParams; ++i)
+        values[static_cast<size_t>(i)] = GetParam(i)->Normalised();
+    mFiles.QueueWrite(kLastStateFileName, BuildLastStateText(values));
 }
 
 void Ostrel::PresetFromPage(const MessageText& text)
@@ -119,7 +130,7 @@ void Ostrel::PresetFromPage(const MessageText& text)
         for (const int index : named)
             mark.values.emplace_back(index, GetParam(index)->Value());
     }
-    PresetMark& current = settingsSlots.CurrentPreset();
+    PresetMark& current = mSettingsSlots.CurrentPreset();
     if (mark != current)
     {
         current = std::move(mark);
@@ -131,14 +142,14 @@ void Ostrel::CompareFromPage(const MessageText& text)
 {
     if (text.Has("copy"))
     {
-        settingsSlots.CopyActiveToOther(LiveValues());
+        mSettingsSlots.CopyActiveToOther(LiveValues());
         MarkStateDirty();
         return;
     }
     const std::optional<int> slot = text.Integer("slot");
-    if (!slot || *slot < 0 || *slot >= SettingsSlots::kCount || *slot == settingsSlots.active)
+    if (!slot || *slot < 0 || *slot >= SettingsSlots::kCount || *slot == mSettingsSlots.active)
         return;
-    const ParamValues values = settingsSlots.SwitchTo(*slot, LiveValues());
+    const ParamValues values = mSettingsSlots.SwitchTo(*slot, LiveValues());
     ApplyValuesAsOneEdit(values, isSoundParam);
     MarkStateDirty();
 }
@@ -146,8 +157,8 @@ void Ostrel::CompareFromPage(const MessageText& text)
 SettingsView Ostrel::CurrentSettingsView() const
 {
     SettingsView view;
-    view.slot = settingsSlots.active;
-    const PresetMark& preset = settingsSlots.CurrentPreset();
+    view.slot = mSettingsSlots.active;
+    const PresetMark& preset = mSettingsSlots.CurrentPreset();
     view.presetName = preset.name;
     for (const auto& [index, value] : preset.values)
         view.modified = view.modified || !SameValue(*GetParam(index), value);
@@ -156,17 +167,15 @@ SettingsView Ostrel::CurrentSettingsView() const
 
 void Ostrel::SendSettingsToPage()
 {
-    SettingsView view = CurrentSettingsView();
-    if (settingsShown == view)
-        return;
-    SendTextToPage(kTagSettings, BuildSettingsMessage(view));
-    settingsShown = std::move(view);
+    const SettingsView view = CurrentSettingsView();
+    if (mPage.IsNews(view))
+        SendTextToPage(kTagSettings, BuildSettingsMessage(view));
 }
 
 void Ostrel::SaveStateRecords(plugfw::StateRecords& records) const
 {
-    if (!settingsSlots.IsUnused())
-        records.Add(kSettingsSlotsRecordId, WriteSettingsSlots(settingsSlots));
+    if (!mSettingsSlots.IsUnused())
+        records.Add(kSettingsSlotsRecordId, WriteSettingsSlots(mSettingsSlots));
 }
 
 void Ostrel::LoadStateRecords(const plugfw::StateRecords& records)
@@ -175,7 +184,7 @@ void Ostrel::LoadStateRecords(const plugfw::StateRecords& records)
     SettingsSlots slots;
     if (const plugfw::IByteChunk* record = records.Find(kSettingsSlotsRecordId))
         ReadSettingsSlots(*record, slots);
-    settingsSlots = std::move(slots);
+    mSettingsSlots = std::move(slots);
 }
 
 } // namespace ostrel

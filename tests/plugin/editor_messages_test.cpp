@@ -39,12 +39,12 @@ protected:
 TEST_F(EditorMessages, GestureBeginValueValueEndIsOneHostGestureWithTwoEdits)
 {
     plugin->Message(kTagParameter, R"({"paramIdx":2,"value":50,"gesture":"begin"})");
-    EXPECT_TRUE(plugin->gestures.Held(ostrel::GestureHolder::Page, 2));
+    EXPECT_TRUE(plugin->Gestures().Held(ostrel::GestureHolder::Page, 2));
     plugin->Message(kTagParameter, R"({"paramIdx":2,"value":60})");
     plugin->Message(kTagParameter, R"({"paramIdx":2,"gesture":"end"})");
     EXPECT_EQ(plugin->host, (Strings{"begin 2", "edit 2 0.500000", "edit 2 0.600000", "end 2"}));
     EXPECT_EQ(Echoes(), (Strings{"SPVFD(2, 0.500000)", "SPVFD(2, 0.600000)"}));
-    EXPECT_FALSE(plugin->gestures.Held(ostrel::GestureHolder::Page, 2));
+    EXPECT_FALSE(plugin->Gestures().Held(ostrel::GestureHolder::Page, 2));
     EXPECT_DOUBLE_EQ(plugin->Plain(kParamDepth), 60.0);
 }
 
@@ -53,8 +53,8 @@ TEST_F(EditorMessages, ValueWithoutGestureIsACompleteOneStepEdit)
     plugin->Message(kTagParameter, R"({"paramIdx":5,"value":1})");
     EXPECT_EQ(plugin->host, (Strings{"begin 5", "edit 5 1.000000", "end 5"}));
     EXPECT_EQ(Echoes(), Strings{"SPVFD(5, 1.000000)"});
-    EXPECT_FALSE(plugin->gestures.Held(ostrel::GestureHolder::Page, 5));
-    EXPECT_EQ(plugin->engine.settings.listen, 1);
+    EXPECT_FALSE(plugin->Gestures().Held(ostrel::GestureHolder::Page, 5));
+    EXPECT_EQ(plugin->Engine().settings.listen, 1);
 }
 
 TEST_F(EditorMessages, ValuesArePlainAndClampedToTheParameter)
@@ -74,7 +74,7 @@ TEST_F(EditorMessages, AnyOtherGestureWordBehavesLikeBegin)
     plugin->Message(kTagParameter, R"({"paramIdx":4,"gesture":"hold"})");
     plugin->Message(kTagParameter, R"({"paramIdx":4,"value":20,"gesture":"drag"})");
     EXPECT_EQ(plugin->host, (Strings{"begin 4", "edit 4 0.200000"}));
-    EXPECT_TRUE(plugin->gestures.Held(ostrel::GestureHolder::Page, 4));
+    EXPECT_TRUE(plugin->Gestures().Held(ostrel::GestureHolder::Page, 4));
 }
 
 TEST_F(EditorMessages, EndWithoutOpenGestureOnlySetsTheValue)
@@ -97,11 +97,11 @@ TEST_F(EditorMessages, ValueInsideAnOpenGestureRestartsItsCountdown)
     plugin->Message(kTagParameter, R"({"paramIdx":4,"gesture":"begin"})");
     plugin->Ticks(300);
     plugin->Message(kTagParameter, R"({"paramIdx":4,"value":12})");
-    EXPECT_EQ(plugin->gestures.IdleTicks(ostrel::GestureHolder::Page, 4), 0);
+    EXPECT_EQ(plugin->Gestures().IdleTicks(ostrel::GestureHolder::Page, 4), 0);
     plugin->Ticks(480);
-    EXPECT_TRUE(plugin->gestures.Held(ostrel::GestureHolder::Page, 4));
+    EXPECT_TRUE(plugin->Gestures().Held(ostrel::GestureHolder::Page, 4));
     plugin->Ticks(1);
-    EXPECT_FALSE(plugin->gestures.Held(ostrel::GestureHolder::Page, 4));
+    EXPECT_FALSE(plugin->Gestures().Held(ostrel::GestureHolder::Page, 4));
 }
 
 TEST_F(EditorMessages, PresetsAreStoredUnchangedAndSentBackOnTheNextRefresh)
@@ -181,17 +181,17 @@ TEST_F(EditorMessages, FocusMovesIntoTheWebView)
 TEST_F(EditorMessages, HostKeysFollowTheFirstByteAndTheKeyboardFollowsThem)
 {
     plugin->Message(kTagHostKeys, "1");
-    EXPECT_TRUE(plugin->keyForwarding);
+    EXPECT_TRUE(plugin->Page().KeysForwarded());
     EXPECT_EQ(plugin->web->focusCount, 1);
     plugin->Message(kTagHostKeys, "0");
-    EXPECT_FALSE(plugin->keyForwarding);
+    EXPECT_FALSE(plugin->Page().KeysForwarded());
     EXPECT_EQ(plugin->web->releaseCount, 1);
     plugin->Message(kTagHostKeys, "1 and more");
-    EXPECT_TRUE(plugin->keyForwarding);
+    EXPECT_TRUE(plugin->Page().KeysForwarded());
     plugin->OnEditorMessage(kTagHostKeys, 0, 0, nullptr);
-    EXPECT_FALSE(plugin->keyForwarding);
+    EXPECT_FALSE(plugin->Page().KeysForwarded());
     plugin->Message(kTagHostKeys, "true");
-    EXPECT_FALSE(plugin->keyForwarding);
+    EXPECT_FALSE(plugin->Page().KeysForwarded());
     EXPECT_EQ(plugin->web->focusCount, 2);
     EXPECT_EQ(plugin->web->releaseCount, 3);
 }
@@ -246,7 +246,7 @@ Observable Observe(const RecordingOstrel& p, const std::filesystem::path& folder
     for (int i = 0; i < kNumParams; ++i)
     {
         o.values.push_back(p.Plain(i));
-        o.gestures.push_back(p.gestures.Held(ostrel::GestureHolder::Page, i));
+        o.gestures.push_back(p.Gestures().Held(ostrel::GestureHolder::Page, i));
     }
     o.host = p.host;
     o.scripts = p.web->scripts.size();
@@ -258,7 +258,7 @@ Observable Observe(const RecordingOstrel& p, const std::filesystem::path& folder
         o.requestSeqs.push_back(s.priorityRequestSeq.load());
         o.mutes.push_back(s.mute.load());
     }
-    o.keyForwarding = p.keyForwarding;
+    o.keyForwarding = p.Page().KeysForwarded();
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
         o.files.push_back(entry.path().string());
     return o;

@@ -82,6 +82,20 @@ public:
         IdleFileWork();
     }
 
+    // A read of the files nobody asked for, as the timer thread makes when
+    // it runs between the two requests of a page load.
+    void ReadFilesUnasked()
+    {
+        FileWork().WantPageFilesAgain();
+        IdleFileWork();
+    }
+    // The host reports the track's name, as its channel context does.
+    void NameTrack(const std::string& name)
+    {
+        mChannelContext.name = name;
+        TrackInfoChanged();
+    }
+
     std::vector<std::string> host;
     RecordingWebView* web = nullptr;
 };

@@ -40,10 +40,10 @@ TEST_F(PageLoad, ParamsMessageComesFirstThenEveryValue)
         EXPECT_EQ(params["params"][25]["name"], "High Guard");
         EXPECT_EQ(params["params"][25]["display_type"], 6);
         EXPECT_EQ(web.scripts[3], "SPVFD(2, 0.500000)");
-        EXPECT_TRUE(p.editorOpen);
-        EXPECT_TRUE(p.refreshPending);
+        EXPECT_TRUE(p.Page().IsOpen());
+        EXPECT_TRUE(p.Page().RefreshDue());
         p.CloseEditor();
-        EXPECT_FALSE(p.editorOpen);
+        EXPECT_FALSE(p.Page().IsOpen());
     }
 }
 
@@ -164,11 +164,11 @@ TEST_F(KeyForwarding, OpeningOrClosingTheEditorStopsForwarding)
 {
     p->Message(kTagHostKeys, "1");
     p->CloseEditor();
-    EXPECT_FALSE(p->keyForwarding);
+    EXPECT_FALSE(p->Page().KeysForwarded());
     p->OpenEditor();
     p->Message(kTagHostKeys, "1");
     p->ContentLoaded();
-    EXPECT_FALSE(p->keyForwarding);
+    EXPECT_FALSE(p->Page().KeysForwarded());
 }
 
 TEST_F(KeyForwarding, ByteAboveAsciiIsSentUnsigned)

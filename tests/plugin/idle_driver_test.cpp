@@ -31,24 +31,13 @@ TEST_F(GestureCountdown, BeginWithoutEndIsClosed481TicksLater)
     p.host.clear();
     p.Ticks(480);
     EXPECT_TRUE(p.host.empty());
-    EXPECT_TRUE(p.gestures.Held(ostrel::GestureHolder::Page, 4));
+    EXPECT_TRUE(p.Gestures().Held(ostrel::GestureHolder::Page, 4));
     p.Ticks(1);
     EXPECT_EQ(p.host, Strings{"end 4"});
-    EXPECT_FALSE(p.gestures.Held(ostrel::GestureHolder::Page, 4));
-    EXPECT_EQ(p.gestures.IdleTicks(ostrel::GestureHolder::Page, 4), 0);
+    EXPECT_FALSE(p.Gestures().Held(ostrel::GestureHolder::Page, 4));
+    EXPECT_EQ(p.Gestures().IdleTicks(ostrel::GestureHolder::Page, 4), 0);
     p.Ticks(600);
     EXPECT_EQ(p.host, Strings{"end 4"});
-}
-
-TEST_F(GestureCountdown, RunsWithTheEditorClosedToo)
-{
-    RecordingOstrel& p = NewInstance();
-    p.OpenEditor();
-    p.Message(kTagParameter, R"({"paramIdx":9,"gesture":"begin"})");
-    p.editorOpen = false; // the page went away without the close hook
-    p.host.clear();
-    p.Ticks(481);
-    EXPECT_EQ(p.host, Strings{"end 9"});
 }
 
 TEST_F(GestureCountdown, ClosingTheEditorEndsOpenGesturesExactlyOnce)
@@ -86,10 +75,9 @@ TEST_F(LastState, ThreeNumbersApplyOnlyDepth)
     auto& web = p.OpenEditor();
     web.scripts.clear();
     p.host.clear();
-    p.lastState.MarkSaved();
     p.Ticks(1);
     EXPECT_DOUBLE_EQ(p.Plain(kParamDepth), 80.0);
-    EXPECT_FLOAT_EQ(p.engine.settings.depth().scaleDb, -48.0f * 0.8f);
+    EXPECT_FLOAT_EQ(p.Engine().settings.depth().scaleDb, -48.0f * 0.8f);
     EXPECT_DOUBLE_EQ(p.Plain(kParamRole), 2.0);
     EXPECT_DOUBLE_EQ(p.Plain(kParamChannel), 9.0);
     EXPECT_DOUBLE_EQ(p.Plain(kParamSelectivity), 30.0);
@@ -101,7 +89,7 @@ TEST_F(LastState, ThreeNumbersApplyOnlyDepth)
     ASSERT_EQ(values.size(), static_cast<size_t>(kNumParams) + 1);
     EXPECT_EQ(values[0], "SPVFD(2, 0.800000)");
     EXPECT_EQ(values[3], "SPVFD(2, 0.800000)");
-    EXPECT_FALSE(p.lastState.Dirty()) << "a restore is not a change to save";
+    EXPECT_FALSE(p.LastState().Dirty()) << "a restore is not a change to save";
 }
 
 TEST_F(LastState, OutOfRangeNumbersAreClampedAndAMalformedTailStopsTheWalk)
@@ -123,7 +111,7 @@ TEST_F(LastState, TwoByteFileIsNotApplied)
     RecordingOstrel& p = NewInstance();
     p.OpenEditor();
     p.Ticks(1);
-    EXPECT_TRUE(p.lastState.RestoreTried());
+    EXPECT_TRUE(p.LastState().RestoreTried());
     EXPECT_DOUBLE_EQ(p.Plain(kParamDepth), 0.0);
 }
 
@@ -154,7 +142,7 @@ TEST_F(LastState, HostStateRestorePreventsIt)
 
     RecordingOstrel& p = NewInstance();
     p.LoadState(chunk, 0);
-    EXPECT_TRUE(p.lastState.HostRestored());
+    EXPECT_TRUE(p.LastState().HostRestored());
     p.OpenEditor();
     p.Ticks(3);
     EXPECT_DOUBLE_EQ(p.Plain(kParamDepth), 33.0);
@@ -229,8 +217,7 @@ TEST_F(LastState, TheFirstRunGuideIsOfferedUntilDismissed)
     p.Ticks(2);
     // A second read of the files for the same page, as the timer thread
     // makes when it runs between the two requests of a page load.
-    p.pageFilesWanted = true;
-    p.IdleFileWork();
+    p.ReadFilesUnasked();
     p.Message(kTagSetOnboarded, "");
     p.Ticks(2);
     p.CloseEditor();
@@ -256,7 +243,7 @@ TEST_F(LastState, NothingIsWrittenWhileTheEditorIsClosed)
     RecordingOstrel& p = NewInstance();
     // An edit in another editor's link matrix, say.
     p.SetParamFromEditor(kParamDepth, 0.42);
-    EXPECT_TRUE(p.lastState.Dirty());
+    EXPECT_TRUE(p.LastState().Dirty());
     p.Ticks(100);
     EXPECT_FALSE(std::filesystem::exists(DataFile(kLastStateFileName)));
 
@@ -316,7 +303,7 @@ TEST_F(PageFeed, MetersWhenTheyChangeAtMostEveryFifthTickSourcesAndMatrixEveryEi
     for (int t = 1; t <= 20; ++t)
     {
         if (t <= 6 || t >= 15)
-            p.engine.meters.dipMeter[5].store(-0.5f * static_cast<float>(t));
+            p.Engine().meters.dipMeter[5].store(-0.5f * static_cast<float>(t));
         const size_t before = web.Messages().size();
         p.Ticks(1);
         const auto messages = web.Messages();
@@ -365,7 +352,7 @@ TEST_F(PageFeed, ThePageLearnsWhenTheHostBypassesAndWhenAudioStops)
     {
         for (int i = 0; i < n; ++i)
         {
-            p.engine.link.blockCounter.fetch_add(1);
+            p.Engine().link.blockCounter.fetch_add(1);
             p.Ticks(1);
         }
     };
@@ -390,7 +377,7 @@ TEST_F(PageFeed, NothingIsSentWithTheEditorClosed)
 {
     RecordingOstrel& p = NewInstance();
     auto& web = p.OpenEditor();
-    p.editorOpen = false; // closed without detaching the recorder
+    p.EditorClosed(); // the recorder stays attached
     web.scripts.clear();
     p.Ticks(32);
     EXPECT_TRUE(web.scripts.empty());
@@ -400,12 +387,12 @@ TEST_F(PageFeed, MetersFollowTheEngine)
 {
     RecordingOstrel& p = NewInstance();
     p.SetPlain(kParamRole, 3);
-    p.engine.meters.dipMeter[0].store(-3.44f);
-    p.engine.meters.srcMeter[23].store(0.5f);
-    p.engine.meters.nullMeter.store(-20.06f);
-    p.engine.meters.touchedCount.store(2);
-    p.engine.meters.linked.store(1);
-    p.engine.bells[1].bellDipMeter.store(-1.5f);
+    p.Engine().meters.dipMeter[0].store(-3.44f);
+    p.Engine().meters.srcMeter[23].store(0.5f);
+    p.Engine().meters.nullMeter.store(-20.06f);
+    p.Engine().meters.touchedCount.store(2);
+    p.Engine().meters.linked.store(1);
+    p.Engine().bells[1].bellDipMeter.store(-1.5f);
     auto& web = p.OpenEditor();
     web.scripts.clear();
     p.Ticks(1);

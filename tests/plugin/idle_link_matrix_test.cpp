@@ -50,9 +50,9 @@ TEST_F(LinkMatrix, TwoMaskersOfOneSourceAreRowsTargetingIt)
     RecordingOstrel& source = Instance(1, 3);
     RecordingOstrel& masker1 = Instance(2, 3);
     RecordingOstrel& masker2 = Instance(2, 3);
-    ASSERT_EQ(source.engine.link.slotIndex.load(), 2);
-    const int s1 = masker1.engine.link.slotIndex.load();
-    const int s2 = masker2.engine.link.slotIndex.load();
+    ASSERT_EQ(source.Engine().link.slotIndex.load(), 2);
+    const int s1 = masker1.Engine().link.slotIndex.load();
+    const int s2 = masker2.Engine().link.slotIndex.load();
     ASSERT_GE(s1, 0);
     ASSERT_GE(s2, 0);
     masker1.SetPlain(kParamDepth, 37.6);
@@ -98,9 +98,9 @@ TEST_F(LinkMatrix, PriorityEditFromAnotherPageIsAppliedByTheHolder)
 
     source.Ticks(1);
     EXPECT_DOUBLE_EQ(source.Plain(kParamPriority), 3.0);
-    EXPECT_EQ(source.engine.settings.priority, 3);
+    EXPECT_EQ(source.Engine().settings.priority, 3);
     EXPECT_EQ(source.host, (Strings{"begin 26", "edit 26 0.285714", "end 26"}));
-    EXPECT_EQ(source.lastPriorityRequestSeq, 1);
+    EXPECT_EQ(source.Link().PriorityRequestSeen(), 1);
     source.Ticks(5);
     EXPECT_EQ(source.host.size(), 3u) << "applied once";
     EXPECT_TRUE(masker.host.empty());
@@ -109,7 +109,7 @@ TEST_F(LinkMatrix, PriorityEditFromAnotherPageIsAppliedByTheHolder)
 TEST_F(LinkMatrix, DepthRequestOfMinusOneMovesTheCounterOnly)
 {
     RecordingOstrel& masker = Instance(2, 5);
-    const int slot = masker.engine.link.slotIndex.load();
+    const int slot = masker.Engine().link.slotIndex.load();
     ASSERT_GE(slot, 0);
     masker.SetPlain(kParamDepth, 25.0);
     masker.host.clear();
@@ -118,7 +118,7 @@ TEST_F(LinkMatrix, DepthRequestOfMinusOneMovesTheCounterOnly)
 
     editor.Message(kTagMatrixEdit, R"({"ch":)" + ch + R"(,"depth":1,"v":-1})");
     masker.Ticks(1);
-    EXPECT_EQ(masker.lastDepthRequestSeq, 1);
+    EXPECT_EQ(masker.Link().DepthRequestSeen(), 1);
     EXPECT_DOUBLE_EQ(masker.Plain(kParamDepth), 25.0);
     EXPECT_TRUE(masker.host.empty());
 
@@ -133,7 +133,7 @@ TEST_F(LinkMatrix, DepthRequestOfMinusOneMovesTheCounterOnly)
 TEST_F(LinkMatrix, RequestWhileThePageHoldsTheControlStaysInItsGesture)
 {
     RecordingOstrel& masker = Instance(2, 5);
-    const int slot = masker.engine.link.slotIndex.load();
+    const int slot = masker.Engine().link.slotIndex.load();
     masker.OpenEditor();
     masker.Ticks(1); // the page's first refresh
     masker.Message(kTagParameter, R"({"paramIdx":2,"gesture":"begin"})");
@@ -166,7 +166,7 @@ TEST_P(MatrixDrag, OneDragIsOneGestureAtTheHolder)
 {
     const DragCase& c = GetParam();
     RecordingOstrel& masker = Instance(2, 5);
-    const std::string ch = std::to_string(masker.engine.link.slotIndex.load() + 1);
+    const std::string ch = std::to_string(masker.Engine().link.slotIndex.load() + 1);
     RecordingOstrel& editor = Instance(0, 1);
     for (const auto& [word, value] : c.steps)
     {
@@ -181,7 +181,7 @@ TEST_P(MatrixDrag, OneDragIsOneGestureAtTheHolder)
     }
     masker.Ticks(1);
     EXPECT_EQ(masker.host, c.heard);
-    EXPECT_FALSE(masker.gestures.Held(ostrel::GestureHolder::Peer, kParamDepth));
+    EXPECT_FALSE(masker.Gestures().Held(ostrel::GestureHolder::Peer, kParamDepth));
     EXPECT_TRUE(editor.host.empty());
 }
 
@@ -197,6 +197,7 @@ INSTANTIATE_TEST_SUITE_P(
         DragCase{"whole_drag_between_two_ticks",
                  {{"begin", 40}, {"drag", 45}, {"end", 50}},
                  {"begin 2", "edit 2 0.500000", "end 2"}},
+        // The holder's editor is closed: the countdown runs without it.
         DragCase{"end_never_arrives",
                  {{"begin", 40}, {"tick", 1}, {"drag", 45}, {"tick", 481}},
                  {"begin 2", "edit 2 0.400000", "edit 2 0.450000", "end 2"}},
@@ -261,7 +262,7 @@ TEST_F(LinkMatrix, SoloSetsAndEndsTheSoloedSlot)
 TEST_F(LinkMatrix, TrackNameIsPublishedEveryEighthTick)
 {
     RecordingOstrel& source = Instance(1, 12);
-    source.cachedTrackName = "Lead \"Vox\" <L>";
+    source.NameTrack("Lead \"Vox\" <L>");
     source.OpenEditor();
     source.Ticks(16);
     const auto sources = source.web->MessagesWithTag(kTagSources);

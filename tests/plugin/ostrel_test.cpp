@@ -3,6 +3,7 @@
 // and the editor open/close bookkeeping.
 #include "plugin/ostrel.h"
 
+#include "editor_messages/product_message_tags.h"
 #include "framework/iparam.h"
 #include "link/peer_registry.h"
 
@@ -28,6 +29,17 @@ public:
         EXPECT_TRUE(isNormalised);
     }
     void EndHostEdit(int idx) override { endedGestures.push_back(idx); }
+    // What the page asks for, as its messages do.
+    void ForwardKeys() { Message(ostrel::kTagHostKeys, "1"); }
+    void BeginPageGesture(int idx)
+    {
+        Message(ostrel::kTagParameter,
+                R"({"paramIdx":)" + std::to_string(idx) + R"(,"gesture":"begin"})");
+    }
+    void Message(int tag, const std::string& text)
+    {
+        OnEditorMessage(tag, 0, static_cast<int>(text.size()), text.data());
+    }
 
     std::vector<std::pair<int, double>> page;
     std::vector<int> endedGestures;
@@ -46,7 +58,7 @@ protected:
         Param(idx).Set(value);
         plugin->OnParamChange(idx);
     }
-    ostrel::SettingsSnapshot S() const { return plugin->engine.settings.snapshot(); }
+    ostrel::SettingsSnapshot S() const { return plugin->Engine().settings.snapshot(); }
 };
 
 TEST(OstrelConfig, Record)
@@ -155,7 +167,7 @@ TEST_F(OstrelTest, TheEngineStartsAtTheTableDefaultsConverted)
     // A new engine holds the converted defaults before the host initialises
     // the controller, and the parameter handlers bring it to the same place.
     EXPECT_FLOAT_EQ(S().selectivity, 3.99f);
-    EXPECT_FALSE(plugin->lastState.Dirty());
+    EXPECT_FALSE(plugin->LastState().Dirty());
     plugin->OnParamReset();
     EXPECT_FLOAT_EQ(S().selectivity, 3.99f);
     EXPECT_EQ(S().bellListen, -1);
@@ -280,25 +292,19 @@ TEST_F(OstrelTest, OnlyEditorEditsMarkTheLastStateForSaving)
 {
     // The host's changes (restores, automation) reach only the handler.
     Apply(ostrel::kParamDepth, 40);
-    EXPECT_FALSE(plugin->lastState.Dirty());
-    {
-        const ostrel::LastStateKeeper::Restoring restoring(plugin->lastState);
-        plugin->SetParamFromEditor(ostrel::kParamDepth, 0.3);
-        EXPECT_FALSE(plugin->lastState.Dirty());
-    }
+    EXPECT_FALSE(plugin->LastState().Dirty());
     plugin->SetParamFromEditor(ostrel::kParamDepth, 0.41);
-    EXPECT_TRUE(plugin->lastState.Dirty());
+    EXPECT_TRUE(plugin->LastState().Dirty());
 }
 
 TEST_F(OstrelTest, HandlerIgnoresIndicesOutsideTheTable)
 {
     plugin->OnParamReset();
-    plugin->lastState.MarkSaved();
     for (int i = 0; i < ostrel::kNumParams; ++i)
         Param(i).Set(Param(i).Max()); // values the handler would pick up if it ran for them
     plugin->OnParamChange(27);
     plugin->OnParamChange(-1);
-    EXPECT_FALSE(plugin->lastState.Dirty());
+    EXPECT_FALSE(plugin->LastState().Dirty());
     EXPECT_EQ(S().role, 0);
     EXPECT_EQ(S().channelIndex, 0);
     EXPECT_EQ(S().priority, 4);
@@ -316,12 +322,12 @@ TEST_F(OstrelTest, HostStateRestoreIsNotedAndAppliedToTheEngine)
     EXPECT_EQ(chunk.Size(), 216);
 
     auto other = std::make_unique<RecordingOstrel>();
-    EXPECT_FALSE(other->lastState.HostRestored());
+    EXPECT_FALSE(other->LastState().HostRestored());
     EXPECT_EQ(other->LoadState(chunk, 0), 216);
-    EXPECT_TRUE(other->lastState.HostRestored());
-    EXPECT_EQ(other->engine.settings.role, 2);
-    EXPECT_EQ(other->engine.settings.channelIndex, 8);
-    EXPECT_FLOAT_EQ(other->engine.settings.selectivity, 3.99f); // every setting re-derived
+    EXPECT_TRUE(other->LastState().HostRestored());
+    EXPECT_EQ(other->Engine().settings.role, 2);
+    EXPECT_EQ(other->Engine().settings.channelIndex, 8);
+    EXPECT_FLOAT_EQ(other->Engine().settings.selectivity, 3.99f); // every setting re-derived
 }
 
 TEST_F(OstrelTest, ShortHostStateStillReDerivesEverySetting)
@@ -337,44 +343,44 @@ TEST_F(OstrelTest, ShortHostStateStillReDerivesEverySetting)
 
 TEST_F(OstrelTest, ResetProcessingSizesMonoScratchAndAsksForRefresh)
 {
-    EXPECT_TRUE(plugin->monoScratch.empty());
+    EXPECT_EQ(plugin->MonoScratchSize(), 0u);
     plugin->ResetProcessing();
-    EXPECT_EQ(plugin->monoScratch.size(), 1u); // block size not known yet
+    EXPECT_EQ(plugin->MonoScratchSize(), 1u); // block size not known yet
     plugin->SetSampleRate(44100.0);
     plugin->SetBlockSize(256);
     plugin->ResetProcessing();
-    EXPECT_TRUE(plugin->refreshPending);
-    EXPECT_EQ(plugin->monoScratch.size(), 256u);
-    EXPECT_DOUBLE_EQ(plugin->engine.tables.sampleRate, 44100.0);
+    EXPECT_TRUE(plugin->Page().RefreshDue());
+    EXPECT_EQ(plugin->MonoScratchSize(), 256u);
+    EXPECT_DOUBLE_EQ(plugin->Engine().tables.sampleRate, 44100.0);
 }
 
 TEST_F(OstrelTest, EditorOpenSendsEveryValueAndClearsKeyForwarding)
 {
     Apply(ostrel::kParamDepth, 50.0);
-    plugin->keyForwarding = true;
+    plugin->ForwardKeys();
     plugin->EditorOpened();
     ASSERT_EQ(plugin->page.size(), 27u);
     for (int i = 0; i < 27; ++i)
         EXPECT_EQ(plugin->page[i].first, i);
     EXPECT_DOUBLE_EQ(plugin->page[ostrel::kParamDepth].second, 0.5);
     EXPECT_DOUBLE_EQ(plugin->page[ostrel::kParamHighGuard].second, 1.0);
-    EXPECT_TRUE(plugin->editorOpen);
-    EXPECT_TRUE(plugin->refreshPending);
-    EXPECT_FALSE(plugin->keyForwarding);
+    EXPECT_TRUE(plugin->Page().IsOpen());
+    EXPECT_TRUE(plugin->Page().RefreshDue());
+    EXPECT_FALSE(plugin->Page().KeysForwarded());
 }
 
 TEST_F(OstrelTest, EditorCloseEndsOpenGesturesExactlyOnce)
 {
     plugin->EditorOpened();
-    plugin->keyForwarding = true;
-    plugin->gestures.Open(ostrel::GestureHolder::Page, 4);
-    plugin->gestures.Open(ostrel::GestureHolder::Page, 26);
+    plugin->ForwardKeys();
+    plugin->BeginPageGesture(4);
+    plugin->BeginPageGesture(26);
     plugin->EditorClosed();
     EXPECT_EQ(plugin->endedGestures, (std::vector<int>{4, 26}));
-    EXPECT_FALSE(plugin->gestures.Held(ostrel::GestureHolder::Page, 4));
-    EXPECT_EQ(plugin->gestures.IdleTicks(ostrel::GestureHolder::Page, 4), 0);
-    EXPECT_FALSE(plugin->editorOpen);
-    EXPECT_FALSE(plugin->keyForwarding);
+    EXPECT_FALSE(plugin->Gestures().Held(ostrel::GestureHolder::Page, 4));
+    EXPECT_EQ(plugin->Gestures().IdleTicks(ostrel::GestureHolder::Page, 4), 0);
+    EXPECT_FALSE(plugin->Page().IsOpen());
+    EXPECT_FALSE(plugin->Page().KeysForwarded());
     plugin->EditorClosed();
     EXPECT_EQ(plugin->endedGestures.size(), 2u);
 }
@@ -383,7 +389,7 @@ TEST_F(OstrelTest, EditorEditReachesTheEngine)
 {
     plugin->SetParamFromEditor(ostrel::kParamPriority, 1.0);
     EXPECT_EQ(S().priority, 8);
-    EXPECT_TRUE(plugin->lastState.Dirty());
+    EXPECT_TRUE(plugin->LastState().Dirty());
 }
 
 } // namespace

@@ -156,13 +156,13 @@ public:
         WriteFileAtomically(DataFile(kPresetsFileName), kStoredPresets);
 
         RecordingOstrel& source = NewInstance();
-        source.cachedTrackName = "Lead Vox";
+        source.NameTrack("Lead Vox");
         source.SetPlain(kParamRole, 1);
         source.SetPlain(kParamChannel, 3);
         source.Ticks(8); // attached, and its name published
 
         RecordingOstrel& masker = NewInstance();
-        masker.cachedTrackName = "Pad";
+        masker.NameTrack("Pad");
         masker.SetPlain(kParamRole, 2);
         masker.SetPlain(kParamChannel, 3);
         masker.SetPlain(kParamDepth, 50.0);

@@ -535,7 +535,7 @@ TEST_F(SessionConcurrency, AudioMainAndTimerThreadsAllAtOnce)
         if (i % 5 == 0)
             OpenEditor(lane);
     }
-    PeerRegistry& registry = *PluginObject(*mLanes[0].plugin).engine.registry;
+    PeerRegistry& registry = *PluginObject(*mLanes[0].plugin).Engine().registry;
 
     std::vector<std::thread> audio;
     for (int t = 0; t < kAudioThreads; ++t)
@@ -577,7 +577,7 @@ TEST_F(SessionConcurrency, AudioMainAndTimerThreadsAllAtOnce)
         CheckHostCalls(lane);
         EXPECT_GT(lane.blocks.load(), 0) << "every instance was processed";
         blocks += lane.blocks.load();
-        ++roles[static_cast<size_t>(PluginObject(*lane.plugin).engine.settings.role.load() & 3)];
+        ++roles[static_cast<size_t>(PluginObject(*lane.plugin).Engine().settings.role.load() & 3)];
     }
     std::cout << "stress: " << blocks << " blocks, roles " << roles[0] << "/" << roles[1] << "/"
               << roles[2] << "/" << roles[3] << ";";

@@ -60,7 +60,7 @@ TEST_F(EditorWindowWithoutHelper, AttachLeavesTheEditorEmptyAndQuiet)
     EXPECT_EQ(view->attached(reinterpret_cast<void*>(0x2a00007), kPlatformTypeX11EmbedWindowID),
               kResultTrue);
     EXPECT_FALSE(plugin->HasWebView());
-    EXPECT_FALSE(plugin->editorOpen);
+    EXPECT_FALSE(plugin->Page().IsOpen());
 
     // Scripts, scale changes and polls find no browser and change nothing.
     plugin->SendAllParamValuesToPage();
