@@ -96,7 +96,7 @@ protected:
 private:
     SpectralEngine mEngine;
     // Host gestures held by the page or by a drag in some editor's link
-    // matrix (main thread, as everything below but the scratch).
+    // matrix.
     GestureBook mGestures;
     // The page: shown or not, refresh, keys, what it last got, the pace.
     PageBridge mPage;
@@ -124,7 +124,7 @@ private:
     void ReleaseHostGesture(int paramIdx);
     // The stalled-audio attach, published depth, matrix requests and track
     // name, editor open or not.
-    void LinkDuties(PeerRegistry& registry, int64_t nowMs);
+    void RunLinkDuties(PeerRegistry& registry, int64_t nowMs);
     // The full refresh, or the presets alone, once their files are read.
     void RefreshPageWhenDue();
     void RefreshPage(const InstanceFiles::PageFiles& files);

@@ -100,7 +100,7 @@ void Ostrel::IdleTick()
     reapHostSession(nowMs);
 
     // 3 to 7: the registry duties.
-    LinkDuties(registry, nowMs);
+    RunLinkDuties(registry, nowMs);
 
     // 8. Everything below feeds the page.
     if (!mPage.IsOpen())
@@ -136,7 +136,7 @@ void Ostrel::IdleTick()
     }
 }
 
-void Ostrel::LinkDuties(PeerRegistry& registry, int64_t nowMs)
+void Ostrel::RunLinkDuties(PeerRegistry& registry, int64_t nowMs)
 {
     PeerLink& link = mEngine.link;
 

@@ -68,15 +68,4 @@ TEST(LastStateKeeper, TheFileIsReadOutsideTheLockOnlyWhenAskedFor)
     EXPECT_EQ(keeper.TakeText(), "[0,0,0.2]");
 }
 
-TEST(LastStateKeeper, HostRestoreAndTheOneTryAreKept)
-{
-    LastStateKeeper keeper;
-    EXPECT_FALSE(keeper.HostRestored());
-    EXPECT_FALSE(keeper.RestoreTried());
-    keeper.NoteHostRestore();
-    keeper.RestoreDone();
-    EXPECT_TRUE(keeper.HostRestored());
-    EXPECT_TRUE(keeper.RestoreTried());
-}
-
 } // namespace

@@ -1,5 +1,5 @@
 // Between ticks: whether audio stopped (the main thread then attaches) or
-// went quiet long enough for the meters to be stale, and the name's pace.
+// went quiet long enough for the meters to be stale.
 #include "plugin/link_upkeep.h"
 
 #include <gtest/gtest.h>
@@ -58,16 +58,6 @@ TEST(LinkUpkeep, StaleAfterAQuarterSecondWithoutABlock)
     upkeep.AudioStalled(1, 5000);
     EXPECT_FALSE(upkeep.AudioStale(5000 + LinkUpkeep::kStaleAfterMs - 1));
     EXPECT_TRUE(upkeep.AudioStale(5000 + LinkUpkeep::kStaleAfterMs));
-}
-
-TEST(LinkUpkeep, TheNameIsDueEveryEighthTick)
-{
-    LinkUpkeep upkeep;
-    std::vector<int> due;
-    for (int tick = 1; tick <= 24; ++tick)
-        if (upkeep.NameTickDue())
-            due.push_back(tick);
-    EXPECT_EQ(due, (std::vector<int>{8, 16, 24}));
 }
 
 } // namespace
