@@ -1,9 +1,18 @@
 #include "plugin/instance_files.h"
 
+#include "storage/user_files.h"
+
 #include <algorithm>
 
 namespace ostrel
 {
+
+void InstanceFiles::QueueWrite(std::string fileName, std::string bytes)
+{
+    if (fileName == kPresetsFileName || fileName == kOnboardedFileName)
+        mPageFileWrites.fetch_add(1);
+    mWrites.QueueWrite(std::move(fileName), std::move(bytes));
+}
 
 void InstanceFiles::WantPageFiles()
 {
@@ -18,10 +27,12 @@ std::optional<InstanceFiles::PageFiles> InstanceFiles::TakePageFiles(uint64_t pr
         std::lock_guard<std::mutex> lock(mMutex);
         files.swap(mPageFiles);
     }
-    // Files read before the latest presets write, or for an earlier
-    // refresh, are out of date.
+    // Files read before the latest presets write, for an earlier refresh,
+    // or before a write of one of them was queued are out of date: once that
+    // write is done, nothing else says the read missed it.
     if (files &&
-        (files->presetsGeneration < presetsSeen || files->request < mPageFilesRequest.load()))
+        (files->presetsGeneration < presetsSeen || files->request < mPageFilesRequest.load() ||
+         files->writesBefore < mPageFileWrites.load()))
         files.reset();
     if (!files)
         mPageFilesWanted = true;
@@ -57,8 +68,10 @@ void InstanceFiles::ReadPageFilesIfWanted(const std::function<PageFiles()>& read
         return;
     // The request before the read: one made while it reads asks for another.
     const uint64_t request = mPageFilesRequest.load();
+    const uint64_t writesBefore = mPageFileWrites.load();
     PageFiles files = read();
     files.request = request;
+    files.writesBefore = writesBefore;
     std::lock_guard<std::mutex> lock(mMutex);
     mPageFiles = std::move(files);
 }

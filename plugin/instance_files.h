@@ -3,7 +3,8 @@
 // writes are done (the failures kept for the page, the latest of each file)
 // and the files a page refresh shows are read. Each refresh asks anew: a
 // read made for an earlier one (before a page load, say, and before the
-// user's answer to the first-run guide) is not shown to a later page.
+// user's answer to the first-run guide) is not shown to a later page, nor is
+// one begun before a write of a file it shows.
 #pragma once
 
 #include "storage/file_work_queue.h"
@@ -30,16 +31,14 @@ public:
         size_t onboardedLength = 0;
         uint64_t presetsGeneration = 0; // of the presets file as read
         uint64_t request = 0;           // the request it was read for
+        uint64_t writesBefore = 0;      // page-file writes queued before the read
         bool folderRefused = false;     // the data folder is not used at all
     };
 
     // ---- Under the instance's lock ----
     // A whole-file write, done at the next file work; it replaces a write of
     // the same file not yet done.
-    void QueueWrite(std::string fileName, std::string bytes)
-    {
-        mWrites.QueueWrite(std::move(fileName), std::move(bytes));
-    }
+    void QueueWrite(std::string fileName, std::string bytes);
     // What a read of `fileName` must see before its queued write is done.
     std::optional<std::string> Queued(const std::string& fileName) const
     {
@@ -67,6 +66,9 @@ private:
     FileWorkQueue mWrites;
     std::atomic<bool> mPageFilesWanted{false};
     std::atomic<uint64_t> mPageFilesRequest{0};
+    // Writes of the files a refresh shows, queued so far: a read begun before
+    // one of them may have missed it once it is done.
+    std::atomic<uint64_t> mPageFileWrites{0};
     std::mutex mMutex; // the two below
     std::optional<PageFiles> mPageFiles;
     std::vector<FileWorkQueue::FailedWrite> mFailedWrites;

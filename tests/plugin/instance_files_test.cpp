@@ -3,6 +3,8 @@
 // presets file's latest write, is never shown.
 #include "plugin/instance_files.h"
 
+#include "storage/user_files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -54,8 +56,9 @@ TEST(InstanceFiles, ReadOnlyWhenAskedAndOncePerAsking)
 struct StaleCase
 {
     const char* label;
-    bool askAgainAfterTheRead; // a later refresh asked while the read sat
-    uint64_t presetsSeen;      // the generation the page has heard of
+    bool askAgainAfterTheRead;       // a later refresh asked while the read sat
+    const char* writtenAfterTheRead; // a file whose write was queued meanwhile
+    uint64_t presetsSeen;            // the generation the page has heard of
     bool shown;
 };
 
@@ -73,18 +76,28 @@ TEST_P(PageFilesAge, OnlyAReadForTheLatestRequestIsShown)
     read(files);
     if (c.askAgainAfterTheRead)
         files.WantPageFiles();
+    if (c.writtenAfterTheRead != nullptr)
+        files.QueueWrite(c.writtenAfterTheRead, "1");
     EXPECT_EQ(files.TakePageFiles(c.presetsSeen).has_value(), c.shown);
     read(files);
     EXPECT_EQ(read.reads, c.shown ? 1 : 2) << "what is not shown is read again";
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, PageFilesAge,
-                         ::testing::Values(StaleCase{"current", false, 4, true},
-                                           StaleCase{"presets_older_than_known", false, 5, false},
-                                           StaleCase{"presets_newer_than_known", false, 2, true},
-                                           StaleCase{"read_for_an_earlier_refresh", true, 4,
-                                                     false}),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PageFilesAge,
+    ::testing::Values(
+        StaleCase{"current", false, nullptr, 4, true},
+        StaleCase{"presets_older_than_known", false, nullptr, 5, false},
+        StaleCase{"presets_newer_than_known", false, nullptr, 2, true},
+        StaleCase{"read_for_an_earlier_refresh", true, nullptr, 4, false},
+        // The first-run answer given between the read and
+        // the refresh: the guide must not come back.
+        StaleCase{"onboarded_written_after_the_read", false, ostrel::kOnboardedFileName, 4, false},
+        StaleCase{"presets_written_after_the_read", false, ostrel::kPresetsFileName, 4, false},
+        // The last state is not shown: its writes during
+        // a drag must not hold a refresh back.
+        StaleCase{"last_state_written_after_the_read", false, ostrel::kLastStateFileName, 4, true}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST(InstanceFiles, AReadNobodyAskedForIsStillForTheCurrentRequest)
 {
