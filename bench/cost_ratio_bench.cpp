@@ -10,11 +10,13 @@
 // - Off, settled: a delay line, in 32- and 64-bit samples.
 // The Masker and Self measure their dip meters only while an editor shows
 // them; their EditorOpen cases time that too.
+// Every case runs in each vector version measured (vector_versions.h).
 // Counters: ns_per_sample (the instance), bank_ns_per_sample and x_bank.
 // Each block is timed alone (wall time less the clock's own cost), its input
 // freshly written as a host would; blocks during which the thread was
 // preempted are left out.
 #include "bench_material.h"
+#include "vector_versions.h"
 #include "vst3_bench_rig.h"
 
 #include "plugin/ostrel_params.h"
@@ -267,48 +269,26 @@ void runScene(benchmark::State& state, Role role, bool use64, bool editorShown =
     state.counters["x_bank"] = instanceSeconds / bankSeconds;
 }
 
-void BM_CostMaskerWorstCase(benchmark::State& state)
+// Each case in every measured vector version (vector_versions.h).
+const bool registered = []
 {
-    runScene(state, Role::Masker, false);
-}
-void BM_CostSelfWorstCase(benchmark::State& state)
-{
-    runScene(state, Role::Self, false);
-}
-void BM_CostMaskerWorstCaseEditorOpen(benchmark::State& state)
-{
-    runScene(state, Role::Masker, false, true);
-}
-void BM_CostSelfWorstCaseEditorOpen(benchmark::State& state)
-{
-    runScene(state, Role::Self, false, true);
-}
-void BM_CostMaskerSourceSilent(benchmark::State& state)
-{
-    runScene(state, Role::Masker, false, false, 0.0);
-}
-void BM_CostSource(benchmark::State& state)
-{
-    runScene(state, Role::Source, false);
-}
-void BM_CostOffSettled32(benchmark::State& state)
-{
-    runScene(state, Role::Off, false);
-}
-void BM_CostOffSettled64(benchmark::State& state)
-{
-    runScene(state, Role::Off, true);
-}
-
-#define OSTREL_COST_CASE(name)                                                                     \
-    BENCHMARK(name)->Arg(512)->Arg(64)->UseManualTime()->Unit(benchmark::kMicrosecond)
-OSTREL_COST_CASE(BM_CostMaskerWorstCase);
-OSTREL_COST_CASE(BM_CostSelfWorstCase);
-OSTREL_COST_CASE(BM_CostMaskerWorstCaseEditorOpen);
-OSTREL_COST_CASE(BM_CostSelfWorstCaseEditorOpen);
-OSTREL_COST_CASE(BM_CostMaskerSourceSilent);
-OSTREL_COST_CASE(BM_CostSource);
-OSTREL_COST_CASE(BM_CostOffSettled32);
-OSTREL_COST_CASE(BM_CostOffSettled64);
+    const std::pair<const char*, void (*)(benchmark::State&)> cases[] = {
+        {"BM_CostMaskerWorstCase", [](benchmark::State& s) { runScene(s, Role::Masker, false); }},
+        {"BM_CostSelfWorstCase", [](benchmark::State& s) { runScene(s, Role::Self, false); }},
+        {"BM_CostMaskerWorstCaseEditorOpen",
+         [](benchmark::State& s) { runScene(s, Role::Masker, false, true); }},
+        {"BM_CostSelfWorstCaseEditorOpen",
+         [](benchmark::State& s) { runScene(s, Role::Self, false, true); }},
+        {"BM_CostMaskerSourceSilent",
+         [](benchmark::State& s) { runScene(s, Role::Masker, false, false, 0.0); }},
+        {"BM_CostSource", [](benchmark::State& s) { runScene(s, Role::Source, false); }},
+        {"BM_CostOffSettled32", [](benchmark::State& s) { runScene(s, Role::Off, false); }},
+        {"BM_CostOffSettled64", [](benchmark::State& s) { runScene(s, Role::Off, true); }},
+    };
+    for (const auto& [name, run] : cases)
+        for (benchmark::internal::Benchmark* b : registerPerVectorVersion(name, run))
+            b->Arg(512)->Arg(64)->UseManualTime()->Unit(benchmark::kMicrosecond);
+    return true;
+}();
 
 } // namespace

@@ -5,6 +5,7 @@
 // audio between blocks, untimed as the host's main thread would run it.
 // Reported: the share of the real-time budget the audio thread uses, the
 // worst block and the 99.9th-percentile block against the block's duration.
+#include "vector_versions.h"
 #include "vst3_bench_rig.h"
 
 #include <benchmark/benchmark.h>
@@ -126,6 +127,13 @@ void BM_Session64Instances(benchmark::State& state)
         state.counters["block_p999_vs_duration"] = *rank / blockSeconds;
     }
 }
-BENCHMARK(BM_Session64Instances)->UseManualTime()->Iterations(3000);
+// In every measured vector version (vector_versions.h).
+const bool registered = []
+{
+    for (benchmark::internal::Benchmark* b :
+         registerPerVectorVersion("BM_Session64Instances", BM_Session64Instances))
+        b->UseManualTime()->Iterations(3000);
+    return true;
+}();
 
 } // namespace

@@ -319,10 +319,9 @@ OSTREL_INLINE_IN_CLONES void applyListenMixes(ListenState& l, double glideCoef, 
 
 } // namespace
 
-OSTREL_VECTOR_CLONES void
-SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double* out0, double* out1,
-                                   int n, int64_t hostSamplePos, bool transportRunning,
-                                   const double* side0, const double* side1)
+OSTREL_VECTOR_BODY void SpectralEngine::processMaskerChunkBody(
+    const double* in0, const double* in1, double* out0, double* out1, int n, int64_t hostSamplePos,
+    bool transportRunning, const double* side0, const double* side1)
 {
     if (n <= 0)
         return;
@@ -455,6 +454,15 @@ SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double*
 
     if (period.closesWith(n))
         closeMaskerPeriod(*this);
+}
+
+void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double* out0,
+                                        double* out1, int n, int64_t hostSamplePos,
+                                        bool transportRunning, const double* side0,
+                                        const double* side1)
+{
+    OSTREL_VECTOR_DISPATCH(processMaskerChunkBody(in0, in1, out0, out1, n, hostSamplePos,
+                                                  transportRunning, side0, side1));
 }
 
 } // namespace ostrel

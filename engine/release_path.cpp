@@ -36,8 +36,9 @@ inline void plainDelayRun(const double* __restrict x, double* __restrict y,
 
 } // namespace
 
-OSTREL_VECTOR_CLONES void SpectralEngine::processSettledChunk(const double* in0, const double* in1,
-                                                              double* out0, double* out1, int n)
+OSTREL_VECTOR_BODY void SpectralEngine::processSettledChunkBody(const double* in0,
+                                                                const double* in1, double* out0,
+                                                                double* out1, int n)
 {
     int t = 0;
     // Sample by sample until the spectral stage has emptied its rings.
@@ -77,6 +78,12 @@ OSTREL_VECTOR_CLONES void SpectralEngine::processSettledChunk(const double* in0,
         stft.skipPlainDelay(m);
         t += m;
     }
+}
+
+void SpectralEngine::processSettledChunk(const double* in0, const double* in1, double* out0,
+                                         double* out1, int n)
+{
+    OSTREL_VECTOR_DISPATCH(processSettledChunkBody(in0, in1, out0, out1, n));
 }
 
 void SpectralEngine::refillStftRings()

@@ -25,9 +25,9 @@ double balanceOfEnergies(double energy0, double energy1)
 
 } // namespace
 
-OSTREL_VECTOR_CLONES void SpectralEngine::processSourceChunk(const double* in0, const double* in1,
-                                                             double* out0, double* out1, int n,
-                                                             int64_t hostSamplePos, int slot)
+OSTREL_VECTOR_BODY void SpectralEngine::processSourceChunkBody(const double* in0, const double* in1,
+                                                               double* out0, double* out1, int n,
+                                                               int64_t hostSamplePos, int slot)
 {
     (void)hostSamplePos; // the period's start position is what gets published
     path.settled = 0;
@@ -86,6 +86,12 @@ OSTREL_VECTOR_CLONES void SpectralEngine::processSourceChunk(const double* in0, 
         publishSourcePeriod(slot);
     else
         meters.peersMeter.store(holderCountOf(registry->slots[slot]), std::memory_order_relaxed);
+}
+
+void SpectralEngine::processSourceChunk(const double* in0, const double* in1, double* out0,
+                                        double* out1, int n, int64_t hostSamplePos, int slot)
+{
+    OSTREL_VECTOR_DISPATCH(processSourceChunkBody(in0, in1, out0, out1, n, hostSamplePos, slot));
 }
 
 void SpectralEngine::publishSourcePeriod(int slot)

@@ -78,6 +78,8 @@ public:
 
     // --- paths (called from processChunk only, with slices that do not
     // cross an analysis period's end) ---------------------------------------
+    // A path's ...Body is its loops, which its dispatcher runs in the chosen
+    // vector version (vector_clones.h).
     // floatMode is engaged for every slice that computes.
     void processSlice(const double* in0, const double* in1, double* out0, double* out1, int n,
                       int64_t hostSamplePos, bool transportRunning, const double* side0,
@@ -88,6 +90,8 @@ public:
     // audio: a delay line (the spectral stage passes its input unchanged).
     void processSettledChunk(const double* in0, const double* in1, double* out0, double* out1,
                              int n);
+    void processSettledChunkBody(const double* in0, const double* in1, double* out0, double* out1,
+                                 int n);
     // The release of dips sample by sample, shared by the release path and
     // a Source that still has dips from a previous role to release.
     void processReleasingRun(const double* in0, const double* in1, double* out0, double* out1,
@@ -97,12 +101,17 @@ public:
     void refillStftRings();
     void processSourceChunk(const double* in0, const double* in1, double* out0, double* out1, int n,
                             int64_t hostSamplePos, int slot);
+    void processSourceChunkBody(const double* in0, const double* in1, double* out0, double* out1,
+                                int n, int64_t hostSamplePos, int slot);
     // Publishes the closed period's levels, priority and balance.
     void publishSourcePeriod(int slot);
     // Masker (role 2) and Self (role 3): engine/masker_path.cpp.
     void processMaskerChunk(const double* in0, const double* in1, double* out0, double* out1, int n,
                             int64_t hostSamplePos, bool transportRunning, const double* side0,
                             const double* side1);
+    void processMaskerChunkBody(const double* in0, const double* in1, double* out0, double* out1,
+                                int n, int64_t hostSamplePos, bool transportRunning,
+                                const double* side0, const double* side1);
 
     // Per-band reset when the role or the bypass changed.
     void resetOnRoleChange(int role, bool bypassOn);

@@ -152,8 +152,8 @@ void StftFrameEngine::processChannel(int channel, const double* gains)
 // masked (conjugate-symmetric) spectra are recombined so the inverse gives
 // channel 0 back in the real part and channel 1 in the imaginary part. The
 // same result as two single-channel frames, for half the transforms.
-OSTREL_VECTOR_CLONES void StftFrameEngine::processBothChannels(const double* gains0,
-                                                               const double* gains1)
+OSTREL_VECTOR_BODY void StftFrameEngine::processBothChannelsBody(const double* gains0,
+                                                                 const double* gains1)
 {
     // The frame enters the forward transform in natural order and leaves it
     // at bit-reversed positions, where it is masked and enters the inverse:
@@ -221,6 +221,11 @@ OSTREL_VECTOR_CLONES void StftFrameEngine::processBothChannels(const double* gai
                 head);
     addWindowed(outputRing[0], outputRing[1], maskedRe + head, maskedIm + head, window + head,
                 scale, ringPos);
+}
+
+void StftFrameEngine::processBothChannels(const double* gains0, const double* gains1)
+{
+    OSTREL_VECTOR_DISPATCH(processBothChannelsBody(gains0, gains1));
 }
 
 namespace
@@ -393,7 +398,7 @@ inline void fftStagePair(double* __restrict re, double* __restrict im, const dou
 // Two stages at a time, each group's butterflies in a row: independent,
 // contiguous and so vectorised, with the twiddles read from the table. Each
 // pair's group size is a constant, so the compiler sees every loop's length.
-OSTREL_VECTOR_CLONES void fftFromBitReversed(double* re, double* im, int direction)
+OSTREL_VECTOR_BODY void fftFromBitReversedBody(double* re, double* im, int direction)
 {
     const FftTables& t = fftTables();
     if (direction < 0)
@@ -419,6 +424,11 @@ OSTREL_VECTOR_CLONES void fftFromBitReversed(double* re, double* im, int directi
         fftStagePair<true, 128>(re, im, wRe + 63, wIm + 63, wRe + 127, wIm + 127);
         fftStagePair<true, 512>(re, im, wRe + 255, wIm + 255, wRe + 511, wIm + 511);
     }
+}
+
+void fftFromBitReversed(double* re, double* im, int direction)
+{
+    OSTREL_VECTOR_DISPATCH(fftFromBitReversedBody(re, im, direction));
 }
 
 namespace
@@ -465,7 +475,7 @@ inline void reversedStagePair(double* __restrict re, double* __restrict im, cons
 
 } // namespace
 
-OSTREL_VECTOR_CLONES void fftToBitReversed(double* re, double* im)
+OSTREL_VECTOR_BODY void fftToBitReversedBody(double* re, double* im)
 {
     const FftTables& t = fftTables();
     const double* wRe = t.reversedTwiddleRe;
@@ -476,6 +486,11 @@ OSTREL_VECTOR_CLONES void fftToBitReversed(double* re, double* im)
     reversedStagePair<32>(re, im, wRe + 15, wIm + 15, wRe + 31, wIm + 31);
     reversedStagePair<128>(re, im, wRe + 63, wIm + 63, wRe + 127, wIm + 127);
     reversedStagePair<512>(re, im, wRe + 255, wIm + 255, wRe + 511, wIm + 511);
+}
+
+void fftToBitReversed(double* re, double* im)
+{
+    OSTREL_VECTOR_DISPATCH(fftToBitReversedBody(re, im));
 }
 
 const int16_t* fftBitReversal()

@@ -134,9 +134,11 @@ public:
     double maskedRe[kStftSize] = {};
     double maskedIm[kStftSize] = {};
 
-    // The frame of one channel alone, and of both channels in one transform.
+    // The frame of one channel alone, and of both channels in one transform
+    // (its loops in the Body, run in the chosen vector version).
     void processChannel(int channel, const double* gains);
     void processBothChannels(const double* gains0, const double* gains1);
+    void processBothChannelsBody(const double* gains0, const double* gains1);
 };
 
 // In-place radix-2 complex transform of kStftSize points; direction -1
