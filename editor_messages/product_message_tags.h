@@ -24,6 +24,8 @@ inline constexpr int kTagHostKeys = 20;
 inline constexpr int kTagSolo = 21;
 inline constexpr int kTagMatrixEdit = 22;
 inline constexpr int kTagOpenLink = 23;
+// {"link":"automatic"|"never"|"always"}: the user's "Link across processes".
+inline constexpr int kTagLinkPreference = 24;
 // A preset applied (or saved, or let go of) as one edit: its name and values.
 inline constexpr int kTagPreset = 30;
 // Settings slots A and B: switch to one, or copy the active one to the other.

@@ -27,7 +27,7 @@ template <typename T, size_t N> void storeAll(std::atomic<T> (&a)[N], T value)
 void SpectralEngine::resetEngine(double rate)
 {
     // Leave the registry; the next chunk attaches afresh.
-    detachAtReset(*registry, link);
+    handover.releaseSlots();
 
     // Tables, filters and the spectral stage of the new rate.
     tables.build(rate);

@@ -173,7 +173,7 @@ void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool t
     PeerRegistry& registry = *e.registry;
     const bool self = e.chunkSettings.role == kRoleSelf;
     const PeerSlot& tgt = registry.slots[slotOfChannelIndex(e.chunkSettings.channelIndex)];
-    c.heldSlot = heldSlot(registry, e.link);
+    c.heldSlot = heldSlot(registry, *e.link);
     c.holdsSlot = c.heldSlot >= 0;
 
     double src[kBandCount];
@@ -339,13 +339,13 @@ void publishOwnLevels(SpectralEngine& e, int n)
     double own[kBandCount];
     ownLevels(e.gates, own);
     PeerRegistry& registry = *e.registry;
-    beginLevels(registry, e.link);
+    beginLevels(registry, *e.link);
     for (int k = 0; k < kBandCount; ++k)
-        writeLevel(registry, e.link, k, static_cast<float>(own[k]));
+        writeLevel(registry, *e.link, k, static_cast<float>(own[k]));
     // Without a host position the end reads as unknown (-1), never as a
     // position near the start.
     const int64_t start = e.period.startPos >= 0 ? e.period.startPos : -1 - int64_t{n};
-    publishBlock(registry, e.link, start, n);
+    publishBlock(registry, *e.link, start, n);
     double e0 = 0.0;
     double e1 = 0.0;
     for (int k = 0; k < kBandCount; ++k)
@@ -353,7 +353,7 @@ void publishOwnLevels(SpectralEngine& e, int n)
         e0 += e.gates.bandEnvelope0[k];
         e1 += e.gates.bandEnvelope1[k];
     }
-    publishBalance(registry, e.link, static_cast<float>((e0 - e1) / (e0 + e1 + 1e-20)));
+    publishBalance(registry, *e.link, static_cast<float>((e0 - e1) / (e0 + e1 + 1e-20)));
 }
 
 } // namespace

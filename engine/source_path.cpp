@@ -109,14 +109,14 @@ void SpectralEngine::publishSourcePeriod(int slot)
     // Publication into the held slot, under its level sequence counter.
     const PeerSlot& channelSlot = registry->slots[slot];
     // Never write into a slot that another instance has taken over.
-    if (slotHasOwner(channelSlot) && heldSlot(*registry, link) >= 0)
+    if (slotHasOwner(channelSlot) && heldSlot(*registry, *link) >= 0)
     {
-        beginLevels(*registry, link);
+        beginLevels(*registry, *link);
         for (int k = 0; k < kBandCount; ++k)
-            writeLevel(*registry, link, k, levels[k]);
-        publishBlock(*registry, link, period.startPos, sums.count);
-        publishPriority(*registry, link, chunkSettings.priority);
-        publishBalance(*registry, link,
+            writeLevel(*registry, *link, k, levels[k]);
+        publishBlock(*registry, *link, period.startPos, sums.count);
+        publishPriority(*registry, *link, chunkSettings.priority);
+        publishBalance(*registry, *link,
                        static_cast<float>(balanceOfEnergies(sums.energy0, sums.energy1)));
     }
     meters.peersMeter.store(holderCountOf(channelSlot), std::memory_order_relaxed);

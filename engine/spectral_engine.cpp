@@ -7,38 +7,34 @@
 namespace ostrel
 {
 
-SpectralEngine::SpectralEngine() : registry(&sharedRegistry()), retainedRegistry(registry)
+SpectralEngine::SpectralEngine()
+    : registry(handover.idleSide().lease.registry), link(&handover.idleSide().link)
 {
-    retainRegistry(*retainedRegistry);
-    initPeerLink(*registry, link);
     // Tables and filters are valid before the host's first reset too.
     resetEngine(48000.0);
 }
 
 void SpectralEngine::adoptRegistry(PeerRegistry& other)
 {
-    if (&other == registry)
-        return;
-    detachAtDestruction(*registry, link);
-    releaseRegistryUse(*retainedRegistry);
-    registry = retainedRegistry = &other;
-    retainRegistry(other);
-    // Ids are drawn from the registry they are used in.
-    initPeerLink(other, link);
+    handover.moveTo(other);
+    registry = handover.idleSide().lease.registry;
+    link = &handover.idleSide().link;
     tracking.reset();
 }
 
-SpectralEngine::~SpectralEngine()
-{
-    detachAtDestruction(*registry, link);
-    releaseRegistryUse(*retainedRegistry);
-}
+// The handover leaves the registry when it goes.
+SpectralEngine::~SpectralEngine() = default;
 
 void SpectralEngine::processChunk(const double* in0, const double* in1, double* out0, double* out1,
                                   int n, int64_t hostSamplePos, bool transportRunning,
                                   const double* side0, const double* side1)
 {
     DeferredFloatModeGuard floatMode;
+    // The registry of this chunk: a move the idle thread offered is taken
+    // here, between chunks.
+    RegistryMembership& membership = handover.beginChunk();
+    registry = membership.lease.registry;
+    link = &membership.link;
     // Slices end where an analysis period ends, so the block-rate work runs
     // once per period whatever the host's block size.
     int done = 0;
@@ -51,6 +47,7 @@ void SpectralEngine::processChunk(const double* in0, const double* in1, double* 
                      side1 != nullptr ? side1 + done : nullptr, floatMode);
         done += m;
     }
+    handover.endChunk();
 }
 
 void SpectralEngine::processSlice(const double* in0, const double* in1, double* out0, double* out1,
@@ -85,9 +82,9 @@ void SpectralEngine::processSlice(const double* in0, const double* in1, double* 
     // The idle thread watches this to tell whether audio is running.
     // Only this thread writes it, so no read-modify-write is needed; it
     // wraps as the increment of an unsigned count would.
-    const auto count = static_cast<uint32_t>(link.blockCounter.load(std::memory_order_relaxed));
-    link.blockCounter.store(static_cast<int32_t>(count + 1u), std::memory_order_relaxed);
-    attach(*registry, link, role, slot, bypassOn, chunkSettings.sidechainOn != 0);
+    const auto count = static_cast<uint32_t>(link->blockCounter.load(std::memory_order_relaxed));
+    link->blockCounter.store(static_cast<int32_t>(count + 1u), std::memory_order_relaxed);
+    attach(*registry, *link, role, slot, bypassOn, chunkSettings.sidechainOn != 0);
 
     if (releasing)
         processReleaseChunk(in0, in1, out0, out1, n, slot);

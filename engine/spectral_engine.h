@@ -22,6 +22,7 @@
 #include "engine/masking_source_history.h"
 #include "engine/stft_frame_engine.h"
 #include "link/peer_registry.h"
+#include "link/registry_handover.h"
 
 #include <atomic>
 #include <cmath>
@@ -126,15 +127,16 @@ public:
     // The host's own bypass, set by the plug-in before each block (audio
     // thread): the engine then runs as when its Bypass parameter is on.
     bool hostBypassed = false;
-    PeerLink link;
-    // The process-wide registry; a test may point it at a registry of its own.
+    // Where the instance meets its peers, and its move to another registry
+    // (the host session's shared one, or back) while audio runs.
+    RegistryHandover handover;
+    // The registry and handle of the running chunk (audio thread; taken from
+    // the handover at the start of every chunk; a test may point them at a
+    // registry of its own with adoptRegistry).
     PeerRegistry* registry = nullptr;
-    // The registry this instance keeps alive (the one it was made with, or
-    // the one it moved to).
-    PeerRegistry* retainedRegistry;
+    PeerLink* link = nullptr;
 
-    // Moves the instance to another registry (its host session's shared
-    // one): main thread, before the host starts processing.
+    // Moves the instance to `other` at once: main thread, audio stopped.
     void adoptRegistry(PeerRegistry& other);
 
     // --- tables, filters and delay lines -----------------------------------

@@ -1,8 +1,9 @@
 // Where this process's instances meet the others: in the process's own
 // registry, or in the shared block of their host session, so that hosts that
 // run plug-ins in processes of their own still link their instances. The
-// choice is made once per process, when the first instance learns the
-// host's name, before any audio; main thread only, except sharedRegistry().
+// first instance that learns the host's name decides it, before any audio;
+// the user's preference can move it later (every instance then follows at
+// its next idle tick). Main thread only, except sharedRegistry().
 #pragma once
 
 #include <cstdint>
@@ -30,16 +31,39 @@ struct RegistryPlace
 RegistryPlace joinHostSession(const std::string& hostName, CrossProcessLinking mode);
 RegistryPlace registryPlace();
 
-// Frees what processes found gone left in the shared block: their entries
+// The preference changed: once the host session is joined, this process
+// moves to the place `mode` gives (joining another block, or its own
+// registry). Returns whether the place changed. A block left behind stays
+// until the last instance of this process that used it has moved on.
+bool followLinkPreference(CrossProcessLinking mode);
+
+// Moves on whenever the place changes.
+uint32_t placeGeneration();
+
+// An instance's hold on the registry of the place it meets its peers in: a
+// shared block stays mapped while any lease on it is out.
+struct RegistryLease
+{
+    PeerRegistry* registry = nullptr;
+    uint32_t generation = 0; // placeGeneration() when it was taken
+};
+RegistryLease leaseRegistry();
+void returnRegistryLease(const RegistryLease& lease);
+
+// Frees what processes found gone left in the shared blocks: their entries
 // and the slots their instances held. Call from an idle tick; it checks at
 // most once a second.
 void reapHostSession(int64_t nowMs);
 
-// Leaves the shared block (module exit, once no instance is left).
+// Leaves the shared blocks (module exit, once no instance is left).
 void leaveHostSession();
 
 // The shared block's registry while this process is in one, else null.
 PeerRegistry* sessionRegistry();
+
+// How many shared blocks this process is attached to (the current one and
+// those still left to instances that have not moved yet).
+int attachedBlockCount();
 
 // The process whose instance holds a slot (0 when unknown).
 int32_t slotProcessId(const PeerSlot& slot);

@@ -56,7 +56,7 @@ Ostrel::~Ostrel()
 {
     // Leave the registry before anything else goes: other instances must not
     // keep reading a slot whose owner is being torn down.
-    detachAtDestruction(sharedRegistry(), mEngine.link);
+    mEngine.handover.releaseSlots();
     // The last queued writes (a preset saved just before the editor closed).
     mFiles.RunWrites();
 }

@@ -64,6 +64,16 @@ public:
     // The host's name is known: the instance joins its host session, in this
     // process or shared with the host's other processes.
     void OnHostIdentified() override;
+    // Outside the lock (IdleFileWork): the preference "Link across
+    // processes", read a few times a second by one instance of the process
+    // (at once when this instance has just written it); the process's place
+    // follows it, and every instance follows the place at its next tick.
+    void FollowLinkPreference(bool justWritten);
+    // The page's choice of that preference: written to the data folder.
+    void LinkPreferenceFromPage(const std::string& word);
+    // The registry and handle the idle duties and the editor work with.
+    PeerRegistry& IdleRegistry() { return *mEngine.handover.idleSide().lease.registry; }
+    PeerLink& IdleLink() { return mEngine.handover.idleSide().link; }
 
     // --- editor messages (plugin/ostrel_editor_messages.cpp) -----------------
     // The product messages of the page, by tag; always reports them handled.

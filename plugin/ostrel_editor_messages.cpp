@@ -66,11 +66,15 @@ bool Ostrel::OnEditorMessage(int msgTag, int /*ctrlTag*/, int dataSize, const vo
         break;
     case kTagSolo:
         if (hasBytes)
-            setSolo(sharedRegistry(), MessageText(data, dataSize).Integer("ch").value_or(-1));
+            setSolo(IdleRegistry(), MessageText(data, dataSize).Integer("ch").value_or(-1));
         break;
     case kTagMatrixEdit:
         if (hasBytes)
             MatrixEditFromPage(MessageText(data, dataSize));
+        break;
+    case kTagLinkPreference:
+        if (hasBytes)
+            LinkPreferenceFromPage(MessageText(data, dataSize).EscapedString("link"));
         break;
     case kTagOpenLink:
         if (hasBytes)
@@ -161,11 +165,11 @@ void Ostrel::MatrixEditFromPage(const MessageText& text)
                                  : gesture == "end" ? RequestGesture::Ended
                                                     : RequestGesture::Held;
     if (text.Has("depth"))
-        applyMatrixEdit(sharedRegistry(), channel, v, MatrixEdit::Depth, phase);
+        applyMatrixEdit(IdleRegistry(), channel, v, MatrixEdit::Depth, phase);
     else if (text.Has("pri"))
-        applyMatrixEdit(sharedRegistry(), channel, v, MatrixEdit::Priority);
+        applyMatrixEdit(IdleRegistry(), channel, v, MatrixEdit::Priority);
     else if (text.Has("mute"))
-        applyMatrixEdit(sharedRegistry(), channel, v, MatrixEdit::Mute);
+        applyMatrixEdit(IdleRegistry(), channel, v, MatrixEdit::Mute);
 }
 
 void Ostrel::ContentLoaded()

@@ -84,7 +84,10 @@ void Ostrel::ReleaseHostGesture(int paramIdx)
 
 void Ostrel::IdleTick()
 {
-    PeerRegistry& registry = sharedRegistry();
+    // The registry the process meets its peers in now (the preference may
+    // have moved it): the instance follows, and its audio with it.
+    mEngine.handover.followPlace();
+    PeerRegistry& registry = IdleRegistry();
     const int64_t nowMs = monotonicMs();
 
     // The user's last settings, for an instance nobody has set yet.
@@ -96,7 +99,7 @@ void Ostrel::IdleTick()
 
     // 2. Heartbeat of the held slot, for when audio stops (while it runs,
     // the audio thread keeps it fresh; the dips never wait for this thread).
-    heartbeat(registry, mEngine.link);
+    heartbeat(registry, IdleLink());
     reapHostSession(nowMs);
 
     // 3 to 7: the registry duties.
@@ -131,19 +134,21 @@ void Ostrel::IdleTick()
         const RegistryPlace place = registryPlace();
         SendChangedTextToPage(
             kTagMatrix,
-            BuildMatrixReport(registry, mEngine.link, mLink.SessionJoined() ? &place : nullptr),
+            BuildMatrixReport(registry, IdleLink(), mLink.SessionJoined() ? &place : nullptr),
             PageBridge::Report::Matrix);
     }
 }
 
 void Ostrel::RunLinkDuties(PeerRegistry& registry, int64_t nowMs)
 {
-    PeerLink& link = mEngine.link;
+    PeerLink& link = IdleLink();
 
     // 3. Audio stopped: attach from here so role and channel changes still
     // take effect. Runs only while the block counter stands still, so it
-    // never overlaps the audio thread's own attach.
-    if (mLink.AudioStalled(link.blockCounter.load(std::memory_order_acquire), nowMs))
+    // never overlaps the audio thread's own attach (nor while the audio
+    // thread is still to take a move to another registry).
+    if (mLink.AudioStalled(link.blockCounter.load(std::memory_order_acquire), nowMs) &&
+        !mEngine.handover.moving())
     {
         const SettingsSnapshot s = mEngine.settings.snapshot();
         attach(registry, link, s.role, s.channelIndex, s.bypass != 0, s.sidechainOn != 0);
@@ -218,15 +223,17 @@ void Ostrel::TrackInfoChanged()
 void Ostrel::PublishTrackName()
 {
     if (mLink.TrackName().empty())
-        clearName(sharedRegistry(), mEngine.link);
+        clearName(IdleRegistry(), IdleLink());
     else
-        publishName(sharedRegistry(), mEngine.link, mLink.TrackName().c_str());
+        publishName(IdleRegistry(), IdleLink(), mLink.TrackName().c_str());
 }
 
 void Ostrel::IdleFileWork()
 {
     const bool presetsQueued = mFiles.Queued(kPresetsFileName).has_value();
+    const bool linkQueued = mFiles.Queued(kLinkPreferenceFileName).has_value();
     mFiles.RunWrites();
+    FollowLinkPreference(linkQueued);
     // A failed presets write too: every page then gets the presets as they
     // really stand.
     if (presetsQueued)
@@ -276,9 +283,10 @@ void Ostrel::SendFileErrorsToPage()
 {
     for (const FileWorkQueue::FailedWrite& write : mFiles.TakeFailedWrites())
     {
-        const std::string_view file = write.fileName == kPresetsFileName     ? "presets"
-                                      : write.fileName == kLastStateFileName ? "laststate"
-                                                                             : "onboarded";
+        const std::string_view file = write.fileName == kPresetsFileName          ? "presets"
+                                      : write.fileName == kLastStateFileName      ? "laststate"
+                                      : write.fileName == kLinkPreferenceFileName ? "link"
+                                                                                  : "onboarded";
         SendTextToPage(kTagFileError, BuildFileErrorMessage(
                                           file, DescribeWriteFailure(write.failure, DataFolder())));
     }

@@ -15,6 +15,9 @@ namespace ostrel
 inline constexpr char kPresetsFileName[] = "Ostrel.presets.json";
 inline constexpr char kLastStateFileName[] = "Ostrel.laststate.json";
 inline constexpr char kOnboardedFileName[] = "Ostrel.onboarded";
+// "Link across processes": one word, "automatic" (also when missing),
+// "never" or "always" (link/host_session.h reads it).
+inline constexpr char kLinkPreferenceFileName[] = "Ostrel.link";
 inline constexpr int kLastStateValueCount = 27;
 
 // Larger files are refused unread. A last state is 244 bytes, so 1 MiB leaves

@@ -217,7 +217,7 @@ TEST(EngineChunking, A10000SampleBlockIsMeasuredInAnalysisPeriods)
     testing::runStereo(*engine, in, in, {10000}, 5000.0);
 
     PeerSlot& slot = sharedRegistry().slots[channel];
-    ASSERT_EQ(slot.ownerId.load(), engine->link.instanceId);
+    ASSERT_EQ(slot.ownerId.load(), engine->link->instanceId);
     EXPECT_EQ(slot.blockEndPos.load(), 5000 + kClosed * kPeriod);
     EXPECT_EQ(slot.levelSeq.load(), 2u * kClosed); // one publication per period, even
     // The last publication describes exactly the last closed period.

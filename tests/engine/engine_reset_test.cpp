@@ -94,7 +94,7 @@ TEST(EngineResetFull, ReleasesTheSlotAndRestoresEveryInitialValue)
     const std::vector<double> s = testing::noise(4800, 71);
     testing::runStereo(*engine, s, s, {480});
     PeerSlot& slot = sharedRegistry().slots[channel];
-    ASSERT_EQ(slot.ownerId.load(), engine->link.instanceId);
+    ASSERT_EQ(slot.ownerId.load(), engine->link->instanceId);
     dirtyMaskingState(*engine);
     engine->bells[0].bellGain0 = 0.1;
     engine->bells[0].bellFreqSmoothed = 400.0f;
@@ -104,8 +104,8 @@ TEST(EngineResetFull, ReleasesTheSlotAndRestoresEveryInitialValue)
     engine->resetEngine(96000.0);
     EXPECT_EQ(slot.ownerId.load(), 0u);
     EXPECT_EQ(slot.role.load(), 0);
-    EXPECT_EQ(engine->link.slotIndex.load(), -1);
-    EXPECT_EQ(engine->link.attachKey.load(), -1);
+    EXPECT_EQ(engine->link->slotIndex.load(), -1);
+    EXPECT_EQ(engine->link->attachKey.load(), -1);
     EXPECT_EQ(engine->tables.sampleRate, 96000.0);
     for (int k = 0; k < kBandCount; ++k)
     {
@@ -131,7 +131,7 @@ TEST(EngineResetFull, ReleasesTheSlotAndRestoresEveryInitialValue)
 
     // The next chunk attaches afresh.
     testing::runStereo(*engine, s, s, {480});
-    EXPECT_EQ(slot.ownerId.load(), engine->link.instanceId);
+    EXPECT_EQ(slot.ownerId.load(), engine->link->instanceId);
 }
 
 #if defined(__x86_64__)

@@ -65,7 +65,7 @@ TEST(EngineConcurrency, SourceMaskerAndIdleDutiesRunAtOnce)
             {
                 for (SpectralEngine* e : {source.get(), masker.get()})
                 {
-                    heartbeat(*registry, e->link);
+                    heartbeat(*registry, e->handover.idleSide().link);
                     for (int k = 0; k < kBandCount; ++k)
                         meterSink += e->meters.dipMeter[k].load(std::memory_order_relaxed) +
                                      e->meters.srcMeter[k].load(std::memory_order_relaxed);

@@ -58,7 +58,7 @@ TEST_F(MaskingSelfTest, AStrongToneInPinkNoiseIsDippedAndDistantBandsAreLeftAlon
     }
     EXPECT_EQ(self->meters.linked.load(), 1);
     EXPECT_EQ(self->meters.peersMeter.load(), 1);
-    EXPECT_EQ(self->link.slotIndex.load(), -1); // Self holds no slot
+    EXPECT_EQ(self->link->slotIndex.load(), -1); // Self holds no slot
 }
 
 TEST_F(MaskingSelfTest, SmoothNoiseAloneIsHardlyTouched)

@@ -35,7 +35,7 @@ inline std::unique_ptr<SpectralEngine> makeEngineOn(PeerRegistry& registry, int 
                                                     double sampleRate = kRigRate)
 {
     auto e = std::make_unique<SpectralEngine>();
-    e->registry = &registry;
+    e->adoptRegistry(registry);
     e->settings.role = role;
     e->settings.channelIndex = channelIndex;
     const double f = std::clamp(depthPercent * 0.01, 0.0, 1.0);

@@ -107,7 +107,7 @@ TEST_P(MaskingListenTest, ListeningPlaysExactlyWhatIsTakenAway)
     {
         runLockStep({&sourceTrack, &maskerTrack, &twinTrack}, kChunk, 0, from, from + kChunk);
         if (bySolo)
-            registry->header.soloIndex.store(twin->link.slotIndex.load());
+            registry->header.soloIndex.store(twin->link->slotIndex.load());
     }
     EXPECT_EQ(twin->listening.listenMix, 1.0);
     const std::vector<double> r0 = removed(0);

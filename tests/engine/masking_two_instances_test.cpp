@@ -146,7 +146,7 @@ TEST_F(MaskingPairTest, AMaskerStopsFollowingASourceThatNoLongerPublishes)
         masker->processChunk(maskerTrack.in0.data() + t, maskerTrack.in1.data() + t,
                              maskerTrack.out0.data() + t, maskerTrack.out1.data() + t, n, t, true,
                              nullptr, nullptr);
-        heartbeat(*registry, source->link);
+        heartbeat(*registry, *source->link);
         if (t >= 2 * kSecond + kSecond && t < 2 * kSecond + kSecond + kChunk)
         {
             // One second later the last published levels are still followed.
@@ -198,7 +198,7 @@ TEST_F(MaskingPairTest, ASidechainMaskerFollowsItsOwnSidechainWithoutASlot)
     maskerTrack.side0 = sourceTrack.in0.data();
     maskerTrack.side1 = sourceTrack.in1.data();
     run();
-    EXPECT_EQ(masker->link.slotIndex.load(), -1);
+    EXPECT_EQ(masker->link->slotIndex.load(), -1);
     EXPECT_EQ(masker->meters.peersMeter.load(), 1);
     EXPECT_EQ(masker->meters.linked.load(), 1);
     const std::vector<double> change = maskerChangeDb(2 * kSecond, 4 * kSecond);
@@ -243,8 +243,8 @@ TEST_F(MaskingPairTest, TwoMaskersOfOneSourceGetOneCurve)
     secondTrack.in0 = whiteNoise(2 * kSecond, 1234, 0.1);
     secondTrack.in1 = whiteNoise(2 * kSecond, 4321, 0.1);
     runLockStep({&sourceTrack, &maskerTrack, &secondTrack}, kChunk);
-    const int a = masker->link.slotIndex.load();
-    const int b = second->link.slotIndex.load();
+    const int a = masker->link->slotIndex.load();
+    const int b = second->link->slotIndex.load();
     ASSERT_GE(a, 0);
     ASSERT_GE(b, 0);
     ASSERT_NE(a, b);
@@ -261,7 +261,7 @@ TEST_F(MaskingPairTest, AMutedLinkStopsTheDips)
 {
     setUpPair(100.0, 3);
     run(0, kSecond);
-    registry->slots[masker->link.slotIndex.load()].mute.store(1);
+    registry->slots[masker->link->slotIndex.load()].mute.store(1);
     run(kSecond, 3 * kSecond);
     for (int t = 2 * kSecond + kSecond / 2; t < 3 * kSecond; ++t)
         ASSERT_EQ(maskerTrack.out0[t], maskerTrack.in0[t - kEngineLatency]) << "sample " << t;

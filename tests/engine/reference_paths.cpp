@@ -648,8 +648,8 @@ void slice(SpectralEngine& e, const double* in0, const double* in1, double* out0
     }
 
     // The idle thread watches this to tell whether audio is running.
-    e.link.blockCounter.fetch_add(1, std::memory_order_relaxed);
-    attach(*e.registry, e.link, role, slot, bypassOn, e.chunkSettings.sidechainOn != 0);
+    e.link->blockCounter.fetch_add(1, std::memory_order_relaxed);
+    attach(*e.registry, *e.link, role, slot, bypassOn, e.chunkSettings.sidechainOn != 0);
 
     if (bypassOn || role == kRoleOff)
         releaseChunk(e, in0, in1, out0, out1, n, slot);

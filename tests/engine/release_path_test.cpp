@@ -171,7 +171,7 @@ TEST_F(ReleasePath, SourceReleasesLeftoverDipsWhilePublishingFromTheFirstPeriod)
                                                         {s.begin(), s.begin() + 512}, {512});
     (void)first;
     PeerSlot& slot = sharedRegistry().slots[engine->settings.channelIndex];
-    EXPECT_EQ(slot.ownerId.load(), engine->link.instanceId);
+    EXPECT_EQ(slot.ownerId.load(), engine->link->instanceId);
     EXPECT_GT(slot.bandLevels[15].load(), 0.0f);
     EXPECT_LT(engine->gains.bandGain[0][10], 1.0);
     EXPECT_GT(engine->gains.bandGain[0][10], 0.2);

@@ -47,7 +47,7 @@ TEST_F(SourcePublishing, SineAtBand8CentreSpreadsTowardTheBandAbove)
 {
     const std::vector<double> s = testing::sine(951.0, 48000.0, 48000);
     testing::runStereo(*engine, s, s, {4096});
-    ASSERT_EQ(slot().ownerId.load(), engine->link.instanceId);
+    ASSERT_EQ(slot().ownerId.load(), engine->link->instanceId);
     const std::vector<double> share = shares();
     const double expected[] = {0.03, 0.11, 0.22, 0.25, 0.18, 0.10, 0.05};
     double inRange = 0.0;
@@ -144,9 +144,9 @@ TEST_F(SourcePublishing, NothingIsWrittenIntoASlotAnotherInstanceTookOver)
 {
     const std::vector<double> s = testing::noise(960, 54);
     testing::runStereo(*engine, s, s, {480});
-    ASSERT_EQ(slot().ownerId.load(), engine->link.instanceId);
+    ASSERT_EQ(slot().ownerId.load(), engine->link->instanceId);
     // Another holder took the slot over while this one still believes it holds it.
-    const uint32_t other = engine->link.instanceId + 1000;
+    const uint32_t other = engine->link->instanceId + 1000;
     slot().ownerId.store(other);
     slot().bandLevels[3].store(-1.0f);
     const uint64_t seq = slot().levelSeq.load();

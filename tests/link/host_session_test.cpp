@@ -116,18 +116,39 @@ const Layout kLayouts[] = {
      false},
 };
 
-TEST(HostSession, ProcessesOfOneHostMeetAndOthersDoNot)
+// Whether two processes' instances meet: in one shared block, or in the
+// registry of the one process they both are.
+bool meet(const HostSession& a, const HostSession& b, const Process& pa, const Process& pb)
 {
-    for (const Layout& l : kLayouts)
-    {
-        const HostSession a = hostSessionFor(viewOf(l.a, l.aParentExecutable, l.hostName, &l.b),
-                                             CrossProcessLinking::Automatic);
-        const HostSession b = hostSessionFor(viewOf(l.b, l.bParentExecutable, l.hostName, &l.a),
-                                             CrossProcessLinking::Automatic);
-        EXPECT_FALSE(a.blockName.empty()) << l.what;
-        EXPECT_EQ(a.blockName == b.blockName, l.meet)
-            << l.what << ": " << a.blockName << " / " << b.blockName;
-    }
+    if (a.blockName.empty() || b.blockName.empty())
+        return a.blockName.empty() && b.blockName.empty() && pa.pid == pb.pid;
+    return a.blockName == b.blockName;
+}
+
+// Every layout under every preference: automatic follows the rule, never
+// keeps each process to itself, always links every process of the user.
+TEST(HostSession, WhoLinksForEachPreferenceAndLayout)
+{
+    const CrossProcessLinking modes[] = {CrossProcessLinking::Automatic, CrossProcessLinking::Never,
+                                         CrossProcessLinking::Always};
+    for (const CrossProcessLinking mode : modes)
+        for (const Layout& l : kLayouts)
+        {
+            const HostSession a =
+                hostSessionFor(viewOf(l.a, l.aParentExecutable, l.hostName, &l.b), mode);
+            const HostSession b =
+                hostSessionFor(viewOf(l.b, l.bParentExecutable, l.hostName, &l.a), mode);
+            const bool expected = mode == CrossProcessLinking::Automatic ? l.meet
+                                  : mode == CrossProcessLinking::Never   ? l.a.pid == l.b.pid
+                                                                         : true;
+            EXPECT_EQ(meet(a, b, l.a, l.b), expected)
+                << crossProcessLinkingText(mode) << ", " << l.what << ": " << a.blockName << " / "
+                << b.blockName;
+            if (mode == CrossProcessLinking::Automatic)
+            {
+                EXPECT_FALSE(a.blockName.empty()) << l.what;
+            }
+        }
 }
 
 TEST(HostSession, ThePreferenceOverridesTheRule)

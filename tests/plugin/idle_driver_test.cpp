@@ -352,7 +352,7 @@ TEST_F(PageFeed, ThePageLearnsWhenTheHostBypassesAndWhenAudioStops)
     {
         for (int i = 0; i < n; ++i)
         {
-            p.Engine().link.blockCounter.fetch_add(1);
+            p.Engine().link->blockCounter.fetch_add(1);
             p.Ticks(1);
         }
     };

@@ -535,7 +535,8 @@ TEST_F(SessionConcurrency, AudioMainAndTimerThreadsAllAtOnce)
         if (i % 5 == 0)
             OpenEditor(lane);
     }
-    PeerRegistry& registry = *PluginObject(*mLanes[0].plugin).Engine().registry;
+    PeerRegistry& registry =
+        *PluginObject(*mLanes[0].plugin).Engine().handover.idleSide().lease.registry;
 
     std::vector<std::thread> audio;
     for (int t = 0; t < kAudioThreads; ++t)
