@@ -52,6 +52,11 @@ public:
     // Runs a script in the page; dropped when no web view exists.
     void EvaluateScript(const char* utf8Script);
     void EvaluateScript(const std::string& utf8Script);
+    // Scripts run between these two reach the page as one, in their order:
+    // the page takes a timer tick's messages in one task and draws once.
+    // Any other call to the web view sends what was held first.
+    void HoldScripts() { mHolding = true; }
+    void SendHeldScripts();
     void FocusWebView();
     void ReleaseWebViewFocus();
     void LoadFile(const std::string& utf8Path);
@@ -71,7 +76,11 @@ public:
     virtual bool OnCanDownloadMIMEType(std::string_view /*mimeType*/) { return false; }
 
 private:
+    void SendHeld();
+
     std::unique_ptr<WebViewBackend> mBackend;
+    bool mHolding = false;
+    std::string mHeld;
     bool mOpaque = true;
     bool mDeveloperTools = false;
 };

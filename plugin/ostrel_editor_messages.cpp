@@ -36,6 +36,8 @@ constexpr int kSpecialEscape = 3;
 bool Ostrel::OnEditorMessage(int msgTag, int /*ctrlTag*/, int dataSize, const void* data)
 {
     const bool hasBytes = dataSize > 0 && data != nullptr;
+    // Every message of the page comes from something the user did in it.
+    mPage.UserActed();
     switch (msgTag)
     {
     case kTagParameter:

@@ -108,6 +108,7 @@ void Ostrel::IdleTick()
     // 8. Everything below feeds the page.
     if (!mPage.IsOpen())
         return;
+    mPage.Tick();
 
     // 9. Full refresh after a page load or a processing reset, and the
     // presets after a write by any instance.
@@ -127,8 +128,8 @@ void Ostrel::IdleTick()
     // 11. Meters (plugin/ostrel_meters.cpp).
     SendMetersToPage();
 
-    // 12. Peer list and matrix every 8th tick.
-    if (mPage.SlowTickDue())
+    // 12. Peer list and matrix, with the meters.
+    if (mPage.SlowReportsDue())
     {
         SendChangedTextToPage(kTagSources, BuildPeerList(registry), PageBridge::Report::Sources);
         const RegistryPlace place = registryPlace();

@@ -48,7 +48,7 @@ void Ostrel::SendChangedTextToPage(int msgTag, const std::string& text, PageBrid
 
 void Ostrel::SendMetersToPage()
 {
-    if (!mPage.MeterTickDue())
+    if (!mPage.MetersDue())
         return;
     SendChangedTextToPage(kTagMeters, BuildMeterReport(TakeMeterSnapshot()),
                           PageBridge::Report::Meters);

@@ -8,7 +8,9 @@ void PageBridge::Opened()
     mOpen = true;
     mRefreshDue = true;
     mKeysForwarded = false;
-    mMeterTicks = 0;
+    mTicks = 0;
+    mTick = 0;
+    mFront.Used();
     for (std::string& last : mLast)
         last.clear();
 }
@@ -18,6 +20,7 @@ void PageBridge::Closed()
     mOpen = false;
     mKeysForwarded = false;
     mSettingsShown.reset();
+    mFront.Closed();
 }
 
 void PageBridge::Loaded()

@@ -2,10 +2,12 @@
 // whether one is shown, whether it is due a full refresh (or only the
 // presets), whether it asked for the keys, what it last got of the messages
 // sent only when they change, and the pace of the meters and of the slow
-// reports. A new page has seen none of the reports.
+// reports (slower behind another open editor). A new page has seen none of
+// the reports.
 #pragma once
 
 #include "editor_messages/settings_message.h"
+#include "plugin/front_editor.h"
 
 #include <cstdint>
 #include <optional>
@@ -31,8 +33,10 @@ public:
     // the helper a copy of it to the screen: most of what an open editor
     // costs.
     static constexpr int32_t kMeterTickPeriod = 5;
-    // The peer list and the matrix go out at most every 8th tick.
-    static constexpr int32_t kSlowTickPeriod = 8;
+    // The peer list and matrix every second meters tick (200 ms), never on
+    // a tick of their own: the page takes both in one update and draws once,
+    // instead of waking up for each.
+    static constexpr int32_t kSlowTickPeriod = 2 * kMeterTickPeriod;
 
     // ---- The page itself ----
     // The editor opened: nothing of the reports sent yet, the meters' pace
@@ -69,11 +73,19 @@ public:
     // Likewise for the header's settings view.
     bool IsNews(const SettingsView& view);
 
-    // ---- Pace (one call per tick with the page open) ----
-    // True on the ticks the meters are due.
-    bool MeterTickDue() { return mMeterTicks++ % kMeterTickPeriod == 0; }
-    // True on the ticks the peer list and matrix are due.
-    bool SlowTickDue() { return ++mSlowTicks % kSlowTickPeriod == 0; }
+    // ---- Pace ----
+    // The user did something in the page: it comes to the front of the
+    // process's open editors (FrontEditor).
+    void UserActed() { mFront.Used(); }
+    // Counts a tick with the page open; what is due is asked next. A page
+    // behind another editor gets its meters with the slow reports.
+    void Tick()
+    {
+        mTick = mTicks++;
+        mBehind = mFront.Behind();
+    }
+    bool MetersDue() const { return mTick % (mBehind ? kSlowTickPeriod : kMeterTickPeriod) == 0; }
+    bool SlowReportsDue() const { return mTick % kSlowTickPeriod == 0; }
 
 private:
     bool mOpen = false;
@@ -85,8 +97,10 @@ private:
     bool mPresetsDue = false;
     std::string mLast[static_cast<int>(Report::Count)];
     std::optional<SettingsView> mSettingsShown;
-    int32_t mMeterTicks = 0;
-    int32_t mSlowTicks = 0;
+    int32_t mTicks = 0;
+    int32_t mTick = 0;
+    bool mBehind = false;
+    FrontEditor mFront;
 };
 
 } // namespace ostrel

@@ -82,7 +82,11 @@ void Vst3Plugin::OnTimerTick()
     // Page events (messages, content loaded) arrive here, under the mutex.
     PollWebView();
     TidyClosedEditorWebViews();
+    // What the tick sends the page (meters, matrix, values) goes as one
+    // script: one task and one drawing in the page instead of one each.
+    HoldScripts();
     TimerTick();
+    SendHeldScripts();
 }
 
 void Vst3Plugin::FlushDeferredHostCalls()

@@ -32,16 +32,32 @@ public:
                          " " + std::to_string(height));
     }
 
-    // The SAMFD calls among the recorded scripts, decoded.
+    // The SAMFD calls among the recorded scripts, decoded; a tick's scripts
+    // arrive joined into one and are taken apart here.
     std::vector<PageMessage> Messages() const
     {
         std::vector<PageMessage> out;
-        for (const std::string& s : scripts)
+        for (const std::string& s : Statements())
         {
             PageMessage m;
             if (Parse(s, m))
                 out.push_back(m);
         }
+        return out;
+    }
+
+    std::vector<std::string> Statements() const
+    {
+        std::vector<std::string> out;
+        for (const std::string& s : scripts)
+            for (size_t from = 0;;)
+            {
+                const size_t cut = s.find(";\n", from);
+                out.push_back(s.substr(from, cut == std::string::npos ? cut : cut - from));
+                if (cut == std::string::npos)
+                    break;
+                from = cut + 2;
+            }
         return out;
     }
 
@@ -57,7 +73,7 @@ public:
     std::vector<std::string> ScriptsStartingWith(const std::string& prefix) const
     {
         std::vector<std::string> out;
-        for (const std::string& s : scripts)
+        for (const std::string& s : Statements())
             if (s.rfind(prefix, 0) == 0)
                 out.push_back(s);
         return out;

@@ -321,3 +321,41 @@ TEST(PageScripts, WebViewEventsReachTheDelegate)
 }
 
 } // namespace
+
+// A timer tick's scripts reach the page as one, in their order; whatever
+// else the plug-in asks of the web view goes after what was held before it.
+TEST(PageScripts, HeldScriptsGoAsOneInOrderAndBeforeAnyOtherCall)
+{
+    RecordingDelegate d;
+    RecordingWebView* view = d.web;
+    d.EvaluateScript("a()");
+    EXPECT_EQ(view->scripts, std::vector<std::string>{"a()"}) << "not held: sent at once";
+    view->scripts.clear();
+
+    d.HoldScripts();
+    d.EvaluateScript("b()");
+    d.EvaluateScript(std::string("c()"));
+    EXPECT_TRUE(view->scripts.empty());
+    d.SetWebViewBounds(0, 0, 10, 10);
+    EXPECT_EQ(view->scripts, std::vector<std::string>{"b();\nc()"}) << "sent before the bounds";
+    d.EvaluateScript("d()");
+    d.FocusWebView();
+    EXPECT_EQ(view->focusCount, 1);
+    EXPECT_EQ(view->scripts.back(), "d()") << "sent before the focus";
+    d.EvaluateScript("e()");
+    d.SendHeldScripts();
+    EXPECT_EQ(view->scripts.back(), "e()");
+    const size_t sent = view->scripts.size();
+    d.SendHeldScripts();
+    EXPECT_EQ(view->scripts.size(), sent) << "nothing held, nothing sent";
+    d.EvaluateScript("f()");
+    EXPECT_EQ(view->scripts.back(), "f()") << "no longer held";
+
+    d.HoldScripts();
+    d.EvaluateScript("g()");
+    auto backend = d.DetachWebViewBackend();
+    EXPECT_EQ(view->scripts.back(), "g()") << "a closing editor still gets what was held";
+    d.EvaluateScript("h()");
+    d.SendHeldScripts();
+    EXPECT_EQ(view->scripts.back(), "g()") << "without a web view scripts are dropped";
+}

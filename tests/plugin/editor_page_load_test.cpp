@@ -60,7 +60,7 @@ TEST_F(PageLoad, RefreshAtTheNextTickSendsValuesPresetsAndFlag)
         EXPECT_EQ(web.scripts[static_cast<size_t>(i)].rfind("SPVFD(" + std::to_string(i) + ", ", 0),
                   0u);
     const auto messages = web.Messages();
-    ASSERT_EQ(messages.size(), 4u);
+    ASSERT_EQ(messages.size(), 6u);
     EXPECT_EQ(messages[0].tag, kTagPresets);
     EXPECT_EQ(messages[0].text, "{\"t\":\"presets\",\"json\":[{\"n\":\"x\"}]}");
     EXPECT_EQ(messages[1].tag, kTagOnboarded);
@@ -68,6 +68,8 @@ TEST_F(PageLoad, RefreshAtTheNextTickSendsValuesPresetsAndFlag)
     EXPECT_EQ(messages[2].tag, kTagSettings);
     EXPECT_EQ(messages[2].text, "{\"t\":\"settings\",\"slot\":0,\"preset\":\"\",\"modified\":0}");
     EXPECT_EQ(messages[3].tag, kTagMeters);
+    EXPECT_EQ(messages[4].tag, kTagSources) << "a new page gets the peers at once";
+    EXPECT_EQ(messages[5].tag, kTagMatrix);
 
     web.scripts.clear();
     p.Ticks(1);

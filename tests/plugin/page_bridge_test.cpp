@@ -95,23 +95,41 @@ TEST(PageBridge, TheHeaderIsSentAgainToALoadedOrReopenedPage)
     EXPECT_TRUE(page.IsNews(view));
 }
 
-TEST(PageBridge, MetersEveryFifthTickFromTheOpeningSlowReportsEveryEighth)
+// Over 20 ticks: 'm' meters only, 'b' meters and slow reports, '.' nothing.
+std::string Pace(PageBridge& page)
+{
+    std::string out;
+    for (int i = 0; i < 20; ++i)
+    {
+        page.Tick();
+        EXPECT_FALSE(page.SlowReportsDue() && !page.MetersDue()) << "reports ride on meters";
+        out += page.SlowReportsDue() ? 'b' : page.MetersDue() ? 'm' : '.';
+    }
+    return out;
+}
+
+TEST(PageBridge, MetersEveryFifthTickAndTheSlowReportsWithEverySecondOfThem)
 {
     PageBridge page;
     page.Opened();
-    std::vector<int> meters;
-    std::vector<int> slow;
-    for (int tick = 0; tick < 17; ++tick)
-    {
-        if (page.MeterTickDue())
-            meters.push_back(tick);
-        if (page.SlowTickDue())
-            slow.push_back(tick);
-    }
-    EXPECT_EQ(meters, (std::vector<int>{0, 5, 10, 15}));
-    EXPECT_EQ(slow, (std::vector<int>{7, 15}));
+    EXPECT_EQ(Pace(page), "b....m....b....m....");
     page.Opened();
-    EXPECT_TRUE(page.MeterTickDue()) << "a new page gets meters at once";
+    EXPECT_EQ(Pace(page), "b....m....b....m....") << "a new page gets everything at once";
+}
+
+TEST(PageBridge, APageBehindAnotherEditorGetsItsMetersAtHalfPace)
+{
+    PageBridge first;
+    PageBridge second;
+    first.Opened();
+    second.Opened();
+    EXPECT_EQ(Pace(first), "b.........b.........") << "the other opened since";
+    EXPECT_EQ(Pace(second), "b....m....b....m....");
+    first.UserActed();
+    EXPECT_EQ(Pace(first), "b....m....b....m....");
+    EXPECT_EQ(Pace(second), "b.........b.........");
+    first.Closed();
+    EXPECT_EQ(Pace(second), "b....m....b....m....") << "alone again";
 }
 
 TEST(PageBridge, PresetsAreDueWhenTheFilesGenerationMoves)

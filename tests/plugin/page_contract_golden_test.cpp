@@ -144,8 +144,8 @@ public:
         return BuildMeterReport(m);
     }
 
-    // A Masker's page loading next to a live Source and living 8 ticks: every
-    // script the plug-in runs in the page, in order.
+    // A Masker's page loading next to a live Source and living 11 ticks:
+    // every script the plug-in runs in the page, in order.
     std::string MaskerPageSession()
     {
         // Tests before this one in the same process may have written slots
@@ -168,9 +168,11 @@ public:
         masker.SetPlain(kParamDepth, 50.0);
         masker.SetPlain(bellParam(0, kBellFreqOffset), 2500.0); // on its cube curve
         RecordingWebView& web = masker.OpenEditor();
-        masker.Ticks(8);
+        masker.Ticks(11);
 
-        EXPECT_EQ(web.MessagesWithTag(kTagMatrix).size(), 1u);
+        // At the first tick, before the Masker's audio attached it; then
+        // with both rows.
+        EXPECT_EQ(web.MessagesWithTag(kTagMatrix).size(), 2u);
         std::string out = "[\n";
         for (size_t i = 0; i < web.scripts.size(); ++i)
         {

@@ -118,7 +118,7 @@ test('the replay asks the view for each redraw once per change', () => {
     ['meters true', 1],
     ['meters false', 0],
     ['sources', 1],
-    ['matrix', 1],
+    ['matrix', 2],
     ['presets', 1],
     ['settings', 1],
     ['guide', 1],
