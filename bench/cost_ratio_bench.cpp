@@ -198,7 +198,7 @@ struct Scene
         }
         measured = instance(role, use64, block);
         // What an open editor asks of the engine: its meters measured.
-        measured->plugin->Engine().meters.wanted.store(editorShown ? 1 : 0);
+        measured->plugin->Engine().setMetersWanted(editorShown);
         // Warm up (about 2 s): envelopes, statistics and gates reach their
         // working state; an Off instance settles.
         for (int i = 0; i < 24; ++i)

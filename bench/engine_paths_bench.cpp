@@ -3,6 +3,7 @@
 // spectral frames included), and the Source path with its measurement and
 // publication. Reported as nanoseconds per sample.
 #include "engine/spectral_engine.h"
+#include "tests/engine/engine_parts_access.h"
 
 #include <benchmark/benchmark.h>
 
@@ -25,8 +26,8 @@ struct Fixture
     explicit Fixture(int role, int channelIndex)
     {
         engine->resetEngine(48000.0);
-        engine->settings.role = role;
-        engine->settings.channelIndex = channelIndex;
+        engine->settings().role = role;
+        engine->settings().channelIndex = channelIndex;
         uint32_t x = 12345;
         for (auto* v : {&in0, &in1})
         {
@@ -81,8 +82,8 @@ void BM_ChunkReleasing(benchmark::State& state)
         // Keep the glide going: every band and bell still has a dip to release.
         for (int c = 0; c < 2; ++c)
             for (int k = 0; k < ostrel::kBandCount; ++k)
-                f.engine->gains.bandGain[c][k] = 0.5;
-        for (auto& bell : f.engine->bells)
+                engineParts(*f.engine).gains.bandGain[c][k] = 0.5;
+        for (auto& bell : engineParts(*f.engine).bells)
             bell.bellGain0 = bell.bellGain1 = 0.5;
         f.chunk(pos);
         pos += kBlock;

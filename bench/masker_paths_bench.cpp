@@ -40,16 +40,16 @@ struct Rig
     static std::unique_ptr<SpectralEngine> engineOn(PeerRegistry& registry, int role)
     {
         auto e = std::make_unique<SpectralEngine>();
-        e->registry = &registry;
-        e->settings.role = role;
-        e->settings.channelIndex = 7;
-        e->settings.setDepth(DepthDb{-48.0f, -36.0f}); // Depth 100 %
-        e->settings.selectivity = 3.0f;
+        e->adoptRegistry(registry);
+        e->settings().role = role;
+        e->settings().channelIndex = 7;
+        e->settings().setDepth(DepthDb{-48.0f, -36.0f}); // Depth 100 %
+        e->settings().selectivity = 3.0f;
         for (int b = 0; b < kBellCount; ++b)
         {
-            e->settings.bellActive[b] = 1;
-            e->settings.bellDepthPercent[b] = 100.0f;
-            e->settings.bellFreqHz[b] = 250.0f * (1 << (2 * b));
+            e->settings().bellActive[b] = 1;
+            e->settings().bellDepthPercent[b] = 100.0f;
+            e->settings().bellFreqHz[b] = 250.0f * (1 << (2 * b));
         }
         e->resetEngine(kRate);
         return e;
@@ -89,7 +89,7 @@ struct Rig
     {
         int dipped = 0;
         for (int k = 0; k < kBandCount; ++k)
-            dipped += dipper->meters.dipMeter[k].load() < -0.5f ? 1 : 0;
+            dipped += dipper->meters().dipMeter[k].load() < -0.5f ? 1 : 0;
         return dipped;
     }
 };

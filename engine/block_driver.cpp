@@ -84,17 +84,16 @@ void processBlock(SpectralEngine& engine, const ChannelList& inputs, const Chann
         return;
     const BlockRouting route = routeBlock(
         inputs, outputs, sidechainStart,
-        engine.settings.sidechainOn.load(std::memory_order_relaxed) != 0, nFrames, monoScratch);
+        engine.settings().sidechainOn.load(std::memory_order_relaxed) != 0, nFrames, monoScratch);
     if (!route.valid)
         return;
 
     // A negative position means the host gave none; it is not advanced.
     int64_t hostSamplePos = hostPositionOf(transport.samplePos);
-    const int maxChunk = kDelayLength - engine.delays.lookaheadDelay;
     int done = 0;
     while (done < nFrames)
     {
-        const int n = std::min(maxChunk, nFrames - done);
+        const int n = std::min(kMaxChunk, nFrames - done);
         engine.processChunk(route.in0 + done, route.in1 + done, route.out0 + done,
                             route.out1 + done, n, hostSamplePos, transport.playing,
                             route.side0 ? route.side0 + done : nullptr,

@@ -1,6 +1,6 @@
 // The engine's two resets: the full one at a (new) sample rate and the
 // per-band one when the role or the bypass changes.
-#include "engine/spectral_engine.h"
+#include "engine/engine_parts.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,7 +24,7 @@ template <typename T, size_t N> void storeAll(std::atomic<T> (&a)[N], T value)
 
 } // namespace
 
-void SpectralEngine::resetEngine(double rate)
+void EngineParts::resetEngine(double rate)
 {
     // Leave the registry; the next chunk attaches afresh.
     handover.releaseSlots();
@@ -65,7 +65,7 @@ void SpectralEngine::resetEngine(double rate)
     }
 }
 
-void SpectralEngine::resetOnRoleChange(int role, bool bypassOn)
+void EngineParts::resetOnRoleChange(int role, bool bypassOn)
 {
     const bool wasMasking =
         (path.lastRole == kRoleMasker || path.lastRole == kRoleSelf) && path.lastBypass == 0;
@@ -103,7 +103,7 @@ void SpectralEngine::resetOnRoleChange(int role, bool bypassOn)
     path.restsSinceChange = 0;
 }
 
-void SpectralEngine::freshenMaskingState()
+void EngineParts::freshenMaskingState()
 {
     // The other paths do not follow the band envelopes: what they hold is
     // from before, so the gates start from silence.

@@ -5,13 +5,13 @@
 
 #include "engine/band_gates.h"
 #include "engine/band_levels.h"
+#include "engine/engine_parts.h"
 #include "engine/masking_gain_law.h"
 #include "engine/masking_guards.h"
 #include "engine/masking_meters.h"
 #include "engine/masking_prominence.h"
 #include "engine/masking_spread.h"
 #include "engine/shared_gains.h"
-#include "engine/spectral_engine.h"
 #include "engine/stereo_link.h"
 #include "link/monotonic_clock.h"
 
@@ -44,7 +44,7 @@ void closeLocalSource(const MidLevelSums& sums, double levels[kBandCount])
 // transport jumped) the Source counts as silent for this period, as it
 // does for a host that runs this instance first: what it hears never
 // depends on which instance the host runs first.
-const float* alignedSourceLevels(SpectralEngine& e, const PeerSlot& source, int64_t hostSamplePos,
+const float* alignedSourceLevels(EngineParts& e, const PeerSlot& source, int64_t hostSamplePos,
                                  int n)
 {
     const uint64_t count = publicationCount(source);
@@ -79,7 +79,7 @@ const float* alignedSourceLevels(SpectralEngine& e, const PeerSlot& source, int6
 // peak-held) and the "linked", "peers" and "src" meters. Fills c's source
 // fields and src; when the Source's publications are used, `published`
 // receives them as read (before the peak hold) and the result is true.
-bool selectSource(SpectralEngine& e, const PeerSlot& tgt, int n, int64_t hostSamplePos,
+bool selectSource(EngineParts& e, const PeerSlot& tgt, int n, int64_t hostSamplePos,
                   bool transportRunning, bool sidechainConnected, MaskingDecision& c,
                   double src[kBandCount], float published[kBandCount])
 {
@@ -152,7 +152,7 @@ void ownLevels(const GateState& gates, double own[kBandCount])
 // A Masker that holds a slot shares the room its Source leaves with the
 // other Maskers of that Source: all of them compute the same curve from the
 // publications that ended by this period's start.
-bool takeSharedGains(SpectralEngine& e, const MaskingDecision& c, bool fromRegistry,
+bool takeSharedGains(EngineParts& e, const MaskingDecision& c, bool fromRegistry,
                      const float published[kBandCount], int64_t hostSamplePos,
                      bool transportRunning)
 {
@@ -167,7 +167,7 @@ bool takeSharedGains(SpectralEngine& e, const MaskingDecision& c, bool fromRegis
 // The block-rate half, at the start of a period of n samples: source
 // selection and alignment, spread, own levels and publication, prominence,
 // guards, shared gains, balance and targets.
-void computeMaskingChunk(SpectralEngine& e, int n, int64_t hostSamplePos, bool transportRunning,
+void computeMaskingChunk(EngineParts& e, int n, int64_t hostSamplePos, bool transportRunning,
                          bool sidechainConnected, MaskingDecision& c)
 {
     PeerRegistry& registry = *e.registry;
@@ -271,7 +271,7 @@ GateSetupInputs gateInputsOfBand(const MaskingDecision& c, int band, double amou
 // coherence of the closed periods, gate and bell set-ups, and empty sums.
 } // namespace
 
-void beginMaskerPeriod(SpectralEngine& e, int64_t hostSamplePos, bool transportRunning,
+void beginMaskerPeriod(EngineParts& e, int64_t hostSamplePos, bool transportRunning,
                        bool sidechainConnected)
 {
     MaskerPeriod& p = e.maskerPeriod;
@@ -334,7 +334,7 @@ void smoothStatistic(double& value, double sum, int n, double k)
 // A Masker that holds a slot publishes its levels as the period ends, with
 // the period's end position and its balance: the other Maskers of its
 // Source count them from their next period on, whichever runs first.
-void publishOwnLevels(SpectralEngine& e, int n)
+void publishOwnLevels(EngineParts& e, int n)
 {
     double own[kBandCount];
     ownLevels(e.gates, own);
@@ -360,7 +360,7 @@ void publishOwnLevels(SpectralEngine& e, int n)
 
 // The period closes: bell meters, stereo statistics, band meters and the
 // local source's levels.
-void closeMaskerPeriod(SpectralEngine& e)
+void closeMaskerPeriod(EngineParts& e)
 {
     MaskerPeriod& p = e.maskerPeriod;
     const int n = e.period.length;

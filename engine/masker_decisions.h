@@ -13,13 +13,13 @@
 namespace ostrel
 {
 
-class SpectralEngine;
+class EngineParts;
 
 // The period's set-up, before its first sample.
-void beginMaskerPeriod(SpectralEngine& e, int64_t hostSamplePos, bool transportRunning,
+void beginMaskerPeriod(EngineParts& e, int64_t hostSamplePos, bool transportRunning,
                        bool sidechainConnected);
 
 // The period closes, after its last sample.
-void closeMaskerPeriod(SpectralEngine& e);
+void closeMaskerPeriod(EngineParts& e);
 
 } // namespace ostrel

@@ -12,10 +12,10 @@
 #include "engine/band_gates.h"
 #include "engine/band_levels.h"
 #include "engine/bell_lanes.h"
+#include "engine/engine_parts.h"
 #include "engine/lane_log.h"
 #include "engine/masker_decisions.h"
 #include "engine/masking_meters.h"
-#include "engine/spectral_engine.h"
 #include "engine/stereo_link.h"
 #include "engine/vector_clones.h"
 
@@ -41,8 +41,8 @@ OSTREL_INLINE_IN_CLONES void accumulateMidLevels(LowpassBank& bank, const double
 }
 
 // Local source (sidechain or, for Self, the main input).
-OSTREL_INLINE_IN_CLONES void accumulateLocalSource(SpectralEngine& e, const double* a,
-                                                   const double* b, int n, MidLevelSums& sums)
+OSTREL_INLINE_IN_CLONES void accumulateLocalSource(EngineParts& e, const double* a, const double* b,
+                                                   int n, MidLevelSums& sums)
 {
     accumulateMidLevels(e.analysisLowpassBank, a, b, n, sums);
 }
@@ -319,9 +319,10 @@ OSTREL_INLINE_IN_CLONES void applyListenMixes(ListenState& l, double glideCoef, 
 
 } // namespace
 
-OSTREL_VECTOR_BODY void SpectralEngine::processMaskerChunkBody(
-    const double* in0, const double* in1, double* out0, double* out1, int n, int64_t hostSamplePos,
-    bool transportRunning, const double* side0, const double* side1)
+OSTREL_VECTOR_BODY void
+EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double* out0,
+                                    double* out1, int n, int64_t hostSamplePos,
+                                    bool transportRunning, const double* side0, const double* side1)
 {
     if (n <= 0)
         return;
@@ -456,10 +457,10 @@ OSTREL_VECTOR_BODY void SpectralEngine::processMaskerChunkBody(
         closeMaskerPeriod(*this);
 }
 
-void SpectralEngine::processMaskerChunk(const double* in0, const double* in1, double* out0,
-                                        double* out1, int n, int64_t hostSamplePos,
-                                        bool transportRunning, const double* side0,
-                                        const double* side1)
+void EngineParts::processMaskerChunk(const double* in0, const double* in1, double* out0,
+                                     double* out1, int n, int64_t hostSamplePos,
+                                     bool transportRunning, const double* side0,
+                                     const double* side1)
 {
     OSTREL_VECTOR_DISPATCH(processMaskerChunkBody(in0, in1, out0, out1, n, hostSamplePos,
                                                   transportRunning, side0, side1));

@@ -36,9 +36,8 @@ inline void plainDelayRun(const double* __restrict x, double* __restrict y,
 
 } // namespace
 
-OSTREL_VECTOR_BODY void SpectralEngine::processSettledChunkBody(const double* in0,
-                                                                const double* in1, double* out0,
-                                                                double* out1, int n)
+OSTREL_VECTOR_BODY void EngineParts::processSettledChunkBody(const double* in0, const double* in1,
+                                                             double* out0, double* out1, int n)
 {
     int t = 0;
     // Sample by sample until the spectral stage has emptied its rings.
@@ -80,13 +79,13 @@ OSTREL_VECTOR_BODY void SpectralEngine::processSettledChunkBody(const double* in
     }
 }
 
-void SpectralEngine::processSettledChunk(const double* in0, const double* in1, double* out0,
-                                         double* out1, int n)
+void EngineParts::processSettledChunk(const double* in0, const double* in1, double* out0,
+                                      double* out1, int n)
 {
     OSTREL_VECTOR_DISPATCH(processSettledChunkBody(in0, in1, out0, out1, n));
 }
 
-void SpectralEngine::refillStftRings()
+void EngineParts::refillStftRings()
 {
     if (path.stftRingsInLine == 0)
         return;
@@ -97,8 +96,8 @@ void SpectralEngine::refillStftRings()
     stft.refillDryRings(line, kDelayLength, newest);
 }
 
-void SpectralEngine::processReleaseChunk(const double* in0, const double* in1, double* out0,
-                                         double* out1, int n, int slot)
+void EngineParts::processReleaseChunk(const double* in0, const double* in1, double* out0,
+                                      double* out1, int n, int slot)
 {
     meters.peersMeter.store(holderCountOf(registry->slots[slot]), std::memory_order_relaxed);
 
@@ -114,8 +113,8 @@ void SpectralEngine::processReleaseChunk(const double* in0, const double* in1, d
     processReleasingRun(in0, in1, out0, out1, n);
 }
 
-void SpectralEngine::processReleasingRun(const double* in0, const double* in1, double* out0,
-                                         double* out1, int n)
+void EngineParts::processReleasingRun(const double* in0, const double* in1, double* out0,
+                                      double* out1, int n)
 {
     refillStftRings();
     alignas(kLaneAlign) double y0[kBandCount];

@@ -5,8 +5,8 @@
 // the time domain, all with the 20 ms glide.
 #pragma once
 
+#include "engine/engine_parts.h"
 #include "engine/glide.h"
-#include "engine/spectral_engine.h"
 
 #include <cmath>
 
@@ -17,9 +17,9 @@ namespace ostrel
 // lookahead-delayed inputs read at readPos. Writes the band and bell delay
 // lines at delayWritePos (the caller advances it), runs the spectral stage
 // and returns the output pair.
-inline void SpectralEngine::releaseSample(double in0, double in1, const double* y0,
-                                          const double* y1, int readPos, double d0, double d1,
-                                          double& out0, double& out1)
+inline void EngineParts::releaseSample(double in0, double in1, const double* y0, const double* y1,
+                                       int readPos, double d0, double d1, double& out0,
+                                       double& out1)
 {
     const int w = delays.delayWritePos;
     double sub0 = 0.0;

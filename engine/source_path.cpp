@@ -25,9 +25,9 @@ double balanceOfEnergies(double energy0, double energy1)
 
 } // namespace
 
-OSTREL_VECTOR_BODY void SpectralEngine::processSourceChunkBody(const double* in0, const double* in1,
-                                                               double* out0, double* out1, int n,
-                                                               int64_t hostSamplePos, int slot)
+OSTREL_VECTOR_BODY void EngineParts::processSourceChunkBody(const double* in0, const double* in1,
+                                                            double* out0, double* out1, int n,
+                                                            int64_t hostSamplePos, int slot)
 {
     (void)hostSamplePos; // the period's start position is what gets published
     path.settled = 0;
@@ -88,13 +88,13 @@ OSTREL_VECTOR_BODY void SpectralEngine::processSourceChunkBody(const double* in0
         meters.peersMeter.store(holderCountOf(registry->slots[slot]), std::memory_order_relaxed);
 }
 
-void SpectralEngine::processSourceChunk(const double* in0, const double* in1, double* out0,
-                                        double* out1, int n, int64_t hostSamplePos, int slot)
+void EngineParts::processSourceChunk(const double* in0, const double* in1, double* out0,
+                                     double* out1, int n, int64_t hostSamplePos, int slot)
 {
     OSTREL_VECTOR_DISPATCH(processSourceChunkBody(in0, in1, out0, out1, n, hostSamplePos, slot));
 }
 
-void SpectralEngine::publishSourcePeriod(int slot)
+void EngineParts::publishSourcePeriod(int slot)
 {
     const MidLevelSums& sums = sourceSums;
     float levels[kBandCount];

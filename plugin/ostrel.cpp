@@ -56,7 +56,7 @@ Ostrel::~Ostrel()
 {
     // Leave the registry before anything else goes: other instances must not
     // keep reading a slot whose owner is being torn down.
-    mEngine.handover.releaseSlots();
+    mEngine.handover().releaseSlots();
     // The last queued writes (a preset saved just before the editor closed).
     mFiles.RunWrites();
 }
@@ -70,7 +70,7 @@ void Ostrel::DefineParameters()
 void Ostrel::OnParamChange(int paramIdx)
 {
     if (const plugfw::IParam* param = GetParam(paramIdx))
-        mEngine.settings.apply(kParamTable[paramIdx], param->Value());
+        mEngine.settings().apply(kParamTable[paramIdx], param->Value());
 }
 
 std::vector<std::string> Ostrel::PageValueTexts(int paramIdx) const
@@ -111,7 +111,7 @@ void Ostrel::processBlock(double** inputs, double** outputs, int nFrames)
     const ChannelList out{outputs, ConnectedFlags(plugfw::kOutput), NChannels(plugfw::kOutput)};
     const plugfw::ITimeInfo& time = GetTimeInfo();
     const HostTransport transport{time.samplePos, time.transportIsRunning};
-    mEngine.hostBypassed = GetBypassed();
+    mEngine.setHostBypassed(GetBypassed());
     ostrel::processBlock(mEngine, in, out, GetSidechainStartChannel(), transport, nFrames,
                          mMonoScratch);
 }
@@ -152,13 +152,13 @@ void Ostrel::EditorOpened()
     // A new page has seen no meters yet; the engine measures for it.
     mPage.Opened();
     mFiles.WantPageFiles();
-    mEngine.meters.wanted.store(1, std::memory_order_relaxed);
+    mEngine.setMetersWanted(true);
 }
 
 void Ostrel::EditorClosed()
 {
     mPage.Closed();
-    mEngine.meters.wanted.store(0, std::memory_order_relaxed);
+    mEngine.setMetersWanted(false);
     for (int i = 0; i < kNumParams; ++i)
     {
         if (mGestures.Close(GestureHolder::Page, i))

@@ -72,8 +72,8 @@ public:
     // The page's choice of that preference: written to the data folder.
     void LinkPreferenceFromPage(const std::string& word);
     // The registry and handle the idle duties and the editor work with.
-    PeerRegistry& IdleRegistry() { return *mEngine.handover.idleSide().lease.registry; }
-    PeerLink& IdleLink() { return mEngine.handover.idleSide().link; }
+    PeerRegistry& IdleRegistry() { return *mEngine.handover().idleSide().lease.registry; }
+    PeerLink& IdleLink() { return mEngine.handover().idleSide().link; }
 
     // --- editor messages (plugin/ostrel_editor_messages.cpp) -----------------
     // The product messages of the page, by tag; always reports them handled.

@@ -35,7 +35,7 @@ void Ostrel::OnHostIdentified()
 {
     gPreferenceReadMs.store(monotonicMs());
     joinHostSession(GetHostName(), ReadLinkPreference());
-    mEngine.handover.followPlace();
+    mEngine.handover().followPlace();
     mLink.NoteSessionJoined();
 }
 

@@ -86,7 +86,7 @@ void Ostrel::IdleTick()
 {
     // The registry the process meets its peers in now (the preference may
     // have moved it): the instance follows, and its audio with it.
-    mEngine.handover.followPlace();
+    mEngine.handover().followPlace();
     PeerRegistry& registry = IdleRegistry();
     const int64_t nowMs = monotonicMs();
 
@@ -149,14 +149,14 @@ void Ostrel::RunLinkDuties(PeerRegistry& registry, int64_t nowMs)
     // never overlaps the audio thread's own attach (nor while the audio
     // thread is still to take a move to another registry).
     if (mLink.AudioStalled(link.blockCounter.load(std::memory_order_acquire), nowMs) &&
-        !mEngine.handover.moving())
+        !mEngine.handover().moving())
     {
-        const SettingsSnapshot s = mEngine.settings.snapshot();
+        const SettingsSnapshot s = mEngine.settings().snapshot();
         attach(registry, link, s.role, s.channelIndex, s.bypass != 0, s.sidechainOn != 0);
     }
 
     // 4. A Masker publishes its Depth for the matrix.
-    if (mEngine.settings.role.load(kRelaxed) == kRoleMasker)
+    if (mEngine.settings().role.load(kRelaxed) == kRoleMasker)
         publishDepthPercent(registry, link, static_cast<float>(GetParam(kParamDepth)->Value()));
 
     // A slot newly claimed (here or by the audio thread): what was requested

@@ -20,19 +20,19 @@ constexpr auto kRelaxed = std::memory_order_relaxed;
 MeterSnapshot Ostrel::TakeMeterSnapshot() const
 {
     MeterSnapshot m;
-    m.role = mEngine.settings.role.load(kRelaxed);
-    m.linked = mEngine.meters.linked.load(kRelaxed) != 0;
-    m.peers = mEngine.meters.peersMeter.load(kRelaxed);
-    m.nullDb = mEngine.meters.nullMeter.load(kRelaxed);
-    m.touched = mEngine.meters.touchedCount.load(kRelaxed);
+    m.role = mEngine.settings().role.load(kRelaxed);
+    m.linked = mEngine.meters().linked.load(kRelaxed) != 0;
+    m.peers = mEngine.meters().peersMeter.load(kRelaxed);
+    m.nullDb = mEngine.meters().nullMeter.load(kRelaxed);
+    m.touched = mEngine.meters().touchedCount.load(kRelaxed);
     for (int k = 0; k < kMeterBands; ++k)
     {
-        m.dipDb[k] = mEngine.meters.dipMeter[k].load(kRelaxed);
-        m.src[k] = mEngine.meters.srcMeter[k].load(kRelaxed);
-        m.mask[k] = mEngine.meters.maskMeter[k].load(kRelaxed);
+        m.dipDb[k] = mEngine.meters().dipMeter[k].load(kRelaxed);
+        m.src[k] = mEngine.meters().srcMeter[k].load(kRelaxed);
+        m.mask[k] = mEngine.meters().maskMeter[k].load(kRelaxed);
     }
     for (int b = 0; b < kMeterBells; ++b)
-        m.bellDipDb[b] = mEngine.bells[b].bellDipMeter.load(kRelaxed);
+        m.bellDipDb[b] = mEngine.bellDipDb(b);
     m.hostBypass = GetBypassed();
     // Without a processed block for a while the meters stand still, and the
     // page says so.

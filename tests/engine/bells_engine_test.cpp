@@ -37,10 +37,10 @@ protected:
     void run(int from, int to) { runLockStep({&sourceTrack, &maskerTrack}, 512, 0, from, to); }
     void placeBell(int b, float hz, float q, float depthPercent, bool active)
     {
-        masker->settings.bellFreqHz[b] = hz;
-        masker->settings.bellQ[b] = q;
-        masker->settings.bellDepthPercent[b] = depthPercent;
-        masker->settings.bellActive[b] = active ? 1 : 0;
+        masker->settings().bellFreqHz[b] = hz;
+        masker->settings().bellQ[b] = q;
+        masker->settings().bellDepthPercent[b] = depthPercent;
+        masker->settings().bellActive[b] = active ? 1 : 0;
     }
     void expectBitExact(int from, int to) const
     {
@@ -59,7 +59,7 @@ TEST_F(BellsInAMaskerTest, AnActiveBellDipsItsRegionWhereTheSourceIsCovered)
     const std::vector<double> change =
         bandChangeDb(bandPowers(delayed(maskerTrack.in0, kEngineLatency), kSecond, 3 * kSecond),
                      bandPowers(maskerTrack.out0, kSecond, 3 * kSecond));
-    const int bellBand = nearestBand(1200.0, masker->tables.centreHz);
+    const int bellBand = nearestBand(1200.0, engineParts(*masker).tables.centreHz);
     EXPECT_LT(change[bellBand], -3.0);
     const double before = toneAmplitude(maskerTrack.in0, 1150.0, kRigRate, kSecond, 2 * kSecond);
     const double after = toneAmplitude(maskerTrack.out0, 1150.0, kRigRate, kSecond + kEngineLatency,
@@ -67,12 +67,12 @@ TEST_F(BellsInAMaskerTest, AnActiveBellDipsItsRegionWhereTheSourceIsCovered)
     EXPECT_LT(dB(after / before), -6.0);
     for (int k : {0, 1, 2, 3, 20, 21, 22, 23})
         EXPECT_NEAR(change[k], 0.0, 0.5) << "band " << k;
-    EXPECT_LT(masker->bells[0].bellDipMeter.load(), -1.0f);
+    EXPECT_LT(engineParts(*masker).bells[0].bellDipMeter.load(), -1.0f);
     for (int b = 1; b < kBellCount; ++b)
-        EXPECT_EQ(masker->bells[b].bellDipMeter.load(), 0.0f) << "bell " << b;
+        EXPECT_EQ(engineParts(*masker).bells[b].bellDipMeter.load(), 0.0f) << "bell " << b;
     // The band dips stay off at Depth 0 %.
     for (int k = 0; k < kBandCount; ++k)
-        EXPECT_EQ(masker->gains.bandGain[0][k], 1.0) << "band " << k;
+        EXPECT_EQ(engineParts(*masker).gains.bandGain[0][k], 1.0) << "band " << k;
 }
 
 TEST_F(BellsInAMaskerTest, ABellAtDepthZeroNeverChangesTheSignal)
@@ -87,12 +87,14 @@ TEST_F(BellsInAMaskerTest, SwitchingABellOffReturnsItToExactlyUnity)
 {
     placeBell(2, 1200.0f, 2.0f, 100.0f, true);
     run(0, kSecond);
-    ASSERT_LT(std::min(masker->bells[2].bellGain0, masker->bells[2].bellGain1), 0.5);
-    masker->settings.bellActive[2] = 0;
+    ASSERT_LT(
+        std::min(engineParts(*masker).bells[2].bellGain0, engineParts(*masker).bells[2].bellGain1),
+        0.5);
+    masker->settings().bellActive[2] = 0;
     run(kSecond, 3 * kSecond);
-    EXPECT_EQ(masker->bells[2].bellGain0, 1.0);
-    EXPECT_EQ(masker->bells[2].bellGain1, 1.0);
-    EXPECT_EQ(masker->bells[2].bellDipMeter.load(), 0.0f);
+    EXPECT_EQ(engineParts(*masker).bells[2].bellGain0, 1.0);
+    EXPECT_EQ(engineParts(*masker).bells[2].bellGain1, 1.0);
+    EXPECT_EQ(engineParts(*masker).bells[2].bellDipMeter.load(), 0.0f);
     expectBitExact(2 * kSecond, 3 * kSecond);
 }
 
@@ -100,10 +102,10 @@ TEST_F(BellsInAMaskerTest, LeavingTheMaskerRoleReleasesTheBells)
 {
     placeBell(1, 1200.0f, 2.0f, 100.0f, true);
     run(0, kSecond);
-    ASSERT_LT(masker->bells[1].bellGain0, 0.5);
-    masker->settings.role = kRoleOff;
+    ASSERT_LT(engineParts(*masker).bells[1].bellGain0, 0.5);
+    masker->settings().role = kRoleOff;
     run(kSecond, 3 * kSecond);
-    EXPECT_TRUE(bellAtRest(masker->bells[1]));
+    EXPECT_TRUE(bellAtRest(engineParts(*masker).bells[1]));
     expectBitExact(2 * kSecond, 3 * kSecond);
 }
 

@@ -150,9 +150,9 @@ protected:
     void SetUp() override
     {
         engine = testing::makeEngine(48000.0);
-        engine->settings.role = GetParam().role;
-        engine->settings.bypass = GetParam().bypass ? 1 : 0;
-        engine->settings.channelIndex = testing::uniqueChannelIndex();
+        engine->settings().role = GetParam().role;
+        engine->settings().bypass = GetParam().bypass ? 1 : 0;
+        engine->settings().channelIndex = testing::uniqueChannelIndex();
     }
     std::unique_ptr<SpectralEngine> engine;
 };
@@ -204,8 +204,8 @@ TEST(EngineChunking, A10000SampleBlockIsMeasuredInAnalysisPeriods)
 {
     auto engine = testing::makeEngine(48000.0);
     const int channel = testing::uniqueChannelIndex();
-    engine->settings.role = kRoleSource;
-    engine->settings.channelIndex = channel;
+    engine->settings().role = kRoleSource;
+    engine->settings().channelIndex = channel;
     constexpr int kPeriod = 512;
     constexpr int kClosed = 10000 / kPeriod; // 19 periods close, 272 samples wait
 
@@ -217,7 +217,7 @@ TEST(EngineChunking, A10000SampleBlockIsMeasuredInAnalysisPeriods)
     testing::runStereo(*engine, in, in, {10000}, 5000.0);
 
     PeerSlot& slot = sharedRegistry().slots[channel];
-    ASSERT_EQ(slot.ownerId.load(), engine->link->instanceId);
+    ASSERT_EQ(slot.ownerId.load(), engine->handover().idleSide().link.instanceId);
     EXPECT_EQ(slot.blockEndPos.load(), 5000 + kClosed * kPeriod);
     EXPECT_EQ(slot.levelSeq.load(), 2u * kClosed); // one publication per period, even
     // The last publication describes exactly the last closed period.
@@ -234,8 +234,8 @@ TEST(EngineChunking, UnknownHostPositionStaysUnknown)
 {
     auto engine = testing::makeEngine(48000.0);
     const int channel = testing::uniqueChannelIndex();
-    engine->settings.role = kRoleSource;
-    engine->settings.channelIndex = channel;
+    engine->settings().role = kRoleSource;
+    engine->settings().channelIndex = channel;
     std::vector<double> in(10000, 0.0);
     testing::runStereo(*engine, in, in, {10000}, -1.0);
     // The last period still starts at -1 (not at 9215): its end reads -1 + 512.

@@ -146,7 +146,7 @@ protected:
     void SetUp() override
     {
         engine = testing::makeEngine(48000.0);
-        engine->settings.channelIndex = testing::uniqueChannelIndex();
+        engine->settings().channelIndex = testing::uniqueChannelIndex();
         for (auto* v : {&inL, &inR, &outL, &outR})
             v->assign(8192, 0.0);
         const std::vector<double> s = testing::noise(8192, 81);
@@ -184,14 +184,14 @@ TEST_F(AudioThreadAllocation, NoneInAnyPathOrBlockSize)
                  {kRoleMasker, 0}, {kRoleSelf, 0},   {kRoleOff, 0}};
     for (auto p : paths)
     {
-        engine->settings.role = p.role;
-        engine->settings.bypass = static_cast<uint8_t>(p.bypass);
+        engine->settings().role = p.role;
+        engine->settings().bypass = static_cast<uint8_t>(p.bypass);
         for (int frames : {1, 64, 512, 4881, 8192})
             EXPECT_EQ(countBlock(2, frames), 0) << "role " << p.role << " frames " << frames;
     }
     // Releasing dips (the full release path with spectral frames) too.
     for (int k = 0; k < kBandCount; ++k)
-        engine->gains.bandGain[0][k] = 0.5;
+        engineParts(*engine).gains.bandGain[0][k] = 0.5;
     EXPECT_EQ(countBlock(2, 4096), 0);
 }
 

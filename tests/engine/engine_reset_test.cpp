@@ -13,7 +13,7 @@ namespace ostrel
 namespace
 {
 
-void dirtyMaskingState(SpectralEngine& e)
+void dirtyMaskingState(EngineParts& e)
 {
     for (int k = 0; k < kBandCount; ++k)
     {
@@ -38,100 +38,100 @@ void dirtyMaskingState(SpectralEngine& e)
 TEST(RoleChangeReset, FirstChunkAfterAnEngineResetPerformsIt)
 {
     auto engine = testing::makeEngine();
-    EXPECT_EQ(engine->path.lastRole, -1);
-    dirtyMaskingState(*engine);
+    EXPECT_EQ(engineParts(*engine).path.lastRole, -1);
+    dirtyMaskingState(engineParts(*engine));
     std::vector<double> s(64, 0.0);
     testing::runStereo(*engine, s, s, {64});
-    EXPECT_EQ(engine->path.lastRole, kRoleOff);
-    EXPECT_EQ(engine->gates.gateOpen0[4], 0);
-    EXPECT_EQ(engine->meters.touchedCount.load(), 0);
+    EXPECT_EQ(engineParts(*engine).path.lastRole, kRoleOff);
+    EXPECT_EQ(engineParts(*engine).gates.gateOpen0[4], 0);
+    EXPECT_EQ(engine->meters().touchedCount.load(), 0);
 }
 
 TEST(RoleChangeReset, ClearsGatesAndMetersButLetsTheDipsGlide)
 {
     auto engine = testing::makeEngine();
-    engine->settings.channelIndex = testing::uniqueChannelIndex();
+    engine->settings().channelIndex = testing::uniqueChannelIndex();
     std::vector<double> s(64, 0.0);
     testing::runStereo(*engine, s, s, {64});
-    dirtyMaskingState(*engine);
+    dirtyMaskingState(engineParts(*engine));
 
-    engine->settings.bypass = 1; // a bypass change counts like a role change
+    engine->settings().bypass = 1; // a bypass change counts like a role change
     const std::vector<double> one(1, 0.0);
     testing::runStereo(*engine, one, one, {1});
     for (int k = 0; k < kBandCount; ++k)
     {
-        EXPECT_EQ(engine->gates.gateOpen0[k], 0);
-        EXPECT_EQ(engine->gates.gateOpen1[k], 0);
-        EXPECT_EQ(engine->gates.gateAmount0[k], 0.0);
-        EXPECT_EQ(engine->gates.gateGain1[k], 1.0);
-        EXPECT_EQ(engine->masking.blockGain[k], 1.0);
-        EXPECT_EQ(engine->tracking.heldSourceLevel[k], 0.0);
-        EXPECT_EQ(engine->meters.dipMeter[k].load(), 0.0f);
+        EXPECT_EQ(engineParts(*engine).gates.gateOpen0[k], 0);
+        EXPECT_EQ(engineParts(*engine).gates.gateOpen1[k], 0);
+        EXPECT_EQ(engineParts(*engine).gates.gateAmount0[k], 0.0);
+        EXPECT_EQ(engineParts(*engine).gates.gateGain1[k], 1.0);
+        EXPECT_EQ(engineParts(*engine).masking.blockGain[k], 1.0);
+        EXPECT_EQ(engineParts(*engine).tracking.heldSourceLevel[k], 0.0);
+        EXPECT_EQ(engine->meters().dipMeter[k].load(), 0.0f);
         // Not reset here: the smoothed statistics carry on, the dips glide.
-        EXPECT_EQ(engine->gates.bandEnvelope0[k], 0.7);
-        EXPECT_GT(engine->gains.bandGain[0][k], 0.5);
-        EXPECT_LT(engine->gains.bandGain[0][k], 0.51);
+        EXPECT_EQ(engineParts(*engine).gates.bandEnvelope0[k], 0.7);
+        EXPECT_GT(engineParts(*engine).gains.bandGain[0][k], 0.5);
+        EXPECT_LT(engineParts(*engine).gains.bandGain[0][k], 0.51);
     }
-    EXPECT_EQ(engine->meters.touchedCount.load(), 0);
-    EXPECT_EQ(engine->meters.nullMeter.load(), -150.0f);
-    EXPECT_EQ(engine->meters.nullSmoothed, -120.0);
-    EXPECT_EQ(engine->meters.linked.load(), 0);
-    EXPECT_EQ(engine->path.lastBypass, 1);
+    EXPECT_EQ(engine->meters().touchedCount.load(), 0);
+    EXPECT_EQ(engine->meters().nullMeter.load(), -150.0f);
+    EXPECT_EQ(engine->meters().nullSmoothed, -120.0);
+    EXPECT_EQ(engine->meters().linked.load(), 0);
+    EXPECT_EQ(engineParts(*engine).path.lastBypass, 1);
 
     // Same role and bypass again: nothing is reset.
-    engine->gates.gateOpen0[3] = 1;
+    engineParts(*engine).gates.gateOpen0[3] = 1;
     testing::runStereo(*engine, s, s, {64});
-    EXPECT_EQ(engine->gates.gateOpen0[3], 1);
+    EXPECT_EQ(engineParts(*engine).gates.gateOpen0[3], 1);
 }
 
 TEST(EngineResetFull, ReleasesTheSlotAndRestoresEveryInitialValue)
 {
     auto engine = testing::makeEngine();
     const int channel = testing::uniqueChannelIndex();
-    engine->settings.role = kRoleSource;
-    engine->settings.channelIndex = channel;
-    engine->settings.bellFreqHz[1] = 250.0f;
+    engine->settings().role = kRoleSource;
+    engine->settings().channelIndex = channel;
+    engine->settings().bellFreqHz[1] = 250.0f;
     const std::vector<double> s = testing::noise(4800, 71);
     testing::runStereo(*engine, s, s, {480});
     PeerSlot& slot = sharedRegistry().slots[channel];
-    ASSERT_EQ(slot.ownerId.load(), engine->link->instanceId);
-    dirtyMaskingState(*engine);
-    engine->bells[0].bellGain0 = 0.1;
-    engine->bells[0].bellFreqSmoothed = 400.0f;
-    engine->tracking.sharedGains[5] = 0.25f;
-    engine->gates.warmupCount = 7;
+    ASSERT_EQ(slot.ownerId.load(), engine->handover().idleSide().link.instanceId);
+    dirtyMaskingState(engineParts(*engine));
+    engineParts(*engine).bells[0].bellGain0 = 0.1;
+    engineParts(*engine).bells[0].bellFreqSmoothed = 400.0f;
+    engineParts(*engine).tracking.sharedGains[5] = 0.25f;
+    engineParts(*engine).gates.warmupCount = 7;
 
     engine->resetEngine(96000.0);
     EXPECT_EQ(slot.ownerId.load(), 0u);
     EXPECT_EQ(slot.role.load(), 0);
-    EXPECT_EQ(engine->link->slotIndex.load(), -1);
-    EXPECT_EQ(engine->link->attachKey.load(), -1);
-    EXPECT_EQ(engine->tables.sampleRate, 96000.0);
+    EXPECT_EQ(engine->handover().idleSide().link.slotIndex.load(), -1);
+    EXPECT_EQ(engine->handover().idleSide().link.attachKey.load(), -1);
+    EXPECT_EQ(engineParts(*engine).tables.sampleRate, 96000.0);
     for (int k = 0; k < kBandCount; ++k)
     {
-        EXPECT_EQ(engine->gains.bandGain[0][k], 1.0);
-        EXPECT_EQ(engine->gates.bandEnvelope0[k], 0.0);
-        EXPECT_EQ(engine->gates.gateGain0[k], 1.0);
-        EXPECT_EQ(engine->stereo.linkRatio[k], 1e9);
-        EXPECT_EQ(engine->tracking.sharedGains[k], 1.0f);
-        EXPECT_EQ(engine->meters.dipMeter[k].load(), 0.0f);
-        EXPECT_EQ(engine->bandFilter[0].s1[k], 0.0);
+        EXPECT_EQ(engineParts(*engine).gains.bandGain[0][k], 1.0);
+        EXPECT_EQ(engineParts(*engine).gates.bandEnvelope0[k], 0.0);
+        EXPECT_EQ(engineParts(*engine).gates.gateGain0[k], 1.0);
+        EXPECT_EQ(engineParts(*engine).stereo.linkRatio[k], 1e9);
+        EXPECT_EQ(engineParts(*engine).tracking.sharedGains[k], 1.0f);
+        EXPECT_EQ(engine->meters().dipMeter[k].load(), 0.0f);
+        EXPECT_EQ(engineParts(*engine).bandFilter[0].s1[k], 0.0);
     }
-    EXPECT_EQ(engine->bells[0].bellGain0, 1.0);
-    EXPECT_EQ(engine->bells[0].bellFreqSmoothed, -1.0f);
-    EXPECT_EQ(engine->tracking.chunksSinceSourceUpdate, 0x10000000);
-    EXPECT_EQ(engine->gates.warmupCount, 240);
-    EXPECT_EQ(engine->meters.nullMeter.load(), -150.0f);
-    EXPECT_EQ(engine->path.lastRole, -1);
-    EXPECT_EQ(engine->path.settled, 0);
-    EXPECT_EQ(engine->tracking.sourceHistory[100].position, -1);
+    EXPECT_EQ(engineParts(*engine).bells[0].bellGain0, 1.0);
+    EXPECT_EQ(engineParts(*engine).bells[0].bellFreqSmoothed, -1.0f);
+    EXPECT_EQ(engineParts(*engine).tracking.chunksSinceSourceUpdate, 0x10000000);
+    EXPECT_EQ(engineParts(*engine).gates.warmupCount, 240);
+    EXPECT_EQ(engine->meters().nullMeter.load(), -150.0f);
+    EXPECT_EQ(engineParts(*engine).path.lastRole, -1);
+    EXPECT_EQ(engineParts(*engine).path.settled, 0);
+    EXPECT_EQ(engineParts(*engine).tracking.sourceHistory[100].position, -1);
     // A sample-rate change keeps what the parameters set.
-    EXPECT_EQ(engine->settings.bellFreqHz[1], 250.0f);
-    EXPECT_EQ(engine->settings.role, kRoleSource);
+    EXPECT_EQ(engine->settings().bellFreqHz[1], 250.0f);
+    EXPECT_EQ(engine->settings().role, kRoleSource);
 
     // The next chunk attaches afresh.
     testing::runStereo(*engine, s, s, {480});
-    EXPECT_EQ(slot.ownerId.load(), engine->link->instanceId);
+    EXPECT_EQ(slot.ownerId.load(), engine->handover().idleSide().link.instanceId);
 }
 
 #if defined(__x86_64__)
@@ -144,7 +144,7 @@ TEST(ChunkFloatMode, CallersModeIsRestoredAfterEveryChunk)
     std::vector<double> s = testing::noise(10000, 72);
     testing::runStereo(*engine, s, s, {10000});
     EXPECT_EQ(_mm_getcsr(), callers);
-    engine->settings.role = kRoleSource;
+    engine->settings().role = kRoleSource;
     testing::runStereo(*engine, s, s, {333});
     EXPECT_EQ(_mm_getcsr(), callers);
     _mm_setcsr(before);
@@ -155,8 +155,8 @@ TEST(ChunkFloatMode, FilterTailsNeverTurnSubnormal)
     // An impulse rings down through every band; the tails must skip the slow
     // subnormal range (flushed to zero) rather than crawl through it.
     auto engine = testing::makeEngine();
-    engine->settings.role = kRoleSource;
-    engine->settings.channelIndex = testing::uniqueChannelIndex();
+    engine->settings().role = kRoleSource;
+    engine->settings().channelIndex = testing::uniqueChannelIndex();
     std::vector<double> impulse(64, 0.0);
     impulse[0] = 1.0;
     testing::runStereo(*engine, impulse, impulse, {64});
@@ -169,12 +169,13 @@ TEST(ChunkFloatMode, FilterTailsNeverTurnSubnormal)
         bandsAtZero = 0;
         for (int k = 0; k < kBandCount; ++k)
         {
-            ASSERT_FALSE(subnormal(engine->bandFilter[0].s1[k])) << "band " << k;
-            ASSERT_FALSE(subnormal(engine->bandFilter[1].s2[k])) << "band " << k;
-            bandsAtZero += engine->bandFilter[0].s1[k] == 0.0;
+            ASSERT_FALSE(subnormal(engineParts(*engine).bandFilter[0].s1[k])) << "band " << k;
+            ASSERT_FALSE(subnormal(engineParts(*engine).bandFilter[1].s2[k])) << "band " << k;
+            bandsAtZero += engineParts(*engine).bandFilter[0].s1[k] == 0.0;
         }
         for (int j = 0; j < kEdgeCount; ++j)
-            ASSERT_FALSE(subnormal(engine->analysisLowpassBank.s1b[j])) << "edge " << j;
+            ASSERT_FALSE(subnormal(engineParts(*engine).analysisLowpassBank.s1b[j]))
+                << "edge " << j;
     }
     EXPECT_GE(bandsAtZero, 20); // most tails have really gone through the bottom
 }

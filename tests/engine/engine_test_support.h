@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/block_driver.h"
+#include "engine/engine_parts_access.h"
 #include "engine/spectral_engine.h"
 
 #include <cmath>

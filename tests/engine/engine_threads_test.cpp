@@ -65,11 +65,11 @@ TEST(EngineConcurrency, SourceMaskerAndIdleDutiesRunAtOnce)
             {
                 for (SpectralEngine* e : {source.get(), masker.get()})
                 {
-                    heartbeat(*registry, e->handover.idleSide().link);
+                    heartbeat(*registry, e->handover().idleSide().link);
                     for (int k = 0; k < kBandCount; ++k)
-                        meterSink += e->meters.dipMeter[k].load(std::memory_order_relaxed) +
-                                     e->meters.srcMeter[k].load(std::memory_order_relaxed);
-                    meterSink += e->meters.nullMeter.load(std::memory_order_relaxed);
+                        meterSink += e->meters().dipMeter[k].load(std::memory_order_relaxed) +
+                                     e->meters().srcMeter[k].load(std::memory_order_relaxed);
+                    meterSink += e->meters().nullMeter.load(std::memory_order_relaxed);
                 }
                 readLevels(registry->slots[2], levels);
                 ticks.fetch_add(1, std::memory_order_relaxed);
@@ -91,7 +91,7 @@ TEST(EngineConcurrency, SourceMaskerAndIdleDutiesRunAtOnce)
     EXPECT_TRUE(std::isfinite(meterSink));
     EXPECT_GT(ticks.load(), 0);
     // The Masker found its live Source through the registry.
-    EXPECT_EQ(masker->meters.linked.load(), 1);
+    EXPECT_EQ(masker->meters().linked.load(), 1);
     EXPECT_EQ(registry->slots[2].role.load(), kPeerRoleSource);
 }
 
@@ -113,15 +113,15 @@ TEST(EngineConcurrency, SettingsChangeWhileAudioRuns)
             for (int i = 0; !audioDone.load(std::memory_order_acquire); ++i)
             {
                 const float f = static_cast<float>(i % 101) * 0.01f;
-                masker->settings.setDepth(DepthDb{-48.0f * f, -(30.0f * f + 6.0f)});
-                masker->settings.role.store(i % 7 == 0 ? kRoleMasker : kRoleSelf,
-                                            std::memory_order_relaxed);
-                masker->settings.selectivity.store(3.0f + static_cast<float>(i % 10),
-                                                   std::memory_order_relaxed);
-                masker->settings.bellFreqHz[i % kBellCount].store(200.0f + i % 5000,
-                                                                  std::memory_order_relaxed);
-                masker->settings.listen.store(i % 13 == 0 ? 1 : 0, std::memory_order_relaxed);
-                const DepthDb d = masker->settings.depth();
+                masker->settings().setDepth(DepthDb{-48.0f * f, -(30.0f * f + 6.0f)});
+                masker->settings().role.store(i % 7 == 0 ? kRoleMasker : kRoleSelf,
+                                              std::memory_order_relaxed);
+                masker->settings().selectivity.store(3.0f + static_cast<float>(i % 10),
+                                                     std::memory_order_relaxed);
+                masker->settings().bellFreqHz[i % kBellCount].store(200.0f + i % 5000,
+                                                                    std::memory_order_relaxed);
+                masker->settings().listen.store(i % 13 == 0 ? 1 : 0, std::memory_order_relaxed);
+                const DepthDb d = masker->settings().depth();
                 // scale = -48 f and bias = -(30 f + 6) always belong together.
                 depthPairsWhole = depthPairsWhole &&
                                   std::fabs(d.biasDb - (30.0f / 48.0f * d.scaleDb - 6.0f)) < 1e-3f;

@@ -37,15 +37,15 @@ TEST_F(StereoLinkInAMaskerTest, IdenticalChannelsAreDippedAlike)
             continue;
         for (int k = 0; k < kBandCount; ++k)
         {
-            worstDb = std::max(worstDb, std::fabs(dB(masker->gains.bandGain[0][k] /
-                                                     masker->gains.bandGain[1][k])));
-            deepest = std::min(deepest, masker->gains.bandGain[0][k]);
+            worstDb = std::max(worstDb, std::fabs(dB(engineParts(*masker).gains.bandGain[0][k] /
+                                                     engineParts(*masker).gains.bandGain[1][k])));
+            deepest = std::min(deepest, engineParts(*masker).gains.bandGain[0][k]);
         }
     }
     ASSERT_LT(deepest, 0.5) << "the Masker was not dipping";
     EXPECT_LE(worstDb, 1.5);
     for (int k = 0; k < kBandCount; ++k)
-        EXPECT_EQ(masker->stereo.stereoLink[k], 1.0) << "band " << k;
+        EXPECT_EQ(engineParts(*masker).stereo.stereoLink[k], 1.0) << "band " << k;
 }
 
 TEST_F(StereoLinkInAMaskerTest, IndependentChannelsAreNotLinked)
@@ -65,9 +65,9 @@ TEST_F(StereoLinkInAMaskerTest, IndependentChannelsAreNotLinked)
         ++chunks;
         for (int k = 0; k < kBandCount; ++k)
         {
-            linkSum[k] += masker->stereo.stereoLink[k];
-            channelsDiffer |=
-                std::fabs(dB(masker->gains.bandGain[0][k] / masker->gains.bandGain[1][k])) > 3.0;
+            linkSum[k] += engineParts(*masker).stereo.stereoLink[k];
+            channelsDiffer |= std::fabs(dB(engineParts(*masker).gains.bandGain[0][k] /
+                                           engineParts(*masker).gains.bandGain[1][k])) > 3.0;
         }
     }
     for (int k = 12; k < kBandCount; ++k)

@@ -181,7 +181,7 @@ std::vector<double> renderDips(Pairing setup, double rate, const BlockSizes& nex
     const std::vector<double> track =
         setup == Pairing::Self ? toneOverNoise(total, rate, 7) : guitar(total, rate, 11);
     const bool sidechain = setup == Pairing::SidechainMasker;
-    dipped->settings.sidechainOn = sidechain ? 1 : 0;
+    dipped->settings().sidechainOn = sidechain ? 1 : 0;
 
     std::vector<double> out0(total), out1(total), sourceOut0(total), sourceOut1(total);
     std::vector<double> scratch(8192);

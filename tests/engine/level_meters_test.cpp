@@ -52,7 +52,7 @@ TEST_P(OwnLevelCurve, MatchesWhatASourceShowsForTheSameSignal)
     auto registry = makeRegistry();
     auto source = makeEngineOn(*registry, kRoleSource, kChannel);
     auto other = makeEngineOn(*registry, GetParam().role, kChannel, 0.0);
-    other->meters.wanted.store(1);
+    other->setMetersWanted(true);
     Track s;
     Track o;
     s.engine = source.get();
@@ -65,12 +65,12 @@ TEST_P(OwnLevelCurve, MatchesWhatASourceShowsForTheSameSignal)
 
     for (int k = 0; k < kBandCount; ++k)
     {
-        const double sourceOwn = Db(source->meters.srcMeter[k].load());
+        const double sourceOwn = Db(source->meters().srcMeter[k].load());
         ASSERT_GT(sourceOwn, -90.0) << "band " << k;
-        EXPECT_NEAR(Db(other->meters.maskMeter[k].load()), sourceOwn, 1.0) << "band " << k;
+        EXPECT_NEAR(Db(other->meters().maskMeter[k].load()), sourceOwn, 1.0) << "band " << k;
         if (GetParam().role == kRoleMasker)
         {
-            EXPECT_NEAR(Db(other->meters.srcMeter[k].load()), sourceOwn, 1.0) << "band " << k;
+            EXPECT_NEAR(Db(other->meters().srcMeter[k].load()), sourceOwn, 1.0) << "band " << k;
         }
     }
 }
@@ -91,13 +91,13 @@ TEST(LevelCurves, AreAbsoluteLevelsInFullScaleTerms)
     s.engine = source.get();
     s.in0 = s.in1 = sine(997.0, 48000.0, kSecond, 0.5);
     runLockStep({&s}, kChunk);
-    EXPECT_NEAR(TotalDb(source->meters.srcMeter), -9.03, 0.3);
+    EXPECT_NEAR(TotalDb(source->meters().srcMeter), -9.03, 0.3);
     // Half the amplitude, 6 dB lower: not scaled to the loudest band.
     auto quieter = makeEngineOn(*registry, kRoleSource, kChannel + 1);
     s.engine = quieter.get();
     s.in0 = s.in1 = sine(997.0, 48000.0, kSecond, 0.25);
     runLockStep({&s}, kChunk);
-    EXPECT_NEAR(TotalDb(quieter->meters.srcMeter), -15.05, 0.3);
+    EXPECT_NEAR(TotalDb(quieter->meters().srcMeter), -15.05, 0.3);
 }
 
 TEST(LevelCurves, AMaskerMeasuresItsOwnTrackOnlyWhileAnEditorShowsIt)
@@ -110,8 +110,8 @@ TEST(LevelCurves, AMaskerMeasuresItsOwnTrackOnlyWhileAnEditorShowsIt)
     m.in1 = pinkNoise(kSecond, 2, 0.1);
     runLockStep({&m}, kChunk);
     for (int k = 0; k < kBandCount; ++k)
-        EXPECT_EQ(masker->meters.maskMeter[k].load(), 0.0f) << "band " << k;
-    masker->meters.wanted.store(1);
+        EXPECT_EQ(masker->meters().maskMeter[k].load(), 0.0f) << "band " << k;
+    masker->setMetersWanted(true);
     runLockStep({&m}, kChunk);
     // The level of the track's mid signal over the last quarter second.
     double energy = 0.0;
@@ -120,7 +120,8 @@ TEST(LevelCurves, AMaskerMeasuresItsOwnTrackOnlyWhileAnEditorShowsIt)
         const double mid = 0.5 * (m.in0[t] + m.in1[t]);
         energy += mid * mid;
     }
-    EXPECT_NEAR(TotalDb(masker->meters.maskMeter), 10.0 * std::log10(energy / (kSecond / 4)), 0.5);
+    EXPECT_NEAR(TotalDb(masker->meters().maskMeter), 10.0 * std::log10(energy / (kSecond / 4)),
+                0.5);
 }
 
 TEST(LevelCurves, ARoleChangeStartsThemFromSilence)
@@ -131,11 +132,11 @@ TEST(LevelCurves, ARoleChangeStartsThemFromSilence)
     t.engine = engine.get();
     t.in0 = t.in1 = pinkNoise(kSecond / 2, 3, 0.1);
     runLockStep({&t}, kChunk);
-    ASSERT_GT(engine->meters.srcMeter[10].load(), 0.0f);
-    engine->settings.role = kRoleOff;
+    ASSERT_GT(engine->meters().srcMeter[10].load(), 0.0f);
+    engine->settings().role = kRoleOff;
     runLockStep({&t}, kChunk, 0, 0, kChunk);
     for (int k = 0; k < kBandCount; ++k)
-        EXPECT_EQ(engine->meters.srcMeter[k].load(), 0.0f) << "band " << k;
+        EXPECT_EQ(engine->meters().srcMeter[k].load(), 0.0f) << "band " << k;
 }
 
 } // namespace

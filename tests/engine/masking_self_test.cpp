@@ -38,7 +38,7 @@ TEST_F(MaskingSelfTest, AStrongToneInPinkNoiseIsDippedAndDistantBandsAreLeftAlon
         pink[t] += tone[t];
     feed(pink, pink);
 
-    const int toneBand = nearestBand(3000.0, self->tables.centreHz);
+    const int toneBand = nearestBand(3000.0, engineParts(*self).tables.centreHz);
     ASSERT_EQ(toneBand, 13);
     const std::vector<double> change =
         bandChangeDb(bandPowers(delayed(track.in0, kEngineLatency), 2 * kSecond, n),
@@ -56,9 +56,9 @@ TEST_F(MaskingSelfTest, AStrongToneInPinkNoiseIsDippedAndDistantBandsAreLeftAlon
             EXPECT_NEAR(change[k], 0.0, 0.5) << "band " << k;
         }
     }
-    EXPECT_EQ(self->meters.linked.load(), 1);
-    EXPECT_EQ(self->meters.peersMeter.load(), 1);
-    EXPECT_EQ(self->link->slotIndex.load(), -1); // Self holds no slot
+    EXPECT_EQ(self->meters().linked.load(), 1);
+    EXPECT_EQ(self->meters().peersMeter.load(), 1);
+    EXPECT_EQ(self->handover().idleSide().link.slotIndex.load(), -1); // Self holds no slot
 }
 
 TEST_F(MaskingSelfTest, SmoothNoiseAloneIsHardlyTouched)

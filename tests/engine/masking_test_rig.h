@@ -12,6 +12,7 @@
 #include <numbers>
 #include <vector>
 
+#include "engine/engine_parts_access.h"
 #include "engine/reference_paths.h"
 #include "engine/spectral_engine.h"
 #include "engine/stft_frame_engine.h"
@@ -36,10 +37,10 @@ inline std::unique_ptr<SpectralEngine> makeEngineOn(PeerRegistry& registry, int 
 {
     auto e = std::make_unique<SpectralEngine>();
     e->adoptRegistry(registry);
-    e->settings.role = role;
-    e->settings.channelIndex = channelIndex;
+    e->settings().role = role;
+    e->settings().channelIndex = channelIndex;
     const double f = std::clamp(depthPercent * 0.01, 0.0, 1.0);
-    e->settings.setDepth(
+    e->settings().setDepth(
         DepthDb{static_cast<float>(-48.0 * f), static_cast<float>(-(30.0 * f + 6.0))});
     e->resetEngine(sampleRate);
     return e;

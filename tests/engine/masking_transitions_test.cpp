@@ -64,7 +64,7 @@ protected:
 TEST_F(MaskingTransitionTest, SwitchingToOffFadesTheDipsOut)
 {
     run(0, 2 * kSecond);
-    masker->settings.role = kRoleOff;
+    masker->settings().role = kRoleOff;
     run(2 * kSecond, 4 * kSecond);
     expectSmoothRelease(2 * kSecond);
 }
@@ -72,8 +72,8 @@ TEST_F(MaskingTransitionTest, SwitchingToOffFadesTheDipsOut)
 TEST_F(MaskingTransitionTest, SwitchingToSourceFadesTheDipsOut)
 {
     run(0, 2 * kSecond);
-    masker->settings.role = kRoleSource;
-    masker->settings.channelIndex = kChannel + 1;
+    masker->settings().role = kRoleSource;
+    masker->settings().channelIndex = kChannel + 1;
     run(2 * kSecond, 4 * kSecond);
     expectSmoothRelease(2 * kSecond);
 }
@@ -81,7 +81,7 @@ TEST_F(MaskingTransitionTest, SwitchingToSourceFadesTheDipsOut)
 TEST_F(MaskingTransitionTest, BypassFadesTheDipsOut)
 {
     run(0, 2 * kSecond);
-    masker->settings.bypass = 1;
+    masker->settings().bypass = 1;
     run(2 * kSecond, 4 * kSecond);
     expectSmoothRelease(2 * kSecond);
 }
@@ -102,14 +102,14 @@ TEST_P(MaskingListenTest, ListeningPlaysExactlyWhatIsTakenAway)
     twinTrack.in0 = maskerTrack.in0;
     twinTrack.in1 = maskerTrack.in1;
     if (!bySolo)
-        twin->settings.listen = 1;
+        twin->settings().listen = 1;
     for (int from = 0; from < 2 * kSecond; from += kChunk)
     {
         runLockStep({&sourceTrack, &maskerTrack, &twinTrack}, kChunk, 0, from, from + kChunk);
         if (bySolo)
-            registry->header.soloIndex.store(twin->link->slotIndex.load());
+            registry->header.soloIndex.store(twin->handover().idleSide().link.slotIndex.load());
     }
-    EXPECT_EQ(twin->listening.listenMix, 1.0);
+    EXPECT_EQ(engineParts(*twin).listening.listenMix, 1.0);
     const std::vector<double> r0 = removed(0);
     const std::vector<double> r1 = removed(1);
     ASSERT_GT(rms(r0, kSecond, 2 * kSecond), 0.02);
@@ -119,20 +119,20 @@ TEST_P(MaskingListenTest, ListeningPlaysExactlyWhatIsTakenAway)
         ASSERT_NEAR(twinTrack.out1[t], r1[t], 1e-12) << "sample " << t;
     }
     // Listening back off glides to the normal output.
-    twin->settings.listen = 0;
+    twin->settings().listen = 0;
     registry->header.soloIndex.store(-1);
     runLockStep({&sourceTrack, &maskerTrack, &twinTrack}, kChunk, 0, 2 * kSecond, 3 * kSecond);
-    EXPECT_EQ(twin->listening.listenMix, 0.0);
+    EXPECT_EQ(engineParts(*twin).listening.listenMix, 0.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(ParameterOrSolo, MaskingListenTest, ::testing::Bool());
 
 TEST_F(MaskingTransitionTest, BellListenPlaysTheBellsBand)
 {
-    masker->settings.setDepth(DepthDb{0.0f, -6.0f}); // no band dips: only the bell path matters
-    masker->settings.bellFreqHz[1] = 2000.0f;
-    masker->settings.bellQ[1] = 4.0f;
-    masker->settings.bellListen = 1;
+    masker->settings().setDepth(DepthDb{0.0f, -6.0f}); // no band dips: only the bell path matters
+    masker->settings().bellFreqHz[1] = 2000.0f;
+    masker->settings().bellQ[1] = 4.0f;
+    masker->settings().bellListen = 1;
     run(0, 2 * kSecond);
     // The same band-pass run on the input, delayed like everything else.
     Biquad reference;
@@ -146,7 +146,7 @@ TEST_F(MaskingTransitionTest, BellListenPlaysTheBellsBand)
         error = std::max(error, std::fabs(maskerTrack.out0[t] - expected[t]));
     EXPECT_LT(error, 1e-6);
     // Turning it off goes back to the plain (undipped) signal.
-    masker->settings.bellListen = -1;
+    masker->settings().bellListen = -1;
     run(2 * kSecond, 3 * kSecond);
     EXPECT_EQ(maskerTrack.out0[3 * kSecond - 1], maskerTrack.in0[3 * kSecond - 1 - kEngineLatency]);
 }
@@ -201,19 +201,19 @@ TEST_F(MaskingTransitionTest, TheMaskerAndSelfChunksNeverAllocate)
     // Worst case: a live Source, dips in most bands, active bells, Listen on.
     for (int b = 0; b < kBellCount; ++b)
     {
-        masker->settings.bellActive[b] = 1;
-        masker->settings.bellDepthPercent[b] = 100.0f;
-        masker->settings.bellFreqHz[b] = 500.0f * (b + 1);
+        masker->settings().bellActive[b] = 1;
+        masker->settings().bellDepthPercent[b] = 100.0f;
+        masker->settings().bellFreqHz[b] = 500.0f * (b + 1);
     }
-    masker->settings.bellListen = 2;
+    masker->settings().bellListen = 2;
     run(0, kSecond);
     ASSERT_GT(rms(removed(0), kSecond / 2, kSecond), 0.02) << "the Masker was not dipping";
-    masker->settings.listen = 1;
+    masker->settings().listen = 1;
     beginCountingAllocations();
     run(kSecond, 2 * kSecond);
     EXPECT_EQ(endCountingAllocations(), 0);
 
-    masker->settings.role = kRoleSelf;
+    masker->settings().role = kRoleSelf;
     beginCountingAllocations();
     run(2 * kSecond, 3 * kSecond);
     EXPECT_EQ(endCountingAllocations(), 0);

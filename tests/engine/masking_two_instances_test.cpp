@@ -34,7 +34,7 @@ protected:
     {
         masker = makeEngineOn(*registry, kRoleMasker, kChannel, depthPercent);
         // An editor shows the Masker: its dip meters are measured.
-        masker->meters.wanted.store(1);
+        masker->setMetersWanted(true);
         const int n = seconds * kSecond;
         sourceTrack.engine = source.get();
         sourceTrack.in0 = sourceTrack.in1 = vowel(n, 0.05);
@@ -68,10 +68,10 @@ TEST_F(MaskingPairTest, FullDepthDipsWhereTheSourceIsCoveredAndNowhereElse)
     EXPECT_LT(covered / std::size(kCoveredBands), -4.0);
     for (int k : kFarBands)
         EXPECT_NEAR(change[k], 0.0, 0.5) << "band " << k;
-    EXPECT_EQ(masker->meters.linked.load(), 1);
-    EXPECT_EQ(masker->meters.peersMeter.load(), 1);
-    EXPECT_GT(masker->meters.touchedCount.load(), 3);
-    EXPECT_LT(masker->meters.nullMeter.load(), -3.0f);
+    EXPECT_EQ(masker->meters().linked.load(), 1);
+    EXPECT_EQ(masker->meters().peersMeter.load(), 1);
+    EXPECT_GT(masker->meters().touchedCount.load(), 3);
+    EXPECT_LT(masker->meters().nullMeter.load(), -3.0f);
 }
 
 TEST_F(MaskingPairTest, DepthZeroPassesTheInputDelayedBitExact)
@@ -86,11 +86,11 @@ TEST_F(MaskingPairTest, DepthZeroPassesTheInputDelayedBitExact)
         ASSERT_EQ(maskerTrack.out1[t], expect1) << "sample " << t;
     }
     // The Source is still seen and measured; the meters show no dip.
-    EXPECT_EQ(masker->meters.linked.load(), 1);
+    EXPECT_EQ(masker->meters().linked.load(), 1);
     for (int k = 0; k < kBandCount; ++k)
-        EXPECT_NEAR(masker->meters.dipMeter[k].load(), 0.0f, 0.01f) << "band " << k;
-    EXPECT_EQ(masker->meters.touchedCount.load(), 0);
-    EXPECT_EQ(masker->meters.nullMeter.load(), -120.0f);
+        EXPECT_NEAR(masker->meters().dipMeter[k].load(), 0.0f, 0.01f) << "band " << k;
+    EXPECT_EQ(masker->meters().touchedCount.load(), 0);
+    EXPECT_EQ(masker->meters().nullMeter.load(), -120.0f);
 }
 
 // The dip meters are measured only while an editor shows them; whether
@@ -98,21 +98,21 @@ TEST_F(MaskingPairTest, DepthZeroPassesTheInputDelayedBitExact)
 TEST_F(MaskingPairTest, DipMetersFollowTheEditorAndNeverTheSound)
 {
     setUpPair(100.0, 3);
-    masker->meters.wanted.store(0);
+    masker->setMetersWanted(false);
     run(0, 2 * kSecond);
     for (int k = 0; k < kBandCount; ++k)
-        EXPECT_EQ(masker->meters.dipMeter[k].load(), 0.0f) << "band " << k;
-    EXPECT_EQ(masker->meters.nullMeter.load(), -120.0f);
-    EXPECT_EQ(masker->meters.touchedCount.load(), 0);
+        EXPECT_EQ(masker->meters().dipMeter[k].load(), 0.0f) << "band " << k;
+    EXPECT_EQ(masker->meters().nullMeter.load(), -120.0f);
+    EXPECT_EQ(masker->meters().touchedCount.load(), 0);
     const std::vector<double> unmetered = maskerTrack.out0;
 
-    masker->meters.wanted.store(1);
+    masker->setMetersWanted(true);
     run(2 * kSecond, 3 * kSecond);
-    EXPECT_LT(masker->meters.nullMeter.load(), -3.0f);
-    EXPECT_GT(masker->meters.touchedCount.load(), 3);
+    EXPECT_LT(masker->meters().nullMeter.load(), -3.0f);
+    EXPECT_GT(masker->meters().touchedCount.load(), 3);
     double deepest = 0.0;
     for (int k = 0; k < kBandCount; ++k)
-        deepest = std::min(deepest, static_cast<double>(masker->meters.dipMeter[k].load()));
+        deepest = std::min(deepest, static_cast<double>(masker->meters().dipMeter[k].load()));
     EXPECT_LT(deepest, -3.0);
 
     // The same pair, afresh, with the editor open throughout plays the same samples.
@@ -146,25 +146,25 @@ TEST_F(MaskingPairTest, AMaskerStopsFollowingASourceThatNoLongerPublishes)
         masker->processChunk(maskerTrack.in0.data() + t, maskerTrack.in1.data() + t,
                              maskerTrack.out0.data() + t, maskerTrack.out1.data() + t, n, t, true,
                              nullptr, nullptr);
-        heartbeat(*registry, *source->link);
+        heartbeat(*registry, source->handover().idleSide().link);
         if (t >= 2 * kSecond + kSecond && t < 2 * kSecond + kSecond + kChunk)
         {
             // One second later the last published levels are still followed.
             double deepest = 1.0;
             for (int k = 0; k < kBandCount; ++k)
-                deepest = std::min(deepest, masker->gains.bandGain[0][k]);
+                deepest = std::min(deepest, engineParts(*masker).gains.bandGain[0][k]);
             EXPECT_LT(deepest, 0.5);
         }
     }
     for (int c = 0; c < 2; ++c)
         for (int k = 0; k < kBandCount; ++k)
-            EXPECT_EQ(masker->gains.bandGain[c][k], 1.0) << "band " << k;
+            EXPECT_EQ(engineParts(*masker).gains.bandGain[c][k], 1.0) << "band " << k;
     // Once released the output is the delayed input again, bit for bit.
     for (int t = 5 * kSecond; t < 6 * kSecond; ++t)
         ASSERT_EQ(maskerTrack.out0[t], maskerTrack.in0[t - kEngineLatency]) << "sample " << t;
-    EXPECT_EQ(masker->meters.linked.load(), 1); // still live, just silent
-    EXPECT_EQ(masker->meters.touchedCount.load(), 0);
-    EXPECT_LT(masker->meters.nullMeter.load(), -110.0f);
+    EXPECT_EQ(masker->meters().linked.load(), 1); // still live, just silent
+    EXPECT_EQ(masker->meters().touchedCount.load(), 0);
+    EXPECT_LT(masker->meters().nullMeter.load(), -110.0f);
 }
 
 TEST_F(MaskingPairTest, AMaskerOfAChannelWithoutASourceNeverDips)
@@ -173,7 +173,7 @@ TEST_F(MaskingPairTest, AMaskerOfAChannelWithoutASourceNeverDips)
     masker = makeEngineOn(*registry, kRoleMasker, kChannel + 1, 100.0);
     maskerTrack.engine = masker.get();
     run();
-    EXPECT_EQ(masker->meters.linked.load(), 0);
+    EXPECT_EQ(masker->meters().linked.load(), 0);
     for (int t = kEngineLatency; t < 2 * kSecond; ++t)
         ASSERT_EQ(maskerTrack.out0[t], maskerTrack.in0[t - kEngineLatency]) << "sample " << t;
 }
@@ -182,25 +182,25 @@ TEST_F(MaskingPairTest, ASeekClearsTheSourceHistory)
 {
     setUpPair(100.0, 2);
     run(0, kSecond);
-    ASSERT_GT(masker->tracking.historyWritePos, 50);
+    ASSERT_GT(engineParts(*masker).tracking.historyWritePos, 50);
     // Both jump back to the start of the song.
     runLockStep({&sourceTrack, &maskerTrack}, kChunk, -kSecond, kSecond, kSecond + kChunk);
-    EXPECT_EQ(masker->tracking.historyWritePos, 1);
+    EXPECT_EQ(engineParts(*masker).tracking.historyWritePos, 1);
     for (int i = 1; i < kSourceHistorySize; ++i)
-        ASSERT_EQ(masker->tracking.sourceHistory[i].position, -1) << "entry " << i;
+        ASSERT_EQ(engineParts(*masker).tracking.sourceHistory[i].position, -1) << "entry " << i;
 }
 
 TEST_F(MaskingPairTest, ASidechainMaskerFollowsItsOwnSidechainWithoutASlot)
 {
     setUpPair(100.0, 4);
-    masker->settings.sidechainOn = 1;
-    masker->settings.channelIndex = kChannel + 2; // no Source there
+    masker->settings().sidechainOn = 1;
+    masker->settings().channelIndex = kChannel + 2; // no Source there
     maskerTrack.side0 = sourceTrack.in0.data();
     maskerTrack.side1 = sourceTrack.in1.data();
     run();
-    EXPECT_EQ(masker->link->slotIndex.load(), -1);
-    EXPECT_EQ(masker->meters.peersMeter.load(), 1);
-    EXPECT_EQ(masker->meters.linked.load(), 1);
+    EXPECT_EQ(masker->handover().idleSide().link.slotIndex.load(), -1);
+    EXPECT_EQ(masker->meters().peersMeter.load(), 1);
+    EXPECT_EQ(masker->meters().linked.load(), 1);
     const std::vector<double> change = maskerChangeDb(2 * kSecond, 4 * kSecond);
     double covered = 0.0;
     for (int k : kCoveredBands)
@@ -213,7 +213,7 @@ TEST_F(MaskingPairTest, ASidechainMaskerFollowsItsOwnSidechainWithoutASlot)
 TEST_F(MaskingPairTest, TheLowGuardKeepsTheBandsBelowItUntouched)
 {
     setUpPair(100.0, 3);
-    masker->settings.lowGuardHz = 500.0f;
+    masker->settings().lowGuardHz = 500.0f;
     bool guardedMoved = false;
     double deepestFree = 1.0;
     for (int from = 0; from < 3 * kSecond; from += kChunk)
@@ -223,10 +223,10 @@ TEST_F(MaskingPairTest, TheLowGuardKeepsTheBandsBelowItUntouched)
         {
             for (int k = 0; k < kBandCount; ++k)
             {
-                if (masker->tables.centreHz[k] < 500.0)
-                    guardedMoved |= masker->gains.bandGain[c][k] != 1.0;
+                if (engineParts(*masker).tables.centreHz[k] < 500.0)
+                    guardedMoved |= engineParts(*masker).gains.bandGain[c][k] != 1.0;
                 else
-                    deepestFree = std::min(deepestFree, masker->gains.bandGain[c][k]);
+                    deepestFree = std::min(deepestFree, engineParts(*masker).gains.bandGain[c][k]);
             }
         }
     }
@@ -243,16 +243,17 @@ TEST_F(MaskingPairTest, TwoMaskersOfOneSourceGetOneCurve)
     secondTrack.in0 = whiteNoise(2 * kSecond, 1234, 0.1);
     secondTrack.in1 = whiteNoise(2 * kSecond, 4321, 0.1);
     runLockStep({&sourceTrack, &maskerTrack, &secondTrack}, kChunk);
-    const int a = masker->link->slotIndex.load();
-    const int b = second->link->slotIndex.load();
+    const int a = masker->handover().idleSide().link.slotIndex.load();
+    const int b = second->handover().idleSide().link.slotIndex.load();
     ASSERT_GE(a, 0);
     ASSERT_GE(b, 0);
     ASSERT_NE(a, b);
     bool anyDip = false;
     for (int k = 0; k < kBandCount; ++k)
     {
-        EXPECT_EQ(masker->tracking.sharedGains[k], second->tracking.sharedGains[k]);
-        anyDip |= masker->tracking.sharedGains[k] < 1.0f;
+        EXPECT_EQ(engineParts(*masker).tracking.sharedGains[k],
+                  engineParts(*second).tracking.sharedGains[k]);
+        anyDip |= engineParts(*masker).tracking.sharedGains[k] < 1.0f;
     }
     EXPECT_TRUE(anyDip);
 }
@@ -261,7 +262,7 @@ TEST_F(MaskingPairTest, AMutedLinkStopsTheDips)
 {
     setUpPair(100.0, 3);
     run(0, kSecond);
-    registry->slots[masker->link->slotIndex.load()].mute.store(1);
+    registry->slots[masker->handover().idleSide().link.slotIndex.load()].mute.store(1);
     run(kSecond, 3 * kSecond);
     for (int t = 2 * kSecond + kSecond / 2; t < 3 * kSecond; ++t)
         ASSERT_EQ(maskerTrack.out0[t], maskerTrack.in0[t - kEngineLatency]) << "sample " << t;

@@ -61,16 +61,16 @@ struct World
 
 void configure(SpectralEngine& e, const Case& c)
 {
-    e.settings.selectivity = 3.0f;
-    e.settings.bypass = c.bypass ? 1 : 0;
-    e.settings.listen = c.listen ? 1 : 0;
-    e.settings.bellListen = c.bellListen;
-    e.settings.sidechainOn = c.sidechain ? 1 : 0;
+    e.settings().selectivity = 3.0f;
+    e.settings().bypass = c.bypass ? 1 : 0;
+    e.settings().listen = c.listen ? 1 : 0;
+    e.settings().bellListen = c.bellListen;
+    e.settings().sidechainOn = c.sidechain ? 1 : 0;
     for (int b = 0; b < kBellCount; ++b)
     {
-        e.settings.bellActive[b] = c.bells ? 1 : 0;
-        e.settings.bellDepthPercent[b] = 100.0f;
-        e.settings.bellFreqHz[b] = static_cast<float>(300.0 * (1 << (2 * b)));
+        e.settings().bellActive[b] = c.bells ? 1 : 0;
+        e.settings().bellDepthPercent[b] = 100.0f;
+        e.settings().bellFreqHz[b] = static_cast<float>(300.0 * (1 << (2 * b)));
     }
 }
 
@@ -194,9 +194,9 @@ TEST_P(ReferenceEquivalence, OutputMatchesTheReference)
         for (int w = 0; w < 2; ++w)
         {
             World& world = worlds[w];
-            world.subject->settings.role = role;
+            world.subject->settings().role = role;
             if (c.bellsSwitch)
-                switchBells(world.subject->settings, t, length);
+                switchBells(world.subject->settings(), t, length);
             if (world.source)
                 world.chunk(*world.source, m.source.data() + t, m.source.data() + t,
                             sourceOut.data() + t, sourceOut.data() + t, n, t, nullptr, nullptr);

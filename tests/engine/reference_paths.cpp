@@ -24,7 +24,7 @@ namespace
 
 double finiteOrAlignedDry(double out, double alignedDry)
 {
-    return SpectralEngine::finiteOrAlignedDry(out, alignedDry);
+    return EngineParts::finiteOrAlignedDry(out, alignedDry);
 }
 
 bool anyGainBelowUnity(const double* gains)
@@ -176,7 +176,7 @@ StftSample stftStep(StftFrameEngine& s, double dry0, double dry1, double sub0, d
     return out;
 }
 
-void releaseSample(SpectralEngine& e, double in0, double in1, const double* y0, const double* y1,
+void releaseSample(EngineParts& e, double in0, double in1, const double* y0, const double* y1,
                    int readPos, double d0, double d1, double& out0, double& out1)
 {
     const int w = e.delays.delayWritePos;
@@ -261,7 +261,7 @@ void bellSampleStep(DynamicBell& bell, int b, BellDelayLine& line, const BellChu
     }
 }
 
-void accumulateLocalSource(SpectralEngine& e, const double* a, const double* b, int n,
+void accumulateLocalSource(EngineParts& e, const double* a, const double* b, int n,
                            MidLevelSums& sums)
 {
     double total = 0.0;
@@ -412,8 +412,8 @@ void applyListenMixes(ListenState& l, double glideCoef, const StftSample& s, dou
     }
 }
 
-void releaseChunk(SpectralEngine& e, const double* in0, const double* in1, double* out0,
-                  double* out1, int n, int slot)
+void releaseChunk(EngineParts& e, const double* in0, const double* in1, double* out0, double* out1,
+                  int n, int slot)
 {
     e.meters.peersMeter.store(holderCountOf(e.registry->slots[slot]), std::memory_order_relaxed);
 
@@ -425,7 +425,7 @@ void releaseChunk(SpectralEngine& e, const double* in0, const double* in1, doubl
         {
             const double x0 = in0[t];
             const double x1 = in1[t];
-            const SpectralEngine::DryTap dry = e.exchangeDry(x0, x1);
+            const EngineParts::DryTap dry = e.exchangeDry(x0, x1);
             e.advanceDelayWritePos();
             const StftSample s = stftStep(e.stft, dry.d0, dry.d1, 0.0, 0.0, 0.0, 0.0,
                                           e.tables.unityGains, e.tables.unityGains);
@@ -450,8 +450,8 @@ void releaseChunk(SpectralEngine& e, const double* in0, const double* in1, doubl
     }
 }
 
-void sourceChunk(SpectralEngine& e, const double* in0, const double* in1, double* out0,
-                 double* out1, int n, int64_t hostSamplePos, int slot)
+void sourceChunk(EngineParts& e, const double* in0, const double* in1, double* out0, double* out1,
+                 int n, int64_t hostSamplePos, int slot)
 {
     (void)hostSamplePos; // the period's start position is what gets published
     e.path.settled = 0;
@@ -513,9 +513,9 @@ void sourceChunk(SpectralEngine& e, const double* in0, const double* in1, double
                                   std::memory_order_relaxed);
 }
 
-void maskerChunk(SpectralEngine& e, const double* in0, const double* in1, double* out0,
-                 double* out1, int n, int64_t hostSamplePos, bool transportRunning,
-                 const double* side0, const double* side1)
+void maskerChunk(EngineParts& e, const double* in0, const double* in1, double* out0, double* out1,
+                 int n, int64_t hostSamplePos, bool transportRunning, const double* side0,
+                 const double* side1)
 {
     if (n <= 0)
         return;
@@ -628,9 +628,8 @@ void maskerChunk(SpectralEngine& e, const double* in0, const double* in1, double
         closeMaskerPeriod(e);
 }
 
-void slice(SpectralEngine& e, const double* in0, const double* in1, double* out0, double* out1,
-           int n, int64_t hostSamplePos, bool transportRunning, const double* side0,
-           const double* side1)
+void slice(EngineParts& e, const double* in0, const double* in1, double* out0, double* out1, int n,
+           int64_t hostSamplePos, bool transportRunning, const double* side0, const double* side1)
 {
     // One consistent copy of the settings for the whole slice.
     e.chunkSettings = e.settings.snapshot();
@@ -711,10 +710,11 @@ void fft(double* re, double* im, int n, int direction)
     }
 }
 
-void processChunk(SpectralEngine& e, const double* in0, const double* in1, double* out0,
+void processChunk(SpectralEngine& engine, const double* in0, const double* in1, double* out0,
                   double* out1, int n, int64_t hostSamplePos, bool transportRunning,
                   const double* side0, const double* side1)
 {
+    EngineParts& e = engineParts(engine);
     const FloatModeGuard floatMode;
     // Slices end where an analysis period ends, so the block-rate work runs
     // once per period whatever the host's block size.

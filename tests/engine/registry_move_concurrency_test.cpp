@@ -29,9 +29,9 @@ constexpr int kChannel = 9;
 std::unique_ptr<SpectralEngine> engineInHub(int role)
 {
     auto e = std::make_unique<SpectralEngine>();
-    e->settings.role = role;
-    e->settings.channelIndex = kChannel;
-    e->settings.setDepth(DepthDb{-48.0f, -36.0f});
+    e->settings().role = role;
+    e->settings().channelIndex = kChannel;
+    e->settings().setDepth(DepthDb{-48.0f, -36.0f});
     e->resetEngine(kRigRate);
     return e;
 }
@@ -68,12 +68,13 @@ TEST(RegistryMoveConcurrency, InstancesMoveWhileTheirAudioRunsAndTheMaskerKeepsG
                                                           : CrossProcessLinking::Never);
                 for (SpectralEngine* e : {source.get(), masker.get()})
                 {
-                    e->handover.followPlace();
-                    heartbeat(*e->handover.idleSide().lease.registry, e->handover.idleSide().link);
+                    e->handover().followPlace();
+                    heartbeat(*e->handover().idleSide().lease.registry,
+                              e->handover().idleSide().link);
                 }
-                const bool both = !source->handover.moving() && !masker->handover.moving() &&
-                                  source->handover.idleSide().lease.registry == placeRegistry() &&
-                                  masker->handover.idleSide().lease.registry == placeRegistry();
+                const bool both = !source->handover().moving() && !masker->handover().moving() &&
+                                  source->handover().idleSide().lease.registry == placeRegistry() &&
+                                  masker->handover().idleSide().lease.registry == placeRegistry();
                 if (segment > placed && segment < kSegments && both)
                 {
                     placed = segment;
@@ -107,7 +108,7 @@ TEST(RegistryMoveConcurrency, InstancesMoveWhileTheirAudioRunsAndTheMaskerKeepsG
         double lowest = 1.0;
         for (int k = 0; k < kBandCount; ++k)
         {
-            const double g = masker->gains.bandGain[0][k];
+            const double g = engineParts(*masker).gains.bandGain[0][k];
             lowest = std::min(lowest, g);
             largestStep = std::max(largestStep, std::abs(g - previous[k]));
             previous[k] = g;
@@ -140,9 +141,9 @@ TEST(RegistryMoveConcurrency, InstancesMoveWhileTheirAudioRunsAndTheMaskerKeepsG
     followLinkPreference(CrossProcessLinking::Never);
     for (SpectralEngine* e : {source.get(), masker.get()})
     {
-        e->handover.followPlace();
-        EXPECT_FALSE(e->handover.moving());
-        EXPECT_EQ(e->handover.idleSide().lease.registry, &sharedRegistry());
+        e->handover().followPlace();
+        EXPECT_FALSE(e->handover().moving());
+        EXPECT_EQ(e->handover().idleSide().lease.registry, &sharedRegistry());
     }
     EXPECT_EQ(attachedBlockCount(), 0);
 }

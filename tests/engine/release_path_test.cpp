@@ -18,14 +18,14 @@ protected:
     void SetUp() override
     {
         engine = testing::makeEngine(48000.0);
-        engine->settings.role = kRoleOff;
-        engine->settings.channelIndex = testing::uniqueChannelIndex();
+        engine->settings().role = kRoleOff;
+        engine->settings().channelIndex = testing::uniqueChannelIndex();
     }
     void dipEverything(double gain)
     {
         for (int c = 0; c < 2; ++c)
             for (int k = 0; k < kBandCount; ++k)
-                engine->gains.bandGain[c][k] = gain;
+                engineParts(*engine).gains.bandGain[c][k] = gain;
     }
     std::unique_ptr<SpectralEngine> engine;
 };
@@ -34,21 +34,21 @@ TEST_F(ReleasePath, SettledEngineSetsTheFlagAndLeavesBandFiltersAlone)
 {
     const std::vector<double> s = testing::noise(2000, 61);
     testing::runStereo(*engine, s, s, {500});
-    EXPECT_EQ(engine->path.settled, 1);
+    EXPECT_EQ(engineParts(*engine).path.settled, 1);
     for (int k = 0; k < kBandCount; ++k)
-        EXPECT_EQ(engine->bandFilter[0].s1[k], 0.0);
+        EXPECT_EQ(engineParts(*engine).bandFilter[0].s1[k], 0.0);
 }
 
 TEST_F(ReleasePath, DipsFadeWithA20msTimeConstantAndEndBitExact)
 {
     // Let the band filters and delay lines fill while nothing is dipped.
-    engine->settings.role = kRoleSource;
+    engine->settings().role = kRoleSource;
     const int n = 48000;
     const std::vector<double> s = testing::sine(1000.0, 48000.0, n, 0.5);
     std::vector<double> warm(s.begin(), s.begin() + 9600);
     testing::runStereo(*engine, warm, warm, {480});
 
-    engine->settings.role = kRoleOff;
+    engine->settings().role = kRoleOff;
     dipEverything(0.0);
     std::vector<double> rest(s.begin() + 9600, s.end());
     const testing::StereoOut out = testing::runStereo(*engine, rest, rest, {480});
@@ -64,10 +64,10 @@ TEST_F(ReleasePath, DipsFadeWithA20msTimeConstantAndEndBitExact)
         EXPECT_GE(a, previous - 0.01) << "window " << window;
         previous = a;
     }
-    EXPECT_EQ(engine->path.settled, 1);
+    EXPECT_EQ(engineParts(*engine).path.settled, 1);
     for (int c = 0; c < 2; ++c)
         for (int k = 0; k < kBandCount; ++k)
-            EXPECT_EQ(engine->gains.bandGain[c][k], 1.0);
+            EXPECT_EQ(engineParts(*engine).gains.bandGain[c][k], 1.0);
     // Once settled and drained, the output is the delayed input again, bit-exact.
     const int tail = static_cast<int>(rest.size()) - 2000;
     for (int i = tail; i < static_cast<int>(rest.size()); ++i)
@@ -76,24 +76,24 @@ TEST_F(ReleasePath, DipsFadeWithA20msTimeConstantAndEndBitExact)
 
 TEST_F(ReleasePath, BellDipsAreReleasedToo)
 {
-    engine->bells[2].bellGain0 = 0.3;
-    engine->bells[2].bellGain1 = 0.6;
+    engineParts(*engine).bells[2].bellGain0 = 0.3;
+    engineParts(*engine).bells[2].bellGain1 = 0.6;
     const std::vector<double> s = testing::noise(48000, 62);
     testing::runStereo(*engine, s, s, {512});
-    EXPECT_EQ(engine->bells[2].bellGain0, 1.0);
-    EXPECT_EQ(engine->bells[2].bellGain1, 1.0);
-    EXPECT_EQ(engine->path.settled, 1);
+    EXPECT_EQ(engineParts(*engine).bells[2].bellGain0, 1.0);
+    EXPECT_EQ(engineParts(*engine).bells[2].bellGain1, 1.0);
+    EXPECT_EQ(engineParts(*engine).path.settled, 1);
 }
 
 TEST_F(ReleasePath, ListenHasNoLastingEffectWhileOff)
 {
-    engine->settings.listen = 1;
+    engine->settings().listen = 1;
     engine->resetEngine(48000.0); // listen on: the crossfade starts at 1
-    EXPECT_EQ(engine->listening.listenMix, 1.0);
+    EXPECT_EQ(engineParts(*engine).listening.listenMix, 1.0);
     const std::vector<double> s = testing::noise(48000, 63);
     const testing::StereoOut out = testing::runStereo(*engine, s, s, {512});
-    EXPECT_EQ(engine->listening.listenMix, 0.0);
-    EXPECT_EQ(engine->path.settled, 1);
+    EXPECT_EQ(engineParts(*engine).listening.listenMix, 0.0);
+    EXPECT_EQ(engineParts(*engine).path.settled, 1);
     for (int i = 40000; i < 48000; ++i)
         ASSERT_EQ(out.right[i], s[i - kEngineLatency]);
 }
@@ -115,7 +115,7 @@ TEST_F(ReleasePath, NonFiniteInputDoesNotPoisonLaterOutput)
     EXPECT_EQ(out.left[3000 + kEngineLatency], 0.0);
     EXPECT_EQ(out.right[9000 + kEngineLatency], 0.0);
     for (int k = 0; k < kBandCount; ++k)
-        EXPECT_TRUE(std::isfinite(engine->bandFilter[0].s1[k]));
+        EXPECT_TRUE(std::isfinite(engineParts(*engine).bandFilter[0].s1[k]));
     for (int i = 40000; i < 48000; ++i)
         ASSERT_EQ(out.left[i], s[i - kEngineLatency]) << i;
 }
@@ -125,7 +125,7 @@ TEST_F(ReleasePath, SettledPassThroughTurnsABadSampleIntoSilenceOnly)
     std::vector<double> s = testing::noise(6000, 66);
     s[2000] = std::numeric_limits<double>::infinity();
     const testing::StereoOut out = testing::runStereo(*engine, s, s, {480});
-    EXPECT_EQ(engine->path.settled, 1);
+    EXPECT_EQ(engineParts(*engine).path.settled, 1);
     for (int i = kEngineLatency; i < 6000; ++i)
         ASSERT_EQ(out.left[i], i == 2000 + kEngineLatency ? 0.0 : s[i - kEngineLatency]) << i;
 }
@@ -136,19 +136,19 @@ TEST_F(ReleasePath, SourceFadesLeftoverDipsExactlyLikeTheOffRole)
     // other becomes a Source. What they still remove must fade identically,
     // bands 4..23 through the spectral stage where they were dipped.
     auto other = testing::makeEngine(48000.0);
-    other->settings.channelIndex = testing::uniqueChannelIndex();
+    other->settings().channelIndex = testing::uniqueChannelIndex();
     const std::vector<double> s = testing::noise(24000, 67);
     const std::vector<double> warm(s.begin(), s.begin() + 9600);
     const std::vector<double> rest(s.begin() + 9600, s.end());
     for (SpectralEngine* e : {engine.get(), other.get()})
     {
-        e->settings.role = kRoleSource;
+        e->settings().role = kRoleSource;
         testing::runStereo(*e, warm, warm, {480});
         for (int c = 0; c < 2; ++c)
             for (int k = 0; k < kBandCount; ++k)
-                e->gains.bandGain[c][k] = 0.1 + 0.03 * k;
+                engineParts(*e).gains.bandGain[c][k] = 0.1 + 0.03 * k;
     }
-    engine->settings.role = kRoleOff;
+    engine->settings().role = kRoleOff;
     const testing::StereoOut off = testing::runStereo(*engine, rest, rest, {480});
     const testing::StereoOut source = testing::runStereo(*other, rest, rest, {480});
     double removedAtStart = 0.0;
@@ -164,20 +164,20 @@ TEST_F(ReleasePath, SourceFadesLeftoverDipsExactlyLikeTheOffRole)
 
 TEST_F(ReleasePath, SourceReleasesLeftoverDipsWhilePublishingFromTheFirstPeriod)
 {
-    engine->settings.role = kRoleSource;
+    engine->settings().role = kRoleSource;
     dipEverything(0.2);
     const std::vector<double> s = testing::noise(48000, 65);
     const testing::StereoOut first = testing::runStereo(*engine, {s.begin(), s.begin() + 512},
                                                         {s.begin(), s.begin() + 512}, {512});
     (void)first;
-    PeerSlot& slot = sharedRegistry().slots[engine->settings.channelIndex];
-    EXPECT_EQ(slot.ownerId.load(), engine->link->instanceId);
+    PeerSlot& slot = sharedRegistry().slots[engine->settings().channelIndex];
+    EXPECT_EQ(slot.ownerId.load(), engine->handover().idleSide().link.instanceId);
     EXPECT_GT(slot.bandLevels[15].load(), 0.0f);
-    EXPECT_LT(engine->gains.bandGain[0][10], 1.0);
-    EXPECT_GT(engine->gains.bandGain[0][10], 0.2);
+    EXPECT_LT(engineParts(*engine).gains.bandGain[0][10], 1.0);
+    EXPECT_GT(engineParts(*engine).gains.bandGain[0][10], 0.2);
     testing::runStereo(*engine, s, s, {480});
-    EXPECT_EQ(engine->gains.bandGain[1][23], 1.0);
-    EXPECT_EQ(engine->path.settled, 0);
+    EXPECT_EQ(engineParts(*engine).gains.bandGain[1][23], 1.0);
+    EXPECT_EQ(engineParts(*engine).path.settled, 0);
 }
 
 } // namespace

@@ -18,8 +18,8 @@ protected:
     {
         engine = testing::makeEngine(48000.0);
         channel = testing::uniqueChannelIndex();
-        engine->settings.role = kRoleSource;
-        engine->settings.channelIndex = channel;
+        engine->settings().role = kRoleSource;
+        engine->settings().channelIndex = channel;
     }
     PeerSlot& slot() { return sharedRegistry().slots[channel]; }
 
@@ -47,7 +47,7 @@ TEST_F(SourcePublishing, SineAtBand8CentreSpreadsTowardTheBandAbove)
 {
     const std::vector<double> s = testing::sine(951.0, 48000.0, 48000);
     testing::runStereo(*engine, s, s, {4096});
-    ASSERT_EQ(slot().ownerId.load(), engine->link->instanceId);
+    ASSERT_EQ(slot().ownerId.load(), engine->handover().idleSide().link.instanceId);
     const std::vector<double> share = shares();
     const double expected[] = {0.03, 0.11, 0.22, 0.25, 0.18, 0.10, 0.05};
     double inRange = 0.0;
@@ -100,12 +100,12 @@ TEST_F(SourcePublishing, MonoBlockHasBalanceZero)
 
 TEST_F(SourcePublishing, PriorityAndPeersArePublished)
 {
-    engine->settings.priority = 7;
+    engine->settings().priority = 7;
     const std::vector<double> s = testing::noise(1000, 53);
     testing::runStereo(*engine, s, s, {500});
     EXPECT_EQ(slot().priority.load(), 7);
     EXPECT_EQ(slot().role.load(), 1);
-    EXPECT_EQ(engine->meters.peersMeter.load(), 1);
+    EXPECT_EQ(engine->meters().peersMeter.load(), 1);
     EXPECT_GT(slot().heartbeatMs.load(), 0);
 }
 
@@ -129,8 +129,8 @@ TEST_F(SourcePublishing, NonFiniteInputIsLeftOutOfTheLevelsAndBalance)
     // Clean input afterwards measures as on an instance that never saw the bad samples.
     auto reference = testing::makeEngine(48000.0);
     const int referenceChannel = testing::uniqueChannelIndex();
-    reference->settings.role = kRoleSource;
-    reference->settings.channelIndex = referenceChannel;
+    reference->settings().role = kRoleSource;
+    reference->settings().channelIndex = referenceChannel;
     const std::vector<double> clean = testing::sine(2000.0, 48000.0, 48000, 0.25);
     testing::runStereo(*engine, clean, clean, {5120});
     testing::runStereo(*reference, clean, clean, {5120});
@@ -144,9 +144,9 @@ TEST_F(SourcePublishing, NothingIsWrittenIntoASlotAnotherInstanceTookOver)
 {
     const std::vector<double> s = testing::noise(960, 54);
     testing::runStereo(*engine, s, s, {480});
-    ASSERT_EQ(slot().ownerId.load(), engine->link->instanceId);
+    ASSERT_EQ(slot().ownerId.load(), engine->handover().idleSide().link.instanceId);
     // Another holder took the slot over while this one still believes it holds it.
-    const uint32_t other = engine->link->instanceId + 1000;
+    const uint32_t other = engine->handover().idleSide().link.instanceId + 1000;
     slot().ownerId.store(other);
     slot().bandLevels[3].store(-1.0f);
     const uint64_t seq = slot().levelSeq.load();

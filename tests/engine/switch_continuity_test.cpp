@@ -89,7 +89,7 @@ TEST_P(SwitchContinuity, NoStepWhileDipsMove)
     std::vector<double> side = testing::sine(kToneHz, kRate, total, 0.05);
     auto registry = testing::makeRegistry();
     auto e = testing::makeEngineOn(*registry, c.role, 9, 100.0, kRate);
-    e->settings.sidechainOn = c.sidechain ? 1 : 0;
+    e->settings().sidechainOn = c.sidechain ? 1 : 0;
     std::vector<double> out(total, 0.0);
 
     run(*e, in, c.sidechain ? &side : nullptr, out, 0, switchAt);
@@ -119,22 +119,22 @@ TEST_P(SwitchContinuity, NoStepWhileDipsMove)
         peak = std::max(peak, std::fabs(x));
     const double steady = std::max({largestSecondDifference(out, switchAt - 8000, switchAt),
                                     largestSecondDifference(dry, switchAt - 8000, switchAt),
-                                    e->tables.glideCoef * peak});
+                                    engineParts(*e).tables.glideCoef * peak});
     const double around = largestSecondDifference(out, switchAt, pos + 2048 + kEngineLatency);
     EXPECT_LE(around, 2.0 * steady) << "steady " << steady;
 }
 
 auto setRole(int role)
 {
-    return [role](SpectralEngine& e) { e.settings.role = role; };
+    return [role](SpectralEngine& e) { e.settings().role = role; };
 }
 auto setBypass(bool on)
 {
-    return [on](SpectralEngine& e) { e.settings.bypass = on ? 1 : 0; };
+    return [on](SpectralEngine& e) { e.settings().bypass = on ? 1 : 0; };
 }
 auto setHostBypass(bool on)
 {
-    return [on](SpectralEngine& e) { e.hostBypassed = on; };
+    return [on](SpectralEngine& e) { e.setHostBypassed(on); };
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -184,18 +184,18 @@ TEST_P(NoStaleAudio, ReturningToMaskerAfterSilenceStaysSilent)
 
     auto registry = testing::makeRegistry();
     auto e = testing::makeEngineOn(*registry, kRoleMasker, 9, 100.0, kRate);
-    e->settings.sidechainOn = 1;
-    e->settings.bellActive[0] = 1;
-    e->settings.bellFreqHz[0] = 1000.0f;
-    e->settings.bellDepthPercent[0] = 100.0f;
+    e->settings().sidechainOn = 1;
+    e->settings().bellActive[0] = 1;
+    e->settings().bellFreqHz[0] = 1000.0f;
+    e->settings().bellDepthPercent[0] = 100.0f;
     std::vector<double> out(total, 0.0);
 
     const int leave = static_cast<int>(1.0 * kRate) / kBlock * kBlock;
     run(*e, in, &side, out, 0, leave);
-    e->settings.role = GetParam().between;
+    e->settings().role = GetParam().between;
     const int back = static_cast<int>(3.0 * kRate) / kBlock * kBlock; // 1.5 s of silence
     run(*e, in, &side, out, leave, back);
-    e->settings.role = kRoleMasker;
+    e->settings().role = kRoleMasker;
     run(*e, in, &side, out, back, total);
 
     double loudest = 0.0;
@@ -227,12 +227,12 @@ TEST(BellListen, CrossfadesWhenTheBellSignalArrives)
         in[t] += bed[t];
     auto registry = testing::makeRegistry();
     auto e = testing::makeEngineOn(*registry, kRoleSelf, 9, 100.0, kRate);
-    e->settings.bellActive[0] = 1;
-    e->settings.bellFreqHz[0] = 1000.0f;
+    e->settings().bellActive[0] = 1;
+    e->settings().bellFreqHz[0] = 1000.0f;
     std::vector<double> out(total, 0.0);
     const int select = total / 2 / kBlock * kBlock;
     run(*e, in, nullptr, out, 0, select);
-    e->settings.bellListen = 0;
+    e->settings().bellListen = 0;
     run(*e, in, nullptr, out, select, total);
 
     const double before = testing::rms(out, select - 4096, select);
@@ -256,7 +256,7 @@ TEST(HugeSample, LeavesNoTraceTwoSecondsLater)
     {
         auto registry = testing::makeRegistry();
         auto e = testing::makeEngineOn(*registry, kRoleMasker, 9, 100.0, kRate);
-        e->settings.sidechainOn = 1;
+        e->settings().sidechainOn = 1;
         std::vector<double> l = left;
         if (spike)
             l[static_cast<int>(0.5 * kRate)] = 1e200;
@@ -271,7 +271,8 @@ TEST(HugeSample, LeavesNoTraceTwoSecondsLater)
                          HostTransport{static_cast<double>(pos), true},
                          std::min(kBlock, total - pos), scratch);
         }
-        link.assign(e->stereo.stereoLink, e->stereo.stereoLink + kBandCount);
+        link.assign(engineParts(*e).stereo.stereoLink,
+                    engineParts(*e).stereo.stereoLink + kBandCount);
         return testing::bandPowers(out0, static_cast<int>(2.5 * kRate), total);
     };
     std::vector<double> cleanLink, spikeLink;

@@ -50,13 +50,13 @@ void runIn(VectorVersion version, const Case& c, Output& out)
     auto registry = makeRegistry();
     auto peer = c.sidechain ? nullptr : makeEngineOn(*registry, kRoleSource, kChannel);
     auto subject = makeEngineOn(*registry, c.role, kChannel);
-    subject->settings.selectivity = 3.0f;
-    subject->settings.sidechainOn = c.sidechain ? 1 : 0;
+    subject->settings().selectivity = 3.0f;
+    subject->settings().sidechainOn = c.sidechain ? 1 : 0;
     for (int b = 0; b < kBellCount; ++b)
     {
-        subject->settings.bellActive[b] = 1;
-        subject->settings.bellDepthPercent[b] = 100.0f;
-        subject->settings.bellFreqHz[b] = static_cast<float>(300.0 * (1 << (2 * b)));
+        subject->settings().bellActive[b] = 1;
+        subject->settings().bellDepthPercent[b] = 100.0f;
+        subject->settings().bellFreqHz[b] = static_cast<float>(300.0 * (1 << (2 * b)));
     }
     std::vector<double> peerOut(static_cast<size_t>(length));
     for (auto& channel : out)
@@ -67,7 +67,7 @@ void runIn(VectorVersion version, const Case& c, Output& out)
     {
         const int n = std::min(length - t, kBlocks[block++ % kBlocks.size()]);
         if (c.switchRoles)
-            subject->settings.role = roles[t * 4 / length];
+            subject->settings().role = roles[t * 4 / length];
         if (peer)
             peer->processChunk(source.data() + t, source.data() + t, peerOut.data() + t,
                                peerOut.data() + t, n, t, true, nullptr, nullptr);

@@ -54,7 +54,7 @@ TEST_F(EditorMessages, ValueWithoutGestureIsACompleteOneStepEdit)
     EXPECT_EQ(plugin->host, (Strings{"begin 5", "edit 5 1.000000", "end 5"}));
     EXPECT_EQ(Echoes(), Strings{"SPVFD(5, 1.000000)"});
     EXPECT_FALSE(plugin->Gestures().Held(ostrel::GestureHolder::Page, 5));
-    EXPECT_EQ(plugin->Engine().settings.listen, 1);
+    EXPECT_EQ(plugin->Engine().settings().listen, 1);
 }
 
 TEST_F(EditorMessages, ValuesArePlainAndClampedToTheParameter)

@@ -1,5 +1,6 @@
 // The idle driver: gesture countdown, last-state restore and save, and what
 // the open page receives at each tick.
+#include "engine/engine_parts_access.h"
 #include "plugin/editor_page_fixture.h"
 
 #include "editor_messages/product_message_tags.h"
@@ -77,7 +78,7 @@ TEST_F(LastState, ThreeNumbersApplyOnlyDepth)
     p.host.clear();
     p.Ticks(1);
     EXPECT_DOUBLE_EQ(p.Plain(kParamDepth), 80.0);
-    EXPECT_FLOAT_EQ(p.Engine().settings.depth().scaleDb, -48.0f * 0.8f);
+    EXPECT_FLOAT_EQ(p.Engine().settings().depth().scaleDb, -48.0f * 0.8f);
     EXPECT_DOUBLE_EQ(p.Plain(kParamRole), 2.0);
     EXPECT_DOUBLE_EQ(p.Plain(kParamChannel), 9.0);
     EXPECT_DOUBLE_EQ(p.Plain(kParamSelectivity), 30.0);
@@ -303,7 +304,7 @@ TEST_F(PageFeed, MetersWhenTheyChangeAtMostEveryFifthTickSourcesAndMatrixEveryEi
     for (int t = 1; t <= 20; ++t)
     {
         if (t <= 6 || t >= 15)
-            p.Engine().meters.dipMeter[5].store(-0.5f * static_cast<float>(t));
+            engineParts(p.Engine()).meters.dipMeter[5].store(-0.5f * static_cast<float>(t));
         const size_t before = web.Messages().size();
         p.Ticks(1);
         const auto messages = web.Messages();
@@ -352,7 +353,7 @@ TEST_F(PageFeed, ThePageLearnsWhenTheHostBypassesAndWhenAudioStops)
     {
         for (int i = 0; i < n; ++i)
         {
-            p.Engine().link->blockCounter.fetch_add(1);
+            p.Engine().handover().idleSide().link.blockCounter.fetch_add(1);
             p.Ticks(1);
         }
     };
@@ -387,12 +388,12 @@ TEST_F(PageFeed, MetersFollowTheEngine)
 {
     RecordingOstrel& p = NewInstance();
     p.SetPlain(kParamRole, 3);
-    p.Engine().meters.dipMeter[0].store(-3.44f);
-    p.Engine().meters.srcMeter[23].store(0.5f);
-    p.Engine().meters.nullMeter.store(-20.06f);
-    p.Engine().meters.touchedCount.store(2);
-    p.Engine().meters.linked.store(1);
-    p.Engine().bells[1].bellDipMeter.store(-1.5f);
+    engineParts(p.Engine()).meters.dipMeter[0].store(-3.44f);
+    engineParts(p.Engine()).meters.srcMeter[23].store(0.5f);
+    engineParts(p.Engine()).meters.nullMeter.store(-20.06f);
+    engineParts(p.Engine()).meters.touchedCount.store(2);
+    engineParts(p.Engine()).meters.linked.store(1);
+    engineParts(p.Engine()).bells[1].bellDipMeter.store(-1.5f);
     auto& web = p.OpenEditor();
     web.scripts.clear();
     p.Ticks(1);

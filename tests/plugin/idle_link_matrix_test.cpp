@@ -50,9 +50,9 @@ TEST_F(LinkMatrix, TwoMaskersOfOneSourceAreRowsTargetingIt)
     RecordingOstrel& source = Instance(1, 3);
     RecordingOstrel& masker1 = Instance(2, 3);
     RecordingOstrel& masker2 = Instance(2, 3);
-    ASSERT_EQ(source.Engine().link->slotIndex.load(), 2);
-    const int s1 = masker1.Engine().link->slotIndex.load();
-    const int s2 = masker2.Engine().link->slotIndex.load();
+    ASSERT_EQ(source.Engine().handover().idleSide().link.slotIndex.load(), 2);
+    const int s1 = masker1.Engine().handover().idleSide().link.slotIndex.load();
+    const int s2 = masker2.Engine().handover().idleSide().link.slotIndex.load();
     ASSERT_GE(s1, 0);
     ASSERT_GE(s2, 0);
     masker1.SetPlain(kParamDepth, 37.6);
@@ -98,7 +98,7 @@ TEST_F(LinkMatrix, PriorityEditFromAnotherPageIsAppliedByTheHolder)
 
     source.Ticks(1);
     EXPECT_DOUBLE_EQ(source.Plain(kParamPriority), 3.0);
-    EXPECT_EQ(source.Engine().settings.priority, 3);
+    EXPECT_EQ(source.Engine().settings().priority, 3);
     EXPECT_EQ(source.host, (Strings{"begin 26", "edit 26 0.285714", "end 26"}));
     EXPECT_EQ(source.Link().PriorityRequestSeen(), 1);
     source.Ticks(5);
@@ -109,7 +109,7 @@ TEST_F(LinkMatrix, PriorityEditFromAnotherPageIsAppliedByTheHolder)
 TEST_F(LinkMatrix, DepthRequestOfMinusOneMovesTheCounterOnly)
 {
     RecordingOstrel& masker = Instance(2, 5);
-    const int slot = masker.Engine().link->slotIndex.load();
+    const int slot = masker.Engine().handover().idleSide().link.slotIndex.load();
     ASSERT_GE(slot, 0);
     masker.SetPlain(kParamDepth, 25.0);
     masker.host.clear();
@@ -133,7 +133,7 @@ TEST_F(LinkMatrix, DepthRequestOfMinusOneMovesTheCounterOnly)
 TEST_F(LinkMatrix, RequestWhileThePageHoldsTheControlStaysInItsGesture)
 {
     RecordingOstrel& masker = Instance(2, 5);
-    const int slot = masker.Engine().link->slotIndex.load();
+    const int slot = masker.Engine().handover().idleSide().link.slotIndex.load();
     masker.OpenEditor();
     masker.Ticks(1); // the page's first refresh
     masker.Message(kTagParameter, R"({"paramIdx":2,"gesture":"begin"})");
@@ -166,7 +166,8 @@ TEST_P(MatrixDrag, OneDragIsOneGestureAtTheHolder)
 {
     const DragCase& c = GetParam();
     RecordingOstrel& masker = Instance(2, 5);
-    const std::string ch = std::to_string(masker.Engine().link->slotIndex.load() + 1);
+    const std::string ch =
+        std::to_string(masker.Engine().handover().idleSide().link.slotIndex.load() + 1);
     RecordingOstrel& editor = Instance(0, 1);
     for (const auto& [word, value] : c.steps)
     {

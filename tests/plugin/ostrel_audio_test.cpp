@@ -106,8 +106,8 @@ TEST(OstrelLifetime, DestructionReleasesTheRegistrySlot)
     plugin->ProcessBuffers(&inBus, 1, &outBus, 1, 64, 256);
 
     ostrel::PeerRegistry& registry = ostrel::sharedRegistry();
-    const uint32_t id = plugin->Engine().link->instanceId;
-    ASSERT_EQ(plugin->Engine().link->slotIndex.load(), 40);
+    const uint32_t id = plugin->Engine().handover().idleSide().link.instanceId;
+    ASSERT_EQ(plugin->Engine().handover().idleSide().link.slotIndex.load(), 40);
     ASSERT_EQ(registry.slots[40].ownerId.load(), id);
     plugin.reset();
     EXPECT_NE(registry.slots[40].ownerId.load(), id);

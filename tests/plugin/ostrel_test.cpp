@@ -1,6 +1,7 @@
 // The plug-in object: its configuration, the 27 parameters, the conversion
 // of parameter values into engine settings, state restore, processing reset
 // and the editor open/close bookkeeping.
+#include "engine/engine_parts_access.h"
 #include "plugin/ostrel.h"
 
 #include "editor_messages/product_message_tags.h"
@@ -58,7 +59,7 @@ protected:
         Param(idx).Set(value);
         plugin->OnParamChange(idx);
     }
-    ostrel::SettingsSnapshot S() const { return plugin->Engine().settings.snapshot(); }
+    ostrel::SettingsSnapshot S() const { return plugin->Engine().settings().snapshot(); }
 };
 
 TEST(OstrelConfig, Record)
@@ -325,9 +326,9 @@ TEST_F(OstrelTest, HostStateRestoreIsNotedAndAppliedToTheEngine)
     EXPECT_FALSE(other->LastState().HostRestored());
     EXPECT_EQ(other->LoadState(chunk, 0), 216);
     EXPECT_TRUE(other->LastState().HostRestored());
-    EXPECT_EQ(other->Engine().settings.role, 2);
-    EXPECT_EQ(other->Engine().settings.channelIndex, 8);
-    EXPECT_FLOAT_EQ(other->Engine().settings.selectivity, 3.99f); // every setting re-derived
+    EXPECT_EQ(other->Engine().settings().role, 2);
+    EXPECT_EQ(other->Engine().settings().channelIndex, 8);
+    EXPECT_FLOAT_EQ(other->Engine().settings().selectivity, 3.99f); // every setting re-derived
 }
 
 TEST_F(OstrelTest, ShortHostStateStillReDerivesEverySetting)
@@ -351,7 +352,7 @@ TEST_F(OstrelTest, ResetProcessingSizesMonoScratchAndAsksForRefresh)
     plugin->ResetProcessing();
     EXPECT_TRUE(plugin->Page().RefreshDue());
     EXPECT_EQ(plugin->MonoScratchSize(), 256u);
-    EXPECT_DOUBLE_EQ(plugin->Engine().tables.sampleRate, 44100.0);
+    EXPECT_DOUBLE_EQ(engineParts(plugin->Engine()).tables.sampleRate, 44100.0);
 }
 
 TEST_F(OstrelTest, EditorOpenSendsEveryValueAndClearsKeyForwarding)

@@ -20,7 +20,7 @@ constexpr double kSourceRole = 1.0 / 3.0;
 // The bundle's own registry (not the one of this test program).
 PeerRegistry& RegistryOf(Instance& plugin)
 {
-    return *PluginObject(plugin).Engine().handover.idleSide().lease.registry;
+    return *PluginObject(plugin).Engine().handover().idleSide().lease.registry;
 }
 
 std::string NameIn(PeerRegistry& registry, int slot)
@@ -44,7 +44,7 @@ int Start(Instance& plugin, double role, int channel, int frames = 4096)
     changes.Add(kRole, 0, role);
     changes.Add(kChannel, 0, (channel - 1) / 63.0);
     plugin.Run(TestSignal(2, frames), &changes);
-    return PluginObject(plugin).Engine().link->slotIndex.load();
+    return PluginObject(plugin).Engine().handover().idleSide().link.slotIndex.load();
 }
 
 bool HostSawEdit(Instance& plugin, ParamID id)

@@ -536,7 +536,7 @@ TEST_F(SessionConcurrency, AudioMainAndTimerThreadsAllAtOnce)
             OpenEditor(lane);
     }
     PeerRegistry& registry =
-        *PluginObject(*mLanes[0].plugin).Engine().handover.idleSide().lease.registry;
+        *PluginObject(*mLanes[0].plugin).Engine().handover().idleSide().lease.registry;
 
     std::vector<std::thread> audio;
     for (int t = 0; t < kAudioThreads; ++t)
@@ -578,7 +578,8 @@ TEST_F(SessionConcurrency, AudioMainAndTimerThreadsAllAtOnce)
         CheckHostCalls(lane);
         EXPECT_GT(lane.blocks.load(), 0) << "every instance was processed";
         blocks += lane.blocks.load();
-        ++roles[static_cast<size_t>(PluginObject(*lane.plugin).Engine().settings.role.load() & 3)];
+        ++roles[static_cast<size_t>(PluginObject(*lane.plugin).Engine().settings().role.load() &
+                                    3)];
     }
     std::cout << "stress: " << blocks << " blocks, roles " << roles[0] << "/" << roles[1] << "/"
               << roles[2] << "/" << roles[3] << ";";

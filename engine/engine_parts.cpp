@@ -1,4 +1,4 @@
-#include "engine/spectral_engine.h"
+#include "engine/engine_parts.h"
 
 #include "engine/float_mode_guard.h"
 
@@ -7,14 +7,14 @@
 namespace ostrel
 {
 
-SpectralEngine::SpectralEngine()
+EngineParts::EngineParts()
     : registry(handover.idleSide().lease.registry), link(&handover.idleSide().link)
 {
     // Tables and filters are valid before the host's first reset too.
     resetEngine(48000.0);
 }
 
-void SpectralEngine::adoptRegistry(PeerRegistry& other)
+void EngineParts::adoptRegistry(PeerRegistry& other)
 {
     handover.moveTo(other);
     registry = handover.idleSide().lease.registry;
@@ -23,11 +23,11 @@ void SpectralEngine::adoptRegistry(PeerRegistry& other)
 }
 
 // The handover leaves the registry when it goes.
-SpectralEngine::~SpectralEngine() = default;
+EngineParts::~EngineParts() = default;
 
-void SpectralEngine::processChunk(const double* in0, const double* in1, double* out0, double* out1,
-                                  int n, int64_t hostSamplePos, bool transportRunning,
-                                  const double* side0, const double* side1)
+void EngineParts::processChunk(const double* in0, const double* in1, double* out0, double* out1,
+                               int n, int64_t hostSamplePos, bool transportRunning,
+                               const double* side0, const double* side1)
 {
     DeferredFloatModeGuard floatMode;
     // The registry of this chunk: a move the idle thread offered is taken
@@ -50,10 +50,10 @@ void SpectralEngine::processChunk(const double* in0, const double* in1, double* 
     handover.endChunk();
 }
 
-void SpectralEngine::processSlice(const double* in0, const double* in1, double* out0, double* out1,
-                                  int n, int64_t hostSamplePos, bool transportRunning,
-                                  const double* side0, const double* side1,
-                                  DeferredFloatModeGuard& floatMode)
+void EngineParts::processSlice(const double* in0, const double* in1, double* out0, double* out1,
+                               int n, int64_t hostSamplePos, bool transportRunning,
+                               const double* side0, const double* side1,
+                               DeferredFloatModeGuard& floatMode)
 {
     // One consistent copy of the settings for the whole slice.
     settings.snapshotInto(chunkSettings);
@@ -98,7 +98,7 @@ void SpectralEngine::processSlice(const double* in0, const double* in1, double* 
         period.pos = 0;
 }
 
-void SpectralEngine::readRecentInput(int c, int endAgo, int count, double* dst) const
+void EngineParts::readRecentInput(int c, int endAgo, int count, double* dst) const
 {
     const double* line = delays.dryDelay[c];
     int pos = (delays.delayWritePos - endAgo - count) % kDelayLength;
@@ -115,7 +115,7 @@ void SpectralEngine::readRecentInput(int c, int endAgo, int count, double* dst) 
     }
 }
 
-bool SpectralEngine::anyDipOrListen() const
+bool EngineParts::anyDipOrListen() const
 {
     if (listening.listenMix > 0.0)
         return true;

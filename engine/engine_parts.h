@@ -1,0 +1,221 @@
+// The engine's parts (band analysis, masking computation, gates, bells, the
+// spectral stage, meters) and the paths that drive them. SpectralEngine wraps
+// it behind the face the plug-in uses; each stage lives in its own file.
+// Every buffer is a fixed array: nothing is allocated after construction (the
+// object is a few MB, keep it on the heap).
+//
+// Threads: processChunk and everything it calls run on the audio thread;
+// resetEngine runs on the main thread while audio is stopped. The meters that
+// the idle thread reads are relaxed atomics.
+#pragma once
+
+#include "engine/analysis_period.h"
+#include "engine/band_layout.h"
+#include "engine/band_levels.h"
+#include "engine/band_tables.h"
+#include "engine/biquad.h"
+#include "engine/delay_lines.h"
+#include "engine/dynamic_bells.h"
+#include "engine/engine_settings.h"
+#include "engine/engine_state.h"
+#include "engine/filter_banks.h"
+#include "engine/masker_period.h"
+#include "engine/masking_source_history.h"
+#include "engine/stft_frame_engine.h"
+#include "link/peer_registry.h"
+#include "link/registry_handover.h"
+
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+
+namespace ostrel
+{
+
+class DeferredFloatModeGuard;
+
+inline constexpr int kMaxChunk = kDelayLength - kLookaheadSamples; // 4880
+// Total latency of the engine: lookahead plus the spectral stage.
+inline constexpr int kEngineLatency = kLookaheadSamples + kStftSize; // 1264
+// Bands 0..3 are dipped in the time domain; the spectral stage dips 4..23.
+
+// Roles of the Role parameter.
+enum EngineRole : int
+{
+    kRoleOff = 0,
+    kRoleSource = 1,
+    kRoleMasker = 2,
+    kRoleSelf = 3,
+};
+
+struct EngineParts
+{
+    EngineParts();
+    ~EngineParts();
+    EngineParts(const EngineParts&) = delete;
+    EngineParts& operator=(const EngineParts&) = delete;
+
+    // Full reset at a (new) sample rate: releases the registry slot, rebuilds
+    // the tables and filters, clears every delay line and per-band state.
+    // Main thread, audio stopped.
+    void resetEngine(double sampleRate);
+
+    // One chunk of at most kMaxChunk samples (audio thread). in0/in1 may be
+    // the same channel (mono) and may alias out0/out1 (sample t is read before
+    // it is written). side0/side1 may be null. The chunk is taken in slices
+    // that end at the analysis period's boundaries.
+    void processChunk(const double* in0, const double* in1, double* out0, double* out1, int n,
+                      int64_t hostSamplePos, bool transportRunning, const double* side0,
+                      const double* side1);
+
+    // The lookahead line holds every sample processChunk received, on every
+    // path: writes input channel c's samples from (endAgo + count) to
+    // endAgo + 1 samples ago, oldest first (endAgo + count at most
+    // kDelayLength).
+    void readRecentInput(int c, int endAgo, int count, double* dst) const;
+
+    // Samples left in the running analysis period.
+    int samplesLeftInPeriod() const { return period.length - period.pos; }
+
+    // --- paths (called from processChunk only, with slices that do not
+    // cross an analysis period's end) ---------------------------------------
+    // A path's ...Body is its loops, which its dispatcher runs in the chosen
+    // vector version (vector_clones.h).
+    // floatMode is engaged for every slice that computes.
+    void processSlice(const double* in0, const double* in1, double* out0, double* out1, int n,
+                      int64_t hostSamplePos, bool transportRunning, const double* side0,
+                      const double* side1, DeferredFloatModeGuard& floatMode);
+    void processReleaseChunk(const double* in0, const double* in1, double* out0, double* out1,
+                             int n, int slot);
+    // The release path once nothing is left to release, and the Source's
+    // audio: a delay line (the spectral stage passes its input unchanged).
+    void processSettledChunk(const double* in0, const double* in1, double* out0, double* out1,
+                             int n);
+    void processSettledChunkBody(const double* in0, const double* in1, double* out0, double* out1,
+                                 int n);
+    // The release of dips sample by sample, shared by the release path and
+    // a Source that still has dips from a previous role to release.
+    void processReleasingRun(const double* in0, const double* in1, double* out0, double* out1,
+                             int n);
+    // Before the spectral stage steps again after a settled run: its dry
+    // rings as the run would have left them.
+    void refillStftRings();
+    void processSourceChunk(const double* in0, const double* in1, double* out0, double* out1, int n,
+                            int64_t hostSamplePos, int slot);
+    void processSourceChunkBody(const double* in0, const double* in1, double* out0, double* out1,
+                                int n, int64_t hostSamplePos, int slot);
+    // Publishes the closed period's levels, priority and balance.
+    void publishSourcePeriod(int slot);
+    // Masker (role 2) and Self (role 3): engine/masker_path.cpp.
+    void processMaskerChunk(const double* in0, const double* in1, double* out0, double* out1, int n,
+                            int64_t hostSamplePos, bool transportRunning, const double* side0,
+                            const double* side1);
+    void processMaskerChunkBody(const double* in0, const double* in1, double* out0, double* out1,
+                                int n, int64_t hostSamplePos, bool transportRunning,
+                                const double* side0, const double* side1);
+
+    // Per-band reset when the role or the bypass changed.
+    void resetOnRoleChange(int role, bool bypassOn);
+    // Entering Masker/Self from another path: state those paths did not keep
+    // running starts afresh, so nothing from before plays again.
+    void freshenMaskingState();
+
+    // --- settings and registry -------------------------------------------
+    EngineSettings settings;
+    // The settings as the current slice reads them (audio thread).
+    SettingsSnapshot chunkSettings;
+    // The host's own bypass, set by the plug-in before each block (audio
+    // thread): the engine then runs as when its Bypass parameter is on.
+    bool hostBypassed = false;
+    // Where the instance meets its peers, and its move to another registry
+    // (the host session's shared one, or back) while audio runs.
+    RegistryHandover handover;
+    // The registry and handle of the running chunk (audio thread; taken from
+    // the handover at the start of every chunk; a test may point them at a
+    // registry of its own with adoptRegistry).
+    PeerRegistry* registry = nullptr;
+    PeerLink* link = nullptr;
+
+    // Moves the instance to `other` at once: main thread, audio stopped.
+    void adoptRegistry(PeerRegistry& other);
+
+    // --- tables, filters and delay lines -----------------------------------
+    BandTables tables;
+    BandPassBank bandFilter[2];
+    BandPassBank outputBandFilter;
+    LowpassBank analysisLowpassBank;
+    // Measures a Masker's own track for its level meter.
+    LowpassBank meterLowpassBank;
+    DelayLines delays;
+    StftFrameEngine stft;
+
+    // --- block driver -------------------------------------------------------
+    PathState path;
+    AnalysisPeriod period;
+    // The Source's sums over the running period.
+    MidLevelSums sourceSums;
+    // The Masker/Self path's period state.
+    MaskerPeriod maskerPeriod;
+    BandGains gains;
+
+    // --- masking computation and gates (Masker/Self) ------------------------
+    SourceTracking tracking;
+    MaskingState masking;
+    StereoStatistics stereo;
+    GateState gates;
+    DynamicBell bells[kBellCount];
+    BellDelayLine bellDelay;
+    ListenState listening;
+
+    // --- meters, read by the idle thread (relaxed) --------------------------
+    EngineMeters meters;
+
+    // True while a band dip, a bell dip or the listen crossfade is not at rest.
+    bool anyDipOrListen() const;
+
+    // One sample of the shared release (release_sample.h).
+    inline void releaseSample(double in0, double in1, const double* y0, const double* y1,
+                              int readPos, double d0, double d1, double& out0, double& out1);
+
+    // An output sample that is not finite is replaced by the dry sample aligned
+    // with it, or by silence when that is not finite either (a bad input sample
+    // comes out as 0 where it went in).
+    static double finiteOrAlignedDry(double out, double alignedDry)
+    {
+        if (std::isfinite(out))
+            return out;
+        return std::isfinite(alignedDry) ? alignedDry : 0.0;
+    }
+
+    // The dry pair that leaves the lookahead delay this sample, and where the
+    // other delay lines are read. It is read before this sample's inputs take
+    // their place at the write position (the caller advances it).
+    struct DryTap
+    {
+        int readPos;
+        double d0;
+        double d1;
+    };
+    DryTap exchangeDry(double x0, double x1)
+    {
+        const int r = delays.lookaheadReadPos();
+        const DryTap tap{r, delays.dryDelay[0][r], delays.dryDelay[1][r]};
+        delays.dryDelay[0][delays.delayWritePos] = x0;
+        delays.dryDelay[1][delays.delayWritePos] = x1;
+        return tap;
+    }
+    // Moves the common write position of all lookahead delay lines on by one.
+    void advanceDelayWritePos() { delays.advance(); }
+
+    // One sample of the bells' release, shared by the release and Source
+    // paths: the bell filters and delay lines keep running, the bell gains
+    // glide toward 1.0 and what they still remove is added to sub0/sub1.
+    void releaseBellsSample(double in0, double in1, int readPos, double& sub0, double& sub1)
+    {
+        for (int b = 0; b < kBellCount; ++b)
+            bellReleaseStep(bells[b], b, bellDelay, in0, in1, readPos, delays.delayWritePos,
+                            tables.glideCoef, sub0, sub1);
+    }
+};
+
+} // namespace ostrel
