@@ -108,6 +108,7 @@ public:
 
     void EvaluateScript(const std::string& utf8Script) override;
     void TakeFocus() override;
+    void ReleaseFocus() override;
     void LoadFile(const std::string& utf8Path) override;
     void SetBounds(int x, int y, int width, int height) override;
     void Poll() override;
@@ -131,6 +132,9 @@ private:
     void Navigate();
     void ApplyBounds();
     void FollowParent();
+    bool KeyboardInBrowser() const;
+    void NoteHostFocus();
+    void GiveKeyboardBack();
 
     IWebView& mOwner;
     HWND mArea;
@@ -153,7 +157,19 @@ private:
     RECT mParentOnScreen{};
     RECT mParentClient{};
     std::deque<std::pair<Event, std::string>> mEvents;
+    // The keyboard. Windows gives the browser the focus at any click in it;
+    // the page wants the keys only while one of its text fields is edited.
+    // A click's focus goes back to the host's window once the page has had
+    // the time to say that the click began an edit: its message comes
+    // through the browser's process, a little after the focus.
+    bool mKeysWanted = false;
+    int mGiveBackInPolls = 0;
+    HWND mHostFocus = nullptr; // the host's window that last had the keyboard
 };
+
+// Polls between a click's focus and its return: the page's message about the
+// click arrives within one idle tick.
+constexpr int kPollsBeforeGivingBack = 2;
 
 WebView2Backend::~WebView2Backend()
 {
@@ -325,6 +341,18 @@ void WebView2Backend::ControllerCreated(wv2::ICoreWebView2Controller* controller
         settings->Release();
     }
     Subscribe();
+    std::weak_ptr<bool> alive = mAlive;
+    auto* gotFocus = wv2::FocusChanged::Make(
+        [this, alive](wv2::ICoreWebView2Controller*, IUnknown*)
+        {
+            const auto flag = alive.lock();
+            if (flag && *flag && !mKeysWanted)
+                mGiveBackInPolls = kPollsBeforeGivingBack;
+            return S_OK;
+        });
+    wv2::Token token{};
+    controller->add_GotFocus(gotFocus, &token);
+    gotFocus->Release();
     GetWindowRect(GetParent(mArea), &mParentOnScreen);
     GetClientRect(GetParent(mArea), &mParentClient);
     ApplyBounds();
@@ -508,8 +536,43 @@ void WebView2Backend::EvaluateScript(const std::string& utf8Script)
 
 void WebView2Backend::TakeFocus()
 {
+    mKeysWanted = true;
+    mGiveBackInPolls = 0;
+    NoteHostFocus();
     if (mController)
         mController->MoveFocus(wv2::kMoveFocusProgrammatic);
+}
+
+void WebView2Backend::ReleaseFocus()
+{
+    mKeysWanted = false;
+    mGiveBackInPolls = 0;
+    GiveKeyboardBack();
+}
+
+bool WebView2Backend::KeyboardInBrowser() const
+{
+    // The browser's windows are children of the area, in another process
+    // whose input is attached to this thread's.
+    const HWND focus = GetFocus();
+    return focus != nullptr && (focus == mArea || IsChild(mArea, focus));
+}
+
+void WebView2Backend::NoteHostFocus()
+{
+    const HWND focus = GetFocus();
+    if (focus != nullptr && focus != mArea && !IsChild(mArea, focus))
+        mHostFocus = focus;
+}
+
+void WebView2Backend::GiveKeyboardBack()
+{
+    // Only from the browser: a window of the host's that the user clicked
+    // since keeps the keyboard.
+    if (!KeyboardInBrowser())
+        return;
+    const HWND back = mHostFocus != nullptr && IsWindow(mHostFocus) ? mHostFocus : GetParent(mArea);
+    SetFocus(back);
 }
 
 void WebView2Backend::LoadFile(const std::string& utf8Path)
@@ -569,6 +632,7 @@ void WebView2Backend::FollowParent()
 void WebView2Backend::Poll()
 {
     FollowParent();
+    NoteHostFocus();
     // Events reach the owner here, from the idle timer, like every other
     // main-thread call of the editor.
     while (!mEvents.empty())
@@ -588,6 +652,10 @@ void WebView2Backend::Poll()
             break;
         }
     }
+    // A click that began no edit: the keys go back to the host, so its
+    // transport and shortcut keys work again.
+    if (mGiveBackInPolls > 0 && --mGiveBackInPolls == 0 && !mKeysWanted)
+        GiveKeyboardBack();
 }
 
 } // namespace

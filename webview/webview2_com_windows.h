@@ -101,6 +101,10 @@ struct ICoreWebView2DownloadStartingEventHandler : IUnknown
 {
     WV2_METHOD(Invoke, ICoreWebView2* sender, ICoreWebView2DownloadStartingEventArgs* args);
 };
+struct ICoreWebView2FocusChangedEventHandler : IUnknown
+{
+    WV2_METHOD(Invoke, ICoreWebView2Controller* sender, IUnknown* args);
+};
 
 inline constexpr GUID IID_EnvironmentCompletedHandler =
     Iid(0x4E8A3389, 0xC9D8, 0x4BD2, 0xB6B5124FEE6CC14Dull);
@@ -120,6 +124,8 @@ inline constexpr GUID IID_NewWindowRequestedEventHandler =
     Iid(0xD4C185FE, 0xC81C, 0x4989, 0x97AF2D3FA7AB5651ull);
 inline constexpr GUID IID_DownloadStartingEventHandler =
     Iid(0xEFEDC989, 0xC396, 0x41CA, 0x83F707F845A55724ull);
+inline constexpr GUID IID_FocusChangedEventHandler =
+    Iid(0x05EA24BD, 0x6452, 0x4926, 0x90144B82B498135Dull);
 
 // ---- Environment options (we implement all three in full) --------------------
 

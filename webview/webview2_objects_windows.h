@@ -83,6 +83,8 @@ using NewWindowRequested =
 using DownloadStarting =
     Callback<ICoreWebView2DownloadStartingEventHandler, IID_DownloadStartingEventHandler,
              ICoreWebView2*, ICoreWebView2DownloadStartingEventArgs*>;
+using FocusChanged = Callback<ICoreWebView2FocusChangedEventHandler, IID_FocusChangedEventHandler,
+                              ICoreWebView2Controller*, IUnknown*>;
 
 // The environment options: single sign-on, exclusive user-data-folder access
 // and custom crash reporting all off; the browser version our declarations

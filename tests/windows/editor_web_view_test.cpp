@@ -454,4 +454,63 @@ TEST_F(EditorWebView, TheBrowserFollowsTheHostWindowThatMovesOrResizes)
     view.DetachWebViewBackend();
 }
 
+// Windows gives the browser the keyboard at any click in it. The host keeps
+// its keys: a click that begins no edit (a button, a knob) gives them back to
+// the host's window that had them, right after; while a text field is edited
+// the page keeps them, and the end of the edit gives them back.
+TEST_F(EditorWebView, TheKeyboardGoesBackToTheHostUnlessATextFieldIsEdited)
+{
+    ShowWindow(parent, SW_SHOW);
+    PageView view;
+    ASSERT_EQ(OpenAndSettle(view), L"");
+    // A window of the host's own (a track list, say) has the keyboard.
+    HWND hostControl = CreateWindowExW(0, L"STATIC", L"tracks", WS_CHILD | WS_VISIBLE, 0, 0, 20, 20,
+                                       parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetFocus(hostControl);
+    ASSERT_EQ(GetFocus(), hostControl);
+    // Idle ticks of the plug-in: each polls the web view.
+    auto ticks = [&](int count)
+    {
+        for (int i = 0; i < count; ++i)
+        {
+            view.PollWebView();
+            stand_in::Pump(20);
+        }
+    };
+    ticks(1);
+
+    // A click on a button.
+    HWND browser = stand_in::Click();
+    ASSERT_NE(browser, nullptr);
+    ASSERT_EQ(GetFocus(), browser);
+    ticks(3);
+    EXPECT_EQ(GetFocus(), hostControl) << "a click that begins no edit gives the keys back";
+
+    // A click into a text field: the page asks for the keys (tag 20, which
+    // the plug-in turns into this call) within the click's first tick.
+    ASSERT_EQ(stand_in::Click(), browser);
+    ticks(1);
+    view.FocusWebView();
+    EXPECT_EQ(stand_in::Record().focusMoves, 1);
+    ticks(5);
+    EXPECT_EQ(GetFocus(), browser) << "the field being edited keeps the keys";
+    // Another click in the page while editing (the field still edited).
+    stand_in::Click();
+    ticks(5);
+    EXPECT_EQ(GetFocus(), browser);
+
+    // Enter, Escape or blur: the page gives the keys up.
+    view.ReleaseWebViewFocus();
+    EXPECT_EQ(GetFocus(), hostControl);
+
+    // The user went to another window of the host while the page had the
+    // keys: giving them up leaves that window alone.
+    view.FocusWebView();
+    ASSERT_EQ(GetFocus(), browser);
+    SetFocus(parent);
+    view.ReleaseWebViewFocus();
+    EXPECT_EQ(GetFocus(), parent);
+    view.DetachWebViewBackend();
+}
+
 } // namespace

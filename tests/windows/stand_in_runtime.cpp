@@ -97,6 +97,12 @@ int RequestWindow(const std::wstring& uri)
     return request ? request(uri.c_str()) : -1;
 }
 
+HWND Click()
+{
+    auto click = Export<HWND (*)()>("StandInClick");
+    return click ? click() : nullptr;
+}
+
 void Reset()
 {
     if (auto reset = Export<void (*)()>("StandInReset"))

@@ -26,6 +26,9 @@ StandInRecord Record();
 // The open editor's page asks for a new window at `uri`: 1 when the editor
 // took the request, 0 when it left it to the web view, -1 with no editor.
 int RequestWindow(const std::wstring& uri);
+// The user clicks in the open editor's page: its browser window takes the
+// keyboard. Returns that window (null with no editor).
+HWND Click();
 void Reset();
 // Runs this thread's message loop for about `milliseconds`.
 void Pump(int milliseconds);

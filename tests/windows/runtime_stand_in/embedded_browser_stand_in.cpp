@@ -403,14 +403,33 @@ private:
     std::vector<ICoreWebView2NewWindowRequestedEventHandler*> mNewWindows;
 };
 
+class Controller;
+Controller* gOpenController = nullptr; // the last one not yet closed
+
 class Controller final : public ICoreWebView2Controller
 {
 public:
-    Controller()
+    // The browser's window inside the parent, which takes the focus as the
+    // real one does at a click or when the focus is moved into it.
+    explicit Controller(HWND parent)
     {
         ++gRecord.controllersCreated;
         ++gRecord.controllersAlive;
         gOpenWebView = mWebView;
+        gOpenController = this;
+        if (IsWindow(parent))
+            mBrowser = CreateWindowExW(0, L"STATIC", L"browser", WS_CHILD | WS_VISIBLE, 0, 0, 10,
+                                       10, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+    }
+    HWND Browser() const { return mBrowser; }
+    // A click in the page, or the focus moved in: the browser's window has
+    // the keyboard, and the controller says so.
+    void Focus()
+    {
+        if (mBrowser)
+            SetFocus(mBrowser);
+        for (auto* handler : std::vector(mGotFocus))
+            handler->Invoke(this, nullptr);
     }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
     {
@@ -449,7 +468,22 @@ public:
         gRecord.bounds = bounds;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE MoveFocus(MoveFocusReason) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE MoveFocus(MoveFocusReason) override
+    {
+        ++gRecord.focusMoves;
+        Focus();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE add_GotFocus(IUnknown* handler, Token* token) override
+    {
+        ICoreWebView2FocusChangedEventHandler* typed = nullptr;
+        if (FAILED(handler->QueryInterface(IID_FocusChangedEventHandler,
+                                           reinterpret_cast<void**>(&typed))))
+            return E_NOINTERFACE;
+        Keep(mGotFocus, typed, token);
+        typed->Release();
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE NotifyParentWindowPositionChanged() override
     {
         ++gRecord.parentMoves;
@@ -463,6 +497,12 @@ public:
         --gRecord.controllersAlive;
         if (gOpenWebView == mWebView)
             gOpenWebView = nullptr;
+        if (gOpenController == this)
+            gOpenController = nullptr;
+        Drop(mGotFocus);
+        if (IsWindow(mBrowser))
+            DestroyWindow(mBrowser);
+        mBrowser = nullptr;
         mWebView->Close();
         Release(); // the browser window's own reference
         return S_OK;
@@ -481,7 +521,6 @@ public:
     NOT_USED(remove_ZoomFactorChanged, Token token)
     NOT_USED(add_MoveFocusRequested, IUnknown* handler, Token* token)
     NOT_USED(remove_MoveFocusRequested, Token token)
-    NOT_USED(add_GotFocus, IUnknown* handler, Token* token)
     NOT_USED(remove_GotFocus, Token token)
     NOT_USED(add_LostFocus, IUnknown* handler, Token* token)
     NOT_USED(remove_LostFocus, Token token)
@@ -494,6 +533,8 @@ private:
     ULONG mRefs = 1; // the browser window's, until Close
     bool mClosed = false;
     WebView* mWebView = new WebView;
+    HWND mBrowser = nullptr;
+    std::vector<ICoreWebView2FocusChangedEventHandler*> mGotFocus;
 };
 
 class Environment final : public ICoreWebView2Environment
@@ -526,7 +567,7 @@ public:
                   {
                       if (!IsWindow(parent))
                           ++gRecord.controllersForGoneWindows;
-                      auto* controller = new Controller;
+                      auto* controller = new Controller(parent);
                       controller->AddRef(); // the completion's, released after it
                       handler->Invoke(S_OK, controller);
                       controller->Release();
@@ -603,6 +644,16 @@ extern "C" __declspec(dllexport) void StandInTargetVersion(wchar_t* version, int
 extern "C" __declspec(dllexport) int StandInRequestWindow(const wchar_t* uri)
 {
     return gOpenWebView ? gOpenWebView->RequestWindow(uri) : -1;
+}
+
+// For the tests: the user clicks in the page of the last open editor (the
+// browser's window takes the keyboard); its window, or null with no editor.
+extern "C" __declspec(dllexport) HWND StandInClick()
+{
+    if (!gOpenController)
+        return nullptr;
+    gOpenController->Focus();
+    return gOpenController->Browser();
 }
 
 extern "C" __declspec(dllexport) void StandInRecordOf(StandInRecord* record)

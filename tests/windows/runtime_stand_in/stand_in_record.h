@@ -16,6 +16,7 @@ struct StandInRecord
     int navigations;
     int navigationsBeforeScripts; // navigations while a script was not yet in
     int parentMoves;              // NotifyParentWindowPositionChanged calls
+    int focusMoves;               // MoveFocus calls
     BOOL visible;
     RECT bounds;
     wchar_t address[260];
