@@ -128,5 +128,98 @@ INSTANTIATE_TEST_SUITE_P(Names, NextHolder,
                                            NextHolderCase{"unnamed", u"", ""}),
                          [](const auto& info) { return std::string(info.param.label); });
 
+// Two Sources and their Maskers, each named by the host at another moment
+// (before the instance is prepared, after, once its audio runs), some only
+// once: every row, in every instance's view of the registry, carries its own
+// track's name; so does a renamed track and a Source that moves channel.
+enum class NamedWhen
+{
+    BeforePrepare,
+    AfterPrepare,
+    WhilePlaying,
+};
+
+class EveryRowItsOwnName : public ::testing::TestWithParam<NamedWhen>
+{
+};
+
+TEST_P(EveryRowItsOwnName, InEveryInstancesView)
+{
+    struct Track
+    {
+        std::u16string name;
+        const char* utf8;
+        double role;
+        int channel;
+    };
+    Track tracks[] = {
+        {u"Lead Vocal", "Lead Vocal", kSourceRole, 1},
+        {u"Backing Vocals", "Backing Vocals", kSourceRole, 2},
+        {u"Guitar", "Guitar", kMaskerRole, 1},
+        {u"Keys", "Keys", kMaskerRole, 2},
+        {u"Pad", "Pad", kMaskerRole, 2},
+    };
+    Instance instances[std::size(tracks)];
+    int slots[std::size(tracks)] = {};
+    for (size_t i = 0; i < std::size(tracks); ++i)
+    {
+        Instance& plugin = instances[i];
+        if (GetParam() == NamedWhen::BeforePrepare)
+            SendTrackName(plugin, tracks[i].name);
+        plugin.Prepare();
+        if (GetParam() == NamedWhen::AfterPrepare)
+            SendTrackName(plugin, tracks[i].name);
+        host::ParameterChanges changes;
+        changes.Add(kRole, 0, tracks[i].role);
+        changes.Add(kChannel, 0, (tracks[i].channel - 1) / 63.0);
+        plugin.Run(TestSignal(2, 1024), &changes);
+        if (GetParam() == NamedWhen::WhilePlaying)
+            SendTrackName(plugin, tracks[i].name);
+    }
+    for (Instance& plugin : instances)
+        plugin.Run(TestSignal(2, 4096)); // idle ticks of every instance
+    for (size_t i = 0; i < std::size(tracks); ++i)
+    {
+        slots[i] = PluginObject(instances[i]).Engine().handover().idleSide().link.slotIndex.load();
+        ASSERT_GE(slots[i], 0) << tracks[i].utf8;
+    }
+    auto expectNames = [&](const char* when)
+    {
+        for (Instance& viewer : instances)
+            for (size_t i = 0; i < std::size(tracks); ++i)
+                EXPECT_EQ(NameIn(RegistryOf(viewer), slots[i]), tracks[i].utf8)
+                    << when << ": the row of " << tracks[i].utf8;
+    };
+    expectNames("named");
+
+    // A renamed track, and a Source that moves to another channel (slot).
+    SendTrackName(instances[1], u"Choir");
+    host::ParameterChanges move;
+    move.Add(kChannel, 0, (5 - 1) / 63.0);
+    instances[1].Run(TestSignal(2, 1024), &move);
+    for (Instance& plugin : instances)
+        plugin.Run(TestSignal(2, 4096));
+    slots[1] = PluginObject(instances[1]).Engine().handover().idleSide().link.slotIndex.load();
+    ASSERT_EQ(slots[1], 4);
+    tracks[1].utf8 = "Choir";
+    expectNames("renamed and moved");
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, EveryRowItsOwnName,
+                         ::testing::Values(NamedWhen::BeforePrepare, NamedWhen::AfterPrepare,
+                                           NamedWhen::WhilePlaying),
+                         [](const auto& info)
+                         {
+                             switch (info.param)
+                             {
+                             case NamedWhen::BeforePrepare:
+                                 return std::string("BeforePrepare");
+                             case NamedWhen::AfterPrepare:
+                                 return std::string("AfterPrepare");
+                             default:
+                                 return std::string("WhilePlaying");
+                             }
+                         });
+
 } // namespace
 } // namespace ostrel::test
