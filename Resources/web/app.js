@@ -287,6 +287,13 @@
       pending.ask(ch, 'pri', v, performance.now());
       redrawMatrix();
     },
+    linkPreference(word) {
+      const t = W.linkPreferenceText(word);
+      if (!t) return;
+      sendTag(W.TAG.linkPreference, t);
+      pending.ask(0, 'link', W.LINK_PREFERENCES.indexOf(word), performance.now());
+      redrawMatrix();
+    },
   };
 
   function redrawMatrix() {

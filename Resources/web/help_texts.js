@@ -73,6 +73,8 @@
     'matrix-levels': 'The band levels this instance publishes, lowest band on the left.',
     'matrix-this': 'The row of this instance.',
     'matrix-end-solo': 'End the solo.',
+    'matrix-link-preference':
+      'Link across processes. Auto: instances of one host link, also when the host runs plug-ins in processes of their own; two hosts never do. Never: only instances in the same process link. Always: every host you run links. Kept for your user account; every open instance follows within a second.',
     'matrix-unlinked': 'Maskers whose channel has no live Source: they do not dip until a Source plays there.',
   };
 

@@ -78,7 +78,7 @@
     let text = 'No Source on channel ' + label + ' in this process';
     if (diag.why) text += ' (' + diag.why + ')';
     else if (diag.link === 'never' && diag.inhost === 0)
-      text += ': the host runs its plug-ins in processes of their own, and Ostrel.link says never (see the manual to link them)';
+      text += ': the host runs its plug-ins in processes of their own, and Link processes is set to Never (choose Auto at the foot of the link matrix to link them)';
     return text;
   }
 

@@ -27,6 +27,24 @@
     return d.src + (d.src === 1 ? ' Source' : ' Sources') + ' · ' + d.msk + (d.msk === 1 ? ' Masker' : ' Maskers') + (soloText ? ' · ' + soloText : '') + where;
   }
 
+  // The choices of "Link across processes", in the order the page shows them.
+  const LINK_CHOICES = [
+    { word: 'automatic', label: 'Auto' },
+    { word: 'never', label: 'Never' },
+    { word: 'always', label: 'Always' },
+  ];
+
+  // The preference the control shows: the one just asked for until the
+  // report agrees (or the request is plainly lost), else the reported one;
+  // null before the plug-in says where the instance meets its peers.
+  // `pending` is the page's PendingEdits, which keeps numbers: the index.
+  function shownLinkPreference(diag, pending, nowMs) {
+    if (!diag || (diag.xproc !== 0 && diag.xproc !== 1)) return null;
+    const reported = Math.max(0, LINK_CHOICES.findIndex((c) => c.word === diag.link));
+    const index = pending ? pending.shown(0, 'link', reported, nowMs) : reported;
+    return (LINK_CHOICES[index] || LINK_CHOICES[reported]).word;
+  }
+
   // The hint's key (help_texts.js) for a row's channel badge.
   function channelTipKey(role, badge) {
     return role === 1 ? 'matrix-source-channel' : badge === '–' ? 'matrix-no-channel' : 'matrix-masker-channel';
@@ -47,5 +65,5 @@
     return bars;
   }
 
-  return { SPARK_W, SPARK_H, signature, summary, channelTipKey, sparkBars };
+  return { SPARK_W, SPARK_H, LINK_CHOICES, signature, summary, shownLinkPreference, channelTipKey, sparkBars };
 });

@@ -41,7 +41,8 @@
   }
 
   class MatrixView {
-    // actions: solo(ch), mute(ch, on), depth(ch, v, gesture), pri(ch, v)
+    // actions: solo(ch), mute(ch, on), depth(ch, v, gesture), pri(ch, v),
+    // linkPreference(word)
     constructor(list, foot, actions) {
       this.list = list;
       this.foot = foot;
@@ -55,6 +56,19 @@
       this.endSolo.type = 'button';
       this.endSolo.dataset.tip = H.forSymbol('matrix-end-solo');
       this.endSolo.addEventListener('click', () => actions.solo(0));
+      // "Link across processes": shown once the plug-in says where the
+      // instance meets its peers.
+      this.linkBox = el('span', 'mx-linkpref', foot);
+      this.linkBox.dataset.tip = H.forSymbol('matrix-link-preference');
+      this.linkBox.hidden = true;
+      el('span', 'mx-linkpref-label', this.linkBox, 'Link processes');
+      this.linkButtons = MR.LINK_CHOICES.map((choice) => {
+        const b = el('button', 'mx-btn mx-linkpref-choice', this.linkBox, choice.label);
+        b.type = 'button';
+        b.dataset.link = choice.word;
+        b.addEventListener('click', () => actions.linkPreference(choice.word));
+        return b;
+      });
     }
 
     // The page is scaled: the level curves are drawn again at its pixels.
@@ -80,6 +94,9 @@
       const solo = pending.shown(0, 'solo', g.solo, nowMs);
       setText(this.footText, MR.summary(matrix ? matrix.diag : null, solo ? L.soloText(matrix, solo) : ''));
       if (this.endSolo.hidden !== !solo) this.endSolo.hidden = !solo;
+      const chosen = MR.shownLinkPreference(matrix ? matrix.diag : null, pending, nowMs);
+      if (this.linkBox.hidden !== !chosen) this.linkBox.hidden = !chosen;
+      for (const b of this.linkButtons) b.classList.toggle('on', b.dataset.link === chosen);
     }
 
     build(g) {

@@ -35,6 +35,7 @@
     solo: 21,
     matrixEdit: 22,
     openLink: 23,
+    linkPreference: 24,
     preset: 30,
     compare: 31,
     resize: 40,
@@ -205,6 +206,7 @@
         bal: finite(e.bal, 0),
         name: text(e.name),
         e: numbers(e.e, BANDS, 0),
+        pid: Math.max(0, int(e.pid, 0)),
       });
     }
     const d = obj.diag && typeof obj.diag === 'object' ? obj.diag : {};
@@ -216,7 +218,24 @@
         msk: int(d.msk, 0),
         my: int(d.my, -1),
         solo: int(d.solo, -1),
+        ...readPlace(d),
       },
+    };
+  }
+
+  // Where the instance meets its peers, once the host has named itself:
+  // across the host's processes (xproc 1) or in this process only, its
+  // process, whether it is the host's, the preference and why a shared
+  // table was not used.
+  const LINK_PREFERENCES = ['automatic', 'never', 'always'];
+  function readPlace(d) {
+    if (d.xproc !== 0 && d.xproc !== 1) return {};
+    return {
+      xproc: d.xproc,
+      pid: Math.max(0, int(d.pid, 0)),
+      inhost: int(d.inhost, 1) === 0 ? 0 : 1,
+      link: LINK_PREFERENCES.includes(d.link) ? d.link : 'automatic',
+      why: text(d.why),
     };
   }
 
@@ -326,6 +345,11 @@
     return '{"ch":' + (n >= 1 ? n : 0) + '}';
   }
 
+  // The user's "Link across processes": one of LINK_PREFERENCES, else none.
+  function linkPreferenceText(word) {
+    return LINK_PREFERENCES.includes(word) ? '{"link":"' + word + '"}' : null;
+  }
+
   // The plug-in opens only http and https addresses; a backslash keeps a
   // quote or a backslash inside the value.
   function linkText(url) {
@@ -360,6 +384,8 @@
     compareText,
     soloText,
     linkText,
+    linkPreferenceText,
+    LINK_PREFERENCES,
     arbitraryMessage,
   };
 });

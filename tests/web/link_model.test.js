@@ -72,7 +72,7 @@ test('the link status says what is wrong when something is', () => {
     [{ my: -1 }, /^No Source on channel 7 yet$/],
     [{ my: -1, xproc: 1 }, /^No Source on channel 7 in this host session$/],
     [{ my: -1, xproc: 0, link: 'automatic', inhost: 1, why: '' }, /^No Source on channel 7 in this process$/],
-    [{ my: -1, xproc: 0, link: 'never', inhost: 0, why: '' }, /processes of their own, and Ostrel.link says never/],
+    [{ my: -1, xproc: 0, link: 'never', inhost: 0, why: '' }, /processes of their own, and Link processes is set to Never \(choose Auto/],
     [{ my: -1, xproc: 0, link: 'automatic', inhost: 0, why: 'the shared memory has another size' }, /in this process \(the shared memory has another size\)/],
   ];
   for (const [diag, re] of alone) assert.match(link.linkStatus(st(2, 7), meters(false), sources, diag).text, re);

@@ -61,3 +61,18 @@ test('the level curve: one bar per band above -72 dB, full height at the reporte
     assert.ok(Math.abs(b.y + b.h - MR.SPARK_H) < 1e-9, 'bars stand on the bottom');
   }
 });
+
+test('the link preference control shows what was asked for until the report agrees, and nothing before a place', () => {
+  const pending = new L.PendingEdits();
+  const diag = { src: 0, msk: 0, xproc: 1, link: 'automatic' };
+  assert.equal(MR.shownLinkPreference({ src: 0, msk: 0 }, pending, 0), null);
+  assert.equal(MR.shownLinkPreference(null, pending, 0), null);
+  assert.equal(MR.shownLinkPreference(diag, pending, 0), 'automatic');
+  pending.ask(0, 'link', 1, 0);
+  assert.equal(MR.shownLinkPreference(diag, pending, 100), 'never', 'asked for, not reported yet');
+  assert.equal(MR.shownLinkPreference({ ...diag, xproc: 0, link: 'never' }, pending, 200), 'never');
+  assert.equal(MR.shownLinkPreference(diag, pending, 300), 'automatic', 'the report agreed once: it counts again');
+  pending.ask(0, 'link', 2, 400);
+  assert.equal(MR.shownLinkPreference(diag, pending, 400 + L.PENDING_MS), 'automatic', 'a request that never came back');
+  assert.deepEqual(MR.LINK_CHOICES.map((c) => c.word), ['automatic', 'never', 'always']);
+});

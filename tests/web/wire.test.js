@@ -264,3 +264,32 @@ test('the posted object carries the text as base64 of its UTF-8 bytes', () => {
   assert.equal(Buffer.from(m.data, 'base64').toString('utf8'), '{"name":"Bühne"}');
   assert.equal('data' in wire.arbitraryMessage(12), false);
 });
+
+test('the matrix report brings where the instance meets its peers, and which process each row runs in', () => {
+  const L = require('../../Resources/web/link_model.js');
+  const text = (diag) =>
+    '{"t":"matrix","slots":[{"ch":3,"role":1,"target":4,"pri":4,"depth":0,"mute":0,"bal":0,"name":"Vox","pid":4242,"e":[]}],' +
+    '"diag":{"shared":1,"src":1,"msk":0,"my":-1,"solo":-1' + diag + '}}';
+  const cases = [
+    ['no place yet', '', {}, 'No Source on channel 5 yet'],
+    ['across the host', ',"xproc":1,"pid":77,"inhost":1,"link":"automatic","why":""', { xproc: 1, pid: 77, inhost: 1, link: 'automatic', why: '' }, 'No Source on channel 5 in this host session'],
+    ['a refused shared table', ',"xproc":0,"pid":77,"inhost":1,"link":"automatic","why":"the shared registry has another layout"', { xproc: 0, pid: 77, inhost: 1, link: 'automatic', why: 'the shared registry has another layout' }, 'No Source on channel 5 in this process (the shared registry has another layout)'],
+    ['never in a plug-in process', ',"xproc":0,"pid":77,"inhost":0,"link":"never","why":""', { xproc: 0, pid: 77, inhost: 0, link: 'never', why: '' }, /processes of their own, and Link processes is set to Never \(choose Auto/],
+    ['an unknown preference', ',"xproc":1,"pid":77,"inhost":1,"link":"sometimes","why":""', { xproc: 1, pid: 77, inhost: 1, link: 'automatic', why: '' }, 'No Source on channel 5 in this host session'],
+  ];
+  for (const [what, diag, place, status] of cases) {
+    const m = wire.readMessage(9, fx.b64(text(diag)));
+    assert.equal(m.slots[0].pid, 4242, what);
+    assert.deepEqual(m.diag, { src: 1, msk: 0, my: -1, solo: -1, ...place }, what);
+    const shown = L.linkStatus({ role: 2, channel: 5 }, null, [], m.diag).text;
+    if (status instanceof RegExp) assert.match(shown, status, what);
+    else assert.equal(shown, status, what);
+  }
+});
+
+test('the link preference the page asks for is one of three words', () => {
+  assert.deepEqual(wire.LINK_PREFERENCES, ['automatic', 'never', 'always']);
+  for (const word of wire.LINK_PREFERENCES) assert.equal(wire.linkPreferenceText(word), '{"link":"' + word + '"}');
+  for (const other of ['', 'Never', 'sometimes', undefined, '"}']) assert.equal(wire.linkPreferenceText(other), null);
+  assert.equal(wire.TAG.linkPreference, 24);
+});
