@@ -3,7 +3,9 @@
 // ostrel-test-peer processes and stepping them block by block) links a
 // Source and a Masker across them as in one process; processes of two hosts,
 // or siblings that a shell started, do not link; a Source process killed
-// with SIGKILL frees its channel and the Masker lets go of its dips.
+// with SIGKILL frees its channel and the Masker lets go of its dips; the
+// user's preference, changed while they play, links or parts them within a
+// second.
 #include "bundle_fixture.h"
 
 #include "engine/band_layout.h"
@@ -16,6 +18,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -279,6 +283,69 @@ TEST(LinkAcrossProcesses, AKilledSourceFreesItsChannelAndTheMaskerLetsGo)
         << "dips released after the kill";
     EXPECT_LT(Deepest(BandChanges(input, out, nextAt + second * blockFrames, out.size())), -3.0)
         << "the new Source is followed";
+}
+
+// The user switches "Link across processes" while a Source and a Masker
+// of two unrelated hosts play in processes of their own: always links them
+// within a second, never parts them again; the Masker's dips come and go
+// with it.
+TEST(LinkAcrossProcesses, APreferenceChangedElsewhereIsFollowedWhilePlaying)
+{
+    namespace fs = std::filesystem;
+    const char* saved = std::getenv("XDG_CONFIG_HOME");
+    const std::string savedHome = saved != nullptr ? saved : "";
+    const fs::path home = fs::temp_directory_path() / ("ostrel-xproc-" + std::to_string(getpid()));
+    fs::create_directories(home / "Talmesh");
+    setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    const fs::path file = home / "Talmesh" / "Ostrel.link";
+    auto prefer = [&file](const char* word)
+    {
+        std::ofstream(file.string() + ".tmp") << word;
+        fs::rename(file.string() + ".tmp", file);
+    };
+
+    std::vector<double> out;
+    size_t linkedAt = 0;
+    size_t partedAt = 0;
+    {
+        Peer source("Host A", "source", kChannel);
+        Peer masker("Host B", "masker", kChannel);
+        const int second = 48000 / peer::kBlock;
+        // In real time: the preference is read on the clock, not per block.
+        auto play = [&](int blocks)
+        {
+            for (int b = 0; b < blocks; ++b)
+            {
+                const auto due = std::chrono::steady_clock::now() +
+                                 std::chrono::microseconds(1000000 * peer::kBlock / 48000);
+                ASSERT_TRUE(source.Step());
+                ASSERT_TRUE(masker.Step());
+                std::this_thread::sleep_until(due);
+            }
+        };
+        play(second);
+        prefer("always");
+        linkedAt = static_cast<size_t>(second) * peer::kBlock;
+        play(2 * second);
+        prefer("never");
+        partedAt = static_cast<size_t>(3 * second) * peer::kBlock;
+        play(2 * second);
+        source.Finish();
+        out = masker.Finish();
+    }
+    if (saved != nullptr)
+        setenv("XDG_CONFIG_HOME", savedHome.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
+    fs::remove_all(home);
+
+    const std::vector<double> input = MaskerInput(out.size());
+    const size_t second = 48000;
+    EXPECT_GT(Deepest(BandChanges(input, out, 0, linkedAt)), -0.5) << "two hosts: not linked";
+    EXPECT_LT(Deepest(BandChanges(input, out, linkedAt + second, partedAt)), -3.0)
+        << "always: linked within a second";
+    EXPECT_GT(Deepest(BandChanges(input, out, partedAt + second, out.size())), -0.5)
+        << "never: parted within a second, the dips let go";
 }
 
 } // namespace
