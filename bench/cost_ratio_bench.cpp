@@ -7,7 +7,8 @@
 // - Self, worst case: tones standing out in many bands, four bells;
 // - Masker, its Source silent: the gates released and at rest, the bells on;
 // - Source: measuring and publishing;
-// - Off, settled: a delay line, in 32- and 64-bit samples.
+// - Off, settled: a delay line, in 32- and 64-bit samples, and with four
+//   automated parameters that the host resends unchanged in every block.
 // The Masker and Self measure their dip meters only while an editor shows
 // them; their EditorOpen cases time that too.
 // Every case runs in each vector version measured (vector_versions.h).
@@ -56,9 +57,9 @@ void setParameters(Rig& rig, const std::vector<std::pair<int, double>>& plainVal
         q.points = 1;
         q.fixed = rig.plugin->plainParamToNormalized(q.id, plainValues[i].second);
     }
-    rig.data.inputParameterChanges = &changes;
+    rig.changes = &changes;
     rig.Block();
-    rig.data.inputParameterChanges = nullptr;
+    rig.changes = nullptr;
 }
 
 std::unique_ptr<Rig> instance(Role role, bool use64, int block)
@@ -186,8 +187,10 @@ struct Scene
     size_t at = 0;
     BlockTimer timer;
     std::vector<double> times;
+    Changes automation; // what a host reading automation resends every block
 
-    Scene(Role role, bool use64, int block, bool editorShown, double sourceLevel = 0.02)
+    Scene(Role role, bool use64, int block, bool editorShown, double sourceLevel = 0.02,
+          bool automated = false)
         : signal(materialOf(role))
     {
         if (role == Role::Masker)
@@ -199,6 +202,22 @@ struct Scene
         measured = instance(role, use64, block);
         // What an open editor asks of the engine: its meters measured.
         measured->plugin->Engine().setMetersWanted(editorShown);
+        if (automated)
+        {
+            // Four automated lanes whose values hold still.
+            for (const int id : {static_cast<int>(ostrel::kParamDepth),
+                                 static_cast<int>(ostrel::kParamSelectivity),
+                                 ostrel::bellParam(0, ostrel::kBellFreqOffset),
+                                 ostrel::bellParam(0, ostrel::kBellDepthOffset)})
+            {
+                Queue q;
+                q.id = static_cast<Vst::ParamID>(id);
+                q.points = 1;
+                q.fixed = measured->plugin->getParamNormalized(q.id);
+                automation.queues.push_back(q);
+            }
+            measured->changes = &automation;
+        }
         // Warm up (about 2 s): envelopes, statistics and gates reach their
         // working state; an Off instance settles.
         for (int i = 0; i < 24; ++i)
@@ -223,7 +242,8 @@ struct Scene
         for (int done = 0; done < kBatch; done += block)
         {
             signal.feed(*measured, at + static_cast<size_t>(done));
-            times.push_back(timer.time([&] { measured->Block(); }));
+            times.push_back(timer.time([&] { measured->Call(); }));
+            measured->Advance();
         }
         const double seconds = robustSum(times);
         // The idle ticks belong to the host's
@@ -237,10 +257,10 @@ struct Scene
 };
 
 void runScene(benchmark::State& state, Role role, bool use64, bool editorShown = false,
-              double sourceLevel = 0.02)
+              double sourceLevel = 0.02, bool automated = false)
 {
     const int block = static_cast<int>(state.range(0));
-    Scene scene(role, use64, block, editorShown, sourceLevel);
+    Scene scene(role, use64, block, editorShown, sourceLevel, automated);
     ReferenceBank bank;
     const std::vector<double> left = noise(kBatch, 21, 0.5);
     const std::vector<double> right = noise(kBatch, 22, 0.5);
@@ -284,6 +304,8 @@ const bool registered = []
         {"BM_CostSource", [](benchmark::State& s) { runScene(s, Role::Source, false); }},
         {"BM_CostOffSettled32", [](benchmark::State& s) { runScene(s, Role::Off, false); }},
         {"BM_CostOffSettled64", [](benchmark::State& s) { runScene(s, Role::Off, true); }},
+        {"BM_CostOffSettled32Automated",
+         [](benchmark::State& s) { runScene(s, Role::Off, false, false, 0.02, true); }},
     };
     for (const auto& [name, run] : cases)
         for (benchmark::internal::Benchmark* b : registerPerVectorVersion(name, run))

@@ -82,9 +82,9 @@ void BM_Session64Instances(benchmark::State& state)
         setup.queues[1].fixed = (layout[i].second - 1) / 63.0;
         setup.queues[2].id = 2; // Depth
         setup.queues[2].fixed = 1.0;
-        m.rig->data.inputParameterChanges = &setup;
+        m.rig->changes = &setup;
         m.rig->Block();
-        m.rig->data.inputParameterChanges = nullptr;
+        m.rig->changes = nullptr;
         members.push_back(std::move(m));
     }
 

@@ -57,9 +57,14 @@ void BM_Vst3ProcessAllParametersChanging(benchmark::State& state)
     // Role stays Off so that only the binding and the handler are measured.
     changes.queues[0].points = 1;
     changes.queues[0].id = 2; // a second Depth queue instead of Role
-    rig.data.inputParameterChanges = &changes;
+    rig.changes = &changes;
+    bool odd = false;
     for (auto _ : state)
     {
+        // Each block ends on another value, so every change is applied.
+        odd = !odd;
+        for (Queue& q : changes.queues)
+            q.fixed = odd ? 0.3 : 0.35;
         rig.Block();
         benchmark::ClobberMemory();
     }

@@ -45,7 +45,8 @@ Vst3Plugin::Vst3Plugin(const Config& config)
       mThreads([this] { return OnTimerThread(); }),
       mTimer(
           mThreads.Mutex(), [this] { OnTimerTick(); }, kTimerPeriodMs, [this] { IdleFileWork(); }),
-      mIdleDriver(MakeHostIdleDriver(mTimer)), mDeferred(NParams())
+      mIdleDriver(MakeHostIdleDriver(mTimer)), mDeferred(NParams()),
+      mHostValues(static_cast<size_t>(std::max(NParams(), 0)))
 {
 }
 
@@ -430,11 +431,17 @@ void Vst3Plugin::ApplyParameterChanges(Vst::ProcessData& data)
         else if (id < static_cast<Vst::ParamID>(NParams()))
         {
             IParam* param = GetParam(static_cast<int>(id));
+            HostValue& last = mHostValues[id];
             const double before = param->Value();
+            // The value this parameter already took from the host, and
+            // nothing has moved it since: applying it again changes nothing.
+            if (value == last.normalised && before == last.plain)
+                continue;
             param->Set(param->FromNormalised(value));
             if (param->Value() != before)
                 NoteParamsEdited();
             OnParamChange(static_cast<int>(id));
+            last = {value, param->Value()};
         }
         else if (id >= kMidiControllerParamBase)
         {

@@ -29,6 +29,7 @@
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
 #include <atomic>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -179,6 +180,15 @@ private:
     std::unique_ptr<HostIdleDriver> mIdleDriver;
     Vst3View* mView = nullptr;
     DeferredHostCalls mDeferred;
+    // Per parameter, the normalised value last taken from the host's
+    // changes and the value it gave (audio thread only): hosts reading
+    // automation resend unchanged values in every block.
+    struct HostValue
+    {
+        double normalised = std::numeric_limits<double>::quiet_NaN();
+        double plain = std::numeric_limits<double>::quiet_NaN();
+    };
+    std::vector<HostValue> mHostValues;
 };
 
 } // namespace plugfw

@@ -2,6 +2,11 @@
 // parameter changes that arrive with a block are applied.
 #include "bundle_fixture.h"
 
+#include "plugin/ostrel.h"
+
+#include <cstring>
+#include <string>
+
 using namespace Steinberg;
 
 namespace ostrel::test
@@ -105,6 +110,56 @@ TEST(Processing, OnlyTheLastPointOfAQueueIsApplied)
     EXPECT_EQ(DoubleAt(state, 8 * kDepth), 25.0);
     EXPECT_EQ(DoubleAt(state, 8 * kPriority), 8.0);
 }
+
+// Hosts reading automation send the same value in block after block: each
+// block leaves the parameter and the engine at the host's value, also when
+// something else moved the parameter since the host last sent it.
+struct ResendCase
+{
+    const char* name;
+    // What moves Depth between the host's two sends, from 25 % to 80 %.
+    void (*between)(Instance&);
+};
+
+class HostResendsAValue : public ::testing::TestWithParam<ResendCase>
+{
+};
+
+TEST_P(HostResendsAValue, TheParameterAndTheEngineTakeItAgain)
+{
+    Instance plugin;
+    plugin.Prepare();
+    host::ParameterChanges changes;
+    changes.Add(kDepth, 0, 0.25);
+    plugin.Run(TestSignal(2, 256), &changes);
+    const DepthDb taken = PluginObject(plugin).Engine().settings().depth();
+    GetParam().between(plugin);
+    plugin.Run(TestSignal(2, 256), &changes);
+    EXPECT_EQ(DoubleAt(plugin.GetState(), 8 * kDepth), 25.0);
+    const DepthDb again = PluginObject(plugin).Engine().settings().depth();
+    EXPECT_EQ(again.scaleDb, taken.scaleDb);
+    EXPECT_EQ(again.biasDb, taken.biasDb);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Moves, HostResendsAValue,
+    ::testing::Values(ResendCase{"Nothing", [](Instance&) {}},
+                      ResendCase{"StateRestore",
+                                 [](Instance& plugin)
+                                 {
+                                     std::vector<uint8_t> state = plugin.GetState();
+                                     const double depth = 80.0;
+                                     std::memcpy(state.data() + 8 * kDepth, &depth, sizeof depth);
+                                     ASSERT_EQ(plugin.SetState(state), kResultOk);
+                                     ASSERT_EQ(DoubleAt(plugin.GetState(), 8 * kDepth), 80.0);
+                                 }},
+                      ResendCase{"EditorEdit",
+                                 [](Instance& plugin)
+                                 {
+                                     PluginObject(plugin).SetParamFromEditor(kDepth, 0.8);
+                                     ASSERT_EQ(DoubleAt(plugin.GetState(), 8 * kDepth), 80.0);
+                                 }}),
+    [](const ::testing::TestParamInfo<ResendCase>& info) { return std::string(info.param.name); });
 
 TEST(Processing, ChangesForUnknownIdsAreIgnored)
 {
