@@ -70,6 +70,13 @@ file(RELATIVE_PATH _bundle_module ${CMAKE_CURRENT_BINARY_DIR}
      ${CMAKE_BINARY_DIR}/Ostrel.vst3/Contents/x86_64-win/Ostrel.vst3)
 target_compile_definitions(test_windows PRIVATE OSTREL_TEST_BUNDLE_MODULE="${_bundle_module}")
 add_dependencies(test_windows ostrel_bundle)
+# The other process of the shared registry's two-process test, beside the
+# test program.
+add_executable(ostrel-segment-peer ${CMAKE_CURRENT_SOURCE_DIR}/windows/segment_peer/segment_peer_main.cpp)
+ostrel_warnings(ostrel-segment-peer)
+target_include_directories(ostrel-segment-peer PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(ostrel-segment-peer PRIVATE ostrel_link)
+add_dependencies(test_windows ostrel-segment-peer)
 
 # A stand-in for the WebView2 runtime's DLL, which the loader's tests put
 # where a runtime would be.
