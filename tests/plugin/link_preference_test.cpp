@@ -5,7 +5,9 @@
 #include "plugin/editor_page_fixture.h"
 
 #include "editor_messages/product_message_tags.h"
+#include "link/process_identity.h"
 #include "link/registry_hub.h"
+#include "link/shared_memory.h"
 #include "storage/data_folder.h"
 #include "storage/user_files.h"
 
@@ -86,8 +88,14 @@ TEST_F(LinkPreference, ThePageWritesItAndEveryInstanceFollows)
             EXPECT_EQ(&p->IdleRegistry(), PlaceRegistry()) << c.sent;
             EXPECT_FALSE(p->Engine().handover().moving()) << c.sent;
         }
-        // Only the place's block is left mapped.
+        // Only the place's block is left mapped, and a block nobody uses any
+        // more is gone from the system.
         EXPECT_EQ(attachedBlockCount(), c.shared ? 1 : 0) << c.sent;
+        const std::string ownBlocks = "ostrel-" + std::to_string(currentUserId()) + "-" +
+                                      std::to_string(thisProcessId()) + "-";
+        EXPECT_EQ(listSharedMemory(ownBlocks).size(),
+                  c.mode == CrossProcessLinking::Automatic ? 1u : 0u)
+            << c.sent;
         // Written whole: no temporary file beside it.
         for (const auto& entry : std::filesystem::directory_iterator(DataFolder()))
             EXPECT_EQ(entry.path().extension(), entry.path() == path ? ".link" : "")
