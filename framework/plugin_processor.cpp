@@ -434,8 +434,10 @@ void PluginProcessor::FeedBypassDelay(int n, int mainChannels)
         std::min(mBypassDelay.size(), static_cast<size_t>(std::max(mainChannels, 0)));
     if (mLatency > 0)
     {
-        if (!heard && KeepsMainInput(static_cast<int>(fed)))
+        const RecentInput* keeper = heard ? nullptr : KeptMainInput(static_cast<int>(fed));
+        if (keeper != nullptr)
         {
+            mBypassKeeper = keeper;
             mBypassKeptChannels = mBypassMissing == 0 ? fed : std::min(mBypassKeptChannels, fed);
             mBypassMissing =
                 static_cast<int>(std::min(static_cast<size_t>(mBypassMissing) + frames, length));
@@ -491,10 +493,10 @@ void PluginProcessor::RefillBypassDelay(size_t channels)
     {
         double* ring = mBypassDelay[j].data();
         const int channel = static_cast<int>(j);
-        ReadKeptMainInput(channel, static_cast<int>(missing - first), static_cast<int>(first),
-                          ring + start);
+        mBypassKeeper->Read(channel, static_cast<int>(missing - first), static_cast<int>(first),
+                            ring + start);
         if (first < missing)
-            ReadKeptMainInput(channel, 0, static_cast<int>(missing - first), ring);
+            mBypassKeeper->Read(channel, 0, static_cast<int>(missing - first), ring);
     }
     mBypassMissing = 0;
 }

@@ -8,6 +8,7 @@
 
 #include "framework/io_config.h"
 #include "framework/plugin_config.h"
+#include "framework/recent_input.h"
 #include "framework/time_info.h"
 
 #include <atomic>
@@ -50,20 +51,12 @@ public:
     // By default: the largest layout's bus count, only bus 0 active.
     virtual int PluginBusCount(Direction dir) const { return MaxBusCount(dir); }
     virtual bool IsPluginBusActive(Direction /*dir*/, int busIdx) const { return busIdx == 0; }
-    // A plug-in that keeps its recent main input itself (the samples exactly
-    // as processBlock receives them) spares the host bypass its own copy
-    // while the bypass is not heard; the copy is refilled from the plug-in
-    // before it is next read or fed. Audio thread.
-    // Before processBlock: whether this slice's main input channels
-    // 0..channels-1 will be kept.
-    virtual bool KeepsMainInput(int /*channels*/) const { return false; }
-    // Main input `channel` from (endAgo + count) to endAgo + 1 samples ago,
-    // oldest first; asked only for samples the plug-in said it keeps, at
-    // most the latency back.
-    virtual void ReadKeptMainInput(int /*channel*/, int /*endAgo*/, int /*count*/,
-                                   double* /*dst*/) const
-    {
-    }
+    // A plug-in that keeps its recent main input itself spares the host
+    // bypass its own copy while the bypass is not heard; the copy is refilled
+    // from the plug-in's before it is next read or fed. Before processBlock
+    // (audio thread): what keeps this slice's main input channels
+    // 0..channels-1, or null when the plug-in does not keep them all.
+    virtual const RecentInput* KeptMainInput(int /*channels*/) const { return nullptr; }
 
     // Audio thread: one host block (sampleBits 32 or 64; anything else is skipped).
     void ProcessBuffers(const HostAudioBus* inputs, int numInputBuses, const HostAudioBus* outputs,
@@ -160,7 +153,8 @@ private:
     int mBypassWritePos = 0;
     // The newest samples the rings lack because the plug-in kept them.
     int mBypassMissing = 0;
-    size_t mBypassKeptChannels = 0; // the channels the plug-in said it keeps
+    size_t mBypassKeptChannels = 0;             // the channels the plug-in said it keeps
+    const RecentInput* mBypassKeeper = nullptr; // where it keeps them
     // Crossfade between the processed output (0) and the bypass (mBypassFadeLength).
     int mBypassFade = 0;
     int mBypassFadeLength = 1;

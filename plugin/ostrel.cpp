@@ -116,28 +116,19 @@ void Ostrel::processBlock(double** inputs, double** outputs, int nFrames)
                          mMonoScratch);
 }
 
-bool Ostrel::KeepsMainInput(int channels) const
+const plugfw::RecentInput* Ostrel::KeptMainInput(int channels) const
 {
-    // Only a stereo block puts both main inputs into the line unchanged (a
-    // mono block carries the first in both); every path of the engine writes
-    // the line. Further input channels count only while unconnected, when
-    // they read zeros.
+    // Only a stereo block puts both main inputs into the engine unchanged (a
+    // mono block carries the first in both). Further input channels count
+    // only while unconnected, when they read zeros.
     const bool* in = ConnectedFlags(plugfw::kInput);
     const bool* out = ConnectedFlags(plugfw::kOutput);
     if (NChannels(plugfw::kInput) < 2 || NChannels(plugfw::kOutput) < 2 || !in[1] || !out[1])
-        return false;
+        return nullptr;
     for (int ch = 2; ch < std::min(channels, NChannels(plugfw::kInput)); ++ch)
         if (in[ch])
-            return false;
-    return true;
-}
-
-void Ostrel::ReadKeptMainInput(int channel, int endAgo, int count, double* dst) const
-{
-    if (channel >= 0 && channel < 2)
-        mEngine.readRecentInput(channel, endAgo, count, dst);
-    else
-        std::fill_n(dst, count, 0.0);
+            return nullptr;
+    return &mKeptInput;
 }
 
 void Ostrel::WantPageRefresh()

@@ -9,6 +9,7 @@
 #include "editor_messages/settings_message.h"
 #include "engine/spectral_engine.h"
 #include "link/link_matrix.h"
+#include "plugin/engine_recent_input.h"
 #include "plugin/gesture_book.h"
 #include "plugin/instance_files.h"
 #include "plugin/last_state_keeper.h"
@@ -47,9 +48,8 @@ public:
     void ResetProcessing() override;
     int LoadState(const plugfw::IByteChunk& chunk, int startPos) override;
     void processBlock(double** inputs, double** outputs, int nFrames) override;
-    // A stereo block's main input stays in the engine's lookahead line.
-    bool KeepsMainInput(int channels) const override;
-    void ReadKeptMainInput(int channel, int endAgo, int count, double* dst) const override;
+    // A stereo block's main input stays in the engine.
+    const plugfw::RecentInput* KeptMainInput(int channels) const override;
     void EditorOpened() override;
     void EditorClosed() override;
 
@@ -105,6 +105,7 @@ protected:
 
 private:
     SpectralEngine mEngine;
+    EngineRecentInput mKeptInput{mEngine};
     // Host gestures held by the page or by a drag in some editor's link
     // matrix.
     GestureBook mGestures;
