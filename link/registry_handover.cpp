@@ -33,10 +33,9 @@ RegistryHandover::RegistryHandover()
 
 RegistryHandover::~RegistryHandover()
 {
-    const uint32_t state = mState.load(std::memory_order_acquire);
-    leave(mSides[wantedOf(state)]);
-    if (inUseOf(state) != wantedOf(state))
-        leave(mSides[inUseOf(state)]);
+    // Both: a move the audio thread took may not have been settled yet.
+    for (RegistryMembership& side : mSides)
+        leave(side);
 }
 
 void RegistryHandover::leave(RegistryMembership& side)
