@@ -3,6 +3,7 @@
 // spectral frames included), and the Source path with its measurement and
 // publication. Reported as nanoseconds per sample.
 #include "engine/spectral_engine.h"
+#include "tests/engine/bell_stage_probe.h"
 #include "tests/engine/engine_parts_access.h"
 
 #include <benchmark/benchmark.h>
@@ -83,8 +84,12 @@ void BM_ChunkReleasing(benchmark::State& state)
         for (int c = 0; c < 2; ++c)
             for (int k = 0; k < ostrel::kBandCount; ++k)
                 engineParts(*f.engine).gains.bandGain[c][k] = 0.5;
-        for (auto& bell : engineParts(*f.engine).bells)
+        for (int b = 0; b < ostrel::kBellCount; ++b)
+        {
+            ostrel::DynamicBell& bell =
+                ostrel::BellStageProbe::bell(engineParts(*f.engine).bells, b);
             bell.bellGain0 = bell.bellGain1 = 0.5;
+        }
         f.chunk(pos);
         pos += kBlock;
         benchmark::DoNotOptimize(f.out0.data());

@@ -123,10 +123,7 @@ bool EngineParts::anyDipOrListen() const
         for (int k = 0; k < kBandCount; ++k)
             if (gains.bandGain[c][k] != 1.0)
                 return true;
-    for (const DynamicBell& bell : bells)
-        if (!bellAtRest(bell))
-            return true;
-    return false;
+    return !bells.atRest();
 }
 
 } // namespace ostrel

@@ -13,9 +13,9 @@
 #include "engine/band_layout.h"
 #include "engine/band_levels.h"
 #include "engine/band_tables.h"
+#include "engine/bell_stage.h"
 #include "engine/biquad.h"
 #include "engine/delay_lines.h"
-#include "engine/dynamic_bells.h"
 #include "engine/engine_settings.h"
 #include "engine/engine_state.h"
 #include "engine/filter_banks.h"
@@ -163,8 +163,7 @@ struct EngineParts
     MaskingState masking;
     StereoStatistics stereo;
     GateState gates;
-    DynamicBell bells[kBellCount];
-    BellDelayLine bellDelay;
+    BellStage bells;
     ListenState listening;
 
     // --- meters, read by the idle thread (relaxed) --------------------------
@@ -208,13 +207,10 @@ struct EngineParts
     void advanceDelayWritePos() { delays.advance(); }
 
     // One sample of the bells' release, shared by the release and Source
-    // paths: the bell filters and delay lines keep running, the bell gains
-    // glide toward 1.0 and what they still remove is added to sub0/sub1.
+    // paths (BellStage::releaseSample at the common write position).
     void releaseBellsSample(double in0, double in1, int readPos, double& sub0, double& sub1)
     {
-        for (int b = 0; b < kBellCount; ++b)
-            bellReleaseStep(bells[b], b, bellDelay, in0, in1, readPos, delays.delayWritePos,
-                            tables.glideCoef, sub0, sub1);
+        bells.releaseSample(in0, in1, readPos, delays.delayWritePos, tables.glideCoef, sub0, sub1);
     }
 };
 

@@ -58,11 +58,7 @@ void EngineParts::resetEngine(double rate)
 
     // Bells: their settings stay as the parameters set them; the working
     // state starts unset and neutral.
-    for (int b = 0; b < kBellCount; ++b)
-    {
-        resetBellState(bells[b], rate);
-        bellDelay.clearBell(b);
-    }
+    bells.reset(rate);
 }
 
 void EngineParts::resetOnRoleChange(int role, bool bypassOn)
@@ -109,28 +105,7 @@ void EngineParts::freshenMaskingState()
     // from before, so the gates start from silence.
     fillArray(gates.bandEnvelope0, 0.0);
     fillArray(gates.bandEnvelope1, 0.0);
-    for (int b = 0; b < kBellCount; ++b)
-    {
-        DynamicBell& bell = bells[b];
-        if (bellAtRest(bell))
-        {
-            // Its filters and delay lines stood still and hold old audio.
-            const float freq = bell.bellFreqSmoothed;
-            const float q = bell.bellQSmoothed;
-            resetBellState(bell, tables.sampleRate);
-            bellDelay.clearBell(b);
-            bell.bellFreqSmoothed = freq;
-            bell.bellQSmoothed = q;
-        }
-        else
-        {
-            // Still releasing: filters and delay lines ran; only the
-            // envelopes and gates start afresh, the gains glide on.
-            bell.bellEnvelope0 = 0.0;
-            bell.bellEnvelope1 = 0.0;
-            closeBellGates(bell);
-        }
-    }
+    bells.freshen(tables.sampleRate);
     if (path.settled)
     {
         // The band filters stood still on the settled release path.

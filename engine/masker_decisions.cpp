@@ -310,11 +310,10 @@ void beginMaskerPeriod(EngineParts& e, int64_t hostSamplePos, bool transportRunn
     for (int b = 0; b < kBellCount; ++b)
     {
         BellChunk& bell = p.bells[b];
-        setupBellChunk(e.bells[b], e.chunkSettings.bellFreqHz[b], e.chunkSettings.bellQ[b],
-                       e.chunkSettings.bellDepthPercent[b], e.chunkSettings.bellActive[b] != 0,
-                       e.tables.centreHz, n, e.tables.sampleRate, bell);
+        e.bells.setupChunk(b, e.chunkSettings.bellFreqHz[b], e.chunkSettings.bellQ[b],
+                           e.chunkSettings.bellDepthPercent[b], e.chunkSettings.bellActive[b] != 0,
+                           e.tables.centreHz, n, e.tables.sampleRate, bell);
         setBellGate(bell, gateInputsOfBand(c, bell.nearest, c.thresholds.bellAmountDivisor, 1.0));
-        beginBellMeter(e.bells[b]);
     }
     p.resetSums();
 }
@@ -364,8 +363,7 @@ void closeMaskerPeriod(EngineParts& e)
 {
     MaskerPeriod& p = e.maskerPeriod;
     const int n = e.period.length;
-    for (DynamicBell& bell : e.bells)
-        finishBellMeter(bell);
+    e.bells.finishMeters();
 
     const double k = 1.0 - std::exp(-n / (0.08 * e.tables.sampleRate));
     for (int m = 0; m < kBandCount; ++m)

@@ -337,8 +337,7 @@ EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double
     {
         path.settled = 0;
         gates.warmupCount = 0;
-        for (DynamicBell& bell : bells)
-            resetBellGates(bell);
+        bells.settle();
     }
 
     // The local source of the next period's decisions.
@@ -375,7 +374,7 @@ EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double
     // at rest they stay there for the chunk.
     GateRuns gateRuns(gateLanes);
     BellLanes bellLanes;
-    bellLanes.load(bells, p.bells);
+    bells.loadLanes(bellLanes, p.bells);
     alignas(kLaneAlign) double x0[kBandCount];
     alignas(kLaneAlign) double x1[kBandCount];
     alignas(kLaneAlign) double outBand[kBandCount];
@@ -426,8 +425,8 @@ EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double
 
         // Bells, and the signal Bell Listen hands to the spectral stage.
         const int bellFed = stepBellListenSelection(listening, primed ? bellListenSetting : -1);
-        bellLanes.step(bellDelay, a0, a1, r, w, primed, tables.glideCoef, tables.levelDecay, sub0,
-                       sub1);
+        bells.stepLanes(bellLanes, a0, a1, r, w, primed, tables.glideCoef, tables.levelDecay, sub0,
+                        sub1);
         const double bellSignal0 = bellFed >= 0 ? bellLanes.y[bellLane(bellFed, 0)] : 0.0;
         const double bellSignal1 = bellFed >= 0 ? bellLanes.y[bellLane(bellFed, 1)] : 0.0;
         delays.delayWritePos = (w + 1) % kDelayLength;
@@ -451,7 +450,7 @@ EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double
         out1[t] = finiteOrAlignedDry(o1, s.dry1);
     }
     gateLanes.store(gates);
-    bellLanes.store(bells);
+    bells.storeLanes(bellLanes);
 
     if (period.closesWith(n))
         closeMaskerPeriod(*this);

@@ -46,10 +46,7 @@ public:
 
     // The meters, read by the idle thread (relaxed).
     const EngineMeters& meters() const { return parts.meters; }
-    float bellDipDb(int bell) const
-    {
-        return parts.bells[bell].bellDipMeter.load(std::memory_order_relaxed);
-    }
+    float bellDipDb(int bell) const { return parts.bells.dipDb(bell); }
     // An editor shows the meters (main thread): only then does a Masker
     // measure its own track for them.
     void setMetersWanted(bool wanted)

@@ -67,9 +67,9 @@ TEST_F(BellsInAMaskerTest, AnActiveBellDipsItsRegionWhereTheSourceIsCovered)
     EXPECT_LT(dB(after / before), -6.0);
     for (int k : {0, 1, 2, 3, 20, 21, 22, 23})
         EXPECT_NEAR(change[k], 0.0, 0.5) << "band " << k;
-    EXPECT_LT(engineParts(*masker).bells[0].bellDipMeter.load(), -1.0f);
+    EXPECT_LT(engineParts(*masker).bells.dipDb(0), -1.0f);
     for (int b = 1; b < kBellCount; ++b)
-        EXPECT_EQ(engineParts(*masker).bells[b].bellDipMeter.load(), 0.0f) << "bell " << b;
+        EXPECT_EQ(engineParts(*masker).bells.dipDb(b), 0.0f) << "bell " << b;
     // The band dips stay off at Depth 0 %.
     for (int k = 0; k < kBandCount; ++k)
         EXPECT_EQ(engineParts(*masker).gains.bandGain[0][k], 1.0) << "band " << k;
@@ -88,13 +88,13 @@ TEST_F(BellsInAMaskerTest, SwitchingABellOffReturnsItToExactlyUnity)
     placeBell(2, 1200.0f, 2.0f, 100.0f, true);
     run(0, kSecond);
     ASSERT_LT(
-        std::min(engineParts(*masker).bells[2].bellGain0, engineParts(*masker).bells[2].bellGain1),
+        std::min(engineParts(*masker).bells.gain(2, 0), engineParts(*masker).bells.gain(2, 1)),
         0.5);
     masker->settings().bellActive[2] = 0;
     run(kSecond, 3 * kSecond);
-    EXPECT_EQ(engineParts(*masker).bells[2].bellGain0, 1.0);
-    EXPECT_EQ(engineParts(*masker).bells[2].bellGain1, 1.0);
-    EXPECT_EQ(engineParts(*masker).bells[2].bellDipMeter.load(), 0.0f);
+    EXPECT_EQ(engineParts(*masker).bells.gain(2, 0), 1.0);
+    EXPECT_EQ(engineParts(*masker).bells.gain(2, 1), 1.0);
+    EXPECT_EQ(engineParts(*masker).bells.dipDb(2), 0.0f);
     expectBitExact(2 * kSecond, 3 * kSecond);
 }
 
@@ -102,10 +102,10 @@ TEST_F(BellsInAMaskerTest, LeavingTheMaskerRoleReleasesTheBells)
 {
     placeBell(1, 1200.0f, 2.0f, 100.0f, true);
     run(0, kSecond);
-    ASSERT_LT(engineParts(*masker).bells[1].bellGain0, 0.5);
+    ASSERT_LT(engineParts(*masker).bells.gain(1, 0), 0.5);
     masker->settings().role = kRoleOff;
     run(kSecond, 3 * kSecond);
-    EXPECT_TRUE(bellAtRest(engineParts(*masker).bells[1]));
+    EXPECT_TRUE(engineParts(*masker).bells.atRest(1));
     expectBitExact(2 * kSecond, 3 * kSecond);
 }
 

@@ -1,5 +1,6 @@
 // The two resets: the full engine reset and the per-band reset when the role
 // or the bypass changes; and the floating-point mode of a chunk.
+#include "engine/bell_stage_probe.h"
 #include "engine_test_support.h"
 
 #include <gtest/gtest.h>
@@ -96,8 +97,8 @@ TEST(EngineResetFull, ReleasesTheSlotAndRestoresEveryInitialValue)
     PeerSlot& slot = sharedRegistry().slots[channel];
     ASSERT_EQ(slot.ownerId.load(), engine->handover().idleSide().link.instanceId);
     dirtyMaskingState(engineParts(*engine));
-    engineParts(*engine).bells[0].bellGain0 = 0.1;
-    engineParts(*engine).bells[0].bellFreqSmoothed = 400.0f;
+    BellStageProbe::bell(engineParts(*engine).bells, 0).bellGain0 = 0.1;
+    BellStageProbe::bell(engineParts(*engine).bells, 0).bellFreqSmoothed = 400.0f;
     engineParts(*engine).tracking.sharedGains[5] = 0.25f;
     engineParts(*engine).gates.warmupCount = 7;
 
@@ -117,8 +118,8 @@ TEST(EngineResetFull, ReleasesTheSlotAndRestoresEveryInitialValue)
         EXPECT_EQ(engine->meters().dipMeter[k].load(), 0.0f);
         EXPECT_EQ(engineParts(*engine).bandFilter[0].s1[k], 0.0);
     }
-    EXPECT_EQ(engineParts(*engine).bells[0].bellGain0, 1.0);
-    EXPECT_EQ(engineParts(*engine).bells[0].bellFreqSmoothed, -1.0f);
+    EXPECT_TRUE(engineParts(*engine).bells.atRest());
+    EXPECT_EQ(engineParts(*engine).bells.glidedFrequency(0), -1.0f);
     EXPECT_EQ(engineParts(*engine).tracking.chunksSinceSourceUpdate, 0x10000000);
     EXPECT_EQ(engineParts(*engine).gates.warmupCount, 240);
     EXPECT_EQ(engine->meters().nullMeter.load(), -150.0f);

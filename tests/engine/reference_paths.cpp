@@ -6,6 +6,7 @@
 
 #include "engine/band_gates.h"
 #include "engine/band_levels.h"
+#include "engine/bell_stage_probe.h"
 #include "engine/float_mode_guard.h"
 #include "engine/glide.h"
 #include "engine/masker_decisions.h"
@@ -528,8 +529,7 @@ void maskerChunk(EngineParts& e, const double* in0, const double* in1, double* o
     {
         e.path.settled = 0;
         e.gates.warmupCount = 0;
-        for (DynamicBell& bell : e.bells)
-            resetBellGates(bell);
+        e.bells.settle();
     }
 
     // The local source of the next period's decisions.
@@ -600,8 +600,9 @@ void maskerChunk(EngineParts& e, const double* in0, const double* in1, double* o
         {
             double y0;
             double y1;
-            bellSampleStep(e.bells[b], b, e.bellDelay, p.bells[b], a0, a1, r, w, primed,
-                           e.tables.glideCoef, e.tables.levelDecay, sub0, sub1, y0, y1);
+            bellSampleStep(BellStageProbe::bell(e.bells, b), b, BellStageProbe::line(e.bells),
+                           p.bells[b], a0, a1, r, w, primed, e.tables.glideCoef,
+                           e.tables.levelDecay, sub0, sub1, y0, y1);
             if (b == bellFed)
             {
                 bellSignal0 = y0;

@@ -1,5 +1,6 @@
 // The idle driver: gesture countdown, last-state restore and save, and what
 // the open page receives at each tick.
+#include "engine/bell_stage_probe.h"
 #include "engine/engine_parts_access.h"
 #include "plugin/editor_page_fixture.h"
 
@@ -393,7 +394,7 @@ TEST_F(PageFeed, MetersFollowTheEngine)
     engineParts(p.Engine()).meters.nullMeter.store(-20.06f);
     engineParts(p.Engine()).meters.touchedCount.store(2);
     engineParts(p.Engine()).meters.linked.store(1);
-    engineParts(p.Engine()).bells[1].bellDipMeter.store(-1.5f);
+    BellStageProbe::bell(engineParts(p.Engine()).bells, 1).bellDipMeter.store(-1.5f);
     auto& web = p.OpenEditor();
     web.scripts.clear();
     p.Ticks(1);
