@@ -13,7 +13,7 @@
 namespace ostrel
 {
 
-class EngineParts;
+struct EngineParts;
 
 // The period's set-up, before its first sample.
 void beginMaskerPeriod(EngineParts& e, int64_t hostSamplePos, bool transportRunning,
