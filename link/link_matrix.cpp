@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace ostrel
 {
@@ -42,8 +43,10 @@ void setSolo(PeerRegistry& registry, int channelNumber)
 
 int soloChannel(const PeerRegistry& registry)
 {
+    // Another process may have written anything there: a solo that has no
+    // channel number reads as none.
     const int solo = registry.header.soloIndex.load(kRelaxed);
-    return solo < 0 ? -1 : solo + 1;
+    return solo < 0 || solo == std::numeric_limits<int>::max() ? -1 : solo + 1;
 }
 
 bool applyMatrixEdit(PeerRegistry& registry, int channelNumber, double value, MatrixEdit edit,

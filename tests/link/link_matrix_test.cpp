@@ -77,6 +77,12 @@ INSTANTIATE_TEST_SUITE_P(Channels, LinkMatrixSoloTest,
                                            SoloCase{64, 63, 64}, SoloCase{0, -1, -1},
                                            SoloCase{-7, -1, -1}, SoloCase{100, 99, 100}));
 
+TEST_F(LinkMatrixTest, ASoloIndexWithNoChannelNumberReadsAsNone)
+{
+    registry->header.soloIndex.store(std::numeric_limits<int>::max());
+    EXPECT_EQ(soloChannel(*registry), -1);
+}
+
 TEST_F(LinkMatrixTest, PriorityEditRoundsHalfUpAndBumpsTheCounter)
 {
     EXPECT_TRUE(applyMatrixEdit(*registry, 3, 2.6, MatrixEdit::Priority));
