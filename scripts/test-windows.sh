@@ -37,7 +37,9 @@ fi
 # The editor's tests create windows, for which Wine needs an X display.
 display=()
 if command -v xvfb-run >/dev/null 2>&1; then
-  display=(xvfb-run -a)
+  # -noreset: the server would otherwise reset whenever its last client
+  # leaves, and a test connecting at that moment finds no display.
+  display=(xvfb-run -a -s "-screen 0 1280x1024x24 -noreset")
 elif [ "${CI:-}" = "true" ]; then
   echo "test-windows: xvfb-run not found; CI=true needs it" >&2
   exit 1

@@ -44,7 +44,9 @@ in_ci=false
 # A virtual X display lets the editor's web view helper be tested for real.
 display=()
 if command -v xvfb-run >/dev/null 2>&1; then
-  display=(xvfb-run -a)
+  # -noreset: the server would otherwise reset whenever its last client
+  # leaves, and a test connecting at that moment finds no display.
+  display=(xvfb-run -a -s "-screen 0 1280x1024x24 -noreset")
 elif $in_ci; then
   echo "test.sh: xvfb-run not found; CI=true needs it for the web view tests" >&2
   exit 1

@@ -10,7 +10,9 @@
 
 #include <dlfcn.h>
 
+#include <chrono>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 namespace ostrel::test
@@ -43,7 +45,14 @@ public:
         mLibrary = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
         if (mLibrary == nullptr || !Load())
             return false;
-        mDisplay = mOpenDisplay(nullptr);
+        // Tests running at the same time share the server; give it a moment
+        // if it is between clients.
+        for (int attempt = 0; attempt < 40 && mDisplay == nullptr; ++attempt)
+        {
+            if (attempt > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            mDisplay = mOpenDisplay(nullptr);
+        }
         if (mDisplay == nullptr)
             return false;
         mWindow = mCreateSimpleWindow(mDisplay, mDefaultRootWindow(mDisplay), x, y, width, height,
