@@ -79,6 +79,19 @@ void AppendRow(std::string& out, const MatrixRow& row, int32_t pid)
     out += "]}";
 }
 
+// This instance's own name, cut at a character's start so that it fits
+// the escaped name's limit whole.
+std::string OwnNameShown(const std::string& name)
+{
+    constexpr size_t kMaxBytes = 64;
+    if (name.size() <= kMaxBytes)
+        return name;
+    size_t end = kMaxBytes;
+    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80)
+        --end;
+    return name.substr(0, end);
+}
+
 } // namespace
 
 int MatrixLevelValue(float level)
@@ -92,7 +105,7 @@ int MatrixLevelValue(float level)
 }
 
 std::string BuildMatrixReport(const PeerRegistry& registry, const PeerLink& ownLink,
-                              const RegistryPlace* place)
+                              const RegistryPlace* place, const std::string& ownName)
 {
     std::string out;
     out.reserve(256 * 8);
@@ -135,6 +148,12 @@ std::string BuildMatrixReport(const PeerRegistry& registry, const PeerLink& ownL
         out += crossProcessLinkingText(place->mode);
         out += "\",\"why\":\"";
         AppendEscapedText(out, place->why);
+        out += '"';
+    }
+    if (!ownName.empty())
+    {
+        out += ",\"me\":\"";
+        AppendEscapedName(out, OwnNameShown(ownName).c_str());
         out += '"';
     }
     out += "}}";

@@ -133,10 +133,11 @@ void Ostrel::IdleTick()
     {
         SendChangedTextToPage(kTagSources, BuildPeerList(registry), PageBridge::Report::Sources);
         const RegistryPlace place = registryPlace();
-        SendChangedTextToPage(
-            kTagMatrix,
-            BuildMatrixReport(registry, IdleLink(), mLink.SessionJoined() ? &place : nullptr),
-            PageBridge::Report::Matrix);
+        SendChangedTextToPage(kTagMatrix,
+                              BuildMatrixReport(registry, IdleLink(),
+                                                mLink.SessionJoined() ? &place : nullptr,
+                                                mLink.TrackName()),
+                              PageBridge::Report::Matrix);
     }
 }
 

@@ -297,7 +297,8 @@
   };
 
   function redrawMatrix() {
-    matrixView.update(state.matrix, pending, performance.now());
+    const self = { role: Math.round(value('Role')), channel: Math.round(value('Channel')) };
+    matrixView.update(state.matrix, pending, performance.now(), self);
   }
 
   // ---- Popovers: channel and presets ----------------------------------------
@@ -331,7 +332,7 @@
     el('span', 'pop-hint', head, 'named channels have a live Source');
     const grid = el('div', 'channel-grid', pop);
     const d = state.set.byName.get('Channel');
-    for (const c of L.channelChoices(state.sources, role, current)) {
+    for (const c of L.channelChoices(state.sources, role, current, state.matrix && state.matrix.diag)) {
       const cell = el('button', 'channel-cell', grid);
       cell.type = 'button';
       cell.classList.toggle('live', c.live);
@@ -519,7 +520,7 @@
     const ch = Math.round(value('Channel'));
     const chButton = $('channel');
     chButton.classList.toggle('idle', !L.inUse('Channel', role, sidechain));
-    const label = L.channelLabel(ch, state.sources);
+    const label = L.channelLabel(ch, state.sources, role, state.matrix && state.matrix.diag);
     setText($('channel-value'), label);
     setData(chButton, 'tip', H.forParam('Channel') + ' Now: channel ' + label + '.');
     const status = L.linkStatus({ role, channel: ch, bypass, sidechain }, state.meters, state.sources, state.matrix && state.matrix.diag);

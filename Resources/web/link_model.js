@@ -20,10 +20,19 @@
     return -(((8 - p) * 15) / 7 + 3);
   }
 
+  // Whether this instance holds channel `ch`'s row ("my" is its slot index).
+  // Before the first matrix report nothing says otherwise.
+  function holdsChannel(diag, ch) {
+    return !diag || diag.my === ch - 1;
+  }
+
   // Groups the matrix rows: every live Source with the Maskers that target it
   // (in channel order), and the Maskers whose target is no live Source.
   // `mine` marks the row this instance holds ("my" is its slot index).
-  function groupMatrix(matrix) {
+  // `self` ({ role, channel }) is this instance: a Source whose channel
+  // another Source holds has no row, so its group gets a `waiting` entry
+  // under this instance's own name ("me") with the holder's name.
+  function groupMatrix(matrix, self) {
     const slots = matrix && Array.isArray(matrix.slots) ? matrix.slots : [];
     const diag = (matrix && matrix.diag) || { src: 0, msk: 0, my: -1, solo: -1 };
     const myCh = diag.my >= 0 ? diag.my + 1 : -1;
@@ -46,26 +55,50 @@
     sources.sort((a, b) => a.row.ch - b.row.ch);
     for (const g of sources) g.maskers.sort((a, b) => a.row.ch - b.row.ch);
     unlinked.sort((a, b) => a.row.ch - b.row.ch);
-    return { sources, unlinked, solo: diag.solo >= 1 ? diag.solo : 0, myCh };
+    const out = { sources, unlinked, solo: diag.solo >= 1 ? diag.solo : 0, myCh, waiting: null };
+    if (self && self.role === ROLE_SOURCE && myCh < 0) {
+      const holder = byCh.get(self.channel);
+      if (holder) {
+        out.waiting = waitingRow(diag.me, self.channel, holder.row.name);
+        holder.waiting = out.waiting;
+      }
+    }
+    return out;
+  }
+
+  // A Source left out of the link because another Source holds its channel:
+  // its own name, and whose channel it is.
+  function waitingRow(me, ch, holderName) {
+    const name = me || 'This Source';
+    const hint = takenText(ch, holderName);
+    return { ch, name, named: !!me, hint, text: name + ' (Source on channel ' + ch + ', not linked: ' + hint + ')' };
+  }
+
+  function takenText(ch, holderName) {
+    return 'Channel ' + ch + ' is taken by ' + (holderName || 'another Source');
   }
 
   // The 64 channels for the channel picker, with the name of the live Source
   // on each (empty when none); `taken` when a Source other than this
   // instance sings there.
-  function channelChoices(sourcesList, myRole, myChannel) {
+  function channelChoices(sourcesList, myRole, myChannel, diag) {
     const names = new Map();
     for (const s of sourcesList || []) names.set(s.ch, s.name);
     const out = [];
     for (let ch = 1; ch <= 64; ch++) {
       const live = names.has(ch);
-      const mine = myRole === ROLE_SOURCE && ch === myChannel;
+      const mine = myRole === ROLE_SOURCE && ch === myChannel && (!live || holdsChannel(diag, ch));
       out.push({ ch, name: live ? names.get(ch) : '', live, taken: live && !mine, mine });
     }
     return out;
   }
 
-  function channelLabel(ch, sourcesList) {
+  // "3 · Lead Vox": the channel and the name of the Source on it. A Source
+  // that does not hold its own channel (`diag` says which it holds) is not
+  // that Source: its label says whose channel it is.
+  function channelLabel(ch, sourcesList, role, diag) {
     const s = (sourcesList || []).find((e) => e.ch === ch);
+    if (s && role === ROLE_SOURCE && !holdsChannel(diag, ch)) return ch + ' · taken by ' + (s.name || 'another Source');
     return s && s.name ? ch + ' · ' + s.name : String(ch);
   }
 
@@ -99,8 +132,8 @@
         // Two Sources cannot share a channel: the one that holds it is
         // listed, the other one is left out of the link.
         const holder = (sourcesList || []).find((s) => s.ch === state.channel);
-        if (holder && diag && diag.my !== state.channel - 1)
-          return { text: 'Channel ' + state.channel + ' is taken by another Source' + (holder.name ? ' (' + holder.name + ')' : ''), level: 'warn' };
+        if (holder && diag && !holdsChannel(diag, state.channel))
+          return { text: takenText(state.channel, holder.name) + ': pick a free channel for this Source', level: 'warn' };
         return { text: 'Source on channel ' + state.channel + ': Maskers that pick it make room', level: 'ok' };
       }
       case ROLE_MASKER: {
@@ -221,7 +254,9 @@
     PendingEdits,
     PENDING_MS,
     marginDb,
+    holdsChannel,
     groupMatrix,
+    takenText,
     channelChoices,
     channelLabel,
     linkStatus,

@@ -16,7 +16,8 @@
   // Which rows there are and how they are grouped (from
   // OstrelLinkModel.groupMatrix): rows are built again only when it changes.
   function signature(g) {
-    return g.sources.map((s) => s.row.ch + '[' + s.maskers.map((m) => m.row.ch).join(',') + ']').join(' ') + ' | ' + g.unlinked.map((m) => m.row.ch).join(',');
+    const waiting = (s) => (s.waiting ? '+' : '');
+    return g.sources.map((s) => s.row.ch + waiting(s) + '[' + s.maskers.map((m) => m.row.ch).join(',') + ']').join(' ') + ' | ' + g.unlinked.map((m) => m.row.ch).join(',');
   }
 
   // "1 Source · 2 Maskers", what is soloed (its text) if anything, and where

@@ -77,8 +77,9 @@
       for (const r of this.rows.values()) if (r.levels) drawSpark(r.spark, r.levels);
     }
 
-    update(matrix, pending, nowMs) {
-      const g = L.groupMatrix(matrix);
+    // self: this instance's { role, channel }.
+    update(matrix, pending, nowMs, self) {
+      const g = L.groupMatrix(matrix, self);
       const all = [];
       for (const s of g.sources) all.push(s, ...s.maskers);
       all.push(...g.unlinked);
@@ -91,6 +92,7 @@
         const r = this.rows.get(entry.row.ch);
         if (r) this.fill(r, entry, g, pending, nowMs);
       }
+      if (this.waiting && g.waiting) this.fillWaiting(this.waiting, g.waiting);
       const solo = pending.shown(0, 'solo', g.solo, nowMs);
       setText(this.footText, MR.summary(matrix ? matrix.diag : null, solo ? L.soloText(matrix, solo) : ''));
       if (this.endSolo.hidden !== !solo) this.endSolo.hidden = !solo;
@@ -102,6 +104,7 @@
     build(g) {
       this.list.textContent = '';
       this.rows.clear();
+      this.waiting = null;
       if (g.sources.length === 0 && g.unlinked.length === 0) {
         const empty = el('div', 'mx-empty', this.list);
         el('div', 'mx-empty-title', empty, 'No linked instances yet');
@@ -111,6 +114,7 @@
       for (const s of g.sources) {
         const card = el('div', 'mx-card', this.list);
         this.rows.set(s.row.ch, this.sourceRow(card, s.row.ch));
+        if (s.waiting) this.waiting = this.waitingRow(card);
         for (const m of s.maskers) this.rows.set(m.row.ch, this.maskerRow(card, m.row.ch));
         if (s.maskers.length === 0) el('div', 'mx-none', card, 'No Masker picks this Source yet');
       }
@@ -138,6 +142,27 @@
       r.spark.style.width = SPARK_W + 'px';
       r.spark.style.height = SPARK_H + 'px';
       return r;
+    }
+
+    // This Source, left out of the link: another Source holds its channel.
+    waitingRow(card) {
+      const row = el('div', 'mx-row mx-source mx-waiting mine', card);
+      const r = { row };
+      r.ch = el('span', 'mx-ch', row, '');
+      r.ch.dataset.tip = H.forSymbol('matrix-source-channel');
+      const nameBox = el('span', 'mx-namebox', row);
+      r.name = el('span', 'mx-name', nameBox);
+      el('span', 'mx-this', nameBox, 'this').dataset.tip = H.forSymbol('matrix-this');
+      r.hint = el('span', 'mx-taken', row);
+      return r;
+    }
+
+    fillWaiting(r, w) {
+      setText(r.ch, String(w.ch));
+      setText(r.name, w.name);
+      setData(r.name, 'tip', w.text);
+      r.name.classList.toggle('unnamed', !w.named);
+      setText(r.hint, w.hint);
     }
 
     mute(r, ch, row) {

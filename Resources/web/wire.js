@@ -218,6 +218,7 @@
         msk: int(d.msk, 0),
         my: int(d.my, -1),
         solo: int(d.solo, -1),
+        me: text(d.me),
         ...readPlace(d),
       },
     };

@@ -7,7 +7,6 @@
 #include "editor_messages/stored_file_messages.h"
 #include "link/monotonic_clock.h"
 #include "link/process_identity.h"
-#include "link/process_identity.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -342,6 +341,35 @@ TEST_F(RegistryMessages, MatrixRowHasItsExactTextAndMemberOrder)
               "99999,0," +
                   Repeat("0", 18) +
                   "]}],\"diag\":{\"shared\":1,\"src\":1,\"msk\":0,\"my\":-1,\"solo\":-1}}");
+}
+
+// This instance's own track name rides in the diagnostics, escaped, and cut
+// at a character's start when long; without one there is no "me".
+TEST_F(RegistryMessages, OwnNameIsInTheDiagnosticsWhenThereIsOne)
+{
+    std::string accents;
+    for (int i = 0; i < 40; ++i)
+        accents += "\xC3\xA9"; // 80 bytes of two-byte characters
+    const struct
+    {
+        std::string name;
+        const char* diagEnd;
+    } cases[] = {
+        {"", "\"solo\":-1}}"},
+        {"BV \"Stack\" <2>", "\"solo\":-1,\"me\":\"BV \\\"Stack\\\" 2\"}}"},
+        {accents, nullptr},
+    };
+    for (const auto& c : cases)
+    {
+        const std::string text = BuildMatrixReport(*registry, ownLink, nullptr, c.name);
+        if (c.diagEnd != nullptr)
+        {
+            EXPECT_TRUE(text.ends_with(c.diagEnd)) << text;
+            continue;
+        }
+        const auto j = Parse(text);
+        EXPECT_EQ(j["diag"]["me"], accents.substr(0, 64)) << text;
+    }
 }
 
 TEST(MatrixLevelValue, ScaledRoundedAndCapped)

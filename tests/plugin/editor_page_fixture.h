@@ -96,6 +96,13 @@ public:
         TrackInfoChanged();
     }
 
+    std::string TrackNameShown() const
+    {
+        std::string name;
+        TrackName(name);
+        return name;
+    }
+
     std::vector<std::string> host;
     RecordingWebView* web = nullptr;
 };

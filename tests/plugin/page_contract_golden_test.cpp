@@ -182,6 +182,73 @@ public:
         return out + "]";
     }
 
+    // Three Sources on one channel, one on another and a Masker, each with
+    // its editor open; then two renamed, then one moved to a free channel:
+    // at each step what every page last got ("sources" and "matrix"), with
+    // the instance's own name, Role and Channel.
+    std::string SourcesSharingAChannel()
+    {
+        // A fresh registry when there is one to let go (the Masker's session
+        // may have let it go already).
+        releaseSharedRegistry();
+        struct Member
+        {
+            const char* name;
+            int role;
+            int channel;
+        };
+        const Member members[] = {{"Lead Vocal", 1, 1},
+                                  {"Backing Vox", 1, 1},
+                                  {"Harmony", 1, 1},
+                                  {"Bass", 1, 2},
+                                  {"Gtr", 2, 1}};
+        std::vector<RecordingOstrel*> all;
+        for (const Member& m : members)
+        {
+            RecordingOstrel& p = NewInstance();
+            p.NameTrack(m.name);
+            p.SetPlain(kParamRole, m.role);
+            p.SetPlain(kParamChannel, m.channel);
+            p.OpenEditor();
+            all.push_back(&p);
+        }
+        const auto tickAll = [&all]
+        {
+            for (int t = 0; t < 20; ++t)
+                for (RecordingOstrel* p : all)
+                    p->Ticks(1);
+        };
+        std::string out = "[\n";
+        const auto record = [&](const char* step)
+        {
+            tickAll();
+            out += out.size() > 2 ? ",\n" : "";
+            out += "{\"step\":\"" + std::string(step) + "\",\"pages\":[";
+            for (size_t i = 0; i < all.size(); ++i)
+            {
+                RecordingWebView& web = *all[i]->web;
+                const auto sources = web.MessagesWithTag(kTagSources);
+                const auto matrices = web.MessagesWithTag(kTagMatrix);
+                EXPECT_FALSE(sources.empty() || matrices.empty()) << step << " page " << i;
+                nlohmann::json page;
+                page["name"] = all[i]->TrackNameShown();
+                page["role"] = static_cast<int>(all[i]->Plain(kParamRole));
+                page["channel"] = static_cast<int>(all[i]->Plain(kParamChannel));
+                page["sources"] = sources.empty() ? "" : sources.back().text;
+                page["matrix"] = matrices.empty() ? "" : matrices.back().text;
+                out += (i > 0 ? ",\n" : "\n") + page.dump();
+            }
+            out += "]}";
+        };
+        record("three Sources on channel 1");
+        all[0]->NameTrack("Lead Vocal Dbl");
+        all[1]->NameTrack("BV Stack");
+        record("two renamed");
+        all[1]->SetPlain(kParamChannel, 3);
+        record("one moved to channel 3");
+        return out + "\n]";
+    }
+
     // Band k runs from limitsHz[k] to limitsHz[k + 1].
     std::string BandLimits()
     {
@@ -263,6 +330,8 @@ INSTANTIATE_TEST_SUITE_P(
                       GoldenCase{"meters_reset.json", &PageContract::ResetMeterReport},
                       GoldenCase{"meters_masker.json", &PageContract::MaskerMeterReport},
                       GoldenCase{"masker_page_session.json", &PageContract::MaskerPageSession},
+                      GoldenCase{"sources_sharing_a_channel.json",
+                                 &PageContract::SourcesSharingAChannel},
                       GoldenCase{"bands.json", &PageContract::BandLimits},
                       GoldenCase{"priority_margins.json", &PageContract::PriorityMargins},
                       GoldenCase{"param_table.js", &PageContract::PageParamTable, true}),

@@ -36,6 +36,11 @@ const MASKER_PAGE_SESSION = JSON.parse(golden('masker_page_session.json'));
 // The 25 band limits and 24 centres, and the margin of each Priority (0 and
 // 9 show the clamping).
 const BANDS = JSON.parse(golden('bands.json'));
+
+// Three Sources on channel 1, one on 2 and a Masker, each page open; then two
+// renamed, then one moved to channel 3: at each step every page's own name,
+// Role and Channel and the last "sources" and "matrix" texts it got.
+const SOURCES_SHARING_A_CHANNEL = JSON.parse(golden('sources_sharing_a_channel.json'));
 const PRIORITY_MARGINS = JSON.parse(golden('priority_margins.json'));
 
 const SOURCES_TEXT =
@@ -76,6 +81,7 @@ const FIXTURES = {
   METERS_RESET_TEXT,
   METERS_MASKER_TEXT,
   MASKER_PAGE_SESSION,
+  SOURCES_SHARING_A_CHANNEL,
   BANDS,
   PRIORITY_MARGINS,
   SOURCES_TEXT,

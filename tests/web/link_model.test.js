@@ -31,7 +31,7 @@ test('a Masker whose target is not a live Source is not linked to it', () => {
   assert.equal(g.unlinked[0].row.name, 'Keys');
   assert.equal(g.myCh, -1);
   assert.equal(g.solo, 0);
-  assert.deepEqual(link.groupMatrix(null), { sources: [], unlinked: [], solo: 0, myCh: -1 });
+  assert.deepEqual(link.groupMatrix(null), { sources: [], unlinked: [], solo: 0, myCh: -1, waiting: null });
 });
 
 test('the channel picker names the live Sources and tells this instance\'s own channel from taken ones', () => {
@@ -82,8 +82,81 @@ test('the link status says what is wrong when something is', () => {
   // A Source whose channel is held by another instance.
   const taken = link.linkStatus(st(1, 9), null, sources, { my: -1 });
   assert.equal(taken.level, 'warn');
-  assert.match(taken.text, /taken by another Source \(Edge\)/);
+  assert.match(taken.text, /^Channel 9 is taken by Edge: pick a free channel/);
   assert.equal(link.linkStatus(st(1, 9), null, sources, { my: 8 }).level, 'ok');
+});
+
+// What each page of a session draws as its own row, its header's channel
+// and its status, from what the plug-in sent it: every Source shows its own
+// name, and one whose channel another Source holds says whose it is.
+test('every page of Sources sharing a channel shows its own name in its own row', () => {
+  const want = {
+    'three Sources on channel 1': [
+      ['Lead Vocal', '1 · Lead Vocal', ''],
+      ['Backing Vox', '1 · taken by Lead Vocal', 'Channel 1 is taken by Lead Vocal'],
+      ['Harmony', '1 · taken by Lead Vocal', 'Channel 1 is taken by Lead Vocal'],
+      ['Bass', '2 · Bass', ''],
+      ['Gtr', '1 · Lead Vocal', ''],
+    ],
+    'two renamed': [
+      ['Lead Vocal Dbl', '1 · Lead Vocal Dbl', ''],
+      ['BV Stack', '1 · taken by Lead Vocal Dbl', 'Channel 1 is taken by Lead Vocal Dbl'],
+      ['Harmony', '1 · taken by Lead Vocal Dbl', 'Channel 1 is taken by Lead Vocal Dbl'],
+      ['Bass', '2 · Bass', ''],
+      ['Gtr', '1 · Lead Vocal Dbl', ''],
+    ],
+    'one moved to channel 3': [
+      ['Lead Vocal Dbl', '1 · Lead Vocal Dbl', ''],
+      ['BV Stack', '3 · BV Stack', ''],
+      ['Harmony', '1 · taken by Lead Vocal Dbl', 'Channel 1 is taken by Lead Vocal Dbl'],
+      ['Bass', '2 · Bass', ''],
+      ['Gtr', '1 · Lead Vocal Dbl', ''],
+    ],
+  };
+  assert.deepEqual(fx.SOURCES_SHARING_A_CHANNEL.map((s) => s.step), Object.keys(want));
+  for (const { step, pages } of fx.SOURCES_SHARING_A_CHANNEL) {
+    pages.forEach((page, i) => {
+      const [name, label, hint] = want[step][i];
+      const at = step + ', page of ' + page.name;
+      assert.equal(page.name, name, at);
+      const m = wire.readMessage(9, fx.b64(page.matrix));
+      const list = wire.readMessage(2, fx.b64(page.sources)).list;
+      const g = link.groupMatrix(m, { role: page.role, channel: page.channel });
+      const rows = g.sources.flatMap((s) => [s, ...s.maskers]).concat(g.unlinked);
+      const mine = rows.filter((e) => e.mine);
+      assert.equal(mine.length + (g.waiting ? 1 : 0), 1, at + ': one row of its own');
+      assert.equal(mine.length ? mine[0].row.name : g.waiting.name, name, at);
+      assert.equal(g.waiting ? g.waiting.hint : '', hint, at);
+      // The waiting row sits in the card of the Source that holds the channel.
+      if (g.waiting) assert.equal(g.sources.find((s) => s.waiting).row.ch, page.channel, at);
+      assert.equal(link.channelLabel(page.channel, list, page.role, m.diag), label, at);
+      const status = link.linkStatus({ role: page.role, channel: page.channel, bypass: false, sidechain: false }, { linked: true }, list, m.diag);
+      assert.equal(status.level === 'warn', hint !== '', at + ': ' + status.text);
+      if (hint) assert.ok(status.text.startsWith(hint), at + ': ' + status.text);
+      // Its channel in the picker is its own only when it holds it.
+      const cell = link.channelChoices(list, page.role, page.channel, m.diag)[page.channel - 1];
+      if (page.role === link.ROLE_SOURCE) assert.deepEqual([cell.mine, cell.taken], hint ? [false, true] : [true, false], at);
+    });
+  }
+});
+
+test('a page before the first matrix report, or whose Source has no holder, has no waiting row', () => {
+  const list = [{ ch: 1, name: 'Lead' }];
+  const cases = [
+    // [matrix diag, self, waiting?, label]
+    [null, { role: 1, channel: 1 }, false, '1 · Lead'],
+    [{ my: -1, me: 'Keys' }, { role: 1, channel: 4 }, false, '4'],
+    [{ my: -1, me: 'Keys' }, { role: 2, channel: 1 }, false, '1 · Lead'],
+    [{ my: -1, me: '' }, { role: 1, channel: 1 }, true, '1 · taken by Lead'],
+    [{ my: 0, me: 'Lead' }, { role: 1, channel: 1 }, false, '1 · Lead'],
+  ];
+  for (const [diag, self, waiting, label] of cases) {
+    const matrix = diag ? { slots: [{ ch: 1, role: 1, name: 'Lead', e: [] }], diag: Object.assign({ src: 1, msk: 0, solo: -1 }, diag) } : null;
+    const g = link.groupMatrix(matrix, self);
+    assert.equal(!!g.waiting, waiting, JSON.stringify([diag, self]));
+    if (g.waiting && !diag.me) assert.equal(g.waiting.name, 'This Source');
+    assert.equal(link.channelLabel(self.channel, list, self.role, diag), label);
+  }
 });
 
 test('priority margins are the plug-in\'s, clamped to 1..8', () => {

@@ -126,10 +126,12 @@ test('the matrix report gives rows and diagnostics', () => {
   assert.equal(gtr.mute, true);
   assert.equal(gtr.bal, -25);
   assert.equal(gtr.name, 'Gtr');
-  assert.deepEqual(m.diag, { src: 1, msk: 3, my: 63, solo: 63 });
+  assert.deepEqual(m.diag, { src: 1, msk: 3, my: 63, solo: 63, me: '' });
   const empty = wire.readMessage(9, fx.b64(fx.MATRIX_EMPTY_TEXT));
   assert.deepEqual(empty.slots, []);
-  assert.deepEqual(empty.diag, { src: 0, msk: 0, my: -1, solo: -1 });
+  assert.deepEqual(empty.diag, { src: 0, msk: 0, my: -1, solo: -1, me: '' });
+  const named = wire.readMessage(9, fx.b64('{"t":"matrix","slots":[],"diag":{"my":-1,"me":"BV \\"Stack\\" 2"}}'));
+  assert.equal(named.diag.me, 'BV "Stack" 2');
 });
 
 test('presets and first-run flag messages', () => {
@@ -280,7 +282,7 @@ test('the matrix report brings where the instance meets its peers, and which pro
   for (const [what, diag, place, status] of cases) {
     const m = wire.readMessage(9, fx.b64(text(diag)));
     assert.equal(m.slots[0].pid, 4242, what);
-    assert.deepEqual(m.diag, { src: 1, msk: 0, my: -1, solo: -1, ...place }, what);
+    assert.deepEqual(m.diag, { src: 1, msk: 0, my: -1, solo: -1, me: '', ...place }, what);
     const shown = L.linkStatus({ role: 2, channel: 5 }, null, [], m.diag).text;
     if (status instanceof RegExp) assert.match(shown, status, what);
     else assert.equal(shown, status, what);

@@ -234,6 +234,40 @@ describe('what the page draws', () => {
     assert.match(await page.textContent('#matrix-foot .mx-summary'), /1 Source/);
   });
 
+  test('the link matrix of a Source whose channel another Source holds: its own name, and whose channel it is', async (t) => {
+    const page = await openPage(t);
+    const step = FIXTURES.SOURCES_SHARING_A_CHANNEL.find((s) => s.step === 'two renamed');
+    const own = step.pages.find((p) => p.name === 'BV Stack');
+    await dismissGuide(page);
+    await page.evaluate(([role, channel]) => (window.SPVFD(role, 1 / 3), window.SPVFD(channel, 0)), [ID.Role, ID.Channel]);
+    await samfd(page, 2, own.sources);
+    await samfd(page, 9, own.matrix);
+    const seen = await page.evaluate(() => ({
+      rows: Array.from(document.querySelectorAll('#matrix-list .mx-row'), (r) => [r.querySelector('.mx-ch').textContent, r.querySelector('.mx-name').textContent, r.classList.contains('mine')]),
+      taken: Array.from(document.querySelectorAll('#matrix-list .mx-taken'), (e) => e.textContent),
+      channel: document.getElementById('channel-value').textContent,
+      status: document.getElementById('link-status').textContent,
+    }));
+    assert.deepEqual(seen, {
+      rows: [
+        ['1', 'Lead Vocal Dbl', false],
+        ['1', 'BV Stack', true],
+        ['1', 'Gtr', false],
+        ['2', 'Bass', false],
+      ],
+      taken: ['Channel 1 is taken by Lead Vocal Dbl'],
+      channel: '1 · taken by Lead Vocal Dbl',
+      status: 'Channel 1 is taken by Lead Vocal Dbl: pick a free channel for this Source',
+    });
+    if (process.env.OSTREL_PAGE_SHOT) await page.screenshot({ path: process.env.OSTREL_PAGE_SHOT });
+    // Moved to a free channel, it holds its own row again.
+    const moved = FIXTURES.SOURCES_SHARING_A_CHANNEL.find((s) => s.step === 'one moved to channel 3').pages.find((p) => p.name === 'BV Stack');
+    await page.evaluate((channel) => window.SPVFD(channel, 2 / 63), ID.Channel);
+    await samfd(page, 2, moved.sources);
+    await samfd(page, 9, moved.matrix);
+    assert.deepEqual(await page.evaluate(() => [document.querySelectorAll('#matrix-list .mx-taken').length, document.querySelector('#matrix-list .mx-row.mine .mx-name').textContent]), [0, 'BV Stack']);
+  });
+
   test('meters: the status, readout and bell meters follow each report, the host bypass included', async (t) => {
     const page = await openPage(t);
     await dismissGuide(page);
