@@ -24,14 +24,31 @@ struct DelayLines
     // Rows are padded past kDelayLength (only positions below it are used) so
     // the two channels do not fall into the same cache sets.
     double dryDelay[2][kDelayLength + 8] = {};
-    // Of the band-pass outputs only what is read later is kept: the lowest
-    // bands of both channels at the lookahead (a position's eight values in
-    // one cache line) and every band's mid signal for the dip meter. A
-    // sample then moves a third of the memory a line of all bands would.
-    alignas(kLaneAlign) double lowBandDelay[kDelayLength + 1][2][kTimeDomainBands] = {};
-    double midBandDelay[kDelayLength + 1][kBandCount] = {};
+    // Of the band-pass outputs only what is read later is kept, each in a
+    // ring just long enough for its reader: the lowest bands of both
+    // channels at the lookahead (a position's eight values in one cache
+    // line) and every band's mid signal for the dip meter, read a spectral
+    // frame later still. Both rings divide the line's length, so a position
+    // of the line maps onto them as it wraps. Short rings stay in the
+    // caches where rings of the line's whole length would stream through them.
+    static constexpr int kLowBandRing = 256;
+    static constexpr int kMidBandRing = 1280;
+    static_assert(kDelayLength % kLowBandRing == 0 && kDelayLength % kMidBandRing == 0);
+    static_assert((kLowBandRing & (kLowBandRing - 1)) == 0);
+    static_assert(kLookaheadSamples < kLowBandRing);
 
-    // Silence in every line, write position at the start.
+    alignas(kLaneAlign) double lowBandDelay[kLowBandRing][2][kTimeDomainBands] = {};
+    double midBandDelay[kMidBandRing][kBandCount] = {};
+
+    // The lowest bands of channel c as written at line position pos.
+    const double* lowBands(int pos, int c) const
+    {
+        return lowBandDelay[pos & (kLowBandRing - 1)][c];
+    }
+    // Every band's mid signal as written at line position pos.
+    const double* midBands(int pos) const { return midBandDelay[pos % kMidBandRing]; }
+
+    // Silence in every line    // Silence in every line, write position at the start.
     void reset()
     {
         lookaheadDelay = kLookaheadSamples;
@@ -54,11 +71,11 @@ struct DelayLines
     {
         for (int m = 0; m < kTimeDomainBands; ++m)
         {
-            lowBandDelay[w][0][m] = x0[m];
-            lowBandDelay[w][1][m] = x1[m];
+            lowBandDelay[w & (kLowBandRing - 1)][0][m] = x0[m];
+            lowBandDelay[w & (kLowBandRing - 1)][1][m] = x1[m];
         }
         for (int m = 0; m < kBandCount; ++m)
-            midBandDelay[w][m] = 0.5 * (x0[m] + x1[m]);
+            midBandDelay[w % kMidBandRing][m] = 0.5 * (x0[m] + x1[m]);
     }
 
     // Moves the common write position of all lookahead delay lines on by one.

@@ -24,6 +24,9 @@ namespace ostrel
 namespace
 {
 
+// The dip meter reads the mid band line a spectral frame behind the lookahead.
+static_assert(kLookaheadSamples + kStftSize < DelayLines::kMidBandRing);
+
 // Adds a slice's mid signal to a period's band-level sums, as the Source
 // path measures its own.
 OSTREL_INLINE_IN_CLONES void accumulateMidLevels(LowpassBank& bank, const double* a,
@@ -392,14 +395,13 @@ EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double
         if (!primed)
             ++gates.warmupCount;
 
-        const double* delayed0 = delays.lowBandDelay[r][0];
-        const double* delayed1 = delays.lowBandDelay[r][1];
+        const double* delayed0 = delays.lowBands(r, 0);
+        const double* delayed1 = delays.lowBands(r, 1);
         followBands(p, gates, tables, x0, x1);
         if (p.dipMetered)
         {
             // The dip meter compares with the input as the spectral stage sees it.
-            const double* meterMid =
-                delays.midBandDelay[(r + kDelayLength - kStftSize) % kDelayLength];
+            const double* meterMid = delays.midBands(r + kDelayLength - kStftSize);
             for (int m = 0; m < kBandCount; ++m)
                 sums.inEnergy[m] += meterMid[m] * meterMid[m];
         }

@@ -24,8 +24,8 @@ inline void EngineParts::releaseSample(double in0, double in1, const double* y0,
     const int w = delays.delayWritePos;
     double sub0 = 0.0;
     double sub1 = 0.0;
-    const double* delayed0 = delays.lowBandDelay[readPos][0];
-    const double* delayed1 = delays.lowBandDelay[readPos][1];
+    const double* delayed0 = delays.lowBands(readPos, 0);
+    const double* delayed1 = delays.lowBands(readPos, 1);
     for (int k = 0; k < kBandCount; ++k)
     {
         gains.bandGain[0][k] = glideToUnity(gains.bandGain[0][k], tables.glideCoef);

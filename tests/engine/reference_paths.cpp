@@ -183,8 +183,8 @@ void releaseSample(EngineParts& e, double in0, double in1, const double* y0, con
     const int w = e.delays.delayWritePos;
     double sub0 = 0.0;
     double sub1 = 0.0;
-    const double* delayed0 = e.delays.lowBandDelay[readPos][0];
-    const double* delayed1 = e.delays.lowBandDelay[readPos][1];
+    const double* delayed0 = e.delays.lowBands(readPos, 0);
+    const double* delayed1 = e.delays.lowBands(readPos, 1);
     for (int k = 0; k < kBandCount; ++k)
     {
         e.gains.bandGain[0][k] = glideToUnity(e.gains.bandGain[0][k], e.tables.glideCoef);
@@ -574,11 +574,11 @@ void maskerChunk(EngineParts& e, const double* in0, const double* in1, double* o
         if (!primed)
             ++e.gates.warmupCount;
 
-        const double* delayed0 = e.delays.lowBandDelay[r][0];
-        const double* delayed1 = e.delays.lowBandDelay[r][1];
+        const double* delayed0 = e.delays.lowBands(r, 0);
+        const double* delayed1 = e.delays.lowBands(r, 1);
         // The dip meter compares with the input as the spectral stage sees it.
         const int rMeter = (r + kDelayLength - kStftSize) % kDelayLength;
-        const double* meterMid = e.delays.midBandDelay[rMeter];
+        const double* meterMid = e.delays.midBands(rMeter);
 
         followBands(p, e.gates, e.tables, x0, x1, meterMid);
 
