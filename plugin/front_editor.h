@@ -1,7 +1,7 @@
 // ostrel::FrontEditor: which of the process's open editors the user is at,
 // taken as the one opened or used last. The others are behind: their meters
-// go at half pace, which halves what they cost while nobody looks at them
-// closely, and they still move. One editor alone is always in front.
+// go at a quarter of the pace, which cuts what they cost while nobody looks
+// at them closely, and they still move. One editor alone is always in front.
 #pragma once
 
 #include <cstdint>
