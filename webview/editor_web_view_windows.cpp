@@ -353,6 +353,24 @@ void WebView2Backend::ControllerCreated(wv2::ICoreWebView2Controller* controller
     wv2::Token token{};
     controller->add_GotFocus(gotFocus, &token);
     gotFocus->Release();
+    // Tab past the page's last element (or Shift+Tab past its first): the
+    // keys leave the page for the host's window, instead of going round the
+    // page again.
+    auto* tabbedOut = wv2::MoveFocusRequested::Make(
+        [this, alive](wv2::ICoreWebView2Controller*,
+                      wv2::ICoreWebView2MoveFocusRequestedEventArgs* args)
+        {
+            const auto flag = alive.lock();
+            if (!flag || !*flag || args == nullptr)
+                return S_OK;
+            mKeysWanted = false;
+            mGiveBackInPolls = 0;
+            GiveKeyboardBack();
+            args->put_Handled(TRUE);
+            return S_OK;
+        });
+    controller->add_MoveFocusRequested(tabbedOut, &token);
+    tabbedOut->Release();
     GetWindowRect(GetParent(mArea), &mParentOnScreen);
     GetClientRect(GetParent(mArea), &mParentClient);
     ApplyBounds();

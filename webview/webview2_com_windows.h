@@ -30,6 +30,8 @@ struct Color
 enum MoveFocusReason : int
 {
     kMoveFocusProgrammatic = 0,
+    kMoveFocusNext = 1,     // Tab
+    kMoveFocusPrevious = 2, // Shift+Tab
 };
 
 enum HostResourceAccessKind : int
@@ -105,6 +107,18 @@ struct ICoreWebView2FocusChangedEventHandler : IUnknown
 {
     WV2_METHOD(Invoke, ICoreWebView2Controller* sender, IUnknown* args);
 };
+// Tab or Shift+Tab past the page's last or first element.
+struct ICoreWebView2MoveFocusRequestedEventArgs : IUnknown
+{
+    WV2_METHOD(get_Reason, MoveFocusReason* reason);
+    WV2_METHOD(get_Handled, BOOL* handled);
+    WV2_METHOD(put_Handled, BOOL handled);
+};
+struct ICoreWebView2MoveFocusRequestedEventHandler : IUnknown
+{
+    WV2_METHOD(Invoke, ICoreWebView2Controller* sender,
+               ICoreWebView2MoveFocusRequestedEventArgs* args);
+};
 
 inline constexpr GUID IID_EnvironmentCompletedHandler =
     Iid(0x4E8A3389, 0xC9D8, 0x4BD2, 0xB6B5124FEE6CC14Dull);
@@ -126,6 +140,8 @@ inline constexpr GUID IID_DownloadStartingEventHandler =
     Iid(0xEFEDC989, 0xC396, 0x41CA, 0x83F707F845A55724ull);
 inline constexpr GUID IID_FocusChangedEventHandler =
     Iid(0x05EA24BD, 0x6452, 0x4926, 0x90144B82B498135Dull);
+inline constexpr GUID IID_MoveFocusRequestedEventHandler =
+    Iid(0x69035451, 0x6DC7, 0x4CB8, 0x9BCEB2BD70AD289Full);
 
 // ---- Environment options (we implement all three in full) --------------------
 

@@ -85,6 +85,9 @@ using DownloadStarting =
              ICoreWebView2*, ICoreWebView2DownloadStartingEventArgs*>;
 using FocusChanged = Callback<ICoreWebView2FocusChangedEventHandler, IID_FocusChangedEventHandler,
                               ICoreWebView2Controller*, IUnknown*>;
+using MoveFocusRequested =
+    Callback<ICoreWebView2MoveFocusRequestedEventHandler, IID_MoveFocusRequestedEventHandler,
+             ICoreWebView2Controller*, ICoreWebView2MoveFocusRequestedEventArgs*>;
 
 // The environment options: single sign-on, exclusive user-data-folder access
 // and custom crash reporting all off; the browser version our declarations

@@ -7,6 +7,7 @@
 #include "missing_dependency.h"
 #include "stand_in_runtime.h"
 #include "webview/editor_web_view.h"
+#include "webview/webview2_com_windows.h"
 #include "webview/webview2_loader_windows.h"
 
 #include <shlobj.h>
@@ -511,6 +512,57 @@ TEST_F(EditorWebView, TheKeyboardGoesBackToTheHostUnlessATextFieldIsEdited)
     view.ReleaseWebViewFocus();
     EXPECT_EQ(GetFocus(), parent);
     view.DetachWebViewBackend();
+}
+
+// Tab past the page's last element (Shift+Tab past its first) leaves the
+// page: the keys go to the host's window, also from the middle of an edit,
+// and the web view is told so (else its focus goes round the page again).
+TEST_F(EditorWebView, TabbingOutOfThePageGivesTheKeysToTheHost)
+{
+    ShowWindow(parent, SW_SHOW);
+    PageView view;
+    ASSERT_EQ(OpenAndSettle(view), L"");
+    HWND hostControl = CreateWindowExW(0, L"STATIC", L"tracks", WS_CHILD | WS_VISIBLE, 0, 0, 20, 20,
+                                       parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+    auto ticks = [&](int count)
+    {
+        for (int i = 0; i < count; ++i)
+        {
+            view.PollWebView();
+            stand_in::Pump(20);
+        }
+    };
+    const struct
+    {
+        const char* what;
+        int reason;
+        bool editing;
+    } cases[] = {
+        {"Tab out of a text field", plugfw::wv2::kMoveFocusNext, true},
+        {"Shift+Tab out of a text field", plugfw::wv2::kMoveFocusPrevious, true},
+        {"Tab right after a click on a button", plugfw::wv2::kMoveFocusNext, false},
+    };
+    for (const auto& c : cases)
+    {
+        SetFocus(hostControl);
+        ticks(1);
+        HWND browser = stand_in::Click();
+        if (c.editing)
+            view.FocusWebView();
+        ASSERT_EQ(GetFocus(), browser) << c.what;
+        EXPECT_EQ(stand_in::TabOut(c.reason), 1) << c.what;
+        EXPECT_EQ(GetFocus(), hostControl) << c.what;
+        ticks(3);
+        EXPECT_EQ(GetFocus(), hostControl) << c.what << ": nothing takes the keys back";
+        // Clicked into a field again, the page has the keys again.
+        stand_in::Click();
+        view.FocusWebView();
+        ticks(3);
+        EXPECT_EQ(GetFocus(), browser) << c.what;
+        view.ReleaseWebViewFocus();
+    }
+    view.DetachWebViewBackend();
+    EXPECT_EQ(stand_in::TabOut(plugfw::wv2::kMoveFocusNext), -1) << "no editor left";
 }
 
 } // namespace

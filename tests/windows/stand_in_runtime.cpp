@@ -103,6 +103,12 @@ HWND Click()
     return click ? click() : nullptr;
 }
 
+int TabOut(int reason)
+{
+    auto tab = Export<int (*)(int)>("StandInTabOut");
+    return tab ? tab(reason) : -1;
+}
+
 void Reset()
 {
     if (auto reset = Export<void (*)()>("StandInReset"))

@@ -29,6 +29,10 @@ int RequestWindow(const std::wstring& uri);
 // The user clicks in the open editor's page: its browser window takes the
 // keyboard. Returns that window (null with no editor).
 HWND Click();
+// Tab (kMoveFocusNext) or Shift+Tab (kMoveFocusPrevious) past the open
+// editor's page: 1 when the editor took the keys, 0 when it left them to the
+// web view (which keeps them), -1 with no editor.
+int TabOut(int reason);
 void Reset();
 // Runs this thread's message loop for about `milliseconds`.
 void Pump(int milliseconds);

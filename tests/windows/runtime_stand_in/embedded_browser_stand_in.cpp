@@ -163,6 +163,34 @@ private:
     std::wstring mUri;
 };
 
+class MoveFocusArgs final : public ICoreWebView2MoveFocusRequestedEventArgs
+{
+public:
+    explicit MoveFocusArgs(MoveFocusReason reason) : mReason(reason) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE get_Reason(MoveFocusReason* reason) override
+    {
+        *reason = mReason;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) override
+    {
+        *handled = mHandled;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) override
+    {
+        mHandled = handled;
+        return S_OK;
+    }
+    BOOL mHandled = FALSE;
+
+private:
+    MoveFocusReason mReason;
+};
+
 class Settings final : public ICoreWebView2Settings
 {
 public:
@@ -431,6 +459,19 @@ public:
         for (auto* handler : std::vector(mGotFocus))
             handler->Invoke(this, nullptr);
     }
+    // Tab (or Shift+Tab) past the page's last (first) element, with the
+    // browser's window holding the keyboard: the controller asks its
+    // handlers; unhandled, the focus goes round inside the page. Whether a
+    // handler took it.
+    BOOL TabOut(MoveFocusReason reason)
+    {
+        MoveFocusArgs args(reason);
+        for (auto* handler : std::vector(mMoveFocus))
+            handler->Invoke(this, &args);
+        if (!args.mHandled && mBrowser)
+            SetFocus(mBrowser);
+        return args.mHandled;
+    }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
     {
         if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_Controller))
@@ -484,6 +525,16 @@ public:
         typed->Release();
         return S_OK;
     }
+    HRESULT STDMETHODCALLTYPE add_MoveFocusRequested(IUnknown* handler, Token* token) override
+    {
+        ICoreWebView2MoveFocusRequestedEventHandler* typed = nullptr;
+        if (FAILED(handler->QueryInterface(IID_MoveFocusRequestedEventHandler,
+                                           reinterpret_cast<void**>(&typed))))
+            return E_NOINTERFACE;
+        Keep(mMoveFocus, typed, token);
+        typed->Release();
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE NotifyParentWindowPositionChanged() override
     {
         ++gRecord.parentMoves;
@@ -500,6 +551,7 @@ public:
         if (gOpenController == this)
             gOpenController = nullptr;
         Drop(mGotFocus);
+        Drop(mMoveFocus);
         if (IsWindow(mBrowser))
             DestroyWindow(mBrowser);
         mBrowser = nullptr;
@@ -519,7 +571,6 @@ public:
     NOT_USED(put_ZoomFactor, double zoomFactor)
     NOT_USED(add_ZoomFactorChanged, IUnknown* handler, Token* token)
     NOT_USED(remove_ZoomFactorChanged, Token token)
-    NOT_USED(add_MoveFocusRequested, IUnknown* handler, Token* token)
     NOT_USED(remove_MoveFocusRequested, Token token)
     NOT_USED(remove_GotFocus, Token token)
     NOT_USED(add_LostFocus, IUnknown* handler, Token* token)
@@ -535,6 +586,7 @@ private:
     WebView* mWebView = new WebView;
     HWND mBrowser = nullptr;
     std::vector<ICoreWebView2FocusChangedEventHandler*> mGotFocus;
+    std::vector<ICoreWebView2MoveFocusRequestedEventHandler*> mMoveFocus;
 };
 
 class Environment final : public ICoreWebView2Environment
@@ -654,6 +706,13 @@ extern "C" __declspec(dllexport) HWND StandInClick()
         return nullptr;
     gOpenController->Focus();
     return gOpenController->Browser();
+}
+
+// For the tests: Tab (reason 1) or Shift+Tab (2) leaves the last open
+// editor's page; whether the editor took the keys (-1: no open editor).
+extern "C" __declspec(dllexport) int StandInTabOut(int reason)
+{
+    return gOpenController ? gOpenController->TabOut(static_cast<MoveFocusReason>(reason)) : -1;
 }
 
 extern "C" __declspec(dllexport) void StandInRecordOf(StandInRecord* record)
