@@ -7,8 +7,9 @@
 // - Self, worst case: tones standing out in many bands, four bells;
 // - Masker, its Source silent: the gates released and at rest, the bells on;
 // - Source: measuring and publishing;
-// - Off, settled: a delay line, in 32- and 64-bit samples, and with four
-//   automated parameters that the host resends unchanged in every block.
+// - Off, settled: a delay line, in 32- and 64-bit samples, with four
+//   automated parameters that the host resends unchanged in every block, and
+//   set up for 1024-frame blocks but called with shorter ones.
 // The Masker and Self measure their dip meters only while an editor shows
 // them; their EditorOpen cases time that too.
 // Every case runs in each vector version measured (vector_versions.h).
@@ -62,9 +63,9 @@ void setParameters(Rig& rig, const std::vector<std::pair<int, double>>& plainVal
     rig.changes = nullptr;
 }
 
-std::unique_ptr<Rig> instance(Role role, bool use64, int block)
+std::unique_ptr<Rig> instance(Role role, bool use64, int block, int setupBlock = 0)
 {
-    auto rig = std::make_unique<Rig>(use64, false, block);
+    auto rig = std::make_unique<Rig>(use64, false, block, setupBlock);
     std::vector<std::pair<int, double>> values = {{ostrel::kParamRole, static_cast<int>(role)},
                                                   {ostrel::kParamChannel, 7.0},
                                                   {ostrel::kParamDepth, 100.0},
@@ -190,7 +191,7 @@ struct Scene
     Changes automation; // what a host reading automation resends every block
 
     Scene(Role role, bool use64, int block, bool editorShown, double sourceLevel = 0.02,
-          bool automated = false)
+          bool automated = false, int setupBlock = 0)
         : signal(materialOf(role))
     {
         if (role == Role::Masker)
@@ -199,7 +200,7 @@ struct Scene
             sourceSignal =
                 Material(harmonicSource(kLoop, sourceLevel), harmonicSource(kLoop, sourceLevel));
         }
-        measured = instance(role, use64, block);
+        measured = instance(role, use64, block, setupBlock);
         // What an open editor asks of the engine: its meters measured.
         measured->plugin->Engine().setMetersWanted(editorShown);
         if (automated)
@@ -257,10 +258,10 @@ struct Scene
 };
 
 void runScene(benchmark::State& state, Role role, bool use64, bool editorShown = false,
-              double sourceLevel = 0.02, bool automated = false)
+              double sourceLevel = 0.02, bool automated = false, int setupBlock = 0)
 {
     const int block = static_cast<int>(state.range(0));
-    Scene scene(role, use64, block, editorShown, sourceLevel, automated);
+    Scene scene(role, use64, block, editorShown, sourceLevel, automated, setupBlock);
     ReferenceBank bank;
     const std::vector<double> left = noise(kBatch, 21, 0.5);
     const std::vector<double> right = noise(kBatch, 22, 0.5);
@@ -306,6 +307,8 @@ const bool registered = []
         {"BM_CostOffSettled64", [](benchmark::State& s) { runScene(s, Role::Off, true); }},
         {"BM_CostOffSettled32Automated",
          [](benchmark::State& s) { runScene(s, Role::Off, false, false, 0.02, true); }},
+        {"BM_CostOffSettled32SetUpFor1024",
+         [](benchmark::State& s) { runScene(s, Role::Off, false, false, 0.02, false, 1024); }},
     };
     for (const auto& [name, run] : cases)
         for (benchmark::internal::Benchmark* b : registerPerVectorVersion(name, run))

@@ -4,8 +4,8 @@
 // instance's idle tick run every 20 ms of
 // audio between blocks, untimed as the host's main thread would run it.
 // Reported: the share of the real-time budget the audio thread uses (by the
-// clock, and by the thread's processor time), the worst block and the
-// 99.9th-percentile block against the block's duration.
+// clock, and by the thread's processor time, also split by role), the worst
+// block and the 99.9th-percentile block against the block's duration.
 #include "bench_material.h"
 #include "vector_versions.h"
 #include "vst3_bench_rig.h"
@@ -95,6 +95,7 @@ void BM_Session64Instances(benchmark::State& state)
     double total = 0.0;
     double totalCpu = 0.0;
     long blocks = 0;
+    double roleCpu[4] = {}; // processor time of each role's instances
     std::vector<double> times;
     times.reserve(static_cast<size_t>(state.max_iterations));
     for (auto _ : state)
@@ -102,15 +103,24 @@ void BM_Session64Instances(benchmark::State& state)
         const size_t offset = static_cast<size_t>(blocks % kLoopBlocks) * kSessionBlock;
         const auto start = std::chrono::steady_clock::now();
         const double startCpu = threadSeconds();
-        for (Member& m : members)
+        double roleStart = startCpu;
+        for (size_t i = 0; i < members.size(); ++i)
         {
+            Member& m = members[i];
             for (int c = 0; c < 2; ++c)
                 std::copy_n(m.signal.data() + offset, kSessionBlock, m.rig->in32[c].data());
             m.rig->Block();
+            // The layout groups the roles: a role's time is read at its end.
+            if (i + 1 == members.size() || layout[i + 1].first != layout[i].first)
+            {
+                const double now = threadSeconds();
+                roleCpu[layout[i].first] += now - roleStart;
+                roleStart = now;
+            }
         }
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        totalCpu += threadSeconds() - startCpu;
+        totalCpu += roleStart - startCpu;
         // The idle ticks belong to the host's main thread: run, not timed.
         if (blocks % kTickEvery == kTickEvery - 1)
             for (Member& m : members)
@@ -125,6 +135,10 @@ void BM_Session64Instances(benchmark::State& state)
     // The same share from the thread's own processor time: what the session
     // asks of one core, without the moments a loaded machine ran others.
     state.counters["budget_used_cpu"] = totalCpu / (static_cast<double>(blocks) * blockSeconds);
+    // Where that share goes, role by role (they add up to budget_used_cpu).
+    const char* roleNames[4] = {"cpu_off", "cpu_source", "cpu_masker", "cpu_self"};
+    for (int r = 0; r < 4; ++r)
+        state.counters[roleNames[r]] = roleCpu[r] / (static_cast<double>(blocks) * blockSeconds);
     state.counters["worst_block_vs_duration"] = worst / blockSeconds;
     // The worst block on a shared machine is often a scheduling delay; the
     // block that only one in a thousand exceeds shows the plug-ins' own peaks.

@@ -180,7 +180,9 @@ struct Rig
     OutputChanges outputChanges;
     Vst::ProcessData data{};
 
-    Rig(bool use64, bool hostBypass, int blockSize = kBlock) : block(blockSize)
+    // Called with blockSize frames; set up for setupBlock (0: the same), as
+    // hosts that announce a larger maximum than they send.
+    Rig(bool use64, bool hostBypass, int blockSize = kBlock, int setupBlock = 0) : block(blockSize)
     {
         plugin->queryInterface(Vst::IComponent::iid, reinterpret_cast<void**>(&component));
         plugin->queryInterface(Vst::IAudioProcessor::iid, reinterpret_cast<void**>(&processor));
@@ -192,8 +194,8 @@ struct Rig
         // inactive until the user routes something to it.
         component->activateBus(Vst::kAudio, Vst::kInput, 0, true);
         component->activateBus(Vst::kAudio, Vst::kOutput, 0, true);
-        Vst::ProcessSetup setup{Vst::kRealtime, use64 ? Vst::kSample64 : Vst::kSample32, block,
-                                48000.0};
+        Vst::ProcessSetup setup{Vst::kRealtime, use64 ? Vst::kSample64 : Vst::kSample32,
+                                setupBlock > 0 ? setupBlock : block, 48000.0};
         processor->setupProcessing(setup);
         component->setActive(true);
         processor->setProcessing(true);
