@@ -11,12 +11,12 @@ namespace plugfw
 namespace
 {
 
-// Built for AVX2 as well where the loader picks a version (GCC, x86-64 ELF):
-// four samples a step instead of two. Every version converts alike (widening
-// is exact, narrowing rounds by the same mode).
+// Built for AVX-512 and AVX2 as well where the loader picks a version (GCC,
+// x86-64 ELF): eight or four samples a step instead of two. Every version
+// converts alike (widening is exact, narrowing rounds by the same mode).
 #if defined(__x86_64__) && defined(__ELF__) && defined(__GNUC__) && !defined(__clang__) &&         \
     !defined(__SANITIZE_THREAD__)
-#define PLUGFW_CONVERSION_CLONES __attribute__((target_clones("avx2", "default")))
+#define PLUGFW_CONVERSION_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 #else
 #define PLUGFW_CONVERSION_CLONES
 #endif
@@ -244,21 +244,36 @@ void PluginProcessor::ProcessBuffers(const HostAudioBus* inputs, int numInputBus
         return;
     }
 
+    // The plug-in's buses as the host arranged and activated them, asked
+    // once per block (the host changes them only between blocks).
+    BusView buses;
+    buses.inputBuses = PluginBusCount(kInput);
+    buses.sidechainActive = buses.inputBuses >= 2 && IsPluginBusActive(kInput, 1);
+    for (int b = 0; b < std::min(numOutputBuses, BusView::kMaskBits); ++b)
+        if (IsPluginBusActive(kOutput, b))
+            buses.activeOutputs |= uint64_t{1} << b;
+
     // A host block longer than the announced maximum is taken in slices that
     // fit the scratch buffers.
     for (int offset = 0; offset < nFrames; offset += mBlockSize)
-        ProcessSlice(inputs, numInputBuses, outputs, numOutputBuses, is32, offset,
+        ProcessSlice(inputs, numInputBuses, outputs, numOutputBuses, buses, is32, offset,
                      std::min(mBlockSize, nFrames - offset));
 }
 
+bool PluginProcessor::BusView::outputActive(const PluginProcessor& p, int bus) const
+{
+    // Buses past the mask's width are asked each time.
+    return bus < kMaskBits ? (activeOutputs >> bus & 1u) != 0 : p.IsPluginBusActive(kOutput, bus);
+}
+
 void PluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses,
-                                   const HostAudioBus* outputs, int numOutputBuses, bool is32,
-                                   int offset, int n)
+                                   const HostAudioBus* outputs, int numOutputBuses,
+                                   const BusView& buses, bool is32, int offset, int n)
 {
     // Inputs. Without any host input bus every input reads zeros rather than
     // keeping pointers into an earlier block's buffers.
     SetChannelConnections(kInput, 0, NChannels(kInput), false);
-    const int pluginInputBuses = PluginBusCount(kInput);
+    const int pluginInputBuses = buses.inputBuses;
     if (numInputBuses > 0)
     {
         if (pluginInputBuses < 2)
@@ -267,7 +282,7 @@ void PluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses
         }
         else
         {
-            if (IsPluginBusActive(kInput, 1))
+            if (buses.sidechainActive)
             {
                 mSidechainActive = true;
             }
@@ -306,18 +321,11 @@ void PluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses
     }
 
     // Outputs: host bus i fills the channels after those of the buses before it.
-    // The buses' activity as asked once per slice (bit b: bus b; buses past
-    // the mask's width are asked again).
-    constexpr int kMaskBits = 64;
-    uint64_t activeOutputs = 0;
     SetChannelConnections(kOutput, 0, NChannels(kOutput), false);
     int first = 0;
     for (int b = 0; b < numOutputBuses; ++b)
     {
-        const bool active = IsPluginBusActive(kOutput, b);
-        if (active && b < kMaskBits)
-            activeOutputs |= uint64_t{1} << b;
-        AttachOutputBus(outputs[b], first, active, is32, offset);
+        AttachOutputBus(outputs[b], first, buses.outputActive(*this, b), is32, offset);
         first += std::max(outputs[b].numChannels, 0);
     }
 
@@ -332,8 +340,7 @@ void PluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses
     first = 0;
     for (int b = 0; b < numOutputBuses; ++b)
     {
-        const bool active =
-            b < kMaskBits ? (activeOutputs >> b & 1u) != 0 : IsPluginBusActive(kOutput, b);
+        const bool active = buses.outputActive(*this, b);
         for (int c = 0; c < outputs[b].numChannels; ++c)
         {
             if (active && first + c < NChannels(kOutput))

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <climits>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -120,8 +121,18 @@ private:
         char label[kLabelSize] = {};
     };
 
+    // The plug-in's buses for one host block.
+    struct BusView
+    {
+        static constexpr int kMaskBits = 64;
+        int inputBuses = 0;
+        bool sidechainActive = false; // the second input bus is active
+        uint64_t activeOutputs = 0;   // bit b: output bus b is active
+        bool outputActive(const PluginProcessor& p, int bus) const;
+    };
+
     void ProcessSlice(const HostAudioBus* inputs, int numInputBuses, const HostAudioBus* outputs,
-                      int numOutputBuses, bool is32, int offset, int n);
+                      int numOutputBuses, const BusView& buses, bool is32, int offset, int n);
     void AttachInputBus(const HostAudioBus& bus, int firstChannel, bool is32, int offset, int n);
     void AttachOutputBus(const HostAudioBus& bus, int firstChannel, bool connect, bool is32,
                          int offset);

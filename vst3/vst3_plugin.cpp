@@ -235,6 +235,7 @@ tresult PLUGIN_API Vst3Plugin::initialize(FUnknown* context)
     OnHostIdentified();
     OnParamReset();
 
+    RefreshBusView();
     mIdleDriver->Initialize(context, FactoryHostContext());
     return kResultOk;
 }
@@ -244,7 +245,9 @@ tresult PLUGIN_API Vst3Plugin::terminate()
     mThreads.Expect(HostThread::Main, "terminate");
     mIdleDriver->Stop();
     const auto lock = mThreads.Enter(HostThread::Main, "terminate");
-    return SingleComponentEffect::terminate();
+    const tresult result = SingleComponentEffect::terminate();
+    RefreshBusView();
+    return result;
 }
 
 // ---- Buses ----------------------------------------------------------------------
@@ -275,22 +278,48 @@ void Vst3Plugin::AddBusesOfConfig(int inputConfigIdx, int outputConfigIdx)
     }
 }
 
+void Vst3Plugin::RefreshBusView()
+{
+    const bool none = audioInputs.empty() && audioOutputs.empty();
+    for (int dirIdx = 0; dirIdx < 2; ++dirIdx)
+    {
+        const Vst::BusList& list = dirIdx == kInput ? audioInputs : audioOutputs;
+        uint64_t active = 0;
+        for (size_t i = 0; i < list.size() && i < kBusBits; ++i)
+            if (list[i]->isActive())
+                active |= uint64_t{1} << i;
+        mBusActive[dirIdx].store(active, std::memory_order_relaxed);
+        mBusCount[dirIdx].store(none ? -1 : static_cast<int>(list.size()),
+                                std::memory_order_release);
+    }
+}
+
 int Vst3Plugin::PluginBusCount(Direction dir) const
 {
     // Before `initialize` made the buses, the configured layouts apply.
-    if (audioInputs.empty() && audioOutputs.empty())
-        return Vst3ProcessorBase::PluginBusCount(dir);
-    return static_cast<int>(dir == kInput ? audioInputs.size() : audioOutputs.size());
+    const int count = mBusCount[dir].load(std::memory_order_acquire);
+    return count < 0 ? Vst3ProcessorBase::PluginBusCount(dir) : count;
 }
 
 bool Vst3Plugin::IsPluginBusActive(Direction dir, int busIdx) const
 {
-    if (audioInputs.empty() && audioOutputs.empty())
+    const int count = mBusCount[dir].load(std::memory_order_acquire);
+    if (count < 0)
         return Vst3ProcessorBase::IsPluginBusActive(dir, busIdx);
-    const Vst::BusList& list = dir == kInput ? audioInputs : audioOutputs;
-    if (busIdx < 0 || busIdx >= static_cast<int>(list.size()))
+    if (busIdx < 0 || busIdx >= count)
         return false;
+    if (busIdx < kBusBits)
+        return (mBusActive[dir].load(std::memory_order_relaxed) >> busIdx & 1u) != 0;
+    const Vst::BusList& list = dir == kInput ? audioInputs : audioOutputs;
     return list[static_cast<size_t>(busIdx)]->isActive();
+}
+
+tresult PLUGIN_API Vst3Plugin::activateBus(Vst::MediaType type, Vst::BusDirection dir, int32 index,
+                                           TBool state)
+{
+    const tresult result = SingleComponentEffect::activateBus(type, dir, index, state);
+    RefreshBusView();
+    return result;
 }
 
 tresult PLUGIN_API Vst3Plugin::setBusArrangements(Vst::SpeakerArrangement* inputs, int32 numIns,
@@ -333,6 +362,7 @@ tresult PLUGIN_API Vst3Plugin::setBusArrangements(Vst::SpeakerArrangement* input
         for (size_t i = 0; i < list.size() && i < wasActive[dirIdx].size(); ++i)
             list[i]->setActive(wasActive[dirIdx][i]);
     }
+    RefreshBusView();
     return kResultOk;
 }
 

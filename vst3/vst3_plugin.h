@@ -29,6 +29,7 @@
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
 #include <atomic>
+#include <cstdint>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -56,6 +57,10 @@ public:
 
     // IComponent
     Steinberg::tresult PLUGIN_API setActive(Steinberg::TBool state) SMTG_OVERRIDE;
+    Steinberg::tresult PLUGIN_API activateBus(Steinberg::Vst::MediaType type,
+                                              Steinberg::Vst::BusDirection dir,
+                                              Steinberg::int32 index,
+                                              Steinberg::TBool state) SMTG_OVERRIDE;
     Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) SMTG_OVERRIDE;
     Steinberg::tresult PLUGIN_API getState(Steinberg::IBStream* state) SMTG_OVERRIDE;
 
@@ -171,6 +176,9 @@ private:
     // The editor size a host state carries after its bypass flag.
     void RestoreEditorSize(const StateRecords& records);
     void AddBusesOfConfig(int inputConfigIdx, int outputConfigIdx);
+    // Copies the audio buses' count and activity for the audio thread, after
+    // every change the main thread makes to them.
+    void RefreshBusView();
     void ApplyParameterChanges(Steinberg::Vst::ProcessData& data);
     void ReportPendingEdits(Steinberg::Vst::ProcessData& data);
     bool OnTimerThread() const { return mTimer.OnPrivateThread(); }
@@ -189,6 +197,12 @@ private:
         double plain = std::numeric_limits<double>::quiet_NaN();
     };
     std::vector<HostValue> mHostValues;
+    // Per direction, the audio buses as a block reads them: their count (-1
+    // before any were made) and one bit per active bus, kept beside the
+    // SDK's bus objects so that a block reads two words, not every bus.
+    static constexpr int kBusBits = 64;
+    std::atomic<int> mBusCount[2] = {-1, -1};
+    std::atomic<uint64_t> mBusActive[2] = {0, 0};
 };
 
 } // namespace plugfw
