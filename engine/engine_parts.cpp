@@ -19,7 +19,7 @@ void EngineParts::adoptRegistry(PeerRegistry& other)
     handover.moveTo(other);
     registry = handover.idleSide().lease.registry;
     link = &handover.idleSide().link;
-    tracking.reset();
+    masking.forgetSource();
 }
 
 // The handover leaves the registry when it goes.

@@ -16,11 +16,12 @@
 #include "engine/bell_stage.h"
 #include "engine/biquad.h"
 #include "engine/delay_lines.h"
+#include "engine/engine_role.h"
 #include "engine/engine_settings.h"
 #include "engine/engine_state.h"
 #include "engine/filter_banks.h"
-#include "engine/masker_period.h"
 #include "engine/masking_source_history.h"
+#include "engine/masking_stage.h"
 #include "engine/stft_frame_engine.h"
 #include "link/peer_registry.h"
 #include "link/registry_handover.h"
@@ -38,15 +39,6 @@ inline constexpr int kMaxChunk = kDelayLength - kLookaheadSamples; // 4880
 // Total latency of the engine: lookahead plus the spectral stage.
 inline constexpr int kEngineLatency = kLookaheadSamples + kStftSize; // 1264
 // Bands 0..3 are dipped in the time domain; the spectral stage dips 4..23.
-
-// Roles of the Role parameter.
-enum EngineRole : int
-{
-    kRoleOff = 0,
-    kRoleSource = 1,
-    kRoleMasker = 2,
-    kRoleSelf = 3,
-};
 
 struct EngineParts
 {
@@ -114,6 +106,15 @@ struct EngineParts
                                 int n, int64_t hostSamplePos, bool transportRunning,
                                 const double* side0, const double* side1);
 
+    // The Masker/Self period's block-rate halves around the masking stage.
+    void beginMaskerPeriod(int64_t hostSamplePos, bool transportRunning, bool sidechainConnected);
+    void closeMaskerPeriod();
+    MaskingContext maskingContext()
+    {
+        return {chunkSettings, tables, *registry,     *link,
+                meters,        bells,  period.length, period.startPos};
+    }
+
     // Per-band reset when the role or the bypass changed.
     void resetOnRoleChange(int role, bool bypassOn);
     // Entering Masker/Self from another path: state those paths did not keep
@@ -154,15 +155,10 @@ struct EngineParts
     AnalysisPeriod period;
     // The Source's sums over the running period.
     MidLevelSums sourceSums;
-    // The Masker/Self path's period state.
-    MaskerPeriod maskerPeriod;
     BandGains gains;
 
-    // --- masking computation and gates (Masker/Self) ------------------------
-    SourceTracking tracking;
-    MaskingState masking;
-    StereoStatistics stereo;
-    GateState gates;
+    // --- the Masker/Self path's stages ----------------------------------------
+    MaskingStage masking;
     BellStage bells;
     ListenState listening;
 

@@ -45,13 +45,9 @@ void EngineParts::resetEngine(double rate)
     period.restart();
     period.startPos = -1;
     sourceSums.reset();
-    maskerPeriod.reset();
     path.reset();
     gains.reset();
-    tracking.reset();
     masking.reset();
-    stereo.reset();
-    gates.reset();
     meters.reset();
     // Listen starts where its parameter stands.
     listening.reset(settings.listen.load(std::memory_order_relaxed) != 0);
@@ -69,15 +65,10 @@ void EngineParts::resetOnRoleChange(int role, bool bypassOn)
 
     // Whatever the path, the gates continue from the gains in use: a dip or
     // a release still in progress glides on instead of jumping.
-    gates.closeAll();
+    // A new role starts a new analysis period too.
+    masking.changeRole(gains);
     for (int k = 0; k < kBandCount; ++k)
-    {
-        gates.gateGain0[k] = gains.bandGain[0][k];
-        gates.gateGain1[k] = gains.bandGain[1][k];
-        tracking.heldSourceLevel[k] = 0.0;
-        masking.blockGain[k] = 1.0;
         meters.dipMeter[k].store(0.0f, std::memory_order_relaxed);
-    }
     if (entersMasking && !wasMasking)
         freshenMaskingState();
     if (!entersMasking)
@@ -86,7 +77,6 @@ void EngineParts::resetOnRoleChange(int role, bool bypassOn)
     // A new role starts a new analysis period.
     period.restart();
     sourceSums.reset();
-    maskerPeriod.reset();
 
     // The level curves of another role describe other signals.
     meters.clearLevels();
@@ -103,8 +93,7 @@ void EngineParts::freshenMaskingState()
 {
     // The other paths do not follow the band envelopes: what they hold is
     // from before, so the gates start from silence.
-    fillArray(gates.bandEnvelope0, 0.0);
-    fillArray(gates.bandEnvelope1, 0.0);
+    masking.freshen();
     bells.freshen(tables.sampleRate);
     if (path.settled)
     {

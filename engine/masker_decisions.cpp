@@ -1,11 +1,19 @@
-#include "engine/masker_decisions.h"
+// The block-rate half of the masking stage, once per analysis period: at its
+// start, where the source levels come from and how they line up in time, the
+// source's masking spread, the instance's own levels and their prominence, one
+// target gain per band and the gate and bell set-ups; at its end, stereo
+// statistics, meters and the local source's levels.
+//
+// Audio thread only: no allocation, no lock, bounded registry reads.
+#include "engine/masking_stage.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "engine/band_gates.h"
 #include "engine/band_levels.h"
-#include "engine/engine_parts.h"
+#include "engine/bell_stage.h"
+#include "engine/engine_role.h"
 #include "engine/masking_gain_law.h"
 #include "engine/masking_guards.h"
 #include "engine/masking_meters.h"
@@ -44,21 +52,21 @@ void closeLocalSource(const MidLevelSums& sums, double levels[kBandCount])
 // transport jumped) the Source counts as silent for this period, as it
 // does for a host that runs this instance first: what it hears never
 // depends on which instance the host runs first.
-const float* alignedSourceLevels(EngineParts& e, const PeerSlot& source, int64_t hostSamplePos,
-                                 int n)
+const float* alignedSourceLevels(SourceTracking& tracking, const PeerSlot& source,
+                                 int64_t hostSamplePos, int n)
 {
     const uint64_t count = publicationCount(source);
     // Another Source, or a new holder of its slot (its count started over):
     // nothing recorded so far describes it.
-    if (&source != e.tracking.publishedSlot || count < e.tracking.publishedSeen)
+    if (&source != tracking.publishedSlot || count < tracking.publishedSeen)
     {
-        clearSourceHistory(e.tracking.sourceHistory, e.tracking.historyWritePos);
-        e.tracking.publishedSlot = &source;
-        e.tracking.publishedSeen = 0;
+        clearSourceHistory(tracking.sourceHistory, tracking.historyWritePos);
+        tracking.publishedSlot = &source;
+        tracking.publishedSeen = 0;
     }
-    noteChunkPosition(e.tracking.sourceHistory, e.tracking.historyWritePos, e.tracking.lastBlockEnd,
+    noteChunkPosition(tracking.sourceHistory, tracking.historyWritePos, tracking.lastBlockEnd,
                       hostSamplePos - n, n);
-    uint64_t from = e.tracking.publishedSeen;
+    uint64_t from = tracking.publishedSeen;
     if (count - from > static_cast<uint64_t>(kLevelHistorySize))
         from = count - kLevelHistorySize;
     for (uint64_t i = from; i < count; ++i)
@@ -66,11 +74,11 @@ const float* alignedSourceLevels(EngineParts& e, const PeerSlot& source, int64_t
         float levels[kBandCount];
         int64_t end = -1;
         if (readPublishedLevels(source, i, levels, &end))
-            recordSourceLevels(e.tracking.sourceHistory, e.tracking.historyWritePos, levels, end);
+            recordSourceLevels(tracking.sourceHistory, tracking.historyWritePos, levels, end);
     }
-    e.tracking.publishedSeen = count;
+    tracking.publishedSeen = count;
     const float* use =
-        sourceLevelsEndingBy(e.tracking.sourceHistory, e.tracking.historyWritePos, hostSamplePos);
+        sourceLevelsEndingBy(tracking.sourceHistory, tracking.historyWritePos, hostSamplePos);
     static constexpr float kSilent[kBandCount] = {};
     return use != nullptr ? use : kSilent;
 }
@@ -79,38 +87,39 @@ const float* alignedSourceLevels(EngineParts& e, const PeerSlot& source, int64_t
 // peak-held) and the "linked", "peers" and "src" meters. Fills c's source
 // fields and src; when the Source's publications are used, `published`
 // receives them as read (before the peak hold) and the result is true.
-bool selectSource(EngineParts& e, const PeerSlot& tgt, int n, int64_t hostSamplePos,
-                  bool transportRunning, bool sidechainConnected, MaskingDecision& c,
-                  double src[kBandCount], float published[kBandCount])
+bool selectSource(const MaskingContext& ctx, SourceTracking& tracking,
+                  const double localLevels[kBandCount], const PeerSlot& tgt, int n,
+                  int64_t hostSamplePos, bool transportRunning, bool sidechainConnected,
+                  MaskingDecision& c, double src[kBandCount], float published[kBandCount])
 {
-    const bool self = e.chunkSettings.role == kRoleSelf;
+    const bool self = ctx.settings.role == kRoleSelf;
     const SourceState target = readSourceState(tgt);
-    if (target.levelSeq != e.tracking.sourceSeenSeq)
+    if (target.levelSeq != tracking.sourceSeenSeq)
     {
-        e.tracking.sourceSeenSeq = target.levelSeq;
-        e.tracking.chunksSinceSourceUpdate = 0;
+        tracking.sourceSeenSeq = target.levelSeq;
+        tracking.chunksSinceSourceUpdate = 0;
     }
     else
     {
-        countUpTo(e.tracking.chunksSinceSourceUpdate);
+        countUpTo(tracking.chunksSinceSourceUpdate);
     }
     const bool sourceFresh =
-        static_cast<double>(e.tracking.chunksSinceSourceUpdate) * n < 1.5 * e.tables.sampleRate;
-    const bool sidechain = e.chunkSettings.sidechainOn != 0 && sidechainConnected;
+        static_cast<double>(tracking.chunksSinceSourceUpdate) * n < 1.5 * ctx.tables.sampleRate;
+    const bool sidechain = ctx.settings.sidechainOn != 0 && sidechainConnected;
     const bool local = sidechain || self;
     c.localSource = local;
     c.sidechainSource = sidechain && !self;
     c.sourceLive = local || target.sourceHolds;
     const bool useRegistry = !local && target.sourceHolds && sourceFresh;
 
-    e.meters.linked.store(c.sourceLive ? 1 : 0, std::memory_order_relaxed);
-    e.meters.peersMeter.store(local ? 1 : holderCountOf(tgt), std::memory_order_relaxed);
+    ctx.meters.linked.store(c.sourceLive ? 1 : 0, std::memory_order_relaxed);
+    ctx.meters.peersMeter.store(local ? 1 : holderCountOf(tgt), std::memory_order_relaxed);
 
     if (local)
     {
         // The last closed period's measurement.
         for (int k = 0; k < kBandCount; ++k)
-            src[k] = e.maskerPeriod.localLevels[k];
+            src[k] = localLevels[k];
     }
     else
     {
@@ -120,7 +129,7 @@ bool selectSource(EngineParts& e, const PeerSlot& tgt, int n, int64_t hostSample
         const float* use = levels;
         // The levels of the Source's period that ended when this one starts.
         if (useRegistry && transportRunning && srcEnd >= 0 && hostSamplePos >= 0)
-            use = alignedSourceLevels(e, tgt, hostSamplePos, n);
+            use = alignedSourceLevels(tracking, tgt, hostSamplePos, n);
         for (int k = 0; k < kBandCount; ++k)
         {
             src[k] = useRegistry ? use[k] : -1.0;
@@ -129,15 +138,15 @@ bool selectSource(EngineParts& e, const PeerSlot& tgt, int n, int64_t hostSample
     }
     for (int k = 0; k < kBandCount; ++k)
         src[k] = std::max(0.0, src[k]);
-    smoothLevelMeter(e.meters.srcEnergy, src, levelMeterStep(n, e.tables.sampleRate),
-                     e.meters.srcMeter);
+    smoothLevelMeter(ctx.meters.srcEnergy, src, levelMeterStep(n, ctx.tables.sampleRate),
+                     ctx.meters.srcMeter);
 
     // Peak hold: instant attack, 100 ms release.
-    const double holdDecay = std::exp(-n / (0.1 * e.tables.sampleRate));
+    const double holdDecay = std::exp(-n / (0.1 * ctx.tables.sampleRate));
     for (int k = 0; k < kBandCount; ++k)
     {
-        e.tracking.heldSourceLevel[k] = std::max(holdDecay * e.tracking.heldSourceLevel[k], src[k]);
-        src[k] = e.tracking.heldSourceLevel[k];
+        tracking.heldSourceLevel[k] = std::max(holdDecay * tracking.heldSourceLevel[k], src[k]);
+        src[k] = tracking.heldSourceLevel[k];
     }
     return useRegistry;
 }
@@ -152,49 +161,61 @@ void ownLevels(const GateState& gates, double own[kBandCount])
 // A Masker that holds a slot shares the room its Source leaves with the
 // other Maskers of that Source: all of them compute the same curve from the
 // publications that ended by this period's start.
-bool takeSharedGains(EngineParts& e, const MaskingDecision& c, bool fromRegistry,
-                     const float published[kBandCount], int64_t hostSamplePos,
+bool takeSharedGains(const MaskingContext& ctx, SourceTracking& tracking, const MaskingDecision& c,
+                     bool fromRegistry, const float published[kBandCount], int64_t hostSamplePos,
                      bool transportRunning)
 {
     if (!c.holdsSlot || !fromRegistry)
         return false;
     const int64_t periodStart = transportRunning && hostSamplePos >= 0 ? hostSamplePos : -1;
-    sharedGainCurve(*e.registry, slotOfChannelIndex(e.chunkSettings.channelIndex), periodStart,
-                    published, monotonicMs(), e.tracking.sharedGains);
+    sharedGainCurve(ctx.registry, slotOfChannelIndex(ctx.settings.channelIndex), periodStart,
+                    published, monotonicMs(), tracking.sharedGains);
     return true;
 }
 
 // The block-rate half, at the start of a period of n samples: source
 // selection and alignment, spread, own levels and publication, prominence,
 // guards, shared gains, balance and targets.
-void computeMaskingChunk(EngineParts& e, int n, int64_t hostSamplePos, bool transportRunning,
-                         bool sidechainConnected, MaskingDecision& c)
+// The stage's state the block-rate work reads and writes.
+struct StageState
 {
-    PeerRegistry& registry = *e.registry;
-    const bool self = e.chunkSettings.role == kRoleSelf;
-    const PeerSlot& tgt = registry.slots[slotOfChannelIndex(e.chunkSettings.channelIndex)];
-    c.heldSlot = heldSlot(registry, *e.link);
+    SourceTracking& tracking;
+    MaskingState& targets;
+    StereoStatistics& stereo;
+    GateState& gates;
+    MaskerPeriod& period;
+};
+
+void computeMaskingChunk(const MaskingContext& ctx, const StageState& st, int n,
+                         int64_t hostSamplePos, bool transportRunning, bool sidechainConnected,
+                         MaskingDecision& c)
+{
+    PeerRegistry& registry = ctx.registry;
+    const bool self = ctx.settings.role == kRoleSelf;
+    const PeerSlot& tgt = registry.slots[slotOfChannelIndex(ctx.settings.channelIndex)];
+    c.heldSlot = heldSlot(registry, ctx.link);
     c.holdsSlot = c.heldSlot >= 0;
 
     double src[kBandCount];
     float published[kBandCount];
-    const bool fromRegistry = selectSource(e, tgt, n, hostSamplePos, transportRunning,
-                                           sidechainConnected, c, src, published);
+    const bool fromRegistry =
+        selectSource(ctx, st.tracking, st.period.localLevels, tgt, n, hostSamplePos,
+                     transportRunning, sidechainConnected, c, src, published);
 
     // Masking spread (Self replaces it with its own neighbourhood below).
     if (!self)
-        computeMaskingSpread(src, e.tables.centreHz, e.tables.barkOfBand, e.tables.bandWeight,
+        computeMaskingSpread(src, ctx.tables.centreHz, ctx.tables.barkOfBand, ctx.tables.bandWeight,
                              c.spread);
 
     // Depth after mute, thresholds.
-    double depthDb = e.chunkSettings.depthScaleDb;
+    double depthDb = ctx.settings.depthScaleDb;
     if (c.holdsSlot && isSlotMuted(registry, c.heldSlot))
         depthDb = 0.0;
     c.thresholds =
-        chunkThresholds(self, e.chunkSettings.selectivity, depthDb, e.chunkSettings.depthBiasDb);
+        chunkThresholds(self, ctx.settings.selectivity, depthDb, ctx.settings.depthBiasDb);
 
     double own[kBandCount];
-    ownLevels(e.gates, own);
+    ownLevels(st.gates, own);
 
     // Neighbour median and prominence; Self masks with its own neighbourhood.
     double median[kBandCount];
@@ -205,19 +226,19 @@ void computeMaskingChunk(EngineParts& e, int n, int64_t hostSamplePos, bool tran
         for (int k = 0; k < kBandCount; ++k)
         {
             c.spread.maskSpread[k] = median[k];
-            c.spread.weightedSpread[k] = median[k] * e.tables.bandWeight[k];
+            c.spread.weightedSpread[k] = median[k] * ctx.tables.bandWeight[k];
             peakW = std::max(peakW, c.spread.weightedSpread[k]);
         }
         c.spread.spreadFloor = std::max(1e-6, 1e-3 * peakW);
     }
 
     // Guards, attack and release.
-    updateGuardWeights(e.chunkSettings.lowGuardHz, e.chunkSettings.highGuardHz, e.tables.edgeHz,
-                       GuardWeightsRef{e.masking.lastLowGuardHz, e.masking.lastHighGuardHz,
-                                       e.masking.lowGuardWeight, e.masking.highGuardWeight});
-    const ChunkSmoothing smoothing = chunkSmoothing(n, e.tables.sampleRate);
-    const bool useShared =
-        takeSharedGains(e, c, fromRegistry, published, hostSamplePos, transportRunning);
+    updateGuardWeights(ctx.settings.lowGuardHz, ctx.settings.highGuardHz, ctx.tables.edgeHz,
+                       GuardWeightsRef{st.targets.lastLowGuardHz, st.targets.lastHighGuardHz,
+                                       st.targets.lowGuardWeight, st.targets.highGuardWeight});
+    const ChunkSmoothing smoothing = chunkSmoothing(n, ctx.tables.sampleRate);
+    const bool useShared = takeSharedGains(ctx, st.tracking, c, fromRegistry, published,
+                                           hostSamplePos, transportRunning);
 
     // Stereo balance mismatch with the Source.
     double mismatch = 0.0;
@@ -227,8 +248,8 @@ void computeMaskingChunk(EngineParts& e, int n, int64_t hostSamplePos, bool tran
         double p1 = 0.0;
         for (int k = 0; k < kBandCount; ++k)
         {
-            p0 += e.stereo.bandEnergy0[k];
-            p1 += e.stereo.bandEnergy1[k];
+            p0 += st.stereo.bandEnergy0[k];
+            p1 += st.stereo.bandEnergy1[k];
         }
         mismatch = balanceMismatch(balanceOf(tgt), p0, p1);
     }
@@ -241,12 +262,12 @@ void computeMaskingChunk(EngineParts& e, int n, int64_t hostSamplePos, bool tran
         in.useShared = useShared;
         in.maskSpread = c.spread.maskSpread[k];
         in.own = own[k];
-        in.sharedGain = e.tracking.sharedGains[k];
+        in.sharedGain = st.tracking.sharedGains[k];
         in.mismatch = mismatch;
         const double u = bandTargetGain(k, in, c.thresholds);
         c.targetGain[k] =
-            smoothAndGuard(u, e.masking.blockGain[k], smoothing, c.thresholds.depthFloor,
-                           e.masking.lowGuardWeight[k], e.masking.highGuardWeight[k]);
+            smoothAndGuard(u, st.targets.blockGain[k], smoothing, c.thresholds.depthFloor,
+                           st.targets.lowGuardWeight[k], st.targets.highGuardWeight[k]);
     }
 }
 
@@ -267,41 +288,42 @@ GateSetupInputs gateInputsOfBand(const MaskingDecision& c, int band, double amou
     return in;
 }
 
-// The period's block-rate set-up: decisions, stereo link from the smoothed
-// coherence of the closed periods, gate and bell set-ups, and empty sums.
 } // namespace
 
-void beginMaskerPeriod(EngineParts& e, int64_t hostSamplePos, bool transportRunning,
-                       bool sidechainConnected)
+// The period's block-rate set-up: decisions, stereo link from the smoothed
+// coherence of the closed periods, gate and bell set-ups, and empty sums.
+MaskingStage::MeterStarts MaskingStage::beginPeriod(const MaskingContext& ctx,
+                                                    int64_t hostSamplePos, bool transportRunning,
+                                                    bool sidechainConnected)
 {
-    MaskerPeriod& p = e.maskerPeriod;
-    const int n = e.period.length;
-    computeMaskingChunk(e, n, hostSamplePos, transportRunning, sidechainConnected, p.decision);
+    MaskerPeriod& p = period_;
+    const int n = ctx.length;
+    computeMaskingChunk(ctx, StageState{tracking_, targets_, stereo_, gates_, period_}, n,
+                        hostSamplePos, transportRunning, sidechainConnected, p.decision);
 
     // A Masker measures its own track for the "mask" meter only while an
     // editor shows it (Self has it already: its source is its own input);
     // the dip meters likewise.
-    const bool editorShown = e.meters.wanted.load(std::memory_order_relaxed) != 0;
-    const bool ownMetered = editorShown && e.chunkSettings.role == kRoleMasker;
-    if (ownMetered && !p.ownMetered)
-        e.meterLowpassBank.clearState();
+    const bool editorShown = ctx.meters.wanted.load(std::memory_order_relaxed) != 0;
+    const bool ownMetered = editorShown && ctx.settings.role == kRoleMasker;
+    MeterStarts starts;
+    starts.own = ownMetered && !p.ownMetered;
     p.ownMetered = ownMetered;
-    if (editorShown && !p.dipMetered)
-        e.outputBandFilter.clearState();
+    starts.dips = editorShown && !p.dipMetered;
     p.dipMetered = editorShown;
     const MaskingDecision& c = p.decision;
 
     for (int m = 0; m < kBandCount; ++m)
     {
         const StereoLinkBand link = stereoLinkFromStatistics(
-            e.stereo.bandCross[m], e.stereo.bandEnergy0[m], e.stereo.bandEnergy1[m]);
-        e.stereo.stereoLink[m] = link.stereoLink;
-        e.stereo.linkRatio[m] = link.linkRatio;
-        if (e.stereo.stereoLink[m] > 0.6)
+            stereo_.bandCross[m], stereo_.bandEnergy0[m], stereo_.bandEnergy1[m]);
+        stereo_.stereoLink[m] = link.stereoLink;
+        stereo_.linkRatio[m] = link.linkRatio;
+        if (stereo_.stereoLink[m] > 0.6)
         {
-            const uint8_t either = (e.gates.gateOpen0[m] || e.gates.gateOpen1[m]) ? 1 : 0;
-            e.gates.gateOpen0[m] = either;
-            e.gates.gateOpen1[m] = either;
+            const uint8_t either = (gates_.gateOpen0[m] || gates_.gateOpen1[m]) ? 1 : 0;
+            gates_.gateOpen0[m] = either;
+            gates_.gateOpen1[m] = either;
         }
         p.gates[m] =
             makeGateSetup(gateInputsOfBand(c, m, c.thresholds.bandAmountDivisor, c.targetGain[m]));
@@ -310,12 +332,13 @@ void beginMaskerPeriod(EngineParts& e, int64_t hostSamplePos, bool transportRunn
     for (int b = 0; b < kBellCount; ++b)
     {
         BellChunk& bell = p.bells[b];
-        e.bells.setupChunk(b, e.chunkSettings.bellFreqHz[b], e.chunkSettings.bellQ[b],
-                           e.chunkSettings.bellDepthPercent[b], e.chunkSettings.bellActive[b] != 0,
-                           e.tables.centreHz, n, e.tables.sampleRate, bell);
+        ctx.bells.setupChunk(b, ctx.settings.bellFreqHz[b], ctx.settings.bellQ[b],
+                             ctx.settings.bellDepthPercent[b], ctx.settings.bellActive[b] != 0,
+                             ctx.tables.centreHz, n, ctx.tables.sampleRate, bell);
         setBellGate(bell, gateInputsOfBand(c, bell.nearest, c.thresholds.bellAmountDivisor, 1.0));
     }
     p.resetSums();
+    return starts;
 }
 
 namespace
@@ -333,72 +356,104 @@ void smoothStatistic(double& value, double sum, int n, double k)
 // A Masker that holds a slot publishes its levels as the period ends, with
 // the period's end position and its balance: the other Maskers of its
 // Source count them from their next period on, whichever runs first.
-void publishOwnLevels(EngineParts& e, int n)
+void publishOwnLevels(const MaskingContext& ctx, const GateState& gates)
 {
+    const int n = ctx.length;
     double own[kBandCount];
-    ownLevels(e.gates, own);
-    PeerRegistry& registry = *e.registry;
-    beginLevels(registry, *e.link);
+    ownLevels(gates, own);
+    PeerRegistry& registry = ctx.registry;
+    beginLevels(registry, ctx.link);
     for (int k = 0; k < kBandCount; ++k)
-        writeLevel(registry, *e.link, k, static_cast<float>(own[k]));
+        writeLevel(registry, ctx.link, k, static_cast<float>(own[k]));
     // Without a host position the end reads as unknown (-1), never as a
     // position near the start.
-    const int64_t start = e.period.startPos >= 0 ? e.period.startPos : -1 - int64_t{n};
-    publishBlock(registry, *e.link, start, n);
+    const int64_t start = ctx.startPos >= 0 ? ctx.startPos : -1 - int64_t{n};
+    publishBlock(registry, ctx.link, start, n);
     double e0 = 0.0;
     double e1 = 0.0;
     for (int k = 0; k < kBandCount; ++k)
     {
-        e0 += e.gates.bandEnvelope0[k];
-        e1 += e.gates.bandEnvelope1[k];
+        e0 += gates.bandEnvelope0[k];
+        e1 += gates.bandEnvelope1[k];
     }
-    publishBalance(registry, *e.link, static_cast<float>((e0 - e1) / (e0 + e1 + 1e-20)));
+    publishBalance(registry, ctx.link, static_cast<float>((e0 - e1) / (e0 + e1 + 1e-20)));
 }
 
 } // namespace
 
 // The period closes: bell meters, stereo statistics, band meters and the
 // local source's levels.
-void closeMaskerPeriod(EngineParts& e)
+void MaskingStage::closePeriod(const MaskingContext& ctx)
 {
-    MaskerPeriod& p = e.maskerPeriod;
-    const int n = e.period.length;
-    e.bells.finishMeters();
+    MaskerPeriod& p = period_;
+    const int n = ctx.length;
+    EngineMeters& meters = ctx.meters;
+    ctx.bells.finishMeters();
 
-    const double k = 1.0 - std::exp(-n / (0.08 * e.tables.sampleRate));
+    const double k = 1.0 - std::exp(-n / (0.08 * ctx.tables.sampleRate));
     for (int m = 0; m < kBandCount; ++m)
     {
-        smoothStatistic(e.stereo.bandCross[m], p.sumCross[m], n, k);
-        smoothStatistic(e.stereo.bandEnergy0[m], p.sumSquare0[m], n, k);
-        smoothStatistic(e.stereo.bandEnergy1[m], p.sumSquare1[m], n, k);
+        smoothStatistic(stereo_.bandCross[m], p.sumCross[m], n, k);
+        smoothStatistic(stereo_.bandEnergy0[m], p.sumSquare0[m], n, k);
+        smoothStatistic(stereo_.bandEnergy1[m], p.sumSquare1[m], n, k);
     }
 
     float dips[kBandCount];
     for (int m = 0; m < kBandCount; ++m)
     {
         dips[m] = dipMeterDb(p.meterSums.outEnergy[m], p.meterSums.inEnergy[m]);
-        e.meters.dipMeter[m].store(dips[m], std::memory_order_relaxed);
+        meters.dipMeter[m].store(dips[m], std::memory_order_relaxed);
     }
-    e.meters.touchedCount.store(touchedBands(p.meterSums), std::memory_order_relaxed);
-    e.meters.nullSmoothed += (1.0 - std::exp(-n / (0.2 * e.tables.sampleRate))) *
-                             (nullTarget(dips) - e.meters.nullSmoothed);
-    e.meters.nullMeter.store(static_cast<float>(e.meters.nullSmoothed), std::memory_order_relaxed);
+    meters.touchedCount.store(touchedBands(p.meterSums), std::memory_order_relaxed);
+    meters.nullSmoothed += (1.0 - std::exp(-n / (0.2 * ctx.tables.sampleRate))) *
+                           (nullTarget(dips) - meters.nullSmoothed);
+    meters.nullMeter.store(static_cast<float>(meters.nullSmoothed), std::memory_order_relaxed);
 
     if (p.decision.localSource)
         closeLocalSource(p.localSums, p.localLevels);
     if (p.decision.holdsSlot)
-        publishOwnLevels(e, n);
+        publishOwnLevels(ctx, gates_);
 
     // This track's level curve, measured as a Source measures its own.
-    const double step = levelMeterStep(n, e.tables.sampleRate);
-    if (e.chunkSettings.role == kRoleSelf)
-        smoothLevelMeter(e.meters.maskEnergy, p.localLevels, step, e.meters.maskMeter);
+    const double step = levelMeterStep(n, ctx.tables.sampleRate);
+    if (ctx.settings.role == kRoleSelf)
+        smoothLevelMeter(meters.maskEnergy, p.localLevels, step, meters.maskMeter);
     else if (p.ownMetered)
     {
         double own[kBandCount];
         closeLocalSource(p.ownSums, own);
-        smoothLevelMeter(e.meters.maskEnergy, own, step, e.meters.maskMeter);
+        smoothLevelMeter(meters.maskEnergy, own, step, meters.maskMeter);
     }
+}
+
+// --- state outside the periods ------------------------------------------------
+
+void MaskingStage::reset()
+{
+    period_.reset();
+    tracking_.reset();
+    targets_.reset();
+    stereo_.reset();
+    gates_.reset();
+}
+
+void MaskingStage::changeRole(const BandGains& gains)
+{
+    gates_.closeAll();
+    for (int k = 0; k < kBandCount; ++k)
+    {
+        gates_.gateGain0[k] = gains.bandGain[0][k];
+        gates_.gateGain1[k] = gains.bandGain[1][k];
+        tracking_.heldSourceLevel[k] = 0.0;
+        targets_.blockGain[k] = 1.0;
+    }
+    period_.reset();
+}
+
+void MaskingStage::freshen()
+{
+    std::fill(std::begin(gates_.bandEnvelope0), std::end(gates_.bandEnvelope0), 0.0);
+    std::fill(std::begin(gates_.bandEnvelope1), std::end(gates_.bandEnvelope1), 0.0);
 }
 
 } // namespace ostrel

@@ -1,6 +1,7 @@
 // The two resets: the full engine reset and the per-band reset when the role
 // or the bypass changes; and the floating-point mode of a chunk.
 #include "engine/bell_stage_probe.h"
+#include "engine/masking_stage_probe.h"
 #include "engine_test_support.h"
 
 #include <gtest/gtest.h>
@@ -16,17 +17,18 @@ namespace
 
 void dirtyMaskingState(EngineParts& e)
 {
+    GateState& gates = MaskingStageProbe::gates(e.masking);
     for (int k = 0; k < kBandCount; ++k)
     {
-        e.gates.gateOpen0[k] = 1;
-        e.gates.gateOpen1[k] = 1;
-        e.gates.gateAmount0[k] = 0.5;
-        e.gates.gateAmount1[k] = 0.5;
-        e.gates.gateGain0[k] = 0.3;
-        e.gates.gateGain1[k] = 0.3;
-        e.masking.blockGain[k] = 0.2;
-        e.tracking.heldSourceLevel[k] = 1.0;
-        e.gates.bandEnvelope0[k] = 0.7;
+        gates.gateOpen0[k] = 1;
+        gates.gateOpen1[k] = 1;
+        gates.gateAmount0[k] = 0.5;
+        gates.gateAmount1[k] = 0.5;
+        gates.gateGain0[k] = 0.3;
+        gates.gateGain1[k] = 0.3;
+        MaskingStageProbe::targets(e.masking).blockGain[k] = 0.2;
+        MaskingStageProbe::tracking(e.masking).heldSourceLevel[k] = 1.0;
+        gates.bandEnvelope0[k] = 0.7;
         e.meters.dipMeter[k].store(-6.0f);
         e.gains.bandGain[0][k] = 0.5;
     }
@@ -44,7 +46,7 @@ TEST(RoleChangeReset, FirstChunkAfterAnEngineResetPerformsIt)
     std::vector<double> s(64, 0.0);
     testing::runStereo(*engine, s, s, {64});
     EXPECT_EQ(engineParts(*engine).path.lastRole, kRoleOff);
-    EXPECT_EQ(engineParts(*engine).gates.gateOpen0[4], 0);
+    EXPECT_FALSE(maskingStageOf(*engine).gateOpen(0, 4));
     EXPECT_EQ(engine->meters().touchedCount.load(), 0);
 }
 
@@ -61,15 +63,15 @@ TEST(RoleChangeReset, ClearsGatesAndMetersButLetsTheDipsGlide)
     testing::runStereo(*engine, one, one, {1});
     for (int k = 0; k < kBandCount; ++k)
     {
-        EXPECT_EQ(engineParts(*engine).gates.gateOpen0[k], 0);
-        EXPECT_EQ(engineParts(*engine).gates.gateOpen1[k], 0);
-        EXPECT_EQ(engineParts(*engine).gates.gateAmount0[k], 0.0);
-        EXPECT_EQ(engineParts(*engine).gates.gateGain1[k], 1.0);
-        EXPECT_EQ(engineParts(*engine).masking.blockGain[k], 1.0);
-        EXPECT_EQ(engineParts(*engine).tracking.heldSourceLevel[k], 0.0);
+        EXPECT_FALSE(maskingStageOf(*engine).gateOpen(0, k));
+        EXPECT_FALSE(maskingStageOf(*engine).gateOpen(1, k));
+        EXPECT_EQ(maskingStageOf(*engine).gateAmount(0, k), 0.0);
+        EXPECT_EQ(maskingStageOf(*engine).gateGain(1, k), 1.0);
+        EXPECT_EQ(maskingStageOf(*engine).blockGain(k), 1.0);
+        EXPECT_EQ(maskingStageOf(*engine).heldSourceLevel(k), 0.0);
         EXPECT_EQ(engine->meters().dipMeter[k].load(), 0.0f);
         // Not reset here: the smoothed statistics carry on, the dips glide.
-        EXPECT_EQ(engineParts(*engine).gates.bandEnvelope0[k], 0.7);
+        EXPECT_EQ(maskingStageOf(*engine).envelope(0, k), 0.7);
         EXPECT_GT(engineParts(*engine).gains.bandGain[0][k], 0.5);
         EXPECT_LT(engineParts(*engine).gains.bandGain[0][k], 0.51);
     }
@@ -80,9 +82,9 @@ TEST(RoleChangeReset, ClearsGatesAndMetersButLetsTheDipsGlide)
     EXPECT_EQ(engineParts(*engine).path.lastBypass, 1);
 
     // Same role and bypass again: nothing is reset.
-    engineParts(*engine).gates.gateOpen0[3] = 1;
+    MaskingStageProbe::gates(maskingStageOf(*engine)).gateOpen0[3] = 1;
     testing::runStereo(*engine, s, s, {64});
-    EXPECT_EQ(engineParts(*engine).gates.gateOpen0[3], 1);
+    EXPECT_TRUE(maskingStageOf(*engine).gateOpen(0, 3));
 }
 
 TEST(EngineResetFull, ReleasesTheSlotAndRestoresEveryInitialValue)
@@ -99,8 +101,8 @@ TEST(EngineResetFull, ReleasesTheSlotAndRestoresEveryInitialValue)
     dirtyMaskingState(engineParts(*engine));
     BellStageProbe::bell(engineParts(*engine).bells, 0).bellGain0 = 0.1;
     BellStageProbe::bell(engineParts(*engine).bells, 0).bellFreqSmoothed = 400.0f;
-    engineParts(*engine).tracking.sharedGains[5] = 0.25f;
-    engineParts(*engine).gates.warmupCount = 7;
+    MaskingStageProbe::tracking(maskingStageOf(*engine)).sharedGains[5] = 0.25f;
+    MaskingStageProbe::gates(maskingStageOf(*engine)).warmupCount = 7;
 
     engine->resetEngine(96000.0);
     EXPECT_EQ(slot.ownerId.load(), 0u);
@@ -111,21 +113,21 @@ TEST(EngineResetFull, ReleasesTheSlotAndRestoresEveryInitialValue)
     for (int k = 0; k < kBandCount; ++k)
     {
         EXPECT_EQ(engineParts(*engine).gains.bandGain[0][k], 1.0);
-        EXPECT_EQ(engineParts(*engine).gates.bandEnvelope0[k], 0.0);
-        EXPECT_EQ(engineParts(*engine).gates.gateGain0[k], 1.0);
-        EXPECT_EQ(engineParts(*engine).stereo.linkRatio[k], 1e9);
-        EXPECT_EQ(engineParts(*engine).tracking.sharedGains[k], 1.0f);
+        EXPECT_EQ(maskingStageOf(*engine).envelope(0, k), 0.0);
+        EXPECT_EQ(maskingStageOf(*engine).gateGain(0, k), 1.0);
+        EXPECT_EQ(maskingStageOf(*engine).linkRatio(k), 1e9);
+        EXPECT_EQ(maskingStageOf(*engine).sharedGain(k), 1.0f);
         EXPECT_EQ(engine->meters().dipMeter[k].load(), 0.0f);
         EXPECT_EQ(engineParts(*engine).bandFilter[0].s1[k], 0.0);
     }
     EXPECT_TRUE(engineParts(*engine).bells.atRest());
     EXPECT_EQ(engineParts(*engine).bells.glidedFrequency(0), -1.0f);
-    EXPECT_EQ(engineParts(*engine).tracking.chunksSinceSourceUpdate, 0x10000000);
-    EXPECT_EQ(engineParts(*engine).gates.warmupCount, 240);
+    EXPECT_EQ(maskingStageOf(*engine).periodsSinceSourceUpdate(), 0x10000000);
+    EXPECT_EQ(maskingStageOf(*engine).warmupCount(), 240);
     EXPECT_EQ(engine->meters().nullMeter.load(), -150.0f);
     EXPECT_EQ(engineParts(*engine).path.lastRole, -1);
     EXPECT_EQ(engineParts(*engine).path.settled, 0);
-    EXPECT_EQ(engineParts(*engine).tracking.sourceHistory[100].position, -1);
+    EXPECT_EQ(maskingStageOf(*engine).sourceHistoryEnd(100), -1);
     // A sample-rate change keeps what the parameters set.
     EXPECT_EQ(engine->settings().bellFreqHz[1], 250.0f);
     EXPECT_EQ(engine->settings().role, kRoleSource);

@@ -2,6 +2,7 @@
 // alike, independent channels are gated on their own.
 #include <gtest/gtest.h>
 
+#include "engine/masking_stage_probe.h"
 #include "masking_test_rig.h"
 
 namespace ostrel
@@ -45,7 +46,7 @@ TEST_F(StereoLinkInAMaskerTest, IdenticalChannelsAreDippedAlike)
     ASSERT_LT(deepest, 0.5) << "the Masker was not dipping";
     EXPECT_LE(worstDb, 1.5);
     for (int k = 0; k < kBandCount; ++k)
-        EXPECT_EQ(engineParts(*masker).stereo.stereoLink[k], 1.0) << "band " << k;
+        EXPECT_EQ(maskingStageOf(*masker).stereoLink(k), 1.0) << "band " << k;
 }
 
 TEST_F(StereoLinkInAMaskerTest, IndependentChannelsAreNotLinked)
@@ -65,7 +66,7 @@ TEST_F(StereoLinkInAMaskerTest, IndependentChannelsAreNotLinked)
         ++chunks;
         for (int k = 0; k < kBandCount; ++k)
         {
-            linkSum[k] += engineParts(*masker).stereo.stereoLink[k];
+            linkSum[k] += maskingStageOf(*masker).stereoLink(k);
             channelsDiffer |= std::fabs(dB(engineParts(*masker).gains.bandGain[0][k] /
                                            engineParts(*masker).gains.bandGain[1][k])) > 3.0;
         }

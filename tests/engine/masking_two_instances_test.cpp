@@ -3,6 +3,7 @@
 // the Masker's track.
 #include <gtest/gtest.h>
 
+#include "engine/masking_stage_probe.h"
 #include "masking_test_rig.h"
 
 namespace ostrel
@@ -182,12 +183,12 @@ TEST_F(MaskingPairTest, ASeekClearsTheSourceHistory)
 {
     setUpPair(100.0, 2);
     run(0, kSecond);
-    ASSERT_GT(engineParts(*masker).tracking.historyWritePos, 50);
+    ASSERT_GT(maskingStageOf(*masker).sourceHistoryWritePos(), 50);
     // Both jump back to the start of the song.
     runLockStep({&sourceTrack, &maskerTrack}, kChunk, -kSecond, kSecond, kSecond + kChunk);
-    EXPECT_EQ(engineParts(*masker).tracking.historyWritePos, 1);
+    EXPECT_EQ(maskingStageOf(*masker).sourceHistoryWritePos(), 1);
     for (int i = 1; i < kSourceHistorySize; ++i)
-        ASSERT_EQ(engineParts(*masker).tracking.sourceHistory[i].position, -1) << "entry " << i;
+        ASSERT_EQ(maskingStageOf(*masker).sourceHistoryEnd(i), -1) << "entry " << i;
 }
 
 TEST_F(MaskingPairTest, ASidechainMaskerFollowsItsOwnSidechainWithoutASlot)
@@ -251,9 +252,8 @@ TEST_F(MaskingPairTest, TwoMaskersOfOneSourceGetOneCurve)
     bool anyDip = false;
     for (int k = 0; k < kBandCount; ++k)
     {
-        EXPECT_EQ(engineParts(*masker).tracking.sharedGains[k],
-                  engineParts(*second).tracking.sharedGains[k]);
-        anyDip |= engineParts(*masker).tracking.sharedGains[k] < 1.0f;
+        EXPECT_EQ(maskingStageOf(*masker).sharedGain(k), maskingStageOf(*second).sharedGain(k));
+        anyDip |= maskingStageOf(*masker).sharedGain(k) < 1.0f;
     }
     EXPECT_TRUE(anyDip);
 }

@@ -9,8 +9,8 @@
 #include "engine/bell_stage_probe.h"
 #include "engine/float_mode_guard.h"
 #include "engine/glide.h"
-#include "engine/masker_decisions.h"
 #include "engine/masking_meters.h"
+#include "engine/masking_stage_probe.h"
 #include "engine/stereo_link.h"
 
 #include <algorithm>
@@ -520,15 +520,16 @@ void maskerChunk(EngineParts& e, const double* in0, const double* in1, double* o
 {
     if (n <= 0)
         return;
-    MaskerPeriod& p = e.maskerPeriod;
+    MaskerPeriod& p = MaskingStageProbe::period(e.masking);
+    GateState& gates = MaskingStageProbe::gates(e.masking);
     if (e.period.starts())
-        beginMaskerPeriod(e, hostSamplePos, transportRunning, side0 != nullptr);
+        e.beginMaskerPeriod(hostSamplePos, transportRunning, side0 != nullptr);
 
     // A start from rest: the delay lines refill before anything is gated.
     if (e.path.settled)
     {
         e.path.settled = 0;
-        e.gates.warmupCount = 0;
+        gates.warmupCount = 0;
         e.bells.settle();
     }
 
@@ -570,9 +571,9 @@ void maskerChunk(EngineParts& e, const double* in0, const double* in1, double* o
         const int w = e.delays.delayWritePos;
         const auto [r, d0, d1] = e.exchangeDry(a0, a1);
 
-        const bool primed = e.gates.warmupCount >= e.delays.lookaheadDelay;
+        const bool primed = gates.warmupCount >= e.delays.lookaheadDelay;
         if (!primed)
-            ++e.gates.warmupCount;
+            ++gates.warmupCount;
 
         const double* delayed0 = e.delays.lowBands(r, 0);
         const double* delayed1 = e.delays.lowBands(r, 1);
@@ -580,11 +581,11 @@ void maskerChunk(EngineParts& e, const double* in0, const double* in1, double* o
         const int rMeter = (r + kDelayLength - kStftSize) % kDelayLength;
         const double* meterMid = e.delays.midBands(rMeter);
 
-        followBands(p, e.gates, e.tables, x0, x1, meterMid);
+        followBands(p, gates, e.tables, x0, x1, meterMid);
 
         // Gates, glides and the stereo link, once the lookahead has filled.
         if (primed)
-            stepBandGates(e.gates, e.gains, e.stereo, e.tables, p.gates);
+            stepBandGates(gates, e.gains, MaskingStageProbe::stereo(e.masking), e.tables, p.gates);
 
         double sub0 = 0.0;
         double sub1 = 0.0;
@@ -626,7 +627,7 @@ void maskerChunk(EngineParts& e, const double* in0, const double* in1, double* o
     }
 
     if (e.period.closesWith(n))
-        closeMaskerPeriod(e);
+        e.closeMaskerPeriod();
 }
 
 void slice(EngineParts& e, const double* in0, const double* in1, double* out0, double* out1, int n,

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/masking_stage_probe.h"
 #include "masking_test_rig.h"
 
 namespace ostrel
@@ -271,8 +272,9 @@ TEST(HugeSample, LeavesNoTraceTwoSecondsLater)
                          HostTransport{static_cast<double>(pos), true},
                          std::min(kBlock, total - pos), scratch);
         }
-        link.assign(engineParts(*e).stereo.stereoLink,
-                    engineParts(*e).stereo.stereoLink + kBandCount);
+        link.clear();
+        for (int k = 0; k < kBandCount; ++k)
+            link.push_back(maskingStageOf(*e).stereoLink(k));
         return testing::bandPowers(out0, static_cast<int>(2.5 * kRate), total);
     };
     std::vector<double> cleanLink, spikeLink;
