@@ -1,6 +1,9 @@
 // Cost of the spectral stage's parts: one transform of a frame, and a whole
 // frame of both channels (window, transform, band masks, inverse,
-// overlap-add), which runs once per hop.
+// overlap-add), which runs once per hop; each in every vector version
+// measured (vector_versions.h).
+#include "vector_versions.h"
+
 #include "engine/band_layout.h"
 #include "engine/stft_frame_engine.h"
 
@@ -13,6 +16,7 @@ namespace
 {
 
 using namespace ostrel;
+using ostrel_bench::registerPerVectorVersion;
 
 void BM_Fft1024(benchmark::State& state)
 {
@@ -30,7 +34,6 @@ void BM_Fft1024(benchmark::State& state)
         benchmark::DoNotOptimize(re.data());
     }
 }
-BENCHMARK(BM_Fft1024);
 
 void BM_SpectralFrameBothChannels(benchmark::State& state)
 {
@@ -52,6 +55,11 @@ void BM_SpectralFrameBothChannels(benchmark::State& state)
         benchmark::DoNotOptimize(stage->outputRing[0][0]);
     }
 }
-BENCHMARK(BM_SpectralFrameBothChannels);
+const bool registered = []
+{
+    registerPerVectorVersion("BM_Fft1024", BM_Fft1024);
+    registerPerVectorVersion("BM_SpectralFrameBothChannels", BM_SpectralFrameBothChannels);
+    return true;
+}();
 
 } // namespace
