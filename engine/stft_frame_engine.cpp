@@ -146,88 +146,6 @@ void StftFrameEngine::processChannel(int channel, const double* gains)
         out[(ringPos + k) & (kStftSize - 1)] += fftRe[k] * window[k] * scale;
 }
 
-// Both channels are real, so one complex transform carries the two: channel 0
-// in the real part, channel 1 in the imaginary part. Each channel's spectrum
-// is separated through the conjugate symmetry, masked on its own, and the two
-// masked (conjugate-symmetric) spectra are recombined so the inverse gives
-// channel 0 back in the real part and channel 1 in the imaginary part. The
-// same result as two single-channel frames, for half the transforms.
-OSTREL_VECTOR_BODY void StftFrameEngine::processBothChannelsBody(const double* gains0,
-                                                                 const double* gains1)
-{
-    // The frame enters the forward transform in natural order and leaves it
-    // at bit-reversed positions, where it is masked and enters the inverse:
-    // no pass reorders the points, and no loop scatters them.
-    const double* in0 = inputRing[0];
-    const double* in1 = inputRing[1];
-    const int head = kStftSize - ringPos;
-    for (int k = 0; k < head; ++k)
-    {
-        fftRe[k] = in0[ringPos + k] * window[k];
-        fftIm[k] = in1[ringPos + k] * window[k];
-    }
-    for (int k = head; k < kStftSize; ++k)
-    {
-        fftRe[k] = in0[k - head] * window[k];
-        fftIm[k] = in1[k - head] * window[k];
-    }
-    fftToBitReversed(fftRe, fftIm);
-
-    // Each band's share, once per band rather than per bin.
-    double share0[kBandCount];
-    double share1[kBandCount];
-    for (int k = 0; k < kBandCount; ++k)
-    {
-        share0[k] = removedShare(gains0[k]);
-        share1[k] = removedShare(gains1[k]);
-    }
-    // DC (position 0) and Nyquist (position 1) are their own mirrors: the
-    // real part is channel 0's, the imaginary part channel 1's.
-    for (int i : {0, 1})
-    {
-        maskedRe[i] = fftRe[i] * share0[bandAtPosition[i]];
-        maskedIm[i] = fftIm[i] * share1[bandAtPosition[i]];
-    }
-    // The bins at positions [b, 2b) are the odd multiples of kStftSize / 2b,
-    // and bin j's mirror kStftSize - j lies at 3b - 1 less j's position. The
-    // even positions hold the bins below Nyquist.
-    for (int b = 2; b < kStftSize; b *= 2)
-    {
-        for (int i = b; i < 2 * b; i += 2)
-        {
-            const int mirror = 3 * b - 1 - i;
-            const double xr = fftRe[i], xi = fftIm[i];
-            const double yr = fftRe[mirror], yi = fftIm[mirror];
-            const double m0 = share0[bandAtPosition[i]];
-            const double m1 = share1[bandAtPosition[i]];
-            // Channel 0's bin A = (X[j] + conj X[n-j]) / 2,
-            // channel 1's B = (X[j] - conj X[n-j]) / 2i.
-            const double aRe = 0.5 * (xr + yr) * m0;
-            const double aIm = 0.5 * (xi - yi) * m0;
-            const double bRe = 0.5 * (xi + yi) * m1;
-            const double bIm = -0.5 * (xr - yr) * m1;
-            // X'[j] = A + iB, X'[n-j] = conj A + i conj B.
-            maskedRe[i] = aRe - bIm;
-            maskedIm[i] = aIm + bRe;
-            maskedRe[mirror] = aRe + bIm;
-            maskedIm[mirror] = bRe - aIm;
-        }
-    }
-    fftFromBitReversed(maskedRe, maskedIm, +1);
-
-    // The ring from ringPos on, then its start: two contiguous runs.
-    const double scale = 1.0 / (overlapNorm * kStftSize);
-    addWindowed(outputRing[0] + ringPos, outputRing[1] + ringPos, maskedRe, maskedIm, window, scale,
-                head);
-    addWindowed(outputRing[0], outputRing[1], maskedRe + head, maskedIm + head, window + head,
-                scale, ringPos);
-}
-
-void StftFrameEngine::processBothChannels(const double* gains0, const double* gains1)
-{
-    OSTREL_VECTOR_DISPATCH(processBothChannelsBody(gains0, gains1));
-}
-
 namespace
 {
 
@@ -507,6 +425,222 @@ void fft(double* re, double* im, int direction)
         std::swap(im[t.swapA[i]], im[t.swapB[i]]);
     }
     fftFromBitReversed(re, im, direction);
+}
+
+namespace
+{
+
+// The forward transform's first two stages on a windowed frame whose four
+// quarters come from the rings (every pointer its own run, none overlapping
+// the arrays written).
+OSTREL_INLINE_IN_CLONES void windowedFirstStages(
+    const double* __restrict a0, const double* __restrict a1, const double* __restrict a2,
+    const double* __restrict a3, const double* __restrict b0, const double* __restrict b1,
+    const double* __restrict b2, const double* __restrict b3, const double* __restrict window,
+    double* __restrict re, double* __restrict im, const double* c)
+{
+    constexpr int q = kStftSize / 4;
+    const double cRe = c[0], cIm = c[1], loRe = c[2], loIm = c[3], upRe = c[4], upIm = c[5];
+    for (int u = 0; u < q; ++u)
+    {
+        double r0 = a0[u] * window[u], i0 = b0[u] * window[u];
+        double r1 = a1[u] * window[q + u], i1 = b1[u] * window[q + u];
+        double r2 = a2[u] * window[2 * q + u], i2 = b2[u] * window[2 * q + u];
+        double r3 = a3[u] * window[3 * q + u], i3 = b3[u] * window[3 * q + u];
+        butterfly(r0, i0, r2, i2, cRe, cIm);
+        butterfly(r1, i1, r3, i3, cRe, cIm);
+        butterfly(r0, i0, r1, i1, loRe, loIm);
+        butterfly(r2, i2, r3, i3, upRe, upIm);
+        re[u] = r0;
+        im[u] = i0;
+        re[q + u] = r1;
+        im[q + u] = i1;
+        re[2 * q + u] = r2;
+        im[2 * q + u] = i2;
+        re[3 * q + u] = r3;
+        im[3 * q + u] = i3;
+    }
+}
+
+// The forward transform of the windowed frame of both channels' rings
+// (channel 0 real, channel 1 imaginary), whose start is on a hop: its first
+// two stages take their points straight from the ring's four quarters. The
+// same products and butterflies as windowing into the arrays and then
+// fftToBitReversed, bit for bit.
+OSTREL_INLINE_IN_CLONES void windowedToBitReversed(const double* in0, const double* in1, int start,
+                                                   const double* window, double* re, double* im)
+{
+    static_assert(kStftSize == 4 * kStftHop);
+    const FftTables& t = fftTables();
+    const double* wRe = t.reversedTwiddleRe;
+    const double* wIm = t.reversedTwiddleIm;
+    const double c[6] = {wRe[0], wIm[0], wRe[1], wIm[1], wRe[2], wIm[2]};
+    constexpr int q = kStftSize / 4;
+    const int s1 = (start + q) & (kStftSize - 1);
+    const int s2 = (start + 2 * q) & (kStftSize - 1);
+    const int s3 = (start + 3 * q) & (kStftSize - 1);
+    windowedFirstStages(in0 + start, in0 + s1, in0 + s2, in0 + s3, in1 + start, in1 + s1, in1 + s2,
+                        in1 + s3, window, re, im, c);
+    reversedStagePair<8>(re, im, wRe + 3, wIm + 3, wRe + 7, wIm + 7);
+    reversedStagePair<32>(re, im, wRe + 15, wIm + 15, wRe + 31, wIm + 31);
+    reversedStagePair<128>(re, im, wRe + 63, wIm + 63, wRe + 127, wIm + 127);
+    reversedStagePair<512>(re, im, wRe + 255, wIm + 255, wRe + 511, wIm + 511);
+}
+
+// The inverse transform's last two stages on the one group of all points,
+// added windowed and scaled into the four runs of each output ring.
+OSTREL_INLINE_IN_CLONES void
+lastStagesAdded(const double* __restrict re, const double* __restrict im,
+                const double* __restrict window, double scale, double* __restrict a0,
+                double* __restrict a1, double* __restrict a2, double* __restrict a3,
+                double* __restrict b0, double* __restrict b1, double* __restrict b2,
+                double* __restrict b3, const double* __restrict c1Re, const double* __restrict c1Im,
+                const double* __restrict c2Re, const double* __restrict c2Im)
+{
+    constexpr int q = kStftSize / 4;
+    for (int k = 0; k < q; ++k)
+    {
+        const double cRe = c1Re[k], cIm = -c1Im[k];
+        const double dRe = c2Re[k], dIm = -c2Im[k];
+        const double eRe = c2Re[q + k], eIm = -c2Im[q + k];
+        double r0 = re[k], i0 = im[k], r1 = re[q + k], i1 = im[q + k];
+        double r2 = re[2 * q + k], i2 = im[2 * q + k];
+        double r3 = re[3 * q + k], i3 = im[3 * q + k];
+        butterfly(r0, i0, r1, i1, cRe, cIm);
+        butterfly(r2, i2, r3, i3, cRe, cIm);
+        butterfly(r0, i0, r2, i2, dRe, dIm);
+        butterfly(r1, i1, r3, i3, eRe, eIm);
+        const double w0 = window[k] * scale;
+        const double w1 = window[q + k] * scale;
+        const double w2 = window[2 * q + k] * scale;
+        const double w3 = window[3 * q + k] * scale;
+        a0[k] += r0 * w0;
+        b0[k] += i0 * w0;
+        a1[k] += r1 * w1;
+        b1[k] += i1 * w1;
+        a2[k] += r2 * w2;
+        b2[k] += i2 * w2;
+        a3[k] += r3 * w3;
+        b3[k] += i3 * w3;
+    }
+}
+
+// The inverse transform of points in bit-reversed order, whose last two
+// stages add their results, windowed and scaled, into the two output rings
+// from a start on a hop (channel 0 from the real part, channel 1 from the
+// imaginary part). The same butterflies and products as the inverse followed
+// by the windowed overlap-add, bit for bit.
+OSTREL_INLINE_IN_CLONES void inverseAddedToRing(double* re, double* im, const double* window,
+                                                double scale, double* out0, double* out1, int start)
+{
+    const FftTables& t = fftTables();
+    fftFirstStages<true>(re, im, t.twiddleRe, t.twiddleIm);
+    const double* wRe = t.twiddleRe;
+    const double* wIm = t.twiddleIm;
+    fftStagePair<true, 8>(re, im, wRe + 3, wIm + 3, wRe + 7, wIm + 7);
+    fftStagePair<true, 32>(re, im, wRe + 15, wIm + 15, wRe + 31, wIm + 31);
+    fftStagePair<true, 128>(re, im, wRe + 63, wIm + 63, wRe + 127, wIm + 127);
+    constexpr int q = kStftSize / 4;
+    const int s1 = (start + q) & (kStftSize - 1);
+    const int s2 = (start + 2 * q) & (kStftSize - 1);
+    const int s3 = (start + 3 * q) & (kStftSize - 1);
+    lastStagesAdded(re, im, window, scale, out0 + start, out0 + s1, out0 + s2, out0 + s3,
+                    out1 + start, out1 + s1, out1 + s2, out1 + s3, wRe + 255, wIm + 255, wRe + 511,
+                    wIm + 511);
+}
+
+} // namespace
+
+// Both channels are real, so one complex transform carries the two: channel 0
+// in the real part, channel 1 in the imaginary part. Each channel's spectrum
+// is separated through the conjugate symmetry, masked on its own, and the two
+// masked (conjugate-symmetric) spectra are recombined so the inverse gives
+// channel 0 back in the real part and channel 1 in the imaginary part. The
+// same result as two single-channel frames, for half the transforms.
+OSTREL_VECTOR_BODY void StftFrameEngine::processBothChannelsBody(const double* gains0,
+                                                                 const double* gains1)
+{
+    // The frame enters the forward transform in natural order and leaves it
+    // at bit-reversed positions, where it is masked and enters the inverse:
+    // no pass reorders the points, and no loop scatters them. A frame starts
+    // on a hop, so its quarters are contiguous runs of the ring: the window
+    // is applied as the transform's first stages read them, and the
+    // inverse's last stages add straight into the output ring.
+    const bool onHop = ringPos % kStftHop == 0;
+    if (onHop)
+        windowedToBitReversed(inputRing[0], inputRing[1], ringPos, window, fftRe, fftIm);
+    else
+    {
+        const double* in0 = inputRing[0];
+        const double* in1 = inputRing[1];
+        for (int k = 0; k < kStftSize; ++k)
+        {
+            const int p = (ringPos + k) & (kStftSize - 1);
+            fftRe[k] = in0[p] * window[k];
+            fftIm[k] = in1[p] * window[k];
+        }
+        fftToBitReversedBody(fftRe, fftIm);
+    }
+
+    // Each band's share, once per band rather than per bin.
+    double share0[kBandCount];
+    double share1[kBandCount];
+    for (int k = 0; k < kBandCount; ++k)
+    {
+        share0[k] = removedShare(gains0[k]);
+        share1[k] = removedShare(gains1[k]);
+    }
+    // DC (position 0) and Nyquist (position 1) are their own mirrors: the
+    // real part is channel 0's, the imaginary part channel 1's.
+    for (int i : {0, 1})
+    {
+        maskedRe[i] = fftRe[i] * share0[bandAtPosition[i]];
+        maskedIm[i] = fftIm[i] * share1[bandAtPosition[i]];
+    }
+    // The bins at positions [b, 2b) are the odd multiples of kStftSize / 2b,
+    // and bin j's mirror kStftSize - j lies at 3b - 1 less j's position. The
+    // even positions hold the bins below Nyquist.
+    for (int b = 2; b < kStftSize; b *= 2)
+    {
+        for (int i = b; i < 2 * b; i += 2)
+        {
+            const int mirror = 3 * b - 1 - i;
+            const double xr = fftRe[i], xi = fftIm[i];
+            const double yr = fftRe[mirror], yi = fftIm[mirror];
+            const double m0 = share0[bandAtPosition[i]];
+            const double m1 = share1[bandAtPosition[i]];
+            // Channel 0's bin A = (X[j] + conj X[n-j]) / 2,
+            // channel 1's B = (X[j] - conj X[n-j]) / 2i.
+            const double aRe = 0.5 * (xr + yr) * m0;
+            const double aIm = 0.5 * (xi - yi) * m0;
+            const double bRe = 0.5 * (xi + yi) * m1;
+            const double bIm = -0.5 * (xr - yr) * m1;
+            // X'[j] = A + iB, X'[n-j] = conj A + i conj B.
+            maskedRe[i] = aRe - bIm;
+            maskedIm[i] = aIm + bRe;
+            maskedRe[mirror] = aRe + bIm;
+            maskedIm[mirror] = bRe - aIm;
+        }
+    }
+    const double scale = 1.0 / (overlapNorm * kStftSize);
+    if (onHop)
+    {
+        inverseAddedToRing(maskedRe, maskedIm, window, scale, outputRing[0], outputRing[1],
+                           ringPos);
+        return;
+    }
+    fftFromBitReversedBody(maskedRe, maskedIm, +1);
+    // The ring from ringPos on, then its start: two contiguous runs.
+    const int head = kStftSize - ringPos;
+    addWindowed(outputRing[0] + ringPos, outputRing[1] + ringPos, maskedRe, maskedIm, window, scale,
+                head);
+    addWindowed(outputRing[0], outputRing[1], maskedRe + head, maskedIm + head, window + head,
+                scale, ringPos);
+}
+
+void StftFrameEngine::processBothChannels(const double* gains0, const double* gains1)
+{
+    OSTREL_VECTOR_DISPATCH(processBothChannelsBody(gains0, gains1));
 }
 
 } // namespace ostrel

@@ -281,7 +281,7 @@ TEST(Fft, EqualsTheRecurrenceTransformBitForBit)
     }
 }
 
-// A frame of either or both channels, at ring positions that split its
+// A frame of either or both channels, at ring positions on a hop or that split its
 // windowed runs anywhere, adds to the output ring what the frame computed
 // before its transforms and loops were reordered, bit for bit.
 TEST_F(StftStage, FramesAddExactlyWhatTheReferenceFrameAdds)
@@ -291,8 +291,8 @@ TEST_F(StftStage, FramesAddExactlyWhatTheReferenceFrameAdds)
         int ringPos;
         double gain0, gain1;
     };
-    const Case cases[] = {
-        {0, 0.3, 0.6}, {1, 0.3, 1.0}, {517, 1.0, 0.05}, {1023, -0.5, 0.9}, {256, 0.0, 2.0}};
+    const Case cases[] = {{0, 0.3, 0.6},     {1, 0.3, 1.0},   {517, 1.0, 0.05},
+                          {1023, -0.5, 0.9}, {256, 0.0, 2.0}, {768, 0.2, 0.7}};
     const std::vector<double> l = testing::noise(kStftSize, 95);
     const std::vector<double> r = testing::noise(kStftSize, 96);
     for (const Case& c : cases)
