@@ -6,6 +6,7 @@
 
 #include "engine/band_layout.h"
 #include "engine/stft_frame_engine.h"
+#include "tests/engine/stft_frame_probe.h"
 
 #include <benchmark/benchmark.h>
 
@@ -43,16 +44,16 @@ void BM_SpectralFrameBothChannels(benchmark::State& state)
     stage->init(edges, 48000.0);
     for (int i = 0; i < kStftSize; ++i)
     {
-        stage->inputRing[0][i] = (i * 37 % 101) * 0.01 - 0.5;
-        stage->inputRing[1][i] = (i * 53 % 97) * 0.01 - 0.5;
+        ostrel::StftFrameProbe::state(*stage).inputRing[0][i] = (i * 37 % 101) * 0.01 - 0.5;
+        ostrel::StftFrameProbe::state(*stage).inputRing[1][i] = (i * 53 % 97) * 0.01 - 0.5;
     }
     double gains[kBandCount];
     for (int m = 0; m < kBandCount; ++m)
         gains[m] = m % 2 == 0 ? 0.5 : 1.0;
     for (auto _ : state)
     {
-        stage->processBothChannels(gains, gains);
-        benchmark::DoNotOptimize(stage->outputRing[0][0]);
+        ostrel::StftFrameProbe::bothChannels(*stage, gains, gains);
+        benchmark::DoNotOptimize(ostrel::StftFrameProbe::state(*stage).outputRing[0][0]);
     }
 }
 const bool registered = []

@@ -28,9 +28,6 @@ struct PathState
     // Settled and nothing changed since: the release path need not look for
     // dips again (only another path or a role change brings one back).
     uint8_t restsSinceChange = 0;
-    // A settled run left the spectral stage's dry rings unwritten: the
-    // lookahead line holds their samples (refillStftRings).
-    uint8_t stftRingsInLine = 0;
 
     void reset() { *this = PathState{}; }
 };

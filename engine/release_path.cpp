@@ -56,8 +56,6 @@ OSTREL_VECTOR_BODY void EngineParts::processSettledChunkBody(const double* in0, 
     // wrap neither end of the line and read nothing written in the same run.
     constexpr int kPlainDelay = kLookaheadSamples + kStftSize;
     static_assert(2 * kPlainDelay <= kDelayLength, "a run reads and writes apart");
-    if (t < n)
-        path.stftRingsInLine = 1;
     while (t < n)
     {
         const int w = delays.delayWritePos;
@@ -87,9 +85,8 @@ void EngineParts::processSettledChunk(const double* in0, const double* in1, doub
 
 void EngineParts::refillStftRings()
 {
-    if (path.stftRingsInLine == 0)
+    if (!stft.dryRingsNeedRefill())
         return;
-    path.stftRingsInLine = 0;
     const double* line[2] = {delays.dryDelay[0], delays.dryDelay[1]};
     // The last sample that entered the stage left the line one sample ago.
     const int newest = (delays.lookaheadReadPos() + kDelayLength - 1) % kDelayLength;

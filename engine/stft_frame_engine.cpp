@@ -53,10 +53,12 @@ void StftFrameEngine::init(const double edgeHz[kEdgeCount], double sampleRate)
     hopCounter = 0;
     // Empty rings: a plain delay from the start.
     quietSamples = kStftSize;
+    dryRingsInLine = false;
 }
 
 void StftFrameEngine::refillDryRings(const double* const line[2], int lineLength, int newest)
 {
+    dryRingsInLine = false;
     for (int c = 0; c < 2; ++c)
     {
         int from = newest;

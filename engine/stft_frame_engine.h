@@ -31,10 +31,43 @@ struct StftSample
     double dry0, dry1;         // delayed dry input
 };
 
-class StftFrameEngine
+// The stage's state: tables of the sample rate, the delay rings and the
+// transform's work arrays. Private to the stage (tests reach it through
+// their probe).
+struct StftFrameState
+{
+    double window[kStftSize] = {};
+    int32_t bandOfBin[kStftBins] = {};
+    // The band of the bin that the forward transform leaves at each position
+    // (fftToBitReversed), a bin above Nyquist counting as its mirror.
+    int32_t bandAtPosition[kStftSize] = {};
+    double overlapNorm = 1.0;
+
+    double inputRing[2][kRingRow] = {};
+    double dryRing[2][kRingRow] = {};
+    double subtractRing[2][kRingRow] = {};
+    double bellListenRing[2][kRingRow] = {};
+    double outputRing[2][kRingRow] = {};
+    int32_t ringPos = 0;
+    int32_t hopCounter = 0;
+    // Samples since anything but the dry signal entered or a frame removed
+    // something (counted up to kStftSize).
+    int32_t quietSamples = 0;
+    // A plain-delay run left the dry rings unwritten: the caller's line holds
+    // their samples until refillDryRings puts them back.
+    bool dryRingsInLine = false;
+
+    double fftRe[kStftSize] = {};
+    double fftIm[kStftSize] = {};
+    double maskedRe[kStftSize] = {};
+    double maskedIm[kStftSize] = {};
+};
+
+class StftFrameEngine : private StftFrameState
 {
 public:
-    // Builds window, overlap norm and bin-to-band map, clears every ring.
+    // Builds window, overlap norm and bin-to-band map, clears every ring:
+    // a plain delay from the start. Main thread, audio stopped.
     void init(const double edgeHz[kEdgeCount], double sampleRate);
 
     // One sample of the spectral path (audio thread). gains0/gains1: 24 band
@@ -101,39 +134,24 @@ public:
     {
         ringPos = (ringPos + n) & (kStftSize - 1);
         hopCounter = (hopCounter + n) % kStftHop;
+        dryRingsInLine = true;
     }
+
+    // Whether a plain-delay run left the dry rings to be refilled.
+    bool dryRingsNeedRefill() const { return dryRingsInLine; }
 
     // Writes the dry rings as step() would have left them, from a line that
     // holds every sample that entered the stage: newest is the position in
     // line[c] (of length lineLength) of the last one.
     void refillDryRings(const double* const line[2], int lineLength, int newest);
 
+private:
+    // The reference paths drive the stage's state as the loops did before
+    // they were optimised; tests seed rings and frames through it.
+    friend struct StftFrameProbe;
+
     // Analysis, gain and overlap-add of the current frame for both channels.
     void processFrame(const double* gains0, const double* gains1);
-
-    double window[kStftSize] = {};
-    int32_t bandOfBin[kStftBins] = {};
-    // The band of the bin that the forward transform leaves at each position
-    // (fftToBitReversed), a bin above Nyquist counting as its mirror.
-    int32_t bandAtPosition[kStftSize] = {};
-    double overlapNorm = 1.0;
-
-    double inputRing[2][kRingRow] = {};
-    double dryRing[2][kRingRow] = {};
-    double subtractRing[2][kRingRow] = {};
-    double bellListenRing[2][kRingRow] = {};
-    double outputRing[2][kRingRow] = {};
-    int32_t ringPos = 0;
-    int32_t hopCounter = 0;
-    // Samples since anything but the dry signal entered or a frame removed
-    // something (counted up to kStftSize).
-    int32_t quietSamples = 0;
-
-    double fftRe[kStftSize] = {};
-    double fftIm[kStftSize] = {};
-    double maskedRe[kStftSize] = {};
-    double maskedIm[kStftSize] = {};
-
     // The frame of one channel alone, and of both channels in one transform
     // (its loops in the Body, run in the chosen vector version).
     void processChannel(int channel, const double* gains);

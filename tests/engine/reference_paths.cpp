@@ -12,6 +12,7 @@
 #include "engine/masking_meters.h"
 #include "engine/masking_stage_probe.h"
 #include "engine/stereo_link.h"
+#include "engine/stft_frame_probe.h"
 
 #include <algorithm>
 #include <cmath>
@@ -42,7 +43,7 @@ double removedShare(double gain)
     return std::clamp(1.0 - gain, 0.0, 1.0);
 }
 
-void oneChannel(StftFrameEngine& s, int channel, const double* gains)
+void oneChannel(StftFrameState& s, int channel, const double* gains)
 {
     const double* in = s.inputRing[channel];
     for (int k = 0; k < kStftSize; ++k)
@@ -72,7 +73,7 @@ void oneChannel(StftFrameEngine& s, int channel, const double* gains)
         out[(s.ringPos + k) & (kStftSize - 1)] += s.fftRe[k] * s.window[k] * scale;
 }
 
-void bothChannels(StftFrameEngine& s, const double* gains0, const double* gains1)
+void bothChannels(StftFrameState& s, const double* gains0, const double* gains1)
 {
     const double* in0 = s.inputRing[0];
     const double* in1 = s.inputRing[1];
@@ -123,7 +124,7 @@ void bothChannels(StftFrameEngine& s, const double* gains0, const double* gains1
     }
 }
 
-void frame(StftFrameEngine& s, const double* gains0, const double* gains1)
+void frame(StftFrameState& s, const double* gains0, const double* gains1)
 {
     const bool dip0 = anyGainBelowUnity(gains0);
     const bool dip1 = anyGainBelowUnity(gains1);
@@ -135,9 +136,10 @@ void frame(StftFrameEngine& s, const double* gains0, const double* gains1)
         oneChannel(s, 1, gains1);
 }
 
-StftSample stftStep(StftFrameEngine& s, double dry0, double dry1, double sub0, double sub1,
+StftSample stftStep(StftFrameEngine& stage, double dry0, double dry1, double sub0, double sub1,
                     double bell0, double bell1, const double* gains0, const double* gains1)
 {
+    StftFrameState& s = StftFrameProbe::state(stage);
     const int p = s.ringPos;
     // The analysis frame treats a non-finite input as silence so it cannot
     // spread over a whole frame; the dry ring keeps the sample as it came.
@@ -733,7 +735,7 @@ void processChunk(SpectralEngine& engine, const double* in0, const double* in1, 
 
 void stftFrame(StftFrameEngine& s, const double* gains0, const double* gains1)
 {
-    frame(s, gains0, gains1);
+    frame(StftFrameProbe::state(s), gains0, gains1);
 }
 
 } // namespace ostrel::reference

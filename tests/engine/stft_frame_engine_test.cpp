@@ -2,6 +2,7 @@
 // dipped bands, clamping, per-channel skipping, and the transform itself.
 #include "engine/reference_paths.h"
 #include "engine/stft_frame_engine.h"
+#include "engine/stft_frame_probe.h"
 #include "engine_test_support.h"
 
 #include <gtest/gtest.h>
@@ -179,22 +180,26 @@ TEST_F(StftStage, BothChannelsInOneTransformMatchTwoSingleChannelFrames)
     single->init(edges, sampleRate);
     for (int i = 0; i < kStftSize; ++i)
     {
-        single->inputRing[0][i] = l[i];
-        single->inputRing[1][i] = r[i];
+        StftFrameProbe::state(*single).inputRing[0][i] = l[i];
+        StftFrameProbe::state(*single).inputRing[1][i] = r[i];
     }
-    single->ringPos = 100;
+    StftFrameProbe::state(*single).ringPos = 100;
     auto paired = std::make_unique<StftFrameEngine>(*single);
-    single->processChannel(0, gains0);
-    single->processChannel(1, gains1);
-    paired->processFrame(gains0, gains1);
+    StftFrameProbe::oneChannel(*single, 0, gains0);
+    StftFrameProbe::oneChannel(*single, 1, gains1);
+    StftFrameProbe::frame(*paired, gains0, gains1);
     for (int i = 0; i < kStftSize; ++i)
     {
-        ASSERT_NEAR(paired->outputRing[0][i], single->outputRing[0][i], 1e-13) << i;
-        ASSERT_NEAR(paired->outputRing[1][i], single->outputRing[1][i], 1e-13) << i;
+        ASSERT_NEAR(StftFrameProbe::state(*paired).outputRing[0][i],
+                    StftFrameProbe::state(*single).outputRing[0][i], 1e-13)
+            << i;
+        ASSERT_NEAR(StftFrameProbe::state(*paired).outputRing[1][i],
+                    StftFrameProbe::state(*single).outputRing[1][i], 1e-13)
+            << i;
     }
     double peak = 0.0;
     for (int i = 0; i < kStftSize; ++i)
-        peak = std::max(peak, std::fabs(single->outputRing[1][i]));
+        peak = std::max(peak, std::fabs(StftFrameProbe::state(*single).outputRing[1][i]));
     EXPECT_GT(peak, 0.01); // channel 1 really was processed
 }
 
@@ -205,29 +210,29 @@ TEST(StftBandOfBin, EdgesBelongToTheUpperBandAndNyquistToTheTop)
     auto stage = std::make_unique<StftFrameEngine>();
     stage->init(edges, 44100.0);
     const double binHz = 44100.0 / kStftSize;
-    EXPECT_EQ(stage->bandOfBin[0], 0);
+    EXPECT_EQ(StftFrameProbe::state(*stage).bandOfBin[0], 0);
     for (int j = 0; j * binHz < 70.0; ++j)
-        EXPECT_EQ(stage->bandOfBin[j], 0) << j;
-    EXPECT_EQ(stage->bandOfBin[512], 23);
+        EXPECT_EQ(StftFrameProbe::state(*stage).bandOfBin[j], 0) << j;
+    EXPECT_EQ(StftFrameProbe::state(*stage).bandOfBin[512], 23);
     for (int j = 0; j <= 512; ++j)
     {
         const double hz = j * binHz;
-        const int k = stage->bandOfBin[j];
+        const int k = StftFrameProbe::state(*stage).bandOfBin[j];
         EXPECT_GE(hz, bandLowerHz(edges, k) - (k == 0 ? 20.0 : 0.0)) << j;
         if (k < kEdgeCount)
         {
             EXPECT_LT(hz, edges[k]) << j;
         }
     }
-    EXPECT_DOUBLE_EQ(stage->overlapNorm, 2.0);
+    EXPECT_DOUBLE_EQ(StftFrameProbe::state(*stage).overlapNorm, 2.0);
 
     // A bin exactly on an edge goes to the band above it.
     double shifted[kEdgeCount];
     std::copy(edges, edges + kEdgeCount, shifted);
     shifted[7] = 20 * binHz;
     stage->init(shifted, 44100.0);
-    EXPECT_EQ(stage->bandOfBin[20], 8);
-    EXPECT_EQ(stage->bandOfBin[19], 7);
+    EXPECT_EQ(StftFrameProbe::state(*stage).bandOfBin[20], 8);
+    EXPECT_EQ(StftFrameProbe::state(*stage).bandOfBin[19], 7);
 }
 
 TEST(Fft, MatchesADirectTransformAndInvertsWithScaleN)
@@ -306,16 +311,18 @@ TEST_F(StftStage, FramesAddExactlyWhatTheReferenceFrameAdds)
         }
         auto engine = std::make_unique<StftFrameEngine>();
         engine->init(edges, sampleRate);
-        std::copy(l.begin(), l.end(), engine->inputRing[0]);
-        std::copy(r.begin(), r.end(), engine->inputRing[1]);
-        engine->ringPos = c.ringPos;
+        std::copy(l.begin(), l.end(), StftFrameProbe::state(*engine).inputRing[0]);
+        std::copy(r.begin(), r.end(), StftFrameProbe::state(*engine).inputRing[1]);
+        StftFrameProbe::state(*engine).ringPos = c.ringPos;
         for (int i = 0; i < kStftSize; ++i)
-            engine->outputRing[0][i] = engine->outputRing[1][i] = 0.001 * i;
+            StftFrameProbe::state(*engine).outputRing[0][i] =
+                StftFrameProbe::state(*engine).outputRing[1][i] = 0.001 * i;
         auto reference = std::make_unique<StftFrameEngine>(*engine);
-        engine->processFrame(gains0, gains1);
+        StftFrameProbe::frame(*engine, gains0, gains1);
         reference::stftFrame(*reference, gains0, gains1);
         for (int ch = 0; ch < 2; ++ch)
-            EXPECT_EQ(0, std::memcmp(engine->outputRing[ch], reference->outputRing[ch],
+            EXPECT_EQ(0, std::memcmp(StftFrameProbe::state(*engine).outputRing[ch],
+                                     StftFrameProbe::state(*reference).outputRing[ch],
                                      sizeof(double) * kStftSize))
                 << "ring position " << c.ringPos << ", channel " << ch;
     }
