@@ -89,7 +89,7 @@ struct Rig
     {
         int dipped = 0;
         for (int k = 0; k < kBandCount; ++k)
-            dipped += dipper->meters().dipMeter[k].load() < -0.5f ? 1 : 0;
+            dipped += dipper->meters().dipDb[k] < -0.5f ? 1 : 0;
         return dipped;
     }
 };

@@ -1,5 +1,9 @@
 #include "engine/masking_meters.h"
 
+#include "engine/bell_stage.h"
+#include "engine/engine_state.h"
+#include "engine/meter_readings.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -55,6 +59,25 @@ void smoothLevelMeter(double energy[kBandCount], const double levels[kBandCount]
             energy[b] = 0.0;
         meter[b].store(static_cast<float>(std::sqrt(energy[b])), std::memory_order_relaxed);
     }
+}
+
+MeterReadings readMeters(const EngineMeters& meters, const BellStage& bells)
+{
+    constexpr auto relaxed = std::memory_order_relaxed;
+    MeterReadings m;
+    for (int k = 0; k < kBandCount; ++k)
+    {
+        m.dipDb[k] = meters.dipMeter[k].load(relaxed);
+        m.src[k] = meters.srcMeter[k].load(relaxed);
+        m.mask[k] = meters.maskMeter[k].load(relaxed);
+    }
+    m.touched = meters.touchedCount.load(relaxed);
+    m.nullDb = meters.nullMeter.load(relaxed);
+    m.peers = meters.peersMeter.load(relaxed);
+    m.linked = meters.linked.load(relaxed) != 0;
+    for (int b = 0; b < kBellCount; ++b)
+        m.bellDipDb[b] = bells.dipDb(b);
+    return m;
 }
 
 } // namespace ostrel

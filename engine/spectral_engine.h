@@ -9,6 +9,7 @@
 #pragma once
 
 #include "engine/engine_parts.h"
+#include "engine/meter_readings.h"
 
 namespace ostrel
 {
@@ -44,9 +45,9 @@ public:
     EngineSettings& settings() { return parts.settings; }
     const EngineSettings& settings() const { return parts.settings; }
 
-    // The meters, read by the idle thread (relaxed).
-    const EngineMeters& meters() const { return parts.meters; }
-    float bellDipDb(int bell) const { return parts.bells.dipDb(bell); }
+    // What the meters show now, bells included (any thread; the idle
+    // thread reads it for the editor).
+    MeterReadings meters() const { return readMeters(parts.meters, parts.bells); }
     // An editor shows the meters (main thread): only then does a Masker
     // measure its own track for them.
     void setMetersWanted(bool wanted)

@@ -21,18 +21,20 @@ MeterSnapshot Ostrel::TakeMeterSnapshot() const
 {
     MeterSnapshot m;
     m.role = mEngine.settings().role.load(kRelaxed);
-    m.linked = mEngine.meters().linked.load(kRelaxed) != 0;
-    m.peers = mEngine.meters().peersMeter.load(kRelaxed);
-    m.nullDb = mEngine.meters().nullMeter.load(kRelaxed);
-    m.touched = mEngine.meters().touchedCount.load(kRelaxed);
+    const MeterReadings engine = mEngine.meters();
+    m.linked = engine.linked;
+    m.peers = engine.peers;
+    m.nullDb = engine.nullDb;
+    m.touched = engine.touched;
+    static_assert(kMeterBands == kBandCount && kMeterBells == kBellCount);
     for (int k = 0; k < kMeterBands; ++k)
     {
-        m.dipDb[k] = mEngine.meters().dipMeter[k].load(kRelaxed);
-        m.src[k] = mEngine.meters().srcMeter[k].load(kRelaxed);
-        m.mask[k] = mEngine.meters().maskMeter[k].load(kRelaxed);
+        m.dipDb[k] = engine.dipDb[k];
+        m.src[k] = engine.src[k];
+        m.mask[k] = engine.mask[k];
     }
     for (int b = 0; b < kMeterBells; ++b)
-        m.bellDipDb[b] = mEngine.bellDipDb(b);
+        m.bellDipDb[b] = engine.bellDipDb[b];
     m.hostBypass = GetBypassed();
     // Without a processed block for a while the meters stand still, and the
     // page says so.

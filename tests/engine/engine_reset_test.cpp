@@ -47,7 +47,7 @@ TEST(RoleChangeReset, FirstChunkAfterAnEngineResetPerformsIt)
     testing::runStereo(*engine, s, s, {64});
     EXPECT_EQ(engineParts(*engine).path.lastRole, kRoleOff);
     EXPECT_FALSE(maskingStageOf(*engine).gateOpen(0, 4));
-    EXPECT_EQ(engine->meters().touchedCount.load(), 0);
+    EXPECT_EQ(engine->meters().touched, 0);
 }
 
 TEST(RoleChangeReset, ClearsGatesAndMetersButLetsTheDipsGlide)
@@ -69,16 +69,16 @@ TEST(RoleChangeReset, ClearsGatesAndMetersButLetsTheDipsGlide)
         EXPECT_EQ(maskingStageOf(*engine).gateGain(1, k), 1.0);
         EXPECT_EQ(maskingStageOf(*engine).blockGain(k), 1.0);
         EXPECT_EQ(maskingStageOf(*engine).heldSourceLevel(k), 0.0);
-        EXPECT_EQ(engine->meters().dipMeter[k].load(), 0.0f);
+        EXPECT_EQ(engine->meters().dipDb[k], 0.0f);
         // Not reset here: the smoothed statistics carry on, the dips glide.
         EXPECT_EQ(maskingStageOf(*engine).envelope(0, k), 0.7);
         EXPECT_GT(engineParts(*engine).gains.bandGain[0][k], 0.5);
         EXPECT_LT(engineParts(*engine).gains.bandGain[0][k], 0.51);
     }
-    EXPECT_EQ(engine->meters().touchedCount.load(), 0);
-    EXPECT_EQ(engine->meters().nullMeter.load(), -150.0f);
-    EXPECT_EQ(engine->meters().nullSmoothed, -120.0);
-    EXPECT_EQ(engine->meters().linked.load(), 0);
+    EXPECT_EQ(engine->meters().touched, 0);
+    EXPECT_EQ(engine->meters().nullDb, -150.0f);
+    EXPECT_EQ(engineParts(*engine).meters.nullSmoothed, -120.0);
+    EXPECT_FALSE(engine->meters().linked);
     EXPECT_EQ(engineParts(*engine).path.lastBypass, 1);
 
     // Same role and bypass again: nothing is reset.
@@ -117,14 +117,14 @@ TEST(EngineResetFull, ReleasesTheSlotAndRestoresEveryInitialValue)
         EXPECT_EQ(maskingStageOf(*engine).gateGain(0, k), 1.0);
         EXPECT_EQ(maskingStageOf(*engine).linkRatio(k), 1e9);
         EXPECT_EQ(maskingStageOf(*engine).sharedGain(k), 1.0f);
-        EXPECT_EQ(engine->meters().dipMeter[k].load(), 0.0f);
+        EXPECT_EQ(engine->meters().dipDb[k], 0.0f);
         EXPECT_EQ(engineParts(*engine).bandFilter[0].s1[k], 0.0);
     }
     EXPECT_TRUE(engineParts(*engine).bells.atRest());
     EXPECT_EQ(engineParts(*engine).bells.glidedFrequency(0), -1.0f);
     EXPECT_EQ(maskingStageOf(*engine).periodsSinceSourceUpdate(), 0x10000000);
     EXPECT_EQ(maskingStageOf(*engine).warmupCount(), 240);
-    EXPECT_EQ(engine->meters().nullMeter.load(), -150.0f);
+    EXPECT_EQ(engine->meters().nullDb, -150.0f);
     EXPECT_EQ(engineParts(*engine).path.lastRole, -1);
     EXPECT_EQ(engineParts(*engine).path.settled, 0);
     EXPECT_EQ(maskingStageOf(*engine).sourceHistoryEnd(100), -1);

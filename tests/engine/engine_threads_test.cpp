@@ -67,9 +67,8 @@ TEST(EngineConcurrency, SourceMaskerAndIdleDutiesRunAtOnce)
                 {
                     heartbeat(*registry, e->handover().idleSide().link);
                     for (int k = 0; k < kBandCount; ++k)
-                        meterSink += e->meters().dipMeter[k].load(std::memory_order_relaxed) +
-                                     e->meters().srcMeter[k].load(std::memory_order_relaxed);
-                    meterSink += e->meters().nullMeter.load(std::memory_order_relaxed);
+                        meterSink += e->meters().dipDb[k] + e->meters().src[k];
+                    meterSink += e->meters().nullDb;
                 }
                 readLevels(registry->slots[2], levels);
                 ticks.fetch_add(1, std::memory_order_relaxed);
@@ -91,7 +90,7 @@ TEST(EngineConcurrency, SourceMaskerAndIdleDutiesRunAtOnce)
     EXPECT_TRUE(std::isfinite(meterSink));
     EXPECT_GT(ticks.load(), 0);
     // The Masker found its live Source through the registry.
-    EXPECT_EQ(masker->meters().linked.load(), 1);
+    EXPECT_TRUE(masker->meters().linked);
     EXPECT_EQ(registry->slots[2].role.load(), kPeerRoleSource);
 }
 

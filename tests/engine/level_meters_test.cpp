@@ -24,12 +24,12 @@ double Db(float level)
 }
 
 // The total of a level curve: the RMS of the whole signal it describes.
-double TotalDb(const std::atomic<float> meter[kBandCount])
+double TotalDb(const float meter[kBandCount])
 {
     double energy = 0.0;
     for (int k = 0; k < kBandCount; ++k)
     {
-        const double level = meter[k].load();
+        const double level = meter[k];
         energy += level * level;
     }
     return 10.0 * std::log10(energy);
@@ -65,12 +65,12 @@ TEST_P(OwnLevelCurve, MatchesWhatASourceShowsForTheSameSignal)
 
     for (int k = 0; k < kBandCount; ++k)
     {
-        const double sourceOwn = Db(source->meters().srcMeter[k].load());
+        const double sourceOwn = Db(source->meters().src[k]);
         ASSERT_GT(sourceOwn, -90.0) << "band " << k;
-        EXPECT_NEAR(Db(other->meters().maskMeter[k].load()), sourceOwn, 1.0) << "band " << k;
+        EXPECT_NEAR(Db(other->meters().mask[k]), sourceOwn, 1.0) << "band " << k;
         if (GetParam().role == kRoleMasker)
         {
-            EXPECT_NEAR(Db(other->meters().srcMeter[k].load()), sourceOwn, 1.0) << "band " << k;
+            EXPECT_NEAR(Db(other->meters().src[k]), sourceOwn, 1.0) << "band " << k;
         }
     }
 }
@@ -91,13 +91,13 @@ TEST(LevelCurves, AreAbsoluteLevelsInFullScaleTerms)
     s.engine = source.get();
     s.in0 = s.in1 = sine(997.0, 48000.0, kSecond, 0.5);
     runLockStep({&s}, kChunk);
-    EXPECT_NEAR(TotalDb(source->meters().srcMeter), -9.03, 0.3);
+    EXPECT_NEAR(TotalDb(source->meters().src), -9.03, 0.3);
     // Half the amplitude, 6 dB lower: not scaled to the loudest band.
     auto quieter = makeEngineOn(*registry, kRoleSource, kChannel + 1);
     s.engine = quieter.get();
     s.in0 = s.in1 = sine(997.0, 48000.0, kSecond, 0.25);
     runLockStep({&s}, kChunk);
-    EXPECT_NEAR(TotalDb(quieter->meters().srcMeter), -15.05, 0.3);
+    EXPECT_NEAR(TotalDb(quieter->meters().src), -15.05, 0.3);
 }
 
 TEST(LevelCurves, AMaskerMeasuresItsOwnTrackOnlyWhileAnEditorShowsIt)
@@ -110,7 +110,7 @@ TEST(LevelCurves, AMaskerMeasuresItsOwnTrackOnlyWhileAnEditorShowsIt)
     m.in1 = pinkNoise(kSecond, 2, 0.1);
     runLockStep({&m}, kChunk);
     for (int k = 0; k < kBandCount; ++k)
-        EXPECT_EQ(masker->meters().maskMeter[k].load(), 0.0f) << "band " << k;
+        EXPECT_EQ(masker->meters().mask[k], 0.0f) << "band " << k;
     masker->setMetersWanted(true);
     runLockStep({&m}, kChunk);
     // The level of the track's mid signal over the last quarter second.
@@ -120,8 +120,7 @@ TEST(LevelCurves, AMaskerMeasuresItsOwnTrackOnlyWhileAnEditorShowsIt)
         const double mid = 0.5 * (m.in0[t] + m.in1[t]);
         energy += mid * mid;
     }
-    EXPECT_NEAR(TotalDb(masker->meters().maskMeter), 10.0 * std::log10(energy / (kSecond / 4)),
-                0.5);
+    EXPECT_NEAR(TotalDb(masker->meters().mask), 10.0 * std::log10(energy / (kSecond / 4)), 0.5);
 }
 
 TEST(LevelCurves, ARoleChangeStartsThemFromSilence)
@@ -132,11 +131,11 @@ TEST(LevelCurves, ARoleChangeStartsThemFromSilence)
     t.engine = engine.get();
     t.in0 = t.in1 = pinkNoise(kSecond / 2, 3, 0.1);
     runLockStep({&t}, kChunk);
-    ASSERT_GT(engine->meters().srcMeter[10].load(), 0.0f);
+    ASSERT_GT(engine->meters().src[10], 0.0f);
     engine->settings().role = kRoleOff;
     runLockStep({&t}, kChunk, 0, 0, kChunk);
     for (int k = 0; k < kBandCount; ++k)
-        EXPECT_EQ(engine->meters().srcMeter[k].load(), 0.0f) << "band " << k;
+        EXPECT_EQ(engine->meters().src[k], 0.0f) << "band " << k;
 }
 
 } // namespace

@@ -56,8 +56,8 @@ TEST_F(MaskingSelfTest, AStrongToneInPinkNoiseIsDippedAndDistantBandsAreLeftAlon
             EXPECT_NEAR(change[k], 0.0, 0.5) << "band " << k;
         }
     }
-    EXPECT_EQ(self->meters().linked.load(), 1);
-    EXPECT_EQ(self->meters().peersMeter.load(), 1);
+    EXPECT_TRUE(self->meters().linked);
+    EXPECT_EQ(self->meters().peers, 1);
     EXPECT_EQ(self->handover().idleSide().link.slotIndex.load(), -1); // Self holds no slot
 }
 

@@ -69,10 +69,10 @@ TEST_F(MaskingPairTest, FullDepthDipsWhereTheSourceIsCoveredAndNowhereElse)
     EXPECT_LT(covered / std::size(kCoveredBands), -4.0);
     for (int k : kFarBands)
         EXPECT_NEAR(change[k], 0.0, 0.5) << "band " << k;
-    EXPECT_EQ(masker->meters().linked.load(), 1);
-    EXPECT_EQ(masker->meters().peersMeter.load(), 1);
-    EXPECT_GT(masker->meters().touchedCount.load(), 3);
-    EXPECT_LT(masker->meters().nullMeter.load(), -3.0f);
+    EXPECT_TRUE(masker->meters().linked);
+    EXPECT_EQ(masker->meters().peers, 1);
+    EXPECT_GT(masker->meters().touched, 3);
+    EXPECT_LT(masker->meters().nullDb, -3.0f);
 }
 
 TEST_F(MaskingPairTest, DepthZeroPassesTheInputDelayedBitExact)
@@ -87,11 +87,11 @@ TEST_F(MaskingPairTest, DepthZeroPassesTheInputDelayedBitExact)
         ASSERT_EQ(maskerTrack.out1[t], expect1) << "sample " << t;
     }
     // The Source is still seen and measured; the meters show no dip.
-    EXPECT_EQ(masker->meters().linked.load(), 1);
+    EXPECT_TRUE(masker->meters().linked);
     for (int k = 0; k < kBandCount; ++k)
-        EXPECT_NEAR(masker->meters().dipMeter[k].load(), 0.0f, 0.01f) << "band " << k;
-    EXPECT_EQ(masker->meters().touchedCount.load(), 0);
-    EXPECT_EQ(masker->meters().nullMeter.load(), -120.0f);
+        EXPECT_NEAR(masker->meters().dipDb[k], 0.0f, 0.01f) << "band " << k;
+    EXPECT_EQ(masker->meters().touched, 0);
+    EXPECT_EQ(masker->meters().nullDb, -120.0f);
 }
 
 // The dip meters are measured only while an editor shows them; whether
@@ -102,18 +102,18 @@ TEST_F(MaskingPairTest, DipMetersFollowTheEditorAndNeverTheSound)
     masker->setMetersWanted(false);
     run(0, 2 * kSecond);
     for (int k = 0; k < kBandCount; ++k)
-        EXPECT_EQ(masker->meters().dipMeter[k].load(), 0.0f) << "band " << k;
-    EXPECT_EQ(masker->meters().nullMeter.load(), -120.0f);
-    EXPECT_EQ(masker->meters().touchedCount.load(), 0);
+        EXPECT_EQ(masker->meters().dipDb[k], 0.0f) << "band " << k;
+    EXPECT_EQ(masker->meters().nullDb, -120.0f);
+    EXPECT_EQ(masker->meters().touched, 0);
     const std::vector<double> unmetered = maskerTrack.out0;
 
     masker->setMetersWanted(true);
     run(2 * kSecond, 3 * kSecond);
-    EXPECT_LT(masker->meters().nullMeter.load(), -3.0f);
-    EXPECT_GT(masker->meters().touchedCount.load(), 3);
+    EXPECT_LT(masker->meters().nullDb, -3.0f);
+    EXPECT_GT(masker->meters().touched, 3);
     double deepest = 0.0;
     for (int k = 0; k < kBandCount; ++k)
-        deepest = std::min(deepest, static_cast<double>(masker->meters().dipMeter[k].load()));
+        deepest = std::min(deepest, static_cast<double>(masker->meters().dipDb[k]));
     EXPECT_LT(deepest, -3.0);
 
     // The same pair, afresh, with the editor open throughout plays the same samples.
@@ -163,9 +163,9 @@ TEST_F(MaskingPairTest, AMaskerStopsFollowingASourceThatNoLongerPublishes)
     // Once released the output is the delayed input again, bit for bit.
     for (int t = 5 * kSecond; t < 6 * kSecond; ++t)
         ASSERT_EQ(maskerTrack.out0[t], maskerTrack.in0[t - kEngineLatency]) << "sample " << t;
-    EXPECT_EQ(masker->meters().linked.load(), 1); // still live, just silent
-    EXPECT_EQ(masker->meters().touchedCount.load(), 0);
-    EXPECT_LT(masker->meters().nullMeter.load(), -110.0f);
+    EXPECT_TRUE(masker->meters().linked); // still live, just silent
+    EXPECT_EQ(masker->meters().touched, 0);
+    EXPECT_LT(masker->meters().nullDb, -110.0f);
 }
 
 TEST_F(MaskingPairTest, AMaskerOfAChannelWithoutASourceNeverDips)
@@ -174,7 +174,7 @@ TEST_F(MaskingPairTest, AMaskerOfAChannelWithoutASourceNeverDips)
     masker = makeEngineOn(*registry, kRoleMasker, kChannel + 1, 100.0);
     maskerTrack.engine = masker.get();
     run();
-    EXPECT_EQ(masker->meters().linked.load(), 0);
+    EXPECT_FALSE(masker->meters().linked);
     for (int t = kEngineLatency; t < 2 * kSecond; ++t)
         ASSERT_EQ(maskerTrack.out0[t], maskerTrack.in0[t - kEngineLatency]) << "sample " << t;
 }
@@ -200,8 +200,8 @@ TEST_F(MaskingPairTest, ASidechainMaskerFollowsItsOwnSidechainWithoutASlot)
     maskerTrack.side1 = sourceTrack.in1.data();
     run();
     EXPECT_EQ(masker->handover().idleSide().link.slotIndex.load(), -1);
-    EXPECT_EQ(masker->meters().peersMeter.load(), 1);
-    EXPECT_EQ(masker->meters().linked.load(), 1);
+    EXPECT_EQ(masker->meters().peers, 1);
+    EXPECT_TRUE(masker->meters().linked);
     const std::vector<double> change = maskerChangeDb(2 * kSecond, 4 * kSecond);
     double covered = 0.0;
     for (int k : kCoveredBands)

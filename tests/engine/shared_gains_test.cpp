@@ -240,7 +240,7 @@ TEST(SharedGainsInAudioTime, TheWallClockChangesNoSample)
             else
                 EXPECT_EQ(tracks[i + 1].out0, first[i]) << clock.name << ", Masker " << i;
         }
-        EXPECT_EQ(maskers[0]->meters().linked.load(), 1) << clock.name;
+        EXPECT_TRUE(maskers[0]->meters().linked) << clock.name;
     }
     const double before = testing::rms(pads[0], total / 2, total);
     const double after = testing::rms(first[0], total / 2, total);

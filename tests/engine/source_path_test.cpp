@@ -105,7 +105,7 @@ TEST_F(SourcePublishing, PriorityAndPeersArePublished)
     testing::runStereo(*engine, s, s, {500});
     EXPECT_EQ(slot().priority.load(), 7);
     EXPECT_EQ(slot().role.load(), 1);
-    EXPECT_EQ(engine->meters().peersMeter.load(), 1);
+    EXPECT_EQ(engine->meters().peers, 1);
     EXPECT_GT(slot().heartbeatMs.load(), 0);
 }
 
