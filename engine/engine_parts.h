@@ -22,6 +22,7 @@
 #include "engine/filter_banks.h"
 #include "engine/masking_source_history.h"
 #include "engine/masking_stage.h"
+#include "engine/source_stage.h"
 #include "engine/stft_frame_engine.h"
 #include "link/peer_registry.h"
 #include "link/registry_handover.h"
@@ -96,8 +97,6 @@ struct EngineParts
                             int64_t hostSamplePos, int slot);
     void processSourceChunkBody(const double* in0, const double* in1, double* out0, double* out1,
                                 int n, int64_t hostSamplePos, int slot);
-    // Publishes the closed period's levels, priority and balance.
-    void publishSourcePeriod(int slot);
     // Masker (role 2) and Self (role 3): engine/masker_path.cpp.
     void processMaskerChunk(const double* in0, const double* in1, double* out0, double* out1, int n,
                             int64_t hostSamplePos, bool transportRunning, const double* side0,
@@ -153,8 +152,8 @@ struct EngineParts
     // --- block driver -------------------------------------------------------
     PathState path;
     AnalysisPeriod period;
-    // The Source's sums over the running period.
-    MidLevelSums sourceSums;
+    // What a Source measures over the running period and publishes.
+    SourceStage source;
     BandGains gains;
 
     // --- the Masker/Self path's stages ----------------------------------------
@@ -201,13 +200,6 @@ struct EngineParts
     }
     // Moves the common write position of all lookahead delay lines on by one.
     void advanceDelayWritePos() { delays.advance(); }
-
-    // One sample of the bells' release, shared by the release and Source
-    // paths (BellStage::releaseSample at the common write position).
-    void releaseBellsSample(double in0, double in1, int readPos, double& sub0, double& sub1)
-    {
-        bells.releaseSample(in0, in1, readPos, delays.delayWritePos, tables.glideCoef, sub0, sub1);
-    }
 };
 
 } // namespace ostrel

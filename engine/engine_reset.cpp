@@ -44,7 +44,7 @@ void EngineParts::resetEngine(double rate)
     period.length = analysisPeriodLength(rate, kDelayLength - delays.lookaheadDelay);
     period.restart();
     period.startPos = -1;
-    sourceSums.reset();
+    source.reset();
     path.reset();
     gains.reset();
     masking.reset();
@@ -76,7 +76,7 @@ void EngineParts::resetOnRoleChange(int role, bool bypassOn)
 
     // A new role starts a new analysis period.
     period.restart();
-    sourceSums.reset();
+    source.reset();
 
     // The level curves of another role describe other signals.
     meters.clearLevels();

@@ -37,7 +37,7 @@ inline void EngineParts::releaseSample(double in0, double in1, const double* y0,
         sub1 += (1.0 - gains.bandGain[1][k]) * delayed1[k];
     }
     delays.writeBands(w, y0, y1);
-    releaseBellsSample(in0, in1, readPos, sub0, sub1);
+    bells.releaseSample(in0, in1, readPos, w, tables.glideCoef, sub0, sub1);
     if (stft.nextStepCompletesHop())
         gains.handToSpectralStage();
 

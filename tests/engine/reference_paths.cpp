@@ -11,6 +11,7 @@
 #include "engine/glide.h"
 #include "engine/masking_meters.h"
 #include "engine/masking_stage_probe.h"
+#include "engine/source_stage_probe.h"
 #include "engine/stereo_link.h"
 #include "engine/stft_frame_probe.h"
 
@@ -205,7 +206,7 @@ void releaseSample(EngineParts& e, double in0, double in1, const double* y0, con
         e.gains.stftBandGain[1][k] = e.gains.bandGain[1][k];
     }
     e.delays.writeBands(w, y0, y1);
-    e.releaseBellsSample(in0, in1, readPos, sub0, sub1);
+    e.bells.releaseSample(in0, in1, readPos, w, e.tables.glideCoef, sub0, sub1);
 
     const StftSample s = stftStep(e.stft, d0, d1, sub0, sub1, 0.0, 0.0, e.gains.stftBandGain[0],
                                   e.gains.stftBandGain[1]);
@@ -461,8 +462,8 @@ void sourceChunk(EngineParts& e, const double* in0, const double* in1, double* o
     const bool releasing = e.anyDipOrListen();
 
     if (e.period.starts())
-        e.sourceSums.reset();
-    MidLevelSums& sums = e.sourceSums;
+        e.source.reset();
+    MidLevelSums& sums = SourceStageProbe::sums(e.source);
     double midEnergy = 0.0;
     double energy0 = 0.0;
     double energy1 = 0.0;
@@ -510,7 +511,8 @@ void sourceChunk(EngineParts& e, const double* in0, const double* in1, double* o
     sums.count += n;
 
     if (e.period.closesWith(n))
-        e.publishSourcePeriod(slot);
+        e.source.publishPeriod(*e.registry, *e.link, slot, e.period.startPos,
+                               e.chunkSettings.priority, e.tables.sampleRate, e.meters);
     else
         e.meters.peersMeter.store(holderCountOf(e.registry->slots[slot]),
                                   std::memory_order_relaxed);
