@@ -22,6 +22,13 @@
 namespace ostrel
 {
 
+// `keep` all ones takes a's bits, all zeros b's.
+inline double blendBits(double a, double b, uint64_t keep)
+{
+    return std::bit_cast<double>((std::bit_cast<uint64_t>(a) & keep) |
+                                 (std::bit_cast<uint64_t>(b) & ~keep));
+}
+
 struct BellLanes
 {
     // Filters (a bell's two channels share its coefficients).
@@ -102,8 +109,11 @@ struct BellLanes
             const double r = gateLaneStep(o, a, envelope[l], eligibleClosed[l], eligibleOpen[l],
                                           openPower[l], closePower[l], fullPower[l], levelDecay);
             const bool on = active[l] != 0.0;
-            open[l] = on ? o : open[l];
-            amount[l] = on ? a : amount[l];
+            // A bit blend, not a select: GCC turns the select into masked
+            // stores, which the next sample's loads of these lanes wait on.
+            const uint64_t keep = uint64_t{0} - static_cast<uint64_t>(on);
+            open[l] = blendBits(o, open[l], keep);
+            amount[l] = blendBits(a, amount[l], keep);
             ramp[l] = on ? r : 0.0;
             anyRamp |= std::bit_cast<uint64_t>(ramp[l]);
         }
