@@ -71,6 +71,16 @@ public:
         parts.readRecentInput(c, endAgo, count, dst);
     }
 
+    // --- read-only views (tests, diagnostics) ----------------------------
+    // Audio thread, or any thread while audio is stopped: none of these is
+    // atomic.
+    // The rate of the last resetEngine.
+    double sampleRate() const { return parts.tables.sampleRate; }
+    // The gain applied to a band on a channel now (1.0 = no dip).
+    double bandGain(int channel, int band) const { return parts.gains.bandGain[channel][band]; }
+    const MaskingStage& masking() const { return parts.masking; }
+    const BellStage& bells() const { return parts.bells; }
+
 private:
     EngineParts parts;
     // The reference paths of the equivalence tests drive the same parts.

@@ -12,4 +12,10 @@ inline EngineParts& engineParts(SpectralEngine& engine)
     return engine.parts;
 }
 
+// An engine's masking stage, for the tests that still seed it in place.
+inline MaskingStage& maskingStageOf(SpectralEngine& engine)
+{
+    return engineParts(engine).masking;
+}
+
 } // namespace ostrel

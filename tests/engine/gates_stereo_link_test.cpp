@@ -2,7 +2,6 @@
 // alike, independent channels are gated on their own.
 #include <gtest/gtest.h>
 
-#include "engine/masking_stage_probe.h"
 #include "masking_test_rig.h"
 
 namespace ostrel
@@ -38,15 +37,15 @@ TEST_F(StereoLinkInAMaskerTest, IdenticalChannelsAreDippedAlike)
             continue;
         for (int k = 0; k < kBandCount; ++k)
         {
-            worstDb = std::max(worstDb, std::fabs(dB(engineParts(*masker).gains.bandGain[0][k] /
-                                                     engineParts(*masker).gains.bandGain[1][k])));
-            deepest = std::min(deepest, engineParts(*masker).gains.bandGain[0][k]);
+            worstDb =
+                std::max(worstDb, std::fabs(dB(masker->bandGain(0, k) / masker->bandGain(1, k))));
+            deepest = std::min(deepest, masker->bandGain(0, k));
         }
     }
     ASSERT_LT(deepest, 0.5) << "the Masker was not dipping";
     EXPECT_LE(worstDb, 1.5);
     for (int k = 0; k < kBandCount; ++k)
-        EXPECT_EQ(maskingStageOf(*masker).stereoLink(k), 1.0) << "band " << k;
+        EXPECT_EQ(masker->masking().stereoLink(k), 1.0) << "band " << k;
 }
 
 TEST_F(StereoLinkInAMaskerTest, IndependentChannelsAreNotLinked)
@@ -66,9 +65,8 @@ TEST_F(StereoLinkInAMaskerTest, IndependentChannelsAreNotLinked)
         ++chunks;
         for (int k = 0; k < kBandCount; ++k)
         {
-            linkSum[k] += maskingStageOf(*masker).stereoLink(k);
-            channelsDiffer |= std::fabs(dB(engineParts(*masker).gains.bandGain[0][k] /
-                                           engineParts(*masker).gains.bandGain[1][k])) > 3.0;
+            linkSum[k] += masker->masking().stereoLink(k);
+            channelsDiffer |= std::fabs(dB(masker->bandGain(0, k) / masker->bandGain(1, k))) > 3.0;
         }
     }
     for (int k = 12; k < kBandCount; ++k)

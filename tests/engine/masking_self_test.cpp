@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "masking_test_rig.h"
+#include "masking_test_tables.h"
 
 namespace ostrel
 {
@@ -38,7 +39,7 @@ TEST_F(MaskingSelfTest, AStrongToneInPinkNoiseIsDippedAndDistantBandsAreLeftAlon
         pink[t] += tone[t];
     feed(pink, pink);
 
-    const int toneBand = nearestBand(3000.0, engineParts(*self).tables.centreHz);
+    const int toneBand = nearestBand(3000.0, MaskingTables().centreHz);
     ASSERT_EQ(toneBand, 13);
     const std::vector<double> change =
         bandChangeDb(bandPowers(delayed(track.in0, kEngineLatency), 2 * kSecond, n),

@@ -4,9 +4,7 @@
 // envelope, a shared gain).
 #pragma once
 
-#include "engine/engine_parts_access.h"
 #include "engine/masking_stage.h"
-#include "engine/spectral_engine.h"
 
 namespace ostrel
 {
@@ -19,11 +17,5 @@ struct MaskingStageProbe
     static SourceTracking& tracking(MaskingStage& stage) { return stage.tracking_; }
     static MaskingState& targets(MaskingStage& stage) { return stage.targets_; }
 };
-
-// An engine's masking stage, for tests that read it through its face.
-inline MaskingStage& maskingStageOf(SpectralEngine& engine)
-{
-    return engineParts(engine).masking;
-}
 
 } // namespace ostrel

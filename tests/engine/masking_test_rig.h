@@ -12,7 +12,6 @@
 #include <numbers>
 #include <vector>
 
-#include "engine/engine_parts_access.h"
 #include "engine/reference_paths.h"
 #include "engine/spectral_engine.h"
 #include "engine/stft_frame_engine.h"

@@ -3,8 +3,8 @@
 // the Masker's track.
 #include <gtest/gtest.h>
 
-#include "engine/masking_stage_probe.h"
 #include "masking_test_rig.h"
+#include "masking_test_tables.h"
 
 namespace ostrel
 {
@@ -153,13 +153,13 @@ TEST_F(MaskingPairTest, AMaskerStopsFollowingASourceThatNoLongerPublishes)
             // One second later the last published levels are still followed.
             double deepest = 1.0;
             for (int k = 0; k < kBandCount; ++k)
-                deepest = std::min(deepest, engineParts(*masker).gains.bandGain[0][k]);
+                deepest = std::min(deepest, masker->bandGain(0, k));
             EXPECT_LT(deepest, 0.5);
         }
     }
     for (int c = 0; c < 2; ++c)
         for (int k = 0; k < kBandCount; ++k)
-            EXPECT_EQ(engineParts(*masker).gains.bandGain[c][k], 1.0) << "band " << k;
+            EXPECT_EQ(masker->bandGain(c, k), 1.0) << "band " << k;
     // Once released the output is the delayed input again, bit for bit.
     for (int t = 5 * kSecond; t < 6 * kSecond; ++t)
         ASSERT_EQ(maskerTrack.out0[t], maskerTrack.in0[t - kEngineLatency]) << "sample " << t;
@@ -183,12 +183,12 @@ TEST_F(MaskingPairTest, ASeekClearsTheSourceHistory)
 {
     setUpPair(100.0, 2);
     run(0, kSecond);
-    ASSERT_GT(maskingStageOf(*masker).sourceHistoryWritePos(), 50);
+    ASSERT_GT(masker->masking().sourceHistoryWritePos(), 50);
     // Both jump back to the start of the song.
     runLockStep({&sourceTrack, &maskerTrack}, kChunk, -kSecond, kSecond, kSecond + kChunk);
-    EXPECT_EQ(maskingStageOf(*masker).sourceHistoryWritePos(), 1);
+    EXPECT_EQ(masker->masking().sourceHistoryWritePos(), 1);
     for (int i = 1; i < kSourceHistorySize; ++i)
-        ASSERT_EQ(maskingStageOf(*masker).sourceHistoryEnd(i), -1) << "entry " << i;
+        ASSERT_EQ(masker->masking().sourceHistoryEnd(i), -1) << "entry " << i;
 }
 
 TEST_F(MaskingPairTest, ASidechainMaskerFollowsItsOwnSidechainWithoutASlot)
@@ -215,6 +215,7 @@ TEST_F(MaskingPairTest, TheLowGuardKeepsTheBandsBelowItUntouched)
 {
     setUpPair(100.0, 3);
     masker->settings().lowGuardHz = 500.0f;
+    const MaskingTables bands;
     bool guardedMoved = false;
     double deepestFree = 1.0;
     for (int from = 0; from < 3 * kSecond; from += kChunk)
@@ -224,10 +225,10 @@ TEST_F(MaskingPairTest, TheLowGuardKeepsTheBandsBelowItUntouched)
         {
             for (int k = 0; k < kBandCount; ++k)
             {
-                if (engineParts(*masker).tables.centreHz[k] < 500.0)
-                    guardedMoved |= engineParts(*masker).gains.bandGain[c][k] != 1.0;
+                if (bands.centreHz[k] < 500.0)
+                    guardedMoved |= masker->bandGain(c, k) != 1.0;
                 else
-                    deepestFree = std::min(deepestFree, engineParts(*masker).gains.bandGain[c][k]);
+                    deepestFree = std::min(deepestFree, masker->bandGain(c, k));
             }
         }
     }
@@ -252,8 +253,8 @@ TEST_F(MaskingPairTest, TwoMaskersOfOneSourceGetOneCurve)
     bool anyDip = false;
     for (int k = 0; k < kBandCount; ++k)
     {
-        EXPECT_EQ(maskingStageOf(*masker).sharedGain(k), maskingStageOf(*second).sharedGain(k));
-        anyDip |= maskingStageOf(*masker).sharedGain(k) < 1.0f;
+        EXPECT_EQ(masker->masking().sharedGain(k), second->masking().sharedGain(k));
+        anyDip |= masker->masking().sharedGain(k) < 1.0f;
     }
     EXPECT_TRUE(anyDip);
 }
