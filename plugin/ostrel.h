@@ -102,6 +102,9 @@ public:
 protected:
     // The file work, for instances that play the timer thread's interleavings.
     InstanceFiles& FileWork() { return mFiles; }
+    // Where the page's meters come from: the engine's readings (a test's
+    // instance shows readings of its own through the same report).
+    virtual MeterReadings ReadMeters() const { return mEngine.meters(); }
 
 private:
     SpectralEngine mEngine;

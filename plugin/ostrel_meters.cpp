@@ -21,7 +21,7 @@ MeterSnapshot Ostrel::TakeMeterSnapshot() const
 {
     MeterSnapshot m;
     m.role = mEngine.settings().role.load(kRelaxed);
-    const MeterReadings engine = mEngine.meters();
+    const MeterReadings engine = ReadMeters();
     m.linked = engine.linked;
     m.peers = engine.peers;
     m.nullDb = engine.nullDb;

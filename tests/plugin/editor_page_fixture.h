@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,14 @@ public:
 
     std::vector<std::string> host;
     RecordingWebView* web = nullptr;
+    // While set, the meters the page gets instead of the engine's.
+    std::optional<ostrel::MeterReadings> plantedMeters;
+
+protected:
+    ostrel::MeterReadings ReadMeters() const override
+    {
+        return plantedMeters ? *plantedMeters : Ostrel::ReadMeters();
+    }
 };
 
 // Fresh data folder and a registry without leftovers from other tests.

@@ -1,7 +1,5 @@
 // The idle driver: gesture countdown, last-state restore and save, and what
 // the open page receives at each tick.
-#include "engine/bell_stage_probe.h"
-#include "engine/engine_parts_access.h"
 #include "plugin/editor_page_fixture.h"
 
 #include "editor_messages/product_message_tags.h"
@@ -302,10 +300,12 @@ TEST_F(PageFeed, MetersWhenTheyChangeAtMostEveryFifthTickSourcesAndMatrixEveryEi
     // The meters move on ticks 1 to 6 and from 15 on, and stand still between.
     std::vector<int> meterTicks;
     std::vector<int> otherTags;
+    MeterReadings readings = p.Engine().meters();
     for (int t = 1; t <= 20; ++t)
     {
         if (t <= 6 || t >= 15)
-            engineParts(p.Engine()).meters.dipMeter[5].store(-0.5f * static_cast<float>(t));
+            readings.dipDb[5] = -0.5f * static_cast<float>(t);
+        p.plantedMeters = readings;
         const size_t before = web.Messages().size();
         p.Ticks(1);
         const auto messages = web.Messages();
@@ -389,12 +389,14 @@ TEST_F(PageFeed, MetersFollowTheEngine)
 {
     RecordingOstrel& p = NewInstance();
     p.SetPlain(kParamRole, 3);
-    engineParts(p.Engine()).meters.dipMeter[0].store(-3.44f);
-    engineParts(p.Engine()).meters.srcMeter[23].store(0.5f);
-    engineParts(p.Engine()).meters.nullMeter.store(-20.06f);
-    engineParts(p.Engine()).meters.touchedCount.store(2);
-    engineParts(p.Engine()).meters.linked.store(1);
-    BellStageProbe::bell(engineParts(p.Engine()).bells, 1).bellDipMeter.store(-1.5f);
+    MeterReadings readings = p.Engine().meters();
+    readings.dipDb[0] = -3.44f;
+    readings.src[23] = 0.5f;
+    readings.nullDb = -20.06f;
+    readings.touched = 2;
+    readings.linked = true;
+    readings.bellDipDb[1] = -1.5f;
+    p.plantedMeters = readings;
     auto& web = p.OpenEditor();
     web.scripts.clear();
     p.Ticks(1);

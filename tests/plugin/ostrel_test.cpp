@@ -1,7 +1,6 @@
 // The plug-in object: its configuration, the 27 parameters, the conversion
 // of parameter values into engine settings, state restore, processing reset
 // and the editor open/close bookkeeping.
-#include "engine/engine_parts_access.h"
 #include "plugin/ostrel.h"
 
 #include "editor_messages/product_message_tags.h"
@@ -352,7 +351,7 @@ TEST_F(OstrelTest, ResetProcessingSizesMonoScratchAndAsksForRefresh)
     plugin->ResetProcessing();
     EXPECT_TRUE(plugin->Page().RefreshDue());
     EXPECT_EQ(plugin->MonoScratchSize(), 256u);
-    EXPECT_DOUBLE_EQ(engineParts(plugin->Engine()).tables.sampleRate, 44100.0);
+    EXPECT_DOUBLE_EQ(plugin->Engine().sampleRate(), 44100.0);
 }
 
 TEST_F(OstrelTest, EditorOpenSendsEveryValueAndClearsKeyForwarding)
