@@ -18,6 +18,7 @@ namespace
 {
 
 using testing::MaskingTables;
+using testing::openingBandGate;
 
 constexpr double kRate = 48000.0;
 constexpr int kLookahead = 240;
@@ -44,17 +45,7 @@ protected:
             const bool on = b == dipping;
             stage->setupChunk(b, 1000.0, 1.5, on ? 100.0 : 0.0, on, t.centreHz, n, kRate,
                               chunks[b]);
-            GateSetupInputs in;
-            in.sourceLive = on;
-            in.maskSpread = 1e-3;
-            in.weightedSpread = 1e-3;
-            in.spreadFloor = 1e-6;
-            in.prominenceDb = 10.0;
-            in.prominenceThresholdDb = 1.0;
-            in.openThresholdDb = 4.0;
-            in.closeThresholdDb = 1.0;
-            in.amountDivisor = 12.0;
-            setBellGate(chunks[b], in);
+            setBellGate(chunks[b], openingBandGate(on));
         }
     }
 

@@ -14,6 +14,7 @@ namespace
 {
 
 using testing::MaskingTables;
+using testing::openingBandGate;
 using testing::toDb;
 
 constexpr double kRate = 48000.0;
@@ -36,22 +37,6 @@ protected:
     {
         for (int b = 0; b < kBellCount; ++b)
             resetBellState(bells[b], kRate);
-    }
-
-    // A gate setup whose nearest band is loud over a small spread: the gate opens.
-    GateSetupInputs openingBand() const
-    {
-        GateSetupInputs in;
-        in.sourceLive = true;
-        in.maskSpread = 1e-3;
-        in.weightedSpread = 1e-3;
-        in.spreadFloor = 1e-6;
-        in.prominenceDb = 10.0;
-        in.prominenceThresholdDb = 1.0;
-        in.openThresholdDb = 4.0;
-        in.closeThresholdDb = 1.0;
-        in.amountDivisor = 12.0;
-        return in;
     }
 
     // Runs the bells on a sine for n samples, as one chunk; returns the largest |sub|.
@@ -132,7 +117,7 @@ TEST_F(DynamicBellTest, BandPassHasUnityGainAtItsCentreAndFollowsTheGlidedFreque
 TEST_F(DynamicBellTest, DepthZeroNeverChangesTheSignalWhateverTheGateDoes)
 {
     setupBellChunk(*bell, 1000.0, 1.5, 0.0, true, t.centreHz, 512, kRate, chunk);
-    setBellGate(chunk, openingBand());
+    setBellGate(chunk, openingBandGate());
     EXPECT_EQ(run(1000.0, 9600), 0.0);
     EXPECT_EQ(bell->bellGain0, 1.0);
     EXPECT_EQ(bell->bellGateOpen0, 1); // the gate did open
@@ -143,7 +128,7 @@ TEST_F(DynamicBellTest, DepthZeroNeverChangesTheSignalWhateverTheGateDoes)
 TEST_F(DynamicBellTest, AnActiveGateDipsToTheFloorAndTheMeterShowsIt)
 {
     setupBellChunk(*bell, 1000.0, 1.5, 50.0, true, t.centreHz, 512, kRate, chunk);
-    setBellGate(chunk, openingBand());
+    setBellGate(chunk, openingBandGate());
     run(1000.0, 9600);
     EXPECT_NEAR(toDb(bell->bellGain0), -24.0, 0.01);
     EXPECT_EQ(bell->bellGain0, bell->bellGain1);
@@ -156,11 +141,11 @@ TEST_F(DynamicBellTest, AnActiveGateDipsToTheFloorAndTheMeterShowsIt)
 TEST_F(DynamicBellTest, AnInactiveBellReturnsToExactlyUnityAndShowsZero)
 {
     setupBellChunk(*bell, 1000.0, 1.5, 100.0, true, t.centreHz, 512, kRate, chunk);
-    setBellGate(chunk, openingBand());
+    setBellGate(chunk, openingBandGate());
     run(1000.0, 4800);
     ASSERT_LT(bell->bellGain0, 0.1);
     setupBellChunk(*bell, 1000.0, 1.5, 100.0, false, t.centreHz, 512, kRate, chunk);
-    setBellGate(chunk, openingBand());
+    setBellGate(chunk, openingBandGate());
     run(1000.0, 24000); // 500 ms
     EXPECT_EQ(bell->bellGain0, 1.0);
     EXPECT_EQ(bell->bellGain1, 1.0);
@@ -173,7 +158,7 @@ TEST_F(DynamicBellTest, AnInactiveBellReturnsToExactlyUnityAndShowsZero)
 TEST_F(DynamicBellTest, BeforeTheWarmUpOnlyTheEnvelopesMove)
 {
     setupBellChunk(*bell, 1000.0, 1.5, 100.0, true, t.centreHz, 512, kRate, chunk);
-    setBellGate(chunk, openingBand());
+    setBellGate(chunk, openingBandGate());
     EXPECT_EQ(run(1000.0, 240, false), 0.0);
     EXPECT_EQ(bell->bellGain0, 1.0);
     EXPECT_EQ(bell->bellGateOpen0, 0);
@@ -183,7 +168,7 @@ TEST_F(DynamicBellTest, BeforeTheWarmUpOnlyTheEnvelopesMove)
 TEST_F(DynamicBellTest, ReleaseStepGlidesADipBackWithoutAStep)
 {
     setupBellChunk(*bell, 1000.0, 1.5, 100.0, true, t.centreHz, 512, kRate, chunk);
-    setBellGate(chunk, openingBand());
+    setBellGate(chunk, openingBandGate());
     run(1000.0, 4800);
     double previousGain = bell->bellGain0;
     ASSERT_LT(previousGain, 0.1);
@@ -204,7 +189,7 @@ TEST_F(DynamicBellTest, ReleaseStepGlidesADipBackWithoutAStep)
 TEST_F(DynamicBellTest, NonFiniteInputDoesNotPoisonTheBell)
 {
     setupBellChunk(*bell, 1000.0, 1.5, 100.0, true, t.centreHz, 512, kRate, chunk);
-    setBellGate(chunk, openingBand());
+    setBellGate(chunk, openingBandGate());
     BellLanes lanes;
     lanes.load(bells.get(), chunks);
     step(lanes, std::nan(""), HUGE_VAL, true);

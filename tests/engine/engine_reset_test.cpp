@@ -17,18 +17,9 @@ namespace
 
 void dirtyMaskingState(EngineParts& e)
 {
-    GateState& gates = MaskingStageProbe::gates(e.masking);
+    seedMaskingStage(e.masking);
     for (int k = 0; k < kBandCount; ++k)
     {
-        gates.gateOpen0[k] = 1;
-        gates.gateOpen1[k] = 1;
-        gates.gateAmount0[k] = 0.5;
-        gates.gateAmount1[k] = 0.5;
-        gates.gateGain0[k] = 0.3;
-        gates.gateGain1[k] = 0.3;
-        MaskingStageProbe::targets(e.masking).blockGain[k] = 0.2;
-        MaskingStageProbe::tracking(e.masking).heldSourceLevel[k] = 1.0;
-        gates.bandEnvelope0[k] = 0.7;
         e.meters.dipMeter[k].store(-6.0f);
         e.gains.bandGain[0][k] = 0.5;
     }
@@ -101,8 +92,6 @@ TEST(EngineResetFull, ReleasesTheSlotAndRestoresEveryInitialValue)
     dirtyMaskingState(engineParts(*engine));
     BellStageProbe::bell(engineParts(*engine).bells, 0).bellGain0 = 0.1;
     BellStageProbe::bell(engineParts(*engine).bells, 0).bellFreqSmoothed = 400.0f;
-    MaskingStageProbe::tracking(maskingStageOf(*engine)).sharedGains[5] = 0.25f;
-    MaskingStageProbe::gates(maskingStageOf(*engine)).warmupCount = 7;
 
     engine->resetEngine(96000.0);
     EXPECT_EQ(slot.ownerId.load(), 0u);

@@ -23,7 +23,7 @@ namespace
 
 constexpr double kRate = 48000.0;
 
-// A stage seeded with a state every way back touches some of.
+// A seeded stage, and the band gains of a dip in progress.
 struct SeededStage
 {
     std::unique_ptr<MaskingStage> stage = std::make_unique<MaskingStage>();
@@ -32,24 +32,12 @@ struct SeededStage
     SeededStage()
     {
         stage->reset();
-        GateState& gates = MaskingStageProbe::gates(*stage);
+        seedMaskingStage(*stage);
         for (int k = 0; k < kBandCount; ++k)
         {
-            gates.gateOpen0[k] = 1;
-            gates.gateOpen1[k] = 1;
-            gates.gateAmount0[k] = 0.5;
-            gates.gateAmount1[k] = 0.5;
-            gates.gateGain0[k] = 0.3;
-            gates.gateGain1[k] = 0.3;
-            gates.bandEnvelope0[k] = 0.7;
-            gates.bandEnvelope1[k] = 0.7;
-            MaskingStageProbe::targets(*stage).blockGain[k] = 0.2;
-            MaskingStageProbe::tracking(*stage).heldSourceLevel[k] = 1.0;
-            MaskingStageProbe::tracking(*stage).sharedGains[k] = 0.25f;
             gains.bandGain[0][k] = 0.5;
             gains.bandGain[1][k] = 0.5;
         }
-        gates.warmupCount = 7;
     }
 };
 

@@ -1,9 +1,11 @@
 // The band tables the masking tests feed to the pure functions, built from
-// the engine's band layout exactly as the engine reset builds them.
+// the engine's band layout exactly as the engine reset builds them, and the
+// gate set-up of a band that opens.
 #pragma once
 
 #include <cmath>
 
+#include "engine/band_gates.h"
 #include "engine/band_layout.h"
 
 namespace ostrel::testing
@@ -27,6 +29,23 @@ struct MaskingTables
         }
     }
 };
+
+// A band loud over a small spread that stands out by 10 dB: its gate opens
+// (while the source is live).
+inline GateSetupInputs openingBandGate(bool sourceLive = true)
+{
+    GateSetupInputs in;
+    in.sourceLive = sourceLive;
+    in.maskSpread = 1e-3;
+    in.weightedSpread = 1e-3;
+    in.spreadFloor = 1e-6;
+    in.prominenceDb = 10.0;
+    in.prominenceThresholdDb = 1.0;
+    in.openThresholdDb = 4.0;
+    in.closeThresholdDb = 1.0;
+    in.amountDivisor = 12.0;
+    return in;
+}
 
 inline double toDb(double gain)
 {
