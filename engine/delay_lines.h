@@ -5,6 +5,7 @@
 #include "engine/band_layout.h"
 #include "engine/vector_clones.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -16,6 +17,15 @@ inline constexpr int kDelayLength = 5120;
 inline constexpr int kLookaheadSamples = 240;
 // The bands removed in the time domain (the others go to the spectral stage).
 inline constexpr int kTimeDomainBands = 4;
+
+// The dry pair that leaves the lookahead delay this sample, and where the
+// other delay lines are read.
+struct DryTap
+{
+    int readPos;
+    double d0;
+    double d1;
+};
 
 struct DelayLines
 {
@@ -48,7 +58,7 @@ struct DelayLines
     // Every band's mid signal as written at line position pos.
     const double* midBands(int pos) const { return midBandDelay[pos % kMidBandRing]; }
 
-    // Silence in every line    // Silence in every line, write position at the start.
+    // Silence in every line, write position at the start.
     void reset()
     {
         lookaheadDelay = kLookaheadSamples;
@@ -63,6 +73,38 @@ struct DelayLines
     {
         const int r = delayWritePos - lookaheadDelay;
         return r < 0 ? r + kDelayLength : r;
+    }
+
+    // This sample's dry pair out of the lookahead line and its inputs in.
+    // It is read before the inputs take its place at the write position
+    // (the caller advances it).
+    DryTap exchangeDry(double x0, double x1)
+    {
+        const int r = lookaheadReadPos();
+        const DryTap tap{r, dryDelay[0][r], dryDelay[1][r]};
+        dryDelay[0][delayWritePos] = x0;
+        dryDelay[1][delayWritePos] = x1;
+        return tap;
+    }
+
+    // The line holds every sample the engine received, on every path:
+    // writes input channel c's samples from (endAgo + count) to endAgo + 1
+    // samples ago, oldest first (endAgo + count at most kDelayLength).
+    void readRecentInput(int c, int endAgo, int count, double* dst) const
+    {
+        const double* line = dryDelay[c];
+        int pos = (delayWritePos - endAgo - count) % kDelayLength;
+        if (pos < 0)
+            pos += kDelayLength;
+        // At most two runs: up to the line's end, then from its start.
+        while (count > 0)
+        {
+            const int run = std::min(count, kDelayLength - pos);
+            std::copy_n(line + pos, run, dst);
+            dst += run;
+            count -= run;
+            pos = 0;
+        }
     }
 
     // Writes one sample of both channels' band outputs at position w.

@@ -98,23 +98,6 @@ void EngineParts::processSlice(const double* in0, const double* in1, double* out
         period.pos = 0;
 }
 
-void EngineParts::readRecentInput(int c, int endAgo, int count, double* dst) const
-{
-    const double* line = delays.dryDelay[c];
-    int pos = (delays.delayWritePos - endAgo - count) % kDelayLength;
-    if (pos < 0)
-        pos += kDelayLength;
-    // At most two runs: up to the line's end, then from its start.
-    while (count > 0)
-    {
-        const int run = std::min(count, kDelayLength - pos);
-        std::copy_n(line + pos, run, dst);
-        dst += run;
-        count -= run;
-        pos = 0;
-    }
-}
-
 bool EngineParts::anyDipOrListen() const
 {
     if (listening.listenMix > 0.0)

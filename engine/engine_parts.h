@@ -10,18 +10,18 @@
 #pragma once
 
 #include "engine/analysis_period.h"
+#include "engine/band_filters.h"
 #include "engine/band_layout.h"
 #include "engine/band_levels.h"
-#include "engine/band_tables.h"
 #include "engine/bell_stage.h"
 #include "engine/biquad.h"
 #include "engine/delay_lines.h"
 #include "engine/engine_role.h"
 #include "engine/engine_settings.h"
 #include "engine/engine_state.h"
-#include "engine/filter_banks.h"
 #include "engine/masking_source_history.h"
 #include "engine/masking_stage.h"
+#include "engine/meter_readings.h"
 #include "engine/source_stage.h"
 #include "engine/stft_frame_engine.h"
 #include "link/peer_registry.h"
@@ -41,8 +41,9 @@ inline constexpr int kMaxChunk = kDelayLength - kLookaheadSamples; // 4880
 inline constexpr int kEngineLatency = kLookaheadSamples + kStftSize; // 1264
 // Bands 0..3 are dipped in the time domain; the spectral stage dips 4..23.
 
-struct EngineParts
+class EngineParts
 {
+public:
     EngineParts();
     ~EngineParts();
     EngineParts(const EngineParts&) = delete;
@@ -62,10 +63,42 @@ struct EngineParts
                       const double* side1);
 
     // The lookahead line holds every sample processChunk received, on every
-    // path: writes input channel c's samples from (endAgo + count) to
-    // endAgo + 1 samples ago, oldest first (endAgo + count at most
-    // kDelayLength).
-    void readRecentInput(int c, int endAgo, int count, double* dst) const;
+    // path (DelayLines::readRecentInput).
+    void readRecentInput(int c, int endAgo, int count, double* dst) const
+    {
+        delays.readRecentInput(c, endAgo, count, dst);
+    }
+
+    // What the parameters set (any thread; the audio thread takes a snapshot
+    // per slice).
+    EngineSettings& engineSettings() { return settings; }
+    const EngineSettings& engineSettings() const { return settings; }
+    // The host's own bypass, set by the plug-in before each block (audio
+    // thread): the engine then runs as when its Bypass parameter is on.
+    void setHostBypassed(bool bypassed) { hostBypassed = bypassed; }
+
+    // The meters as one read-only copy, and whether an editor wants them.
+    MeterReadings readings() const { return readMeters(meters, bells); }
+    void setMetersWanted(bool wanted)
+    {
+        meters.wanted.store(wanted ? 1 : 0, std::memory_order_relaxed);
+    }
+
+    // Where the instance meets its peers, and its move to another registry.
+    RegistryHandover& registryHandover() { return handover; }
+    const RegistryHandover& registryHandover() const { return handover; }
+    // Moves the instance to `other` at once: main thread, audio stopped.
+    void adoptRegistry(PeerRegistry& other);
+
+    // An output sample that is not finite is replaced by the dry sample aligned
+    // with it, or by silence when that is not finite either (a bad input sample
+    // comes out as 0 where it went in).
+    static double finiteOrAlignedDry(double out, double alignedDry)
+    {
+        if (std::isfinite(out))
+            return out;
+        return std::isfinite(alignedDry) ? alignedDry : 0.0;
+    }
 
     // Samples left in the running analysis period.
     int samplesLeftInPeriod() const { return period.length - period.pos; }
@@ -110,8 +143,8 @@ struct EngineParts
     void closeMaskerPeriod();
     MaskingContext maskingContext()
     {
-        return {chunkSettings, tables, *registry,     *link,
-                meters,        bells,  period.length, period.startPos};
+        return {chunkSettings, filters.tables(), *registry,      *link, meters,
+                bells,         period.length,    period.startPos};
     }
 
     // Per-band reset when the role or the bypass changed.
@@ -120,32 +153,28 @@ struct EngineParts
     // running starts afresh, so nothing from before plays again.
     void freshenMaskingState();
 
+    // True while a band dip, a bell dip or the listen crossfade is not at rest.
+    bool anyDipOrListen() const;
+
+    // One sample of the shared release (release_sample.h).
+    inline void releaseSample(double in0, double in1, const double* y0, const double* y1,
+                              int readPos, double d0, double d1, double& out0, double& out1);
+
     // --- settings and registry -------------------------------------------
     EngineSettings settings;
     // The settings as the current slice reads them (audio thread).
     SettingsSnapshot chunkSettings;
-    // The host's own bypass, set by the plug-in before each block (audio
-    // thread): the engine then runs as when its Bypass parameter is on.
     bool hostBypassed = false;
     // Where the instance meets its peers, and its move to another registry
     // (the host session's shared one, or back) while audio runs.
     RegistryHandover handover;
     // The registry and handle of the running chunk (audio thread; taken from
-    // the handover at the start of every chunk; a test may point them at a
-    // registry of its own with adoptRegistry).
+    // the handover at the start of every chunk, or by adoptRegistry).
     PeerRegistry* registry = nullptr;
     PeerLink* link = nullptr;
 
-    // Moves the instance to `other` at once: main thread, audio stopped.
-    void adoptRegistry(PeerRegistry& other);
-
-    // --- tables, filters and delay lines -----------------------------------
-    BandTables tables;
-    BandPassBank bandFilter[2];
-    BandPassBank outputBandFilter;
-    LowpassBank analysisLowpassBank;
-    // Measures a Masker's own track for its level meter.
-    LowpassBank meterLowpassBank;
+    // --- band analysis, delay lines and the spectral stage -----------------
+    BandFilters filters;
     DelayLines delays;
     StftFrameEngine stft;
 
@@ -163,43 +192,6 @@ struct EngineParts
 
     // --- meters, read by the idle thread (relaxed) --------------------------
     EngineMeters meters;
-
-    // True while a band dip, a bell dip or the listen crossfade is not at rest.
-    bool anyDipOrListen() const;
-
-    // One sample of the shared release (release_sample.h).
-    inline void releaseSample(double in0, double in1, const double* y0, const double* y1,
-                              int readPos, double d0, double d1, double& out0, double& out1);
-
-    // An output sample that is not finite is replaced by the dry sample aligned
-    // with it, or by silence when that is not finite either (a bad input sample
-    // comes out as 0 where it went in).
-    static double finiteOrAlignedDry(double out, double alignedDry)
-    {
-        if (std::isfinite(out))
-            return out;
-        return std::isfinite(alignedDry) ? alignedDry : 0.0;
-    }
-
-    // The dry pair that leaves the lookahead delay this sample, and where the
-    // other delay lines are read. It is read before this sample's inputs take
-    // their place at the write position (the caller advances it).
-    struct DryTap
-    {
-        int readPos;
-        double d0;
-        double d1;
-    };
-    DryTap exchangeDry(double x0, double x1)
-    {
-        const int r = delays.lookaheadReadPos();
-        const DryTap tap{r, delays.dryDelay[0][r], delays.dryDelay[1][r]};
-        delays.dryDelay[0][delays.delayWritePos] = x0;
-        delays.dryDelay[1][delays.delayWritePos] = x1;
-        return tap;
-    }
-    // Moves the common write position of all lookahead delay lines on by one.
-    void advanceDelayWritePos() { delays.advance(); }
 };
 
 } // namespace ostrel

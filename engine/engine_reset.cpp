@@ -30,13 +30,8 @@ void EngineParts::resetEngine(double rate)
     handover.releaseSlots();
 
     // Tables, filters and the spectral stage of the new rate.
-    tables.build(rate);
-    bandFilter[0].design(tables.edgeHz, rate);
-    bandFilter[1].design(tables.edgeHz, rate);
-    outputBandFilter.design(tables.edgeHz, rate);
-    analysisLowpassBank.design(tables.edgeHz, rate);
-    meterLowpassBank.design(tables.edgeHz, rate);
-    stft.init(tables.edgeHz, rate);
+    filters.design(rate);
+    stft.init(filters.tables().edgeHz, rate);
 
     // Every group of state back to neutral; the next chunk performs the
     // role-change reset.
@@ -94,12 +89,11 @@ void EngineParts::freshenMaskingState()
     // The other paths do not follow the band envelopes: what they hold is
     // from before, so the gates start from silence.
     masking.freshen();
-    bells.freshen(tables.sampleRate);
+    bells.freshen(filters.tables().sampleRate);
     if (path.settled)
     {
         // The band filters stood still on the settled release path.
-        bandFilter[0].clearState();
-        bandFilter[1].clearState();
+        filters.clearInputState();
     }
 }
 

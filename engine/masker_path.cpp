@@ -106,7 +106,7 @@ EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double
     }
 
     // The local source of the next period's decisions.
-    masking.measureSlice(analysisLowpassBank, meterLowpassBank, in0, in1, side0, side1, n);
+    masking.measureSlice(filters.analysis(), filters.ownLevel(), in0, in1, side0, side1, n);
 
     // Listen: the parameter, or the link matrix's solo of this instance's slot.
     const int heldSlot = masking.heldSlot();
@@ -117,6 +117,7 @@ EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double
             ? chunkSettings.bellListen
             : -1;
 
+    const BandTables& tables = filters.tables();
     BandGateLanes gateLanes;
     masking.loadGates(gateLanes);
     // Gates that none may open (where the source is quiet) release, and once
@@ -131,11 +132,11 @@ EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double
     {
         const double a0 = in0[t];
         const double a1 = in1[t];
-        bandFilter[0].step(a0, x0);
-        bandFilter[1].step(a1, x1);
+        filters.splitInput(0, a0, x0);
+        filters.splitInput(1, a1, x1);
 
         const int w = delays.delayWritePos;
-        const auto [r, d0, d1] = exchangeDry(a0, a1);
+        const auto [r, d0, d1] = delays.exchangeDry(a0, a1);
 
         const bool primed = masking.advanceWarmup(delays.lookaheadDelay);
 
@@ -172,7 +173,7 @@ EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double
 
         if (masking.dipMetered())
         {
-            outputBandFilter.step(0.5 * (s.out0 + s.out1), outBand);
+            filters.splitOutput(0.5 * (s.out0 + s.out1), outBand);
             masking.meterOutput(outBand);
         }
 
@@ -205,9 +206,9 @@ void EngineParts::beginMaskerPeriod(int64_t hostSamplePos, bool transportRunning
         masking.beginPeriod(maskingContext(), hostSamplePos, transportRunning, sidechainConnected);
     // A meter that starts measuring starts from silence.
     if (starts.own)
-        meterLowpassBank.clearState();
+        filters.clearOwnLevelState();
     if (starts.dips)
-        outputBandFilter.clearState();
+        filters.clearOutputState();
 }
 
 void EngineParts::closeMaskerPeriod()

@@ -43,8 +43,9 @@ OSTREL_VECTOR_BODY void EngineParts::processSettledChunkBody(const double* in0, 
     // Sample by sample until the spectral stage has emptied its rings.
     for (; t < n && !stft.isPlainDelay(); ++t)
     {
-        const DryTap dry = exchangeDry(in0[t], in1[t]);
-        advanceDelayWritePos();
+        const DryTap dry = delays.exchangeDry(in0[t], in1[t]);
+        delays.advance();
+        const BandTables& tables = filters.tables();
         const StftSample s =
             stft.step(dry.d0, dry.d1, 0.0, 0.0, 0.0, 0.0, tables.unityGains, tables.unityGains);
         out0[t] = finiteOrAlignedDry(s.out0, s.dry0);
@@ -120,12 +121,12 @@ void EngineParts::processReleasingRun(const double* in0, const double* in1, doub
     {
         const double x0 = in0[t];
         const double x1 = in1[t];
-        bandFilter[0].step(x0, y0);
-        bandFilter[1].step(x1, y1);
+        filters.splitInput(0, x0, y0);
+        filters.splitInput(1, x1, y1);
 
-        const auto [r, d0, d1] = exchangeDry(x0, x1);
+        const auto [r, d0, d1] = delays.exchangeDry(x0, x1);
         releaseSample(x0, x1, y0, y1, r, d0, d1, out0[t], out1[t]);
-        advanceDelayWritePos();
+        delays.advance();
     }
 }
 

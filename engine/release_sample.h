@@ -21,6 +21,7 @@ inline void EngineParts::releaseSample(double in0, double in1, const double* y0,
                                        int readPos, double d0, double d1, double& out0,
                                        double& out1)
 {
+    const BandTables& tables = filters.tables();
     const int w = delays.delayWritePos;
     double sub0 = 0.0;
     double sub1 = 0.0;

@@ -20,7 +20,7 @@ OSTREL_VECTOR_BODY void EngineParts::processSourceChunkBody(const double* in0, c
 
     if (period.starts())
         source.reset();
-    source.measure(in0, in1, n, analysisLowpassBank);
+    source.measure(in0, in1, n, filters.analysis());
 
     if (releasing)
     {
@@ -38,8 +38,8 @@ OSTREL_VECTOR_BODY void EngineParts::processSourceChunkBody(const double* in0, c
         alignas(kLaneAlign) double y1[kBandCount];
         for (int t = 0; t < n; ++t)
         {
-            bandFilter[0].step(in0[t], y0);
-            bandFilter[1].step(in1[t], y1);
+            filters.splitInput(0, in0[t], y0);
+            filters.splitInput(1, in1[t], y1);
             delays.writeBands(w, y0, y1);
             w = w + 1 == kDelayLength ? 0 : w + 1;
         }
@@ -48,7 +48,7 @@ OSTREL_VECTOR_BODY void EngineParts::processSourceChunkBody(const double* in0, c
 
     if (period.closesWith(n))
         source.publishPeriod(*registry, *link, slot, period.startPos, chunkSettings.priority,
-                             tables.sampleRate, meters);
+                             filters.tables().sampleRate, meters);
     else
         meters.peersMeter.store(holderCountOf(registry->slots[slot]), std::memory_order_relaxed);
 }

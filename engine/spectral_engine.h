@@ -9,7 +9,6 @@
 #pragma once
 
 #include "engine/engine_parts.h"
-#include "engine/meter_readings.h"
 
 namespace ostrel
 {
@@ -38,27 +37,24 @@ public:
 
     // The host's own bypass, set before each block (audio thread): the engine
     // then runs as when its Bypass parameter is on.
-    void setHostBypassed(bool bypassed) { parts.hostBypassed = bypassed; }
+    void setHostBypassed(bool bypassed) { parts.setHostBypassed(bypassed); }
 
     // What the parameters set (any thread; the audio thread takes a snapshot
     // per slice).
-    EngineSettings& settings() { return parts.settings; }
-    const EngineSettings& settings() const { return parts.settings; }
+    EngineSettings& settings() { return parts.engineSettings(); }
+    const EngineSettings& settings() const { return parts.engineSettings(); }
 
     // What the meters show now, bells included (any thread; the idle
     // thread reads it for the editor).
-    MeterReadings meters() const { return readMeters(parts.meters, parts.bells); }
+    MeterReadings meters() const { return parts.readings(); }
     // An editor shows the meters (main thread): only then does a Masker
     // measure its own track for them.
-    void setMetersWanted(bool wanted)
-    {
-        parts.meters.wanted.store(wanted ? 1 : 0, std::memory_order_relaxed);
-    }
+    void setMetersWanted(bool wanted) { parts.setMetersWanted(wanted); }
 
     // Where the instance meets its peers: the idle thread's side of its
     // registry membership, and its move to another registry while audio runs.
-    RegistryHandover& handover() { return parts.handover; }
-    const RegistryHandover& handover() const { return parts.handover; }
+    RegistryHandover& handover() { return parts.registryHandover(); }
+    const RegistryHandover& handover() const { return parts.registryHandover(); }
     // Moves the instance to `other` at once (a test's own registry): main
     // thread, audio stopped.
     void adoptRegistry(PeerRegistry& other) { parts.adoptRegistry(other); }
@@ -75,7 +71,7 @@ public:
     // Audio thread, or any thread while audio is stopped: none of these is
     // atomic.
     // The rate of the last resetEngine.
-    double sampleRate() const { return parts.tables.sampleRate; }
+    double sampleRate() const { return parts.filters.tables().sampleRate; }
     // The gain applied to a band on a channel now (1.0 = no dip).
     double bandGain(int channel, int band) const { return parts.gains.bandGain[channel][band]; }
     const MaskingStage& masking() const { return parts.masking; }

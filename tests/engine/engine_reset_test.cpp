@@ -98,7 +98,7 @@ TEST(EngineResetFull, ReleasesTheSlotAndRestoresEveryInitialValue)
     EXPECT_EQ(slot.role.load(), 0);
     EXPECT_EQ(engine->handover().idleSide().link.slotIndex.load(), -1);
     EXPECT_EQ(engine->handover().idleSide().link.attachKey.load(), -1);
-    EXPECT_EQ(engineParts(*engine).tables.sampleRate, 96000.0);
+    EXPECT_EQ(engineParts(*engine).filters.tables().sampleRate, 96000.0);
     for (int k = 0; k < kBandCount; ++k)
     {
         EXPECT_EQ(engineParts(*engine).gains.bandGain[0][k], 1.0);
@@ -107,7 +107,7 @@ TEST(EngineResetFull, ReleasesTheSlotAndRestoresEveryInitialValue)
         EXPECT_EQ(maskingStageOf(*engine).linkRatio(k), 1e9);
         EXPECT_EQ(maskingStageOf(*engine).sharedGain(k), 1.0f);
         EXPECT_EQ(engine->meters().dipDb[k], 0.0f);
-        EXPECT_EQ(engineParts(*engine).bandFilter[0].s1[k], 0.0);
+        EXPECT_EQ(engineParts(*engine).filters.input(0).s1[k], 0.0);
     }
     EXPECT_TRUE(engineParts(*engine).bells.atRest());
     EXPECT_EQ(engineParts(*engine).bells.glidedFrequency(0), -1.0f);
@@ -161,13 +161,12 @@ TEST(ChunkFloatMode, FilterTailsNeverTurnSubnormal)
         bandsAtZero = 0;
         for (int k = 0; k < kBandCount; ++k)
         {
-            ASSERT_FALSE(subnormal(engineParts(*engine).bandFilter[0].s1[k])) << "band " << k;
-            ASSERT_FALSE(subnormal(engineParts(*engine).bandFilter[1].s2[k])) << "band " << k;
-            bandsAtZero += engineParts(*engine).bandFilter[0].s1[k] == 0.0;
+            ASSERT_FALSE(subnormal(engineParts(*engine).filters.input(0).s1[k])) << "band " << k;
+            ASSERT_FALSE(subnormal(engineParts(*engine).filters.input(1).s2[k])) << "band " << k;
+            bandsAtZero += engineParts(*engine).filters.input(0).s1[k] == 0.0;
         }
         for (int j = 0; j < kEdgeCount; ++j)
-            ASSERT_FALSE(subnormal(engineParts(*engine).analysisLowpassBank.s1b[j]))
-                << "edge " << j;
+            ASSERT_FALSE(subnormal(engineParts(*engine).filters.analysis().s1b[j])) << "edge " << j;
     }
     EXPECT_GE(bandsAtZero, 20); // most tails have really gone through the bottom
 }

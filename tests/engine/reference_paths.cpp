@@ -190,8 +190,8 @@ void releaseSample(EngineParts& e, double in0, double in1, const double* y0, con
     const double* delayed1 = e.delays.lowBands(readPos, 1);
     for (int k = 0; k < kBandCount; ++k)
     {
-        e.gains.bandGain[0][k] = glideToUnity(e.gains.bandGain[0][k], e.tables.glideCoef);
-        e.gains.bandGain[1][k] = glideToUnity(e.gains.bandGain[1][k], e.tables.glideCoef);
+        e.gains.bandGain[0][k] = glideToUnity(e.gains.bandGain[0][k], e.filters.tables().glideCoef);
+        e.gains.bandGain[1][k] = glideToUnity(e.gains.bandGain[1][k], e.filters.tables().glideCoef);
     }
     for (int k = 0; k < kTimeDomainBands; ++k)
     {
@@ -206,13 +206,13 @@ void releaseSample(EngineParts& e, double in0, double in1, const double* y0, con
         e.gains.stftBandGain[1][k] = e.gains.bandGain[1][k];
     }
     e.delays.writeBands(w, y0, y1);
-    e.bells.releaseSample(in0, in1, readPos, w, e.tables.glideCoef, sub0, sub1);
+    e.bells.releaseSample(in0, in1, readPos, w, e.filters.tables().glideCoef, sub0, sub1);
 
     const StftSample s = stftStep(e.stft, d0, d1, sub0, sub1, 0.0, 0.0, e.gains.stftBandGain[0],
                                   e.gains.stftBandGain[1]);
     double o0 = s.out0;
     double o1 = s.out1;
-    e.listening.listenMix = glideToZero(e.listening.listenMix, e.tables.glideCoef);
+    e.listening.listenMix = glideToZero(e.listening.listenMix, e.filters.tables().glideCoef);
     if (e.listening.listenMix > 0.0)
     {
         o0 += e.listening.listenMix * (s.removed0 - o0);
@@ -272,7 +272,7 @@ void accumulateLocalSource(EngineParts& e, const double* a, const double* b, int
     for (int t = 0; t < n; ++t)
     {
         const double mid = (analysedSample(a[t]) + analysedSample(b[t])) * 0.5;
-        e.analysisLowpassBank.accumulate(mid, sums.cumulative);
+        e.filters.analysis().accumulate(mid, sums.cumulative);
         total += mid * mid;
     }
     sums.midEnergy += total;
@@ -429,10 +429,11 @@ void releaseChunk(EngineParts& e, const double* in0, const double* in1, double* 
         {
             const double x0 = in0[t];
             const double x1 = in1[t];
-            const EngineParts::DryTap dry = e.exchangeDry(x0, x1);
-            e.advanceDelayWritePos();
-            const StftSample s = stftStep(e.stft, dry.d0, dry.d1, 0.0, 0.0, 0.0, 0.0,
-                                          e.tables.unityGains, e.tables.unityGains);
+            const DryTap dry = e.delays.exchangeDry(x0, x1);
+            e.delays.advance();
+            const StftSample s =
+                stftStep(e.stft, dry.d0, dry.d1, 0.0, 0.0, 0.0, 0.0, e.filters.tables().unityGains,
+                         e.filters.tables().unityGains);
             out0[t] = finiteOrAlignedDry(s.out0, s.dry0);
             out1[t] = finiteOrAlignedDry(s.out1, s.dry1);
         }
@@ -445,12 +446,12 @@ void releaseChunk(EngineParts& e, const double* in0, const double* in1, double* 
     {
         const double x0 = in0[t];
         const double x1 = in1[t];
-        e.bandFilter[0].step(x0, y0);
-        e.bandFilter[1].step(x1, y1);
+        e.filters.splitInput(0, x0, y0);
+        e.filters.splitInput(1, x1, y1);
 
-        const auto [r, d0, d1] = e.exchangeDry(x0, x1);
+        const auto [r, d0, d1] = e.delays.exchangeDry(x0, x1);
         releaseSample(e, x0, x1, y0, y1, r, d0, d1, out0[t], out1[t]);
-        e.advanceDelayWritePos();
+        e.delays.advance();
     }
 }
 
@@ -479,16 +480,16 @@ void sourceChunk(EngineParts& e, const double* in0, const double* in1, double* o
         const double a0 = analysedSample(x0);
         const double a1 = analysedSample(x1);
         const double mid = (a0 + a1) * 0.5;
-        e.analysisLowpassBank.accumulate(mid, sums.cumulative);
+        e.filters.analysis().accumulate(mid, sums.cumulative);
         midEnergy += mid * mid;
         energy0 += a0 * a0;
         energy1 += a1 * a1;
 
-        e.bandFilter[0].step(x0, y0);
-        e.bandFilter[1].step(x1, y1);
+        e.filters.splitInput(0, x0, y0);
+        e.filters.splitInput(1, x1, y1);
 
         const int w = e.delays.delayWritePos;
-        const auto [r, d0, d1] = e.exchangeDry(x0, x1);
+        const auto [r, d0, d1] = e.delays.exchangeDry(x0, x1);
 
         if (releasing)
         {
@@ -498,12 +499,13 @@ void sourceChunk(EngineParts& e, const double* in0, const double* in1, double* o
         else
         {
             e.delays.writeBands(w, y0, y1);
-            const StftSample s = stftStep(e.stft, d0, d1, 0.0, 0.0, 0.0, 0.0, e.tables.unityGains,
-                                          e.tables.unityGains);
+            const StftSample s =
+                stftStep(e.stft, d0, d1, 0.0, 0.0, 0.0, 0.0, e.filters.tables().unityGains,
+                         e.filters.tables().unityGains);
             out0[t] = finiteOrAlignedDry(s.out0, s.dry0);
             out1[t] = finiteOrAlignedDry(s.out1, s.dry1);
         }
-        e.advanceDelayWritePos();
+        e.delays.advance();
     }
     sums.midEnergy += midEnergy;
     sums.energy0 += energy0;
@@ -512,7 +514,7 @@ void sourceChunk(EngineParts& e, const double* in0, const double* in1, double* o
 
     if (e.period.closesWith(n))
         e.source.publishPeriod(*e.registry, *e.link, slot, e.period.startPos,
-                               e.chunkSettings.priority, e.tables.sampleRate, e.meters);
+                               e.chunkSettings.priority, e.filters.tables().sampleRate, e.meters);
     else
         e.meters.peersMeter.store(holderCountOf(e.registry->slots[slot]),
                                   std::memory_order_relaxed);
@@ -569,11 +571,11 @@ void maskerChunk(EngineParts& e, const double* in0, const double* in1, double* o
     {
         const double a0 = in0[t];
         const double a1 = in1[t];
-        e.bandFilter[0].step(a0, x0);
-        e.bandFilter[1].step(a1, x1);
+        e.filters.splitInput(0, a0, x0);
+        e.filters.splitInput(1, a1, x1);
 
         const int w = e.delays.delayWritePos;
-        const auto [r, d0, d1] = e.exchangeDry(a0, a1);
+        const auto [r, d0, d1] = e.delays.exchangeDry(a0, a1);
 
         const bool primed = gates.warmupCount >= e.delays.lookaheadDelay;
         if (!primed)
@@ -585,11 +587,12 @@ void maskerChunk(EngineParts& e, const double* in0, const double* in1, double* o
         const int rMeter = (r + kDelayLength - kStftSize) % kDelayLength;
         const double* meterMid = e.delays.midBands(rMeter);
 
-        followBands(p, gates, e.tables, x0, x1, meterMid);
+        followBands(p, gates, e.filters.tables(), x0, x1, meterMid);
 
         // Gates, glides and the stereo link, once the lookahead has filled.
         if (primed)
-            stepBandGates(gates, e.gains, MaskingStageProbe::stereo(e.masking), e.tables, p.gates);
+            stepBandGates(gates, e.gains, MaskingStageProbe::stereo(e.masking), e.filters.tables(),
+                          p.gates);
 
         double sub0 = 0.0;
         double sub1 = 0.0;
@@ -606,8 +609,8 @@ void maskerChunk(EngineParts& e, const double* in0, const double* in1, double* o
             double y0;
             double y1;
             bellSampleStep(BellStageProbe::bell(e.bells, b), b, BellStageProbe::line(e.bells),
-                           p.bells[b], a0, a1, r, w, primed, e.tables.glideCoef,
-                           e.tables.levelDecay, sub0, sub1, y0, y1);
+                           p.bells[b], a0, a1, r, w, primed, e.filters.tables().glideCoef,
+                           e.filters.tables().levelDecay, sub0, sub1, y0, y1);
             if (b == bellFed)
             {
                 bellSignal0 = y0;
@@ -619,13 +622,13 @@ void maskerChunk(EngineParts& e, const double* in0, const double* in1, double* o
         const StftSample s = stftStep(e.stft, d0, d1, sub0, sub1, bellSignal0, bellSignal1,
                                       e.gains.stftBandGain[0], e.gains.stftBandGain[1]);
 
-        e.outputBandFilter.step(0.5 * (s.out0 + s.out1), outBand);
+        e.filters.splitOutput(0.5 * (s.out0 + s.out1), outBand);
         for (int m = 0; m < kBandCount; ++m)
             sums.outEnergy[m] += outBand[m] * outBand[m];
 
         double o0 = s.out0;
         double o1 = s.out1;
-        applyListenMixes(e.listening, e.tables.glideCoef, s, listenTarget, o0, o1);
+        applyListenMixes(e.listening, e.filters.tables().glideCoef, s, listenTarget, o0, o1);
         out0[t] = finiteOrAlignedDry(o0, s.dry0);
         out1[t] = finiteOrAlignedDry(o1, s.dry1);
     }

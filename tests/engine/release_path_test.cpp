@@ -37,7 +37,7 @@ TEST_F(ReleasePath, SettledEngineSetsTheFlagAndLeavesBandFiltersAlone)
     testing::runStereo(*engine, s, s, {500});
     EXPECT_EQ(engineParts(*engine).path.settled, 1);
     for (int k = 0; k < kBandCount; ++k)
-        EXPECT_EQ(engineParts(*engine).bandFilter[0].s1[k], 0.0);
+        EXPECT_EQ(engineParts(*engine).filters.input(0).s1[k], 0.0);
 }
 
 TEST_F(ReleasePath, DipsFadeWithA20msTimeConstantAndEndBitExact)
@@ -115,7 +115,7 @@ TEST_F(ReleasePath, NonFiniteInputDoesNotPoisonLaterOutput)
     EXPECT_EQ(out.left[3000 + kEngineLatency], 0.0);
     EXPECT_EQ(out.right[9000 + kEngineLatency], 0.0);
     for (int k = 0; k < kBandCount; ++k)
-        EXPECT_TRUE(std::isfinite(engineParts(*engine).bandFilter[0].s1[k]));
+        EXPECT_TRUE(std::isfinite(engineParts(*engine).filters.input(0).s1[k]));
     for (int i = 40000; i < 48000; ++i)
         ASSERT_EQ(out.left[i], s[i - kEngineLatency]) << i;
 }

@@ -120,7 +120,7 @@ TEST_P(SwitchContinuity, NoStepWhileDipsMove)
         peak = std::max(peak, std::fabs(x));
     const double steady = std::max({largestSecondDifference(out, switchAt - 8000, switchAt),
                                     largestSecondDifference(dry, switchAt - 8000, switchAt),
-                                    engineParts(*e).tables.glideCoef * peak});
+                                    engineParts(*e).filters.tables().glideCoef * peak});
     const double around = largestSecondDifference(out, switchAt, pos + 2048 + kEngineLatency);
     EXPECT_LE(around, 2.0 * steady) << "steady " << steady;
 }
