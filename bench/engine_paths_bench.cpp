@@ -4,7 +4,7 @@
 // publication. Reported as nanoseconds per sample.
 #include "engine/spectral_engine.h"
 #include "tests/engine/bell_stage_probe.h"
-#include "tests/engine/engine_parts_access.h"
+#include "tests/engine/engine_parts_probe.h"
 
 #include <benchmark/benchmark.h>
 
@@ -81,13 +81,11 @@ void BM_ChunkReleasing(benchmark::State& state)
     for (auto _ : state)
     {
         // Keep the glide going: every band and bell still has a dip to release.
-        for (int c = 0; c < 2; ++c)
-            for (int k = 0; k < ostrel::kBandCount; ++k)
-                engineParts(*f.engine).gains.bandGain[c][k] = 0.5;
+        ostrel::EnginePartsProbe::holdBandDips(*f.engine, 0.5);
         for (int b = 0; b < ostrel::kBellCount; ++b)
         {
             ostrel::DynamicBell& bell =
-                ostrel::BellStageProbe::bell(engineParts(*f.engine).bells, b);
+                ostrel::BellStageProbe::bell(ostrel::EnginePartsProbe::bellStage(*f.engine), b);
             bell.bellGain0 = bell.bellGain1 = 0.5;
         }
         f.chunk(pos);

@@ -76,11 +76,13 @@ public:
     double bandGain(int channel, int band) const { return parts.gains.bandGain[channel][band]; }
     const MaskingStage& masking() const { return parts.masking; }
     const BellStage& bells() const { return parts.bells; }
+    // The band analysis: its tables and filter states.
+    const BandFilters& bandFilters() const { return parts.filters; }
 
 private:
     EngineParts parts;
     // The reference paths of the equivalence tests drive the same parts.
-    friend EngineParts& engineParts(SpectralEngine& engine);
+    friend class EnginePartsProbe;
 };
 
 } // namespace ostrel

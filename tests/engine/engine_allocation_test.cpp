@@ -2,6 +2,7 @@
 // global operator new watches every processBlock call. The only allowed
 // allocation is the growth of the mono scratch buffer for a longer mono block.
 #include "allocation_counting.h"
+#include "engine/engine_parts_probe.h"
 #include "engine_test_support.h"
 
 #include <gtest/gtest.h>
@@ -190,8 +191,7 @@ TEST_F(AudioThreadAllocation, NoneInAnyPathOrBlockSize)
             EXPECT_EQ(countBlock(2, frames), 0) << "role " << p.role << " frames " << frames;
     }
     // Releasing dips (the full release path with spectral frames) too.
-    for (int k = 0; k < kBandCount; ++k)
-        engineParts(*engine).gains.bandGain[0][k] = 0.5;
+    EnginePartsProbe::holdBandDips(*engine, [](int c, int) { return c == 0 ? 0.5 : 1.0; });
     EXPECT_EQ(countBlock(2, 4096), 0);
 }
 

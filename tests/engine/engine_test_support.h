@@ -4,7 +4,6 @@
 #pragma once
 
 #include "engine/block_driver.h"
-#include "engine/engine_parts_access.h"
 #include "engine/spectral_engine.h"
 
 #include <cmath>

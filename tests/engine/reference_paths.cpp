@@ -7,6 +7,7 @@
 #include "engine/band_gates.h"
 #include "engine/band_levels.h"
 #include "engine/bell_stage_probe.h"
+#include "engine/engine_parts_probe.h"
 #include "engine/float_mode_guard.h"
 #include "engine/glide.h"
 #include "engine/masking_meters.h"
@@ -180,7 +181,7 @@ StftSample stftStep(StftFrameEngine& stage, double dry0, double dry1, double sub
     return out;
 }
 
-void releaseSample(EngineParts& e, double in0, double in1, const double* y0, const double* y1,
+void releaseSample(EnginePartsProbe& e, double in0, double in1, const double* y0, const double* y1,
                    int readPos, double d0, double d1, double& out0, double& out1)
 {
     const int w = e.delays.delayWritePos;
@@ -265,7 +266,7 @@ void bellSampleStep(DynamicBell& bell, int b, BellDelayLine& line, const BellChu
     }
 }
 
-void accumulateLocalSource(EngineParts& e, const double* a, const double* b, int n,
+void accumulateLocalSource(EnginePartsProbe& e, const double* a, const double* b, int n,
                            MidLevelSums& sums)
 {
     double total = 0.0;
@@ -416,8 +417,8 @@ void applyListenMixes(ListenState& l, double glideCoef, const StftSample& s, dou
     }
 }
 
-void releaseChunk(EngineParts& e, const double* in0, const double* in1, double* out0, double* out1,
-                  int n, int slot)
+void releaseChunk(EnginePartsProbe& e, const double* in0, const double* in1, double* out0,
+                  double* out1, int n, int slot)
 {
     e.meters.peersMeter.store(holderCountOf(e.registry->slots[slot]), std::memory_order_relaxed);
 
@@ -455,8 +456,8 @@ void releaseChunk(EngineParts& e, const double* in0, const double* in1, double* 
     }
 }
 
-void sourceChunk(EngineParts& e, const double* in0, const double* in1, double* out0, double* out1,
-                 int n, int64_t hostSamplePos, int slot)
+void sourceChunk(EnginePartsProbe& e, const double* in0, const double* in1, double* out0,
+                 double* out1, int n, int64_t hostSamplePos, int slot)
 {
     (void)hostSamplePos; // the period's start position is what gets published
     e.path.settled = 0;
@@ -520,9 +521,9 @@ void sourceChunk(EngineParts& e, const double* in0, const double* in1, double* o
                                   std::memory_order_relaxed);
 }
 
-void maskerChunk(EngineParts& e, const double* in0, const double* in1, double* out0, double* out1,
-                 int n, int64_t hostSamplePos, bool transportRunning, const double* side0,
-                 const double* side1)
+void maskerChunk(EnginePartsProbe& e, const double* in0, const double* in1, double* out0,
+                 double* out1, int n, int64_t hostSamplePos, bool transportRunning,
+                 const double* side0, const double* side1)
 {
     if (n <= 0)
         return;
@@ -637,8 +638,9 @@ void maskerChunk(EngineParts& e, const double* in0, const double* in1, double* o
         e.closeMaskerPeriod();
 }
 
-void slice(EngineParts& e, const double* in0, const double* in1, double* out0, double* out1, int n,
-           int64_t hostSamplePos, bool transportRunning, const double* side0, const double* side1)
+void slice(EnginePartsProbe& e, const double* in0, const double* in1, double* out0, double* out1,
+           int n, int64_t hostSamplePos, bool transportRunning, const double* side0,
+           const double* side1)
 {
     // One consistent copy of the settings for the whole slice.
     e.chunkSettings = e.settings.snapshot();
@@ -723,7 +725,7 @@ void processChunk(SpectralEngine& engine, const double* in0, const double* in1, 
                   double* out1, int n, int64_t hostSamplePos, bool transportRunning,
                   const double* side0, const double* side1)
 {
-    EngineParts& e = engineParts(engine);
+    EnginePartsProbe e(engine);
     const FloatModeGuard floatMode;
     // Slices end where an analysis period ends, so the block-rate work runs
     // once per period whatever the host's block size.

@@ -3,7 +3,6 @@
 // state, so two engines fed alike can be compared sample by sample.
 #pragma once
 
-#include "engine/engine_parts_access.h"
 #include "engine/spectral_engine.h"
 
 namespace ostrel::reference

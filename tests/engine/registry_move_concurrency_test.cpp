@@ -108,7 +108,7 @@ TEST(RegistryMoveConcurrency, InstancesMoveWhileTheirAudioRunsAndTheMaskerKeepsG
         double lowest = 1.0;
         for (int k = 0; k < kBandCount; ++k)
         {
-            const double g = engineParts(*masker).gains.bandGain[0][k];
+            const double g = masker->bandGain(0, k);
             lowest = std::min(lowest, g);
             largestStep = std::max(largestStep, std::abs(g - previous[k]));
             previous[k] = g;

@@ -8,7 +8,6 @@
 #include <functional>
 #include <string>
 
-#include "engine/masking_stage_probe.h"
 #include "masking_test_rig.h"
 
 namespace ostrel
@@ -120,7 +119,7 @@ TEST_P(SwitchContinuity, NoStepWhileDipsMove)
         peak = std::max(peak, std::fabs(x));
     const double steady = std::max({largestSecondDifference(out, switchAt - 8000, switchAt),
                                     largestSecondDifference(dry, switchAt - 8000, switchAt),
-                                    engineParts(*e).filters.tables().glideCoef * peak});
+                                    e->bandFilters().tables().glideCoef * peak});
     const double around = largestSecondDifference(out, switchAt, pos + 2048 + kEngineLatency);
     EXPECT_LE(around, 2.0 * steady) << "steady " << steady;
 }
@@ -274,7 +273,7 @@ TEST(HugeSample, LeavesNoTraceTwoSecondsLater)
         }
         link.clear();
         for (int k = 0; k < kBandCount; ++k)
-            link.push_back(maskingStageOf(*e).stereoLink(k));
+            link.push_back(e->masking().stereoLink(k));
         return testing::bandPowers(out0, static_cast<int>(2.5 * kRate), total);
     };
     std::vector<double> cleanLink, spikeLink;
