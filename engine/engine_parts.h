@@ -90,6 +90,13 @@ public:
     // Moves the instance to `other` at once: main thread, audio stopped.
     void adoptRegistry(PeerRegistry& other);
 
+    // Read-only views: the band analysis, the gain applied to a band now
+    // (1.0 = no dip), the masking and bell stages.
+    const BandFilters& bandFilters() const { return filters; }
+    double bandGain(int channel, int band) const { return gains.bandGain[channel][band]; }
+    const MaskingStage& maskingStage() const { return masking; }
+    const BellStage& bellStage() const { return bells; }
+
     // An output sample that is not finite is replaced by the dry sample aligned
     // with it, or by silence when that is not finite either (a bad input sample
     // comes out as 0 where it went in).
@@ -100,6 +107,7 @@ public:
         return std::isfinite(alignedDry) ? alignedDry : 0.0;
     }
 
+private:
     // Samples left in the running analysis period.
     int samplesLeftInPeriod() const { return period.length - period.pos; }
 
@@ -192,6 +200,10 @@ public:
 
     // --- meters, read by the idle thread (relaxed) --------------------------
     EngineMeters meters;
+
+    // The reference paths of the equivalence tests drive these same parts
+    // sample by sample.
+    friend class EnginePartsProbe;
 };
 
 } // namespace ostrel

@@ -71,13 +71,13 @@ public:
     // Audio thread, or any thread while audio is stopped: none of these is
     // atomic.
     // The rate of the last resetEngine.
-    double sampleRate() const { return parts.filters.tables().sampleRate; }
+    double sampleRate() const { return parts.bandFilters().tables().sampleRate; }
     // The gain applied to a band on a channel now (1.0 = no dip).
-    double bandGain(int channel, int band) const { return parts.gains.bandGain[channel][band]; }
-    const MaskingStage& masking() const { return parts.masking; }
-    const BellStage& bells() const { return parts.bells; }
+    double bandGain(int channel, int band) const { return parts.bandGain(channel, band); }
+    const MaskingStage& masking() const { return parts.maskingStage(); }
+    const BellStage& bells() const { return parts.bellStage(); }
     // The band analysis: its tables and filter states.
-    const BandFilters& bandFilters() const { return parts.filters; }
+    const BandFilters& bandFilters() const { return parts.bandFilters(); }
 
 private:
     EngineParts parts;
