@@ -25,17 +25,45 @@ inline int analysisPeriodLength(double sampleRate, int longest)
     return static_cast<int>(std::min(samples, static_cast<double>(longest)));
 }
 
-struct AnalysisPeriod
+// Where the running period stands: the engine cuts its chunks into slices
+// that end at the period's end, and begins and closes the block-rate work
+// there.
+class AnalysisPeriod
 {
-    int length = 512;
-    int pos = 0;                   // samples of the running period already processed
-    int64_t startPos = -1;         // host position of the period's first sample; -1 unknown
-    bool transportRunning = false; // as the host said at the period's start
+public:
+    // A new rate: the period's length (at most `longest` samples), a period
+    // starting afresh at an unknown host position.
+    void prepare(double sampleRate, int longest)
+    {
+        length_ = analysisPeriodLength(sampleRate, longest);
+        pos_ = 0;
+        startPos_ = -1;
+    }
+    // A new role starts a new period.
+    void restart() { pos_ = 0; }
 
-    bool starts() const { return pos == 0; }
+    bool starts() const { return pos_ == 0; }
     // Whether a slice of n samples from the current position closes the period.
-    bool closesWith(int n) const { return pos + n >= length; }
-    void restart() { pos = 0; }
+    bool closesWith(int n) const { return pos_ + n >= length_; }
+    int samplesLeft() const { return length_ - pos_; }
+    int length() const { return length_; }
+    // Host position of the period's first sample; -1 unknown.
+    int64_t startPos() const { return startPos_; }
+
+    // At the period's first sample: where the host says it is.
+    void begin(int64_t hostSamplePos) { startPos_ = hostSamplePos; }
+    // After a slice of n samples.
+    void advance(int n)
+    {
+        pos_ += n;
+        if (pos_ >= length_)
+            pos_ = 0;
+    }
+
+private:
+    int length_ = 512;
+    int pos_ = 0; // samples of the running period already processed
+    int64_t startPos_ = -1;
 };
 
 } // namespace ostrel

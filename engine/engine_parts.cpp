@@ -62,7 +62,7 @@ void EngineParts::processSlice(const double* in0, const double* in1, double* out
     const bool bypassOn = chunkSettings.bypass != 0 || hostBypassed;
     const bool releasing = bypassOn || role == kRoleOff;
 
-    if (role != path.lastRole || static_cast<uint8_t>(bypassOn) != path.lastBypass)
+    if (path.changesTo(role, bypassOn))
     {
         floatMode.engage();
         resetOnRoleChange(role, bypassOn);
@@ -70,14 +70,11 @@ void EngineParts::processSlice(const double* in0, const double* in1, double* out
     // A settled release whose spectral stage is empty only moves samples
     // along the lookahead line (processReleaseChunk, processSettledChunk);
     // everything else computes.
-    if (!(releasing && path.restsSinceChange != 0 && stft.isPlainDelay()))
+    if (!(releasing && path.restsSinceChange() && stft.isPlainDelay()))
         floatMode.engage();
 
     if (period.starts())
-    {
-        period.startPos = hostSamplePos;
-        period.transportRunning = transportRunning;
-    }
+        period.begin(hostSamplePos);
 
     // The idle thread watches this to tell whether audio is running.
     // Only this thread writes it, so no read-modify-write is needed; it
@@ -93,9 +90,7 @@ void EngineParts::processSlice(const double* in0, const double* in1, double* out
     else
         processMaskerChunk(in0, in1, out0, out1, n, hostSamplePos, transportRunning, side0, side1);
 
-    period.pos += n;
-    if (period.pos >= period.length)
-        period.pos = 0;
+    period.advance(n);
 }
 
 bool EngineParts::anyDipOrListen() const

@@ -22,6 +22,7 @@
 #include "engine/masking_source_history.h"
 #include "engine/masking_stage.h"
 #include "engine/meter_readings.h"
+#include "engine/path_state.h"
 #include "engine/source_stage.h"
 #include "engine/stft_frame_engine.h"
 #include "link/peer_registry.h"
@@ -109,7 +110,7 @@ public:
 
 private:
     // Samples left in the running analysis period.
-    int samplesLeftInPeriod() const { return period.length - period.pos; }
+    int samplesLeftInPeriod() const { return period.samplesLeft(); }
 
     // --- paths (called from processChunk only, with slices that do not
     // cross an analysis period's end) ---------------------------------------
@@ -151,8 +152,8 @@ private:
     void closeMaskerPeriod();
     MaskingContext maskingContext()
     {
-        return {chunkSettings, filters.tables(), *registry,      *link, meters,
-                bells,         period.length,    period.startPos};
+        return {chunkSettings, filters.tables(), *registry,        *link, meters,
+                bells,         period.length(),  period.startPos()};
     }
 
     // Per-band reset when the role or the bypass changed.

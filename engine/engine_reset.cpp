@@ -36,9 +36,7 @@ void EngineParts::resetEngine(double rate)
     // Every group of state back to neutral; the next chunk performs the
     // role-change reset.
     delays.reset();
-    period.length = analysisPeriodLength(rate, kDelayLength - delays.lookaheadDelay);
-    period.restart();
-    period.startPos = -1;
+    period.prepare(rate, kDelayLength - delays.lookaheadDelay);
     source.reset();
     path.reset();
     gains.reset();
@@ -54,8 +52,7 @@ void EngineParts::resetEngine(double rate)
 
 void EngineParts::resetOnRoleChange(int role, bool bypassOn)
 {
-    const bool wasMasking =
-        (path.lastRole == kRoleMasker || path.lastRole == kRoleSelf) && path.lastBypass == 0;
+    const bool wasMasking = path.wasMasking();
     const bool entersMasking = (role == kRoleMasker || role == kRoleSelf) && !bypassOn;
 
     // Whatever the path, the gates continue from the gains in use: a dip or
@@ -79,9 +76,7 @@ void EngineParts::resetOnRoleChange(int role, bool bypassOn)
     meters.nullSmoothed = -120.0;
     meters.nullMeter.store(-150.0f, std::memory_order_relaxed);
     meters.linked.store(0, std::memory_order_relaxed);
-    path.lastRole = role;
-    path.lastBypass = bypassOn ? 1 : 0;
-    path.restsSinceChange = 0;
+    path.enter(role, bypassOn);
 }
 
 void EngineParts::freshenMaskingState()
@@ -90,7 +85,7 @@ void EngineParts::freshenMaskingState()
     // from before, so the gates start from silence.
     masking.freshen();
     bells.freshen(filters.tables().sampleRate);
-    if (path.settled)
+    if (path.settled())
     {
         // The band filters stood still on the settled release path.
         filters.clearInputState();

@@ -19,19 +19,6 @@ namespace ostrel
 // Counters that mean "long ago" (the source counts as stale until it publishes).
 inline constexpr int32_t kStaleCount = 0x10000000;
 
-// What the block driver remembers between chunks.
-struct PathState
-{
-    int32_t lastRole = -1;
-    uint8_t lastBypass = 0;
-    uint8_t settled = 0; // the release path brought everything to rest
-    // Settled and nothing changed since: the release path need not look for
-    // dips again (only another path or a role change brings one back).
-    uint8_t restsSinceChange = 0;
-
-    void reset() { *this = PathState{}; }
-};
-
 // The per-band gains applied to each channel, and what the spectral stage gets.
 struct BandGains
 {

@@ -92,15 +92,14 @@ EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double
 {
     if (n <= 0)
         return;
-    path.restsSinceChange = 0;
+    const bool fromRest = path.leaveRest();
     refillStftRings();
     if (period.starts())
         beginMaskerPeriod(hostSamplePos, transportRunning, side0 != nullptr);
 
     // A start from rest: the delay lines refill before anything is gated.
-    if (path.settled)
+    if (fromRest)
     {
-        path.settled = 0;
         masking.startFromRest();
         bells.settle();
     }

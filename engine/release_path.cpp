@@ -99,11 +99,10 @@ void EngineParts::processReleaseChunk(const double* in0, const double* in1, doub
 {
     meters.peersMeter.store(holderCountOf(registry->slots[slot]), std::memory_order_relaxed);
 
-    if (path.restsSinceChange != 0 || !anyDipOrListen())
+    if (path.restsSinceChange() || !anyDipOrListen())
     {
-        path.restsSinceChange = 1;
         // Settled: nothing to release. Band and bell filters rest untouched.
-        path.settled = 1;
+        path.settle();
         processSettledChunk(in0, in1, out0, out1, n);
         return;
     }

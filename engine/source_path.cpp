@@ -14,8 +14,7 @@ OSTREL_VECTOR_BODY void EngineParts::processSourceChunkBody(const double* in0, c
                                                             int64_t hostSamplePos, int slot)
 {
     (void)hostSamplePos; // the period's start position is what gets published
-    path.settled = 0;
-    path.restsSinceChange = 0;
+    path.leaveRest();
     const bool releasing = anyDipOrListen();
 
     if (period.starts())
@@ -47,7 +46,7 @@ OSTREL_VECTOR_BODY void EngineParts::processSourceChunkBody(const double* in0, c
     }
 
     if (period.closesWith(n))
-        source.publishPeriod(*registry, *link, slot, period.startPos, chunkSettings.priority,
+        source.publishPeriod(*registry, *link, slot, period.startPos(), chunkSettings.priority,
                              filters.tables().sampleRate, meters);
     else
         meters.peersMeter.store(holderCountOf(registry->slots[slot]), std::memory_order_relaxed);

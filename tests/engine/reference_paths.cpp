@@ -425,7 +425,7 @@ void releaseChunk(EnginePartsProbe& e, const double* in0, const double* in1, dou
     if (!e.anyDipOrListen())
     {
         // Settled: nothing to release. Band and bell filters rest untouched.
-        e.path.settled = 1;
+        e.path.settle();
         for (int t = 0; t < n; ++t)
         {
             const double x0 = in0[t];
@@ -460,7 +460,7 @@ void sourceChunk(EnginePartsProbe& e, const double* in0, const double* in1, doub
                  double* out1, int n, int64_t hostSamplePos, int slot)
 {
     (void)hostSamplePos; // the period's start position is what gets published
-    e.path.settled = 0;
+    e.path.leaveRest();
     const bool releasing = e.anyDipOrListen();
 
     if (e.period.starts())
@@ -514,7 +514,7 @@ void sourceChunk(EnginePartsProbe& e, const double* in0, const double* in1, doub
     sums.count += n;
 
     if (e.period.closesWith(n))
-        e.source.publishPeriod(*e.registry, *e.link, slot, e.period.startPos,
+        e.source.publishPeriod(*e.registry, *e.link, slot, e.period.startPos(),
                                e.chunkSettings.priority, e.filters.tables().sampleRate, e.meters);
     else
         e.meters.peersMeter.store(holderCountOf(e.registry->slots[slot]),
@@ -533,9 +533,8 @@ void maskerChunk(EnginePartsProbe& e, const double* in0, const double* in1, doub
         e.beginMaskerPeriod(hostSamplePos, transportRunning, side0 != nullptr);
 
     // A start from rest: the delay lines refill before anything is gated.
-    if (e.path.settled)
+    if (e.path.leaveRest())
     {
-        e.path.settled = 0;
         gates.warmupCount = 0;
         e.bells.settle();
     }
@@ -648,14 +647,11 @@ void slice(EnginePartsProbe& e, const double* in0, const double* in1, double* ou
     const int slot = slotOfChannelIndex(e.chunkSettings.channelIndex);
     const bool bypassOn = e.chunkSettings.bypass != 0 || e.hostBypassed;
 
-    if (role != e.path.lastRole || static_cast<uint8_t>(bypassOn) != e.path.lastBypass)
+    if (e.path.changesTo(role, bypassOn))
         e.resetOnRoleChange(role, bypassOn);
 
     if (e.period.starts())
-    {
-        e.period.startPos = hostSamplePos;
-        e.period.transportRunning = transportRunning;
-    }
+        e.period.begin(hostSamplePos);
 
     // The idle thread watches this to tell whether audio is running.
     e.link->blockCounter.fetch_add(1, std::memory_order_relaxed);
@@ -668,9 +664,7 @@ void slice(EnginePartsProbe& e, const double* in0, const double* in1, double* ou
     else
         maskerChunk(e, in0, in1, out0, out1, n, hostSamplePos, transportRunning, side0, side1);
 
-    e.period.pos += n;
-    if (e.period.pos >= e.period.length)
-        e.period.pos = 0;
+    e.period.advance(n);
 }
 
 } // namespace
