@@ -95,7 +95,7 @@ void EngineParts::processSlice(const double* in0, const double* in1, double* out
 
 bool EngineParts::anyDipOrListen() const
 {
-    if (listening.listenMix > 0.0)
+    if (listening.listenHeard())
         return true;
     for (int c = 0; c < 2; ++c)
         for (int k = 0; k < kBandCount; ++k)

@@ -19,6 +19,7 @@
 #include "engine/engine_role.h"
 #include "engine/engine_settings.h"
 #include "engine/engine_state.h"
+#include "engine/listen_stage.h"
 #include "engine/masking_source_history.h"
 #include "engine/masking_stage.h"
 #include "engine/meter_readings.h"
@@ -197,7 +198,7 @@ private:
     // --- the Masker/Self path's stages ----------------------------------------
     MaskingStage masking;
     BellStage bells;
-    ListenState listening;
+    ListenStage listening;
 
     // --- meters, read by the idle thread (relaxed) --------------------------
     EngineMeters meters;

@@ -154,34 +154,6 @@ struct GateState
     }
 };
 
-// The Listen and Bell Listen crossfades.
-struct ListenState
-{
-    double listenMix = 0.0;
-    double bellListenMix = 0.0;
-    // Bell Listen follows its selection when the bell's signal leaves the
-    // spectral stage, kStftSize samples after it was asked for.
-    int32_t bellListenAsked = -1;           // the selection as it stands
-    int32_t bellListenAskedAge = kStftSize; // samples since it last changed
-    int32_t lastBellListen = -1;            // the selection the output now hears
-    int32_t bellListenFed = -1;             // the bell whose signal enters the spectral stage
-
-    // Both crossfades at rest, Listen where its parameter stands.
-    void reset(bool listenOn)
-    {
-        *this = ListenState{};
-        listenMix = listenOn ? 1.0 : 0.0;
-    }
-    void resetBellListen()
-    {
-        bellListenMix = 0.0;
-        bellListenAsked = -1;
-        bellListenAskedAge = kStftSize;
-        lastBellListen = -1;
-        bellListenFed = -1;
-    }
-};
-
 // The meters, written by the audio thread and read by the idle timer
 // (relaxed: each value is whole on its own).
 struct EngineMeters

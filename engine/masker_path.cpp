@@ -31,58 +31,6 @@ OSTREL_INLINE_IN_CLONES void removeLowBands(const BandGains& gains, const double
     }
 }
 
-// Bell Listen's selection as the output hears it: a bell's signal leaves the
-// spectral stage kStftSize samples after it entered, so the crossfade follows
-// the selection that late. Returns the bell whose signal enters the stage now
-// (kept while a crossfade away from it still plays).
-OSTREL_INLINE_IN_CLONES int stepBellListenSelection(ListenState& l, int asked)
-{
-    if (asked != l.bellListenAsked)
-    {
-        l.bellListenAsked = asked;
-        l.bellListenAskedAge = 0;
-    }
-    if (l.bellListenAskedAge < kStftSize && ++l.bellListenAskedAge == kStftSize)
-        l.lastBellListen = l.bellListenAsked;
-    if (asked >= 0)
-        l.bellListenFed = asked;
-    else if (l.bellListenAskedAge >= kStftSize && l.bellListenMix == 0.0)
-        l.bellListenFed = -1;
-    return l.bellListenFed;
-}
-
-// Listen (toward what is removed) and Bell Listen (toward the heard bell).
-OSTREL_INLINE_IN_CLONES void applyListenMixes(ListenState& l, double glideCoef, const StftSample& s,
-                                              double listenTarget, double& o0, double& o1)
-{
-    l.listenMix += (listenTarget - l.listenMix) * glideCoef;
-    if (listenTarget == 0.0 && l.listenMix < 1e-6)
-        l.listenMix = 0.0;
-    else if (listenTarget == 1.0 && l.listenMix > 0.999999)
-        l.listenMix = 1.0;
-    if (l.listenMix > 0.0)
-    {
-        o0 += l.listenMix * (s.removed0 - o0);
-        o1 += l.listenMix * (s.removed1 - o1);
-    }
-
-    if (l.lastBellListen >= 0)
-    {
-        l.bellListenMix += (1.0 - l.bellListenMix) * glideCoef;
-    }
-    else
-    {
-        l.bellListenMix -= l.bellListenMix * glideCoef;
-        if (l.bellListenMix < 1e-6)
-            l.bellListenMix = 0.0;
-    }
-    if (l.bellListenMix > 0.0)
-    {
-        o0 += l.bellListenMix * (s.bell0 - o0);
-        o1 += l.bellListenMix * (s.bell1 - o1);
-    }
-}
-
 } // namespace
 
 OSTREL_VECTOR_BODY void
@@ -158,7 +106,7 @@ EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double
         delays.writeBands(w, x0, x1);
 
         // Bells, and the signal Bell Listen hands to the spectral stage.
-        const int bellFed = stepBellListenSelection(listening, primed ? bellListenSetting : -1);
+        const int bellFed = listening.stepBellSelection(primed ? bellListenSetting : -1);
         bells.stepLanes(bellLanes, a0, a1, r, w, primed, tables.glideCoef, tables.levelDecay, sub0,
                         sub1);
         const double bellSignal0 = bellFed >= 0 ? bellLanes.y[bellLane(bellFed, 0)] : 0.0;
@@ -178,7 +126,7 @@ EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double
 
         double o0 = s.out0;
         double o1 = s.out1;
-        applyListenMixes(listening, tables.glideCoef, s, listenTarget, o0, o1);
+        listening.mix(tables.glideCoef, s, listenTarget, o0, o1);
         out0[t] = finiteOrAlignedDry(o0, s.dry0);
         out1[t] = finiteOrAlignedDry(o1, s.dry1);
     }

@@ -46,12 +46,7 @@ inline void EngineParts::releaseSample(double in0, double in1, const double* y0,
         stft.step(d0, d1, sub0, sub1, 0.0, 0.0, gains.stftBandGain[0], gains.stftBandGain[1]);
     double o0 = s.out0;
     double o1 = s.out1;
-    listening.listenMix = glideToZero(listening.listenMix, tables.glideCoef);
-    if (listening.listenMix > 0.0)
-    {
-        o0 += listening.listenMix * (s.removed0 - o0);
-        o1 += listening.listenMix * (s.removed1 - o1);
-    }
+    listening.release(tables.glideCoef, s, o0, o1);
     out0 = finiteOrAlignedDry(o0, s.dry0);
     out1 = finiteOrAlignedDry(o1, s.dry1);
 }

@@ -44,7 +44,7 @@ public:
     BandGains& gains;
     MaskingStage& masking;
     BellStage& bells;
-    ListenState& listening;
+    ListenStage& listening;
     EngineMeters& meters;
 
     int samplesLeftInPeriod() const { return parts_.samplesLeftInPeriod(); }

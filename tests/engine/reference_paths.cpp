@@ -10,6 +10,7 @@
 #include "engine/engine_parts_probe.h"
 #include "engine/float_mode_guard.h"
 #include "engine/glide.h"
+#include "engine/listen_stage_probe.h"
 #include "engine/masking_meters.h"
 #include "engine/masking_stage_probe.h"
 #include "engine/source_stage_probe.h"
@@ -213,11 +214,12 @@ void releaseSample(EnginePartsProbe& e, double in0, double in1, const double* y0
                                   e.gains.stftBandGain[1]);
     double o0 = s.out0;
     double o1 = s.out1;
-    e.listening.listenMix = glideToZero(e.listening.listenMix, e.filters.tables().glideCoef);
-    if (e.listening.listenMix > 0.0)
+    ListenState& listen = ListenStageProbe::state(e.listening);
+    listen.listenMix = glideToZero(listen.listenMix, e.filters.tables().glideCoef);
+    if (listen.listenMix > 0.0)
     {
-        o0 += e.listening.listenMix * (s.removed0 - o0);
-        o1 += e.listening.listenMix * (s.removed1 - o1);
+        o0 += listen.listenMix * (s.removed0 - o0);
+        o1 += listen.listenMix * (s.removed1 - o1);
     }
     out0 = finiteOrAlignedDry(o0, s.dry0);
     out1 = finiteOrAlignedDry(o1, s.dry1);
@@ -601,7 +603,8 @@ void maskerChunk(EnginePartsProbe& e, const double* in0, const double* in1, doub
         e.delays.writeBands(w, x0, x1);
 
         // Bells, and the signal Bell Listen hands to the spectral stage.
-        const int bellFed = stepBellListenSelection(e.listening, primed ? bellListenSetting : -1);
+        const int bellFed = stepBellListenSelection(ListenStageProbe::state(e.listening),
+                                                    primed ? bellListenSetting : -1);
         double bellSignal0 = 0.0;
         double bellSignal1 = 0.0;
         for (int b = 0; b < kBellCount; ++b)
@@ -628,7 +631,8 @@ void maskerChunk(EnginePartsProbe& e, const double* in0, const double* in1, doub
 
         double o0 = s.out0;
         double o1 = s.out1;
-        applyListenMixes(e.listening, e.filters.tables().glideCoef, s, listenTarget, o0, o1);
+        applyListenMixes(ListenStageProbe::state(e.listening), e.filters.tables().glideCoef, s,
+                         listenTarget, o0, o1);
         out0[t] = finiteOrAlignedDry(o0, s.dry0);
         out1[t] = finiteOrAlignedDry(o1, s.dry1);
     }
