@@ -64,7 +64,10 @@ OSTREL_VECTOR_BODY void EngineParts::processSettledChunkBody(const double* in0, 
         const int m = std::min({n - t, kPlainDelay, kDelayLength - w, kDelayLength - r});
         const double* x[2] = {in0 + t, in1 + t};
         double* y[2] = {out0 + t, out1 + t};
-        for (int c = 0; c < 2; ++c)
+        // A mono block in place reads both channels from the first output:
+        // the second channel's run goes first, before that output is written.
+        const int first = y[0] == x[1] ? 1 : 0;
+        for (int c : {first, 1 - first})
         {
             if (x[c] == y[c])
                 plainDelayRun<true>(nullptr, y[c], delays.dryDelay[c] + w, delays.dryDelay[c] + r,

@@ -15,10 +15,11 @@ using Arranging = Instance::Arranging;
 
 constexpr int kFrames = 3 * kLatency;
 
-// A Self instance at full depth: output that differs from its input.
-void AddDipping(host::ParameterChanges& changes, bool hostBypass)
+// A Self instance at full depth (output that differs from its input), or
+// another role.
+void AddDipping(host::ParameterChanges& changes, bool hostBypass, double role = 1.0)
 {
-    changes.Add(kRole, 0, 1.0);
+    changes.Add(kRole, 0, role);
     changes.Add(kDepth, 0, 1.0);
     changes.Add(kSelectivity, 0, 0.0);
     if (hostBypass)
@@ -89,7 +90,8 @@ struct AsIsCase
     bool inPlace;
     int sidechain; // channels of an active sidechain bus, 0 none
     bool hostBypass;
-    bool stereoFirst; // stereo blocks before the mono ones
+    bool stereoFirst;  // stereo blocks before the mono ones
+    double role = 1.0; // normalised: 1 Self, 0 Off
 };
 
 class MonoTrackOnStereoBuses : public ::testing::TestWithParam<AsIsCase>
@@ -122,7 +124,7 @@ TEST_P(MonoTrackOnStereoBuses, BothOutputsCarryTheProcessedMonoSignal)
         return;
     }
     host::ParameterChanges changes;
-    AddDipping(changes, c.hostBypass);
+    AddDipping(changes, c.hostBypass, c.role);
     plugin.PrepareLayout({1, c.sidechain, 2}, Arranging::SendAsIs, 256, c.use64);
     plugin->SetInPlace(c.inPlace);
     const Signal out = plugin.Run(mono, &changes, c.sidechain > 0 ? &side : nullptr);
@@ -133,7 +135,7 @@ TEST_P(MonoTrackOnStereoBuses, BothOutputsCarryTheProcessedMonoSignal)
 
     Instance reference;
     host::ParameterChanges same;
-    AddDipping(same, c.hostBypass);
+    AddDipping(same, c.hostBypass, c.role);
     reference.PrepareLayout({1, 0, 1}, Arranging::ArrangeThenActivate, 256, c.use64);
     const Signal expected = reference.Run(mono, &same);
     for (size_t i = 0; i < out[0].size(); ++i)
@@ -148,6 +150,8 @@ INSTANTIATE_TEST_SUITE_P(
                       AsIsCase{"double64", true, false, 0, false, false},
                       AsIsCase{"float32_in_place", false, true, 0, false, false},
                       AsIsCase{"double64_in_place", true, true, 0, false, false},
+                      AsIsCase{"off32_in_place", false, true, 0, false, false, 0.0},
+                      AsIsCase{"off64_in_place", true, true, 0, false, false, 0.0},
                       AsIsCase{"stereo_sidechain", false, false, 2, false, false},
                       AsIsCase{"mono_sidechain64", true, false, 1, false, false},
                       AsIsCase{"host_bypassed", false, false, 0, true, false},
