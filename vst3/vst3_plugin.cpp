@@ -442,6 +442,7 @@ void Vst3Plugin::ApplyParameterChanges(Vst::ProcessData& data)
     if (!changes)
         return;
     const int32 count = changes->getParameterCount();
+    const auto paramCount = static_cast<Vst::ParamID>(mHostValues.size());
     for (int32 i = 0; i < count; ++i)
     {
         Vst::IParamValueQueue* queue = changes->getParameterData(i);
@@ -454,24 +455,25 @@ void Vst3Plugin::ApplyParameterChanges(Vst::ProcessData& data)
         if (points <= 0 || queue->getPoint(points - 1, offset, value) != kResultTrue)
             continue;
         const Vst::ParamID id = queue->getParameterId();
-        if (id == kBypassParamId)
+        if (id < paramCount)
         {
-            SetBypassed(value > 0.5);
-        }
-        else if (id < static_cast<Vst::ParamID>(NParams()))
-        {
-            IParam* param = GetParam(static_cast<int>(id));
             HostValue& last = mHostValues[id];
-            const double before = param->Value();
             // The value this parameter already took from the host, and
             // nothing has moved it since: applying it again changes nothing.
-            if (value == last.normalised && before == last.plain)
+            // (A value once taken, `param` is set.)
+            if (value == last.normalised && last.param->Value() == last.plain)
                 continue;
+            IParam* param = last.param ? last.param : GetParam(static_cast<int>(id));
+            const double before = param->Value();
             param->Set(param->FromNormalised(value));
             if (param->Value() != before)
                 NoteParamsEdited();
             OnParamChange(static_cast<int>(id));
-            last = {value, param->Value()};
+            last = {value, param->Value(), param};
+        }
+        else if (id == kBypassParamId)
+        {
+            SetBypassed(value > 0.5);
         }
         else if (id >= kMidiControllerParamBase)
         {

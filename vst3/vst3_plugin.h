@@ -195,6 +195,7 @@ private:
     {
         double normalised = std::numeric_limits<double>::quiet_NaN();
         double plain = std::numeric_limits<double>::quiet_NaN();
+        IParam* param = nullptr; // set with the first value taken
     };
     std::vector<HostValue> mHostValues;
     // Per direction, the audio buses as a block reads them: their count (-1
