@@ -49,6 +49,23 @@ struct DelayLines
 
     alignas(kLaneAlign) double lowBandDelay[kLowBandRing][2][kTimeDomainBands] = {};
     double midBandDelay[kMidBandRing][kBandCount] = {};
+    // Only the dip meter reads the mid signals, and only while an editor
+    // shows it: otherwise they are not written (three cache lines a sample,
+    // a quarter megabyte per instance streaming through the caches).
+    // midHeld: how many of the newest positions hold them.
+    bool keepMid = false;
+    int32_t midHeld = 0;
+
+    // Whether the mid signals are written from now on; once they are again,
+    // the ring holds them only as far back as they were written.
+    void keepMidBands(bool keep)
+    {
+        if (keep && !keepMid)
+            midHeld = 0;
+        keepMid = keep;
+    }
+    // The mid signals of the newest `ago` positions are all there.
+    bool midBandsHeld(int ago) const { return keepMid && midHeld >= ago; }
 
     // The lowest bands of channel c as written at line position pos.
     const double* lowBands(int pos, int c) const
@@ -58,7 +75,8 @@ struct DelayLines
     // Every band's mid signal as written at line position pos.
     const double* midBands(int pos) const { return midBandDelay[pos % kMidBandRing]; }
 
-    // Silence in every line, write position at the start.
+    // Silence in every line, write position at the start; the mid signals
+    // are not kept until asked for again (as in a new engine).
     void reset()
     {
         lookaheadDelay = kLookaheadSamples;
@@ -66,6 +84,8 @@ struct DelayLines
         std::memset(dryDelay, 0, sizeof(dryDelay));
         std::memset(lowBandDelay, 0, sizeof(lowBandDelay));
         std::memset(midBandDelay, 0, sizeof(midBandDelay));
+        keepMid = false;
+        midHeld = 0;
     }
 
     // Read position of the lookahead delay lines for the current sample.
@@ -116,8 +136,11 @@ struct DelayLines
             lowBandDelay[w & (kLowBandRing - 1)][0][m] = x0[m];
             lowBandDelay[w & (kLowBandRing - 1)][1][m] = x1[m];
         }
+        if (!keepMid)
+            return;
         for (int m = 0; m < kBandCount; ++m)
             midBandDelay[w % kMidBandRing][m] = 0.5 * (x0[m] + x1[m]);
+        midHeld += midHeld < kMidBandRing ? 1 : 0;
     }
 
     // Moves the common write position of all lookahead delay lines on by one.

@@ -309,8 +309,9 @@ MaskingStage::MeterStarts MaskingStage::beginPeriod(const MaskingContext& ctx,
     MeterStarts starts;
     starts.own = ownMetered && !p.ownMetered;
     p.ownMetered = ownMetered;
-    starts.dips = editorShown && !p.dipMetered;
-    p.dipMetered = editorShown;
+    starts.dips = editorShown && !p.dipsFiltered;
+    p.dipsFiltered = editorShown;
+    p.dipMetered = editorShown && ctx.dipInputHeld;
     const MaskingDecision& c = p.decision;
 
     for (int m = 0; m < kBandCount; ++m)

@@ -118,10 +118,11 @@ EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double
         const StftSample s = stft.step(d0, d1, sub0, sub1, bellSignal0, bellSignal1,
                                        gains.stftBandGain[0], gains.stftBandGain[1]);
 
-        if (masking.dipMetered())
+        if (masking.dipsFiltered())
         {
             filters.splitOutput(0.5 * (s.out0 + s.out1), outBand);
-            masking.meterOutput(outBand);
+            if (masking.dipMetered())
+                masking.meterOutput(outBand);
         }
 
         double o0 = s.out0;
@@ -149,8 +150,13 @@ void EngineParts::processMaskerChunk(const double* in0, const double* in1, doubl
 void EngineParts::beginMaskerPeriod(int64_t hostSamplePos, bool transportRunning,
                                     bool sidechainConnected)
 {
+    // The dip meters read the mid band ring a whole latency back: it is
+    // written while an editor shows them, and they measure once it is full.
+    delays.keepMidBands(meters.wanted.load(std::memory_order_relaxed) != 0);
+    MaskingContext ctx = maskingContext();
+    ctx.dipInputHeld = delays.midBandsHeld(kLookaheadSamples + kStftSize);
     const MaskingStage::MeterStarts starts =
-        masking.beginPeriod(maskingContext(), hostSamplePos, transportRunning, sidechainConnected);
+        masking.beginPeriod(ctx, hostSamplePos, transportRunning, sidechainConnected);
     // A meter that starts measuring starts from silence.
     if (starts.own)
         filters.clearOwnLevelState();

@@ -47,6 +47,10 @@ struct MaskerPeriod
     // far it is dipped) are measured while an editor shows them: nothing else
     // reads them, and the output's band filters cost a third of the analysis.
     bool dipMetered = false;
+    // The output's band filters run from the editor's appearance on, so
+    // they are past their start when the dip meters begin (which waits for
+    // the input's mid band line to fill).
+    bool dipsFiltered = false;
 
     // The local source's levels of the last closed period.
     double localLevels[kBandCount] = {};
@@ -69,6 +73,7 @@ struct MaskerPeriod
         decision = MaskingDecision{};
         ownMetered = false;
         dipMetered = false;
+        dipsFiltered = false;
         for (double& level : localLevels)
             level = 0.0;
     }

@@ -42,6 +42,9 @@ struct MaskingContext
     BellStage& bells;
     int length;       // samples in the period
     int64_t startPos; // host position of its first sample, -1 when unknown
+    // The input the dip meters compare with reaches back far enough (the
+    // mid band ring is kept only while an editor shows the meters).
+    bool dipInputHeld = true;
 };
 
 class MaskingStage
@@ -68,7 +71,7 @@ public:
     struct MeterStarts
     {
         bool own = false;  // this track's own level ("mask")
-        bool dips = false; // the dip meters
+        bool dips = false; // the dip meters (their output band filters)
     };
     // The period's set-up, before its first sample.
     MeterStarts beginPeriod(const MaskingContext& ctx, int64_t hostSamplePos, bool transportRunning,
@@ -108,6 +111,9 @@ public:
     const BellChunk* bellChunks() const { return period_.bells; }
     // The dip meters measure this period.
     bool dipMetered() const { return period_.dipMetered != 0; }
+    // The output's band signals are followed this period (dipMetered, or
+    // about to be).
+    bool dipsFiltered() const { return period_.dipsFiltered != 0; }
 
     // The chunk's gates as lanes, and back.
     void loadGates(BandGateLanes& lanes) const { lanes.load(period_.gates, gates_); }
