@@ -10,7 +10,6 @@
 #include "engine/lane_log.h"
 #include "engine/stereo_link.h"
 #include "engine/vector_clones.h"
-#include "engine/vector_version.h"
 
 #include <bit>
 #include <cstdint>
@@ -34,17 +33,9 @@ struct BandGateLanes
     alignas(kLaneAlign) double ramp1[kBandCount];
     alignas(kLaneAlign) double rampScale[kBandCount];
     alignas(kLaneAlign) double rampOffset[kBandCount];
-    // How many of the lanes that the runs holding a ramp take (16 a run)
-    // gathering the ramping lanes for their logarithm must leave out. With
-    // eight doubles a vector a run is two steps, about what gathering costs,
-    // so that version never gathers; narrower vectors do once four of their
-    // vectors are saved.
-    static constexpr int kNeverGather = -1;
-    int rampGatherSaving = kNeverGather;
 
     void load(const GateSetup setups[kBandCount], const GateState& gates)
     {
-        rampGatherSaving = activeVectorVersion() == VectorVersion::Avx512 ? kNeverGather : 16;
         for (int m = 0; m < kBandCount; ++m)
         {
             const GateSetup& g = setups[m];
@@ -141,99 +132,6 @@ private:
     int last = kBandCount;
 };
 
-// Room for every lane of both channels, gathered, in whole vectors of four.
-inline constexpr int kRampLanes = (2 * kBandCount + 3) / 4 * 4;
-
-// Bit m of each lane, as a table: a shift by the lane's index would keep
-// the loop below from vectorising.
-struct LaneBitTable
-{
-    alignas(kLaneAlign) uint64_t bit[kBandCount];
-    constexpr LaneBitTable() : bit()
-    {
-        for (int m = 0; m < kBandCount; ++m)
-            bit[m] = uint64_t{1} << m;
-    }
-};
-inline constexpr LaneBitTable kLaneBits{};
-
-// Bit m set where flags[m] is 1.0 (the flags are +0.0 or 1.0), m in [from, to).
-OSTREL_INLINE_IN_CLONES uint64_t laneBits(const double* flags, int from, int to)
-{
-    static_assert(kBandCount <= 64);
-    uint64_t bits = 0;
-    for (int m = from; m < to; ++m)
-        bits |= (uint64_t{0} - (std::bit_cast<uint64_t>(flags[m]) >> 61)) & kLaneBits.bit[m];
-    return bits;
-}
-
-// Whether a lane of the run of eight bands from `first` is on the ramp. The
-// flags are +0.0 or 1.0: OR-ing their bits is a vector reduction, where
-// comparing each would be a scalar chain.
-OSTREL_INLINE_IN_CLONES bool runHoldsRamp(const BandGateLanes& l, int first)
-{
-    uint64_t anyRamp = 0;
-    for (int m = first; m < first + GateRuns::kRun; ++m)
-        anyRamp |= std::bit_cast<uint64_t>(l.ramp0[m]) | std::bit_cast<uint64_t>(l.ramp1[m]);
-    return anyRamp != 0;
-}
-
-// The ramp amounts of a run of eight bands, computed for all its lanes and
-// kept where a lane is on the ramp.
-OSTREL_INLINE_IN_CLONES void rampAmountsOfRun(GateState& __restrict gates,
-                                              const BandGateLanes& __restrict l, int first)
-{
-    for (int m = first; m < first + GateRuns::kRun; ++m)
-    {
-        const double a0 = gateRampAmountFromLn(logLane(gates.bandEnvelope0[m] + 1e-30),
-                                               l.rampScale[m], l.rampOffset[m]);
-        const double a1 = gateRampAmountFromLn(logLane(gates.bandEnvelope1[m] + 1e-30),
-                                               l.rampScale[m], l.rampOffset[m]);
-        gates.gateAmount0[m] = l.ramp0[m] != 0.0 ? a0 : gates.gateAmount0[m];
-        gates.gateAmount1[m] = l.ramp1[m] != 0.0 ? a1 : gates.gateAmount1[m];
-    }
-}
-
-// Where the ramping lanes of bands [from, to), gathered into whole vectors
-// of four, save enough of the perRun lanes that the runs holding them take:
-// their amounts, and true. Else nothing changes.
-OSTREL_INLINE_IN_CLONES bool gatheredRampAmounts(GateState& __restrict gates,
-                                                 const BandGateLanes& __restrict l, int from,
-                                                 int to, int perRun)
-{
-    const uint64_t ramping0 = laneBits(l.ramp0, from, to);
-    const uint64_t ramping1 = laneBits(l.ramp1, from, to);
-    const int count = std::popcount(ramping0) + std::popcount(ramping1);
-    if (perRun - ((count + 3) & ~3) < l.rampGatherSaving)
-        return false;
-
-    alignas(kLaneAlign) double power[kRampLanes + 4];
-    alignas(kLaneAlign) double lnPower[kRampLanes + 4];
-    int n = 0;
-    for (uint64_t bits = ramping0; bits != 0; bits &= bits - 1)
-        power[n++] = gates.bandEnvelope0[std::countr_zero(bits)] + 1e-30;
-    for (uint64_t bits = ramping1; bits != 0; bits &= bits - 1)
-        power[n++] = gates.bandEnvelope1[std::countr_zero(bits)] + 1e-30;
-    // The last vector's unused lanes take a finite power.
-    for (int i = 0; i < 4; ++i)
-        power[n + i] = 1.0;
-    for (int v = 0; v < n; v += 4)
-        for (int i = v; i < v + 4; ++i)
-            lnPower[i] = logLane(power[i]);
-    int i = 0;
-    for (uint64_t bits = ramping0; bits != 0; bits &= bits - 1)
-    {
-        const int m = std::countr_zero(bits);
-        gates.gateAmount0[m] = gateRampAmountFromLn(lnPower[i++], l.rampScale[m], l.rampOffset[m]);
-    }
-    for (uint64_t bits = ramping1; bits != 0; bits &= bits - 1)
-    {
-        const int m = std::countr_zero(bits);
-        gates.gateAmount1[m] = gateRampAmountFromLn(lnPower[i++], l.rampScale[m], l.rampOffset[m]);
-    }
-    return true;
-}
-
 // One sample of the gates, glides and stereo link of every band. A band that
 // no gate considers and whose gains rest at 1.0 comes out of the full step
 // closed and at 1.0; the select keeps that exact whatever the link says.
@@ -243,6 +141,7 @@ OSTREL_INLINE_IN_CLONES void stepBandGates(GateState& __restrict gates, BandGate
                                            const BandTables& tables, int from, int to)
 {
     const double levelDecay = tables.levelDecay;
+    const double glideCoef = tables.glideCoef;
     for (int m = from; m < to; ++m)
     {
         l.ramp0[m] = gateLaneStep(l.open0[m], gates.gateAmount0[m], gates.bandEnvelope0[m],
@@ -254,30 +153,27 @@ OSTREL_INLINE_IN_CLONES void stepBandGates(GateState& __restrict gates, BandGate
     }
     // A few lanes are on the ramp at a time; their amounts take a logarithm,
     // computed in one vectorised pass over each run of eight bands that
-    // holds one; or, where that leaves enough vectors out
-    // (rampGatherSaving), over the ramping lanes alone.
+    // holds one, and kept where a lane is on the ramp.
     constexpr int kRun = GateRuns::kRun;
-    if (l.rampGatherSaving == BandGateLanes::kNeverGather)
+    for (int first = from; first < to; first += kRun)
     {
-        for (int first = from; first < to; first += kRun)
-            if (runHoldsRamp(l, first))
-                rampAmountsOfRun(gates, l, first);
-    }
-    else
-    {
-        bool holds[GateRuns::kRuns] = {};
-        int runsHolding = 0;
-        for (int first = from; first < to; first += kRun)
+        // The flags are +0.0 or 1.0: OR-ing their bits is a vector reduction,
+        // where comparing each would be a scalar chain.
+        uint64_t anyRamp = 0;
+        for (int m = first; m < first + kRun; ++m)
+            anyRamp |= std::bit_cast<uint64_t>(l.ramp0[m]) | std::bit_cast<uint64_t>(l.ramp1[m]);
+        if (anyRamp == 0)
+            continue;
+        for (int m = first; m < first + kRun; ++m)
         {
-            holds[first / kRun] = runHoldsRamp(l, first);
-            runsHolding += holds[first / kRun] ? 1 : 0;
+            const double a0 = gateRampAmountFromLn(logLane(gates.bandEnvelope0[m] + 1e-30),
+                                                   l.rampScale[m], l.rampOffset[m]);
+            const double a1 = gateRampAmountFromLn(logLane(gates.bandEnvelope1[m] + 1e-30),
+                                                   l.rampScale[m], l.rampOffset[m]);
+            gates.gateAmount0[m] = l.ramp0[m] != 0.0 ? a0 : gates.gateAmount0[m];
+            gates.gateAmount1[m] = l.ramp1[m] != 0.0 ? a1 : gates.gateAmount1[m];
         }
-        if (runsHolding < 2 || !gatheredRampAmounts(gates, l, from, to, 2 * kRun * runsHolding))
-            for (int first = from; runsHolding != 0 && first < to; first += kRun)
-                if (holds[first / kRun])
-                    rampAmountsOfRun(gates, l, first);
     }
-    const double glideCoef = tables.glideCoef;
     for (int m = from; m < to; ++m)
     {
         const double rest = laneMask(l.eligibleOpen[m] == 0.0) *
