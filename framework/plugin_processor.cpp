@@ -270,43 +270,36 @@ void PluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses
                                    const HostAudioBus* outputs, int numOutputBuses,
                                    const BusView& buses, bool is32, int offset, int n)
 {
-    const int pluginInputBuses = buses.inputBuses;
-    if (numInputBuses > 0 && pluginInputBuses >= 2)
-    {
-        if (buses.sidechainActive)
-        {
-            mSidechainActive = true;
-        }
-        else if (mSidechainActive)
-        {
-            for (Direction dir : {kInput, kOutput})
-                for (Channel& channel : mChannels[dir])
-                {
-                    std::fill(channel.scratch.begin(), channel.scratch.end(), 0.0);
-                    channel.scratchHoldsInput = false;
-                }
-            mSidechainActive = false;
-        }
-    }
-
-    // Outputs first: host bus i fills the channels after those of the buses
-    // before it.
-    SetChannelConnections(kOutput, 0, NChannels(kOutput), false);
-    int first = 0;
-    for (int b = 0; b < numOutputBuses; ++b)
-    {
-        AttachOutputBus(outputs[b], first, buses.outputActive(*this, b), is32, offset);
-        first += std::max(outputs[b].numChannels, 0);
-    }
-
     // Inputs. Without any host input bus every input reads zeros rather than
     // keeping pointers into an earlier block's buffers.
     SetChannelConnections(kInput, 0, NChannels(kInput), false);
+    const int pluginInputBuses = buses.inputBuses;
     if (numInputBuses > 0)
     {
-        AttachInputBus(inputs[0], 0, is32, offset, n, true);
-        if (pluginInputBuses >= 2 && mSidechainActive && numInputBuses > 1)
-            AttachInputBus(inputs[1], mSidechainStart, is32, offset, n, false);
+        if (pluginInputBuses < 2)
+        {
+            AttachInputBus(inputs[0], 0, is32, offset, n);
+        }
+        else
+        {
+            if (buses.sidechainActive)
+            {
+                mSidechainActive = true;
+            }
+            else if (mSidechainActive)
+            {
+                for (Direction dir : {kInput, kOutput})
+                    for (Channel& channel : mChannels[dir])
+                    {
+                        std::fill(channel.scratch.begin(), channel.scratch.end(), 0.0);
+                        channel.scratchHoldsInput = false;
+                    }
+                mSidechainActive = false;
+            }
+            AttachInputBus(inputs[0], 0, is32, offset, n);
+            if (mSidechainActive && numInputBuses > 1)
+                AttachInputBus(inputs[1], mSidechainStart, is32, offset, n);
+        }
     }
     // The main input's width in this block: what a host actually sends, which
     // need not be what the buses were arranged to.
@@ -327,8 +320,17 @@ void PluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses
         }
     }
 
+    // Outputs: host bus i fills the channels after those of the buses before it.
+    SetChannelConnections(kOutput, 0, NChannels(kOutput), false);
+    int first = 0;
+    for (int b = 0; b < numOutputBuses; ++b)
+    {
+        AttachOutputBus(outputs[b], first, buses.outputActive(*this, b), is32, offset);
+        first += std::max(outputs[b].numChannels, 0);
+    }
+
     // The input enters the bypass delay before processBlock may overwrite it
-    // (in place, by the host's buffers or by the shared scratch).
+    // (hosts that process in place).
     FeedBypassDelay(n, mainLimit);
     processBlock(mChannelData[kInput].data(), mChannelData[kOutput].data(), n);
     MixBypass(n);
@@ -363,7 +365,7 @@ void PluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses
 }
 
 void PluginProcessor::AttachInputBus(const HostAudioBus& bus, int firstChannel, bool is32,
-                                     int offset, int n, bool mainBus)
+                                     int offset, int n)
 {
     for (int c = 0; c < bus.numChannels; ++c)
     {
@@ -378,21 +380,9 @@ void PluginProcessor::AttachInputBus(const HostAudioBus& bus, int firstChannel, 
         {
             if (!bus.channels32 || !bus.channels32[c])
                 continue;
-            // A main channel whose output is connected is converted straight
-            // into that output's scratch and processed there in place: one
-            // buffer less to stream through the caches per channel.
-            if (mainBus && ch < NChannels(kOutput) &&
-                mConnected[kOutput][static_cast<size_t>(ch)] &&
-                mChannels[kOutput][static_cast<size_t>(ch)].hostOut32)
-            {
-                data = mChannels[kOutput][static_cast<size_t>(ch)].scratch.data();
-            }
-            else
-            {
-                data = channel.scratch.data();
-                channel.scratchHoldsInput = true;
-            }
-            widen(bus.channels32[c] + offset, data, n);
+            widen(bus.channels32[c] + offset, channel.scratch.data(), n);
+            channel.scratchHoldsInput = true;
+            data = channel.scratch.data();
         }
         else
         {

@@ -1,10 +1,9 @@
 // plugfw::PluginProcessor: the processing side of the plug-in object. It
 // knows the bus layouts the plug-in accepts, keeps one record per input and
 // output channel, connects the host's buffers to them for every block
-// (converting 32-bit audio to the 64-bit samples the plug-in works in, in
-// the outputs' own buffers, and back), passes audio through with the
-// plug-in's latency while the host's bypass is on, and holds sample rate,
-// block size, latency and tail.
+// (converting 32-bit audio to the 64-bit samples the plug-in works in and
+// back), passes audio through with the plug-in's latency while the host's
+// bypass is on, and holds sample rate, block size, latency and tail.
 #pragma once
 
 #include "framework/io_config.h"
@@ -42,10 +41,7 @@ public:
     PluginProcessor& operator=(const PluginProcessor&) = delete;
 
     // Hooks the plug-in overrides; the defaults do nothing.
-    // Audio thread: one block of connected channel pointers. A main input
-    // channel may be the same buffer as the output channel of its index (a
-    // host processing in place; a 32-bit block, always): read sample i of the
-    // inputs before writing sample i of an output.
+    // Audio thread: one block of connected channel pointers.
     virtual void processBlock(double** /*inputs*/, double** /*outputs*/, int /*nFrames*/) {}
     // Main thread, whenever the processing setup is (re)applied.
     virtual void ResetProcessing() {}
@@ -137,9 +133,7 @@ private:
 
     void ProcessSlice(const HostAudioBus* inputs, int numInputBuses, const HostAudioBus* outputs,
                       int numOutputBuses, const BusView& buses, bool is32, int offset, int n);
-    // mainBus: channels may share their output's scratch (32-bit blocks).
-    void AttachInputBus(const HostAudioBus& bus, int firstChannel, bool is32, int offset, int n,
-                        bool mainBus);
+    void AttachInputBus(const HostAudioBus& bus, int firstChannel, bool is32, int offset, int n);
     void AttachOutputBus(const HostAudioBus& bus, int firstChannel, bool connect, bool is32,
                          int offset);
     void FeedBypassDelay(int n, int mainChannels);
