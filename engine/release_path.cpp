@@ -64,17 +64,19 @@ OSTREL_VECTOR_BODY void EngineParts::processSettledChunkBody(const double* in0, 
         const int m = std::min({n - t, kPlainDelay, kDelayLength - w, kDelayLength - r});
         const double* x[2] = {in0 + t, in1 + t};
         double* y[2] = {out0 + t, out1 + t};
-        // A mono block in place reads both channels from the first output:
-        // the second channel's run goes first, before that output is written.
-        const int first = y[0] == x[1] ? 1 : 0;
-        for (int c : {first, 1 - first})
+        const auto run = [&](int c)
         {
             if (x[c] == y[c])
                 plainDelayRun<true>(nullptr, y[c], delays.dryDelay[c] + w, delays.dryDelay[c] + r,
                                     m);
             else
                 plainDelayRun<false>(x[c], y[c], delays.dryDelay[c] + w, delays.dryDelay[c] + r, m);
-        }
+        };
+        // A mono block in place reads both channels from the first output:
+        // the second channel's run goes first, before that output is written.
+        const bool secondFirst = y[0] == x[1];
+        run(secondFirst ? 1 : 0);
+        run(secondFirst ? 0 : 1);
         delays.delayWritePos = (w + m) % kDelayLength;
         stft.skipPlainDelay(m);
         t += m;
