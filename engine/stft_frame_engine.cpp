@@ -166,6 +166,14 @@ struct FftTables
     // transform that leaves its result bit-reversed takes them in that order.
     double reversedTwiddleRe[kStftSize];
     double reversedTwiddleIm[kStftSize];
+    // The reversed twiddles of the last two stages as the last pair takes
+    // them two groups of four at a time: stage 512's of groups 2h and 2h + 1
+    // at [4h, 4h + 4) each twice, and stage 1024's of their lower and upper
+    // halves in turn.
+    double lastPairRe[kStftSize];
+    double lastPairIm[kStftSize];
+    double lastRe[kStftSize];
+    double lastIm[kStftSize];
 
     FftTables()
     {
@@ -216,6 +224,17 @@ struct FftTables
             }
             at += half;
         }
+        for (int g = 0; g < n / 4; ++g)
+        {
+            const int at2 = 4 * (g / 2) + 2 * (g % 2);
+            for (int k = 0; k < 2; ++k)
+            {
+                lastPairRe[at2 + k] = reversedTwiddleRe[n / 4 - 1 + g];
+                lastPairIm[at2 + k] = reversedTwiddleIm[n / 4 - 1 + g];
+                lastRe[at2 + k] = reversedTwiddleRe[n / 2 - 1 + 2 * g + k];
+                lastIm[at2 + k] = reversedTwiddleIm[n / 2 - 1 + 2 * g + k];
+            }
+        }
     }
 };
 
@@ -226,8 +245,8 @@ const FftTables& fftTables()
 }
 
 // One butterfly: the upper point turned by the twiddle c, then sum and difference.
-inline void butterfly(double& reLo, double& imLo, double& reUp, double& imUp, double cRe,
-                      double cIm)
+OSTREL_INLINE_IN_CLONES void butterfly(double& reLo, double& imLo, double& reUp, double& imUp,
+                                       double cRe, double cIm)
 {
     const double tRe = cRe * reUp - cIm * imUp;
     const double tIm = cRe * imUp + cIm * reUp;
@@ -237,39 +256,110 @@ inline void butterfly(double& reLo, double& imLo, double& reUp, double& imUp, do
     imLo += tIm;
 }
 
+#if defined(OSTREL_HAS_VECTOR_VERSIONS)
+// Four doubles as one value: the two stages on groups of four adjacent points
+// take two groups at a time and pair their points with in-register shuffles,
+// where a loop across groups would gather every point four apart (three
+// times the shuffles on four-wide vectors). Each lane computes what the
+// scalar butterfly computes.
+typedef double Quad __attribute__((vector_size(32)));
+
+OSTREL_INLINE_IN_CLONES void loadQuad(Quad& v, const double* p)
+{
+    std::memcpy(&v, p, sizeof v);
+}
+
+OSTREL_INLINE_IN_CLONES void storeQuad(double* p, const Quad& v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+OSTREL_INLINE_IN_CLONES void butterfly(Quad& reLo, Quad& imLo, Quad& reUp, Quad& imUp,
+                                       const Quad& cRe, const Quad& cIm)
+{
+    const Quad tRe = cRe * reUp - cIm * imUp;
+    const Quad tIm = cRe * imUp + cIm * reUp;
+    reUp = reLo - tRe;
+    imUp = imLo - tIm;
+    reLo += tRe;
+    imLo += tIm;
+}
+
+// From groups a and b ([a0 a1 a2 a3], [b0 b1 b2 b3]) to their even and odd
+// points ([a0 b0 a2 b2], [a1 b1 a3 b3]), and back.
+OSTREL_INLINE_IN_CLONES void splitEvenOdd(Quad& a, Quad& b)
+{
+    const Quad even = __builtin_shufflevector(a, b, 0, 4, 2, 6);
+    b = __builtin_shufflevector(a, b, 1, 5, 3, 7);
+    a = even;
+}
+
+// From [x0 x1 x2 x3], [y0 y1 y2 y3] to their low and high halves
+// ([x0 x1 y0 y1], [x2 x3 y2 y3]); its own inverse.
+OSTREL_INLINE_IN_CLONES void splitHalves(Quad& x, Quad& y)
+{
+    const Quad low = __builtin_shufflevector(x, y, 0, 1, 4, 5);
+    y = __builtin_shufflevector(x, y, 2, 3, 6, 7);
+    x = low;
+}
+#endif
+
 // The first two stages (groups of two, then of four) for each group of four
 // points held in registers: the same butterflies with the same twiddles as
 // stage by stage, without the loop of one or two butterflies per group.
 template <bool Inverse>
-inline void fftFirstStages(double* __restrict re, double* __restrict im, const double* wRe,
-                           const double* wIm)
+OSTREL_INLINE_IN_CLONES void fftFirstStages(double* __restrict re, double* __restrict im,
+                                            const double* wRe, const double* wIm)
 {
-    double cRe[3];
-    double cIm[3];
-    for (int k = 0; k < 3; ++k)
+    const double aRe = wRe[0], aIm = Inverse ? -wIm[0] : wIm[0];
+    const double bRe = wRe[1], bIm = Inverse ? -wIm[1] : wIm[1];
+    const double cRe = wRe[2], cIm = Inverse ? -wIm[2] : wIm[2];
+#if defined(OSTREL_HAS_VECTOR_VERSIONS)
+    const Quad a2Re = {aRe, aRe, aRe, aRe}, a2Im = {aIm, aIm, aIm, aIm};
+    const Quad bcRe = {bRe, bRe, cRe, cRe}, bcIm = {bIm, bIm, cIm, cIm};
+    for (int p = 0; p < kStftSize; p += 8)
     {
-        cRe[k] = wRe[k];
-        cIm[k] = Inverse ? -wIm[k] : wIm[k];
+        Quad ra, rb, ia, ib;
+        loadQuad(ra, re + p);
+        loadQuad(rb, re + p + 4);
+        loadQuad(ia, im + p);
+        loadQuad(ib, im + p + 4);
+        // Points 0 and 1, 2 and 3 of both groups with a; then 0 and 2 with b,
+        // 1 and 3 with c.
+        splitEvenOdd(ra, rb);
+        splitEvenOdd(ia, ib);
+        butterfly(ra, ia, rb, ib, a2Re, a2Im);
+        splitHalves(ra, rb);
+        splitHalves(ia, ib);
+        butterfly(ra, ia, rb, ib, bcRe, bcIm);
+        splitHalves(ra, rb);
+        splitHalves(ia, ib);
+        splitEvenOdd(ra, rb);
+        splitEvenOdd(ia, ib);
+        storeQuad(re + p, ra);
+        storeQuad(re + p + 4, rb);
+        storeQuad(im + p, ia);
+        storeQuad(im + p + 4, ib);
     }
-    for (int group = 0; group < kStftSize; group += 4)
+#else
+    for (int g = 0; g < kStftSize / 4; ++g)
     {
-        double r[4];
-        double i[4];
-        for (int k = 0; k < 4; ++k)
-        {
-            r[k] = re[group + k];
-            i[k] = im[group + k];
-        }
-        butterfly(r[0], i[0], r[1], i[1], cRe[0], cIm[0]);
-        butterfly(r[2], i[2], r[3], i[3], cRe[0], cIm[0]);
-        butterfly(r[0], i[0], r[2], i[2], cRe[1], cIm[1]);
-        butterfly(r[1], i[1], r[3], i[3], cRe[2], cIm[2]);
-        for (int k = 0; k < 4; ++k)
-        {
-            re[group + k] = r[k];
-            im[group + k] = i[k];
-        }
+        double r0 = re[4 * g], i0 = im[4 * g], r1 = re[4 * g + 1], i1 = im[4 * g + 1];
+        double r2 = re[4 * g + 2], i2 = im[4 * g + 2], r3 = re[4 * g + 3], i3 = im[4 * g + 3];
+        butterfly(r0, i0, r1, i1, aRe, aIm);
+        butterfly(r2, i2, r3, i3, aRe, aIm);
+        butterfly(r0, i0, r2, i2, bRe, bIm);
+        butterfly(r1, i1, r3, i3, cRe, cIm);
+        re[4 * g] = r0;
+        im[4 * g] = i0;
+        re[4 * g + 1] = r1;
+        im[4 * g + 1] = i1;
+        re[4 * g + 2] = r2;
+        im[4 * g + 2] = i2;
+        re[4 * g + 3] = r3;
+        im[4 * g + 3] = i3;
     }
+#endif
 }
 
 // Two stages in one pass, d and 2d: each group of 2d points is four runs of
@@ -277,8 +367,9 @@ inline void fftFirstStages(double* __restrict re, double* __restrict im, const d
 // same butterflies with the same twiddles as stage after stage, in half the
 // passes over the arrays.
 template <bool Inverse, int d>
-inline void fftStagePair(double* __restrict re, double* __restrict im, const double* wRe,
-                         const double* wIm, const double* wRe2, const double* wIm2)
+OSTREL_INLINE_IN_CLONES void fftStagePair(double* __restrict re, double* __restrict im,
+                                          const double* wRe, const double* wIm, const double* wRe2,
+                                          const double* wIm2)
 {
     constexpr int quarter = d >> 1;
     for (int group = 0; group < kStftSize; group += 2 * d)
@@ -360,8 +451,9 @@ namespace
 // butterflies of fftFromBitReversed with their own twiddles, so the results
 // are its own, only placed bit-reversed.
 template <int d>
-inline void reversedStagePair(double* __restrict re, double* __restrict im, const double* cRe,
-                              const double* cIm, const double* c2Re, const double* c2Im)
+OSTREL_INLINE_IN_CLONES void reversedStagePair(double* __restrict re, double* __restrict im,
+                                               const double* cRe, const double* cIm,
+                                               const double* c2Re, const double* c2Im)
 {
     constexpr int span = kStftSize / d;
     constexpr int span2 = span / 2;
@@ -393,6 +485,65 @@ inline void reversedStagePair(double* __restrict re, double* __restrict im, cons
     }
 }
 
+// The last pair (stages 512 and 1024) of the transform above: its groups
+// are four adjacent points, each group with its own twiddles.
+OSTREL_INLINE_IN_CLONES void reversedLastStagePair(double* __restrict re, double* __restrict im,
+                                                   const FftTables& t)
+{
+#if defined(OSTREL_HAS_VECTOR_VERSIONS)
+    for (int p = 0; p < kStftSize; p += 8)
+    {
+        Quad ra, rb, ia, ib, cRe, cIm;
+        loadQuad(ra, re + p);
+        loadQuad(rb, re + p + 4);
+        loadQuad(ia, im + p);
+        loadQuad(ib, im + p + 4);
+        // Points 0 and 2, 1 and 3 of each group with its stage 512 twiddle;
+        // then 0 and 1 with its lower, 2 and 3 with its upper one.
+        splitHalves(ra, rb);
+        splitHalves(ia, ib);
+        loadQuad(cRe, t.lastPairRe + p / 2);
+        loadQuad(cIm, t.lastPairIm + p / 2);
+        butterfly(ra, ia, rb, ib, cRe, cIm);
+        splitEvenOdd(ra, rb);
+        splitEvenOdd(ia, ib);
+        loadQuad(cRe, t.lastRe + p / 2);
+        loadQuad(cIm, t.lastIm + p / 2);
+        butterfly(ra, ia, rb, ib, cRe, cIm);
+        splitEvenOdd(ra, rb);
+        splitEvenOdd(ia, ib);
+        splitHalves(ra, rb);
+        splitHalves(ia, ib);
+        storeQuad(re + p, ra);
+        storeQuad(re + p + 4, rb);
+        storeQuad(im + p, ia);
+        storeQuad(im + p + 4, ib);
+    }
+#else
+    const double* cRe = t.reversedTwiddleRe + kStftSize / 4 - 1;
+    const double* cIm = t.reversedTwiddleIm + kStftSize / 4 - 1;
+    const double* c2Re = t.reversedTwiddleRe + kStftSize / 2 - 1;
+    const double* c2Im = t.reversedTwiddleIm + kStftSize / 2 - 1;
+    for (int g = 0; g < kStftSize / 4; ++g)
+    {
+        double r0 = re[4 * g], i0 = im[4 * g], r1 = re[4 * g + 1], i1 = im[4 * g + 1];
+        double r2 = re[4 * g + 2], i2 = im[4 * g + 2], r3 = re[4 * g + 3], i3 = im[4 * g + 3];
+        butterfly(r0, i0, r2, i2, cRe[g], cIm[g]);
+        butterfly(r1, i1, r3, i3, cRe[g], cIm[g]);
+        butterfly(r0, i0, r1, i1, c2Re[2 * g], c2Im[2 * g]);
+        butterfly(r2, i2, r3, i3, c2Re[2 * g + 1], c2Im[2 * g + 1]);
+        re[4 * g] = r0;
+        im[4 * g] = i0;
+        re[4 * g + 1] = r1;
+        im[4 * g + 1] = i1;
+        re[4 * g + 2] = r2;
+        im[4 * g + 2] = i2;
+        re[4 * g + 3] = r3;
+        im[4 * g + 3] = i3;
+    }
+#endif
+}
+
 } // namespace
 
 OSTREL_VECTOR_BODY void fftToBitReversedBody(double* re, double* im)
@@ -405,7 +556,7 @@ OSTREL_VECTOR_BODY void fftToBitReversedBody(double* re, double* im)
     reversedStagePair<8>(re, im, wRe + 3, wIm + 3, wRe + 7, wIm + 7);
     reversedStagePair<32>(re, im, wRe + 15, wIm + 15, wRe + 31, wIm + 31);
     reversedStagePair<128>(re, im, wRe + 63, wIm + 63, wRe + 127, wIm + 127);
-    reversedStagePair<512>(re, im, wRe + 255, wIm + 255, wRe + 511, wIm + 511);
+    reversedLastStagePair(re, im, t);
 }
 
 void fftToBitReversed(double* re, double* im)
@@ -486,7 +637,7 @@ OSTREL_INLINE_IN_CLONES void windowedToBitReversed(const double* in0, const doub
     reversedStagePair<8>(re, im, wRe + 3, wIm + 3, wRe + 7, wIm + 7);
     reversedStagePair<32>(re, im, wRe + 15, wIm + 15, wRe + 31, wIm + 31);
     reversedStagePair<128>(re, im, wRe + 63, wIm + 63, wRe + 127, wIm + 127);
-    reversedStagePair<512>(re, im, wRe + 255, wIm + 255, wRe + 511, wIm + 511);
+    reversedLastStagePair(re, im, t);
 }
 
 // The inverse transform's last two stages on the one group of all points,
