@@ -139,6 +139,18 @@ int PluginProcessor::ConnectedChannelCount(Direction dir) const
 
 void PluginProcessor::SetChannelConnections(Direction dir, int first, int count, bool connected)
 {
+    // Connections changed from outside the block: the kept ones no longer hold.
+    ForgetBlockSetUp();
+    Connect(dir, first, count, connected);
+}
+
+void PluginProcessor::DisconnectAll(Direction dir)
+{
+    Connect(dir, 0, NChannels(dir), false);
+}
+
+void PluginProcessor::Connect(Direction dir, int first, int count, bool connected)
+{
     const long long end =
         std::min<long long>(static_cast<long long>(first) + count, NChannels(dir));
     for (long long ch = std::max(first, 0); ch < end; ++ch)
@@ -189,6 +201,7 @@ void PluginProcessor::SetBlockSize(int blockSize)
         }
     }
     mBlockSize = blockSize;
+    ForgetBlockSetUp();
     ResetBypassDelay();
 }
 
@@ -212,10 +225,39 @@ void PluginProcessor::ResetBypassDelay()
     }
     mBypassWritePos = 0;
     mBypassMissing = 0;
+    // Called whenever processing is set up or stopped: the next block
+    // connects afresh.
+    ForgetBlockSetUp();
     // 5 ms: short enough to answer the switch at once, long enough not to click.
     mBypassFadeLength = std::max(1, static_cast<int>(0.005 * mSampleRate));
     mBypassFade = GetBypassed() ? mBypassFadeLength : 0;
     mBypassStarted = false;
+}
+
+PluginProcessor::ArrangedBuses PluginProcessor::ArrangedBusesForBlock(int hostOutputBuses) const
+{
+    ArrangedBuses buses;
+    buses.inputBuses = PluginBusCount(kInput);
+    buses.sidechainActive = buses.inputBuses >= 2 && IsPluginBusActive(kInput, 1);
+    for (int b = 0; b < std::min(hostOutputBuses, ArrangedBuses::kMaskBits); ++b)
+        if (IsPluginBusActive(kOutput, b))
+            buses.activeOutputs |= uint64_t{1} << b;
+    return buses;
+}
+
+void PluginProcessor::SetUp::clear()
+{
+    valid = false;
+    complete = true;
+    inputCount = outputCount = silentCount = 0;
+}
+
+bool PluginProcessor::SetUp::add(Route* list, int& count, Route route)
+{
+    if (count == kRoutes)
+        return false;
+    list[count++] = route;
+    return true;
 }
 
 void PluginProcessor::ProcessBuffers(const HostAudioBus* inputs, int numInputBuses,
@@ -246,39 +288,101 @@ void PluginProcessor::ProcessBuffers(const HostAudioBus* inputs, int numInputBus
 
     // The plug-in's buses as the host arranged and activated them, asked
     // once per block (the host changes them only between blocks).
-    BusView buses;
-    buses.inputBuses = PluginBusCount(kInput);
-    buses.sidechainActive = buses.inputBuses >= 2 && IsPluginBusActive(kInput, 1);
-    for (int b = 0; b < std::min(numOutputBuses, BusView::kMaskBits); ++b)
-        if (IsPluginBusActive(kOutput, b))
-            buses.activeOutputs |= uint64_t{1} << b;
+    const ArrangedBuses buses = ArrangedBusesForBlock(numOutputBuses);
+    const bool keyed = numInputBuses <= SetUpKey::kBuses && numOutputBuses <= SetUpKey::kBuses;
+    SetUpKey key;
+    if (keyed)
+    {
+        uint32_t* w = key.words;
+        *w++ = mSetUpGeneration.load(std::memory_order_relaxed);
+        *w++ = static_cast<uint32_t>(sampleBits) | static_cast<uint32_t>(numInputBuses) << 8 |
+               static_cast<uint32_t>(numOutputBuses) << 16;
+        for (int b = 0; b < numInputBuses; ++b)
+            w[b] = static_cast<uint32_t>(inputs[b].numChannels);
+        w += SetUpKey::kBuses;
+        for (int b = 0; b < numOutputBuses; ++b)
+            w[b] = static_cast<uint32_t>(outputs[b].numChannels);
+        w += SetUpKey::kBuses;
+        *w++ = static_cast<uint32_t>(buses.inputBuses) ^ (buses.sidechainActive ? 1u << 31 : 0u);
+        *w++ = static_cast<uint32_t>(buses.activeOutputs);
+        *w = static_cast<uint32_t>(buses.activeOutputs >> 32);
+    }
 
+    // A block like the last reuses its connections; any other makes them
+    // afresh, recording them in its first slice.
+    const bool reuse =
+        keyed && mSetUp.valid && key == mSetUp.key && GatherSetUpBuffers(inputs, outputs, is32);
+    SetUp* record = nullptr;
+    if (!reuse)
+    {
+        mSetUp.clear();
+        record = keyed ? &mSetUp : nullptr;
+    }
     // A host block longer than the announced maximum is taken in slices that
     // fit the scratch buffers.
     for (int offset = 0; offset < nFrames; offset += mBlockSize)
-        ProcessSlice(inputs, numInputBuses, outputs, numOutputBuses, buses, is32, offset,
-                     std::min(mBlockSize, nFrames - offset));
+    {
+        const int n = std::min(mBlockSize, nFrames - offset);
+        if (reuse)
+            ProcessSliceAsSetUp(outputs, is32, offset, n);
+        else
+            ProcessSlice(inputs, numInputBuses, outputs, numOutputBuses, buses, is32, offset, n,
+                         offset == 0 ? record : nullptr);
+    }
+    if (record)
+    {
+        mSetUp.key = key;
+        mSetUp.valid = mSetUp.complete;
+    }
 }
 
-bool PluginProcessor::BusView::outputActive(const PluginProcessor& p, int bus) const
+bool PluginProcessor::SetUpKey::operator==(const SetUpKey& other) const
+{
+    return std::memcmp(words, other.words, sizeof(words)) == 0;
+}
+
+bool PluginProcessor::GatherSetUpBuffers(const HostAudioBus* inputs, const HostAudioBus* outputs,
+                                         bool is32)
+{
+    // Every buffer the connections use must be there in this block too.
+    auto buffer = [is32](const HostAudioBus& bus, int c) -> void*
+    {
+        if (is32)
+            return bus.channels32 ? bus.channels32[c] : nullptr;
+        return bus.channels64 ? bus.channels64[c] : nullptr;
+    };
+    for (int i = 0; i < mSetUp.inputCount; ++i)
+        if (!(mSetUp.inputBuffers[i] =
+                  buffer(inputs[mSetUp.inputs[i].bus], mSetUp.inputs[i].busChannel)))
+            return false;
+    for (int i = 0; i < mSetUp.outputCount; ++i)
+        if (!(mSetUp.outputBuffers[i] =
+                  buffer(outputs[mSetUp.outputs[i].bus], mSetUp.outputs[i].busChannel)))
+            return false;
+    return true;
+}
+
+bool PluginProcessor::outputActive(const ArrangedBuses& buses, int bus) const
 {
     // Buses past the mask's width are asked each time.
-    return bus < kMaskBits ? (activeOutputs >> bus & 1u) != 0 : p.IsPluginBusActive(kOutput, bus);
+    return bus < ArrangedBuses::kMaskBits ? (buses.activeOutputs >> bus & 1u) != 0
+                                          : IsPluginBusActive(kOutput, bus);
 }
 
 void PluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses,
                                    const HostAudioBus* outputs, int numOutputBuses,
-                                   const BusView& buses, bool is32, int offset, int n)
+                                   const ArrangedBuses& buses, bool is32, int offset, int n,
+                                   SetUp* record)
 {
     // Inputs. Without any host input bus every input reads zeros rather than
     // keeping pointers into an earlier block's buffers.
-    SetChannelConnections(kInput, 0, NChannels(kInput), false);
+    DisconnectAll(kInput);
     const int pluginInputBuses = buses.inputBuses;
     if (numInputBuses > 0)
     {
         if (pluginInputBuses < 2)
         {
-            AttachInputBus(inputs[0], 0, is32, offset, n);
+            AttachInputBus(inputs[0], 0, 0, is32, offset, n, record);
         }
         else
         {
@@ -296,9 +400,9 @@ void PluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses
                     }
                 mSidechainActive = false;
             }
-            AttachInputBus(inputs[0], 0, is32, offset, n);
+            AttachInputBus(inputs[0], 0, 0, is32, offset, n, record);
             if (mSidechainActive && numInputBuses > 1)
-                AttachInputBus(inputs[1], mSidechainStart, is32, offset, n);
+                AttachInputBus(inputs[1], 1, mSidechainStart, is32, offset, n, record);
         }
     }
     // The main input's width in this block: what a host actually sends, which
@@ -321,11 +425,11 @@ void PluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses
     }
 
     // Outputs: host bus i fills the channels after those of the buses before it.
-    SetChannelConnections(kOutput, 0, NChannels(kOutput), false);
+    DisconnectAll(kOutput);
     int first = 0;
     for (int b = 0; b < numOutputBuses; ++b)
     {
-        AttachOutputBus(outputs[b], first, buses.outputActive(*this, b), is32, offset);
+        AttachOutputBus(outputs[b], b, first, outputActive(buses, b), is32, offset, record);
         first += std::max(outputs[b].numChannels, 0);
     }
 
@@ -340,17 +444,24 @@ void PluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses
     first = 0;
     for (int b = 0; b < numOutputBuses; ++b)
     {
-        const bool active = buses.outputActive(*this, b);
+        const bool active = outputActive(buses, b);
         for (int c = 0; c < outputs[b].numChannels; ++c)
         {
             if (active && first + c < NChannels(kOutput))
                 continue;
+            if (record && !SetUp::add(record->silent, record->silentCount, {0, b, c}))
+                record->complete = false;
             if (is32 && outputs[b].channels32 && outputs[b].channels32[c])
                 std::fill_n(outputs[b].channels32[c] + offset, n, 0.0f);
             if (!is32 && outputs[b].channels64 && outputs[b].channels64[c])
                 std::fill_n(outputs[b].channels64[c] + offset, n, 0.0);
         }
         first += std::max(outputs[b].numChannels, 0);
+    }
+    if (record)
+    {
+        record->mainInputCount = mMainInputCount;
+        record->mainLimit = mainLimit;
     }
 
     if (is32)
@@ -364,8 +475,57 @@ void PluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses
     }
 }
 
-void PluginProcessor::AttachInputBus(const HostAudioBus& bus, int firstChannel, bool is32,
-                                     int offset, int n)
+void PluginProcessor::ProcessSliceAsSetUp(const HostAudioBus* outputs, bool is32, int offset, int n)
+{
+    // The connections, flags and silent scratch buffers are as the block that
+    // recorded them left them; only the host's buffers are new.
+    const SetUp& s = mSetUp;
+    double** inData = mChannelData[kInput].data();
+    double** outData = mChannelData[kOutput].data();
+    for (int i = 0; i < s.inputCount; ++i)
+    {
+        const int ch = s.inputs[i].channel;
+        if (is32)
+        {
+            double* scratch = mChannels[kInput][static_cast<size_t>(ch)].scratch.data();
+            widen(static_cast<const float*>(s.inputBuffers[i]) + offset, scratch, n);
+            inData[ch] = scratch;
+        }
+        else
+        {
+            inData[ch] = static_cast<double*>(s.inputBuffers[i]) + offset;
+        }
+    }
+    mMainInputCount = s.mainInputCount;
+    for (int i = 0; i < s.outputCount; ++i)
+    {
+        const int ch = s.outputs[i].channel;
+        if (is32)
+            outData[ch] = mChannels[kOutput][static_cast<size_t>(ch)].scratch.data();
+        else
+            outData[ch] = static_cast<double*>(s.outputBuffers[i]) + offset;
+    }
+
+    FeedBypassDelay(n, s.mainLimit);
+    processBlock(inData, outData, n);
+    MixBypass(n);
+    for (int i = 0; i < s.silentCount; ++i)
+    {
+        const HostAudioBus& bus = outputs[s.silent[i].bus];
+        const int c = s.silent[i].busChannel;
+        if (is32 && bus.channels32 && bus.channels32[c])
+            std::fill_n(bus.channels32[c] + offset, n, 0.0f);
+        if (!is32 && bus.channels64 && bus.channels64[c])
+            std::fill_n(bus.channels64[c] + offset, n, 0.0);
+    }
+    if (is32)
+        for (int i = 0; i < s.outputCount; ++i)
+            narrow(outData[s.outputs[i].channel], static_cast<float*>(s.outputBuffers[i]) + offset,
+                   n);
+}
+
+void PluginProcessor::AttachInputBus(const HostAudioBus& bus, int busIdx, int firstChannel,
+                                     bool is32, int offset, int n, SetUp* record)
 {
     for (int c = 0; c < bus.numChannels; ++c)
     {
@@ -379,7 +539,11 @@ void PluginProcessor::AttachInputBus(const HostAudioBus& bus, int firstChannel, 
         if (is32)
         {
             if (!bus.channels32 || !bus.channels32[c])
+            {
+                if (record)
+                    record->complete = false;
                 continue;
+            }
             widen(bus.channels32[c] + offset, channel.scratch.data(), n);
             channel.scratchHoldsInput = true;
             data = channel.scratch.data();
@@ -387,15 +551,21 @@ void PluginProcessor::AttachInputBus(const HostAudioBus& bus, int firstChannel, 
         else
         {
             if (!bus.channels64 || !bus.channels64[c])
+            {
+                if (record)
+                    record->complete = false;
                 continue;
+            }
             data = bus.channels64[c] + offset;
         }
         mConnected[kInput][static_cast<size_t>(ch)] = true;
+        if (record && !SetUp::add(record->inputs, record->inputCount, {ch, busIdx, c}))
+            record->complete = false;
     }
 }
 
-void PluginProcessor::AttachOutputBus(const HostAudioBus& bus, int firstChannel, bool connect,
-                                      bool is32, int offset)
+void PluginProcessor::AttachOutputBus(const HostAudioBus& bus, int busIdx, int firstChannel,
+                                      bool connect, bool is32, int offset, SetUp* record)
 {
     if (!connect)
         return;
@@ -409,17 +579,27 @@ void PluginProcessor::AttachOutputBus(const HostAudioBus& bus, int firstChannel,
         if (is32)
         {
             if (!bus.channels32 || !bus.channels32[c])
+            {
+                if (record)
+                    record->complete = false;
                 continue;
+            }
             channel.hostOut32 = bus.channels32[c] + offset;
             data = channel.scratch.data();
         }
         else
         {
             if (!bus.channels64 || !bus.channels64[c])
+            {
+                if (record)
+                    record->complete = false;
                 continue;
+            }
             data = bus.channels64[c] + offset;
         }
         mConnected[kOutput][static_cast<size_t>(ch)] = true;
+        if (record && !SetUp::add(record->outputs, record->outputCount, {ch, busIdx, c}))
+            record->complete = false;
     }
 }
 

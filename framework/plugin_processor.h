@@ -52,6 +52,17 @@ public:
     // By default: the largest layout's bus count, only bus 0 active.
     virtual int PluginBusCount(Direction dir) const { return MaxBusCount(dir); }
     virtual bool IsPluginBusActive(Direction /*dir*/, int busIdx) const { return busIdx == 0; }
+    // What a block needs of the two above, in one answer (audio thread): an
+    // override may read its own copy at once instead of asking bus by bus.
+    struct ArrangedBuses
+    {
+        static constexpr int kMaskBits = 64;
+        int inputBuses = 0;
+        bool sidechainActive = false; // the second input bus is active
+        uint64_t activeOutputs = 0;   // bit b: output bus b is active (b < hostOutputBuses)
+        bool operator==(const ArrangedBuses&) const = default;
+    };
+    virtual ArrangedBuses ArrangedBusesForBlock(int hostOutputBuses) const;
     // A plug-in that keeps its recent main input itself spares the host
     // bypass its own copy while the bypass is not heard; the copy is refilled
     // from the plug-in's before it is next read or fed. Before processBlock
@@ -112,6 +123,12 @@ public:
     const ITimeInfo& GetTimeInfo() const { return mTimeInfo; }
     void SetTimeInfo(const ITimeInfo& timeInfo) { mTimeInfo = timeInfo; }
 
+protected:
+    // Drops the connections reused from block to block, so that the next
+    // block makes them afresh (the host changed something they rest on).
+    // Safe from any thread.
+    void ForgetBlockSetUp() { mSetUpGeneration.fetch_add(1, std::memory_order_relaxed); }
+
 private:
     struct Channel
     {
@@ -121,21 +138,59 @@ private:
         char label[kLabelSize] = {};
     };
 
-    // The plug-in's buses for one host block.
-    struct BusView
+    // Everything a block's connections rest on but the buffers' addresses:
+    // the sample size, the host's buses as sent and the plug-in's as arranged.
+    struct SetUpKey
     {
-        static constexpr int kMaskBits = 64;
-        int inputBuses = 0;
-        bool sidechainActive = false; // the second input bus is active
-        uint64_t activeOutputs = 0;   // bit b: output bus b is active
-        bool outputActive(const PluginProcessor& p, int bus) const;
+        static constexpr int kBuses = 4; // more host buses: connected afresh every block
+        // ForgetBlockSetUp calls so far; sample bits and host bus counts; each
+        // host bus's channel count; the plug-in's input buses and sidechain;
+        // its active outputs.
+        uint32_t words[2 + 2 * kBuses + 3] = {};
+        bool operator==(const SetUpKey& other) const;
+    };
+    // A plug-in channel and the host bus channel it is connected to.
+    struct Route
+    {
+        int channel = 0;
+        int bus = 0;
+        int busChannel = 0;
+    };
+    // The connections a block made, kept while their key holds, so that a
+    // block like the last only points its channels at the new buffers.
+    struct SetUp
+    {
+        static constexpr int kRoutes = 16;
+        SetUpKey key;
+        bool valid = false;
+        bool complete = true; // false: a connection was skipped or a list overflowed
+        Route inputs[kRoutes];
+        Route outputs[kRoutes];
+        Route silent[kRoutes];            // host output channels no plug-in channel feeds
+        void* inputBuffers[kRoutes] = {}; // the routes' host buffers in this block
+        void* outputBuffers[kRoutes] = {};
+        int inputCount = 0;
+        int outputCount = 0;
+        int silentCount = 0;
+        int mainInputCount = 0;
+        int mainLimit = 0;
+        void clear();
+        static bool add(Route* list, int& count, Route route);
     };
 
+    void Connect(Direction dir, int first, int count, bool connected);
+    void DisconnectAll(Direction dir);
+    bool outputActive(const ArrangedBuses& buses, int bus) const;
+    bool GatherSetUpBuffers(const HostAudioBus* inputs, const HostAudioBus* outputs, bool is32);
     void ProcessSlice(const HostAudioBus* inputs, int numInputBuses, const HostAudioBus* outputs,
-                      int numOutputBuses, const BusView& buses, bool is32, int offset, int n);
-    void AttachInputBus(const HostAudioBus& bus, int firstChannel, bool is32, int offset, int n);
-    void AttachOutputBus(const HostAudioBus& bus, int firstChannel, bool connect, bool is32,
-                         int offset);
+                      int numOutputBuses, const ArrangedBuses& buses, bool is32, int offset, int n,
+                      SetUp* record);
+    void ProcessSliceAsSetUp(const HostAudioBus* outputs, bool is32, int offset, int n);
+    void AttachInputBus(const HostAudioBus& bus, int busIdx, int firstChannel, bool is32,
+                        int offset, int n, SetUp* record);
+    void AttachOutputBus(const HostAudioBus& bus, int busIdx, int firstChannel, bool connect,
+                         bool is32, int offset, SetUp* record);
+    void FinishSlice(const HostAudioBus* outputs, bool is32, int n);
     void FeedBypassDelay(int n, int mainChannels);
     void RefillBypassDelay(size_t channels);
     void MixBypass(int n);
@@ -148,6 +203,8 @@ private:
     int mSidechainStart = 0;
     bool mSidechainActive = false;
     int mMainInputCount = 0; // main input channels the host sent in this slice
+    SetUp mSetUp;
+    std::atomic<uint32_t> mSetUpGeneration{0};
 
     double mSampleRate = 48000.0;
     int mBlockSize = 0;

@@ -292,6 +292,7 @@ void Vst3Plugin::RefreshBusView()
         mBusCount[dirIdx].store(none ? -1 : static_cast<int>(list.size()),
                                 std::memory_order_release);
     }
+    ForgetBlockSetUp();
 }
 
 int Vst3Plugin::PluginBusCount(Direction dir) const
@@ -312,6 +313,25 @@ bool Vst3Plugin::IsPluginBusActive(Direction dir, int busIdx) const
         return (mBusActive[dir].load(std::memory_order_relaxed) >> busIdx & 1u) != 0;
     const Vst::BusList& list = dir == kInput ? audioInputs : audioOutputs;
     return list[static_cast<size_t>(busIdx)]->isActive();
+}
+
+PluginProcessor::ArrangedBuses Vst3Plugin::ArrangedBusesForBlock(int hostOutputBuses) const
+{
+    const int inputs = mBusCount[kInput].load(std::memory_order_acquire);
+    const int outputs = mBusCount[kOutput].load(std::memory_order_acquire);
+    if (inputs < 0 || outputs < 0)
+        return Vst3ProcessorBase::ArrangedBusesForBlock(hostOutputBuses);
+    // The same answers as the bus-by-bus questions, from the two words.
+    ArrangedBuses buses;
+    buses.inputBuses = inputs;
+    buses.sidechainActive =
+        inputs >= 2 && (mBusActive[kInput].load(std::memory_order_relaxed) >> 1 & 1u) != 0;
+    const int asked = std::min({hostOutputBuses, outputs, kBusBits});
+    const uint64_t mask = asked <= 0          ? 0
+                          : asked >= kBusBits ? ~uint64_t{0}
+                                              : (uint64_t{1} << asked) - 1;
+    buses.activeOutputs = mBusActive[kOutput].load(std::memory_order_relaxed) & mask;
+    return buses;
 }
 
 tresult PLUGIN_API Vst3Plugin::activateBus(Vst::MediaType type, Vst::BusDirection dir, int32 index,
@@ -426,6 +446,7 @@ tresult PLUGIN_API Vst3Plugin::setProcessing(TBool state)
 tresult PLUGIN_API Vst3Plugin::setActive(TBool state)
 {
     mThreads.Expect(HostThread::Setup, "setActive");
+    ForgetBlockSetUp();
     OnActivate(state != 0);
     return kResultOk;
 }

@@ -136,6 +136,7 @@ public:
     void MarkStateDirty() override;
     int PluginBusCount(Direction dir) const override;
     bool IsPluginBusActive(Direction dir, int busIdx) const override;
+    ArrangedBuses ArrangedBusesForBlock(int hostOutputBuses) const override;
 
     // The editor window inside the host's parent window; the web view host
     // provides it. Closing ends the editor (EditorClosed).

@@ -38,32 +38,29 @@ void Vst3ProcessorBase::ProcessAudio(Steinberg::Vst::ProcessData& data)
 {
     if (data.numSamples <= 0)
         return;
-    int sampleBits = 0;
+    bool is32 = false;
     if (data.symbolicSampleSize == Steinberg::Vst::kSample32)
-        sampleBits = 32;
-    else if (data.symbolicSampleSize == Steinberg::Vst::kSample64)
-        sampleBits = 64;
+        is32 = true;
+    else if (data.symbolicSampleSize != Steinberg::Vst::kSample64)
+        return;
 
-    // Members rather than locals: only the entries in use are written.
-    HostAudioBus* ins = mHostInputs;
-    HostAudioBus* outs = mHostOutputs;
+    // Members rather than locals: only the entries in use are written. The
+    // two pointer fields of a host bus share one place, so one test tells
+    // whether the bus brings any channels.
+    auto take = [is32](const Steinberg::Vst::AudioBusBuffers& bus, HostAudioBus& to)
+    {
+        float* const* buffers32 = bus.channelBuffers32;
+        to.numChannels = buffers32 ? bus.numChannels : 0;
+        to.channels32 = is32 ? buffers32 : nullptr;
+        to.channels64 = is32 ? nullptr : bus.channelBuffers64;
+    };
     const int nIns = data.inputs ? std::clamp(data.numInputs, 0, kMaxHostBuses) : 0;
     const int nOuts = data.outputs ? std::clamp(data.numOutputs, 0, kMaxHostBuses) : 0;
     for (int i = 0; i < nIns; ++i)
-    {
-        const auto& bus = data.inputs[i];
-        ins[i].numChannels = bus.channelBuffers32 || bus.channelBuffers64 ? bus.numChannels : 0;
-        ins[i].channels32 = sampleBits == 32 ? bus.channelBuffers32 : nullptr;
-        ins[i].channels64 = sampleBits == 64 ? bus.channelBuffers64 : nullptr;
-    }
+        take(data.inputs[i], mHostInputs[i]);
     for (int i = 0; i < nOuts; ++i)
-    {
-        const auto& bus = data.outputs[i];
-        outs[i].numChannels = bus.channelBuffers32 || bus.channelBuffers64 ? bus.numChannels : 0;
-        outs[i].channels32 = sampleBits == 32 ? bus.channelBuffers32 : nullptr;
-        outs[i].channels64 = sampleBits == 64 ? bus.channelBuffers64 : nullptr;
-    }
-    ProcessBuffers(ins, nIns, outs, nOuts, sampleBits, data.numSamples);
+        take(data.outputs[i], mHostOutputs[i]);
+    ProcessBuffers(mHostInputs, nIns, mHostOutputs, nOuts, is32 ? 32 : 64, data.numSamples);
 }
 
 void Vst3ProcessorBase::PrepareMidiOutput(int blockSize)

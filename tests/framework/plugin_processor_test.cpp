@@ -334,6 +334,170 @@ TEST(ProcessorNoSetup, OutputsAreSilencedBeforeTheBlockSizeIsKnown)
     EXPECT_FLOAT_EQ(out.data[0][0][3], 0.0f);
 }
 
+// Blocks like the last reuse the connections it made. Whatever the host
+// changes between two blocks, the second must come out as it does from a
+// processor that never saw the first: no channel left on an old buffer, no
+// slice past the scratch buffers, no output left unwritten.
+struct HostBlock
+{
+    std::vector<int> ins, outs; // channels per host bus
+    bool use64 = false;
+    int frames = 64;
+    std::vector<int> nullInputs = {}; // bus * 10 + channel: a channel the host sends as null
+};
+
+// A host block in both sample sizes; inputs and outputs hold distinct values.
+struct TestBlock
+{
+    TestBlock(const HostBlock& b, double base)
+        : shape(b), f32(b.ins, b.frames), f64(b.ins, b.frames), o32(b.outs, b.frames),
+          o64(b.outs, b.frames)
+    {
+        for (size_t bus = 0; bus < b.ins.size(); ++bus)
+            for (int c = 0; c < b.ins[bus]; ++c)
+            {
+                f32.Fill(static_cast<int>(bus), c, base + 10.0 * (4 * bus + c));
+                f64.Fill(static_cast<int>(bus), c, base + 10.0 * (4 * bus + c));
+            }
+        for (size_t bus = 0; bus < b.outs.size(); ++bus)
+            for (int c = 0; c < b.outs[bus]; ++c)
+            {
+                o32.Fill(static_cast<int>(bus), c, 777.0);
+                o64.Fill(static_cast<int>(bus), c, 777.0);
+            }
+        for (int at : b.nullInputs)
+        {
+            f32.ptrs[at / 10][at % 10] = nullptr;
+            f64.ptrs[at / 10][at % 10] = nullptr;
+        }
+    }
+    void Run(PluginProcessor& p)
+    {
+        if (shape.use64)
+            p.ProcessBuffers(f64.buses.data(), static_cast<int>(f64.buses.size()), o64.buses.data(),
+                             static_cast<int>(o64.buses.size()), 64, shape.frames);
+        else
+            p.ProcessBuffers(f32.buses.data(), static_cast<int>(f32.buses.size()), o32.buses.data(),
+                             static_cast<int>(o32.buses.size()), 32, shape.frames);
+    }
+    std::vector<std::vector<double>> Outputs() const
+    {
+        std::vector<std::vector<double>> result;
+        for (size_t bus = 0; bus < shape.outs.size(); ++bus)
+            for (int c = 0; c < shape.outs[bus]; ++c)
+                result.push_back(shape.use64 ? o64.data[bus][c]
+                                             : std::vector<double>(o32.data[bus][c].begin(),
+                                                                   o32.data[bus][c].end()));
+        return result;
+    }
+    HostBlock shape;
+    HostBuffers<float> f32;
+    HostBuffers<double> f64;
+    HostBuffers<float> o32;
+    HostBuffers<double> o64;
+};
+
+struct SetUpChange
+{
+    const char* name;
+    HostBlock before, after;
+    void (*prepare)(RecordingProcessor&) = nullptr; // before the first block
+    void (*change)(RecordingProcessor&) = nullptr;  // between the two shapes
+};
+
+class SetUpReuse : public ::testing::TestWithParam<SetUpChange>
+{
+};
+
+TEST_P(SetUpReuse, BlockAfterAChangeIsAsFromAFreshProcessor)
+{
+    const SetUpChange& step = GetParam();
+    auto apply = [](void (*f)(RecordingProcessor&), RecordingProcessor& p)
+    {
+        if (f)
+            f(p);
+    };
+    RecordingProcessor reused;
+    reused.SetBlockSize(512);
+    apply(step.prepare, reused);
+    for (double base : {1000.0, 2000.0}) // the second block reuses the first's connections
+    {
+        TestBlock block(step.before, base);
+        block.Run(reused);
+    }
+    apply(step.change, reused);
+    RecordingProcessor fresh;
+    fresh.SetBlockSize(512);
+    apply(step.prepare, fresh);
+    apply(step.change, fresh);
+
+    // Twice: the block that makes the connections and the one that reuses them.
+    for (double base : {5000.0, 6000.0})
+    {
+        TestBlock afterReused(step.after, base), afterFresh(step.after, base);
+        const size_t slicesBefore = reused.frames.size();
+        afterReused.Run(reused);
+        fresh.frames.clear();
+        afterFresh.Run(fresh);
+        EXPECT_EQ(std::vector<int>(reused.frames.begin() + static_cast<long>(slicesBefore),
+                                   reused.frames.end()),
+                  fresh.frames);
+        EXPECT_EQ(afterReused.Outputs(), afterFresh.Outputs()) << base;
+        EXPECT_EQ(reused.seenIn, fresh.seenIn) << base;
+        for (plugfw::Direction dir : {kInput, kOutput})
+            for (int ch = 0; ch < reused.NChannels(dir); ++ch)
+                EXPECT_EQ(reused.IsChannelConnected(dir, ch), fresh.IsChannelConnected(dir, ch))
+                    << dir << " " << ch;
+    }
+}
+
+const HostBlock kStereo{{2}, {2}};
+const HostBlock kStereoSide{{2, 2}, {2}};
+
+INSTANTIATE_TEST_SUITE_P(
+    HostChanges, SetUpReuse,
+    ::testing::Values(
+        SetUpChange{"NewBuffersOnly", kStereo, kStereo},
+        SetUpChange{"StereoToMono", kStereo, HostBlock{{1}, {1}}},
+        SetUpChange{"MonoToStereo", HostBlock{{1}, {1}}, kStereo},
+        SetUpChange{"SidechainActivated",
+                    kStereoSide,
+                    kStereoSide,
+                    {},
+                    +[](RecordingProcessor& p) { p.sidechainActive = true; }},
+        SetUpChange{"SidechainDeactivated", kStereoSide, kStereoSide,
+                    +[](RecordingProcessor& p) { p.sidechainActive = true; },
+                    +[](RecordingProcessor& p) { p.sidechainActive = false; }},
+        SetUpChange{"SidechainBusDropped", kStereoSide, kStereo,
+                    +[](RecordingProcessor& p) { p.sidechainActive = true; }},
+        SetUpChange{"PluginInputBusesToOne", kStereoSide, kStereoSide,
+                    +[](RecordingProcessor& p) { p.sidechainActive = true; },
+                    +[](RecordingProcessor& p) { p.busCount[kInput] = 1; }},
+        SetUpChange{"FloatToDouble", kStereo, HostBlock{{2}, {2}, true}},
+        SetUpChange{"DoubleToFloat", HostBlock{{2}, {2}, true}, kStereo},
+        SetUpChange{"SmallerMaximumBlock",
+                    HostBlock{{2}, {2}, false, 512},
+                    HostBlock{{2}, {2}, false, 200},
+                    {},
+                    +[](RecordingProcessor& p) { p.SetBlockSize(64); }},
+        SetUpChange{"LargerHostBlock", HostBlock{{2}, {2}, false, 64},
+                    HostBlock{{2}, {2}, false, 1100}},
+        SetUpChange{"SecondOutputBusAppears", kStereo, HostBlock{{2}, {2, 2}}},
+        SetUpChange{"ChannelSentAsNull", kStereoSide, HostBlock{{2, 2}, {2}, false, 64, {1}},
+                    +[](RecordingProcessor& p) { p.sidechainActive = true; }},
+        SetUpChange{"NullChannelSentAgain", HostBlock{{2}, {2}, true, 64, {1}},
+                    HostBlock{{2}, {2}, true}},
+        SetUpChange{"ConnectionsResetOutside",
+                    kStereo,
+                    kStereo,
+                    {},
+                    +[](RecordingProcessor& p)
+                    {
+                        p.SetChannelConnections(kInput, 0, p.NChannels(kInput), false);
+                        p.SetChannelConnections(kOutput, 0, p.NChannels(kOutput), false);
+                    }}),
+    [](const ::testing::TestParamInfo<SetUpChange>& info) { return info.param.name; });
+
 class HostBypass : public ProcessorBlocks
 {
 protected:
