@@ -75,6 +75,9 @@ EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double
     alignas(kLaneAlign) double x0[kBandCount];
     alignas(kLaneAlign) double x1[kBandCount];
     alignas(kLaneAlign) double outBand[kBandCount];
+    // The gates' steps gather their ramping lanes or not, as chosen for the
+    // chunk: a test that always goes one way in it.
+    const bool gatherRamps = masking.gatherRamps();
     for (int t = 0; t < n; ++t)
     {
         const double a0 = in0[t];
@@ -96,7 +99,12 @@ EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double
 
         // Gates, glides and the stereo link, once the lookahead has filled.
         if (primed)
-            masking.stepGates(gateLanes, gateRuns, gains, tables);
+        {
+            if (gatherRamps)
+                masking.stepGates<true>(gateLanes, gateRuns, gains, tables);
+            else
+                masking.stepGates<false>(gateLanes, gateRuns, gains, tables);
+        }
 
         double sub0 = 0.0;
         double sub1 = 0.0;

@@ -10,6 +10,7 @@
 #include "engine/lane_log.h"
 #include "engine/stereo_link.h"
 #include "engine/vector_clones.h"
+#include "engine/vector_version.h"
 
 #include <bit>
 #include <cstdint>
@@ -33,6 +34,10 @@ struct BandGateLanes
     alignas(kLaneAlign) double ramp1[kBandCount];
     alignas(kLaneAlign) double rampScale[kBandCount];
     alignas(kLaneAlign) double rampOffset[kBandCount];
+    // Steps that gathered their ramping lanes (stepBandGates<true>), and the
+    // runs of eight bands that held a ramp over those steps.
+    int gatheringSteps = 0;
+    int gatheringRampRuns = 0;
 
     void load(const GateSetup setups[kBandCount], const GateState& gates)
     {
@@ -45,7 +50,12 @@ struct BandGateLanes
             rampOffset[m] = ramp.offset;
             open0[m] = gates.gateOpen0[m] != 0 ? 1.0 : 0.0;
             open1[m] = gates.gateOpen1[m] != 0 ? 1.0 : 0.0;
+            // A chunk without a step leaves no ramp behind.
+            ramp0[m] = 0.0;
+            ramp1[m] = 0.0;
         }
+        gatheringSteps = 0;
+        gatheringRampRuns = 0;
     }
     void store(GateState& gates) const
     {
@@ -132,16 +142,115 @@ private:
     int last = kBandCount;
 };
 
+// Room for every lane of both channels, gathered, in whole vectors of four.
+inline constexpr int kRampLanes = (2 * kBandCount + 3) / 4 * 4;
+
+// Bit m of each lane, as a table: a shift by the lane's index would keep
+// the loop below from vectorising.
+struct LaneBitTable
+{
+    alignas(kLaneAlign) uint64_t bit[kBandCount];
+    constexpr LaneBitTable() : bit()
+    {
+        for (int m = 0; m < kBandCount; ++m)
+            bit[m] = uint64_t{1} << m;
+    }
+};
+inline constexpr LaneBitTable kLaneBits{};
+
+// Bit m set where flags[m] is 1.0 (the flags are +0.0 or 1.0), m in [from, to).
+OSTREL_INLINE_IN_CLONES uint64_t laneBits(const double* flags, int from, int to)
+{
+    static_assert(kBandCount <= 64);
+    uint64_t bits = 0;
+    for (int m = from; m < to; ++m)
+        bits |= (uint64_t{0} - (std::bit_cast<uint64_t>(flags[m]) >> 61)) & kLaneBits.bit[m];
+    return bits;
+}
+
+// Whether a lane of the run of eight bands from `first` is on the ramp. The
+// flags are +0.0 or 1.0: OR-ing their bits is a vector reduction, where
+// comparing each would be a scalar chain.
+OSTREL_INLINE_IN_CLONES bool runHoldsRamp(const BandGateLanes& l, int first)
+{
+    uint64_t anyRamp = 0;
+    for (int m = first; m < first + GateRuns::kRun; ++m)
+        anyRamp |= std::bit_cast<uint64_t>(l.ramp0[m]) | std::bit_cast<uint64_t>(l.ramp1[m]);
+    return anyRamp != 0;
+}
+
+// The ramp amounts of a run of eight bands, computed for all its lanes and
+// kept where a lane is on the ramp.
+OSTREL_INLINE_IN_CLONES void rampAmountsOfRun(GateState& __restrict gates,
+                                              const BandGateLanes& __restrict l, int first)
+{
+    for (int m = first; m < first + GateRuns::kRun; ++m)
+    {
+        const double a0 = gateRampAmountFromLn(logLane(gates.bandEnvelope0[m] + 1e-30),
+                                               l.rampScale[m], l.rampOffset[m]);
+        const double a1 = gateRampAmountFromLn(logLane(gates.bandEnvelope1[m] + 1e-30),
+                                               l.rampScale[m], l.rampOffset[m]);
+        gates.gateAmount0[m] = l.ramp0[m] != 0.0 ? a0 : gates.gateAmount0[m];
+        gates.gateAmount1[m] = l.ramp1[m] != 0.0 ? a1 : gates.gateAmount1[m];
+    }
+}
+
+// Lanes that gathering must leave out of the passes over runs (16 lanes a
+// run holding a ramp) before it pays for itself: four vectors of four.
+inline constexpr int kGatherSaving = 16;
+
+// Where the ramping lanes of bands [from, to), gathered into whole vectors
+// of four, leave kGatherSaving of the perRun lanes out: their amounts, and
+// true. Else nothing changes.
+OSTREL_INLINE_IN_CLONES bool gatheredRampAmounts(GateState& __restrict gates,
+                                                 const BandGateLanes& __restrict l, int from,
+                                                 int to, int perRun)
+{
+    const uint64_t ramping0 = laneBits(l.ramp0, from, to);
+    const uint64_t ramping1 = laneBits(l.ramp1, from, to);
+    const int count = std::popcount(ramping0) + std::popcount(ramping1);
+    if (perRun - ((count + 3) & ~3) < kGatherSaving)
+        return false;
+
+    alignas(kLaneAlign) double power[kRampLanes + 4];
+    alignas(kLaneAlign) double lnPower[kRampLanes + 4];
+    int n = 0;
+    for (uint64_t bits = ramping0; bits != 0; bits &= bits - 1)
+        power[n++] = gates.bandEnvelope0[std::countr_zero(bits)] + 1e-30;
+    for (uint64_t bits = ramping1; bits != 0; bits &= bits - 1)
+        power[n++] = gates.bandEnvelope1[std::countr_zero(bits)] + 1e-30;
+    // The last vector's unused lanes take a finite power.
+    for (int i = 0; i < 4; ++i)
+        power[n + i] = 1.0;
+    for (int v = 0; v < n; v += 4)
+        for (int i = v; i < v + 4; ++i)
+            lnPower[i] = logLane(power[i]);
+    int i = 0;
+    for (uint64_t bits = ramping0; bits != 0; bits &= bits - 1)
+    {
+        const int m = std::countr_zero(bits);
+        gates.gateAmount0[m] = gateRampAmountFromLn(lnPower[i++], l.rampScale[m], l.rampOffset[m]);
+    }
+    for (uint64_t bits = ramping1; bits != 0; bits &= bits - 1)
+    {
+        const int m = std::countr_zero(bits);
+        gates.gateAmount1[m] = gateRampAmountFromLn(lnPower[i++], l.rampScale[m], l.rampOffset[m]);
+    }
+    return true;
+}
+
 // One sample of the gates, glides and stereo link of every band. A band that
 // no gate considers and whose gains rest at 1.0 comes out of the full step
 // closed and at 1.0; the select keeps that exact whatever the link says.
-OSTREL_INLINE_IN_CLONES void stepBandGates(GateState& __restrict gates, BandGateLanes& __restrict l,
-                                           BandGains& __restrict gains,
-                                           const StereoStatistics& __restrict stereo,
-                                           const BandTables& tables, int from, int to)
+// kGather: the ramp logarithms are taken over the ramping lanes gathered
+// into whole vectors where that leaves enough out (RampGathering chooses,
+// per chunk); else over each run of eight bands that holds a ramp.
+template <bool kGather>
+OSTREL_INLINE_IN_CLONES void
+stepBandGates(GateState& __restrict gates, BandGateLanes& __restrict l, BandGains& __restrict gains,
+              const StereoStatistics& __restrict stereo, const BandTables& tables, int from, int to)
 {
     const double levelDecay = tables.levelDecay;
-    const double glideCoef = tables.glideCoef;
     for (int m = from; m < to; ++m)
     {
         l.ramp0[m] = gateLaneStep(l.open0[m], gates.gateAmount0[m], gates.bandEnvelope0[m],
@@ -151,29 +260,31 @@ OSTREL_INLINE_IN_CLONES void stepBandGates(GateState& __restrict gates, BandGate
                                   l.eligibleClosed[m], l.eligibleOpen[m], l.openPower[m],
                                   l.closePower[m], l.fullPower[m], levelDecay);
     }
-    // A few lanes are on the ramp at a time; their amounts take a logarithm,
-    // computed in one vectorised pass over each run of eight bands that
-    // holds one, and kept where a lane is on the ramp.
+    // A few lanes are on the ramp at a time; their amounts take a logarithm.
     constexpr int kRun = GateRuns::kRun;
-    for (int first = from; first < to; first += kRun)
+    if constexpr (kGather)
     {
-        // The flags are +0.0 or 1.0: OR-ing their bits is a vector reduction,
-        // where comparing each would be a scalar chain.
-        uint64_t anyRamp = 0;
-        for (int m = first; m < first + kRun; ++m)
-            anyRamp |= std::bit_cast<uint64_t>(l.ramp0[m]) | std::bit_cast<uint64_t>(l.ramp1[m]);
-        if (anyRamp == 0)
-            continue;
-        for (int m = first; m < first + kRun; ++m)
+        bool holds[GateRuns::kRuns] = {};
+        int runsHolding = 0;
+        for (int first = from; first < to; first += kRun)
         {
-            const double a0 = gateRampAmountFromLn(logLane(gates.bandEnvelope0[m] + 1e-30),
-                                                   l.rampScale[m], l.rampOffset[m]);
-            const double a1 = gateRampAmountFromLn(logLane(gates.bandEnvelope1[m] + 1e-30),
-                                                   l.rampScale[m], l.rampOffset[m]);
-            gates.gateAmount0[m] = l.ramp0[m] != 0.0 ? a0 : gates.gateAmount0[m];
-            gates.gateAmount1[m] = l.ramp1[m] != 0.0 ? a1 : gates.gateAmount1[m];
+            holds[first / kRun] = runHoldsRamp(l, first);
+            runsHolding += holds[first / kRun] ? 1 : 0;
         }
+        ++l.gatheringSteps;
+        l.gatheringRampRuns += runsHolding;
+        if (runsHolding < 2 || !gatheredRampAmounts(gates, l, from, to, 2 * kRun * runsHolding))
+            for (int first = from; runsHolding != 0 && first < to; first += kRun)
+                if (holds[first / kRun])
+                    rampAmountsOfRun(gates, l, first);
     }
+    else
+    {
+        for (int first = from; first < to; first += kRun)
+            if (runHoldsRamp(l, first))
+                rampAmountsOfRun(gates, l, first);
+    }
+    const double glideCoef = tables.glideCoef;
     for (int m = from; m < to; ++m)
     {
         const double rest = laneMask(l.eligibleOpen[m] == 0.0) *
@@ -192,5 +303,43 @@ OSTREL_INLINE_IN_CLONES void stepBandGates(GateState& __restrict gates, BandGate
         gains.bandGain[1][m] = rest != 0.0 ? 1.0 : g1;
     }
 }
+
+// Whether a chunk's sample steps gather their ramping lanes: chosen per
+// chunk from how the ramps fell in the chunk before, so a chunk that does
+// not gather carries no test for it in its steps. Gathering pays where two
+// or more runs of eight bands hold a ramp (a run's pass takes all 16 of its
+// lanes for one that ramps), as where many tones stand out, and costs where
+// the ramps keep to one run. With eight doubles a vector a run's pass is
+// two steps, about what gathering costs, so that version never gathers.
+class RampGathering
+{
+public:
+    bool gathers() const { return gather_; }
+
+    // After a chunk's steps. A chunk that gathered counts how many runs held
+    // a ramp on average; one that did not looks at its last step alone (no
+    // step of it counted).
+    void update(const BandGateLanes& lanes)
+    {
+        if (activeVectorVersion() == VectorVersion::Avx512)
+        {
+            gather_ = false;
+            return;
+        }
+        if (lanes.gatheringSteps > 0)
+        {
+            // On average one and a half runs or more.
+            gather_ = 2 * lanes.gatheringRampRuns >= 3 * lanes.gatheringSteps;
+            return;
+        }
+        int runsHolding = 0;
+        for (int first = 0; first < kBandCount; first += GateRuns::kRun)
+            runsHolding += runHoldsRamp(lanes, first) ? 1 : 0;
+        gather_ = runsHolding >= 2;
+    }
+
+private:
+    bool gather_ = false;
+};
 
 } // namespace ostrel

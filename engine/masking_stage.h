@@ -117,7 +117,15 @@ public:
 
     // The chunk's gates as lanes, and back.
     void loadGates(BandGateLanes& lanes) const { lanes.load(period_.gates, gates_); }
-    void storeGates(const BandGateLanes& lanes) { lanes.store(gates_); }
+    // Storing also chooses how the next chunk's steps take their ramp
+    // logarithms (gatherRamps).
+    void storeGates(const BandGateLanes& lanes)
+    {
+        lanes.store(gates_);
+        rampGathering_.update(lanes);
+    }
+    // The next chunk's steps gather their ramping lanes (stepGates<true>).
+    bool gatherRamps() const { return rampGathering_.gathers(); }
 
     // --- a sample --------------------------------------------------------
     // Counts the sample toward the lookahead's refill: true once it is full
@@ -147,7 +155,9 @@ public:
         }
     }
     // Gates, glides and the stereo link of the bands that still move, into
-    // the band gains.
+    // the band gains. kGather: as gatherRamps chose for the chunk (the output
+    // is the same either way).
+    template <bool kGather = false>
     OSTREL_INLINE_IN_CLONES void stepGates(BandGateLanes& lanes, GateRuns& runs, BandGains& gains,
                                            const BandTables& tables)
     {
@@ -155,9 +165,9 @@ public:
             return;
         // All bands with bounds known to the compiler: whole vectors.
         if (runs.all())
-            stepBandGates(gates_, lanes, gains, stereo_, tables, 0, kBandCount);
+            stepBandGates<kGather>(gates_, lanes, gains, stereo_, tables, 0, kBandCount);
         else
-            stepBandGates(gates_, lanes, gains, stereo_, tables, runs.from(), runs.to());
+            stepBandGates<kGather>(gates_, lanes, gains, stereo_, tables, runs.from(), runs.to());
         runs.update(lanes, gates_, gains);
     }
     // The dip meters' sums (while dipMetered): the input's mid band signals
@@ -247,6 +257,8 @@ private:
     StereoStatistics stereo_;
     GateState gates_;
     MaskerPeriod period_;
+    // A choice of speed only, following the signal: a reset leaves it.
+    RampGathering rampGathering_;
 };
 
 } // namespace ostrel

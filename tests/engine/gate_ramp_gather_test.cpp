@@ -1,0 +1,181 @@
+// The band gates' ramp logarithms taken over the ramping lanes alone, gathered
+// into whole vectors, give what the pass over each run of eight bands gives,
+// bit for bit, whichever lanes ramp: the gathered lanes must come back to
+// their own channel and band. And the choice between the two per chunk
+// follows where the ramps fell.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "engine/masking_gate_lanes.h"
+#include "engine/vector_version.h"
+
+namespace ostrel
+{
+namespace
+{
+
+struct RampCase
+{
+    const char* name;
+    uint64_t ramp0; // bands of channel 0 whose gate is on its ramp
+    uint64_t ramp1;
+    bool gathers; // the lanes save enough to be gathered
+    int from = 0;
+    int to = kBandCount;
+};
+
+struct Result
+{
+    GateState gates;
+    BandGains gains;
+    bool gathered = false;
+};
+
+// Every band's gate open and eligible; a ramping band's power lies between
+// its open and full powers, any other band's above the full power.
+template <bool kGather> Result step(const RampCase& c)
+{
+    Result r;
+    BandGateLanes l{};
+    StereoStatistics stereo;
+    BandTables tables;
+    tables.glideCoef = 0.01;
+    tables.levelDecay = 0.999;
+    for (int m = 0; m < kBandCount; ++m)
+    {
+        GateSetup g;
+        g.eligibleClosed = true;
+        g.eligibleOpen = true;
+        g.openPower = 1e-6 * (1 + m);
+        g.closePower = 0.5e-6 * (1 + m);
+        g.fullPower = 1e-2;
+        g.openThresholdDb = 3.0;
+        g.amountDivisor = 24.0;
+        g.spreadDb = -50.0;
+        g.targetGain = 0.25;
+        r.gates.gateOpen0[m] = 1;
+        r.gates.gateOpen1[m] = 1;
+        r.gates.gateAmount0[m] = 0.5;
+        r.gates.gateAmount1[m] = 0.5;
+        loadGateSetupLane(l, m, g);
+        const GateRampLine line = gateRampLine(g);
+        l.rampScale[m] = line.scale;
+        l.rampOffset[m] = line.offset;
+        const double ramping = 3e-5 * (1 + m) + 1e-7 * m * m;
+        r.gates.bandEnvelope0[m] = (c.ramp0 >> m & 1) != 0 ? ramping : 0.5;
+        r.gates.bandEnvelope1[m] = (c.ramp1 >> m & 1) != 0 ? 1.37 * ramping : 0.5;
+    }
+    for (int m = 0; m < kBandCount; ++m)
+        l.open0[m] = l.open1[m] = 1.0;
+    stepBandGates<kGather>(r.gates, l, r.gains, stereo, tables, c.from, c.to);
+    if (kGather)
+    {
+        // The same lanes again, on a copy: whether the gathered pass took them.
+        GateState scratch = r.gates;
+        int runsHolding = 0;
+        for (int first = c.from; first < c.to; first += GateRuns::kRun)
+            runsHolding += runHoldsRamp(l, first) ? 1 : 0;
+        r.gathered =
+            gatheredRampAmounts(scratch, l, c.from, c.to, 2 * GateRuns::kRun * runsHolding);
+    }
+    return r;
+}
+
+class GateRampGather : public ::testing::TestWithParam<RampCase>
+{
+};
+
+TEST_P(GateRampGather, GivesTheAmountsOfThePassOverRuns)
+{
+    const Result perRun = step<false>(GetParam());
+    const Result gathered = step<true>(GetParam());
+    EXPECT_EQ(gathered.gathered, GetParam().gathers);
+    EXPECT_EQ(std::memcmp(gathered.gates.gateAmount0, perRun.gates.gateAmount0,
+                          sizeof perRun.gates.gateAmount0),
+              0);
+    EXPECT_EQ(std::memcmp(gathered.gates.gateAmount1, perRun.gates.gateAmount1,
+                          sizeof perRun.gates.gateAmount1),
+              0);
+    EXPECT_EQ(
+        std::memcmp(gathered.gains.bandGain, perRun.gains.bandGain, sizeof perRun.gains.bandGain),
+        0);
+    // A ramping lane's amount moved off the 0.5 it held (the case is set up
+    // so none lands on it), and a full one reached 1.
+    for (int m = GetParam().from; m < GetParam().to; ++m)
+    {
+        const uint64_t bit = uint64_t{1} << m;
+        EXPECT_EQ(perRun.gates.gateAmount0[m] != 1.0, (GetParam().ramp0 & bit) != 0) << m;
+        EXPECT_EQ(perRun.gates.gateAmount1[m] != 1.0, (GetParam().ramp1 & bit) != 0) << m;
+    }
+}
+
+constexpr uint64_t kAll = (uint64_t{1} << kBandCount) - 1;
+
+INSTANTIATE_TEST_SUITE_P(
+    Lanes, GateRampGather,
+    ::testing::Values(RampCase{"None", 0, 0, false}, RampCase{"OneRunOnly", 0x10, 0x30, false},
+                      RampCase{"OneLanePerRunChannel0", 0x010101, 0, true},
+                      RampCase{"OneLanePerRunChannel1", 0, 0x800080, true},
+                      RampCase{"LastLaneOfEachRun", 0x808080, 0x808080, true},
+                      RampCase{"ChannelsApart", 0x000f01, 0xf00000, true},
+                      RampCase{"Alternate", 0x555555, 0xaaaaaa, true},
+                      RampCase{"AWholeVectorAndOneMore", 0x00000f, 0x100000, true},
+                      RampCase{"Every", kAll, kAll, false},
+                      RampCase{"LaterRunsOnly", 0x0f0f00, 0x110100, true, 8, kBandCount}),
+    [](const ::testing::TestParamInfo<RampCase>& info) { return std::string(info.param.name); });
+
+// How the ramps fell over a chunk, and whether the next one gathers: where
+// two or more runs of eight bands hold a ramp on average (one and a half
+// runs, counting the steps that gathered), else from the chunk's last step.
+struct ChoiceCase
+{
+    const char* name;
+    int gatheringSteps;
+    int gatheringRampRuns;
+    uint64_t lastRamp0; // the last step's ramping bands, channel 0
+    bool gathers;       // on vectors of four doubles or fewer
+};
+
+class RampGatheringChoice : public ::testing::TestWithParam<ChoiceCase>
+{
+};
+
+TEST_P(RampGatheringChoice, FollowsWhereTheRampsFell)
+{
+    const ChoiceCase& c = GetParam();
+    BandGateLanes l{};
+    l.gatheringSteps = c.gatheringSteps;
+    l.gatheringRampRuns = c.gatheringRampRuns;
+    for (int m = 0; m < kBandCount; ++m)
+        l.ramp0[m] = (c.lastRamp0 >> m & 1) != 0 ? 1.0 : 0.0;
+    const VectorVersion before = activeVectorVersion();
+    for (const VectorVersion v :
+         {VectorVersion::Baseline, VectorVersion::Avx2, VectorVersion::Avx512})
+    {
+        if (!chooseVectorVersion(v))
+            continue;
+        RampGathering choice;
+        choice.update(l);
+        // Eight doubles a vector: a run's pass is about what gathering costs.
+        EXPECT_EQ(choice.gathers(), c.gathers && v != VectorVersion::Avx512)
+            << vectorVersionName(v);
+    }
+    chooseVectorVersion(before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Chunks, RampGatheringChoice,
+    ::testing::Values(ChoiceCase{"NoStep", 0, 0, 0, false},
+                      ChoiceCase{"LastStepInOneRun", 0, 0, 0x0000f0, false},
+                      ChoiceCase{"LastStepInTwoRuns", 0, 0, 0x000101, true},
+                      ChoiceCase{"LastStepInThreeRuns", 0, 0, 0x808080, true},
+                      // A chunk that gathered goes by its average, not its last step.
+                      ChoiceCase{"GatheredInTwoRunsAndAHalf", 64, 148, 0x000001, true},
+                      ChoiceCase{"GatheredInOneRunAndAHalf", 64, 96, 0, true},
+                      ChoiceCase{"GatheredInFewerRuns", 64, 95, 0x010101, false}),
+    [](const ::testing::TestParamInfo<ChoiceCase>& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace ostrel
