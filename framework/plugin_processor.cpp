@@ -35,6 +35,16 @@ PLUGFW_CONVERSION_CLONES void narrow(const double* __restrict src, float* __rest
         dst[i] = static_cast<float>(src[i]);
 }
 
+// A ring position moved on by `frames`: a slice is mostly shorter than the
+// ring, so a subtraction spares the division in every block.
+size_t ringAdvance(int pos, size_t frames, size_t length)
+{
+    size_t next = static_cast<size_t>(pos) + frames;
+    if (next >= length)
+        next -= length;
+    return next < length ? next : next % length;
+}
+
 } // namespace
 
 PluginProcessor::PluginProcessor(const Config& config)
@@ -250,6 +260,7 @@ void PluginProcessor::SetUp::clear()
     valid = false;
     complete = true;
     inputCount = outputCount = silentCount = 0;
+    keeperAsked = false;
 }
 
 bool PluginProcessor::SetUp::add(Route* list, int& count, Route route)
@@ -289,23 +300,30 @@ void PluginProcessor::ProcessBuffers(const HostAudioBus* inputs, int numInputBus
     // The plug-in's buses as the host arranged and activated them, asked
     // once per block (the host changes them only between blocks).
     const ArrangedBuses buses = ArrangedBusesForBlock(numOutputBuses);
-    const bool keyed = numInputBuses <= SetUpKey::kBuses && numOutputBuses <= SetUpKey::kBuses;
+    // The key packs small counts; a layout beyond them connects afresh.
+    bool keyed = numInputBuses <= SetUpKey::kBuses && numOutputBuses <= SetUpKey::kBuses &&
+                 buses.inputBuses >= 0 && buses.inputBuses < 256;
     SetUpKey key;
     if (keyed)
     {
-        uint32_t* w = key.words;
-        *w++ = mSetUpGeneration.load(std::memory_order_relaxed);
-        *w++ = static_cast<uint32_t>(sampleBits) | static_cast<uint32_t>(numInputBuses) << 8 |
-               static_cast<uint32_t>(numOutputBuses) << 16;
+        key.words[0] = mSetUpGeneration.load(std::memory_order_relaxed);
+        key.words[1] = static_cast<uint32_t>(is32) | static_cast<uint32_t>(numInputBuses) << 1 |
+                       static_cast<uint32_t>(numOutputBuses) << 4 |
+                       static_cast<uint32_t>(buses.sidechainActive) << 7 |
+                       static_cast<uint32_t>(buses.inputBuses) << 8 |
+                       static_cast<uint32_t>(buses.activeOutputs & 0xffu) << 16;
+        uint32_t channels = 0;
         for (int b = 0; b < numInputBuses; ++b)
-            w[b] = static_cast<uint32_t>(inputs[b].numChannels);
-        w += SetUpKey::kBuses;
+            channels |= static_cast<uint32_t>(inputs[b].numChannels) << (8 * b);
+        key.words[2] = channels;
+        channels = 0;
         for (int b = 0; b < numOutputBuses; ++b)
-            w[b] = static_cast<uint32_t>(outputs[b].numChannels);
-        w += SetUpKey::kBuses;
-        *w++ = static_cast<uint32_t>(buses.inputBuses) ^ (buses.sidechainActive ? 1u << 31 : 0u);
-        *w++ = static_cast<uint32_t>(buses.activeOutputs);
-        *w = static_cast<uint32_t>(buses.activeOutputs >> 32);
+            channels |= static_cast<uint32_t>(outputs[b].numChannels) << (8 * b);
+        key.words[3] = channels;
+        for (int b = 0; b < numInputBuses; ++b)
+            keyed = keyed && inputs[b].numChannels >= 0 && inputs[b].numChannels < 256;
+        for (int b = 0; b < numOutputBuses; ++b)
+            keyed = keyed && outputs[b].numChannels >= 0 && outputs[b].numChannels < 256;
     }
 
     // A block like the last reuses its connections; any other makes them
@@ -621,15 +639,24 @@ void PluginProcessor::FeedBypassDelay(int n, int mainChannels)
         std::min(mBypassDelay.size(), static_cast<size_t>(std::max(mainChannels, 0)));
     if (mLatency > 0)
     {
-        const RecentInput* keeper = heard ? nullptr : KeptMainInput(static_cast<int>(fed));
+        const RecentInput* keeper = nullptr;
+        if (!heard)
+        {
+            // The answer holds while the connections do (a new set clears it).
+            if (!mSetUp.keeperAsked)
+            {
+                mSetUp.keeper = KeptMainInput(static_cast<int>(fed));
+                mSetUp.keeperAsked = true;
+            }
+            keeper = mSetUp.keeper;
+        }
         if (keeper != nullptr)
         {
             mBypassKeeper = keeper;
             mBypassKeptChannels = mBypassMissing == 0 ? fed : std::min(mBypassKeptChannels, fed);
             mBypassMissing =
                 static_cast<int>(std::min(static_cast<size_t>(mBypassMissing) + frames, length));
-            mBypassWritePos =
-                static_cast<int>((static_cast<size_t>(mBypassWritePos) + frames) % length);
+            mBypassWritePos = static_cast<int>(ringAdvance(mBypassWritePos, frames, length));
             return;
         }
         RefillBypassDelay(fed);
@@ -663,7 +690,7 @@ void PluginProcessor::FeedBypassDelay(int n, int mainChannels)
             pos = pos + run == length ? 0 : pos + run;
         }
     }
-    mBypassWritePos = static_cast<int>((static_cast<size_t>(mBypassWritePos) + frames) % length);
+    mBypassWritePos = static_cast<int>(ringAdvance(mBypassWritePos, frames, length));
 }
 
 void PluginProcessor::RefillBypassDelay(size_t channels)

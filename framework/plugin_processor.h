@@ -67,7 +67,9 @@ public:
     // bypass its own copy while the bypass is not heard; the copy is refilled
     // from the plug-in's before it is next read or fed. Before processBlock
     // (audio thread): what keeps this slice's main input channels
-    // 0..channels-1, or null when the plug-in does not keep them all.
+    // 0..channels-1, or null when the plug-in does not keep them all. Asked
+    // again only when the channels' connections change: the answer may
+    // rest on them, not on anything else that changes from block to block.
     virtual const RecentInput* KeptMainInput(int /*channels*/) const { return nullptr; }
 
     // Audio thread: one host block (sampleBits 32 or 64; anything else is skipped).
@@ -143,10 +145,10 @@ private:
     struct SetUpKey
     {
         static constexpr int kBuses = 4; // more host buses: connected afresh every block
-        // ForgetBlockSetUp calls so far; sample bits and host bus counts; each
-        // host bus's channel count; the plug-in's input buses and sidechain;
-        // its active outputs.
-        uint32_t words[2 + 2 * kBuses + 3] = {};
+        // ForgetBlockSetUp calls so far; the sample size, the host's bus
+        // counts, the plug-in's input buses, sidechain and active outputs;
+        // each host input bus's and output bus's channel count, a byte each.
+        uint32_t words[4] = {};
         bool operator==(const SetUpKey& other) const;
     };
     // A plug-in channel and the host bus channel it is connected to.
@@ -174,6 +176,8 @@ private:
         int silentCount = 0;
         int mainInputCount = 0;
         int mainLimit = 0;
+        const RecentInput* keeper = nullptr; // KeptMainInput's answer, once asked
+        bool keeperAsked = false;
         void clear();
         static bool add(Route* list, int& count, Route route);
     };
