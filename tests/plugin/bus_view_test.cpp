@@ -89,6 +89,11 @@ TEST(BusView, FollowsEveryHostChangeToTheBuses)
         EXPECT_FALSE(plugin->IsPluginBusActive(kInput, -1));
         EXPECT_EQ(plugin->IsPluginBusActive(kOutput, 0), step.outputActive);
         EXPECT_FALSE(plugin->IsPluginBusActive(kOutput, 1));
+        // The block's one-call view agrees with the bus-by-bus answers.
+        for (int hostOutputBuses : {0, 1, 2})
+            EXPECT_TRUE(plugin->ArrangedBusesForBlock(hostOutputBuses) ==
+                        plugin->PluginProcessor::ArrangedBusesForBlock(hostOutputBuses))
+                << hostOutputBuses;
     }
     plugin->release();
 }
