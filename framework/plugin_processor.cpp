@@ -363,20 +363,38 @@ bool PluginProcessor::GatherSetUpBuffers(const HostAudioBus* inputs, const HostA
                                          bool is32)
 {
     // Every buffer the connections use must be there in this block too.
-    auto buffer = [is32](const HostAudioBus& bus, int c) -> void*
+    if (is32)
     {
-        if (is32)
-            return bus.channels32 ? bus.channels32[c] : nullptr;
-        return bus.channels64 ? bus.channels64[c] : nullptr;
-    };
+        for (int i = 0; i < mSetUp.inputCount; ++i)
+        {
+            const HostAudioBus& bus = inputs[mSetUp.inputs[i].bus];
+            if (!bus.channels32 ||
+                !(mSetUp.inputBuffers[i] = bus.channels32[mSetUp.inputs[i].busChannel]))
+                return false;
+        }
+        for (int i = 0; i < mSetUp.outputCount; ++i)
+        {
+            const HostAudioBus& bus = outputs[mSetUp.outputs[i].bus];
+            if (!bus.channels32 ||
+                !(mSetUp.outputBuffers[i] = bus.channels32[mSetUp.outputs[i].busChannel]))
+                return false;
+        }
+        return true;
+    }
     for (int i = 0; i < mSetUp.inputCount; ++i)
-        if (!(mSetUp.inputBuffers[i] =
-                  buffer(inputs[mSetUp.inputs[i].bus], mSetUp.inputs[i].busChannel)))
+    {
+        const HostAudioBus& bus = inputs[mSetUp.inputs[i].bus];
+        if (!bus.channels64 ||
+            !(mSetUp.inputBuffers[i] = bus.channels64[mSetUp.inputs[i].busChannel]))
             return false;
+    }
     for (int i = 0; i < mSetUp.outputCount; ++i)
-        if (!(mSetUp.outputBuffers[i] =
-                  buffer(outputs[mSetUp.outputs[i].bus], mSetUp.outputs[i].busChannel)))
+    {
+        const HostAudioBus& bus = outputs[mSetUp.outputs[i].bus];
+        if (!bus.channels64 ||
+            !(mSetUp.outputBuffers[i] = bus.channels64[mSetUp.outputs[i].busChannel]))
             return false;
+    }
     return true;
 }
 
@@ -496,33 +514,25 @@ void PluginProcessor::ProcessSlice(const HostAudioBus* inputs, int numInputBuses
 void PluginProcessor::ProcessSliceAsSetUp(const HostAudioBus* outputs, bool is32, int offset, int n)
 {
     // The connections, flags and silent scratch buffers are as the block that
-    // recorded them left them; only the host's buffers are new.
+    // recorded them left them; only the host's buffers are new. A 32-bit
+    // block's channels stay on their scratch buffers.
     const SetUp& s = mSetUp;
     double** inData = mChannelData[kInput].data();
     double** outData = mChannelData[kOutput].data();
-    for (int i = 0; i < s.inputCount; ++i)
+    if (is32)
     {
-        const int ch = s.inputs[i].channel;
-        if (is32)
-        {
-            double* scratch = mChannels[kInput][static_cast<size_t>(ch)].scratch.data();
-            widen(static_cast<const float*>(s.inputBuffers[i]) + offset, scratch, n);
-            inData[ch] = scratch;
-        }
-        else
-        {
-            inData[ch] = static_cast<double*>(s.inputBuffers[i]) + offset;
-        }
+        for (int i = 0; i < s.inputCount; ++i)
+            widen(static_cast<const float*>(s.inputBuffers[i]) + offset,
+                  inData[s.inputs[i].channel], n);
+    }
+    else
+    {
+        for (int i = 0; i < s.inputCount; ++i)
+            inData[s.inputs[i].channel] = static_cast<double*>(s.inputBuffers[i]) + offset;
+        for (int i = 0; i < s.outputCount; ++i)
+            outData[s.outputs[i].channel] = static_cast<double*>(s.outputBuffers[i]) + offset;
     }
     mMainInputCount = s.mainInputCount;
-    for (int i = 0; i < s.outputCount; ++i)
-    {
-        const int ch = s.outputs[i].channel;
-        if (is32)
-            outData[ch] = mChannels[kOutput][static_cast<size_t>(ch)].scratch.data();
-        else
-            outData[ch] = static_cast<double*>(s.outputBuffers[i]) + offset;
-    }
 
     FeedBypassDelay(n, s.mainLimit);
     processBlock(inData, outData, n);
