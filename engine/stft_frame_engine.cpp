@@ -47,8 +47,6 @@ void StftFrameEngine::init(const double edgeHz[kEdgeCount], double sampleRate)
     std::memset(outputRing, 0, sizeof(outputRing));
     std::memset(fftRe, 0, sizeof(fftRe));
     std::memset(fftIm, 0, sizeof(fftIm));
-    std::memset(maskedRe, 0, sizeof(maskedRe));
-    std::memset(maskedIm, 0, sizeof(maskedIm));
     ringPos = 0;
     hopCounter = 0;
     // Empty rings: a plain delay from the start.
@@ -747,12 +745,14 @@ OSTREL_VECTOR_BODY void StftFrameEngine::processBothChannelsBody(const double* g
     // real part is channel 0's, the imaginary part channel 1's.
     for (int i : {0, 1})
     {
-        maskedRe[i] = fftRe[i] * share0[bandAtPosition[i]];
-        maskedIm[i] = fftIm[i] * share1[bandAtPosition[i]];
+        fftRe[i] *= share0[bandAtPosition[i]];
+        fftIm[i] *= share1[bandAtPosition[i]];
     }
     // The bins at positions [b, 2b) are the odd multiples of kStftSize / 2b,
     // and bin j's mirror kStftSize - j lies at 3b - 1 less j's position. The
-    // even positions hold the bins below Nyquist.
+    // even positions hold the bins below Nyquist. Each pair is read before it
+    // is written, so the spectrum is masked in place (a frame's arrays stay
+    // small enough for the caches of a large session).
     for (int b = 2; b < kStftSize; b *= 2)
     {
         for (int i = b; i < 2 * b; i += 2)
@@ -769,26 +769,25 @@ OSTREL_VECTOR_BODY void StftFrameEngine::processBothChannelsBody(const double* g
             const double bRe = 0.5 * (xi + yi) * m1;
             const double bIm = -0.5 * (xr - yr) * m1;
             // X'[j] = A + iB, X'[n-j] = conj A + i conj B.
-            maskedRe[i] = aRe - bIm;
-            maskedIm[i] = aIm + bRe;
-            maskedRe[mirror] = aRe + bIm;
-            maskedIm[mirror] = bRe - aIm;
+            fftRe[i] = aRe - bIm;
+            fftIm[i] = aIm + bRe;
+            fftRe[mirror] = aRe + bIm;
+            fftIm[mirror] = bRe - aIm;
         }
     }
     const double scale = 1.0 / (overlapNorm * kStftSize);
     if (onHop)
     {
-        inverseAddedToRing(maskedRe, maskedIm, window, scale, outputRing[0], outputRing[1],
-                           ringPos);
+        inverseAddedToRing(fftRe, fftIm, window, scale, outputRing[0], outputRing[1], ringPos);
         return;
     }
-    fftFromBitReversedBody(maskedRe, maskedIm, +1);
+    fftFromBitReversedBody(fftRe, fftIm, +1);
     // The ring from ringPos on, then its start: two contiguous runs.
     const int head = kStftSize - ringPos;
-    addWindowed(outputRing[0] + ringPos, outputRing[1] + ringPos, maskedRe, maskedIm, window, scale,
+    addWindowed(outputRing[0] + ringPos, outputRing[1] + ringPos, fftRe, fftIm, window, scale,
                 head);
-    addWindowed(outputRing[0], outputRing[1], maskedRe + head, maskedIm + head, window + head,
-                scale, ringPos);
+    addWindowed(outputRing[0], outputRing[1], fftRe + head, fftIm + head, window + head, scale,
+                ringPos);
 }
 
 void StftFrameEngine::processBothChannels(const double* gains0, const double* gains1)

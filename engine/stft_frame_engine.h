@@ -57,10 +57,9 @@ struct StftFrameState
     // their samples until refillDryRings puts them back.
     bool dryRingsInLine = false;
 
+    // The frame's spectrum, masked in place.
     double fftRe[kStftSize] = {};
     double fftIm[kStftSize] = {};
-    double maskedRe[kStftSize] = {};
-    double maskedIm[kStftSize] = {};
 };
 
 class StftFrameEngine : private StftFrameState
