@@ -144,6 +144,9 @@ private:
     void processMaskerChunk(const double* in0, const double* in1, double* out0, double* out1, int n,
                             int64_t hostSamplePos, bool transportRunning, const double* side0,
                             const double* side1);
+    // kGatherRamps: the band gates may gather their ramping lanes (a version
+    // of vectors of four doubles or fewer).
+    template <bool kGatherRamps>
     void processMaskerChunkBody(const double* in0, const double* in1, double* out0, double* out1,
                                 int n, int64_t hostSamplePos, bool transportRunning,
                                 const double* side0, const double* side1);

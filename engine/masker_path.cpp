@@ -33,6 +33,7 @@ OSTREL_INLINE_IN_CLONES void removeLowBands(const BandGains& gains, const double
 
 } // namespace
 
+template <bool kGatherRamps>
 OSTREL_VECTOR_BODY void
 EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double* out0,
                                     double* out1, int n, int64_t hostSamplePos,
@@ -76,8 +77,9 @@ EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double
     alignas(kLaneAlign) double x1[kBandCount];
     alignas(kLaneAlign) double outBand[kBandCount];
     // The gates' steps gather their ramping lanes or not, as chosen for the
-    // chunk: a test that always goes one way in it.
-    const bool gatherRamps = masking.gatherRamps();
+    // chunk: a test that always goes one way in it, and none in a version
+    // that never gathers.
+    const bool gatherRamps = kGatherRamps && masking.gatherRamps();
     for (int t = 0; t < n; ++t)
     {
         const double a0 = in0[t];
@@ -151,8 +153,11 @@ void EngineParts::processMaskerChunk(const double* in0, const double* in1, doubl
                                      bool transportRunning, const double* side0,
                                      const double* side1)
 {
-    OSTREL_VECTOR_DISPATCH(processMaskerChunkBody(in0, in1, out0, out1, n, hostSamplePos,
-                                                  transportRunning, side0, side1));
+    OSTREL_VECTOR_DISPATCH_BY_WIDTH(
+        processMaskerChunkBody<false>(in0, in1, out0, out1, n, hostSamplePos, transportRunning,
+                                      side0, side1),
+        processMaskerChunkBody<true>(in0, in1, out0, out1, n, hostSamplePos, transportRunning,
+                                     side0, side1));
 }
 
 void EngineParts::beginMaskerPeriod(int64_t hostSamplePos, bool transportRunning,

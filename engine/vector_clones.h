@@ -53,8 +53,32 @@
         call;                                                                                      \
         return;                                                                                    \
     }
+// The same with a body built one way for eight-double vectors (wideCall)
+// and another for the narrower versions and the baseline (narrowCall).
+#define OSTREL_VECTOR_DISPATCH_BY_WIDTH(wideCall, narrowCall)                                      \
+    switch (::ostrel::activeVectorVersion())                                                       \
+    {                                                                                              \
+    case ::ostrel::VectorVersion::Avx512:                                                          \
+        [&]() __attribute__((target("avx512f")))                                                   \
+        {                                                                                          \
+            wideCall;                                                                              \
+        }                                                                                          \
+        ();                                                                                        \
+        return;                                                                                    \
+    case ::ostrel::VectorVersion::Avx2:                                                            \
+        [&]() __attribute__((target("avx2")))                                                      \
+        {                                                                                          \
+            narrowCall;                                                                            \
+        }                                                                                          \
+        ();                                                                                        \
+        return;                                                                                    \
+    default:                                                                                       \
+        narrowCall;                                                                                \
+        return;                                                                                    \
+    }
 #else
 #define OSTREL_VECTOR_DISPATCH(call) call
+#define OSTREL_VECTOR_DISPATCH_BY_WIDTH(wideCall, narrowCall) narrowCall
 #endif
 
 // Before a short loop over lanes: GCC unrolls a loop of eight or so
