@@ -32,29 +32,9 @@
 #define OSTREL_VECTOR_BODY OSTREL_INLINE_IN_CLONES
 
 #if defined(OSTREL_HAS_VECTOR_VERSIONS)
-#define OSTREL_VECTOR_DISPATCH(call)                                                               \
-    switch (::ostrel::activeVectorVersion())                                                       \
-    {                                                                                              \
-    case ::ostrel::VectorVersion::Avx512:                                                          \
-        [&]() __attribute__((target("avx512f")))                                                   \
-        {                                                                                          \
-            call;                                                                                  \
-        }                                                                                          \
-        ();                                                                                        \
-        return;                                                                                    \
-    case ::ostrel::VectorVersion::Avx2:                                                            \
-        [&]() __attribute__((target("avx2")))                                                      \
-        {                                                                                          \
-            call;                                                                                  \
-        }                                                                                          \
-        ();                                                                                        \
-        return;                                                                                    \
-    default:                                                                                       \
-        call;                                                                                      \
-        return;                                                                                    \
-    }
-// The same with a body built one way for eight-double vectors (wideCall)
-// and another for the narrower versions and the baseline (narrowCall).
+// Runs a call in the machine's vector version, with a body built one way for
+// eight-double vectors (wideCall) and another for the narrower versions and
+// the baseline (narrowCall).
 #define OSTREL_VECTOR_DISPATCH_BY_WIDTH(wideCall, narrowCall)                                      \
     switch (::ostrel::activeVectorVersion())                                                       \
     {                                                                                              \
@@ -77,9 +57,10 @@
         return;                                                                                    \
     }
 #else
-#define OSTREL_VECTOR_DISPATCH(call) call
 #define OSTREL_VECTOR_DISPATCH_BY_WIDTH(wideCall, narrowCall) narrowCall
 #endif
+// The same body in every version.
+#define OSTREL_VECTOR_DISPATCH(call) OSTREL_VECTOR_DISPATCH_BY_WIDTH(call, call)
 
 // Before a short loop over lanes: GCC unrolls a loop of eight or so
 // iterations before it would vectorise it, and then leaves it scalar; kept
