@@ -10,7 +10,6 @@ void BandTables::build(double rate)
     for (int k = 0; k < kBandCount; ++k)
     {
         centreHz[k] = bandCentreHz(edgeHz, k);
-        barkOfBand[k] = barkOfHz(centreHz[k]);
         bandWeight[k] = weightingGain(centreHz[k]);
         const double attack = onePoleFromMs(envelopeAttackMs(centreHz[k]), rate);
         const double release = onePoleFromMs(envelopeReleaseMs(centreHz[k]), rate);

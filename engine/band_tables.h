@@ -13,7 +13,6 @@ struct BandTables
     double sampleRate = 48000.0;
     double edgeHz[kEdgeCount] = {};
     double centreHz[kBandCount] = {};
-    double barkOfBand[kBandCount] = {};
     double bandWeight[kBandCount] = {};
     // Envelope follower coefficients, one set per channel.
     alignas(kLaneAlign) double bandAttack[2][kBandCount] = {};

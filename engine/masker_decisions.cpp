@@ -204,8 +204,8 @@ void computeMaskingChunk(const MaskingContext& ctx, const StageState& st, int n,
 
     // Masking spread (Self replaces it with its own neighbourhood below).
     if (!self)
-        computeMaskingSpread(src, ctx.tables.centreHz, ctx.tables.barkOfBand, ctx.tables.bandWeight,
-                             c.spread);
+        computeMaskingSpread(src, ctx.tables.centreHz, ctx.tables.bandWeight,
+                             layoutSpreadGeometry(), c.spread);
 
     // Depth after mute, thresholds.
     double depthDb = ctx.settings.depthScaleDb;

@@ -16,6 +16,23 @@ inline constexpr double kLowerMaskingSlope = 27.0;
 // further upward; a silent band gets the steepest slope.
 double upperMaskingSlope(double level, double centreHz);
 
+// Where the bands sit in Bark, and what the fixed lower slope makes of every
+// pair: the attenuation toward a lower band depends on the layout alone, so
+// it is worked out once instead of as an exponential in every period.
+struct MaskingSpreadGeometry
+{
+    double barkOfBand[kBandCount] = {};
+    // Of source band j at band k where k lies below j in Bark, or level
+    // with it (1.0); unused where k lies above j.
+    double lowerAttenuation[kBandCount][kBandCount] = {};
+
+    explicit MaskingSpreadGeometry(const double barkOfBand[kBandCount]);
+};
+
+// The engine's band layout, one for every instance (built as the library
+// loads, so never on the audio thread).
+const MaskingSpreadGeometry& layoutSpreadGeometry();
+
 struct MaskingSpread
 {
     double maskSpread[kBandCount] = {};
@@ -27,7 +44,7 @@ struct MaskingSpread
 // sum of every audible source band attenuated by its slope times the Bark
 // distance. spreadFloor is 12 dB below the weighted peak, at least 1e-6.
 void computeMaskingSpread(const double src[kBandCount], const double centreHz[kBandCount],
-                          const double barkOfBand[kBandCount], const double bandWeight[kBandCount],
-                          MaskingSpread& out);
+                          const double bandWeight[kBandCount],
+                          const MaskingSpreadGeometry& geometry, MaskingSpread& out);
 
 } // namespace ostrel
