@@ -19,29 +19,30 @@ OSTREL_VECTOR_BODY void EngineParts::processSourceChunkBody(const double* in0, c
 
     if (period.starts())
         source.reset();
-    source.measure(in0, in1, n, filters.analysis());
 
     if (releasing)
     {
+        source.measure(in0, in1, n, filters.analysis());
         // Dips left from a previous role fade exactly as on the release path.
         processReleasingRun(in0, in1, out0, out1, n);
     }
     else
     {
         // The band signals go straight into their lookahead line (a later
-        // role reads them), then the audio passes through as on a settled
-        // Off instance; the outputs are written last, for hosts that process
-        // in place.
+        // role reads them), in the measuring loop, then the audio passes
+        // through as on a settled Off instance; the outputs are written
+        // last, for hosts that process in place.
         int w = delays.delayWritePos;
         alignas(kLaneAlign) double y0[kBandCount];
         alignas(kLaneAlign) double y1[kBandCount];
-        for (int t = 0; t < n; ++t)
-        {
-            filters.splitInput(0, in0[t], y0);
-            filters.splitInput(1, in1[t], y1);
-            delays.writeBands(w, y0, y1);
-            w = w + 1 == kDelayLength ? 0 : w + 1;
-        }
+        source.measure(in0, in1, n, filters.analysis(),
+                       [&](int t)
+                       {
+                           filters.splitInput(0, in0[t], y0);
+                           filters.splitInput(1, in1[t], y1);
+                           delays.writeBands(w, y0, y1);
+                           w = w + 1 == kDelayLength ? 0 : w + 1;
+                       });
         processSettledChunk(in0, in1, out0, out1, n);
     }
 

@@ -32,6 +32,14 @@ public:
     OSTREL_INLINE_IN_CLONES void measure(const double* in0, const double* in1, int n,
                                          LowpassBank& lowpass)
     {
+        measure(in0, in1, n, lowpass, [](int) {});
+    }
+    // The same, with alongside(t) run in the same loop after sample t is
+    // measured: independent work that fills the recursion's wait.
+    template <class Alongside>
+    OSTREL_INLINE_IN_CLONES void measure(const double* in0, const double* in1, int n,
+                                         LowpassBank& lowpass, Alongside&& alongside)
+    {
         double midEnergy = 0.0;
         double energy0 = 0.0;
         double energy1 = 0.0;
@@ -44,6 +52,7 @@ public:
             midEnergy += mid * mid;
             energy0 += a0 * a0;
             energy1 += a1 * a1;
+            alongside(t);
         }
         sums_.midEnergy += midEnergy;
         sums_.energy0 += energy0;
