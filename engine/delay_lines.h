@@ -6,6 +6,7 @@
 #include "engine/vector_clones.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -148,6 +149,51 @@ struct DelayLines
     {
         if (++delayWritePos == kDelayLength)
             delayWritePos = 0;
+    }
+
+    // The dry line alone as a delay of `latency` samples (at most half the
+    // line): the inputs enter at the write position, which moves on by n,
+    // and what entered `latency` samples ago leaves, a non-finite sample as
+    // silence. A run reads both inputs before it writes an output, so the
+    // outputs may share the inputs' buffers (a host processing in place, a
+    // mono block whose inputs are one channel).
+    OSTREL_INLINE_IN_CLONES void passThrough(const double* in0, const double* in1, double* out0,
+                                             double* out1, int n, int latency)
+    {
+        int w = delayWritePos;
+        int t = 0;
+        while (t < n)
+        {
+            int r = w - latency;
+            if (r < 0)
+                r += kDelayLength;
+            // A run wraps neither end of the line and reads nothing it writes.
+            const int m = std::min({n - t, latency, kDelayLength - w, kDelayLength - r});
+            const size_t bytes = static_cast<size_t>(m) * sizeof(double);
+            std::memcpy(dryDelay[0] + w, in0 + t, bytes);
+            std::memcpy(dryDelay[1] + w, in1 + t, bytes);
+            leaveRun(dryDelay[0] + r, dryDelay[1] + r, out0 + t, out1 + t, m);
+            w += m;
+            if (w == kDelayLength)
+                w = 0;
+            t += m;
+        }
+        delayWritePos = w;
+    }
+
+private:
+    OSTREL_INLINE_IN_CLONES static void leaveRun(const double* __restrict line0,
+                                                 const double* __restrict line1,
+                                                 double* __restrict out0, double* __restrict out1,
+                                                 int m)
+    {
+        // A select on one comparison (NaN fails it too), so that it vectorises.
+        constexpr double kLargest = 1.7976931348623157e308;
+        for (int i = 0; i < m; ++i)
+        {
+            out0[i] = std::fabs(line0[i]) <= kLargest ? line0[i] : 0.0;
+            out1[i] = std::fabs(line1[i]) <= kLargest ? line1[i] : 0.0;
+        }
     }
 };
 

@@ -35,6 +35,16 @@ void EngineParts::processChunk(const double* in0, const double* in1, double* out
     RegistryMembership& membership = handover.beginChunk();
     registry = membership.lease.registry;
     link = &membership.link;
+    // Only the settings that could end a settled release are read for it;
+    // the others matter to no slice of it.
+    const int role = settings.role.load(std::memory_order_relaxed);
+    const bool bypassOn = settings.bypass.load(std::memory_order_relaxed) != 0 || hostBypassed;
+    if (staysSettled(role, bypassOn))
+    {
+        processSettledRelease(in0, in1, out0, out1, n, hostSamplePos, role, bypassOn);
+        handover.endChunk();
+        return;
+    }
     // Slices end where an analysis period ends, so the block-rate work runs
     // once per period whatever the host's block size.
     int done = 0;
@@ -48,6 +58,40 @@ void EngineParts::processChunk(const double* in0, const double* in1, double* out
         done += m;
     }
     handover.endChunk();
+}
+
+bool EngineParts::staysSettled(int role, bool bypassOn) const
+{
+    return (bypassOn || role == kRoleOff) && !path.changesTo(role, bypassOn) &&
+           path.restsSinceChange() && stft.isPlainDelay();
+}
+
+void EngineParts::processSettledRelease(const double* in0, const double* in1, double* out0,
+                                        double* out1, int n, int64_t hostSamplePos, int role,
+                                        bool bypassOn)
+{
+    // The chunk's slices as processSlice would count them, without their
+    // per-slice work: each only moves samples along the lookahead line.
+    int slices = 0;
+    for (int done = 0; done < n; ++slices)
+    {
+        const int m = std::min(n - done, samplesLeftInPeriod());
+        if (period.starts())
+            period.begin(hostSamplePos >= 0 ? hostSamplePos + done : -1);
+        period.advance(m);
+        done += m;
+    }
+    const auto count = static_cast<uint32_t>(link->blockCounter.load(std::memory_order_relaxed));
+    link->blockCounter.store(static_cast<int32_t>(count + static_cast<uint32_t>(slices)),
+                             std::memory_order_relaxed);
+    // The same answers as every slice of the settled release gets: nothing
+    // held in the registry, the peers counted for the meter.
+    const int slot = slotOfChannelIndex(settings.channelIndex.load(std::memory_order_relaxed));
+    attach(*registry, *link, role, slot, bypassOn,
+           settings.sidechainOn.load(std::memory_order_relaxed) != 0);
+    meters.peersMeter.store(holderCountOf(registry->slots[slot]), std::memory_order_relaxed);
+    passThroughLine(in0, in1, out0, out1, n);
+    stft.skipPlainDelay(n);
 }
 
 void EngineParts::processSlice(const double* in0, const double* in1, double* out0, double* out1,

@@ -123,12 +123,21 @@ private:
                       const double* side1, DeferredFloatModeGuard& floatMode);
     void processReleaseChunk(const double* in0, const double* in1, double* out0, double* out1,
                              int n, int slot);
+    // A release that settled and stays so (same role and bypass, the
+    // spectral stage empty): the whole chunk is a delay line, with no slice's
+    // settings snapshot or dispatch.
+    bool staysSettled(int role, bool bypassOn) const;
+    void processSettledRelease(const double* in0, const double* in1, double* out0, double* out1,
+                               int n, int64_t hostSamplePos, int role, bool bypassOn);
     // The release path once nothing is left to release, and the Source's
     // audio: a delay line (the spectral stage passes its input unchanged).
     void processSettledChunk(const double* in0, const double* in1, double* out0, double* out1,
                              int n);
     void processSettledChunkBody(const double* in0, const double* in1, double* out0, double* out1,
                                  int n);
+    // The lookahead line alone as the engine's whole latency (the spectral
+    // stage empty; the caller moves its positions on).
+    void passThroughLine(const double* in0, const double* in1, double* out0, double* out1, int n);
     // The release of dips sample by sample, shared by the release path and
     // a Source that still has dips from a previous role to release.
     void processReleasingRun(const double* in0, const double* in1, double* out0, double* out1,

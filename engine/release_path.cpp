@@ -12,30 +12,6 @@
 namespace ostrel
 {
 
-namespace
-{
-
-// One channel of a plain-delay run: the host's samples enter the lookahead
-// line at lineIn, and the line's samples from a whole latency ago (at
-// lineOut) come out, a non-finite one as silence. InPlace: x and y are one
-// buffer (each sample is read before it is overwritten).
-template <bool InPlace>
-inline void plainDelayRun(const double* __restrict x, double* __restrict y,
-                          double* __restrict lineIn, const double* __restrict lineOut, int m)
-{
-    // A select on one comparison (NaN fails it too), so the loop vectorises.
-    constexpr double kLargest = 1.7976931348623157e308;
-    for (int i = 0; i < m; ++i)
-    {
-        const double host = InPlace ? y[i] : x[i];
-        const double leaving = lineOut[i];
-        lineIn[i] = host;
-        y[i] = std::fabs(leaving) <= kLargest ? leaving : 0.0;
-    }
-}
-
-} // namespace
-
 OSTREL_VECTOR_BODY void EngineParts::processSettledChunkBody(const double* in0, const double* in1,
                                                              double* out0, double* out1, int n)
 {
@@ -53,33 +29,12 @@ OSTREL_VECTOR_BODY void EngineParts::processSettledChunkBody(const double* in0, 
     }
     // Then the lookahead line alone: what leaves the stage is what entered
     // the line a whole latency ago, and the line keeps it all, so the
-    // stage's dry rings are left to be refilled when it steps again. Runs
-    // wrap neither end of the line and read nothing written in the same run.
-    constexpr int kPlainDelay = kLookaheadSamples + kStftSize;
-    static_assert(2 * kPlainDelay <= kDelayLength, "a run reads and writes apart");
-    while (t < n)
+    // stage's dry rings are left to be refilled when it steps again.
+    if (t < n)
     {
-        const int w = delays.delayWritePos;
-        const int r = (w + kDelayLength - delays.lookaheadDelay - kStftSize) % kDelayLength;
-        const int m = std::min({n - t, kPlainDelay, kDelayLength - w, kDelayLength - r});
-        const double* x[2] = {in0 + t, in1 + t};
-        double* y[2] = {out0 + t, out1 + t};
-        const auto run = [&](int c)
-        {
-            if (x[c] == y[c])
-                plainDelayRun<true>(nullptr, y[c], delays.dryDelay[c] + w, delays.dryDelay[c] + r,
-                                    m);
-            else
-                plainDelayRun<false>(x[c], y[c], delays.dryDelay[c] + w, delays.dryDelay[c] + r, m);
-        };
-        // A mono block in place reads both channels from the first output:
-        // the second channel's run goes first, before that output is written.
-        const bool secondFirst = y[0] == x[1];
-        run(secondFirst ? 1 : 0);
-        run(secondFirst ? 0 : 1);
-        delays.delayWritePos = (w + m) % kDelayLength;
-        stft.skipPlainDelay(m);
-        t += m;
+        delays.passThrough(in0 + t, in1 + t, out0 + t, out1 + t, n - t,
+                           delays.lookaheadDelay + kStftSize);
+        stft.skipPlainDelay(n - t);
     }
 }
 
@@ -87,6 +42,13 @@ void EngineParts::processSettledChunk(const double* in0, const double* in1, doub
                                       double* out1, int n)
 {
     OSTREL_VECTOR_DISPATCH(processSettledChunkBody(in0, in1, out0, out1, n));
+}
+
+void EngineParts::passThroughLine(const double* in0, const double* in1, double* out0, double* out1,
+                                  int n)
+{
+    OSTREL_VECTOR_DISPATCH(
+        delays.passThrough(in0, in1, out0, out1, n, delays.lookaheadDelay + kStftSize));
 }
 
 void EngineParts::refillStftRings()
