@@ -4,7 +4,9 @@
 
 #include "plugin/ostrel.h"
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 
 using namespace Steinberg;
@@ -276,6 +278,101 @@ INSTANTIATE_TEST_SUITE_P(
                       BypassHistoryCase{"off_masker_off32", {0, 2, 0, 2, 0, 0}, false, false},
                       BypassHistoryCase{"masker_off_self64_in_place", {2, 0, 3}, true, true}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// A settled Off instance stays a sample-exact delay whatever the host does
+// around it: blocks of every size from 1 to 8192 frames, changes to
+// parameters that do not wake it (or resend its own values), non-finite
+// samples (silence where they went in), one channel or two, in place or not.
+struct SettledOffCase
+{
+    const char* label;
+    int channels;
+    bool use64;
+    bool inPlace;
+};
+
+class SettledOff : public ::testing::TestWithParam<SettledOffCase>
+{
+};
+
+TEST_P(SettledOff, StaysTheInputLateByTheLatencyThroughBlocksAndChanges)
+{
+    const SettledOffCase& c = GetParam();
+    const std::vector<int> blocks = {1, 64, 333, 8192, 7, 512, 4096, 2, 1000, 31, 64, 64};
+    constexpr int kFramesRun = 60000;
+    Instance plugin;
+    plugin.Prepare(c.channels, 8192, c.use64);
+    plugin->SetInPlace(c.inPlace);
+    auto in = TestSignal(c.channels, kFramesRun);
+    in[0][20000] = std::numeric_limits<double>::quiet_NaN();
+    in[0][30001] = std::numeric_limits<double>::infinity();
+    in[static_cast<size_t>(c.channels - 1)][45000] = -std::numeric_limits<double>::infinity();
+    std::vector<std::vector<double>> out(static_cast<size_t>(c.channels),
+                                         std::vector<double>(kFramesRun));
+    size_t b = 0;
+    for (int t = 0; t < kFramesRun; ++b)
+    {
+        const int n = std::min(blocks[b % blocks.size()], kFramesRun - t);
+        host::ParameterChanges changes;
+        switch (b % 5)
+        {
+        case 1: // what a host reading automation resends
+            changes.Add(kRole, 0, 0.0);
+            changes.Add(kDepth, n - 1, 0.0);
+            break;
+        case 2: // settings an Off instance does not use
+            changes.Add(kDepth, 0, b % 2 ? 0.3 : 0.6);
+            changes.Add(kBell1Active, n - 1, b % 2 ? 1.0 : 0.0);
+            changes.Add(kChannel, 0, static_cast<double>(b % 7) / 63.0);
+            break;
+        case 3:
+            changes.Add(kSidechain, 0, b % 2 ? 1.0 : 0.0);
+            changes.Add(kListen, 0, b % 2 ? 1.0 : 0.0);
+            break;
+        default:
+            break;
+        }
+        std::vector<const double*> ins;
+        std::vector<double*> outs;
+        for (size_t ch = 0; ch < out.size(); ++ch)
+        {
+            ins.push_back(in[ch].data() + t);
+            outs.push_back(out[ch].data() + t);
+        }
+        ASSERT_EQ(plugin->Process(ins.data(), nullptr, outs.data(), n, &changes), kResultOk);
+        t += n;
+    }
+    for (size_t ch = 0; ch < out.size(); ++ch)
+        for (int t = 0; t < kFramesRun; ++t)
+        {
+            const double sent = t >= kLatency ? in[ch][static_cast<size_t>(t - kLatency)] : 0.0;
+            ASSERT_EQ(out[ch][static_cast<size_t>(t)], std::isfinite(sent) ? sent : 0.0)
+                << "channel " << ch << " frame " << t;
+        }
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, SettledOff,
+                         ::testing::Values(SettledOffCase{"stereo32", 2, false, false},
+                                           SettledOffCase{"stereo64", 2, true, false},
+                                           SettledOffCase{"stereo64_in_place", 2, true, true},
+                                           SettledOffCase{"mono32", 1, false, false},
+                                           SettledOffCase{"mono64_in_place", 1, true, true}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// A settled instance that the host stops and prepares again answers like a
+// fresh one: nothing it held before comes out again.
+TEST(Processing, ASettledInstancePreparedAgainAnswersLikeAFreshOne)
+{
+    Instance settled;
+    settled.Prepare(2, 64);
+    settled.Run(TestSignal(2, 20000, 3));
+    settled->Stop();
+    settled.Prepare(2, 64);
+    Instance fresh;
+    fresh.Prepare(2, 64);
+    const auto in = TestSignal(2, 3 * kLatency, 4);
+    EXPECT_EQ(settled.Run(in), fresh.Run(in));
+}
 
 } // namespace
 } // namespace ostrel::test
