@@ -58,8 +58,6 @@ struct BellLanes
     // A ramp's amount as a line in the logarithm of the power.
     alignas(kLaneAlign) double rampScale[kBellLanes];
     alignas(kLaneAlign) double rampOffset[kBellLanes];
-    // This sample's lookahead-delayed signals.
-    alignas(kLaneAlign) double y[kBellLanes];
     // Dip meter sums, per bell.
     alignas(kLaneAlign) double dipSum[kBellCount];
     alignas(kLaneAlign) double dipCount[kBellCount];
@@ -68,25 +66,47 @@ struct BellLanes
     void store(DynamicBell bells[kBellCount]) const;
 
     // One sample of every bell: what the bells remove is added to sub0/sub1
-    // (bell by bell), and y holds each lane's lookahead-delayed signal (zero
-    // until primed).
+    // (bell by bell).
     OSTREL_INLINE_IN_CLONES void step(BellDelayLine& line, double in0, double in1, int readPos,
                                       int writePos, bool primed, double glideCoef,
                                       double levelDecay, double& sub0, double& sub1)
     {
-        alignas(kLaneAlign) double x[kBellLanes];
+        alignas(kLaneAlign) double removed[kBellLanes];
+        stepRemoved(line, in0, in1, readPos, writePos, primed, glideCoef, levelDecay, removed);
+        if (primed)
+            addRemoved(removed, sub0, sub1);
+    }
+
+    // What the bells remove of one sample, added bell by bell.
+    OSTREL_INLINE_IN_CLONES static void addRemoved(const double removed[kBellLanes], double& sub0,
+                                                   double& sub1)
+    {
         for (int b = 0; b < kBellCount; ++b)
         {
-            x[bellLane(b, 0)] = analysedSample(in0);
-            x[bellLane(b, 1)] = analysedSample(in1);
+            sub0 += removed[bellLane(b, 0)];
+            sub1 += removed[bellLane(b, 1)];
         }
+    }
+
+    // One sample of every bell: each lane's removed part (its dip applied to
+    // its lookahead-delayed signal) into removed, zeros until primed.
+    OSTREL_INLINE_IN_CLONES void stepRemoved(BellDelayLine& line, double in0, double in1,
+                                             int readPos, int writePos, bool primed,
+                                             double glideCoef, double levelDecay,
+                                             double removed[kBellLanes])
+    {
+        const double x0 = analysedSample(in0);
+        const double x1 = analysedSample(in1);
         alignas(kLaneAlign) double z[kBellLanes];
         OSTREL_LANE_LOOP
         for (int l = 0; l < kBellLanes; ++l)
         {
-            const double out = b0[l] * x[l] + s1[l];
-            s1[l] = b1[l] * x[l] - a1[l] * out + s2[l];
-            s2[l] = b2[l] * x[l] - a2[l] * out;
+            // A select of the two inputs, not an array of them written lane
+            // by lane: the vector load of such an array waits for its stores.
+            const double x = l < kBellCount ? x0 : x1;
+            const double out = b0[l] * x + s1[l];
+            s1[l] = b1[l] * x - a1[l] * out + s2[l];
+            s2[l] = b2[l] * x - a2[l] * out;
             z[l] = out;
             followEnvelope(envelope[l], out, attack[l], release[l]);
         }
@@ -95,9 +115,10 @@ struct BellLanes
         {
             OSTREL_LANE_LOOP
             for (int l = 0; l < kBellLanes; ++l)
-                y[l] = 0.0;
+                removed[l] = 0.0;
             return;
         }
+        alignas(kLaneAlign) double y[kBellLanes];
         std::memcpy(y, line.lanes[readPos], sizeof y);
 
         uint64_t anyRamp = 0;
@@ -127,7 +148,6 @@ struct BellLanes
                 amount[l] = ramp[l] != 0.0 ? a : amount[l];
             }
         }
-        alignas(kLaneAlign) double removed[kBellLanes];
         alignas(kLaneAlign) double dip[kBellLanes];
         OSTREL_LANE_LOOP
         for (int l = 0; l < kBellLanes; ++l)
@@ -138,11 +158,7 @@ struct BellLanes
             dip[l] = 1.0 - gain[l];
             removed[l] = dip[l] * y[l];
         }
-        for (int b = 0; b < kBellCount; ++b)
-        {
-            sub0 += removed[bellLane(b, 0)];
-            sub1 += removed[bellLane(b, 1)];
-        }
+        OSTREL_LANE_LOOP
         for (int b = 0; b < kBellCount; ++b)
         {
             const double d0 = dip[bellLane(b, 0)];

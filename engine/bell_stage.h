@@ -57,6 +57,17 @@ public:
     {
         lanes.step(delay_, in0, in1, readPos, writePos, primed, glideCoef, levelDecay, sub0, sub1);
     }
+    // The same, each lane's removed part left in removed (BellLanes::stepRemoved).
+    OSTREL_INLINE_IN_CLONES void stepLanes(BellLanes& lanes, double in0, double in1, int readPos,
+                                           int writePos, bool primed, double glideCoef,
+                                           double levelDecay, double removed[kBellLanes])
+    {
+        lanes.stepRemoved(delay_, in0, in1, readPos, writePos, primed, glideCoef, levelDecay,
+                          removed);
+    }
+    // A lane's lookahead-delayed signal at a line position (what Bell Listen
+    // hears of it).
+    double delayed(int readPos, int lane) const { return delay_.lanes[readPos][lane]; }
     void storeLanes(const BellLanes& lanes) { lanes.store(bells_); }
 
     // One sample on the release and Source paths: the filters and the

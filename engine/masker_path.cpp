@@ -80,18 +80,25 @@ EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double
     // chunk: a test that always goes one way in it, and none in a version
     // that never gathers.
     const bool gatherRamps = kGatherRamps && masking.gatherRamps();
+    const int lookahead = delays.lookaheadDelay;
     for (int t = 0; t < n; ++t)
     {
         const double a0 = in0[t];
         const double a1 = in1[t];
-        filters.splitInput(0, a0, x0);
-        filters.splitInput(1, a1, x1);
-
         const int w = delays.delayWritePos;
         const auto [r, d0, d1] = delays.exchangeDry(a0, a1);
+        const bool primed = masking.advanceWarmup(lookahead);
 
-        const bool primed = masking.advanceWarmup(delays.lookaheadDelay);
+        // The bells first: their chain of filter, envelope, gate and glide is
+        // long and needs nothing else of the sample, so it runs alongside the
+        // band work that follows. What they remove is added after the lowest
+        // bands, as before.
+        alignas(kLaneAlign) double bellRemoved[kBellLanes];
+        bells.stepLanes(bellLanes, a0, a1, r, w, primed, tables.glideCoef, tables.levelDecay,
+                        bellRemoved);
 
+        filters.splitInput(0, a0, x0);
+        filters.splitInput(1, a1, x1);
         const double* delayed0 = delays.lowBands(r, 0);
         const double* delayed1 = delays.lowBands(r, 1);
         masking.follow(tables, x0, x1);
@@ -115,12 +122,19 @@ EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double
             masking.meterDips(gains);
         delays.writeBands(w, x0, x1);
 
-        // Bells, and the signal Bell Listen hands to the spectral stage.
+        // The signal Bell Listen hands to the spectral stage.
         const int bellFed = listening.stepBellSelection(primed ? bellListenSetting : -1);
-        bells.stepLanes(bellLanes, a0, a1, r, w, primed, tables.glideCoef, tables.levelDecay, sub0,
-                        sub1);
-        const double bellSignal0 = bellFed >= 0 ? bellLanes.y[bellLane(bellFed, 0)] : 0.0;
-        const double bellSignal1 = bellFed >= 0 ? bellLanes.y[bellLane(bellFed, 1)] : 0.0;
+        double bellSignal0 = 0.0;
+        double bellSignal1 = 0.0;
+        if (primed)
+        {
+            BellLanes::addRemoved(bellRemoved, sub0, sub1);
+            if (bellFed >= 0)
+            {
+                bellSignal0 = bells.delayed(r, bellLane(bellFed, 0));
+                bellSignal1 = bells.delayed(r, bellLane(bellFed, 1));
+            }
+        }
         delays.delayWritePos = (w + 1) % kDelayLength;
 
         if (stft.nextStepCompletesHop())

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <memory>
 #include <numbers>
+#include <vector>
 
 #include "engine/bell_lanes.h"
 #include "engine/dynamic_bells.h"
@@ -200,6 +201,37 @@ TEST_F(DynamicBellTest, NonFiniteInputDoesNotPoisonTheBell)
     EXPECT_TRUE(std::isfinite(bell->bellGain0));
     EXPECT_LT(bell->bellGain1, 0.1);
 }
+
+// What a bell removes is its dip applied to its own filter's output a
+// lookahead earlier, wherever the write position stands: across the delay
+// line's wrap and the line's own.
+class BellLookahead : public DynamicBellTest, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(BellLookahead, RemovesItsDipOfTheFilterOutputALookaheadEarlier)
+{
+    setupBellChunk(*bell, 1000.0, 1.5, 100.0, true, t.centreHz, 512, kRate, chunk);
+    setBellGate(chunk, openingBandGate());
+    Biquad filter = bell->bellFilter0;
+    writePos = GetParam();
+    BellLanes lanes;
+    lanes.load(bells.get(), chunks);
+    std::vector<double> z;
+    for (int i = 0; i < 1200; ++i)
+    {
+        const double x = 0.5 * std::sin(2.0 * std::numbers::pi * 1000.0 * i / kRate);
+        z.push_back(filter.step(x));
+        const double removed = step(lanes, x, x, true);
+        const double delayed = i >= 240 ? z[i - 240] : 0.0;
+        ASSERT_EQ(removed, (1.0 - lanes.gain[bellLane(0, 0)]) * delayed) << "sample " << i;
+    }
+    EXPECT_LT(lanes.gain[bellLane(0, 0)], 0.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(WritePositions, BellLookahead,
+                         ::testing::Values(0, 200, 255, 4000, kBellDelayLength - 240,
+                                           kBellDelayLength - 1));
 
 } // namespace
 } // namespace ostrel
