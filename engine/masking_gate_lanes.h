@@ -179,37 +179,65 @@ OSTREL_INLINE_IN_CLONES bool runHoldsRamp(const BandGateLanes& l, int first)
     return anyRamp != 0;
 }
 
-// The ramp amounts of a run of eight bands, computed for all its lanes and
-// kept where a lane is on the ramp.
-OSTREL_INLINE_IN_CLONES void rampAmountsOfRun(GateState& __restrict gates,
-                                              const BandGateLanes& __restrict l, int first)
+// Bands whose ramping lanes, both channels', take two vectors: eight doubles
+// each in the version that never gathers, four in the others. Each channel's
+// half is then one whole vector, written and read back as one.
+template <bool kGather> inline constexpr int kRampGroupBands = kGather ? 4 : 8;
+
+// The ramp logarithms of kBands bands, both channels: a ramp seldom comes in
+// one channel alone, so the two channels' lanes of the same bands go through
+// the logarithm together.
+template <int kBands> OSTREL_INLINE_IN_CLONES bool groupHoldsRamp(const BandGateLanes& l, int first)
 {
-    for (int m = first; m < first + GateRuns::kRun; ++m)
+    uint64_t anyRamp = 0;
+    for (int m = first; m < first + kBands; ++m)
+        anyRamp |= std::bit_cast<uint64_t>(l.ramp0[m]) | std::bit_cast<uint64_t>(l.ramp1[m]);
+    return anyRamp != 0;
+}
+
+template <int kBands>
+OSTREL_INLINE_IN_CLONES void rampAmountsOfGroup(GateState& __restrict gates,
+                                                const BandGateLanes& __restrict l, int first)
+{
+    alignas(kLaneAlign) double power[2 * kBands];
+    alignas(kLaneAlign) double lnPower[2 * kBands];
+    OSTREL_LANE_LOOP
+    for (int i = 0; i < kBands; ++i)
     {
-        const double a0 = gateRampAmountFromLn(logLane(gates.bandEnvelope0[m] + 1e-30),
-                                               l.rampScale[m], l.rampOffset[m]);
-        const double a1 = gateRampAmountFromLn(logLane(gates.bandEnvelope1[m] + 1e-30),
-                                               l.rampScale[m], l.rampOffset[m]);
+        power[i] = gates.bandEnvelope0[first + i] + 1e-30;
+        power[kBands + i] = gates.bandEnvelope1[first + i] + 1e-30;
+    }
+    OSTREL_LANE_LOOP
+    for (int i = 0; i < 2 * kBands; ++i)
+        lnPower[i] = logLane(power[i]);
+    OSTREL_LANE_LOOP
+    for (int i = 0; i < kBands; ++i)
+    {
+        const int m = first + i;
+        const double a0 = gateRampAmountFromLn(lnPower[i], l.rampScale[m], l.rampOffset[m]);
+        const double a1 =
+            gateRampAmountFromLn(lnPower[kBands + i], l.rampScale[m], l.rampOffset[m]);
         gates.gateAmount0[m] = l.ramp0[m] != 0.0 ? a0 : gates.gateAmount0[m];
         gates.gateAmount1[m] = l.ramp1[m] != 0.0 ? a1 : gates.gateAmount1[m];
     }
 }
 
-// Lanes that gathering must leave out of the passes over runs (16 lanes a
-// run holding a ramp) before it pays for itself: four vectors of four.
+// Lanes that gathering must leave out of the passes over groups (a vector
+// for each group holding a ramp) before it pays for itself: four vectors of
+// four.
 inline constexpr int kGatherSaving = 16;
 
 // Where the ramping lanes of bands [from, to), gathered into whole vectors
-// of four, leave kGatherSaving of the perRun lanes out: their amounts, and
-// true. Else nothing changes.
+// of four, leave kGatherSaving of the perGroup lanes out: their amounts,
+// and true. Else nothing changes.
 OSTREL_INLINE_IN_CLONES bool gatheredRampAmounts(GateState& __restrict gates,
                                                  const BandGateLanes& __restrict l, int from,
-                                                 int to, int perRun)
+                                                 int to, int perGroup)
 {
     const uint64_t ramping0 = laneBits(l.ramp0, from, to);
     const uint64_t ramping1 = laneBits(l.ramp1, from, to);
     const int count = std::popcount(ramping0) + std::popcount(ramping1);
-    if (perRun - ((count + 3) & ~3) < kGatherSaving)
+    if (perGroup - ((count + 3) & ~3) < kGatherSaving)
         return false;
 
     alignas(kLaneAlign) double power[kRampLanes + 4];
@@ -242,9 +270,9 @@ OSTREL_INLINE_IN_CLONES bool gatheredRampAmounts(GateState& __restrict gates,
 // One sample of the gates, glides and stereo link of every band. A band that
 // no gate considers and whose gains rest at 1.0 comes out of the full step
 // closed and at 1.0; the select keeps that exact whatever the link says.
-// kGather: the ramp logarithms are taken over the ramping lanes gathered
-// into whole vectors where that leaves enough out (RampGathering chooses,
-// per chunk); else over each run of eight bands that holds a ramp.
+// The ramp logarithms are taken over each group of bands that holds a ramp;
+// kGather: over the ramping lanes gathered into whole vectors instead where
+// that leaves enough out (RampGathering chooses, per chunk).
 template <bool kGather>
 OSTREL_INLINE_IN_CLONES void
 stepBandGates(GateState& __restrict gates, BandGateLanes& __restrict l, BandGains& __restrict gains,
@@ -262,27 +290,35 @@ stepBandGates(GateState& __restrict gates, BandGateLanes& __restrict l, BandGain
     }
     // A few lanes are on the ramp at a time; their amounts take a logarithm.
     constexpr int kRun = GateRuns::kRun;
+    constexpr int kBands = kRampGroupBands<kGather>;
     if constexpr (kGather)
     {
-        bool holds[GateRuns::kRuns] = {};
+        bool holds[kBandCount / kBands] = {};
         int runsHolding = 0;
+        int groupsHolding = 0;
         for (int first = from; first < to; first += kRun)
         {
-            holds[first / kRun] = runHoldsRamp(l, first);
-            runsHolding += holds[first / kRun] ? 1 : 0;
+            if (!runHoldsRamp(l, first))
+                continue;
+            ++runsHolding;
+            for (int group = first; group < first + kRun; group += kBands)
+            {
+                holds[group / kBands] = groupHoldsRamp<kBands>(l, group);
+                groupsHolding += holds[group / kBands] ? 1 : 0;
+            }
         }
         ++l.gatheringSteps;
         l.gatheringRampRuns += runsHolding;
-        if (runsHolding < 2 || !gatheredRampAmounts(gates, l, from, to, 2 * kRun * runsHolding))
-            for (int first = from; runsHolding != 0 && first < to; first += kRun)
-                if (holds[first / kRun])
-                    rampAmountsOfRun(gates, l, first);
+        if (runsHolding < 2 || !gatheredRampAmounts(gates, l, from, to, 2 * kBands * groupsHolding))
+            for (int first = from; groupsHolding != 0 && first < to; first += kBands)
+                if (holds[first / kBands])
+                    rampAmountsOfGroup<kBands>(gates, l, first);
     }
     else
     {
-        for (int first = from; first < to; first += kRun)
-            if (runHoldsRamp(l, first))
-                rampAmountsOfRun(gates, l, first);
+        for (int first = from; first < to; first += kBands)
+            if (groupHoldsRamp<kBands>(l, first))
+                rampAmountsOfGroup<kBands>(gates, l, first);
     }
     const double glideCoef = tables.glideCoef;
     for (int m = from; m < to; ++m)

@@ -1,8 +1,9 @@
 // The band gates' ramp logarithms taken over the ramping lanes alone, gathered
-// into whole vectors, give what the pass over each run of eight bands gives,
-// bit for bit, whichever lanes ramp: the gathered lanes must come back to
-// their own channel and band. And the choice between the two per chunk
-// follows where the ramps fell.
+// into whole vectors, or over groups of four bands (vectors of four doubles),
+// give what the pass over groups of eight bands (of eight doubles) gives, bit
+// for bit, whichever lanes ramp: each lane must come back to its own channel
+// and band. And the choice between gathering and groups per chunk follows
+// where the ramps fell.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -74,11 +75,11 @@ template <bool kGather> Result step(const RampCase& c)
     {
         // The same lanes again, on a copy: whether the gathered pass took them.
         GateState scratch = r.gates;
-        int runsHolding = 0;
-        for (int first = c.from; first < c.to; first += GateRuns::kRun)
-            runsHolding += runHoldsRamp(l, first) ? 1 : 0;
-        r.gathered =
-            gatheredRampAmounts(scratch, l, c.from, c.to, 2 * GateRuns::kRun * runsHolding);
+        constexpr int kBands = kRampGroupBands<true>;
+        int groupsHolding = 0;
+        for (int first = c.from; first < c.to; first += kBands)
+            groupsHolding += groupHoldsRamp<kBands>(l, first) ? 1 : 0;
+        r.gathered = gatheredRampAmounts(scratch, l, c.from, c.to, 2 * kBands * groupsHolding);
     }
     return r;
 }
@@ -87,7 +88,7 @@ class GateRampGather : public ::testing::TestWithParam<RampCase>
 {
 };
 
-TEST_P(GateRampGather, GivesTheAmountsOfThePassOverRuns)
+TEST_P(GateRampGather, GivesTheAmountsOfTheWideGroups)
 {
     const Result perRun = step<false>(GetParam());
     const Result gathered = step<true>(GetParam());
@@ -117,13 +118,16 @@ INSTANTIATE_TEST_SUITE_P(
     Lanes, GateRampGather,
     ::testing::Values(RampCase{"None", 0, 0, false}, RampCase{"OneRunOnly", 0x10, 0x30, false},
                       RampCase{"OneLanePerRunChannel0", 0x010101, 0, true},
-                      RampCase{"OneLanePerRunChannel1", 0, 0x800080, true},
+                      RampCase{"OneLanePerRunChannel1", 0, 0x800080, false},
                       RampCase{"LastLaneOfEachRun", 0x808080, 0x808080, true},
-                      RampCase{"ChannelsApart", 0x000f01, 0xf00000, true},
+                      RampCase{"ChannelsApart", 0x000f01, 0xf00000, false},
+                      // Half the lanes of every group ramp: gathering halves the vectors.
                       RampCase{"Alternate", 0x555555, 0xaaaaaa, true},
-                      RampCase{"AWholeVectorAndOneMore", 0x00000f, 0x100000, true},
+                      RampCase{"TwoOfEveryFourBands", 0x333333, 0, true},
+                      RampCase{"AcrossGroupEdges", 0x0000f0, 0x000018, false},
+                      RampCase{"AWholeVectorAndOneMore", 0x00000f, 0x100000, false},
                       RampCase{"Every", kAll, kAll, false},
-                      RampCase{"LaterRunsOnly", 0x0f0f00, 0x110100, true, 8, kBandCount}),
+                      RampCase{"LaterRunsOnly", 0x0f0f00, 0x110100, false, 8, kBandCount}),
     [](const ::testing::TestParamInfo<RampCase>& info) { return std::string(info.param.name); });
 
 // How the ramps fell over a chunk, and whether the next one gathers: where
