@@ -268,8 +268,9 @@ OSTREL_INLINE_IN_CLONES bool gatheredRampAmounts(GateState& __restrict gates,
 }
 
 // One sample of the gates, glides and stereo link of every band. A band that
-// no gate considers and whose gains rest at 1.0 comes out of the full step
-// closed and at 1.0; the select keeps that exact whatever the link says.
+// no gate considers and whose gains rest at 1.0 comes out of it closed and at
+// exactly 1.0 with no select for it: its target is 1.0, the glide stays there
+// and the link, its ratio never below 1, pulls two gains of 1.0 nowhere.
 // The ramp logarithms are taken over each group of bands that holds a ramp;
 // kGather: over the ramping lanes gathered into whole vectors instead where
 // that leaves enough out (RampGathering chooses, per chunk).
@@ -323,20 +324,17 @@ stepBandGates(GateState& __restrict gates, BandGateLanes& __restrict l, BandGain
     const double glideCoef = tables.glideCoef;
     for (int m = from; m < to; ++m)
     {
-        const double rest = laneMask(l.eligibleOpen[m] == 0.0) *
-                            laneMask(gates.gateGain0[m] == 1.0) *
-                            laneMask(gates.gateGain1[m] == 1.0);
         double g0 = gates.gateGain0[m];
         double g1 = gates.gateGain1[m];
         glideGainLane(g0, gateLaneTarget(l.open0[m], gates.gateAmount0[m], l.targetGain[m]),
                       glideCoef);
         glideGainLane(g1, gateLaneTarget(l.open1[m], gates.gateAmount1[m], l.targetGain[m]),
                       glideCoef);
-        gates.gateGain0[m] = rest != 0.0 ? 1.0 : g0;
-        gates.gateGain1[m] = rest != 0.0 ? 1.0 : g1;
+        gates.gateGain0[m] = g0;
+        gates.gateGain1[m] = g1;
         linkChannelGains(g0, g1, stereo.stereoLink[m], stereo.linkRatio[m]);
-        gains.bandGain[0][m] = rest != 0.0 ? 1.0 : g0;
-        gains.bandGain[1][m] = rest != 0.0 ? 1.0 : g1;
+        gains.bandGain[0][m] = g0;
+        gains.bandGain[1][m] = g1;
     }
 }
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 #include "engine/band_gates.h"
+#include "engine/masking_gate_lanes.h"
 #include "engine/stereo_link.h"
 
 namespace ostrel
@@ -176,6 +178,64 @@ TEST(StereoLinkTest, PartialLinkLimitsTheRatioBetweenTheChannels)
     EXPECT_NEAR(g1, 0.01, 1e-12);
     EXPECT_NEAR(20.0 * std::log10(g0 / g1), 3.0, 1e-9);
 }
+
+// A band no gate considers, its gains at rest, comes out of the lanes' step
+// at exactly 1.0 beside bands that dip, whatever link the channels' coherence
+// gives it.
+struct LinkCase
+{
+    const char* name;
+    double cross, e0, e1; // smoothed x0 x1, x0^2, x1^2
+};
+
+class BandAtRest : public ::testing::TestWithParam<LinkCase>
+{
+};
+
+TEST_P(BandAtRest, StaysAtExactlyUnityWhateverTheLink)
+{
+    const LinkCase& c = GetParam();
+    const StereoLinkBand link = stereoLinkFromStatistics(c.cross, c.e0, c.e1);
+    BandGateLanes l{};
+    GateState gates;
+    BandGains gains;
+    StereoStatistics stereo;
+    BandTables tables;
+    tables.glideCoef = 0.05;
+    tables.levelDecay = 0.999;
+    for (int m = 0; m < kBandCount; ++m)
+    {
+        GateSetup g; // even bands: considered by no gate
+        if (m % 2 == 1)
+        {
+            g.eligibleClosed = g.eligibleOpen = true;
+            g.openPower = 1e-6;
+            g.closePower = 0.5e-6;
+            g.fullPower = 1e-4;
+            g.targetGain = 0.25;
+        }
+        loadGateSetupLane(l, m, g);
+        stereo.stereoLink[m] = link.stereoLink;
+        stereo.linkRatio[m] = link.linkRatio;
+        gates.bandEnvelope0[m] = 0.5;
+        gates.bandEnvelope1[m] = 0.3;
+    }
+    for (int t = 0; t < 200; ++t)
+        stepBandGates<false>(gates, l, gains, stereo, tables, 0, kBandCount);
+    for (int m = 0; m < kBandCount; m += 2)
+        for (int ch = 0; ch < 2; ++ch)
+            EXPECT_EQ(gains.bandGain[ch][m], 1.0) << "band " << m << " channel " << ch;
+    EXPECT_LT(gains.bandGain[0][1], 0.5) << "the bands beside it were not dipping";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, BandAtRest,
+    ::testing::Values(LinkCase{"Unlinked", 0.0, 1.0, 1.0}, LinkCase{"Faint", 0.201, 1.0, 1.0},
+                      LinkCase{"Half", 0.425, 1.0, 1.0}, LinkCase{"Full", 1.0, 1.0, 1.0},
+                      LinkCase{"AntiPhase", -1.0, 1.0, 1.0},
+                      LinkCase{"LoudAgainstQuiet", 1e-3, 1.0, 1e-6},
+                      LinkCase{"Silent", 0.0, 0.0, 0.0}),
+    [](const ::testing::TestParamInfo<LinkCase>& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace ostrel
