@@ -300,6 +300,78 @@ OSTREL_INLINE_IN_CLONES void splitHalves(Quad& x, Quad& y)
     y = __builtin_shufflevector(x, y, 2, 3, 6, 7);
     x = low;
 }
+
+// Eight doubles as one value, for the AVX-512 version: the same stages on
+// four groups of four points at a time, each lane computing what the scalar
+// butterfly computes. Narrower versions keep the Quads (eight-double values
+// there are split and shuffled lane by lane).
+typedef double Oct __attribute__((vector_size(64)));
+
+OSTREL_INLINE_IN_CLONES void loadOct(Oct& v, const double* p)
+{
+    std::memcpy(&v, p, sizeof v);
+}
+
+OSTREL_INLINE_IN_CLONES void storeOct(double* p, const Oct& v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+OSTREL_INLINE_IN_CLONES void butterfly(Oct& reLo, Oct& imLo, Oct& reUp, Oct& imUp, const Oct& cRe,
+                                       const Oct& cIm)
+{
+    const Oct tRe = cRe * reUp - cIm * imUp;
+    const Oct tIm = cRe * imUp + cIm * reUp;
+    reUp = reLo - tRe;
+    imUp = imLo - tIm;
+    reLo += tRe;
+    imLo += tIm;
+}
+
+// Four groups of four points as two values ([g0 g1], [g2 g3]) to the pairs
+// of neighbours (0, 1) and (2, 3): [.0 .2] per group and [.1 .3] per group.
+OSTREL_INLINE_IN_CLONES void groupsToNeighbourPairs(Oct& a, Oct& b)
+{
+    const Oct first = __builtin_shufflevector(a, b, 0, 2, 4, 6, 8, 10, 12, 14);
+    b = __builtin_shufflevector(a, b, 1, 3, 5, 7, 9, 11, 13, 15);
+    a = first;
+}
+
+// The same groups to their (0, 2) and (1, 3) pairs ([.0 .1] per group,
+// [.2 .3] per group).
+OSTREL_INLINE_IN_CLONES void groupsToHalfPairs(Oct& a, Oct& b)
+{
+    const Oct first = __builtin_shufflevector(a, b, 0, 1, 4, 5, 8, 9, 12, 13);
+    b = __builtin_shufflevector(a, b, 2, 3, 6, 7, 10, 11, 14, 15);
+    a = first;
+}
+
+// Lanes 2m of a and b side by side, then lanes 2m + 1: from either pair
+// order of the groups to the other's points as pairs ([.0 .1] and [.2 .3]
+// per group become [.0 .2] and [.1 .3], and the other way).
+OSTREL_INLINE_IN_CLONES void crossPairs(Oct& a, Oct& b)
+{
+    const Oct first = __builtin_shufflevector(a, b, 0, 8, 2, 10, 4, 12, 6, 14);
+    b = __builtin_shufflevector(a, b, 1, 9, 3, 11, 5, 13, 7, 15);
+    a = first;
+}
+
+// From the neighbour-pair order ([.0 .2], [.1 .3] per group) back to the
+// groups: lanes m of a and b side by side.
+OSTREL_INLINE_IN_CLONES void interleavePairs(Oct& a, Oct& b)
+{
+    const Oct first = __builtin_shufflevector(a, b, 0, 8, 1, 9, 2, 10, 3, 11);
+    b = __builtin_shufflevector(a, b, 4, 12, 5, 13, 6, 14, 7, 15);
+    a = first;
+}
+
+// From the half-pair order back to the groups.
+OSTREL_INLINE_IN_CLONES void halfPairsToGroups(Oct& a, Oct& b)
+{
+    const Oct first = __builtin_shufflevector(a, b, 0, 1, 8, 9, 2, 3, 10, 11);
+    b = __builtin_shufflevector(a, b, 4, 5, 12, 13, 6, 7, 14, 15);
+    a = first;
+}
 #endif
 
 // The first two stages (groups of two, then of four) for each group of four
@@ -360,6 +432,44 @@ OSTREL_INLINE_IN_CLONES void fftFirstStages(double* __restrict re, double* __res
 #endif
 }
 
+#if defined(OSTREL_HAS_VECTOR_VERSIONS)
+// fftFirstStages on four groups at a time (AVX-512).
+template <bool Inverse>
+OSTREL_INLINE_IN_CLONES void fftFirstStagesWide(double* __restrict re, double* __restrict im,
+                                                const double* wRe, const double* wIm)
+{
+    const double aRe = wRe[0], aIm = Inverse ? -wIm[0] : wIm[0];
+    const double bRe = wRe[1], bIm = Inverse ? -wIm[1] : wIm[1];
+    const double cRe = wRe[2], cIm = Inverse ? -wIm[2] : wIm[2];
+    const Oct a4Re = {aRe, aRe, aRe, aRe, aRe, aRe, aRe, aRe};
+    const Oct a4Im = {aIm, aIm, aIm, aIm, aIm, aIm, aIm, aIm};
+    const Oct bcRe = {bRe, cRe, bRe, cRe, bRe, cRe, bRe, cRe};
+    const Oct bcIm = {bIm, cIm, bIm, cIm, bIm, cIm, bIm, cIm};
+    for (int p = 0; p < kStftSize; p += 16)
+    {
+        Oct ra, rb, ia, ib;
+        loadOct(ra, re + p);
+        loadOct(rb, re + p + 8);
+        loadOct(ia, im + p);
+        loadOct(ib, im + p + 8);
+        // Points 0 and 1, 2 and 3 of each group with a; then 0 and 2 with b,
+        // 1 and 3 with c.
+        groupsToNeighbourPairs(ra, rb);
+        groupsToNeighbourPairs(ia, ib);
+        butterfly(ra, ia, rb, ib, a4Re, a4Im);
+        crossPairs(ra, rb);
+        crossPairs(ia, ib);
+        butterfly(ra, ia, rb, ib, bcRe, bcIm);
+        halfPairsToGroups(ra, rb);
+        halfPairsToGroups(ia, ib);
+        storeOct(re + p, ra);
+        storeOct(re + p + 8, rb);
+        storeOct(im + p, ia);
+        storeOct(im + p + 8, ib);
+    }
+}
+#endif
+
 // Two stages in one pass, d and 2d: each group of 2d points is four runs of
 // d / 2 points, whose butterflies of both stages are made in registers. The
 // same butterflies with the same twiddles as stage after stage, in half the
@@ -370,6 +480,52 @@ OSTREL_INLINE_IN_CLONES void fftStagePair(double* __restrict re, double* __restr
                                           const double* wIm2)
 {
     constexpr int quarter = d >> 1;
+#if defined(OSTREL_HAS_VECTOR_VERSIONS)
+    if constexpr (quarter == 4)
+    {
+        // Each run is one Quad: a group's butterflies are four Quad ones
+        // (looped over k, the compiler pairs points of several groups
+        // through shuffles).
+        Quad cRe, cIm, c2Re, c2Im, c3Re, c3Im;
+        loadQuad(cRe, wRe);
+        loadQuad(cIm, wIm);
+        loadQuad(c2Re, wRe2);
+        loadQuad(c2Im, wIm2);
+        loadQuad(c3Re, wRe2 + quarter);
+        loadQuad(c3Im, wIm2 + quarter);
+        if constexpr (Inverse)
+        {
+            cIm = -cIm;
+            c2Im = -c2Im;
+            c3Im = -c3Im;
+        }
+        for (int group = 0; group < kStftSize; group += 2 * d)
+        {
+            Quad r0, i0, r1, i1, r2, i2, r3, i3;
+            loadQuad(r0, re + group);
+            loadQuad(i0, im + group);
+            loadQuad(r1, re + group + quarter);
+            loadQuad(i1, im + group + quarter);
+            loadQuad(r2, re + group + d);
+            loadQuad(i2, im + group + d);
+            loadQuad(r3, re + group + d + quarter);
+            loadQuad(i3, im + group + d + quarter);
+            butterfly(r0, i0, r1, i1, cRe, cIm);
+            butterfly(r2, i2, r3, i3, cRe, cIm);
+            butterfly(r0, i0, r2, i2, c2Re, c2Im);
+            butterfly(r1, i1, r3, i3, c3Re, c3Im);
+            storeQuad(re + group, r0);
+            storeQuad(im + group, i0);
+            storeQuad(re + group + quarter, r1);
+            storeQuad(im + group + quarter, i1);
+            storeQuad(re + group + d, r2);
+            storeQuad(im + group + d, i2);
+            storeQuad(re + group + d + quarter, r3);
+            storeQuad(im + group + d + quarter, i3);
+        }
+        return;
+    }
+#endif
     for (int group = 0; group < kStftSize; group += 2 * d)
     {
         double* __restrict reLo = re + group;
@@ -542,6 +698,52 @@ OSTREL_INLINE_IN_CLONES void reversedLastStagePair(double* __restrict re, double
 #endif
 }
 
+#if defined(OSTREL_HAS_VECTOR_VERSIONS)
+// reversedLastStagePair on four groups at a time (AVX-512).
+OSTREL_INLINE_IN_CLONES void reversedLastStagePairWide(double* __restrict re, double* __restrict im,
+                                                       const FftTables& t)
+{
+    for (int p = 0; p < kStftSize; p += 16)
+    {
+        Oct ra, rb, ia, ib, cRe, cIm;
+        loadOct(ra, re + p);
+        loadOct(rb, re + p + 8);
+        loadOct(ia, im + p);
+        loadOct(ib, im + p + 8);
+        groupsToHalfPairs(ra, rb);
+        groupsToHalfPairs(ia, ib);
+        loadOct(cRe, t.lastPairRe + p / 2);
+        loadOct(cIm, t.lastPairIm + p / 2);
+        butterfly(ra, ia, rb, ib, cRe, cIm);
+        crossPairs(ra, rb);
+        crossPairs(ia, ib);
+        loadOct(cRe, t.lastRe + p / 2);
+        loadOct(cIm, t.lastIm + p / 2);
+        butterfly(ra, ia, rb, ib, cRe, cIm);
+        interleavePairs(ra, rb);
+        interleavePairs(ia, ib);
+        storeOct(re + p, ra);
+        storeOct(re + p + 8, rb);
+        storeOct(im + p, ia);
+        storeOct(im + p + 8, ib);
+    }
+}
+#endif
+
+// The last pair in the version's widest values.
+template <int Lanes>
+OSTREL_INLINE_IN_CLONES void reversedLastStagePairIn(double* re, double* im, const FftTables& t)
+{
+#if defined(OSTREL_HAS_VECTOR_VERSIONS)
+    if constexpr (Lanes == 8)
+    {
+        reversedLastStagePairWide(re, im, t);
+        return;
+    }
+#endif
+    reversedLastStagePair(re, im, t);
+}
+
 } // namespace
 
 OSTREL_VECTOR_BODY void fftToBitReversedBody(double* re, double* im)
@@ -618,6 +820,7 @@ OSTREL_INLINE_IN_CLONES void windowedFirstStages(
 // two stages take their points straight from the ring's four quarters. The
 // same products and butterflies as windowing into the arrays and then
 // fftToBitReversed, bit for bit.
+template <int Lanes>
 OSTREL_INLINE_IN_CLONES void windowedToBitReversed(const double* in0, const double* in1, int start,
                                                    const double* window, double* re, double* im)
 {
@@ -635,7 +838,7 @@ OSTREL_INLINE_IN_CLONES void windowedToBitReversed(const double* in0, const doub
     reversedStagePair<8>(re, im, wRe + 3, wIm + 3, wRe + 7, wIm + 7);
     reversedStagePair<32>(re, im, wRe + 15, wIm + 15, wRe + 31, wIm + 31);
     reversedStagePair<128>(re, im, wRe + 63, wIm + 63, wRe + 127, wIm + 127);
-    reversedLastStagePair(re, im, t);
+    reversedLastStagePairIn<Lanes>(re, im, t);
 }
 
 // The inverse transform's last two stages on the one group of all points,
@@ -681,11 +884,17 @@ lastStagesAdded(const double* __restrict re, const double* __restrict im,
 // from a start on a hop (channel 0 from the real part, channel 1 from the
 // imaginary part). The same butterflies and products as the inverse followed
 // by the windowed overlap-add, bit for bit.
+template <int Lanes>
 OSTREL_INLINE_IN_CLONES void inverseAddedToRing(double* re, double* im, const double* window,
                                                 double scale, double* out0, double* out1, int start)
 {
     const FftTables& t = fftTables();
-    fftFirstStages<true>(re, im, t.twiddleRe, t.twiddleIm);
+#if defined(OSTREL_HAS_VECTOR_VERSIONS)
+    if constexpr (Lanes == 8)
+        fftFirstStagesWide<true>(re, im, t.twiddleRe, t.twiddleIm);
+    else
+#endif
+        fftFirstStages<true>(re, im, t.twiddleRe, t.twiddleIm);
     const double* wRe = t.twiddleRe;
     const double* wIm = t.twiddleIm;
     fftStagePair<true, 8>(re, im, wRe + 3, wIm + 3, wRe + 7, wIm + 7);
@@ -700,6 +909,236 @@ OSTREL_INLINE_IN_CLONES void inverseAddedToRing(double* re, double* im, const do
                     wIm + 511);
 }
 
+// One bin pair of the two channels' spectra masked: x at the lower (even)
+// position, y at its mirror; the pair's new values come back in place.
+template <typename V>
+OSTREL_INLINE_IN_CLONES void maskPair(V& xr, V& xi, V& yr, V& yi, const V& m0, const V& m1)
+{
+    // Channel 0's bin A = (X[j] + conj X[n-j]) / 2,
+    // channel 1's B = (X[j] - conj X[n-j]) / 2i.
+    const V aRe = 0.5 * (xr + yr) * m0;
+    const V aIm = 0.5 * (xi - yi) * m0;
+    const V bRe = 0.5 * (xi + yi) * m1;
+    const V bIm = -0.5 * (xr - yr) * m1;
+    // X'[j] = A + iB, X'[n-j] = conj A + i conj B.
+    xr = aRe - bIm;
+    xi = aIm + bRe;
+    yr = aRe + bIm;
+    yi = bRe - aIm;
+}
+
+// The pairs of positions [b, 2b) (bins at even positions, mirrors at odd
+// ones, the mirror of i at 3b - 1 - i), scalar.
+OSTREL_INLINE_IN_CLONES void maskPairsScalar(double* __restrict re, double* __restrict im,
+                                             const int32_t* bandAt, const double* share0,
+                                             const double* share1, int b)
+{
+    for (int i = b; i < 2 * b; i += 2)
+    {
+        const int mirror = 3 * b - 1 - i;
+        double xr = re[i], xi = im[i], yr = re[mirror], yi = im[mirror];
+        maskPair(xr, xi, yr, yi, share0[bandAt[i]], share1[bandAt[i]]);
+        re[i] = xr;
+        im[i] = xi;
+        re[mirror] = yr;
+        im[mirror] = yi;
+    }
+}
+
+#if defined(OSTREL_HAS_VECTOR_VERSIONS)
+// The shuffles of the vector pair loop, for a run of 2W points held as two
+// W-lane values: its even and odd points, each in ascending or descending
+// order, and two values interleaved from their lower or upper halves,
+// ascending or descending.
+struct QuadShuffles
+{
+    [[gnu::always_inline]] static void evens(Quad& r, const Quad& a, const Quad& b)
+    {
+        r = __builtin_shufflevector(a, b, 0, 2, 4, 6);
+    }
+    [[gnu::always_inline]] static void odds(Quad& r, const Quad& a, const Quad& b)
+    {
+        r = __builtin_shufflevector(a, b, 1, 3, 5, 7);
+    }
+    [[gnu::always_inline]] static void evensDown(Quad& r, const Quad& a, const Quad& b)
+    {
+        r = __builtin_shufflevector(a, b, 6, 4, 2, 0);
+    }
+    [[gnu::always_inline]] static void oddsDown(Quad& r, const Quad& a, const Quad& b)
+    {
+        r = __builtin_shufflevector(a, b, 7, 5, 3, 1);
+    }
+    [[gnu::always_inline]] static void lowUp(Quad& r, const Quad& a, const Quad& b)
+    {
+        r = __builtin_shufflevector(a, b, 0, 4, 1, 5);
+    }
+    [[gnu::always_inline]] static void highUp(Quad& r, const Quad& a, const Quad& b)
+    {
+        r = __builtin_shufflevector(a, b, 2, 6, 3, 7);
+    }
+    [[gnu::always_inline]] static void highDown(Quad& r, const Quad& a, const Quad& b)
+    {
+        r = __builtin_shufflevector(a, b, 3, 7, 2, 6);
+    }
+    [[gnu::always_inline]] static void lowDown(Quad& r, const Quad& a, const Quad& b)
+    {
+        r = __builtin_shufflevector(a, b, 1, 5, 0, 4);
+    }
+    // Each lane's share from the band of its point: read lane by lane.
+    [[gnu::always_inline]] static void shares(Quad& even, Quad& odd, const double* share,
+                                              const int32_t* bandAt)
+    {
+        for (int l = 0; l < 4; ++l)
+        {
+            even[l] = share[bandAt[2 * l]];
+            odd[l] = share[bandAt[2 * l + 1]];
+        }
+    }
+};
+
+struct OctShuffles
+{
+    typedef int32_t Bands __attribute__((vector_size(64)));
+    typedef int64_t Lanes __attribute__((vector_size(64)));
+    [[gnu::always_inline]] static void evens(Oct& r, const Oct& a, const Oct& b)
+    {
+        r = __builtin_shufflevector(a, b, 0, 2, 4, 6, 8, 10, 12, 14);
+    }
+    [[gnu::always_inline]] static void odds(Oct& r, const Oct& a, const Oct& b)
+    {
+        r = __builtin_shufflevector(a, b, 1, 3, 5, 7, 9, 11, 13, 15);
+    }
+    [[gnu::always_inline]] static void evensDown(Oct& r, const Oct& a, const Oct& b)
+    {
+        r = __builtin_shufflevector(a, b, 14, 12, 10, 8, 6, 4, 2, 0);
+    }
+    [[gnu::always_inline]] static void oddsDown(Oct& r, const Oct& a, const Oct& b)
+    {
+        r = __builtin_shufflevector(a, b, 15, 13, 11, 9, 7, 5, 3, 1);
+    }
+    [[gnu::always_inline]] static void lowUp(Oct& r, const Oct& a, const Oct& b)
+    {
+        r = __builtin_shufflevector(a, b, 0, 8, 1, 9, 2, 10, 3, 11);
+    }
+    [[gnu::always_inline]] static void highUp(Oct& r, const Oct& a, const Oct& b)
+    {
+        r = __builtin_shufflevector(a, b, 4, 12, 5, 13, 6, 14, 7, 15);
+    }
+    [[gnu::always_inline]] static void highDown(Oct& r, const Oct& a, const Oct& b)
+    {
+        r = __builtin_shufflevector(a, b, 7, 15, 6, 14, 5, 13, 4, 12);
+    }
+    [[gnu::always_inline]] static void lowDown(Oct& r, const Oct& a, const Oct& b)
+    {
+        r = __builtin_shufflevector(a, b, 3, 11, 2, 10, 1, 9, 0, 8);
+    }
+    // Each lane's share from the band of its point, looked up in the 24
+    // shares held in three values (a band below 16 in the first two, else in
+    // the third).
+    [[gnu::always_inline]] static void shares(Oct& even, Oct& odd, const double* share,
+                                              const int32_t* bandAt)
+    {
+        Oct t0, t1, t2;
+        loadOct(t0, share);
+        loadOct(t1, share + 8);
+        loadOct(t2, share + 16);
+        Bands bands;
+        std::memcpy(&bands, bandAt, sizeof bands);
+        const Lanes e = __builtin_convertvector(
+            __builtin_shufflevector(bands, bands, 0, 2, 4, 6, 8, 10, 12, 14), Lanes);
+        const Lanes o = __builtin_convertvector(
+            __builtin_shufflevector(bands, bands, 1, 3, 5, 7, 9, 11, 13, 15), Lanes);
+        const Lanes sixteen = {16, 16, 16, 16, 16, 16, 16, 16};
+        even = e < sixteen ? __builtin_shuffle(t0, t1, e) : __builtin_shuffle(t2, t2, e);
+        odd = o < sixteen ? __builtin_shuffle(t0, t1, o) : __builtin_shuffle(t2, t2, o);
+    }
+};
+
+// The same pairs a run of 2W positions at a time: position p of the lower
+// half of [b, 2b) faces 3b - 1 - p in the upper half, so a run of the lower
+// half and the run facing it hold whole pairs: the lower run's even points
+// with the facing run's odd ones, its odd points (mirrors) with the facing
+// run's even ones. Each lane computes what the scalar loop computes for its
+// pair (a mirror's band is its bin's).
+template <typename V, typename S>
+OSTREL_INLINE_IN_CLONES void maskPairsVector(double* __restrict re, double* __restrict im,
+                                             const int32_t* bandAt, const double* share0,
+                                             const double* share1, int b)
+{
+    constexpr int w = sizeof(V) / sizeof(double);
+    for (int p = b; p < b + b / 2; p += 2 * w)
+    {
+        const int q = 3 * b - 2 * w - p; // the run facing p's
+        V l0r, l1r, l0i, l1i, u0r, u1r, u0i, u1i;
+        std::memcpy(&l0r, re + p, sizeof(V));
+        std::memcpy(&l1r, re + p + w, sizeof(V));
+        std::memcpy(&l0i, im + p, sizeof(V));
+        std::memcpy(&l1i, im + p + w, sizeof(V));
+        std::memcpy(&u0r, re + q, sizeof(V));
+        std::memcpy(&u1r, re + q + w, sizeof(V));
+        std::memcpy(&u0i, im + q, sizeof(V));
+        std::memcpy(&u1i, im + q + w, sizeof(V));
+        // Pairs of the lower run's bins (x1, y1) and of the facing run's (x2, y2).
+        V x1r, x1i, y1r, y1i, x2r, x2i, y2r, y2i;
+        S::evens(x1r, l0r, l1r);
+        S::evens(x1i, l0i, l1i);
+        S::oddsDown(y1r, u0r, u1r);
+        S::oddsDown(y1i, u0i, u1i);
+        S::evensDown(x2r, u0r, u1r);
+        S::evensDown(x2i, u0i, u1i);
+        S::odds(y2r, l0r, l1r);
+        S::odds(y2i, l0i, l1i);
+        V m01, m02, m11, m12;
+        S::shares(m01, m02, share0, bandAt + p);
+        S::shares(m11, m12, share1, bandAt + p);
+        maskPair(x1r, x1i, y1r, y1i, m01, m11);
+        maskPair(x2r, x2i, y2r, y2i, m02, m12);
+        S::lowUp(l0r, x1r, y2r);
+        S::highUp(l1r, x1r, y2r);
+        S::lowUp(l0i, x1i, y2i);
+        S::highUp(l1i, x1i, y2i);
+        S::highDown(u0r, x2r, y1r);
+        S::lowDown(u1r, x2r, y1r);
+        S::highDown(u0i, x2i, y1i);
+        S::lowDown(u1i, x2i, y1i);
+        std::memcpy(re + p, &l0r, sizeof(V));
+        std::memcpy(re + p + w, &l1r, sizeof(V));
+        std::memcpy(im + p, &l0i, sizeof(V));
+        std::memcpy(im + p + w, &l1i, sizeof(V));
+        std::memcpy(re + q, &u0r, sizeof(V));
+        std::memcpy(re + q + w, &u1r, sizeof(V));
+        std::memcpy(im + q, &u0i, sizeof(V));
+        std::memcpy(im + q + w, &u1i, sizeof(V));
+    }
+}
+#endif
+
+// Every pair of the spectrum at bit-reversed positions but DC and Nyquist
+// (positions 0 and 1): the bins at positions [b, 2b) are the odd multiples
+// of kStftSize / 2b, and bin j's mirror kStftSize - j lies at 3b - 1 less
+// j's position. Each pair is read before it is written, so the spectrum is
+// masked in place (a frame's arrays stay small enough for the caches of a
+// large session).
+template <int Lanes>
+OSTREL_INLINE_IN_CLONES void maskMirroredPairs(double* re, double* im, const int32_t* bandAt,
+                                               const double* share0, const double* share1)
+{
+    for (int b = 2; b < kStftSize; b *= 2)
+    {
+#if defined(OSTREL_HAS_VECTOR_VERSIONS)
+        if (b >= 4 * Lanes)
+        {
+            if constexpr (Lanes == 8)
+                maskPairsVector<Oct, OctShuffles>(re, im, bandAt, share0, share1, b);
+            else
+                maskPairsVector<Quad, QuadShuffles>(re, im, bandAt, share0, share1, b);
+            continue;
+        }
+#endif
+        maskPairsScalar(re, im, bandAt, share0, share1, b);
+    }
+}
+
 } // namespace
 
 // Both channels are real, so one complex transform carries the two: channel 0
@@ -708,6 +1147,7 @@ OSTREL_INLINE_IN_CLONES void inverseAddedToRing(double* re, double* im, const do
 // masked (conjugate-symmetric) spectra are recombined so the inverse gives
 // channel 0 back in the real part and channel 1 in the imaginary part. The
 // same result as two single-channel frames, for half the transforms.
+template <int Lanes>
 OSTREL_VECTOR_BODY void StftFrameEngine::processBothChannelsBody(const double* gains0,
                                                                  const double* gains1)
 {
@@ -719,7 +1159,7 @@ OSTREL_VECTOR_BODY void StftFrameEngine::processBothChannelsBody(const double* g
     // inverse's last stages add straight into the output ring.
     const bool onHop = ringPos % kStftHop == 0;
     if (onHop)
-        windowedToBitReversed(inputRing[0], inputRing[1], ringPos, window, fftRe, fftIm);
+        windowedToBitReversed<Lanes>(inputRing[0], inputRing[1], ringPos, window, fftRe, fftIm);
     else
     {
         const double* in0 = inputRing[0];
@@ -748,37 +1188,12 @@ OSTREL_VECTOR_BODY void StftFrameEngine::processBothChannelsBody(const double* g
         fftRe[i] *= share0[bandAtPosition[i]];
         fftIm[i] *= share1[bandAtPosition[i]];
     }
-    // The bins at positions [b, 2b) are the odd multiples of kStftSize / 2b,
-    // and bin j's mirror kStftSize - j lies at 3b - 1 less j's position. The
-    // even positions hold the bins below Nyquist. Each pair is read before it
-    // is written, so the spectrum is masked in place (a frame's arrays stay
-    // small enough for the caches of a large session).
-    for (int b = 2; b < kStftSize; b *= 2)
-    {
-        for (int i = b; i < 2 * b; i += 2)
-        {
-            const int mirror = 3 * b - 1 - i;
-            const double xr = fftRe[i], xi = fftIm[i];
-            const double yr = fftRe[mirror], yi = fftIm[mirror];
-            const double m0 = share0[bandAtPosition[i]];
-            const double m1 = share1[bandAtPosition[i]];
-            // Channel 0's bin A = (X[j] + conj X[n-j]) / 2,
-            // channel 1's B = (X[j] - conj X[n-j]) / 2i.
-            const double aRe = 0.5 * (xr + yr) * m0;
-            const double aIm = 0.5 * (xi - yi) * m0;
-            const double bRe = 0.5 * (xi + yi) * m1;
-            const double bIm = -0.5 * (xr - yr) * m1;
-            // X'[j] = A + iB, X'[n-j] = conj A + i conj B.
-            fftRe[i] = aRe - bIm;
-            fftIm[i] = aIm + bRe;
-            fftRe[mirror] = aRe + bIm;
-            fftIm[mirror] = bRe - aIm;
-        }
-    }
+    maskMirroredPairs<Lanes>(fftRe, fftIm, bandAtPosition, share0, share1);
     const double scale = 1.0 / (overlapNorm * kStftSize);
     if (onHop)
     {
-        inverseAddedToRing(fftRe, fftIm, window, scale, outputRing[0], outputRing[1], ringPos);
+        inverseAddedToRing<Lanes>(fftRe, fftIm, window, scale, outputRing[0], outputRing[1],
+                                  ringPos);
         return;
     }
     fftFromBitReversedBody(fftRe, fftIm, +1);
@@ -792,7 +1207,8 @@ OSTREL_VECTOR_BODY void StftFrameEngine::processBothChannelsBody(const double* g
 
 void StftFrameEngine::processBothChannels(const double* gains0, const double* gains1)
 {
-    OSTREL_VECTOR_DISPATCH(processBothChannelsBody(gains0, gains1));
+    OSTREL_VECTOR_DISPATCH_BY_WIDTH(processBothChannelsBody<8>(gains0, gains1),
+                                    processBothChannelsBody<4>(gains0, gains1));
 }
 
 } // namespace ostrel

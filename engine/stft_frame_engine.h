@@ -155,7 +155,8 @@ private:
     // (its loops in the Body, run in the chosen vector version).
     void processChannel(int channel, const double* gains);
     void processBothChannels(const double* gains0, const double* gains1);
-    void processBothChannelsBody(const double* gains0, const double* gains1);
+    // Lanes: the widest vectors the version takes (8 for AVX-512, else 4).
+    template <int Lanes> void processBothChannelsBody(const double* gains0, const double* gains1);
 };
 
 // In-place radix-2 complex transform of kStftSize points; direction -1
