@@ -29,17 +29,26 @@ void EngineParts::processChunk(const double* in0, const double* in1, double* out
                                int n, int64_t hostSamplePos, bool transportRunning,
                                const double* side0, const double* side1)
 {
+    // Only the settings that could end a settled release are read for it;
+    // the others matter to no slice of it.
+    const int role = settings.role.load(std::memory_order_relaxed);
+    const bool bypassOn = settings.bypass.load(std::memory_order_relaxed) != 0 || hostBypassed;
+    const bool settled = staysSettled(role, bypassOn);
+    // Inside an analysis period a settled release needs nothing of the
+    // registry (its registry call and peers meter come with the period's
+    // start), so it does not enter the handover either.
+    if (settled && !period.starts() && n <= samplesLeftInPeriod() && handover.staysOutside(*link))
+    {
+        passSettledInsidePeriod(in0, in1, out0, out1, n);
+        return;
+    }
     DeferredFloatModeGuard floatMode;
     // The registry of this chunk: a move the idle thread offered is taken
     // here, between chunks.
     RegistryMembership& membership = handover.beginChunk();
     registry = membership.lease.registry;
     link = &membership.link;
-    // Only the settings that could end a settled release are read for it;
-    // the others matter to no slice of it.
-    const int role = settings.role.load(std::memory_order_relaxed);
-    const bool bypassOn = settings.bypass.load(std::memory_order_relaxed) != 0 || hostBypassed;
-    if (staysSettled(role, bypassOn))
+    if (settled)
     {
         processSettledRelease(in0, in1, out0, out1, n, hostSamplePos, role, bypassOn);
         handover.endChunk();
@@ -81,9 +90,7 @@ void EngineParts::processSettledRelease(const double* in0, const double* in1, do
         period.advance(m);
         done += m;
     }
-    const auto count = static_cast<uint32_t>(link->blockCounter.load(std::memory_order_relaxed));
-    link->blockCounter.store(static_cast<int32_t>(count + static_cast<uint32_t>(slices)),
-                             std::memory_order_relaxed);
+    countSlices(slices);
     // The same answers as every slice of the settled release gets: nothing
     // held in the registry, the peers counted for the meter.
     const int slot = slotOfChannelIndex(settings.channelIndex.load(std::memory_order_relaxed));
@@ -92,6 +99,25 @@ void EngineParts::processSettledRelease(const double* in0, const double* in1, do
     meters.peersMeter.store(holderCountOf(registry->slots[slot]), std::memory_order_relaxed);
     passThroughLine(in0, in1, out0, out1, n);
     stft.skipPlainDelay(n);
+}
+
+void EngineParts::passSettledInsidePeriod(const double* in0, const double* in1, double* out0,
+                                          double* out1, int n)
+{
+    period.advance(n);
+    countSlices(1);
+    passThroughLine(in0, in1, out0, out1, n);
+    stft.skipPlainDelay(n);
+}
+
+void EngineParts::countSlices(int slices)
+{
+    // The idle thread watches this to tell whether audio is running. Only
+    // this thread writes it, so no read-modify-write is needed; it wraps as
+    // the increment of an unsigned count would.
+    const auto count = static_cast<uint32_t>(link->blockCounter.load(std::memory_order_relaxed));
+    link->blockCounter.store(static_cast<int32_t>(count + static_cast<uint32_t>(slices)),
+                             std::memory_order_relaxed);
 }
 
 void EngineParts::processSlice(const double* in0, const double* in1, double* out0, double* out1,
@@ -120,11 +146,7 @@ void EngineParts::processSlice(const double* in0, const double* in1, double* out
     if (period.starts())
         period.begin(hostSamplePos);
 
-    // The idle thread watches this to tell whether audio is running.
-    // Only this thread writes it, so no read-modify-write is needed; it
-    // wraps as the increment of an unsigned count would.
-    const auto count = static_cast<uint32_t>(link->blockCounter.load(std::memory_order_relaxed));
-    link->blockCounter.store(static_cast<int32_t>(count + 1u), std::memory_order_relaxed);
+    countSlices(1);
     attach(*registry, *link, role, slot, bypassOn, chunkSettings.sidechainOn != 0);
 
     if (releasing)

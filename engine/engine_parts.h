@@ -129,6 +129,12 @@ private:
     bool staysSettled(int role, bool bypassOn) const;
     void processSettledRelease(const double* in0, const double* in1, double* out0, double* out1,
                                int n, int64_t hostSamplePos, int role, bool bypassOn);
+    // A chunk of such a release that neither starts nor crosses an analysis
+    // period, taken without the registry.
+    void passSettledInsidePeriod(const double* in0, const double* in1, double* out0, double* out1,
+                                 int n);
+    // Counts processed slices on the link in use.
+    void countSlices(int slices);
     // The release path once nothing is left to release, and the Source's
     // audio: a delay line (the spectral stage passes its input unchanged).
     void processSettledChunk(const double* in0, const double* in1, double* out0, double* out1,

@@ -68,6 +68,16 @@ void RegistryHandover::endChunk()
     mState.fetch_and(~kBusy, std::memory_order_acq_rel);
 }
 
+bool RegistryHandover::staysOutside(const PeerLink& link) const
+{
+    // Plain loads: if a move is offered just after them, the chunk still
+    // touches only the instance's own link, and the next one takes the move.
+    const uint32_t state = mState.load(std::memory_order_acquire);
+    return wantedOf(state) == inUseOf(state) && &mSides[inUseOf(state)].link == &link &&
+           link.attachKey.load(std::memory_order_relaxed) == -1 &&
+           link.slotIndex.load(std::memory_order_acquire) < 0;
+}
+
 RegistryMembership& RegistryHandover::idleSide()
 {
     return mSides[wantedOf(mState.load(std::memory_order_acquire))];

@@ -40,6 +40,13 @@ public:
     // The membership to use until endChunk (a newly offered one, if any).
     RegistryMembership& beginChunk();
     void endChunk();
+    // Whether a chunk that reads and writes nothing of the registry may run
+    // without beginChunk, on the link the last chunk took: no move is
+    // pending, that link is still the one in use, and it holds nothing in
+    // its registry (so there is nothing to release there either). Such a
+    // chunk is not marked as running: the idle thread may give up the
+    // registry meanwhile, which it never reads.
+    bool staysOutside(const PeerLink& link) const;
 
     // --- idle (main) thread -------------------------------------------------
     // The membership the idle duties and the editor work with: the newest.

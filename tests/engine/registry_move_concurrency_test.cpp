@@ -4,7 +4,9 @@
 // that is being unmapped (run under ThreadSanitizer it also proves the
 // handover's only shared state is its atomics), the Masker finds its
 // Source again after every move, its dips let go and come back gliding,
-// never in a jump, and the block goes once nobody uses it.
+// never in a jump, and the block goes once nobody uses it. A settled Off
+// instance, called in short blocks that mostly leave the registry alone,
+// moves too and stays an exact delay throughout.
 #include "masking_test_rig.h"
 
 #include "link/registry_hub.h"
@@ -25,6 +27,7 @@ constexpr int kChunk = 512;
 constexpr int kSegmentChunks = 120; // one preference per segment (1.3 s)
 constexpr int kSegments = 6;
 constexpr int kChannel = 9;
+constexpr int kOffBlock = 64;
 
 std::unique_ptr<SpectralEngine> engineInHub(int role)
 {
@@ -47,10 +50,13 @@ TEST(RegistryMoveConcurrency, InstancesMoveWhileTheirAudioRunsAndTheMaskerKeepsG
     joinHostSession("registry-move-test", CrossProcessLinking::Never);
     auto source = engineInHub(kRoleSource);
     auto masker = engineInHub(kRoleMasker);
+    auto off = engineInHub(kRoleOff);
 
     const int n = kChunk * kSegmentChunks * kSegments;
     const auto voice = vowel(n, 0.2);
     const auto pad = pinkNoise(n, 5, 0.3);
+    const auto offInput = pinkNoise(n, 6, 0.3);
+    std::vector<double> offOut(static_cast<size_t>(n));
 
     std::atomic<int> chunksDone{0};
     std::atomic<int> segmentsPlaced{0}; // segments whose move both engines made
@@ -66,7 +72,7 @@ TEST(RegistryMoveConcurrency, InstancesMoveWhileTheirAudioRunsAndTheMaskerKeepsG
                 if (segment > placed && segment < kSegments)
                     followLinkPreference(segment % 2 == 1 ? CrossProcessLinking::Always
                                                           : CrossProcessLinking::Never);
-                for (SpectralEngine* e : {source.get(), masker.get()})
+                for (SpectralEngine* e : {source.get(), masker.get(), off.get()})
                 {
                     e->handover().followPlace();
                     heartbeat(*e->handover().idleSide().lease.registry,
@@ -74,7 +80,9 @@ TEST(RegistryMoveConcurrency, InstancesMoveWhileTheirAudioRunsAndTheMaskerKeepsG
                 }
                 const bool both = !source->handover().moving() && !masker->handover().moving() &&
                                   source->handover().idleSide().lease.registry == placeRegistry() &&
-                                  masker->handover().idleSide().lease.registry == placeRegistry();
+                                  masker->handover().idleSide().lease.registry == placeRegistry() &&
+                                  !off->handover().moving() &&
+                                  off->handover().idleSide().lease.registry == placeRegistry();
                 if (segment > placed && segment < kSegments && both)
                 {
                     placed = segment;
@@ -105,6 +113,10 @@ TEST(RegistryMoveConcurrency, InstancesMoveWhileTheirAudioRunsAndTheMaskerKeepsG
                              static_cast<int64_t>(at), true, nullptr, nullptr);
         masker->processChunk(pad.data() + at, pad.data() + at, out0.data(), out1.data(), kChunk,
                              static_cast<int64_t>(at), true, nullptr, nullptr);
+        for (int done = 0; done < kChunk; done += kOffBlock)
+            off->processChunk(offInput.data() + at + done, offInput.data() + at + done,
+                              offOut.data() + at + done, out1.data(), kOffBlock,
+                              static_cast<int64_t>(at) + done, true, nullptr, nullptr);
         double lowest = 1.0;
         for (int k = 0; k < kBandCount; ++k)
         {
@@ -133,13 +145,18 @@ TEST(RegistryMoveConcurrency, InstancesMoveWhileTheirAudioRunsAndTheMaskerKeepsG
     // The gains glide (a 20 ms glide moves at most ~42 % of the way in one
     // chunk): no move makes them jump.
     EXPECT_LT(largestStep, 0.5);
+    int offMismatches = 0;
+    for (int t = kEngineLatency; t < n; ++t)
+        offMismatches +=
+            offOut[static_cast<size_t>(t)] != offInput[static_cast<size_t>(t - kEngineLatency)];
+    EXPECT_EQ(offMismatches, 0) << "the Off instance is the input a latency late";
 
     // Back to this process's registry with the audio stopped: the idle
     // thread moves both at once, and the block goes from this process once
     // neither instance uses it.
     ASSERT_EQ(attachedBlockCount(), 1);
     followLinkPreference(CrossProcessLinking::Never);
-    for (SpectralEngine* e : {source.get(), masker.get()})
+    for (SpectralEngine* e : {source.get(), masker.get(), off.get()})
     {
         e->handover().followPlace();
         EXPECT_FALSE(e->handover().moving());
