@@ -12,14 +12,17 @@ namespace ostrel
 {
 
 // The band-pass numerator is (b0, 0, -b0): a step takes one product of the
-// input where a general biquad takes three. The results are the general
-// step's bit for bit, bar the sign of an exact zero, which no sum or square
-// downstream can tell apart.
+// input where a general biquad takes three. The states are kept negated, so
+// the step needs no negation of its own: rounding to nearest is symmetric, so
+// each state is the general step's negated bit for bit and the results are
+// its own, bar the sign of an exact zero, which no sum or square downstream
+// can tell apart.
 struct BandPassBank
 {
     alignas(kLaneAlign) double b0[kBandCount];
     alignas(kLaneAlign) double a1[kBandCount];
     alignas(kLaneAlign) double a2[kBandCount];
+    // The general step's two states, negated.
     alignas(kLaneAlign) double s1[kBandCount];
     alignas(kLaneAlign) double s2[kBandCount];
 
@@ -35,9 +38,9 @@ struct BandPassBank
         for (int k = 0; k < kBandCount; ++k)
         {
             const double bx = b0[k] * x;
-            const double out = bx + s1[k];
-            s1[k] = s2[k] - a1[k] * out;
-            s2[k] = -(bx + a2[k] * out); // (-b0) x - a2 out, rounded alike
+            const double out = bx - s1[k];
+            s1[k] = s2[k] + a1[k] * out; // -(state2 - a1 out)
+            s2[k] = bx + a2[k] * out;    // -((-b0) x - a2 out)
             y[k] = out;
         }
     }

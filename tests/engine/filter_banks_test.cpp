@@ -48,6 +48,46 @@ TEST_F(FilterBanks, BanksComputeExactlyWhatTheScalarStepsCompute)
     }
 }
 
+// The band-pass bank keeps its states negated: through loud, tiny and
+// decaying signals they stay the scalar step's negated bit for bit (an exact
+// zero of either sign aside), and so do the outputs.
+struct BankSignal
+{
+    const char* name;
+    double amplitude;
+    int silentFrom; // samples from here on are silence (the filters ring out)
+};
+
+class BandPassStates : public FilterBanks, public ::testing::WithParamInterface<BankSignal>
+{
+};
+
+TEST_P(BandPassStates, AreTheScalarStepsNegated)
+{
+    const BankSignal& signal = GetParam();
+    std::vector<double> in = testing::noise(6000, 5, signal.amplitude);
+    for (size_t i = static_cast<size_t>(signal.silentFrom); i < in.size(); ++i)
+        in[i] = 0.0;
+    double y[kBandCount];
+    for (double x : in)
+    {
+        bandPass.step(x, y);
+        for (int k = 0; k < kBandCount; ++k)
+        {
+            ASSERT_EQ(y[k], scalarBandPass[k].step(x)) << "band " << k;
+            ASSERT_EQ(bandPass.s1[k], -scalarBandPass[k].s1) << "band " << k;
+            ASSERT_EQ(bandPass.s2[k], -scalarBandPass[k].s2) << "band " << k;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, BandPassStates,
+    ::testing::Values(BankSignal{"FullScale", 1.0, 6000}, BankSignal{"Loudest", 1e4, 6000},
+                      BankSignal{"Tiny", 1e-300, 6000}, BankSignal{"ImpulseThenSilence", 1.0, 1},
+                      BankSignal{"NoiseThenSilence", 0.5, 200}),
+    [](const ::testing::TestParamInfo<BankSignal>& info) { return info.param.name; });
+
 TEST_F(FilterBanks, NonFiniteInputCountsAsSilence)
 {
     const double bad[] = {std::numeric_limits<double>::quiet_NaN(),
