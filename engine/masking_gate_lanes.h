@@ -12,8 +12,11 @@
 #include "engine/vector_clones.h"
 #include "engine/vector_version.h"
 
+#include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 
 namespace ostrel
 {
@@ -24,10 +27,17 @@ struct BandGateLanes
 {
     alignas(kLaneAlign) double eligibleClosed[kBandCount];
     alignas(kLaneAlign) double eligibleOpen[kBandCount];
+    // The eligibility, the floor power and the thresholds folded into one
+    // bound per case, once a chunk (NaN where the case never holds, as no
+    // comparison with it does): a closed gate opens where the power exceeds
+    // openAt, keeps its amount where it exceeds keepAt; an open one stays
+    // open where the power reaches stayAt.
+    alignas(kLaneAlign) double openAt[kBandCount];
+    alignas(kLaneAlign) double keepAt[kBandCount];
+    alignas(kLaneAlign) double stayAt[kBandCount];
     alignas(kLaneAlign) double openPower[kBandCount];
-    alignas(kLaneAlign) double closePower[kBandCount];
     alignas(kLaneAlign) double fullPower[kBandCount];
-    alignas(kLaneAlign) double targetGain[kBandCount];
+    alignas(kLaneAlign) double targetStep[kBandCount]; // targetGain - 1
     alignas(kLaneAlign) double open0[kBandCount];
     alignas(kLaneAlign) double open1[kBandCount];
     alignas(kLaneAlign) double ramp0[kBandCount];
@@ -39,15 +49,35 @@ struct BandGateLanes
     int gatheringSteps = 0;
     int gatheringRampRuns = 0;
 
+    // Band m's set-up for the chunk.
+    void loadLane(int m, const GateSetup& g)
+    {
+        constexpr double kNever = std::numeric_limits<double>::quiet_NaN();
+        // power > kGateMinPower is power >= the next double up from it.
+        const double aboveFloor = std::nextafter(kGateMinPower, 2.0 * kGateMinPower);
+        eligibleClosed[m] = g.eligibleClosed ? 1.0 : 0.0;
+        eligibleOpen[m] = g.eligibleOpen ? 1.0 : 0.0;
+        // A NaN threshold never passes, whatever the floor.
+        openAt[m] = !g.eligibleClosed || std::isnan(g.openPower)
+                        ? kNever
+                        : std::max(g.openPower, kGateMinPower);
+        keepAt[m] = g.eligibleClosed ? kGateMinPower : kNever;
+        stayAt[m] = !g.eligibleOpen            ? kNever
+                    : std::isnan(g.closePower) ? aboveFloor
+                                               : std::max(g.closePower, aboveFloor);
+        openPower[m] = g.openPower;
+        fullPower[m] = g.fullPower;
+        targetStep[m] = g.targetGain - 1.0;
+        const GateRampLine ramp = gateRampLine(g);
+        rampScale[m] = ramp.scale;
+        rampOffset[m] = ramp.offset;
+    }
+
     void load(const GateSetup setups[kBandCount], const GateState& gates)
     {
         for (int m = 0; m < kBandCount; ++m)
         {
-            const GateSetup& g = setups[m];
-            loadGateSetupLane(*this, m, g);
-            const GateRampLine ramp = gateRampLine(g);
-            rampScale[m] = ramp.scale;
-            rampOffset[m] = ramp.offset;
+            loadLane(m, setups[m]);
             open0[m] = gates.gateOpen0[m] != 0 ? 1.0 : 0.0;
             open1[m] = gates.gateOpen1[m] != 0 ? 1.0 : 0.0;
             // A chunk without a step leaves no ramp behind.
@@ -267,6 +297,31 @@ OSTREL_INLINE_IN_CLONES bool gatheredRampAmounts(GateState& __restrict gates,
     return true;
 }
 
+// gateLaneStep on a band's chunk bounds (BandGateLanes): the same open flag,
+// amount and ramp, with fewer operations a lane. open is 0.0 or 1.0.
+OSTREL_INLINE_IN_CLONES double bandGateLaneStep(const BandGateLanes& __restrict l, int m,
+                                                double& open, double& amount, double envelope,
+                                                double levelDecay)
+{
+    // Every comparison taken, combined bitwise: a condition that skips one
+    // is a branch that keeps the loop from vectorising.
+    const double power = envelope + 1e-30;
+    const bool wasOpen = open != 0.0;
+    const bool above = power > l.openPower[m];
+    const bool stays = power >= l.stayAt[m];
+    const bool opens = power > l.openAt[m];
+    const bool keeps = power > l.keepAt[m];
+    const bool full = power >= l.fullPower[m];
+    const bool nowOpen = (wasOpen & stays) | (!wasOpen & opens);
+    const double product = amount * levelDecay;
+    const double decayed = product < 1e-4 ? 0.0 : product;
+    // A closed gate that stays closed keeps its amount while considered.
+    const double closedAmount = !wasOpen & keeps ? amount : 0.0;
+    amount = nowOpen ? (above ? 1.0 : decayed) : closedAmount;
+    open = nowOpen ? 1.0 : 0.0;
+    return nowOpen & above & !full ? 1.0 : 0.0;
+}
+
 // One sample of the gates, glides and stereo link of every band. A band that
 // no gate considers and whose gains rest at 1.0 comes out of it closed and at
 // exactly 1.0 with no select for it: its target is 1.0, the glide stays there
@@ -280,18 +335,17 @@ stepBandGates(GateState& __restrict gates, BandGateLanes& __restrict l, BandGain
               const StereoStatistics& __restrict stereo, const BandTables& tables, int from, int to)
 {
     const double levelDecay = tables.levelDecay;
+    const double glideCoef = tables.glideCoef;
+    constexpr int kBands = kRampGroupBands<kGather>;
     for (int m = from; m < to; ++m)
     {
-        l.ramp0[m] = gateLaneStep(l.open0[m], gates.gateAmount0[m], gates.bandEnvelope0[m],
-                                  l.eligibleClosed[m], l.eligibleOpen[m], l.openPower[m],
-                                  l.closePower[m], l.fullPower[m], levelDecay);
-        l.ramp1[m] = gateLaneStep(l.open1[m], gates.gateAmount1[m], gates.bandEnvelope1[m],
-                                  l.eligibleClosed[m], l.eligibleOpen[m], l.openPower[m],
-                                  l.closePower[m], l.fullPower[m], levelDecay);
+        l.ramp0[m] = bandGateLaneStep(l, m, l.open0[m], gates.gateAmount0[m],
+                                      gates.bandEnvelope0[m], levelDecay);
+        l.ramp1[m] = bandGateLaneStep(l, m, l.open1[m], gates.gateAmount1[m],
+                                      gates.bandEnvelope1[m], levelDecay);
     }
     // A few lanes are on the ramp at a time; their amounts take a logarithm.
     constexpr int kRun = GateRuns::kRun;
-    constexpr int kBands = kRampGroupBands<kGather>;
     if constexpr (kGather)
     {
         bool holds[kBandCount / kBands] = {};
@@ -321,15 +375,13 @@ stepBandGates(GateState& __restrict gates, BandGateLanes& __restrict l, BandGain
             if (groupHoldsRamp<kBands>(l, first))
                 rampAmountsOfGroup<kBands>(gates, l, first);
     }
-    const double glideCoef = tables.glideCoef;
     for (int m = from; m < to; ++m)
     {
         double g0 = gates.gateGain0[m];
         double g1 = gates.gateGain1[m];
-        glideGainLane(g0, gateLaneTarget(l.open0[m], gates.gateAmount0[m], l.targetGain[m]),
-                      glideCoef);
-        glideGainLane(g1, gateLaneTarget(l.open1[m], gates.gateAmount1[m], l.targetGain[m]),
-                      glideCoef);
+        // gateLaneTarget with targetGain - 1 taken once a chunk.
+        glideGainLane(g0, 1.0 + (l.open0[m] * gates.gateAmount0[m]) * l.targetStep[m], glideCoef);
+        glideGainLane(g1, 1.0 + (l.open1[m] * gates.gateAmount1[m]) * l.targetStep[m], glideCoef);
         gates.gateGain0[m] = g0;
         gates.gateGain1[m] = g1;
         linkChannelGains(g0, g1, stereo.stereoLink[m], stereo.linkRatio[m]);

@@ -60,10 +60,7 @@ template <bool kGather> Result step(const RampCase& c)
         r.gates.gateOpen1[m] = 1;
         r.gates.gateAmount0[m] = 0.5;
         r.gates.gateAmount1[m] = 0.5;
-        loadGateSetupLane(l, m, g);
-        const GateRampLine line = gateRampLine(g);
-        l.rampScale[m] = line.scale;
-        l.rampOffset[m] = line.offset;
+        l.loadLane(m, g);
         const double ramping = 3e-5 * (1 + m) + 1e-7 * m * m;
         r.gates.bandEnvelope0[m] = (c.ramp0 >> m & 1) != 0 ? ramping : 0.5;
         r.gates.bandEnvelope1[m] = (c.ramp1 >> m & 1) != 0 ? 1.37 * ramping : 0.5;

@@ -214,7 +214,7 @@ TEST_P(BandAtRest, StaysAtExactlyUnityWhateverTheLink)
             g.fullPower = 1e-4;
             g.targetGain = 0.25;
         }
-        loadGateSetupLane(l, m, g);
+        l.loadLane(m, g);
         stereo.stereoLink[m] = link.stereoLink;
         stereo.linkRatio[m] = link.linkRatio;
         gates.bandEnvelope0[m] = 0.5;
