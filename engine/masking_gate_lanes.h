@@ -316,10 +316,10 @@ OSTREL_INLINE_IN_CLONES double bandGateLaneStep(const BandGateLanes& __restrict 
     const double product = amount * levelDecay;
     const double decayed = product < 1e-4 ? 0.0 : product;
     // A closed gate that stays closed keeps its amount while considered.
-    const double closedAmount = !wasOpen & keeps ? amount : 0.0;
+    const double closedAmount = (!wasOpen & keeps) ? amount : 0.0;
     amount = nowOpen ? (above ? 1.0 : decayed) : closedAmount;
     open = nowOpen ? 1.0 : 0.0;
-    return nowOpen & above & !full ? 1.0 : 0.0;
+    return (nowOpen & above & !full) ? 1.0 : 0.0;
 }
 
 // One sample of the gates, glides and stereo link of every band. A band that
