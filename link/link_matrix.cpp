@@ -107,7 +107,10 @@ bool readMatrixRow(const PeerRegistry& registry, int slotIndex, int64_t nowMs, M
         return false;
     row.channel = slotIndex + 1;
     row.role = slot.role.load(kRelaxed);
-    row.target = slot.target.load(kRelaxed);
+    // Another process may have left anything in the block; a target that is
+    // not a slot is no target.
+    const int32_t target = slot.target.load(kRelaxed);
+    row.target = target >= 0 && target < kPeerSlotCount ? target : -1;
     row.priority = slot.priority.load(kRelaxed);
     row.depthPercent = slot.depthPercent.load(kRelaxed);
     row.mute = slot.mute.load(kRelaxed) != 0;

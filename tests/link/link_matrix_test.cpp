@@ -233,6 +233,31 @@ TEST_F(LinkMatrixTest, TwoMaskersOfOneSourceAreRowsTargetingIt)
     EXPECT_FALSE(readMatrixRow(*registry, -1, 1000, row));
 }
 
+// A block another process left behind may hold any target; only a slot
+// index is one, and the report's "target + 1" must never overflow.
+TEST_F(LinkMatrixTest, ATargetThatIsNoSlotReadsAsNone)
+{
+    PeerLink& masker = newLink(2, 0);
+    const int slot = masker.slotIndex.load();
+    const struct
+    {
+        int32_t stored;
+        int32_t read;
+    } cases[] = {{0, 0},
+                 {kPeerSlotCount - 1, kPeerSlotCount - 1},
+                 {-1, -1},
+                 {kPeerSlotCount, -1},
+                 {std::numeric_limits<int32_t>::max(), -1},
+                 {std::numeric_limits<int32_t>::min(), -1}};
+    for (const auto& c : cases)
+    {
+        registry->slots[slot].target.store(c.stored);
+        MatrixRow row;
+        ASSERT_TRUE(readMatrixRow(*registry, slot, 1000, row));
+        EXPECT_EQ(row.target, c.read) << "stored " << c.stored;
+    }
+}
+
 TEST_F(LinkMatrixTest, RowsLeaveWhenStaleOrReleased)
 {
     PeerLink& source = newLink(1, 0);
