@@ -1,6 +1,8 @@
 #include "link/host_session.h"
 
 #include <cctype>
+#include <charconv>
+#include <string_view>
 
 namespace ostrel
 {
@@ -17,7 +19,39 @@ std::string letters(const std::string& text)
     return out;
 }
 
+// A whole unsigned decimal number at the front of `text`, moving past it.
+template <typename Number> bool takeNumber(std::string_view& text, Number& value)
+{
+    if (text.empty() || text.front() < '0' || text.front() > '9')
+        return false;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc())
+        return false;
+    text.remove_prefix(static_cast<size_t>(result.ptr - text.data()));
+    return true;
+}
+
 } // namespace
+
+bool sessionBlockHost(const std::string& blockName, uint32_t user, int32_t& pid,
+                      uint64_t& startTime)
+{
+    const std::string prefix = "ostrel-" + std::to_string(user) + "-";
+    if (blockName.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    std::string_view rest(blockName);
+    rest.remove_prefix(prefix.size());
+    int32_t readPid = 0;
+    uint64_t readStart = 0;
+    if (!takeNumber(rest, readPid) || rest.empty() || rest.front() != '-')
+        return false;
+    rest.remove_prefix(1);
+    if (!takeNumber(rest, readStart) || !rest.empty())
+        return false;
+    pid = readPid;
+    startTime = readStart;
+    return true;
+}
 
 CrossProcessLinking crossProcessLinkingFromText(const std::string& text)
 {

@@ -47,6 +47,13 @@ struct HostSession
     bool inHostProcess = false; // this process is the host itself
 };
 
+// The host process named by a session block of `user` ("ostrel-<user>-<pid>-
+// <start time>", as hostSessionFor makes them): false for any other name,
+// the user-wide block among them. Names come from a listing that any process
+// of the user may add to: numbers out of range are no block of ours.
+bool sessionBlockHost(const std::string& blockName, uint32_t user, int32_t& pid,
+                      uint64_t& startTime);
+
 // The rule: a process whose executable has the host's name is the host; a
 // process whose parent's executable has it is one the host started, and
 // joins the parent's session (a parent only loosely named like the host is

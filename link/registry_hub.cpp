@@ -1,7 +1,6 @@
 #include "link/registry_hub.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -53,12 +52,9 @@ void removeAbandonedBlocks(uint32_t user)
     const std::string prefix = "ostrel-" + std::to_string(user) + "-";
     for (const std::string& name : listSharedMemory(prefix))
     {
-        long long pid = 0;
-        unsigned long long start = 0;
-        char tail = 0;
-        if (std::sscanf(name.c_str() + prefix.size(), "%lld-%llu%c", &pid, &start, &tail) != 2)
-            continue;
-        if (!isProcessRunning(static_cast<int32_t>(pid), start))
+        int32_t pid = 0;
+        uint64_t start = 0;
+        if (sessionBlockHost(name, user, pid, start) && !isProcessRunning(pid, start))
             removeIfAbandoned(name, isProcessRunning);
     }
 }

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 namespace ostrel
 {
 namespace
@@ -181,6 +183,53 @@ TEST(HostSession, PreferenceTexts)
     {
         EXPECT_EQ(crossProcessLinkingFromText(c.text), c.mode) << c.text;
         EXPECT_EQ(crossProcessLinkingFromText(crossProcessLinkingText(c.mode)), c.mode);
+    }
+}
+
+// The hub reads the host process of every block of the user's it finds
+// listed, to remove those whose host has gone; any process of the user may
+// add names to that listing.
+TEST(HostSession, BlockNamesReadBackTheirHostOrNothing)
+{
+    SessionView view;
+    view.self = {1234, 1, 987654321, "reaper"};
+    view.hostName = "REAPER";
+    view.user = 1000;
+    const std::string made = hostSessionFor(view, CrossProcessLinking::Automatic).blockName;
+    const struct
+    {
+        std::string name;
+        bool read;
+        int32_t pid;
+        uint64_t start;
+    } cases[] = {
+        {made, true, 1234, 987654321},
+        {"ostrel-1000-2147483647-18446744073709551615", true, 2147483647, UINT64_MAX},
+        {"ostrel-1000-0-0", true, 0, 0},
+        {"ostrel-1000-user", false, 0, 0},
+        {"ostrel-1001-1234-5", false, 0, 0},
+        {"ostrel-1000-2147483648-5", false, 0, 0},
+        {"ostrel-1000-99999999999999999999-5", false, 0, 0},
+        {"ostrel-1000-5-18446744073709551616", false, 0, 0},
+        {"ostrel-1000--5-7", false, 0, 0},
+        {"ostrel-1000-+5-7", false, 0, 0},
+        {"ostrel-1000- 5-7", false, 0, 0},
+        {"ostrel-1000-5--7", false, 0, 0},
+        {"ostrel-1000-5-7x", false, 0, 0},
+        {"ostrel-1000-5-", false, 0, 0},
+        {"ostrel-1000-5", false, 0, 0},
+        {"ostrel-1000-", false, 0, 0},
+    };
+    for (const auto& c : cases)
+    {
+        int32_t pid = -1;
+        uint64_t start = 1;
+        ASSERT_EQ(sessionBlockHost(c.name, 1000, pid, start), c.read) << c.name;
+        if (c.read)
+        {
+            EXPECT_EQ(pid, c.pid) << c.name;
+            EXPECT_EQ(start, c.start) << c.name;
+        }
     }
 }
 
