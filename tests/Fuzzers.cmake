@@ -33,13 +33,19 @@ elseif(ostrel_fuzz_sources)
     set(run_commands)
     foreach(source ${ostrel_fuzz_sources})
       get_filename_component(name ${source} NAME_WE)
-      # The committed seeds (tests/fuzz_seeds/<name>) start each run; what
-      # the run finds goes to the build's own corpus folder.
+      # The committed seeds (tests/fuzz_seeds/<name>) first run alone, each
+      # once, so that an input that once found something fails every run,
+      # whatever the random part does; then they start the timed run, and
+      # what it finds goes to the build's own corpus folder.
       set(seeds)
+      set(seed_run)
       if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_seeds/${name})
         set(seeds ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_seeds/${name})
+        set(seed_run COMMAND ${fuzz_dir}/tests/${name} -runs=0 -artifact_prefix=${fuzz_dir}/
+                     ${seeds})
       endif()
       list(APPEND run_commands
+           ${seed_run}
            COMMAND ${CMAKE_COMMAND} -E make_directory ${fuzz_dir}/corpus/${name}
            COMMAND ${fuzz_dir}/tests/${name} -max_total_time=${OSTREL_FUZZ_SECONDS}
                    -artifact_prefix=${fuzz_dir}/ ${fuzz_dir}/corpus/${name} ${seeds})

@@ -1,11 +1,16 @@
 // libFuzzer target: a shared registry block as another process of the same
 // user may have left it, anything at all in any field. Every reader of the
-// block, the shared gain curve, the page's reports and an instance's own
-// claims and publications run over it; none may crash, hang, read or write
-// outside the block, or hand out a gain that is not a finite one in 0..1.
+// block, the shared gain curve, the page's reports, an instance's own
+// claims and publications, and an engine that meets its peers there (its
+// handover onto the block, its Source or Masker period) run over it; none
+// may crash, hang, read or write outside the block, hand out a gain that is
+// not a finite one in 0..1 or make the engine's output non-finite.
 #include "editor_messages/matrix_report.h"
+#include "editor_messages/meter_report.h"
 #include "editor_messages/peer_list.h"
+#include "engine/engine_role.h"
 #include "engine/shared_gains.h"
+#include "engine/spectral_engine.h"
 #include "link/link_matrix.h"
 #include "link/shared_segment.h"
 
@@ -15,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 using namespace ostrel;
 
@@ -53,6 +59,56 @@ void expectUnitGains(const float gains[kPeerBandCount])
     for (int k = 0; k < kPeerBandCount; ++k)
         if (!(gains[k] >= kCoordinatorGainFloor && gains[k] <= 1.0f))
             std::abort();
+}
+
+// One period of an engine on the block (512 samples at 48 kHz: every call
+// starts a period, so each input meets the block-rate reads), in the role
+// and channel the input names; the first engine moves onto the block once.
+void runEngine(SharedSegment& segment, int role, int channelIndex, int64_t position)
+{
+    constexpr int kFrames = 512;
+    static SpectralEngine* engine = []
+    {
+        auto* e = new SpectralEngine();
+        e->resetEngine(48000.0);
+        e->setMetersWanted(true);
+        return e;
+    }();
+    static const std::vector<double> input = []
+    {
+        std::vector<double> v(kFrames);
+        uint32_t x = 1;
+        for (double& s : v)
+        {
+            x = x * 1664525u + 1013904223u;
+            s = 0.25 * (static_cast<double>(x >> 8) / 8388608.0 - 1.0);
+        }
+        return v;
+    }();
+    engine->adoptRegistry(segment.registry);
+    engine->settings().role.store(role, std::memory_order_relaxed);
+    engine->settings().channelIndex.store(channelIndex, std::memory_order_relaxed);
+    double out0[kFrames];
+    double out1[kFrames];
+    engine->processChunk(input.data(), input.data(), out0, out1, kFrames, position, position >= 0,
+                         nullptr, nullptr);
+    for (int t = 0; t < kFrames; ++t)
+        if (!std::isfinite(out0[t]) || !std::isfinite(out1[t]))
+            std::abort();
+    const MeterReadings readings = engine->meters();
+    MeterSnapshot meters;
+    meters.role = role;
+    meters.linked = readings.linked;
+    meters.peers = readings.peers;
+    meters.nullDb = readings.nullDb;
+    meters.touched = readings.touched;
+    for (int k = 0; k < kMeterBands; ++k)
+    {
+        meters.dipDb[k] = readings.dipDb[k];
+        meters.src[k] = readings.src[k];
+        meters.mask[k] = readings.mask[k];
+    }
+    BuildMeterReport(meters);
 }
 
 } // namespace
@@ -95,6 +151,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     countLiveRows(registry, kNowMs);
     soloChannel(registry);
+
+    // The engine costs most of an input: only where the input asks for it.
+    if (size > 2 && (data[2] & 2) != 0)
+        runEngine(segment, (data[2] & 1) != 0 ? kRoleSource : kRoleMasker,
+                  size > 3 ? data[3] & 63 : 0, position);
 
     // An instance of this process joining the block as it is.
     PeerLink link;

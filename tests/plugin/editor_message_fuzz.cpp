@@ -44,10 +44,11 @@ ostrel::Ostrel& Instance()
     return *instance;
 }
 
-constexpr int kTags[] = {ostrel::kTagParameter,    ostrel::kTagFocus,    ostrel::kTagSavePresets,
-                         ostrel::kTagSetOnboarded, ostrel::kTagHostKeys, ostrel::kTagSolo,
-                         ostrel::kTagMatrixEdit,   ostrel::kTagOpenLink, ostrel::kTagPreset,
-                         ostrel::kTagCompare};
+constexpr int kTags[] = {
+    ostrel::kTagParameter,    ostrel::kTagFocus,    ostrel::kTagSavePresets,
+    ostrel::kTagSetOnboarded, ostrel::kTagHostKeys, ostrel::kTagSolo,
+    ostrel::kTagMatrixEdit,   ostrel::kTagOpenLink, ostrel::kTagPreset,
+    ostrel::kTagCompare,      ostrel::kTagResize,   ostrel::kTagLinkPreference};
 
 } // namespace
 
