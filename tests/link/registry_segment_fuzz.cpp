@@ -63,17 +63,27 @@ void expectUnitGains(const float gains[kPeerBandCount])
 
 // One period of an engine on the block (512 samples at 48 kHz: every call
 // starts a period, so each input meets the block-rate reads), in the role
-// and channel the input names; the first engine moves onto the block once.
-void runEngine(SharedSegment& segment, int role, int channelIndex, int64_t position)
+// and channel the input names. The engine moves onto the block once and is
+// reset after every input, so that what it does depends on that input alone
+// (a finding reproduces from its file).
+constexpr int kFrames = 512;
+
+// Made on the first input's block before anything is laid over it, so that
+// its instance id is the same in every run.
+SpectralEngine& engineOn(SharedSegment& segment)
 {
-    constexpr int kFrames = 512;
-    static SpectralEngine* engine = []
+    static SpectralEngine* engine = [&segment]
     {
         auto* e = new SpectralEngine();
-        e->resetEngine(48000.0);
+        e->adoptRegistry(segment.registry);
         e->setMetersWanted(true);
         return e;
     }();
+    return *engine;
+}
+
+void runEngine(SpectralEngine& engine, int role, int channelIndex, int64_t position)
+{
     static const std::vector<double> input = []
     {
         std::vector<double> v(kFrames);
@@ -85,17 +95,16 @@ void runEngine(SharedSegment& segment, int role, int channelIndex, int64_t posit
         }
         return v;
     }();
-    engine->adoptRegistry(segment.registry);
-    engine->settings().role.store(role, std::memory_order_relaxed);
-    engine->settings().channelIndex.store(channelIndex, std::memory_order_relaxed);
+    engine.settings().role.store(role, std::memory_order_relaxed);
+    engine.settings().channelIndex.store(channelIndex, std::memory_order_relaxed);
     double out0[kFrames];
     double out1[kFrames];
-    engine->processChunk(input.data(), input.data(), out0, out1, kFrames, position, position >= 0,
-                         nullptr, nullptr);
+    engine.processChunk(input.data(), input.data(), out0, out1, kFrames, position, position >= 0,
+                        nullptr, nullptr);
     for (int t = 0; t < kFrames; ++t)
         if (!std::isfinite(out0[t]) || !std::isfinite(out1[t]))
             std::abort();
-    const MeterReadings readings = engine->meters();
+    const MeterReadings readings = engine.meters();
     MeterSnapshot meters;
     meters.role = role;
     meters.linked = readings.linked;
@@ -109,6 +118,7 @@ void runEngine(SharedSegment& segment, int role, int channelIndex, int64_t posit
         meters.mask[k] = readings.mask[k];
     }
     BuildMeterReport(meters);
+    engine.resetEngine(48000.0);
 }
 
 } // namespace
@@ -116,6 +126,7 @@ void runEngine(SharedSegment& segment, int role, int channelIndex, int64_t posit
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     SharedSegment& segment = freshSegment();
+    SpectralEngine& engine = engineOn(segment);
     applyPatches(segment, data, size);
     PeerRegistry& registry = segment.registry;
 
@@ -154,7 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // The engine costs most of an input: only where the input asks for it.
     if (size > 2 && (data[2] & 2) != 0)
-        runEngine(segment, (data[2] & 1) != 0 ? kRoleSource : kRoleMasker,
+        runEngine(engine, (data[2] & 1) != 0 ? kRoleSource : kRoleMasker,
                   size > 3 ? data[3] & 63 : 0, position);
 
     // An instance of this process joining the block as it is.
