@@ -4,6 +4,9 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer, and runs each for a few
 # seconds. It is not part of the default build; scripts/test.sh runs it.
 file(GLOB ostrel_fuzz_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*/*_fuzz.cpp)
+# Watched only so that a seed folder added later is taken at the next build.
+file(GLOB ostrel_fuzz_seed_folders CONFIGURE_DEPENDS LIST_DIRECTORIES true
+     ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_seeds/*)
 set(OSTREL_FUZZ_SECONDS 10 CACHE STRING "How long `fuzz` runs each fuzzer")
 
 if(OSTREL_FUZZ)
