@@ -78,8 +78,9 @@ EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double
     alignas(kLaneAlign) double outBand[kBandCount];
     // The gates' steps gather their ramping lanes or not, as chosen for the
     // chunk: a test that always goes one way in it, and none in a version
-    // that never gathers.
+    // that never gathers. Else they take groups of the version's width.
     const bool gatherRamps = kGatherRamps && masking.gatherRamps();
+    constexpr RampPass kRampGroups = kGatherRamps ? RampPass::NarrowGroups : RampPass::WideGroups;
     const int lookahead = delays.lookaheadDelay;
     for (int t = 0; t < n; ++t)
     {
@@ -110,9 +111,9 @@ EngineParts::processMaskerChunkBody(const double* in0, const double* in1, double
         if (primed)
         {
             if (gatherRamps)
-                masking.stepGates<true>(gateLanes, gateRuns, gains, tables);
+                masking.stepGates<RampPass::Gathered>(gateLanes, gateRuns, gains, tables);
             else
-                masking.stepGates<false>(gateLanes, gateRuns, gains, tables);
+                masking.stepGates<kRampGroups>(gateLanes, gateRuns, gains, tables);
         }
 
         double sub0 = 0.0;

@@ -44,10 +44,10 @@ struct BandGateLanes
     alignas(kLaneAlign) double ramp1[kBandCount];
     alignas(kLaneAlign) double rampScale[kBandCount];
     alignas(kLaneAlign) double rampOffset[kBandCount];
-    // Steps that gathered their ramping lanes (stepBandGates<true>), and the
-    // runs of eight bands that held a ramp over those steps.
+    // Steps of a chunk that may gather their ramping lanes
+    // (RampPass::Gathered), and those of them that did.
     int gatheringSteps = 0;
-    int gatheringRampRuns = 0;
+    int gatheredSteps = 0;
 
     // Band m's set-up for the chunk.
     void loadLane(int m, const GateSetup& g)
@@ -85,7 +85,7 @@ struct BandGateLanes
             ramp1[m] = 0.0;
         }
         gatheringSteps = 0;
-        gatheringRampRuns = 0;
+        gatheredSteps = 0;
     }
     void store(GateState& gates) const
     {
@@ -198,32 +198,39 @@ OSTREL_INLINE_IN_CLONES uint64_t laneBits(const double* flags, int from, int to)
     return bits;
 }
 
-// Whether a lane of the run of eight bands from `first` is on the ramp. The
-// flags are +0.0 or 1.0: OR-ing their bits is a vector reduction, where
-// comparing each would be a scalar chain.
-OSTREL_INLINE_IN_CLONES bool runHoldsRamp(const BandGateLanes& l, int first)
+// How a sample's step takes the logarithms of the lanes on their ramp.
+enum class RampPass
 {
-    uint64_t anyRamp = 0;
-    for (int m = first; m < first + GateRuns::kRun; ++m)
-        anyRamp |= std::bit_cast<uint64_t>(l.ramp0[m]) | std::bit_cast<uint64_t>(l.ramp1[m]);
-    return anyRamp != 0;
-}
+    // Over each group of eight bands holding a ramp: two vectors of eight
+    // doubles (the version of eight-double vectors, which never gathers).
+    WideGroups,
+    // Over each group of four bands holding a ramp: two vectors of four.
+    NarrowGroups,
+    // The ramping lanes gathered into whole vectors of four where that
+    // leaves enough out, else as NarrowGroups (RampGathering chooses).
+    Gathered,
+};
 
-// Bands whose ramping lanes, both channels', take two vectors: eight doubles
-// each in the version that never gathers, four in the others. Each channel's
-// half is then one whole vector, written and read back as one.
-template <bool kGather> inline constexpr int kRampGroupBands = kGather ? 4 : 8;
+// Bands whose ramping lanes, both channels', take two vectors. Each
+// channel's half is then one whole vector, written and read back as one.
+template <RampPass kPass>
+inline constexpr int kRampGroupBands = kPass == RampPass::WideGroups ? 8 : 4;
 
-// The ramp logarithms of kBands bands, both channels: a ramp seldom comes in
-// one channel alone, so the two channels' lanes of the same bands go through
-// the logarithm together.
+// Whether a lane of kBands bands from `first`, either channel, is on the
+// ramp. The flags are +0.0 or 1.0: OR-ing their bits is a vector reduction
+// (kept as a loop, so it is one), where comparing each is a scalar chain.
 template <int kBands> OSTREL_INLINE_IN_CLONES bool groupHoldsRamp(const BandGateLanes& l, int first)
 {
     uint64_t anyRamp = 0;
+    OSTREL_LANE_LOOP
     for (int m = first; m < first + kBands; ++m)
         anyRamp |= std::bit_cast<uint64_t>(l.ramp0[m]) | std::bit_cast<uint64_t>(l.ramp1[m]);
     return anyRamp != 0;
 }
+
+// The ramp logarithms of kBands bands, both channels: a ramp seldom comes in
+// one channel alone, so the two channels' lanes of the same bands go through
+// the logarithm together.
 
 template <int kBands>
 OSTREL_INLINE_IN_CLONES void rampAmountsOfGroup(GateState& __restrict gates,
@@ -257,6 +264,18 @@ OSTREL_INLINE_IN_CLONES void rampAmountsOfGroup(GateState& __restrict gates,
 // four.
 inline constexpr int kGatherSaving = 16;
 
+// Whether the ramping lanes (bits of bands), gathered into whole vectors of
+// four, leave kGatherSaving of the perGroup lanes out.
+OSTREL_INLINE_IN_CLONES bool gatherSaves(uint64_t ramping0, uint64_t ramping1, int perGroup)
+{
+    const int count = std::popcount(ramping0) + std::popcount(ramping1);
+    return perGroup - ((count + 3) & ~3) >= kGatherSaving;
+}
+OSTREL_INLINE_IN_CLONES bool gatherSaves(const BandGateLanes& l, int from, int to, int perGroup)
+{
+    return gatherSaves(laneBits(l.ramp0, from, to), laneBits(l.ramp1, from, to), perGroup);
+}
+
 // Where the ramping lanes of bands [from, to), gathered into whole vectors
 // of four, leave kGatherSaving of the perGroup lanes out: their amounts,
 // and true. Else nothing changes.
@@ -266,8 +285,7 @@ OSTREL_INLINE_IN_CLONES bool gatheredRampAmounts(GateState& __restrict gates,
 {
     const uint64_t ramping0 = laneBits(l.ramp0, from, to);
     const uint64_t ramping1 = laneBits(l.ramp1, from, to);
-    const int count = std::popcount(ramping0) + std::popcount(ramping1);
-    if (perGroup - ((count + 3) & ~3) < kGatherSaving)
+    if (!gatherSaves(ramping0, ramping1, perGroup))
         return false;
 
     alignas(kLaneAlign) double power[kRampLanes + 4];
@@ -326,17 +344,15 @@ OSTREL_INLINE_IN_CLONES double bandGateLaneStep(const BandGateLanes& __restrict 
 // no gate considers and whose gains rest at 1.0 comes out of it closed and at
 // exactly 1.0 with no select for it: its target is 1.0, the glide stays there
 // and the link, its ratio never below 1, pulls two gains of 1.0 nowhere.
-// The ramp logarithms are taken over each group of bands that holds a ramp;
-// kGather: over the ramping lanes gathered into whole vectors instead where
-// that leaves enough out (RampGathering chooses, per chunk).
-template <bool kGather>
+// The ramp logarithms are taken as kPass says.
+template <RampPass kPass>
 OSTREL_INLINE_IN_CLONES void
 stepBandGates(GateState& __restrict gates, BandGateLanes& __restrict l, BandGains& __restrict gains,
               const StereoStatistics& __restrict stereo, const BandTables& tables, int from, int to)
 {
     const double levelDecay = tables.levelDecay;
     const double glideCoef = tables.glideCoef;
-    constexpr int kBands = kRampGroupBands<kGather>;
+    constexpr int kBands = kRampGroupBands<kPass>;
     for (int m = from; m < to; ++m)
     {
         l.ramp0[m] = bandGateLaneStep(l, m, l.open0[m], gates.gateAmount0[m],
@@ -345,26 +361,21 @@ stepBandGates(GateState& __restrict gates, BandGateLanes& __restrict l, BandGain
                                       gates.bandEnvelope1[m], levelDecay);
     }
     // A few lanes are on the ramp at a time; their amounts take a logarithm.
-    constexpr int kRun = GateRuns::kRun;
-    if constexpr (kGather)
+    if constexpr (kPass == RampPass::Gathered)
     {
         bool holds[kBandCount / kBands] = {};
-        int runsHolding = 0;
         int groupsHolding = 0;
-        for (int first = from; first < to; first += kRun)
+        for (int first = from; first < to; first += kBands)
         {
-            if (!runHoldsRamp(l, first))
-                continue;
-            ++runsHolding;
-            for (int group = first; group < first + kRun; group += kBands)
-            {
-                holds[group / kBands] = groupHoldsRamp<kBands>(l, group);
-                groupsHolding += holds[group / kBands] ? 1 : 0;
-            }
+            holds[first / kBands] = groupHoldsRamp<kBands>(l, first);
+            groupsHolding += holds[first / kBands] ? 1 : 0;
         }
         ++l.gatheringSteps;
-        l.gatheringRampRuns += runsHolding;
-        if (runsHolding < 2 || !gatheredRampAmounts(gates, l, from, to, 2 * kBands * groupsHolding))
+        // Two groups' lanes or fewer never save enough to gather.
+        const bool gathered = groupsHolding > 2 &&
+                              gatheredRampAmounts(gates, l, from, to, 2 * kBands * groupsHolding);
+        l.gatheredSteps += gathered ? 1 : 0;
+        if (!gathered)
             for (int first = from; groupsHolding != 0 && first < to; first += kBands)
                 if (holds[first / kBands])
                     rampAmountsOfGroup<kBands>(gates, l, first);
@@ -392,19 +403,19 @@ stepBandGates(GateState& __restrict gates, BandGateLanes& __restrict l, BandGain
 
 // Whether a chunk's sample steps gather their ramping lanes: chosen per
 // chunk from how the ramps fell in the chunk before, so a chunk that does
-// not gather carries no test for it in its steps. Gathering pays where two
-// or more runs of eight bands hold a ramp (a run's pass takes all 16 of its
-// lanes for one that ramps), as where many tones stand out, and costs where
-// the ramps keep to one run. With eight doubles a vector a run's pass is
-// two steps, about what gathering costs, so that version never gathers.
+// not gather carries no test for it in its steps. Gathering pays where three
+// or more groups of four bands hold a ramp with few lanes each, as where
+// many tones stand out, and costs a little where the ramps keep to one or
+// two groups. With eight doubles a vector a group's pass is two steps,
+// about what gathering costs, so that version never gathers.
 class RampGathering
 {
 public:
     bool gathers() const { return gather_; }
 
-    // After a chunk's steps. A chunk that gathered counts how many runs held
-    // a ramp on average; one that did not looks at its last step alone (no
-    // step of it counted).
+    // After a chunk's steps. A chunk that may gather keeps on while a
+    // quarter of its steps or more did; one that did not looks at its last
+    // step alone (no step of it counted): whether that one would have.
     void update(const BandGateLanes& lanes)
     {
         if (activeVectorVersion() == VectorVersion::Avx512)
@@ -414,14 +425,14 @@ public:
         }
         if (lanes.gatheringSteps > 0)
         {
-            // On average one and a half runs or more.
-            gather_ = 2 * lanes.gatheringRampRuns >= 3 * lanes.gatheringSteps;
+            gather_ = 4 * lanes.gatheredSteps >= lanes.gatheringSteps;
             return;
         }
-        int runsHolding = 0;
-        for (int first = 0; first < kBandCount; first += GateRuns::kRun)
-            runsHolding += runHoldsRamp(lanes, first) ? 1 : 0;
-        gather_ = runsHolding >= 2;
+        constexpr int kBands = kRampGroupBands<RampPass::Gathered>;
+        int groupsHolding = 0;
+        for (int first = 0; first < kBandCount; first += kBands)
+            groupsHolding += groupHoldsRamp<kBands>(lanes, first) ? 1 : 0;
+        gather_ = gatherSaves(lanes, 0, kBandCount, 2 * kBands * groupsHolding);
     }
 
 private:

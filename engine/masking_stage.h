@@ -124,7 +124,8 @@ public:
         lanes.store(gates_);
         rampGathering_.update(lanes);
     }
-    // The next chunk's steps gather their ramping lanes (stepGates<true>).
+    // The next chunk's steps gather their ramping lanes
+    // (stepGates<RampPass::Gathered>).
     bool gatherRamps() const { return rampGathering_.gathers(); }
 
     // --- a sample --------------------------------------------------------
@@ -155,9 +156,9 @@ public:
         }
     }
     // Gates, glides and the stereo link of the bands that still move, into
-    // the band gains. kGather: as gatherRamps chose for the chunk (the output
-    // is the same either way).
-    template <bool kGather = false>
+    // the band gains. kPass: the vector version's, or Gathered where
+    // gatherRamps chose it for the chunk (the output is the same any way).
+    template <RampPass kPass = RampPass::WideGroups>
     OSTREL_INLINE_IN_CLONES void stepGates(BandGateLanes& lanes, GateRuns& runs, BandGains& gains,
                                            const BandTables& tables)
     {
@@ -165,9 +166,9 @@ public:
             return;
         // All bands with bounds known to the compiler: whole vectors.
         if (runs.all())
-            stepBandGates<kGather>(gates_, lanes, gains, stereo_, tables, 0, kBandCount);
+            stepBandGates<kPass>(gates_, lanes, gains, stereo_, tables, 0, kBandCount);
         else
-            stepBandGates<kGather>(gates_, lanes, gains, stereo_, tables, runs.from(), runs.to());
+            stepBandGates<kPass>(gates_, lanes, gains, stereo_, tables, runs.from(), runs.to());
         runs.update(lanes, gates_, gains);
     }
     // The dip meters' sums (while dipMetered): the input's mid band signals

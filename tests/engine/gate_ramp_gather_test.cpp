@@ -36,7 +36,7 @@ struct Result
 
 // Every band's gate open and eligible; a ramping band's power lies between
 // its open and full powers, any other band's above the full power.
-template <bool kGather> Result step(const RampCase& c)
+template <RampPass kPass> Result step(const RampCase& c)
 {
     Result r;
     BandGateLanes l{};
@@ -67,12 +67,12 @@ template <bool kGather> Result step(const RampCase& c)
     }
     for (int m = 0; m < kBandCount; ++m)
         l.open0[m] = l.open1[m] = 1.0;
-    stepBandGates<kGather>(r.gates, l, r.gains, stereo, tables, c.from, c.to);
-    if (kGather)
+    stepBandGates<kPass>(r.gates, l, r.gains, stereo, tables, c.from, c.to);
+    if (kPass == RampPass::Gathered)
     {
         // The same lanes again, on a copy: whether the gathered pass took them.
         GateState scratch = r.gates;
-        constexpr int kBands = kRampGroupBands<true>;
+        constexpr int kBands = kRampGroupBands<kPass>;
         int groupsHolding = 0;
         for (int first = c.from; first < c.to; first += kBands)
             groupsHolding += groupHoldsRamp<kBands>(l, first) ? 1 : 0;
@@ -87,18 +87,21 @@ class GateRampGather : public ::testing::TestWithParam<RampCase>
 
 TEST_P(GateRampGather, GivesTheAmountsOfTheWideGroups)
 {
-    const Result perRun = step<false>(GetParam());
-    const Result gathered = step<true>(GetParam());
+    const Result perRun = step<RampPass::WideGroups>(GetParam());
+    const Result gathered = step<RampPass::Gathered>(GetParam());
+    const Result narrow = step<RampPass::NarrowGroups>(GetParam());
     EXPECT_EQ(gathered.gathered, GetParam().gathers);
-    EXPECT_EQ(std::memcmp(gathered.gates.gateAmount0, perRun.gates.gateAmount0,
-                          sizeof perRun.gates.gateAmount0),
-              0);
-    EXPECT_EQ(std::memcmp(gathered.gates.gateAmount1, perRun.gates.gateAmount1,
-                          sizeof perRun.gates.gateAmount1),
-              0);
-    EXPECT_EQ(
-        std::memcmp(gathered.gains.bandGain, perRun.gains.bandGain, sizeof perRun.gains.bandGain),
-        0);
+    for (const Result* r : {&gathered, &narrow})
+    {
+        EXPECT_EQ(std::memcmp(r->gates.gateAmount0, perRun.gates.gateAmount0,
+                              sizeof perRun.gates.gateAmount0),
+                  0);
+        EXPECT_EQ(std::memcmp(r->gates.gateAmount1, perRun.gates.gateAmount1,
+                              sizeof perRun.gates.gateAmount1),
+                  0);
+        EXPECT_EQ(
+            std::memcmp(r->gains.bandGain, perRun.gains.bandGain, sizeof perRun.gains.bandGain), 0);
+    }
     // A ramping lane's amount moved off the 0.5 it held (the case is set up
     // so none lands on it), and a full one reached 1.
     for (int m = GetParam().from; m < GetParam().to; ++m)
@@ -128,13 +131,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<RampCase>& info) { return std::string(info.param.name); });
 
 // How the ramps fell over a chunk, and whether the next one gathers: where
-// two or more runs of eight bands hold a ramp on average (one and a half
-// runs, counting the steps that gathered), else from the chunk's last step.
+// a quarter of the steps or more gathered, else where the chunk's last step
+// would have (three groups of four bands or more holding few lanes).
 struct ChoiceCase
 {
     const char* name;
     int gatheringSteps;
-    int gatheringRampRuns;
+    int gatheredSteps;
     uint64_t lastRamp0; // the last step's ramping bands, channel 0
     bool gathers;       // on vectors of four doubles or fewer
 };
@@ -148,7 +151,7 @@ TEST_P(RampGatheringChoice, FollowsWhereTheRampsFell)
     const ChoiceCase& c = GetParam();
     BandGateLanes l{};
     l.gatheringSteps = c.gatheringSteps;
-    l.gatheringRampRuns = c.gatheringRampRuns;
+    l.gatheredSteps = c.gatheredSteps;
     for (int m = 0; m < kBandCount; ++m)
         l.ramp0[m] = (c.lastRamp0 >> m & 1) != 0 ? 1.0 : 0.0;
     const VectorVersion before = activeVectorVersion();
@@ -169,13 +172,14 @@ TEST_P(RampGatheringChoice, FollowsWhereTheRampsFell)
 INSTANTIATE_TEST_SUITE_P(
     Chunks, RampGatheringChoice,
     ::testing::Values(ChoiceCase{"NoStep", 0, 0, 0, false},
-                      ChoiceCase{"LastStepInOneRun", 0, 0, 0x0000f0, false},
-                      ChoiceCase{"LastStepInTwoRuns", 0, 0, 0x000101, true},
-                      ChoiceCase{"LastStepInThreeRuns", 0, 0, 0x808080, true},
-                      // A chunk that gathered goes by its average, not its last step.
-                      ChoiceCase{"GatheredInTwoRunsAndAHalf", 64, 148, 0x000001, true},
-                      ChoiceCase{"GatheredInOneRunAndAHalf", 64, 96, 0, true},
-                      ChoiceCase{"GatheredInFewerRuns", 64, 95, 0x010101, false}),
+                      ChoiceCase{"LastStepInOneGroup", 0, 0, 0x00000f, false},
+                      ChoiceCase{"LastStepInTwoGroups", 0, 0, 0x000011, false},
+                      ChoiceCase{"LastStepInThreeGroups", 0, 0, 0x000111, true},
+                      ChoiceCase{"LastStepInThreeCrowdedGroups", 0, 0, 0x000fff, false},
+                      ChoiceCase{"LastStepInEveryGroup", 0, 0, 0x111111, true},
+                      // A chunk that may gather goes by its steps, not its last one.
+                      ChoiceCase{"GatheredAQuarter", 64, 16, 0, true},
+                      ChoiceCase{"GatheredLess", 64, 15, 0x010101, false}),
     [](const ::testing::TestParamInfo<ChoiceCase>& info) { return std::string(info.param.name); });
 
 } // namespace

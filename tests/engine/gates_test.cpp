@@ -221,7 +221,7 @@ TEST_P(BandAtRest, StaysAtExactlyUnityWhateverTheLink)
         gates.bandEnvelope1[m] = 0.3;
     }
     for (int t = 0; t < 200; ++t)
-        stepBandGates<false>(gates, l, gains, stereo, tables, 0, kBandCount);
+        stepBandGates<RampPass::WideGroups>(gates, l, gains, stereo, tables, 0, kBandCount);
     for (int m = 0; m < kBandCount; m += 2)
         for (int ch = 0; ch < 2; ++ch)
             EXPECT_EQ(gains.bandGain[ch][m], 1.0) << "band " << m << " channel " << ch;
