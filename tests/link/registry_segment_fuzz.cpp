@@ -61,12 +61,14 @@ void expectUnitGains(const float gains[kPeerBandCount])
             std::abort();
 }
 
-// One period of an engine on the block (512 samples at 48 kHz: every call
-// starts a period, so each input meets the block-rate reads), in the role
-// and channel the input names. The engine moves onto the block once and is
-// reset after every input, so that what it does depends on that input alone
-// (a finding reproduces from its file).
-constexpr int kFrames = 512;
+// A chunk of an engine on the block, in the role and channel the input
+// names. The engine moves onto the block once and is reset after every
+// input, so that what it does depends on that input alone (a finding
+// reproduces from its file), and every chunk starts a period: a Masker meets
+// the block-rate reads at once, a Source publishes when its period closes
+// (512 samples at 48 kHz).
+constexpr int kMaskerFrames = 64;
+constexpr int kSourceFrames = 512;
 
 // Made on the first input's block before anything is laid over it, so that
 // its instance id is the same in every run.
@@ -86,7 +88,7 @@ void runEngine(SpectralEngine& engine, int role, int channelIndex, int64_t posit
 {
     static const std::vector<double> input = []
     {
-        std::vector<double> v(kFrames);
+        std::vector<double> v(kSourceFrames);
         uint32_t x = 1;
         for (double& s : v)
         {
@@ -97,11 +99,12 @@ void runEngine(SpectralEngine& engine, int role, int channelIndex, int64_t posit
     }();
     engine.settings().role.store(role, std::memory_order_relaxed);
     engine.settings().channelIndex.store(channelIndex, std::memory_order_relaxed);
-    double out0[kFrames];
-    double out1[kFrames];
-    engine.processChunk(input.data(), input.data(), out0, out1, kFrames, position, position >= 0,
+    const int frames = role == kRoleSource ? kSourceFrames : kMaskerFrames;
+    double out0[kSourceFrames];
+    double out1[kSourceFrames];
+    engine.processChunk(input.data(), input.data(), out0, out1, frames, position, position >= 0,
                         nullptr, nullptr);
-    for (int t = 0; t < kFrames; ++t)
+    for (int t = 0; t < frames; ++t)
         if (!std::isfinite(out0[t]) || !std::isfinite(out1[t]))
             std::abort();
     const MeterReadings readings = engine.meters();
