@@ -14,11 +14,13 @@
 #include "engine/band_levels.h"
 #include "engine/bell_stage.h"
 #include "engine/engine_role.h"
+#include "engine/gate_threshold_powers.h"
 #include "engine/masking_gain_law.h"
 #include "engine/masking_guards.h"
 #include "engine/masking_meters.h"
 #include "engine/masking_prominence.h"
 #include "engine/masking_spread.h"
+#include "engine/period_coefficients.h"
 #include "engine/shared_gains.h"
 #include "engine/stereo_link.h"
 #include "link/monotonic_clock.h"
@@ -90,7 +92,8 @@ const float* alignedSourceLevels(SourceTracking& tracking, const PeerSlot& sourc
 bool selectSource(const MaskingContext& ctx, SourceTracking& tracking,
                   const double localLevels[kBandCount], const PeerSlot& tgt, int n,
                   int64_t hostSamplePos, bool transportRunning, bool sidechainConnected,
-                  MaskingDecision& c, double src[kBandCount], float published[kBandCount])
+                  const PeriodCoefficients& coefficients, MaskingDecision& c,
+                  double src[kBandCount], float published[kBandCount])
 {
     const bool self = ctx.settings.role == kRoleSelf;
     const SourceState target = readSourceState(tgt);
@@ -138,11 +141,10 @@ bool selectSource(const MaskingContext& ctx, SourceTracking& tracking,
     }
     for (int k = 0; k < kBandCount; ++k)
         src[k] = std::max(0.0, src[k]);
-    smoothLevelMeter(ctx.meters.srcEnergy, src, levelMeterStep(n, ctx.tables.sampleRate),
-                     ctx.meters.srcMeter);
+    smoothLevelMeter(ctx.meters.srcEnergy, src, coefficients.levelMeterStep, ctx.meters.srcMeter);
 
     // Peak hold: instant attack, 100 ms release.
-    const double holdDecay = std::exp(-n / (0.1 * ctx.tables.sampleRate));
+    const double holdDecay = coefficients.holdDecay;
     for (int k = 0; k < kBandCount; ++k)
     {
         tracking.heldSourceLevel[k] = std::max(holdDecay * tracking.heldSourceLevel[k], src[k]);
@@ -184,6 +186,7 @@ struct StageState
     StereoStatistics& stereo;
     GateState& gates;
     MaskerPeriod& period;
+    const PeriodCoefficients& coefficients;
 };
 
 void computeMaskingChunk(const MaskingContext& ctx, const StageState& st, int n,
@@ -200,7 +203,7 @@ void computeMaskingChunk(const MaskingContext& ctx, const StageState& st, int n,
     float published[kBandCount];
     const bool fromRegistry =
         selectSource(ctx, st.tracking, st.period.localLevels, tgt, n, hostSamplePos,
-                     transportRunning, sidechainConnected, c, src, published);
+                     transportRunning, sidechainConnected, st.coefficients, c, src, published);
 
     // Masking spread (Self replaces it with its own neighbourhood below).
     if (!self)
@@ -236,7 +239,7 @@ void computeMaskingChunk(const MaskingContext& ctx, const StageState& st, int n,
     updateGuardWeights(ctx.settings.lowGuardHz, ctx.settings.highGuardHz, ctx.tables.edgeHz,
                        GuardWeightsRef{st.targets.lastLowGuardHz, st.targets.lastHighGuardHz,
                                        st.targets.lowGuardWeight, st.targets.highGuardWeight});
-    const ChunkSmoothing smoothing = chunkSmoothing(n, ctx.tables.sampleRate);
+    const ChunkSmoothing& smoothing = st.coefficients.smoothing;
     const bool useShared = takeSharedGains(ctx, st.tracking, c, fromRegistry, published,
                                            hostSamplePos, transportRunning);
 
@@ -298,7 +301,9 @@ MaskingStage::MeterStarts MaskingStage::beginPeriod(const MaskingContext& ctx,
 {
     MaskerPeriod& p = period_;
     const int n = ctx.length;
-    computeMaskingChunk(ctx, StageState{tracking_, targets_, stereo_, gates_, period_}, n,
+    const PeriodCoefficients& coefficients = coefficients_.of(n, ctx.tables.sampleRate);
+    computeMaskingChunk(ctx,
+                        StageState{tracking_, targets_, stereo_, gates_, period_, coefficients}, n,
                         hostSamplePos, transportRunning, sidechainConnected, p.decision);
 
     // A Masker measures its own track for the "mask" meter only while an
@@ -314,6 +319,13 @@ MaskingStage::MeterStarts MaskingStage::beginPeriod(const MaskingContext& ctx,
     p.dipMetered = editorShown && ctx.dipInputHeld;
     const MaskingDecision& c = p.decision;
 
+    const ChunkThresholds& th = c.thresholds;
+    const GateThresholdPowers bandPowers =
+        gateThresholdPowers(th.openThresholdDb, th.closeThresholdDb, th.bandAmountDivisor);
+    const GateThresholdPowers bellPowers =
+        th.bellAmountDivisor == th.bandAmountDivisor
+            ? bandPowers
+            : gateThresholdPowers(th.openThresholdDb, th.closeThresholdDb, th.bellAmountDivisor);
     for (int m = 0; m < kBandCount; ++m)
     {
         const StereoLinkBand link = stereoLinkFromStatistics(
@@ -326,8 +338,8 @@ MaskingStage::MeterStarts MaskingStage::beginPeriod(const MaskingContext& ctx,
             gates_.gateOpen0[m] = either;
             gates_.gateOpen1[m] = either;
         }
-        p.gates[m] =
-            makeGateSetup(gateInputsOfBand(c, m, c.thresholds.bandAmountDivisor, c.targetGain[m]));
+        p.gates[m] = makeGateSetup(gateInputsOfBand(c, m, th.bandAmountDivisor, c.targetGain[m]),
+                                   bandPowers);
     }
 
     for (int b = 0; b < kBellCount; ++b)
@@ -336,7 +348,9 @@ MaskingStage::MeterStarts MaskingStage::beginPeriod(const MaskingContext& ctx,
         ctx.bells.setupChunk(b, ctx.settings.bellFreqHz[b], ctx.settings.bellQ[b],
                              ctx.settings.bellDepthPercent[b], ctx.settings.bellActive[b] != 0,
                              ctx.tables.centreHz, n, ctx.tables.sampleRate, bell);
-        setBellGate(bell, gateInputsOfBand(c, bell.nearest, c.thresholds.bellAmountDivisor, 1.0));
+        // Judged against its nearest band, with the bell's floor as the gain at full amount.
+        bell.gate = makeGateSetup(
+            gateInputsOfBand(c, bell.nearest, th.bellAmountDivisor, bell.floor), bellPowers);
     }
     p.resetSums();
     return starts;
@@ -391,7 +405,8 @@ void MaskingStage::closePeriod(const MaskingContext& ctx)
     EngineMeters& meters = ctx.meters;
     ctx.bells.finishMeters();
 
-    const double k = 1.0 - std::exp(-n / (0.08 * ctx.tables.sampleRate));
+    const PeriodCoefficients& coefficients = coefficients_.of(n, ctx.tables.sampleRate);
+    const double k = coefficients.statisticStep;
     for (int m = 0; m < kBandCount; ++m)
     {
         smoothStatistic(stereo_.bandCross[m], p.sumCross[m], n, k);
@@ -406,8 +421,7 @@ void MaskingStage::closePeriod(const MaskingContext& ctx)
         meters.dipMeter[m].store(dips[m], std::memory_order_relaxed);
     }
     meters.touchedCount.store(touchedBands(p.meterSums), std::memory_order_relaxed);
-    meters.nullSmoothed += (1.0 - std::exp(-n / (0.2 * ctx.tables.sampleRate))) *
-                           (nullTarget(dips) - meters.nullSmoothed);
+    meters.nullSmoothed += coefficients.nullStep * (nullTarget(dips) - meters.nullSmoothed);
     meters.nullMeter.store(static_cast<float>(meters.nullSmoothed), std::memory_order_relaxed);
 
     if (p.decision.localSource)
@@ -416,7 +430,7 @@ void MaskingStage::closePeriod(const MaskingContext& ctx)
         publishOwnLevels(ctx, gates_);
 
     // This track's level curve, measured as a Source measures its own.
-    const double step = levelMeterStep(n, ctx.tables.sampleRate);
+    const double step = coefficients.levelMeterStep;
     if (ctx.settings.role == kRoleSelf)
         smoothLevelMeter(meters.maskEnergy, p.localLevels, step, meters.maskMeter);
     else if (p.ownMetered)

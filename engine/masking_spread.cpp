@@ -46,7 +46,7 @@ MaskingSpreadGeometry::MaskingSpreadGeometry(const double bark[kBandCount])
         for (int j = 0; j < kBandCount; ++j)
         {
             const double dz = bark[k] - bark[j];
-            lowerAttenuation[k][j] = dz > 0.0 ? 0.0 : attenuation(kLowerMaskingSlope * (-dz));
+            lowerAttenuation[j][k] = dz > 0.0 ? 0.0 : attenuation(kLowerMaskingSlope * (-dz));
         }
     }
 }
@@ -71,26 +71,41 @@ void computeMaskingSpread(const double src[kBandCount], const double centreHz[kB
             audible[count++] = j;
         }
 
+    // Source band by source band, each band's sums still taken from the
+    // lowest source band up: the 24 sums are independent of each other, so a
+    // band no longer waits on its own previous addition.
     const double* bark = geometry.barkOfBand;
+    double sum[kBandCount] = {};
+    double sumW[kBandCount] = {};
+    for (int i = 0; i < count; ++i)
+    {
+        const int j = audible[i];
+        // Below it (and level with it, exp(-0) = 1) the table holds the
+        // attenuation; above it, its own slope does.
+        double att[kBandCount];
+        for (int k = 0; k < kBandCount; ++k)
+            att[k] = geometry.lowerAttenuation[j][k];
+        for (int k = 0; k < kBandCount; ++k)
+        {
+            const double dz = bark[k] - bark[j];
+            if (dz > 0.0)
+                att[k] = attenuation(dz * slope[i]);
+        }
+        const double level = src[j];
+        const double weight = bandWeight[j];
+        for (int k = 0; k < kBandCount; ++k)
+        {
+            const double amp = level * att[k];
+            const double ampW = amp * weight;
+            sum[k] += amp * amp;
+            sumW[k] += ampW * ampW;
+        }
+    }
     double peakW = 0.0;
     for (int k = 0; k < kBandCount; ++k)
     {
-        // Summed from the lowest source band up, whichever way each spreads.
-        double sum = 0.0;
-        double sumW = 0.0;
-        for (int i = 0; i < count; ++i)
-        {
-            const int j = audible[i];
-            const double dz = bark[k] - bark[j];
-            // At dz = 0 both slopes give exp(-0) = 1, which the table holds.
-            const double amp =
-                src[j] * (dz > 0.0 ? attenuation(dz * slope[i]) : geometry.lowerAttenuation[k][j]);
-            const double ampW = amp * bandWeight[j];
-            sum += amp * amp;
-            sumW += ampW * ampW;
-        }
-        out.maskSpread[k] = std::sqrt(sum);
-        out.weightedSpread[k] = std::sqrt(sumW);
+        out.maskSpread[k] = std::sqrt(sum[k]);
+        out.weightedSpread[k] = std::sqrt(sumW[k]);
         peakW = std::max(peakW, out.weightedSpread[k]);
     }
     out.spreadFloor = std::max(1e-6, 0.25118864315095801 * peakW); // 10^(-12/20)

@@ -22,8 +22,8 @@ double upperMaskingSlope(double level, double centreHz);
 struct MaskingSpreadGeometry
 {
     double barkOfBand[kBandCount] = {};
-    // Of source band j at band k where k lies below j in Bark, or level
-    // with it (1.0); unused where k lies above j.
+    // [j][k]: of source band j at band k where k lies below j in Bark, or
+    // level with it (1.0); unused where k lies above j.
     double lowerAttenuation[kBandCount][kBandCount] = {};
 
     explicit MaskingSpreadGeometry(const double barkOfBand[kBandCount]);

@@ -19,6 +19,7 @@
 #include "engine/filter_banks.h"
 #include "engine/masker_period.h"
 #include "engine/masking_gate_lanes.h"
+#include "engine/period_coefficients.h"
 #include "engine/vector_clones.h"
 #include "link/peer_registry.h"
 
@@ -258,6 +259,8 @@ private:
     StereoStatistics stereo_;
     GateState gates_;
     MaskerPeriod period_;
+    // Worked out from the period's length and the rate alone: a reset leaves it.
+    PeriodCoefficientCache coefficients_;
     // A choice of speed only, following the signal: a reset leaves it.
     RampGathering rampGathering_;
 };

@@ -6,10 +6,33 @@
 namespace ostrel
 {
 
+namespace
+{
+
+double marginOfPriority(int priority)
+{
+    return std::pow(10.0, -((8 - priority) * 15.0 / 7.0 + 3.0) / 20.0);
+}
+
+// Eight priorities, eight margins: taken as the library loads, not once a
+// period on every Masker's audio thread.
+struct PriorityMargins
+{
+    double margin[8] = {};
+    PriorityMargins()
+    {
+        for (int p = 1; p <= 8; ++p)
+            margin[p - 1] = marginOfPriority(p);
+    }
+};
+
+const PriorityMargins kPriorityMargins;
+
+} // namespace
+
 double priorityMargin(int priority)
 {
-    const int i = std::clamp(priority, 1, 8);
-    return std::pow(10.0, -((8 - i) * 15.0 / 7.0 + 3.0) / 20.0);
+    return kPriorityMargins.margin[std::clamp(priority, 1, 8) - 1];
 }
 
 float coordinatorBandGain(double s, double m, double g)
