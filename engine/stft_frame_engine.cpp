@@ -116,36 +116,6 @@ void StftFrameEngine::processFrame(const double* gains0, const double* gains1)
         processChannel(1, gains1);
 }
 
-void StftFrameEngine::processChannel(int channel, const double* gains)
-{
-    const double* in = inputRing[channel];
-    for (int k = 0; k < kStftSize; ++k)
-    {
-        fftRe[k] = in[(ringPos + k) & (kStftSize - 1)] * window[k];
-        fftIm[k] = 0.0;
-    }
-    fft(fftRe, fftIm, -1);
-
-    // Keep only what the gains take away, conjugate-symmetric so the result is real.
-    for (int j = 0; j < kStftBins; ++j)
-    {
-        const double m = removedShare(gains[bandOfBin[j]]);
-        fftRe[j] *= m;
-        fftIm[j] *= m;
-        if (j > 0 && j < kStftSize / 2)
-        {
-            fftRe[kStftSize - j] = fftRe[j];
-            fftIm[kStftSize - j] = -fftIm[j];
-        }
-    }
-    fft(fftRe, fftIm, +1);
-
-    const double scale = 1.0 / (overlapNorm * kStftSize);
-    double* out = outputRing[channel];
-    for (int k = 0; k < kStftSize; ++k)
-        out[(ringPos + k) & (kStftSize - 1)] += fftRe[k] * window[k] * scale;
-}
-
 namespace
 {
 
@@ -639,40 +609,77 @@ OSTREL_INLINE_IN_CLONES void reversedStagePair(double* __restrict re, double* __
     }
 }
 
-// The last pair (stages 512 and 1024) of the transform above: its groups
-// are four adjacent points, each group with its own twiddles.
+#if defined(OSTREL_HAS_VECTOR_VERSIONS)
+// The last pair's shuffles for two values of W lanes (W / 2 groups of four
+// points): the groups to their (0, 2) and (1, 3) pairs, from those to the
+// (0, 1) and (2, 3) pairs, and back to the groups.
+struct QuadLastPairShuffles
+{
+    [[gnu::always_inline]] static void toHalfPairs(Quad& a, Quad& b) { splitHalves(a, b); }
+    [[gnu::always_inline]] static void toNeighbourPairs(Quad& a, Quad& b) { splitEvenOdd(a, b); }
+    [[gnu::always_inline]] static void toGroups(Quad& a, Quad& b)
+    {
+        splitEvenOdd(a, b);
+        splitHalves(a, b);
+    }
+};
+
+struct OctLastPairShuffles
+{
+    [[gnu::always_inline]] static void toHalfPairs(Oct& a, Oct& b) { groupsToHalfPairs(a, b); }
+    [[gnu::always_inline]] static void toNeighbourPairs(Oct& a, Oct& b) { crossPairs(a, b); }
+    [[gnu::always_inline]] static void toGroups(Oct& a, Oct& b) { interleavePairs(a, b); }
+};
+
+// The last pair (stages 512 and 1024) of the transform above, whose groups
+// are four adjacent points, each group with its own twiddles: W / 2 groups
+// at a time in two values of each part. Each lane computes what the scalar
+// butterfly computes.
+template <typename V, typename S>
+OSTREL_INLINE_IN_CLONES void reversedLastStagePairVector(double* __restrict re,
+                                                         double* __restrict im, const FftTables& t)
+{
+    constexpr int w = sizeof(V) / sizeof(double);
+    for (int p = 0; p < kStftSize; p += 2 * w)
+    {
+        V ra, rb, ia, ib, cRe, cIm;
+        std::memcpy(&ra, re + p, sizeof(V));
+        std::memcpy(&rb, re + p + w, sizeof(V));
+        std::memcpy(&ia, im + p, sizeof(V));
+        std::memcpy(&ib, im + p + w, sizeof(V));
+        // Points 0 and 2, 1 and 3 of each group with its stage 512 twiddle;
+        // then 0 and 1 with its lower, 2 and 3 with its upper one.
+        S::toHalfPairs(ra, rb);
+        S::toHalfPairs(ia, ib);
+        std::memcpy(&cRe, t.lastPairRe + p / 2, sizeof(V));
+        std::memcpy(&cIm, t.lastPairIm + p / 2, sizeof(V));
+        butterfly(ra, ia, rb, ib, cRe, cIm);
+        S::toNeighbourPairs(ra, rb);
+        S::toNeighbourPairs(ia, ib);
+        std::memcpy(&cRe, t.lastRe + p / 2, sizeof(V));
+        std::memcpy(&cIm, t.lastIm + p / 2, sizeof(V));
+        butterfly(ra, ia, rb, ib, cRe, cIm);
+        S::toGroups(ra, rb);
+        S::toGroups(ia, ib);
+        std::memcpy(re + p, &ra, sizeof(V));
+        std::memcpy(re + p + w, &rb, sizeof(V));
+        std::memcpy(im + p, &ia, sizeof(V));
+        std::memcpy(im + p + w, &ib, sizeof(V));
+    }
+}
+#endif
+
+// The last pair in the version's widest values (scalar without vector
+// versions).
+template <int Lanes>
 OSTREL_INLINE_IN_CLONES void reversedLastStagePair(double* __restrict re, double* __restrict im,
                                                    const FftTables& t)
 {
 #if defined(OSTREL_HAS_VECTOR_VERSIONS)
-    for (int p = 0; p < kStftSize; p += 8)
-    {
-        Quad ra, rb, ia, ib, cRe, cIm;
-        loadQuad(ra, re + p);
-        loadQuad(rb, re + p + 4);
-        loadQuad(ia, im + p);
-        loadQuad(ib, im + p + 4);
-        // Points 0 and 2, 1 and 3 of each group with its stage 512 twiddle;
-        // then 0 and 1 with its lower, 2 and 3 with its upper one.
-        splitHalves(ra, rb);
-        splitHalves(ia, ib);
-        loadQuad(cRe, t.lastPairRe + p / 2);
-        loadQuad(cIm, t.lastPairIm + p / 2);
-        butterfly(ra, ia, rb, ib, cRe, cIm);
-        splitEvenOdd(ra, rb);
-        splitEvenOdd(ia, ib);
-        loadQuad(cRe, t.lastRe + p / 2);
-        loadQuad(cIm, t.lastIm + p / 2);
-        butterfly(ra, ia, rb, ib, cRe, cIm);
-        splitEvenOdd(ra, rb);
-        splitEvenOdd(ia, ib);
-        splitHalves(ra, rb);
-        splitHalves(ia, ib);
-        storeQuad(re + p, ra);
-        storeQuad(re + p + 4, rb);
-        storeQuad(im + p, ia);
-        storeQuad(im + p + 4, ib);
-    }
+    if constexpr (Lanes == 8)
+        reversedLastStagePairVector<Oct, OctLastPairShuffles>(re, im, t);
+    else
+        reversedLastStagePairVector<Quad, QuadLastPairShuffles>(re, im, t);
 #else
     const double* cRe = t.reversedTwiddleRe + kStftSize / 4 - 1;
     const double* cIm = t.reversedTwiddleIm + kStftSize / 4 - 1;
@@ -698,52 +705,6 @@ OSTREL_INLINE_IN_CLONES void reversedLastStagePair(double* __restrict re, double
 #endif
 }
 
-#if defined(OSTREL_HAS_VECTOR_VERSIONS)
-// reversedLastStagePair on four groups at a time (AVX-512).
-OSTREL_INLINE_IN_CLONES void reversedLastStagePairWide(double* __restrict re, double* __restrict im,
-                                                       const FftTables& t)
-{
-    for (int p = 0; p < kStftSize; p += 16)
-    {
-        Oct ra, rb, ia, ib, cRe, cIm;
-        loadOct(ra, re + p);
-        loadOct(rb, re + p + 8);
-        loadOct(ia, im + p);
-        loadOct(ib, im + p + 8);
-        groupsToHalfPairs(ra, rb);
-        groupsToHalfPairs(ia, ib);
-        loadOct(cRe, t.lastPairRe + p / 2);
-        loadOct(cIm, t.lastPairIm + p / 2);
-        butterfly(ra, ia, rb, ib, cRe, cIm);
-        crossPairs(ra, rb);
-        crossPairs(ia, ib);
-        loadOct(cRe, t.lastRe + p / 2);
-        loadOct(cIm, t.lastIm + p / 2);
-        butterfly(ra, ia, rb, ib, cRe, cIm);
-        interleavePairs(ra, rb);
-        interleavePairs(ia, ib);
-        storeOct(re + p, ra);
-        storeOct(re + p + 8, rb);
-        storeOct(im + p, ia);
-        storeOct(im + p + 8, ib);
-    }
-}
-#endif
-
-// The last pair in the version's widest values.
-template <int Lanes>
-OSTREL_INLINE_IN_CLONES void reversedLastStagePairIn(double* re, double* im, const FftTables& t)
-{
-#if defined(OSTREL_HAS_VECTOR_VERSIONS)
-    if constexpr (Lanes == 8)
-    {
-        reversedLastStagePairWide(re, im, t);
-        return;
-    }
-#endif
-    reversedLastStagePair(re, im, t);
-}
-
 } // namespace
 
 OSTREL_VECTOR_BODY void fftToBitReversedBody(double* re, double* im)
@@ -756,7 +717,7 @@ OSTREL_VECTOR_BODY void fftToBitReversedBody(double* re, double* im)
     reversedStagePair<8>(re, im, wRe + 3, wIm + 3, wRe + 7, wIm + 7);
     reversedStagePair<32>(re, im, wRe + 15, wIm + 15, wRe + 31, wIm + 31);
     reversedStagePair<128>(re, im, wRe + 63, wIm + 63, wRe + 127, wIm + 127);
-    reversedLastStagePair(re, im, t);
+    reversedLastStagePair<4>(re, im, t);
 }
 
 void fftToBitReversed(double* re, double* im)
@@ -785,7 +746,9 @@ namespace
 
 // The forward transform's first two stages on a windowed frame whose four
 // quarters come from the rings (every pointer its own run, none overlapping
-// the arrays written).
+// the arrays written). A frame of one channel has zeros for the imaginary
+// part (the b runs unused).
+template <bool OneChannel>
 OSTREL_INLINE_IN_CLONES void windowedFirstStages(
     const double* __restrict a0, const double* __restrict a1, const double* __restrict a2,
     const double* __restrict a3, const double* __restrict b0, const double* __restrict b1,
@@ -796,10 +759,10 @@ OSTREL_INLINE_IN_CLONES void windowedFirstStages(
     const double cRe = c[0], cIm = c[1], loRe = c[2], loIm = c[3], upRe = c[4], upIm = c[5];
     for (int u = 0; u < q; ++u)
     {
-        double r0 = a0[u] * window[u], i0 = b0[u] * window[u];
-        double r1 = a1[u] * window[q + u], i1 = b1[u] * window[q + u];
-        double r2 = a2[u] * window[2 * q + u], i2 = b2[u] * window[2 * q + u];
-        double r3 = a3[u] * window[3 * q + u], i3 = b3[u] * window[3 * q + u];
+        double r0 = a0[u] * window[u], i0 = OneChannel ? 0.0 : b0[u] * window[u];
+        double r1 = a1[u] * window[q + u], i1 = OneChannel ? 0.0 : b1[u] * window[q + u];
+        double r2 = a2[u] * window[2 * q + u], i2 = OneChannel ? 0.0 : b2[u] * window[2 * q + u];
+        double r3 = a3[u] * window[3 * q + u], i3 = OneChannel ? 0.0 : b3[u] * window[3 * q + u];
         butterfly(r0, i0, r2, i2, cRe, cIm);
         butterfly(r1, i1, r3, i3, cRe, cIm);
         butterfly(r0, i0, r1, i1, loRe, loIm);
@@ -819,7 +782,8 @@ OSTREL_INLINE_IN_CLONES void windowedFirstStages(
 // (channel 0 real, channel 1 imaginary), whose start is on a hop: its first
 // two stages take their points straight from the ring's four quarters. The
 // same products and butterflies as windowing into the arrays and then
-// fftToBitReversed, bit for bit.
+// fftToBitReversed, bit for bit. A frame of one channel passes in1 null and
+// transforms in0 with zeros for the imaginary part.
 template <int Lanes>
 OSTREL_INLINE_IN_CLONES void windowedToBitReversed(const double* in0, const double* in1, int start,
                                                    const double* window, double* re, double* im)
@@ -833,16 +797,23 @@ OSTREL_INLINE_IN_CLONES void windowedToBitReversed(const double* in0, const doub
     const int s1 = (start + q) & (kStftSize - 1);
     const int s2 = (start + 2 * q) & (kStftSize - 1);
     const int s3 = (start + 3 * q) & (kStftSize - 1);
-    windowedFirstStages(in0 + start, in0 + s1, in0 + s2, in0 + s3, in1 + start, in1 + s1, in1 + s2,
-                        in1 + s3, window, re, im, c);
+    if (in1 == nullptr)
+        windowedFirstStages<true>(in0 + start, in0 + s1, in0 + s2, in0 + s3, nullptr, nullptr,
+                                  nullptr, nullptr, window, re, im, c);
+    else
+        windowedFirstStages<false>(in0 + start, in0 + s1, in0 + s2, in0 + s3, in1 + start, in1 + s1,
+                                   in1 + s2, in1 + s3, window, re, im, c);
     reversedStagePair<8>(re, im, wRe + 3, wIm + 3, wRe + 7, wIm + 7);
     reversedStagePair<32>(re, im, wRe + 15, wIm + 15, wRe + 31, wIm + 31);
     reversedStagePair<128>(re, im, wRe + 63, wIm + 63, wRe + 127, wIm + 127);
-    reversedLastStagePairIn<Lanes>(re, im, t);
+    reversedLastStagePair<Lanes>(re, im, t);
 }
 
 // The inverse transform's last two stages on the one group of all points,
-// added windowed and scaled into the four runs of each output ring.
+// added windowed and scaled into the four runs of each output ring. A frame
+// of one channel adds only the real part (the b runs unused), windowed and
+// then scaled, as that frame has always rounded.
+template <bool OneChannel>
 OSTREL_INLINE_IN_CLONES void
 lastStagesAdded(const double* __restrict re, const double* __restrict im,
                 const double* __restrict window, double scale, double* __restrict a0,
@@ -864,6 +835,14 @@ lastStagesAdded(const double* __restrict re, const double* __restrict im,
         butterfly(r2, i2, r3, i3, cRe, cIm);
         butterfly(r0, i0, r2, i2, dRe, dIm);
         butterfly(r1, i1, r3, i3, eRe, eIm);
+        if constexpr (OneChannel)
+        {
+            a0[k] += r0 * window[k] * scale;
+            a1[k] += r1 * window[q + k] * scale;
+            a2[k] += r2 * window[2 * q + k] * scale;
+            a3[k] += r3 * window[3 * q + k] * scale;
+            continue;
+        }
         const double w0 = window[k] * scale;
         const double w1 = window[q + k] * scale;
         const double w2 = window[2 * q + k] * scale;
@@ -883,8 +862,9 @@ lastStagesAdded(const double* __restrict re, const double* __restrict im,
 // stages add their results, windowed and scaled, into the two output rings
 // from a start on a hop (channel 0 from the real part, channel 1 from the
 // imaginary part). The same butterflies and products as the inverse followed
-// by the windowed overlap-add, bit for bit.
-template <int Lanes>
+// by the windowed overlap-add, bit for bit. A frame of one channel adds the
+// real part to out0 alone (out1 unused).
+template <int Lanes, bool OneChannel = false>
 OSTREL_INLINE_IN_CLONES void inverseAddedToRing(double* re, double* im, const double* window,
                                                 double scale, double* out0, double* out1, int start)
 {
@@ -904,9 +884,14 @@ OSTREL_INLINE_IN_CLONES void inverseAddedToRing(double* re, double* im, const do
     const int s1 = (start + q) & (kStftSize - 1);
     const int s2 = (start + 2 * q) & (kStftSize - 1);
     const int s3 = (start + 3 * q) & (kStftSize - 1);
-    lastStagesAdded(re, im, window, scale, out0 + start, out0 + s1, out0 + s2, out0 + s3,
-                    out1 + start, out1 + s1, out1 + s2, out1 + s3, wRe + 255, wIm + 255, wRe + 511,
-                    wIm + 511);
+    if constexpr (OneChannel)
+        lastStagesAdded<true>(re, im, window, scale, out0 + start, out0 + s1, out0 + s2, out0 + s3,
+                              nullptr, nullptr, nullptr, nullptr, wRe + 255, wIm + 255, wRe + 511,
+                              wIm + 511);
+    else
+        lastStagesAdded<false>(re, im, window, scale, out0 + start, out0 + s1, out0 + s2, out0 + s3,
+                               out1 + start, out1 + s1, out1 + s2, out1 + s3, wRe + 255, wIm + 255,
+                               wRe + 511, wIm + 511);
 }
 
 // One bin pair of the two channels' spectra masked: x at the lower (even)
@@ -927,8 +912,30 @@ OSTREL_INLINE_IN_CLONES void maskPair(V& xr, V& xi, V& yr, V& yi, const V& m0, c
     yi = bRe - aIm;
 }
 
+// One bin pair of a single (real) channel's spectrum: the bin masked, its
+// mirror made its conjugate, so the inverse comes out real.
+template <typename V>
+OSTREL_INLINE_IN_CLONES void maskPairOne(V& xr, V& xi, V& yr, V& yi, const V& m)
+{
+    xr *= m;
+    xi *= m;
+    yr = xr;
+    yi = -xi;
+}
+
+// Either pair of masks on a pair: one channel's (share1 unused) or both.
+template <bool OneChannel, typename V>
+OSTREL_INLINE_IN_CLONES void maskPairOf(V& xr, V& xi, V& yr, V& yi, const V& m0, const V& m1)
+{
+    if constexpr (OneChannel)
+        maskPairOne(xr, xi, yr, yi, m0);
+    else
+        maskPair(xr, xi, yr, yi, m0, m1);
+}
+
 // The pairs of positions [b, 2b) (bins at even positions, mirrors at odd
 // ones, the mirror of i at 3b - 1 - i), scalar.
+template <bool OneChannel>
 OSTREL_INLINE_IN_CLONES void maskPairsScalar(double* __restrict re, double* __restrict im,
                                              const int32_t* bandAt, const double* share0,
                                              const double* share1, int b)
@@ -937,7 +944,9 @@ OSTREL_INLINE_IN_CLONES void maskPairsScalar(double* __restrict re, double* __re
     {
         const int mirror = 3 * b - 1 - i;
         double xr = re[i], xi = im[i], yr = re[mirror], yi = im[mirror];
-        maskPair(xr, xi, yr, yi, share0[bandAt[i]], share1[bandAt[i]]);
+        const double m0 = share0[bandAt[i]];
+        const double m1 = OneChannel ? 0.0 : share1[bandAt[i]];
+        maskPairOf<OneChannel>(xr, xi, yr, yi, m0, m1);
         re[i] = xr;
         im[i] = xi;
         re[mirror] = yr;
@@ -1060,7 +1069,7 @@ struct OctShuffles
 // with the facing run's odd ones, its odd points (mirrors) with the facing
 // run's even ones. Each lane computes what the scalar loop computes for its
 // pair (a mirror's band is its bin's).
-template <typename V, typename S>
+template <typename V, typename S, bool OneChannel>
 OSTREL_INLINE_IN_CLONES void maskPairsVector(double* __restrict re, double* __restrict im,
                                              const int32_t* bandAt, const double* share0,
                                              const double* share1, int b)
@@ -1088,11 +1097,12 @@ OSTREL_INLINE_IN_CLONES void maskPairsVector(double* __restrict re, double* __re
         S::evensDown(x2i, u0i, u1i);
         S::odds(y2r, l0r, l1r);
         S::odds(y2i, l0i, l1i);
-        V m01, m02, m11, m12;
+        V m01, m02, m11 = {}, m12 = {};
         S::shares(m01, m02, share0, bandAt + p);
-        S::shares(m11, m12, share1, bandAt + p);
-        maskPair(x1r, x1i, y1r, y1i, m01, m11);
-        maskPair(x2r, x2i, y2r, y2i, m02, m12);
+        if constexpr (!OneChannel)
+            S::shares(m11, m12, share1, bandAt + p);
+        maskPairOf<OneChannel>(x1r, x1i, y1r, y1i, m01, m11);
+        maskPairOf<OneChannel>(x2r, x2i, y2r, y2i, m02, m12);
         S::lowUp(l0r, x1r, y2r);
         S::highUp(l1r, x1r, y2r);
         S::lowUp(l0i, x1i, y2i);
@@ -1119,7 +1129,7 @@ OSTREL_INLINE_IN_CLONES void maskPairsVector(double* __restrict re, double* __re
 // j's position. Each pair is read before it is written, so the spectrum is
 // masked in place (a frame's arrays stay small enough for the caches of a
 // large session).
-template <int Lanes>
+template <int Lanes, bool OneChannel = false>
 OSTREL_INLINE_IN_CLONES void maskMirroredPairs(double* re, double* im, const int32_t* bandAt,
                                                const double* share0, const double* share1)
 {
@@ -1129,13 +1139,13 @@ OSTREL_INLINE_IN_CLONES void maskMirroredPairs(double* re, double* im, const int
         if (b >= 4 * Lanes)
         {
             if constexpr (Lanes == 8)
-                maskPairsVector<Oct, OctShuffles>(re, im, bandAt, share0, share1, b);
+                maskPairsVector<Oct, OctShuffles, OneChannel>(re, im, bandAt, share0, share1, b);
             else
-                maskPairsVector<Quad, QuadShuffles>(re, im, bandAt, share0, share1, b);
+                maskPairsVector<Quad, QuadShuffles, OneChannel>(re, im, bandAt, share0, share1, b);
             continue;
         }
 #endif
-        maskPairsScalar(re, im, bandAt, share0, share1, b);
+        maskPairsScalar<OneChannel>(re, im, bandAt, share0, share1, b);
     }
 }
 
@@ -1209,6 +1219,55 @@ void StftFrameEngine::processBothChannels(const double* gains0, const double* ga
 {
     OSTREL_VECTOR_DISPATCH_BY_WIDTH(processBothChannelsBody<8>(gains0, gains1),
                                     processBothChannelsBody<4>(gains0, gains1));
+}
+
+// A frame of one channel: its samples in the real part, zeros in the
+// imaginary part, and only bins up to Nyquist masked, each mirror made its
+// bin's conjugate. The same transforms, products and order of rounding as the
+// frame that windows into natural order, masks there and runs both full
+// transforms, bit for bit.
+template <int Lanes>
+OSTREL_VECTOR_BODY void StftFrameEngine::processChannelBody(int channel, const double* gains)
+{
+    const bool onHop = ringPos % kStftHop == 0;
+    if (onHop)
+        windowedToBitReversed<Lanes>(inputRing[channel], nullptr, ringPos, window, fftRe, fftIm);
+    else
+    {
+        const double* in = inputRing[channel];
+        for (int k = 0; k < kStftSize; ++k)
+        {
+            fftRe[k] = in[(ringPos + k) & (kStftSize - 1)] * window[k];
+            fftIm[k] = 0.0;
+        }
+        fftToBitReversedBody(fftRe, fftIm);
+    }
+
+    double share[kBandCount];
+    for (int k = 0; k < kBandCount; ++k)
+        share[k] = removedShare(gains[k]);
+    for (int i : {0, 1})
+    {
+        fftRe[i] *= share[bandAtPosition[i]];
+        fftIm[i] *= share[bandAtPosition[i]];
+    }
+    maskMirroredPairs<Lanes, true>(fftRe, fftIm, bandAtPosition, share, nullptr);
+    const double scale = 1.0 / (overlapNorm * kStftSize);
+    double* out = outputRing[channel];
+    if (onHop)
+    {
+        inverseAddedToRing<Lanes, true>(fftRe, fftIm, window, scale, out, nullptr, ringPos);
+        return;
+    }
+    fftFromBitReversedBody(fftRe, fftIm, +1);
+    for (int k = 0; k < kStftSize; ++k)
+        out[(ringPos + k) & (kStftSize - 1)] += fftRe[k] * window[k] * scale;
+}
+
+void StftFrameEngine::processChannel(int channel, const double* gains)
+{
+    OSTREL_VECTOR_DISPATCH_BY_WIDTH(processChannelBody<8>(channel, gains),
+                                    processChannelBody<4>(channel, gains));
 }
 
 } // namespace ostrel

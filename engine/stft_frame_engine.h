@@ -157,6 +157,7 @@ private:
     void processBothChannels(const double* gains0, const double* gains1);
     // Lanes: the widest vectors the version takes (8 for AVX-512, else 4).
     template <int Lanes> void processBothChannelsBody(const double* gains0, const double* gains1);
+    template <int Lanes> void processChannelBody(int channel, const double* gains);
 };
 
 // In-place radix-2 complex transform of kStftSize points; direction -1

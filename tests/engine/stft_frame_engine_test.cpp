@@ -298,8 +298,10 @@ TEST_F(StftStage, FramesAddExactlyWhatTheReferenceFrameAdds)
         int ringPos;
         double gain0, gain1;
     };
-    const Case cases[] = {{0, 0.3, 0.6},     {1, 0.3, 1.0},   {517, 1.0, 0.05},
-                          {1023, -0.5, 0.9}, {256, 0.0, 2.0}, {768, 0.2, 0.7}};
+    // A gain from 1.0 up leaves its channel out: channel 1 alone at 517 and
+    // 768, channel 0 alone at 256 and 3, on a hop and off it.
+    const Case cases[] = {{0, 0.3, 0.6},     {1, 0.3, 1.0},   {517, 1.0, 0.05}, {768, 1.0, 0.4},
+                          {1023, -0.5, 0.9}, {256, 0.0, 2.0}, {3, 0.5, 1.5},    {512, 0.2, 0.7}};
     const std::vector<double> l = testing::noise(kStftSize, 95);
     const std::vector<double> r = testing::noise(kStftSize, 96);
     for (const Case& c : cases)
