@@ -36,7 +36,9 @@ void BM_Fft1024(benchmark::State& state)
     }
 }
 
-void BM_SpectralFrameBothChannels(benchmark::State& state)
+// A stage with both input rings full of a fixed signal, and band gains that
+// dip every other band.
+std::unique_ptr<StftFrameEngine> primedFrameStage(double (&gains)[kBandCount])
 {
     auto stage = std::make_unique<StftFrameEngine>();
     double edges[kEdgeCount];
@@ -44,35 +46,34 @@ void BM_SpectralFrameBothChannels(benchmark::State& state)
     stage->init(edges, 48000.0);
     for (int i = 0; i < kStftSize; ++i)
     {
-        ostrel::StftFrameProbe::state(*stage).inputRing[0][i] = (i * 37 % 101) * 0.01 - 0.5;
-        ostrel::StftFrameProbe::state(*stage).inputRing[1][i] = (i * 53 % 97) * 0.01 - 0.5;
+        StftFrameProbe::state(*stage).inputRing[0][i] = (i * 37 % 101) * 0.01 - 0.5;
+        StftFrameProbe::state(*stage).inputRing[1][i] = (i * 53 % 97) * 0.01 - 0.5;
     }
-    double gains[kBandCount];
     for (int m = 0; m < kBandCount; ++m)
         gains[m] = m % 2 == 0 ? 0.5 : 1.0;
+    return stage;
+}
+
+void BM_SpectralFrameBothChannels(benchmark::State& state)
+{
+    double gains[kBandCount];
+    auto stage = primedFrameStage(gains);
     for (auto _ : state)
     {
-        ostrel::StftFrameProbe::bothChannels(*stage, gains, gains);
-        benchmark::DoNotOptimize(ostrel::StftFrameProbe::state(*stage).outputRing[0][0]);
+        StftFrameProbe::bothChannels(*stage, gains, gains);
+        benchmark::DoNotOptimize(StftFrameProbe::state(*stage).outputRing[0][0]);
     }
 }
 
 // A frame in which one channel dips and the other does not.
 void BM_SpectralFrameOneChannel(benchmark::State& state)
 {
-    auto stage = std::make_unique<StftFrameEngine>();
-    double edges[kEdgeCount];
-    computeBandEdges(edges);
-    stage->init(edges, 48000.0);
-    for (int i = 0; i < kStftSize; ++i)
-        ostrel::StftFrameProbe::state(*stage).inputRing[0][i] = (i * 37 % 101) * 0.01 - 0.5;
     double gains[kBandCount];
-    for (int m = 0; m < kBandCount; ++m)
-        gains[m] = m % 2 == 0 ? 0.5 : 1.0;
+    auto stage = primedFrameStage(gains);
     for (auto _ : state)
     {
-        ostrel::StftFrameProbe::oneChannel(*stage, 0, gains);
-        benchmark::DoNotOptimize(ostrel::StftFrameProbe::state(*stage).outputRing[0][0]);
+        StftFrameProbe::oneChannel(*stage, 0, gains);
+        benchmark::DoNotOptimize(StftFrameProbe::state(*stage).outputRing[0][0]);
     }
 }
 
